@@ -9,7 +9,7 @@ function(kv_platform_service name)
 endfunction()
 
 # kv_gtest(NAME SOURCES... [LIBS ...]): one GoogleTest program, its cases registered with ctest.
-# Every test runs with its own settings folder so that none touches the real one.
+# Every test program runs with its own settings folder (tests/common) so that none touches the real one.
 function(kv_gtest name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -17,9 +17,9 @@ function(kv_gtest name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}"
-      ENVIRONMENT "KV_BUILD_DIR=${CMAKE_BINARY_DIR};KV_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  set(props TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_LABELS)
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
