@@ -1,5 +1,7 @@
 #include "Platform/Database/AliasFile.h"
 
+#include "Platform/Rtl/Classes.h"
+
 #include <fstream>
 
 namespace kv::platform {
@@ -13,16 +15,7 @@ std::string trim(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 } // namespace
-
-bool sameText(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-  return true;
-}
 
 std::optional<std::vector<std::string>> readAliasParams(const std::filesystem::path& file,
                                                         const std::string& alias) {
@@ -39,7 +32,7 @@ std::optional<std::vector<std::string>> readAliasParams(const std::filesystem::p
     if (text.empty() || text[0] == ';' || text[0] == '#') continue;
     if (text.front() == '[' && text.back() == ']') {
       if (params) break; // the alias's section has ended
-      inside = sameText(trim(text.substr(1, text.size() - 2)), alias);
+      inside = SameText(trim(text.substr(1, text.size() - 2)), alias);
       if (inside) params.emplace();
       continue;
     }
@@ -54,7 +47,7 @@ std::optional<std::vector<std::string>> readAliasParams(const std::filesystem::p
 std::string paramValue(const std::vector<std::string>& params, const std::string& name) {
   for (const auto& line : params) {
     const auto eq = line.find('=');
-    if (eq != std::string::npos && sameText(line.substr(0, eq), name)) return line.substr(eq + 1);
+    if (eq != std::string::npos && SameText(line.substr(0, eq), name)) return line.substr(eq + 1);
   }
   return {};
 }

@@ -21,6 +21,4 @@ std::optional<std::vector<std::string>> readAliasParams(const std::filesystem::p
 // The value of NAME in "NAME=VALUE" lines (name compared without regard to case), "" if absent.
 std::string paramValue(const std::vector<std::string>& params, const std::string& name);
 
-bool sameText(const std::string& a, const std::string& b);
-
 } // namespace kv::platform

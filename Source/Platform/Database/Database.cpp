@@ -21,12 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // The file of a table in a directory, found regardless of case when its exact name is missing.
 std::optional<fs::path> findTable(const fs::path& dir, const std::string& tableName) {
   fs::path name(tableName);
@@ -38,7 +32,7 @@ std::optional<fs::path> findTable(const fs::path& dir, const std::string& tableN
   const std::string fileName = wanted.filename().string();
   for (auto it = fs::directory_iterator(wanted.parent_path(), ec); !ec && it != fs::directory_iterator();
        it.increment(ec)) {
-    if (it->is_regular_file(ec) && sameText(it->path().filename().string(), fileName))
+    if (it->is_regular_file(ec) && SameText(it->path().filename().string(), fileName))
       candidates.push_back(it->path());
   }
   if (candidates.empty()) return std::nullopt;
@@ -59,10 +53,14 @@ TSession& Session() {
   return session;
 }
 
-void TSession::GetAliasParams(const std::string& AliasName, std::vector<std::string>& List) const {
+void TSession::GetAliasParams(const std::string& AliasName, TStrings& List) const {
   const auto params = readAliasParams(settingsFolder() / "aliases.ini", AliasName);
   if (!params) throw EDBEngineError("Unknown alias " + AliasName);
-  List = *params;
+  List.BeginUpdate();
+  List.Clear();
+  for (const auto& line : *params)
+    List.Add(line);
+  List.EndUpdate();
 }
 
 fs::path TSession::databaseDirectory(const std::string& DatabaseName, const std::string& tableName) const {
@@ -78,7 +76,7 @@ fs::path TSession::databaseDirectory(const std::string& DatabaseName, const std:
 }
 
 void TSession::GetTableNames(const std::string& DatabaseName, const std::string& Pattern, bool Extensions,
-                             bool /*SystemTables*/, std::vector<std::string>& List) const {
+                             bool /*SystemTables*/, TStrings& List) const {
   const fs::path dir = databaseDirectory(DatabaseName);
   std::error_code ec;
   std::vector<std::string> names;
@@ -90,10 +88,14 @@ void TSession::GetTableNames(const std::string& DatabaseName, const std::string&
   }
   if (ec) throw EDBEngineError("Cannot list the tables of " + dir.string() + ": " + ec.message());
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const auto la = lowerAscii(a), lb = lowerAscii(b);
-    return la != lb ? la < lb : a < b;
+    const int c = CompareText(a, b);
+    return c != 0 ? c < 0 : a < b;
   });
-  List = std::move(names);
+  List.BeginUpdate();
+  List.Clear();
+  for (const auto& name : names)
+    List.Add(name);
+  List.EndUpdate();
 }
 
 void TSession::AddPassword(const std::string& Password) {
@@ -171,8 +173,8 @@ double TField::AsFloat() const {
 bool TField::AsBoolean() const {
   const FieldValue& v = Value();
   if (const auto* s = std::get_if<std::string>(&v)) {
-    if (sameText(*s, "true")) return true;
-    if (sameText(*s, "false") || s->empty()) return false;
+    if (SameText(*s, "true")) return true;
+    if (SameText(*s, "false") || s->empty()) return false;
     throw EDatabaseError("'" + *s + "' is not a valid boolean value for field " + FieldName());
   }
   if (const auto* d = std::get_if<double>(&v)) return *d != 0;
@@ -259,7 +261,7 @@ TField& TDataSet::Fields(int index) {
 
 TField* TDataSet::FindField(const std::string& name) {
   for (auto& f : fields_)
-    if (sameText(f->FieldName(), name)) return f.get();
+    if (SameText(f->FieldName(), name)) return f.get();
   return nullptr;
 }
 
@@ -308,20 +310,20 @@ TDataSet::Contents TTable::load() { return openTable(DatabaseName, TableName, Ex
 // --- queries ---------------------------------------------------------------------------------------------
 
 void TParams::sync() {
-  if (owner_.SQL.Text == parsedText_) return;
+  if (owner_.SQL.Text() == parsedText_) return;
   std::vector<TParam> old = std::move(items_);
   items_.clear();
-  for (const auto& name : sql::paramNames(owner_.SQL.Text)) {
+  for (const auto& name : sql::paramNames(owner_.SQL.Text())) {
     TParam param(name);
     const auto kept =
-        std::find_if(old.begin(), old.end(), [&](const TParam& p) { return sameText(p.Name, name); });
+        std::find_if(old.begin(), old.end(), [&](const TParam& p) { return SameText(p.Name, name); });
     if (kept != old.end()) {
       param = std::move(*kept);
       old.erase(kept);
     }
     items_.push_back(std::move(param));
   }
-  parsedText_ = owner_.SQL.Text;
+  parsedText_ = owner_.SQL.Text();
 }
 
 int TParams::Count() {
@@ -339,13 +341,13 @@ TParam& TParams::operator[](int index) {
 TParam& TParams::ParamByName(const std::string& name) {
   sync();
   for (auto& p : items_)
-    if (sameText(p.Name, name)) return p;
+    if (SameText(p.Name, name)) return p;
   throw EDatabaseError("Parameter '" + name + "' not found");
 }
 
 TDataSet::Contents TQuery::load() {
   Params.sync();
-  const sql::Select select = sql::parseSelect(SQL.Text);
+  const sql::Select select = sql::parseSelect(SQL.Text());
   Contents contents = openTable(DatabaseName, select.table, false);
   std::vector<FieldValue> values;
   for (const auto& p : Params.items_)

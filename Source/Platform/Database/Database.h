@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Platform/Database/DbTypes.h"
+#include "Platform/Rtl/Classes.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -22,12 +23,12 @@ class TSession {
 public:
   // Clears List and fills it with the alias's parameters as "NAME=VALUE" lines.
   // Raises EDBEngineError for an alias that aliases.ini does not hold.
-  void GetAliasParams(const std::string& AliasName, std::vector<std::string>& List) const;
+  void GetAliasParams(const std::string& AliasName, TStrings& List) const;
   // Clears List and fills it with the names of the tables of the database that match Pattern
   // ("*.DB"; '*' and '?' wildcards, regardless of case), sorted, with or without their extension.
   // There are no system tables in a Paradox directory, so SystemTables adds nothing.
   void GetTableNames(const std::string& DatabaseName, const std::string& Pattern, bool Extensions,
-                     bool SystemTables, std::vector<std::string>& List) const;
+                     bool SystemTables, TStrings& List) const;
   // Passwords open encrypted tables; the session keeps them until removed.
   void AddPassword(const std::string& Password);
   void RemovePassword(const std::string& Password);
@@ -179,18 +180,13 @@ private:
 class TQuery : public TDataSet {
 public:
   TQuery() : Params(*this) {}
-  struct TSQLText {
-    std::string Text;
-    void Clear() { Text.clear(); }
-    void Add(const std::string& line) { Text += line + "\n"; }
-  };
   std::string DatabaseName;
-  TSQLText SQL;
+  TStringList SQL;
   TParams Params;
 
 protected:
   Contents load() override;
-  std::string describe() const override { return SQL.Text; }
+  std::string describe() const override { return SQL.Text(); }
 };
 
 // Creates (or replaces) a table file in a directory and writes its records; with a password

@@ -2,26 +2,21 @@
 // and the values a record holds.
 #pragma once
 
+#include "Platform/Rtl/SysUtils.h"
+
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <variant>
 
 namespace kv::platform {
 
-// Every failure of the engine or of a data set is raised as one of these.
-class EDatabaseError : public std::runtime_error {
-public:
-  explicit EDatabaseError(const std::string& message) : std::runtime_error(message) {}
-  std::string Message() const { return what(); }
-};
+// Every failure of the engine or of a data set is raised as one of these, members of the
+// class library's exception family.
+KV_DECLARE_EXCEPTION(EDatabaseError, Exception);
 
 // A failure the engine itself reports: unknown database, missing or damaged table, a table
 // in use by another program, a missing password, a statement it cannot run.
-class EDBEngineError : public EDatabaseError {
-public:
-  using EDatabaseError::EDatabaseError;
-};
+KV_DECLARE_EXCEPTION(EDBEngineError, EDatabaseError);
 
 enum class TFieldType {
   ftUnknown,  // a stored type this engine does not read; its values are null

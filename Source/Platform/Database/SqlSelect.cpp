@@ -1,6 +1,6 @@
 #include "Platform/Database/SqlSelect.h"
 
-#include "Platform/Database/AliasFile.h"
+#include "Platform/Rtl/Classes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -88,12 +88,12 @@ private:
 };
 
 bool isKeyword(const Token& t, const char* word) {
-  return t.kind == Token::Kind::Word && sameText(t.text, word);
+  return t.kind == Token::Kind::Word && SameText(t.text, word);
 }
 
 int columnIndex(const std::vector<TFieldDef>& fields, const std::string& name, const std::string& tableName) {
   for (size_t i = 0; i < fields.size(); ++i)
-    if (sameText(fields[i].Name, name)) return static_cast<int>(i);
+    if (SameText(fields[i].Name, name)) return static_cast<int>(i);
   throw EDBEngineError("Field " + name + " not found in table " + tableName);
 }
 

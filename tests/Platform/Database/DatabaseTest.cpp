@@ -36,6 +36,13 @@ bool contains(const std::vector<unsigned char>& bytes, const std::string& needle
   return std::search(bytes.begin(), bytes.end(), wanted.begin(), wanted.end()) != bytes.end();
 }
 
+std::vector<std::string> lines(const TStrings& list) {
+  std::vector<std::string> out;
+  for (int i = 0; i < list.Count(); ++i)
+    out.push_back(list[i]);
+  return out;
+}
+
 using DatabaseTest = dbtest::DatabaseFixture;
 
 } // namespace
@@ -60,17 +67,18 @@ TEST_F(DatabaseTest, AliasParamsComeFromTheAliasFile) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
     kvtest::writeFile(config / "aliases.ini", c.file);
-    std::vector<std::string> list{"stale"};
+    TStringList list;
+    list.Add("stale");
     if (c.params.empty()) {
       EXPECT_NE(engineError([&] { Session().GetAliasParams(c.alias, list); }).find(c.alias),
                 std::string::npos);
     } else {
       Session().GetAliasParams(c.alias, list);
-      EXPECT_EQ(list, c.params);
+      EXPECT_EQ(lines(list), c.params);
     }
   }
   std::filesystem::remove(config / "aliases.ini");
-  std::vector<std::string> list;
+  TStringList list;
   EXPECT_THROW(Session().GetAliasParams("Korv3", list), EDBEngineError);
 }
 
@@ -79,13 +87,13 @@ TEST_F(DatabaseTest, TableNamesAreListedRegardlessOfCase) {
                            "kvbak", "CONFIG.MB", "PARADOX.LCK"})
     kvtest::writeFile(db / name, "x");
   std::filesystem::create_directory(db / "OLD.DB");
-  std::vector<std::string> list;
+  TStringList list;
   Session().GetTableNames("Korv3", "*.DB", true, false, list);
-  EXPECT_EQ(list, (std::vector<std::string>{"CONFIG.DB", "Lang.Db", "LDEF.DB", "modules.db"}));
+  EXPECT_EQ(lines(list), (std::vector<std::string>{"CONFIG.DB", "Lang.Db", "LDEF.DB", "modules.db"}));
   Session().GetTableNames("Korv3", "*.DB", false, false, list);
-  EXPECT_EQ(list, (std::vector<std::string>{"CONFIG", "Lang", "LDEF", "modules"}));
+  EXPECT_EQ(lines(list), (std::vector<std::string>{"CONFIG", "Lang", "LDEF", "modules"}));
   Session().GetTableNames(db.str(), "l*.db", true, false, list);
-  EXPECT_EQ(list, (std::vector<std::string>{"Lang.Db", "LDEF.DB"}));
+  EXPECT_EQ(lines(list), (std::vector<std::string>{"Lang.Db", "LDEF.DB"}));
   EXPECT_NE(
       engineError([&] { Session().GetTableNames("Nowhere", "*.DB", true, false, list); }).find("Nowhere"),
       std::string::npos);

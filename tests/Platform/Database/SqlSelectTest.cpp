@@ -52,7 +52,7 @@ protected:
 TEST_F(LangQueryTest, LanguageQueryTakesItsParametersByPosition) {
   TQuery q;
   q.DatabaseName = "Korv3";
-  q.SQL.Text = kLangQuery;
+  q.SQL.SetText(kLangQuery);
   ASSERT_EQ(q.Params.Count(), 2);
   EXPECT_EQ(q.Params[0].Name, "modid");
   EXPECT_EQ(q.Params[1].Name, "lang");
@@ -98,7 +98,7 @@ TEST_F(LangQueryTest, LiteralsAndTextComparisons) {
     SCOPED_TRACE(c.sql);
     TQuery q;
     q.DatabaseName = db.str();
-    q.SQL.Text = c.sql;
+    q.SQL.SetText(c.sql);
     EXPECT_EQ(run(q), c.rows);
   }
 }
@@ -127,7 +127,7 @@ TEST_F(LangQueryTest, StatementErrorsNameTheirCause) {
     SCOPED_TRACE(c.sql);
     TQuery q;
     q.DatabaseName = "Korv3";
-    q.SQL.Text = c.sql;
+    q.SQL.SetText(c.sql);
     const std::string message = engineError([&] { q.Open(); });
     EXPECT_NE(message.find(c.expected), std::string::npos) << message;
     EXPECT_FALSE(q.Active());
@@ -139,7 +139,7 @@ TEST_F(LangQueryTest, StatementErrorsNameTheirCause) {
 TEST_F(LangQueryTest, OpenQueryKeepsTheTableShared) {
   TQuery q;
   q.DatabaseName = "Korv3";
-  q.SQL.Text = kLangQuery;
+  q.SQL.SetText(kLangQuery);
   q.Params[0].SetAsInteger(2);
   q.Params[1].SetAsInteger(1);
   q.Open();
