@@ -16,3 +16,4 @@ build x86_64-w64-mingw32 multi.rc multi64.exe -Wl,-e,start
 build x86_64-w64-mingw32 partial.rc partial64.dll -shared -Wl,--entry=0
 build i686-w64-mingw32 commas.rc commas32.dll -shared -Wl,--entry=0
 build x86_64-w64-mingw32 noversion.rc noversion64.exe -Wl,-e,start
+build i686-w64-mingw32 short.rc short32.dll -shared -Wl,--entry=0
