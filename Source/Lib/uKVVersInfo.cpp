@@ -8,12 +8,12 @@
 
 namespace uKVVersInfo {
 
-const char* const PreDefKeys[11] = {"CompanyName",      "FileDescription", "FileVersion", "InternalName",
-                                    "LegalCopyright",   "LegalTrademarks", "OriginalFilename",
-                                    "ProductName",      "ProductVersion",  "Comments",    "BuildFlags"};
+const char* const PreDefKeys[11] = {"CompanyName",    "FileDescription", "FileVersion",      "InternalName",
+                                    "LegalCopyright", "LegalTrademarks", "OriginalFilename", "ProductName",
+                                    "ProductVersion", "Comments",        "BuildFlags"};
 
-const char* const FixedFileInfoFlagTexts[6] = {"Debug", "Info Inferred", "Patched", "Pre-Release", "Private",
-                                               "Special"};
+const char* const FixedFileInfoFlagTexts[6] = {"Debug",       "Info Inferred", "Patched",
+                                               "Pre-Release", "Private",       "Special"};
 
 namespace {
 
@@ -52,7 +52,7 @@ constexpr int64_t kFileTimeEpochDays = 109205;
 // Day 0 of the year 10000, where the class library's dates end.
 constexpr int64_t kEndOfDates = 2958466;
 
-}  // namespace
+} // namespace
 
 TFixedFileVersionInfo::TFixedFileVersionInfo(TqelVersionInfoResource* Parent) : Parent(Parent) {}
 
@@ -79,18 +79,38 @@ TVersionOperatingSystemFlags TFixedFileVersionInfo::GetFileOperatingSystem() con
   if (!Data) return result;
   const uint32_t os = field(dwFileOS);
   switch (os >> 16) {
-  case 1: result.Include(V::vosDOS); break;
-  case 2: result.Include(V::vosOS2_16); break;
-  case 3: result.Include(V::vosOS2_32); break;
-  case 4: result.Include(V::vosNT); break;
-  default: result.Include(V::vosUnknown); break;
+  case 1:
+    result.Include(V::vosDOS);
+    break;
+  case 2:
+    result.Include(V::vosOS2_16);
+    break;
+  case 3:
+    result.Include(V::vosOS2_32);
+    break;
+  case 4:
+    result.Include(V::vosNT);
+    break;
+  default:
+    result.Include(V::vosUnknown);
+    break;
   }
   switch (os & 0xFFFF) {
-  case 1: result.Include(V::vosWindows16); break;
-  case 2: result.Include(V::vosPresentationManager16); break;
-  case 3: result.Include(V::vosPresentationManager32); break;
-  case 4: result.Include(V::vosWindows32); break;
-  default: result.Include(V::vosUnknown); break;
+  case 1:
+    result.Include(V::vosWindows16);
+    break;
+  case 2:
+    result.Include(V::vosPresentationManager16);
+    break;
+  case 3:
+    result.Include(V::vosPresentationManager32);
+    break;
+  case 4:
+    result.Include(V::vosWindows32);
+    break;
+  default:
+    result.Include(V::vosUnknown);
+    break;
   }
   return result;
 }
@@ -98,20 +118,27 @@ TVersionOperatingSystemFlags TFixedFileVersionInfo::GetFileOperatingSystem() con
 TVersionFileType TFixedFileVersionInfo::GetFileType() const {
   using T = TVersionFileType;
   switch (field(dwFileType)) {
-  case 1: return T::vftApplication;
-  case 2: return T::vftDLL;
-  case 3: return T::vftDriver;
-  case 4: return T::vftFont;
-  case 5: return T::vftVXD;
-  case 7: return T::vftStaticLib;
-  default: return T::vftUnknown;
+  case 1:
+    return T::vftApplication;
+  case 2:
+    return T::vftDLL;
+  case 3:
+    return T::vftDriver;
+  case 4:
+    return T::vftFont;
+  case 5:
+    return T::vftVXD;
+  case 7:
+    return T::vftStaticLib;
+  default:
+    return T::vftUnknown;
   }
 }
 
 TDateTime TFixedFileVersionInfo::GetCreationDate() const {
   if (!Data) return 0.0;
   const uint64_t fileTime = uint64_t{field(dwFileDateMS)} << 32 | field(dwFileDateLS);
-  if (fileTime > 0x7FFFFFFFFFFFFFFFull) return 0.0;  // beyond what a system time can hold
+  if (fileTime > 0x7FFFFFFFFFFFFFFFull) return 0.0; // beyond what a system time can hold
   const uint64_t ms = fileTime / 10000;
   const int64_t day = static_cast<int64_t>(ms / 86400000) - kFileTimeEpochDays;
   if (day >= kEndOfDates) return 0.0;
@@ -125,11 +152,16 @@ TVersionNumberInformation::TVersionNumberInformation(uint32_t MS, uint32_t LS) :
 uint16_t TVersionNumberInformation::GetVersionNumber(int Index) const {
   if (!Valid) return 0;
   switch (Index) {
-  case 0: return static_cast<uint16_t>(MS >> 16);
-  case 1: return static_cast<uint16_t>(MS & 0xFFFF);
-  case 2: return static_cast<uint16_t>(LS >> 16);
-  case 3: return static_cast<uint16_t>(LS & 0xFFFF);
-  default: return 0;
+  case 0:
+    return static_cast<uint16_t>(MS >> 16);
+  case 1:
+    return static_cast<uint16_t>(MS & 0xFFFF);
+  case 2:
+    return static_cast<uint16_t>(LS >> 16);
+  case 3:
+    return static_cast<uint16_t>(LS & 0xFFFF);
+  default:
+    return 0;
   }
 }
 
@@ -172,7 +204,7 @@ void TqelVersionInfoResource::ReadVersionInfoData() {
   try {
     block = kv::platform::readVersionResource(std::filesystem::path(GetResourceFilename()));
   } catch (...) {
-    block.reset();  // an unreadable file has no version information
+    block.reset(); // an unreadable file has no version information
   }
   if (!block || block->empty()) {
     FileVersion->Valid = false;
@@ -184,7 +216,8 @@ void TqelVersionInfoResource::ReadVersionInfoData() {
   std::memcpy(VersionInfoData.get(), block->data(), block->size());
   const std::span<const uint8_t> data(VersionInfoData.get(), block->size());
 
-  if (const auto fixed = kv::platform::queryVersionValue(data, "\\"); fixed && fixed->value.size() >= kFixedBlockSize)
+  if (const auto fixed = kv::platform::queryVersionValue(data, "\\");
+      fixed && fixed->value.size() >= kFixedBlockSize)
     FixedInfo->Data = fixed->value.data();
 
   if (const auto translation = kv::platform::queryVersionValue(data, "\\VarFileInfo\\Translation")) {
@@ -242,9 +275,10 @@ std::string TqelVersionInfoResource::BuildFlags() {
   std::string result;
   const auto flags = FixedInfo->GetFlags();
   for (int f = 0; f <= static_cast<int>(TFixedFileInfoFlag::ffSpecialBuild); ++f)
-    if (flags.Contains(static_cast<TFixedFileInfoFlag>(f))) result += std::string(FixedFileInfoFlagTexts[f]) + ", ";
+    if (flags.Contains(static_cast<TFixedFileInfoFlag>(f)))
+      result += std::string(FixedFileInfoFlagTexts[f]) + ", ";
   if (!result.empty()) result.resize(result.size() - 2);
   return result;
 }
 
-}  // namespace uKVVersInfo
+} // namespace uKVVersInfo

@@ -30,7 +30,14 @@ enum class TPreDef {
 };
 using TPreDefs = TSet<TPreDef>;
 
-enum class TFixedFileInfoFlag { ffDebug, ffInfoInferred, ffPatched, ffPreRelease, ffPrivateBuild, ffSpecialBuild };
+enum class TFixedFileInfoFlag {
+  ffDebug,
+  ffInfoInferred,
+  ffPatched,
+  ffPreRelease,
+  ffPrivateBuild,
+  ffSpecialBuild
+};
 using TFixedFileInfoFlags = TSet<TFixedFileInfoFlag>;
 
 enum class TVersionOperatingSystemFlag {
@@ -64,7 +71,7 @@ public:
   std::string ClassName() const override { return "TFixedFileVersionInfo"; }
 
   TqelVersionInfoResource* Parent;
-  const uint8_t* Data = nullptr;  // 52 bytes of the fixed block, or nil
+  const uint8_t* Data = nullptr; // 52 bytes of the fixed block, or nil
 
   uint32_t GetSignature() const;
   uint32_t GetStructureVersion() const;
@@ -135,4 +142,4 @@ public:
   std::string Comments() { return GetVersionInfoString(9); }
 };
 
-}  // namespace uKVVersInfo
+} // namespace uKVVersInfo

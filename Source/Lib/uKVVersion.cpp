@@ -14,7 +14,8 @@ namespace {
 // hexadecimal number after '$' or "0x"; nothing may follow. No value when it is not one.
 std::optional<int> strToInt(const std::string& s) {
   size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
+  while (i < s.size() && s[i] == ' ')
+    ++i;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
   int base = 10;
@@ -53,14 +54,15 @@ std::string fileVersionText(std::span<const uint8_t> block) {
   char id[16];
   std::snprintf(id, sizeof id, "%.4X%.4X", static_cast<unsigned>(v[0] | v[1] << 8),
                 static_cast<unsigned>(v[2] | v[3] << 8));
-  const auto value = kv::platform::queryVersionValue(block, std::string("\\StringFileInfo\\") + id + "\\FileVersion");
+  const auto value =
+      kv::platform::queryVersionValue(block, std::string("\\StringFileInfo\\") + id + "\\FileVersion");
   if (!value) return "< Error retrieving string version info >";
   std::string text = kv::platform::versionText(value->tail);
   if (text.empty()) return "< No Version Info >";
   return text;
 }
 
-}  // namespace
+} // namespace
 
 void MdGetVersion(const std::string& FileName, int& Major, int& Minor, int& Release, int& Build) {
   Major = Minor = Release = Build = -1;
@@ -84,4 +86,4 @@ void MdGetVersion(const std::string& FileName, int& Major, int& Minor, int& Rele
   if (const auto value = strToInt(text)) Build = *value;
 }
 
-}  // namespace uKVVersion
+} // namespace uKVVersion

@@ -9,4 +9,4 @@ namespace uKVVersion {
 // translation ("1.2.3.45"); each number that cannot be read stays -1.
 void MdGetVersion(const std::string& FileName, int& Major, int& Minor, int& Release, int& Build);
 
-}  // namespace uKVVersion
+} // namespace uKVVersion

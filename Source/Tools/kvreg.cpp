@@ -33,8 +33,10 @@ int usage() {
 std::string shown(const RegValue& value) {
   switch (value.type) {
   case RegValueType::String:
-  case RegValueType::ExpandString: return value.data;
-  case RegValueType::Integer: return std::to_string(value.integer);
+  case RegValueType::ExpandString:
+    return value.data;
+  case RegValueType::Integer:
+    return std::to_string(value.integer);
   case RegValueType::Binary: {
     static const char* hex = "0123456789abcdef";
     std::string out;
@@ -75,7 +77,8 @@ int run(int argc, char** argv) {
       std::fprintf(stderr, "kvreg: no key '%s'\n", argv[2]);
       return kMissing;
     }
-    for (const auto& sub : store.subKeyNames(argv[2])) printLine(sub + "\\");
+    for (const auto& sub : store.subKeyNames(argv[2]))
+      printLine(sub + "\\");
     for (const auto& name : store.valueNames(argv[2])) {
       const auto value = store.readValue(argv[2], name);
       if (value) printLine(name + "=" + shown(*value));
@@ -85,7 +88,7 @@ int run(int argc, char** argv) {
   return usage();
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
   try {

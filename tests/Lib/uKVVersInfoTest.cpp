@@ -28,12 +28,12 @@ struct PeFileView {
   bool none = false;
   std::map<std::string, uint32_t> fixed;
   std::vector<std::string> translations;
-  std::vector<std::tuple<std::string, std::string, std::string>> strings;  // table, key, value
+  std::vector<std::tuple<std::string, std::string, std::string>> strings; // table, key, value
 };
 
 PeFileView pefileView(const std::string& file) {
-  const auto r = kvtest::run(kvtest::systemPython() + " " +
-                             kvtest::shellQuote(fixture("dump_version.py")) + " " + kvtest::shellQuote(file));
+  const auto r = kvtest::run(kvtest::systemPython() + " " + kvtest::shellQuote(fixture("dump_version.py")) +
+                             " " + kvtest::shellQuote(file));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   PeFileView view;
   std::istringstream lines(r.out);
@@ -66,16 +66,17 @@ PeFileView pefileView(const std::string& file) {
 
 std::vector<std::string> listOf(const kv::platform::TStrings& s) {
   std::vector<std::string> out;
-  for (int i = 0; i < s.Count(); ++i) out.push_back(s[i]);
+  for (int i = 0; i < s.Count(); ++i)
+    out.push_back(s[i]);
   return out;
 }
 
-}  // namespace
+} // namespace
 
 // Every value pefile reads from each fixture is what the reader gives.
 TEST(VersionInfoResource, AgreesWithPefileOnEveryFixture) {
-  for (const char* name : {"multi32.exe", "multi64.exe", "partial64.dll", "commas32.dll", "short32.dll",
-                           "noversion64.exe"}) {
+  for (const char* name :
+       {"multi32.exe", "multi64.exe", "partial64.dll", "commas32.dll", "short32.dll", "noversion64.exe"}) {
     SCOPED_TRACE(name);
     const PeFileView peer = pefileView(fixture(name));
     TqelVersionInfoResource reader;
@@ -108,7 +109,7 @@ TEST(VersionInfoResource, AgreesWithPefileOnEveryFixture) {
       for (int i = 0; i < reader.TranslationIDs.Count(); ++i)
         if (reader.TranslationIDs[i] == table) index = i;
       if (index < 0) {
-        ASSERT_EQ(reader.TranslationIDs.Count(), 0);  // only the default translation is looked up then
+        ASSERT_EQ(reader.TranslationIDs.Count(), 0); // only the default translation is looked up then
         ASSERT_EQ(table, "040904E4");
       } else {
         reader.SetTranslationIDIndex(index);
@@ -129,26 +130,88 @@ TEST(VersionInfoResource, GivesTheValuesOfTheResourceScripts) {
     std::string buildFlags;
     TVersionOperatingSystemFlags os;
     TVersionFileType type;
-    std::string company, product, comments;  // of the first translation
+    std::string company, product, comments; // of the first translation
   } rows[] = {
-      {"multi32.exe", {"040904E4", "040704B0"}, 1, 2, 3, 45, "1.2.3.45", "7.0 beta",
-       TFixedFileInfoFlags::Range(F::ffDebug, F::ffSpecialBuild), {F::ffDebug, F::ffPreRelease},
-       "Debug, Pre-Release", {V::vosNT, V::vosWindows32}, TVersionFileType::vftApplication,
-       "Dolvane Test Works", "Korvalis", "first table"},
-      {"multi64.exe", {"040904E4", "040704B0"}, 1, 2, 3, 45, "1.2.3.45", "7.0 beta",
-       TFixedFileInfoFlags::Range(F::ffDebug, F::ffSpecialBuild), {F::ffDebug, F::ffPreRelease},
-       "Debug, Pre-Release", {V::vosNT, V::vosWindows32}, TVersionFileType::vftApplication,
-       "Dolvane Test Works", "Korvalis", "first table"},
-      {"partial64.dll", {}, 4, 5, 6, 7, "1.2.3", "4.5.0.0",
+      {"multi32.exe",
+       {"040904E4", "040704B0"},
+       1,
+       2,
+       3,
+       45,
+       "1.2.3.45",
+       "7.0 beta",
+       TFixedFileInfoFlags::Range(F::ffDebug, F::ffSpecialBuild),
+       {F::ffDebug, F::ffPreRelease},
+       "Debug, Pre-Release",
+       {V::vosNT, V::vosWindows32},
+       TVersionFileType::vftApplication,
+       "Dolvane Test Works",
+       "Korvalis",
+       "first table"},
+      {"multi64.exe",
+       {"040904E4", "040704B0"},
+       1,
+       2,
+       3,
+       45,
+       "1.2.3.45",
+       "7.0 beta",
+       TFixedFileInfoFlags::Range(F::ffDebug, F::ffSpecialBuild),
+       {F::ffDebug, F::ffPreRelease},
+       "Debug, Pre-Release",
+       {V::vosNT, V::vosWindows32},
+       TVersionFileType::vftApplication,
+       "Dolvane Test Works",
+       "Korvalis",
+       "first table"},
+      {"partial64.dll",
+       {},
+       4,
+       5,
+       6,
+       7,
+       "1.2.3",
+       "4.5.0.0",
        TFixedFileInfoFlags::Range(F::ffDebug, F::ffSpecialBuild),
        {F::ffInfoInferred, F::ffPatched, F::ffPrivateBuild, F::ffSpecialBuild},
-       "Info Inferred, Patched, Private, Special", {V::vosUnknown, V::vosWindows32},
-       TVersionFileType::vftStaticLib, "Partial Ltd", "", ""},
-      {"commas32.dll", {"041D04E4", "040C04E4", "041304E4"}, 1, 2, 3, 4, "1, 2, 3, 4", "0.0.0.9", {}, {}, "",
-       {V::vosDOS, V::vosWindows16}, TVersionFileType::vftUnknown, "", "Commas", ""},
-      {"short32.dll", {"040904E4"}, 1, 2, 3, 0, "1.2.3", "one point two",
-       TFixedFileInfoFlags::Range(F::ffDebug, F::ffSpecialBuild), {}, "", {V::vosNT, V::vosWindows32},
-       TVersionFileType::vftDLL, "", "", ""},
+       "Info Inferred, Patched, Private, Special",
+       {V::vosUnknown, V::vosWindows32},
+       TVersionFileType::vftStaticLib,
+       "Partial Ltd",
+       "",
+       ""},
+      {"commas32.dll",
+       {"041D04E4", "040C04E4", "041304E4"},
+       1,
+       2,
+       3,
+       4,
+       "1, 2, 3, 4",
+       "0.0.0.9",
+       {},
+       {},
+       "",
+       {V::vosDOS, V::vosWindows16},
+       TVersionFileType::vftUnknown,
+       "",
+       "Commas",
+       ""},
+      {"short32.dll",
+       {"040904E4"},
+       1,
+       2,
+       3,
+       0,
+       "1.2.3",
+       "one point two",
+       TFixedFileInfoFlags::Range(F::ffDebug, F::ffSpecialBuild),
+       {},
+       "",
+       {V::vosNT, V::vosWindows32},
+       TVersionFileType::vftDLL,
+       "",
+       "",
+       ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.file);
@@ -170,7 +233,7 @@ TEST(VersionInfoResource, GivesTheValuesOfTheResourceScripts) {
     EXPECT_EQ(reader.BuildFlags(), row.buildFlags);
     EXPECT_EQ(reader.FixedInfo->GetFileOperatingSystem(), row.os);
     EXPECT_EQ(reader.FixedInfo->GetFileType(), row.type);
-    EXPECT_EQ(reader.FixedInfo->GetCreationDate(), -109205.0);  // file date 0 is 1601-01-01
+    EXPECT_EQ(reader.FixedInfo->GetCreationDate(), -109205.0); // file date 0 is 1601-01-01
     EXPECT_EQ(reader.CompanyName(), row.company);
     EXPECT_EQ(reader.ProductName(), row.product);
     EXPECT_EQ(reader.Comments(), row.comments);
@@ -184,11 +247,12 @@ TEST(VersionInfoResource, SelectsTranslationsAndKeepsToTheList) {
   reader.SetFilename(fixture("multi32.exe"));
   EXPECT_EQ(reader.FileDescription(), "Two-language fixture");
   reader.SetTranslationIDIndex(1);
-  EXPECT_EQ(reader.CompanyName(), "Dolvane Pr\xC3\xBC" "fwerk");  // UTF-16 in the file, UTF-8 here
+  EXPECT_EQ(reader.CompanyName(), "Dolvane Pr\xC3\xBC"
+                                  "fwerk"); // UTF-16 in the file, UTF-8 here
   EXPECT_EQ(reader.Comments(), "zweite Tabelle");
-  EXPECT_EQ(reader.FileDescription(), "");  // not in the second table
+  EXPECT_EQ(reader.FileDescription(), ""); // not in the second table
   EXPECT_EQ(reader.GetResourceStr("fileversion"), "9.8.7.6");
-  reader.SetTranslationIDIndex(5);  // two translations only: nothing changes
+  reader.SetTranslationIDIndex(5); // two translations only: nothing changes
   EXPECT_EQ(reader.TranslationIDIndex, 1);
   reader.SetTranslationIDIndex(-1);
   EXPECT_EQ(reader.TranslationIDIndex, 1);
@@ -208,7 +272,7 @@ TEST(VersionInfoResource, SelectsTranslationsAndKeepsToTheList) {
   commas.SetTranslationIDIndex(1);
   EXPECT_EQ(commas.ProductName(), "Virgules");
   commas.SetTranslationIDIndex(2);
-  commas.SetFilename(fixture("commas32.dll"));  // reading again keeps the selected translation
+  commas.SetFilename(fixture("commas32.dll")); // reading again keeps the selected translation
   EXPECT_EQ(commas.TranslationIDIndex, 2);
   EXPECT_EQ(commas.FileVersion->Text, "");
   EXPECT_EQ(commas.FileVersion->GetVersionNumberString(), "1.2.3.4");
@@ -227,7 +291,8 @@ TEST(VersionInfoResource, NoVersionInformationIsEmptyNeverAnError) {
   kvtest::writeFile(dir / "text.exe", "MZ but nothing more");
   // A path far longer than 255 characters is read whole.
   auto deep = dir.path();
-  for (int i = 0; i < 3; ++i) deep /= std::string(120, static_cast<char>('a' + i));
+  for (int i = 0; i < 3; ++i)
+    deep /= std::string(120, static_cast<char>('a' + i));
   std::filesystem::create_directories(deep);
   std::filesystem::copy_file(fixture("multi32.exe"), deep / "multi32.exe");
   TqelVersionInfoResource longPath;
@@ -236,10 +301,10 @@ TEST(VersionInfoResource, NoVersionInformationIsEmptyNeverAnError) {
   EXPECT_EQ(longPath.CompanyName(), "Dolvane Test Works");
 
   for (const std::string& file : {fixture("noversion64.exe"), (dir / "text.exe").string(),
-                                 (dir / "missing.exe").string(), dir.str(), std::string()}) {
+                                  (dir / "missing.exe").string(), dir.str(), std::string()}) {
     SCOPED_TRACE(file);
     TqelVersionInfoResource reader;
-    reader.SetFilename(fixture("multi32.exe"));  // earlier results must all go
+    reader.SetFilename(fixture("multi32.exe")); // earlier results must all go
     reader.SetFilename(file);
     EXPECT_EQ(reader.VersionInfoSize, 0);
     EXPECT_EQ(reader.VersionInfoData, nullptr);
@@ -264,7 +329,8 @@ TEST(VersionInfoResource, CreationDateFromTheFileTime) {
   const auto original = kvtest::readBytes(fixture("multi32.exe"));
   size_t fixedAt = 0;
   for (size_t i = 0; i + 4 <= original.size(); ++i)
-    if (original[i] == 0xBD && original[i + 1] == 0x04 && original[i + 2] == 0xEF && original[i + 3] == 0xFE) {
+    if (original[i] == 0xBD && original[i + 1] == 0x04 && original[i + 2] == 0xEF &&
+        original[i + 3] == 0xFE) {
       fixedAt = i;
       break;
     }
@@ -278,12 +344,12 @@ TEST(VersionInfoResource, CreationDateFromTheFileTime) {
     double date;
   } rows[] = {
       {0, -109205.0},
-      {6 * hour, -109205.25},  // before day 0 the time counts away from zero
+      {6 * hour, -109205.25}, // before day 0 the time counts away from zero
       {unixEpoch, 25569.0},
       {unixEpoch + 18 * hour, 25569.75},
-      {(109205ull + 2958466ull) * 24 * hour, 0.0},  // 10000-01-01: past the last date
+      {(109205ull + 2958466ull) * 24 * hour, 0.0}, // 10000-01-01: past the last date
       {(109205ull + 2958465ull) * 24 * hour, 2958465.0},
-      {0x8000000000000000ull, 0.0},  // not a valid file time
+      {0x8000000000000000ull, 0.0}, // not a valid file time
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.fileTime);
@@ -306,11 +372,11 @@ TEST(MdGetVersion, NumbersOfTheFileVersionText) {
     std::string file;
     int major, minor, release, build;
   } rows[] = {
-      {fixture("multi32.exe"), 1, 2, 3, 45},   // "1.2.3.45" of the first translation
+      {fixture("multi32.exe"), 1, 2, 3, 45}, // "1.2.3.45" of the first translation
       {fixture("multi64.exe"), 1, 2, 3, 45},
-      {fixture("short32.dll"), 1, 2, -1, -1},  // "1.2.3"
+      {fixture("short32.dll"), 1, 2, -1, -1},     // "1.2.3"
       {fixture("commas32.dll"), -1, -1, -1, -1},  // "1, 2, 3, 4"
-      {fixture("partial64.dll"), -1, -1, -1, -1},  // no translation table
+      {fixture("partial64.dll"), -1, -1, -1, -1}, // no translation table
       {fixture("noversion64.exe"), -1, -1, -1, -1},
       {(dir / "plain.txt").string(), -1, -1, -1, -1},
       {(dir / "missing.exe").string(), -1, -1, -1, -1},

@@ -60,8 +60,8 @@ struct Reader {
   std::optional<uint32_t> u32(uint64_t off) const {
     uint8_t b[4];
     if (!src.read(off, b, 4)) return std::nullopt;
-    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
-           static_cast<uint32_t>(b[3]) << 24;
+    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
   }
 };
 
@@ -110,7 +110,7 @@ public:
     for (uint32_t i = 0; i < *sections; ++i) {
       const uint64_t at = table + uint64_t{i} * 40;
       const auto va = r_.u32(at + 12), rawSize = r_.u32(at + 16), rawOffset = r_.u32(at + 20);
-      if (!va || !rawSize || !rawOffset) break;  // a section table cut short: keep what was read
+      if (!va || !rawSize || !rawOffset) break; // a section table cut short: keep what was read
       sections_.push_back({*va, *rawSize, *rawOffset});
     }
     return true;
@@ -153,8 +153,8 @@ private:
 };
 
 struct DirEntry {
-  uint32_t name;    // high bit: a named entry
-  uint32_t target;  // high bit: a subdirectory; offsets relative to the resource tree
+  uint32_t name;   // high bit: a named entry
+  uint32_t target; // high bit: a subdirectory; offsets relative to the resource tree
 };
 
 // The entries of one resource directory that can be read; a count larger than the
@@ -179,7 +179,7 @@ constexpr uint32_t kHighBit = 0x80000000u;
 bool isId(const DirEntry& e, uint16_t id) { return !(e.name & kHighBit) && (e.name & 0xFFFF) == id; }
 bool isDirectory(const DirEntry& e) { return (e.target & kHighBit) != 0; }
 
-}  // namespace
+} // namespace
 
 std::optional<std::vector<uint8_t>> findVersionResource(const ByteSource& src) {
   Image image(src);
@@ -242,8 +242,8 @@ std::optional<std::vector<uint8_t>> readVersionResource(const std::filesystem::p
     if (src.size() == 0) return std::nullopt;
     return findVersionResource(src);
   } catch (...) {
-    return std::nullopt;  // an unreadable file has no version information
+    return std::nullopt; // an unreadable file has no version information
   }
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

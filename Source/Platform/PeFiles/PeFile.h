@@ -28,4 +28,4 @@ std::optional<std::vector<uint8_t>> findVersionResource(const ByteSource& image)
 std::optional<std::vector<uint8_t>> readVersionResource(std::span<const uint8_t> image);
 std::optional<std::vector<uint8_t>> readVersionResource(const std::filesystem::path& file);
 
-}  // namespace kv::platform
+} // namespace kv::platform

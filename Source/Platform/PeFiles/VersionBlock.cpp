@@ -6,14 +6,16 @@ namespace kv::platform {
 
 namespace {
 
-uint16_t u16(std::span<const uint8_t> b, size_t off) { return static_cast<uint16_t>(b[off] | b[off + 1] << 8); }
+uint16_t u16(std::span<const uint8_t> b, size_t off) {
+  return static_cast<uint16_t>(b[off] | b[off + 1] << 8);
+}
 
 size_t align4(size_t n) { return (n + 3) & ~size_t{3}; }
 
 // One node of the block: header (length, value length, type), key, value, children.
 struct Node {
-  size_t start = 0, end = 0;  // end is cut to the parent's end
-  std::string key;            // UTF-8
+  size_t start = 0, end = 0; // end is cut to the parent's end
+  std::string key;           // UTF-8
   size_t valueStart = 0, valueEnd = 0;
   bool isText = false;
   size_t childrenStart = 0;
@@ -29,9 +31,10 @@ std::optional<Node> nodeAt(std::span<const uint8_t> block, size_t start, size_t 
   const uint16_t valueLength = u16(block, start + 2);
   n.isText = u16(block, start + 4) == 1;
   size_t p = start + 6;
-  while (p + 1 < n.end && u16(block, p) != 0) p += 2;
+  while (p + 1 < n.end && u16(block, p) != 0)
+    p += 2;
   n.key = versionText(block.subspan(start + 6, p - (start + 6)));
-  p += 2;  // the key's terminating zero
+  p += 2; // the key's terminating zero
   n.valueStart = std::min(align4(p), n.end);
   const size_t valueBytes = n.isText ? size_t{valueLength} * 2 : valueLength;
   n.valueEnd = std::min(n.end, n.valueStart + valueBytes);
@@ -68,7 +71,7 @@ void appendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
-}  // namespace
+} // namespace
 
 std::string versionText(std::span<const uint8_t> bytes) {
   std::string out;
@@ -84,7 +87,7 @@ std::string versionText(std::span<const uint8_t> bytes) {
         continue;
       }
     }
-    appendUtf8(out, (u >= 0xD800 && u < 0xE000) ? 0xFFFD : u);  // a lone surrogate
+    appendUtf8(out, (u >= 0xD800 && u < 0xE000) ? 0xFFFD : u); // a lone surrogate
   }
   return out;
 }
@@ -122,4 +125,4 @@ std::optional<VersionValue> queryVersionValue(std::span<const uint8_t> block, st
   return v;
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

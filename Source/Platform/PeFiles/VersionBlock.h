@@ -13,9 +13,9 @@
 namespace kv::platform {
 
 struct VersionValue {
-  std::span<const uint8_t> value;  // the value as its header sizes it (cut at the end of its node)
-  std::span<const uint8_t> tail;   // from the value's start to the end of its node, for texts
-  bool isText = false;             // the node says its value is text
+  std::span<const uint8_t> value; // the value as its header sizes it (cut at the end of its node)
+  std::span<const uint8_t> tail;  // from the value's start to the end of its node, for texts
+  bool isText = false;            // the node says its value is text
 };
 
 std::optional<VersionValue> queryVersionValue(std::span<const uint8_t> block, std::string_view subBlock);
@@ -23,4 +23,4 @@ std::optional<VersionValue> queryVersionValue(std::span<const uint8_t> block, st
 // The UTF-16LE text at the start of `bytes` up to its terminating zero (or the end), as UTF-8.
 std::string versionText(std::span<const uint8_t> bytes);
 
-}  // namespace kv::platform
+} // namespace kv::platform

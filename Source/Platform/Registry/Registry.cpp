@@ -8,12 +8,18 @@ namespace {
 
 std::string rootName(HKEY root) {
   switch (root) {
-  case HKEY_CLASSES_ROOT: return "HKEY_CLASSES_ROOT";
-  case HKEY_CURRENT_USER: return "HKEY_CURRENT_USER";
-  case HKEY_LOCAL_MACHINE: return "HKEY_LOCAL_MACHINE";
-  case HKEY_USERS: return "HKEY_USERS";
-  case HKEY_CURRENT_CONFIG: return "HKEY_CURRENT_CONFIG";
-  default: throw ERegistryException("Invalid root key");
+  case HKEY_CLASSES_ROOT:
+    return "HKEY_CLASSES_ROOT";
+  case HKEY_CURRENT_USER:
+    return "HKEY_CURRENT_USER";
+  case HKEY_LOCAL_MACHINE:
+    return "HKEY_LOCAL_MACHINE";
+  case HKEY_USERS:
+    return "HKEY_USERS";
+  case HKEY_CURRENT_CONFIG:
+    return "HKEY_CURRENT_CONFIG";
+  default:
+    throw ERegistryException("Invalid root key");
   }
 }
 
@@ -27,7 +33,7 @@ std::string rootName(HKEY root) {
   throw ERegistryException("Invalid data type for '" + name + "'");
 }
 
-}  // namespace
+} // namespace
 
 TRegistry::TRegistry() : store_(std::make_unique<RegistryStore>(rootName(rootKey_))) {}
 
@@ -140,10 +146,14 @@ TRegDataType TRegistry::GetDataType(const std::string& Name) {
   const auto value = read(Name);
   if (!value) return TRegDataType::rdUnknown;
   switch (value->type) {
-  case RegValueType::String: return TRegDataType::rdString;
-  case RegValueType::ExpandString: return TRegDataType::rdExpandString;
-  case RegValueType::Integer: return TRegDataType::rdInteger;
-  case RegValueType::Binary: return TRegDataType::rdBinary;
+  case RegValueType::String:
+    return TRegDataType::rdString;
+  case RegValueType::ExpandString:
+    return TRegDataType::rdExpandString;
+  case RegValueType::Integer:
+    return TRegDataType::rdInteger;
+  case RegValueType::Binary:
+    return TRegDataType::rdBinary;
   }
   return TRegDataType::rdUnknown;
 }
@@ -205,7 +215,8 @@ void TRegistry::GetValueNames(TStrings& Strings) {
   Strings.Clear();
   if (!open_) return;
   try {
-    for (const auto& name : store_->valueNames(currentPath_)) Strings.Add(name);
+    for (const auto& name : store_->valueNames(currentPath_))
+      Strings.Add(name);
   } catch (const RegistryStoreError& e) {
     throw ERegistryException(e.Message());
   }
@@ -215,10 +226,11 @@ void TRegistry::GetKeyNames(TStrings& Strings) {
   Strings.Clear();
   if (!open_) return;
   try {
-    for (const auto& name : store_->subKeyNames(currentPath_)) Strings.Add(name);
+    for (const auto& name : store_->subKeyNames(currentPath_))
+      Strings.Add(name);
   } catch (const RegistryStoreError& e) {
     throw ERegistryException(e.Message());
   }
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

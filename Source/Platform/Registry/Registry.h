@@ -25,7 +25,7 @@ enum class TRegDataType { rdUnknown, rdString, rdExpandString, rdInteger, rdBina
 
 class TRegistry : public TObject {
 public:
-  TRegistry();  // RootKey HKEY_CURRENT_USER, no key open
+  TRegistry(); // RootKey HKEY_CURRENT_USER, no key open
   ~TRegistry() override;
   std::string ClassName() const override { return "TRegistry"; }
 
@@ -76,4 +76,4 @@ private:
   std::string currentPath_;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

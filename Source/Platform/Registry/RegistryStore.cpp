@@ -143,10 +143,18 @@ std::string serialize(const Store& store) {
     out += "[" + escape(key.path, false) + "]\n";
     for (const auto& [name, value] : key.values) {
       switch (value.type) {
-      case RegValueType::String: out += "s " + escape(name, true) + " " + escape(value.data, true); break;
-      case RegValueType::ExpandString: out += "e " + escape(name, true) + " " + escape(value.data, true); break;
-      case RegValueType::Integer: out += "d " + escape(name, true) + " " + std::to_string(value.integer); break;
-      case RegValueType::Binary: out += "b " + escape(name, true) + " " + toHex(value.data); break;
+      case RegValueType::String:
+        out += "s " + escape(name, true) + " " + escape(value.data, true);
+        break;
+      case RegValueType::ExpandString:
+        out += "e " + escape(name, true) + " " + escape(value.data, true);
+        break;
+      case RegValueType::Integer:
+        out += "d " + escape(name, true) + " " + std::to_string(value.integer);
+        break;
+      case RegValueType::Binary:
+        out += "b " + escape(name, true) + " " + toHex(value.data);
+        break;
       }
       out += "\n";
     }
@@ -155,8 +163,8 @@ std::string serialize(const Store& store) {
 }
 
 [[noreturn]] void damaged(const std::filesystem::path& file, int line) {
-  throw RegistryStoreError("The registry store " + file.string() + " is damaged (line " + std::to_string(line) +
-                           ").");
+  throw RegistryStoreError("The registry store " + file.string() + " is damaged (line " +
+                           std::to_string(line) + ").");
 }
 
 Store parse(const std::string& text, const std::filesystem::path& file) {
@@ -167,7 +175,7 @@ Store parse(const std::string& text, const std::filesystem::path& file) {
   StoredKey* current = nullptr;
   while (pos < text.size()) {
     size_t end = text.find('\n', pos);
-    if (end == std::string::npos) damaged(file, lineNo + 1);  // every complete store ends with a line feed
+    if (end == std::string::npos) damaged(file, lineNo + 1); // every complete store ends with a line feed
     const std::string line = text.substr(pos, end - pos);
     pos = end + 1;
     ++lineNo;
@@ -210,7 +218,8 @@ Store parse(const std::string& text, const std::filesystem::path& file) {
       value = RegValue::binary(*bytes);
       break;
     }
-    default: damaged(file, lineNo);
+    default:
+      damaged(file, lineNo);
     }
     if (auto* existing = current->find(*name))
       existing->second = value;
@@ -306,7 +315,7 @@ public:
       }
     }
   }
-  ~WriteLock() { ::close(fd_); }  // closing releases the lock
+  ~WriteLock() { ::close(fd_); } // closing releases the lock
   WriteLock(const WriteLock&) = delete;
   WriteLock& operator=(const WriteLock&) = delete;
 
@@ -321,7 +330,7 @@ void mutate(const std::filesystem::path& folder, const std::filesystem::path& fi
   if (change(store)) save(store, file);
 }
 
-}  // namespace
+} // namespace
 
 RegistryStore::RegistryStore(std::string rootName, std::filesystem::path folder)
     : folder_(folder.empty() ? settingsFolder() / "registry" : std::move(folder)),
@@ -365,7 +374,8 @@ bool RegistryStore::deleteKey(const std::string& key) {
   bool existed = false;
   mutate(folder_, file_, [&](Store& store) {
     const size_t before = store.keys.size();
-    std::erase_if(store.keys, [&](const StoredKey& k) { return sameName(k.path, path) || Store::isBelow(k.path, path); });
+    std::erase_if(store.keys,
+                  [&](const StoredKey& k) { return sameName(k.path, path) || Store::isBelow(k.path, path); });
     existed = store.keys.size() != before;
     return existed;
   });
@@ -410,7 +420,8 @@ std::vector<std::string> RegistryStore::valueNames(const std::string& key) const
   Store store = load(file_);
   std::vector<std::string> names;
   if (StoredKey* k = store.find(normalizeKey(key)))
-    for (const auto& v : k->values) names.push_back(v.first);
+    for (const auto& v : k->values)
+      names.push_back(v.first);
   return names;
 }
 
@@ -426,4 +437,4 @@ std::vector<std::string> RegistryStore::subKeyNames(const std::string& key) cons
   return names;
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -26,8 +26,8 @@ enum class RegValueType { String, ExpandString, Integer, Binary };
 
 struct RegValue {
   RegValueType type = RegValueType::String;
-  std::string data;      // String, ExpandString: the text; Binary: the bytes
-  uint32_t integer = 0;  // Integer (DWORD)
+  std::string data;     // String, ExpandString: the text; Binary: the bytes
+  uint32_t integer = 0; // Integer (DWORD)
 
   static RegValue string(std::string text) { return {RegValueType::String, std::move(text), 0}; }
   static RegValue dword(uint32_t value) { return {RegValueType::Integer, {}, value}; }
@@ -68,4 +68,4 @@ private:
   std::filesystem::path file_;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -26,7 +26,8 @@ void put32(Bytes& b, size_t at, uint32_t v) {
   put16(b, at + 2, v >> 16);
 }
 void pad4(Bytes& b) {
-  while (b.size() % 4) b.push_back(0);
+  while (b.size() % 4)
+    b.push_back(0);
 }
 
 Bytes utf16(const std::u16string& s) {
@@ -41,7 +42,8 @@ Bytes utf16(const std::u16string& s) {
 }
 
 // One node of a version block, laid out as the resource compiler lays it out.
-Bytes node(const std::u16string& key, const Bytes& value, bool text, const std::vector<Bytes>& children = {}) {
+Bytes node(const std::u16string& key, const Bytes& value, bool text,
+           const std::vector<Bytes>& children = {}) {
   Bytes b(6, 0);
   const Bytes k = utf16(key);
   b.insert(b.end(), k.begin(), k.end());
@@ -71,19 +73,20 @@ Bytes fixedBlock() {
 Bytes sampleBlock() {
   Bytes translation;
   put32(translation, 0, 0x04E40409);
-  return node(u"VS_VERSION_INFO", fixedBlock(), false,
-              {node(u"StringFileInfo", {}, true,
-                    {node(u"040904e4", {}, true,
-                          {str(u"CompanyName", u"Dolvane"), str(u"Smile", u"a\U0001F600b"),
-                           str(u"Lone", std::u16string(u"x") + char16_t(0xD800) + u"y"), str(u"Empty", u"")})}),
-               node(u"VarFileInfo", {}, true, {node(u"Translation", translation, false)})});
+  return node(
+      u"VS_VERSION_INFO", fixedBlock(), false,
+      {node(u"StringFileInfo", {}, true,
+            {node(u"040904e4", {}, true,
+                  {str(u"CompanyName", u"Dolvane"), str(u"Smile", u"a\U0001F600b"),
+                   str(u"Lone", std::u16string(u"x") + char16_t(0xD800) + u"y"), str(u"Empty", u"")})}),
+       node(u"VarFileInfo", {}, true, {node(u"Translation", translation, false)})});
 }
 
 // A small PE image whose one section holds a resource tree with the given version block
 // last, so that the block ends where the file ends.
 struct ImageLayout {
   Bytes image;
-  size_t resourceAt = 0;  // file offset of the resource section
+  size_t resourceAt = 0; // file offset of the resource section
 };
 
 ImageLayout makeImage(const Bytes& block, bool pe32Plus) {
@@ -117,7 +120,7 @@ ImageLayout makeImage(const Bytes& block, bool pe32Plus) {
   put32(res, 0x18 + 20, 0x80000000u | 0x30);
   put16(res, 0x30 + 14, 1);
   put32(res, 0x30 + 16, 1033);
-  put32(res, 0x30 + 20, 0x48);        // -> data entry
+  put32(res, 0x30 + 20, 0x48); // -> data entry
   put32(res, 0x48, rva + 0x58);
   put32(res, 0x4C, static_cast<uint32_t>(block.size()));
   res.resize(0x58, 0);
@@ -139,7 +142,7 @@ std::string textOf(const Bytes& block, const std::string& path) {
   return v ? versionText(v->tail) : "<none>";
 }
 
-}  // namespace
+} // namespace
 
 TEST(PeFile, FindsTheVersionBlockOfBothImageKinds) {
   const Bytes block = sampleBlock();
@@ -166,21 +169,23 @@ TEST(PeFile, QueriesAnswerLikeTheWindowsVersionQuery) {
       {"\\StringFileInfo\\040904E4\\CompanyName", "Dolvane"},
       {"\\stringfileinfo\\040904e4\\companyname", "Dolvane"},
       {"StringFileInfo\\\\040904E4\\CompanyName\\", "Dolvane"},
-      {"\\StringFileInfo\\040904E4\\Smile", "a\xF0\x9F\x98\x80" "b"},  // surrogate pair
-      {"\\StringFileInfo\\040904E4\\Lone", "x\xEF\xBF\xBDy"},            // lone surrogate
+      {"\\StringFileInfo\\040904E4\\Smile", "a\xF0\x9F\x98\x80"
+                                            "b"},             // surrogate pair
+      {"\\StringFileInfo\\040904E4\\Lone", "x\xEF\xBF\xBDy"}, // lone surrogate
       {"\\StringFileInfo\\040904E4\\Empty", ""},
       {"\\StringFileInfo\\040904E4\\Missing", "<none>"},
       {"\\StringFileInfo\\040704B0\\CompanyName", "<none>"},
       {"\\StringFileInfo\\040904E4\\CompanyNam", "<none>"},
   };
-  for (const auto& row : rows) EXPECT_EQ(textOf(block, row.path), row.text) << row.path;
+  for (const auto& row : rows)
+    EXPECT_EQ(textOf(block, row.path), row.text) << row.path;
 }
 
 TEST(PeFile, FilesThatAreNotPeOrHaveNoVersionGiveNoBlock) {
   kvtest::TempDir dir;
   const Bytes block = sampleBlock();
   Bytes noVersion = makeImage(block, false).image;
-  put32(noVersion, 0x200 + 16, 14);  // the only resource is an icon group
+  put32(noVersion, 0x200 + 16, 14); // the only resource is an icon group
   Bytes noResources = makeImage(block, true).image;
   put32(noResources, 0x44 + 20 + 112 + 16, 0);
   Bytes badMagic = makeImage(block, false).image;
@@ -204,7 +209,7 @@ TEST(PeFile, FilesThatAreNotPeOrHaveNoVersionGiveNoBlock) {
     EXPECT_FALSE(readVersionResource(file));
   }
   EXPECT_FALSE(readVersionResource(dir / "missing.exe"));
-  EXPECT_FALSE(readVersionResource(dir.path()));  // a directory
+  EXPECT_FALSE(readVersionResource(dir.path())); // a directory
   EXPECT_FALSE(readVersionResource(std::filesystem::path()));
 }
 
@@ -227,13 +232,31 @@ TEST(PeFile, DamagedResourceTreesEndCleanly) {
     bool found;
   } rows[] = {
       {"name level loops to the root", [&](Bytes& b) { put32(b, res + 0x18 + 20, 0x80000000u); }, false},
-      {"name level points at itself", [&](Bytes& b) { put32(b, res + 0x18 + 20, 0x80000000u | 0x18); }, false},
-      {"language level loops to the name level", [&](Bytes& b) { put32(b, res + 0x30 + 20, 0x80000000u | 0x18); }, false},
+      {"name level points at itself", [&](Bytes& b) { put32(b, res + 0x18 + 20, 0x80000000u | 0x18); },
+       false},
+      {"language level loops to the name level",
+       [&](Bytes& b) { put32(b, res + 0x30 + 20, 0x80000000u | 0x18); }, false},
       {"type entry is data, not a directory", [&](Bytes& b) { put32(b, res + 20, 0x48); }, false},
-      {"directory outside the section", [&](Bytes& b) { put32(b, res + 20, 0x80000000u | 0x7FFFFFF0u); }, false},
-      {"huge entry counts", [&](Bytes& b) { put16(b, res + 12, 0xFFFF); put16(b, res + 14, 0xFFFF); }, true},
-      {"huge counts, no version entry", [&](Bytes& b) { put16(b, res + 14, 0xFFFF); put32(b, res + 16, 3); }, false},
-      {"huge counts, real entry first", [&](Bytes& b) { put16(b, res + 14, 0xFFFF); put16(b, res + 0x18 + 14, 0xFFFF); }, true},
+      {"directory outside the section", [&](Bytes& b) { put32(b, res + 20, 0x80000000u | 0x7FFFFFF0u); },
+       false},
+      {"huge entry counts",
+       [&](Bytes& b) {
+         put16(b, res + 12, 0xFFFF);
+         put16(b, res + 14, 0xFFFF);
+       },
+       true},
+      {"huge counts, no version entry",
+       [&](Bytes& b) {
+         put16(b, res + 14, 0xFFFF);
+         put32(b, res + 16, 3);
+       },
+       false},
+      {"huge counts, real entry first",
+       [&](Bytes& b) {
+         put16(b, res + 14, 0xFFFF);
+         put16(b, res + 0x18 + 14, 0xFFFF);
+       },
+       true},
       {"data size beyond the file", [&](Bytes& b) { put32(b, res + 0x4C, 0x7FFFFFFFu); }, false},
       {"data size all ones", [&](Bytes& b) { put32(b, res + 0x4C, 0xFFFFFFFFu); }, false},
       {"data size zero", [&](Bytes& b) { put32(b, res + 0x4C, 0); }, false},
@@ -272,16 +295,19 @@ TEST(PeFile, DamagedVersionBlocksNeverReadOutside) {
     SCOPED_TRACE(row.what);
     Bytes block = good;
     row.damage(block);
-    for (const char* path : paths) (void)textOf(block, path);  // must not read outside (sanitizers watch)
+    for (const char* path : paths)
+      (void)textOf(block, path); // must not read outside (sanitizers watch)
   }
   // Random damage anywhere in the block: each query ends without reading outside it.
   std::mt19937 random(20040101);
   for (int round = 0; round < 3000; ++round) {
     Bytes block = good;
     const int changes = 1 + static_cast<int>(random() % 4);
-    for (int c = 0; c < changes; ++c) block[random() % block.size()] = static_cast<uint8_t>(random());
+    for (int c = 0; c < changes; ++c)
+      block[random() % block.size()] = static_cast<uint8_t>(random());
     if (round % 7 == 0) block.resize(random() % block.size());
-    for (const char* path : paths) (void)textOf(block, path);
+    for (const char* path : paths)
+      (void)textOf(block, path);
     (void)readVersionResource(makeImage(block, round % 2).image);
   }
 }

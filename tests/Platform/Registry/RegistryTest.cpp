@@ -21,7 +21,7 @@ protected:
 
 std::string kvreg() { return (kvtest::buildDir() / "bin" / "kvreg").string(); }
 
-}  // namespace
+} // namespace
 
 TEST_F(RegistryTest, KeyPathsAndValueNamesIgnoreCaseAndSeparators) {
   RegistryStore store;
@@ -65,7 +65,7 @@ TEST_F(RegistryTest, ValuesOfEveryTypeSurviveTheStoreFile) {
     store.writeValue("\\K", "b", RegValue::binary(bytes));
     store.writeValue("\\K\\sub key [1]", "x", RegValue::dword(0));
   }
-  RegistryStore again;  // a new reader of the same file
+  RegistryStore again; // a new reader of the same file
   EXPECT_EQ(*again.readValue("\\K", "s"), RegValue::string(awkward));
   EXPECT_EQ(*again.readValue("\\K", ""), RegValue::string("default value"));
   EXPECT_EQ(*again.readValue("\\K", "NAME WITH BLANKS %20"), RegValue::string(""));
@@ -87,7 +87,8 @@ TEST_F(RegistryTest, StoreFollowsTheSettingsFolder) {
   kvtest::ScopedEnv otherEnv("KV_CONFIG_DIR", other.str());
   RegistryStore elsewhere;
   EXPECT_FALSE(elsewhere.readValue("\\A", "v"));
-  EXPECT_FALSE(std::filesystem::exists(other / "registry" / "HKEY_CURRENT_USER.reg"));  // reading creates nothing
+  EXPECT_FALSE(
+      std::filesystem::exists(other / "registry" / "HKEY_CURRENT_USER.reg")); // reading creates nothing
   elsewhere.writeValue("\\A", "v", RegValue::string("two"));
   EXPECT_EQ(RegistryStore("HKEY_CURRENT_USER", dir / "registry").readValue("\\A", "v")->data, "one");
 }
@@ -115,12 +116,12 @@ TEST_F(RegistryTest, DamagedStoreIsReportedAndNeverOverwritten) {
   std::filesystem::create_directories(file.parent_path());
   const char* damaged[] = {
       "not a store\n",
-      "KVREGISTRY 1\n[A]\ns v value",         // cut short: no final line feed
-      "KVREGISTRY 1\ns v before any key\n",   // value outside a key
-      "KVREGISTRY 1\n[A]\nd v 4294967296\n",  // integer too big
-      "KVREGISTRY 1\n[A]\nb v 0g\n",           // bad hex
-      "KVREGISTRY 1\n[A]\ns v bad%2\n",        // cut escape
-      "KVREGISTRY 1\n[A]\nx v 1\n",            // unknown type
+      "KVREGISTRY 1\n[A]\ns v value",        // cut short: no final line feed
+      "KVREGISTRY 1\ns v before any key\n",  // value outside a key
+      "KVREGISTRY 1\n[A]\nd v 4294967296\n", // integer too big
+      "KVREGISTRY 1\n[A]\nb v 0g\n",         // bad hex
+      "KVREGISTRY 1\n[A]\ns v bad%2\n",      // cut escape
+      "KVREGISTRY 1\n[A]\nx v 1\n",          // unknown type
   };
   for (const char* text : damaged) {
     SCOPED_TRACE(text);
@@ -162,7 +163,8 @@ TEST_F(RegistryTest, TwoProcessesWritingAtOnceLoseNothing) {
   EXPECT_EQ(store.valueNames("\\Software\\Race").size(), 2u * kValues);
   for (int c = 0; c < 2; ++c)
     for (int i = 0; i < kValues; ++i) {
-      const auto value = store.readValue("\\software\\race", "P" + std::to_string(c) + "_" + std::to_string(i));
+      const auto value =
+          store.readValue("\\software\\race", "P" + std::to_string(c) + "_" + std::to_string(i));
       ASSERT_TRUE(value) << c << " " << i;
       EXPECT_EQ(value->integer, static_cast<uint32_t>(i));
     }
@@ -180,7 +182,7 @@ TEST_F(RegistryTest, RegistryObjectOpensKeysLikeTheClassLibrary) {
   ASSERT_TRUE(reg.OpenKey("Korvalis30\\BR", true));
   EXPECT_EQ(reg.CurrentPath(), "Software\\Dolvane\\Korvalis30\\BR");
   EXPECT_TRUE(reg.KeyExists("\\software\\dolvane\\korvalis30"));
-  EXPECT_FALSE(reg.KeyExists("Korvalis30"));  // relative to ...\BR
+  EXPECT_FALSE(reg.KeyExists("Korvalis30")); // relative to ...\BR
   reg.WriteString("BackupFile", "/srv/save/KorvBak.zip");
   reg.WriteInteger("Count", -5);
   reg.WriteBool("Flag", true);
@@ -205,7 +207,7 @@ TEST_F(RegistryTest, RegistryObjectOpensKeysLikeTheClassLibrary) {
   EXPECT_THROW(reg.WriteString("BackupFile", "x"), ERegistryException);
   EXPECT_FALSE(reg.DeleteValue("BackupFile"));
   reg.CloseKey();
-  EXPECT_FALSE(reg.ValueExists("BackupFile"));  // no key open
+  EXPECT_FALSE(reg.ValueExists("BackupFile")); // no key open
   EXPECT_THROW(reg.WriteString("BackupFile", "x"), ERegistryException);
 }
 
@@ -218,7 +220,7 @@ TEST_F(RegistryTest, MissingValuesAndWrongTypesRaiseWhatTheClassRaises) {
   struct Row {
     const char* what;
     std::function<void()> call;
-    const char* message;  // nullptr: no exception
+    const char* message; // nullptr: no exception
   } rows[] = {
       {"string missing", [&] { EXPECT_EQ(reg.ReadString("None"), ""); }, nullptr},
       {"string empty", [&] { EXPECT_EQ(reg.ReadString("Empty"), ""); }, nullptr},
@@ -226,8 +228,18 @@ TEST_F(RegistryTest, MissingValuesAndWrongTypesRaiseWhatTheClassRaises) {
       {"integer missing", [&] { reg.ReadInteger("None"); }, "Failed to get data for 'None'"},
       {"integer of string", [&] { reg.ReadInteger("Text"); }, "Invalid data type for 'Text'"},
       {"bool of string", [&] { reg.ReadBool("Text"); }, "Invalid data type for 'Text'"},
-      {"binary of string", [&] { char b[4]; reg.ReadBinaryData("Text", b, 4); }, "Invalid data type for 'Text'"},
-      {"binary missing", [&] { char b[4]; reg.ReadBinaryData("None", b, 4); }, "Failed to get data for 'None'"},
+      {"binary of string",
+       [&] {
+         char b[4];
+         reg.ReadBinaryData("Text", b, 4);
+       },
+       "Invalid data type for 'Text'"},
+      {"binary missing",
+       [&] {
+         char b[4];
+         reg.ReadBinaryData("None", b, 4);
+       },
+       "Failed to get data for 'None'"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
