@@ -15,7 +15,6 @@ pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_E
 if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
     print("none")
     sys.exit(0)
-pe.parse_version_information = getattr(pe, "parse_version_information")
 if not any(e.id == pefile.RESOURCE_TYPE["RT_VERSION"] for e in pe.DIRECTORY_ENTRY_RESOURCE.entries):
     print("none")
     sys.exit(0)
