@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char name[] = "/tmp/kvfuzz-XXXXXX";
     const int fd = mkstemp(name);
     close(fd);
-    kv::platform::setDialogs(std::make_unique<kv::platform::NonInteractiveDialogs>(std::fopen("/dev/null", "w")));
+    kv::platform::setDialogs(
+        std::make_unique<kv::platform::NonInteractiveDialogs>(std::fopen("/dev/null", "w")));
     return std::string(name);
   }();
   FILE* f = std::fopen(file.c_str(), "wb");
@@ -22,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ZavOzeriz::TZavOzeriz zip(nullptr);
   zip.SetUnattended(true);
   zip.SetZipFileName(file);
-  for (int i = 0; i < zip.Count(); ++i) (void)zip.ZipContents()[i].FileName.size();
+  for (int i = 0; i < zip.Count(); ++i)
+    (void)zip.ZipContents()[i].FileName.size();
   zip.SetUseDirOnlyEntries(true);
   zip.SetSpanOptions({ZavOzeriz::SpanOptsEnum::spCompatName});
   zip.List();

@@ -21,20 +21,24 @@ std::string capture(const std::string& cmd) {
   if (!p) return out;
   char buf[4096];
   size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0)
+    out.append(buf, n);
   pclose(p);
   return out;
 }
 
-}  // namespace
+} // namespace
 
 int main() {
   char dir[] = "/tmp/kvbench-XXXXXX";
   if (!mkdtemp(dir)) return 1;
   const std::string file = std::string(dir) + "/many.zip";
-  const std::string make = "/usr/bin/python3 -c \"import zipfile\n"
-                           "with zipfile.ZipFile('" + file + "', 'w') as z:\n"
-                           "    for i in range(65535): z.writestr('dir%03d/member%05d.txt' % (i % 100, i), b'')\"";
+  const std::string make =
+      "/usr/bin/python3 -c \"import zipfile\n"
+      "with zipfile.ZipFile('" +
+      file +
+      "', 'w') as z:\n"
+      "    for i in range(65535): z.writestr('dir%03d/member%05d.txt' % (i % 100, i), b'')\"";
   if (std::system(make.c_str()) != 0) return 1;
 
   const int rounds = 5;
@@ -59,8 +63,12 @@ int main() {
   // Python times its own reading inside the interpreter, start-up not counted.
   const std::string py = capture("/usr/bin/python3 -c \"import time, zipfile\n"
                                  "best = 1e9\n"
-                                 "for r in range(" + std::to_string(rounds) + "):\n"
-                                 "    t = time.perf_counter(); n = len(zipfile.ZipFile('" + file + "').infolist())\n"
+                                 "for r in range(" +
+                                 std::to_string(rounds) +
+                                 "):\n"
+                                 "    t = time.perf_counter(); n = len(zipfile.ZipFile('" +
+                                 file +
+                                 "').infolist())\n"
                                  "    best = min(best, time.perf_counter() - t)\n"
                                  "print(best, n)\"");
   const double python = std::atof(py.c_str());
