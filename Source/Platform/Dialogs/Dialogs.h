@@ -8,6 +8,7 @@
 #include "Platform/Rtl/Sets.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,13 +23,25 @@ inline constexpr uint32_t OK = 0x0, OKCANCEL = 0x1, ABORTRETRYIGNORE = 0x2, YESN
                           ICONINFORMATION = 0x40, DEFBUTTON1 = 0x0, DEFBUTTON2 = 0x100, DEFBUTTON3 = 0x200,
                           APPLMODAL = 0x0, SYSTEMMODAL = 0x1000, TASKMODAL = 0x2000, SETFOREGROUND = 0x10000;
 inline constexpr uint32_t TypeMask = 0xF, IconMask = 0xF0, DefMask = 0xF00;
-}  // namespace mb
+} // namespace mb
 namespace id {
 inline constexpr int OK = 1, CANCEL = 2, ABORT = 3, RETRY = 4, IGNORE = 5, YES = 6, NO = 7;
 }
 
 enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-enum class TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel, mbAbort, mbRetry, mbIgnore, mbAll, mbNoToAll, mbYesToAll, mbHelp };
+enum class TMsgDlgBtn {
+  mbYes,
+  mbNo,
+  mbOK,
+  mbCancel,
+  mbAbort,
+  mbRetry,
+  mbIgnore,
+  mbAll,
+  mbNoToAll,
+  mbYesToAll,
+  mbHelp
+};
 using TMsgDlgButtons = TSet<TMsgDlgBtn>;
 
 // Modal results of forms and message dialogs.
@@ -39,7 +52,7 @@ inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, m
 struct MessageBoxRequest {
   std::string text;
   std::string caption;
-  uint32_t flags = mb::OK;  // mb:: type | icon | default button
+  uint32_t flags = mb::OK; // mb:: type | icon | default button
 };
 
 struct MessageDialogRequest {
@@ -47,7 +60,7 @@ struct MessageDialogRequest {
   TMsgDlgType type = TMsgDlgType::mtInformation;
   TMsgDlgButtons buttons;
   int helpContext = 0;
-  std::string caption;  // empty: the type's standard caption
+  std::string caption; // empty: the type's standard caption
 };
 
 // The archive component's password prompt: OK always, plus the buttons whose bits are
@@ -56,18 +69,18 @@ struct PasswordRequest {
   std::string caption;
   std::string prompt;
   int buttons = 1;
-  std::vector<std::string> buttonCaptions;  // in bit order, for the shown buttons
+  std::vector<std::string> buttonCaptions; // in bit order, for the shown buttons
   size_t maxLength = 80;
 };
 struct PasswordReply {
-  TModalResult result = mrCancel;  // 1 OK, 2 Cancel, 9 Cancel all, 3 Abort
+  TModalResult result = mrCancel; // 1 OK, 2 Cancel, 9 Cancel all, 3 Abort
   std::string text;
 };
 
 struct FileDialogRequest {
   bool save = false;
   std::string title;
-  std::string filter;  // "Zip files|*.zip|All files|*.*"
+  std::string filter; // "Zip files|*.zip|All files|*.*"
   int filterIndex = 1;
   std::string defaultExt;
   std::string initialDir;
@@ -97,4 +110,16 @@ DialogService& dialogs();
 // Replaces the service (tests, programs choosing their mode); returns the previous one.
 std::unique_ptr<DialogService> setDialogs(std::unique_ptr<DialogService> service);
 
-}  // namespace kv::platform
+// The window implementation registers itself here (the class library does so when a
+// display can be used); the default choice then prefers it while a display is present.
+using DialogFactory = std::function<std::unique_ptr<DialogService>()>;
+void registerWindowDialogs(DialogFactory factory);
+// Whether $DISPLAY or $WAYLAND_DISPLAY names a display.
+bool displayPresent();
+
+// The answers a dialog gets when nobody can be asked: Cancel, No or Abort where the
+// dialog has one (never Yes), else its only button.
+int safeMessageBoxAnswer(uint32_t flags);
+TModalResult safeMessageDialogAnswer(const TMsgDlgButtons& buttons);
+
+} // namespace kv::platform

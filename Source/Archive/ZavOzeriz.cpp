@@ -1,0 +1,282 @@
+#include "Archive/ZavOzeriz.h"
+
+#include "Archive/ZipMessages.h"
+#include "Platform/AppInfo/AppInfo.h"
+#include "Platform/Cursor/Cursor.h"
+#include "Platform/Dialogs/MessageBoxes.h"
+#include "Platform/Strings/Strings.h"
+
+#include <cctype>
+#include <optional>
+
+namespace ZavOzeriz {
+
+using namespace ZipMessages;
+
+const PublishedProperty TZavOzerizProperties[] = {
+    {"Verbose", "Boolean", nullptr},
+    {"Trace", "Boolean", nullptr},
+    {"AddCompLevel", "Integer", nullptr},
+    {"AddOptions", "AddOpts", nullptr},
+    {"AddFrom", "TDate", nullptr},
+    {"ExtrBaseDir", "String", nullptr},
+    {"ExtrOptions", "ExtrOpts", nullptr},
+    {"FSpecArgs", "TStrings", nullptr},
+    {"Unattended", "Boolean", nullptr},
+    {"ZipFileName", "String", nullptr},
+    {"Password", "String", nullptr},
+    {"DLLDirectory", "String", nullptr},
+    {"MinVizIviVers", "Integer", nullptr},
+    {"MinRozIzeVers", "Integer", nullptr},
+    {"TempDir", "String", nullptr},
+    {"CodePage", "CodePageOpts", "cpAuto"},
+    {"HowToDelete", "DeleteOpts", "htdAllowUndo"},
+    {"VersionInfo", "String", nullptr},
+    {"AddStoreSuffixes", "AddStoreExts", nullptr},
+    {"ExtAddStoreSuffixes", "String", nullptr},
+    {"PasswordReqCount", "Cardinal", "1"},
+    {"FSpecArgsExcl", "TStrings", nullptr},
+    {"UseDirOnlyEntries", "Boolean", "False"},
+    {"RootDir", "String", nullptr},
+    {"OnDirUpdate", "TNotifyEvent", nullptr},
+    {"OnProgress", "TProgressEvent", nullptr},
+    {"OnMessage", "TMessageEvent", nullptr},
+    {"OnSetNewName", "TSetNewNameEvent", nullptr},
+    {"OnNewName", "TNewNameEvent", nullptr},
+    {"OnCRC32Error", "TCRC32ErrorEvent", nullptr},
+    {"OnPasswordError", "TPasswordErrorEvent", nullptr},
+    {"OnExtractOverwrite", "TExtractOverwriteEvent", nullptr},
+    {"OnExtractSkipped", "TExtractSkippedEvent", nullptr},
+    {"OnCopyZipOverwrite", "TCopyZipOverwriteEvent", nullptr},
+    {"OnFileComment", "TFileCommentEvent", nullptr},
+    {"OnAfterCallback", "TAfterCallbackEvent", nullptr},
+    {"OnTick", "TTickEvent", nullptr},
+    {"SpanOptions", "SpanOpts", nullptr},
+    {"ConfirmErase", "Boolean", "True"},
+    {"KeepFreeOnDisk1", "Integer", nullptr},
+    {"KeepFreeOnAllDisks", "Cardinal", nullptr},
+    {"MaxVolumeSize", "Integer", "0"},
+    {"MinFreeVolumeSize", "Integer", "65536"},
+    {"OnGetNextDisk", "TGetNextDiskEvent", nullptr},
+    {"OnStatusDisk", "TStatusDiskEvent", nullptr},
+    {"SFXSlave", "TZavSFXBase", nullptr},
+    {"SFXCaption", "String", nullptr},
+    {"SFXCommandLine", "String", nullptr},
+    {"SFXDefaultDir", "String", nullptr},
+    {"SFXIcon", "TIcon", nullptr},
+    {"SFXMessage", "String", nullptr},
+    {"SFXOptions", "SFXOpts", "[SFXCheckSize]"},
+    {"SFXOverWriteMode", "OvrOpts", nullptr},
+    {"SFXPath", "String", nullptr},
+};
+const int TZavOzerizPropertyCount =
+    static_cast<int>(sizeof TZavOzerizProperties / sizeof TZavOzerizProperties[0]);
+
+namespace {
+
+// Fills the placeholders of a table text (%s, %d, %.1d) one after the other with the
+// given values; the texts come from a table that may be replaced, so they are never
+// handed to printf as a format.
+std::string fillPlaceholders(const std::string& format, const std::vector<std::string>& values) {
+  std::string out;
+  size_t next = 0;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') {
+      out += format[i];
+      continue;
+    }
+    if (i + 1 < format.size() && format[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    while (j < format.size() && (std::isdigit(static_cast<unsigned char>(format[j])) || format[j] == '.'))
+      ++j;
+    if (j < format.size() && (format[j] == 's' || format[j] == 'd')) {
+      if (next < values.size()) out += values[next++];
+      i = j;
+      continue;
+    }
+    out += '%';
+  }
+  return out;
+}
+
+std::optional<std::string> tableText(int Ident) {
+  RegisterZipMessages();
+  return kv::platform::loadResString(Ident);
+}
+
+} // namespace
+
+std::string FormatZipText(const std::string& format, const std::vector<std::string>& values) {
+  return fillPlaceholders(format, values);
+}
+
+// ---- EZavOzeriz
+
+EZavOzeriz EZavOzeriz::CreateResDisp(int Ident, bool Display) {
+  auto text = tableText(Ident);
+  return EZavOzeriz(text ? *text : TZavOzeriz::MissingStringText(Ident), Ident, Display);
+}
+
+EZavOzeriz EZavOzeriz::CreateResFmtInt(int Ident, int Value) {
+  auto text = tableText(Ident);
+  return EZavOzeriz(text ? fillPlaceholders(*text, {std::to_string(Value)})
+                         : TZavOzeriz::MissingStringText(Ident),
+                    Ident, true);
+}
+
+EZavOzeriz EZavOzeriz::CreateResFmtStr(int Ident, const std::string& Value) {
+  auto text = tableText(Ident);
+  return EZavOzeriz(text ? fillPlaceholders(*text, {Value}) : TZavOzeriz::MissingStringText(Ident), Ident,
+                    true);
+}
+
+// ---- construction
+
+TZavOzeriz::TZavOzeriz(TComponent* AOwner)
+    : TComponent(AOwner), FFSpecArgs(std::make_unique<TStringList>()),
+      FAddStoreSuffixes(AddStoreExts::Range(AddStoreSuffixEnum::assGIF, AddStoreSuffixEnum::assJAR)),
+      FFSpecArgsExcl(std::make_unique<TStringList>()),
+      FZipStream(std::make_unique<kv::platform::TMemoryStream>()) {
+  RegisterZipMessages();
+  FParentWindow = kv::platform::application().windowHandle();
+}
+
+TZavOzeriz::~TZavOzeriz() {
+  closeInput();
+  if (SpanOutHandle != kv::platform::InvalidFile) kv::platform::fileClose(SpanOutHandle);
+  ClearZipContents();
+}
+
+// ---- setters with side effects
+
+void TZavOzeriz::SetZipFileName(const std::string& Value) {
+  FZipFileName = Value;
+  if (!IsDesigning()) ReadZipDir();
+}
+
+void TZavOzeriz::SetDLLDirectory(const std::string& Value) {
+  if (Value == FDLLDirectory) return;
+  std::string v = Value;
+  if (!v.empty() && (v.back() == '\\' || v.back() == '/')) v.pop_back();
+  FDLLDirectory = v;
+}
+
+void TZavOzeriz::SetMinVizIviVers(int Value) {
+  if (Value >= 172) FMinVizIviVers = Value;
+}
+
+void TZavOzeriz::SetMinRozIzeVers(int Value) {
+  if (Value >= 172) FMinRozIzeVers = Value;
+}
+
+void TZavOzeriz::SetPasswordReqCount(uint32_t Value) {
+  if (Value != FPasswordReqCount) FPasswordReqCount = Value > 15 ? 15 : Value;
+}
+
+void TZavOzeriz::SetExtAddStoreSuffixes(const std::string& Value) {
+  if (Value.empty()) {
+    FAddStoreSuffixes.Exclude(AddStoreSuffixEnum::assEXT);
+    FExtAddStoreSuffixes.clear();
+    return;
+  }
+  auto sep = [](char c) { return c == ';' || c == ':' || c == ',' ? ':' : c; };
+  std::string s;
+  char c = ':';
+  size_t p = 0;
+  while (p < Value.size()) {
+    c = Value[p];
+    // A ':' where a suffix should begin would never be consumed: it is skipped.
+    if (c == ':') {
+      ++p;
+      continue;
+    }
+    if (c != '.') s += '.';
+    while (c != ':' && p < Value.size()) {
+      c = sep(Value[p]);
+      s += c;
+      ++p;
+    }
+  }
+  if (c != ':') s += ':';
+  FAddStoreSuffixes.Include(AddStoreSuffixEnum::assEXT);
+  FExtAddStoreSuffixes = kv::platform::LowerCase(s);
+}
+
+// ---- busy guard and wait cursor
+
+int TZavOzeriz::List() {
+  if (CheckBusy()) return -255;
+  FBusy = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{FBusy};
+  ReadZipDir();
+  return FErrCode;
+}
+
+void TZavOzeriz::StartWaitCursor() {
+  auto& screen = kv::platform::screenCursor();
+  if (!screen.activeWindowIsOurs()) return;
+  if (FCursorLevel == 0) {
+    FSavedCursor = screen.cursor();
+    screen.setCursor(kv::platform::crHourGlass);
+  }
+  ++FCursorLevel;
+}
+
+void TZavOzeriz::StopWaitCursor() {
+  auto& screen = kv::platform::screenCursor();
+  if (!screen.activeWindowIsOurs()) return;
+  if (FCursorLevel > 0) {
+    if (--FCursorLevel == 0) screen.setCursor(FSavedCursor);
+  }
+}
+
+// ---- message table and reporting
+
+std::string TZavOzeriz::MissingStringText(int Ident) {
+  switch (Ident) {
+  case LZ_OldVersion:
+  case LU_OldVersion:
+    return "Old Dll from ";
+  case SF_SFXFunctionsSupported:
+    return "SFX not supported";
+  case DS_DiskSpanningSupported:
+    return "Span not supported";
+  default:
+    return "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: " +
+           std::to_string(Ident);
+  }
+}
+
+std::string TZavOzeriz::LoadZipStr(int Ident, const std::string& Default) {
+  auto text = tableText(Ident);
+  return text && !text->empty() ? *text : Default;
+}
+
+void TZavOzeriz::ShowZipMessage(int Ident, const std::string& Extra) {
+  auto text = tableText(Ident);
+  const std::string msg = (text ? *text : MissingStringText(Ident)) + Extra;
+  FMessage = msg;
+  FErrCode = Ident;
+  if (!FUnattended) kv::platform::showMessage(msg);
+  OnMessage(this, 0, msg);
+}
+
+void TZavOzeriz::ReportZipError(const EZavOzeriz& E) {
+  if (E.DisplayMsg && !FUnattended) kv::platform::showMessage(E.Message());
+  FErrCode = E.ResId;
+  FMessage = E.Message();
+  OnMessage(this, FErrCode, E.Message());
+}
+
+void TZavOzeriz::TraceMessage(const std::string& Text) {
+  if (FTrace) OnMessage(this, 0, Text);
+}
+
+} // namespace ZavOzeriz

@@ -1,0 +1,431 @@
+// TZavOzeriz: the non-visual zip component. It keeps the directory of the archive named
+// by ZipFileName in ZipContents, reports through events and an integer error code, and
+// runs one operation at a time.
+#pragma once
+
+#include "Archive/ZipRecords.h"
+#include "Platform/Files/Files.h"
+#include "Platform/Rtl/Classes.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ZavOzeriz {
+
+using kv::platform::TComponent;
+using kv::platform::TDate;
+using kv::platform::TEvent;
+using kv::platform::TNotifyEvent;
+using kv::platform::TObject;
+using kv::platform::TSet;
+using kv::platform::TStringList;
+using kv::platform::TStrings;
+
+enum class AddOptsEnum {
+  AddDirNames,
+  AddRecurseDirs,
+  AddMove,
+  AddFreshen,
+  AddUpdate,
+  AddZipTime,
+  AddForceDOS,
+  AddHiddenFiles,
+  AddArchiveOnly,
+  AddResetArchive,
+  AddEncrypt,
+  AddSeparateDirs,
+  AddVolume,
+  AddFromDate,
+  AddSafe,
+  AddDiskSpan,
+  AddDiskSpanErase
+};
+using AddOpts = TSet<AddOptsEnum>;
+enum class ExtrOptsEnum { ExtrDirNames, ExtrOverWrite, ExtrFreshen, ExtrUpdate, ExtrTest };
+using ExtrOpts = TSet<ExtrOptsEnum>;
+enum class CodePageOpts { cpAuto, cpNone, cpOEM };
+enum class DeleteOpts { htdFinal, htdAllowUndo };
+enum class AddStoreSuffixEnum {
+  assGIF,
+  assPNG,
+  assZ,
+  assZIP,
+  assZOO,
+  assARC,
+  assLZH,
+  assARJ,
+  assTAZ,
+  assTGZ,
+  assLHA,
+  assRAR,
+  assACE,
+  assCAB,
+  assGZ,
+  assGZIP,
+  assJAR,
+  assEXE,
+  assEXT
+};
+using AddStoreExts = TSet<AddStoreSuffixEnum>;
+enum class SpanOptsEnum { spNoVolumeName, spCompatName, spWipeFiles, spTryFormat };
+using SpanOpts = TSet<SpanOptsEnum>;
+enum class SFXOptsEnum {
+  SFXAskCmdLine,
+  SFXAskFiles,
+  SFXAutoRun,
+  SFXHideOverWriteBox,
+  SFXCheckSize,
+  SFXNoSuccessMsg
+};
+using SFXOpts = TSet<SFXOptsEnum>;
+enum class OvrOpts { OvrConfirm, OvrAlways, OvrNever };
+
+enum class ProgressType { NewFile, ProgressUpdate, EndOfBatch, TotalFiles2Process, TotalSize2Process };
+enum class TPasswordButton { pwbOk, pwbCancel, pwbCancelAll, pwbAbort };
+enum class TZipDiskStatusEnum { zdsEmpty, zdsHasFiles, zdsPreviousDisk, zdsSameFileName, zdsNotEnoughSpace };
+using TZipDiskStatus = TSet<TZipDiskStatusEnum>;
+enum class TZipDiskAction { zdaOk, zdaErase, zdaReject, zdaCancel };
+// The engine numbers the skip reasons from 1 (stOnFreshen) to 9 (stGeneralExtractError).
+enum class UnZipSkipTypes {
+  stOnFreshen,
+  stSkipReason2,
+  stSkipReason3,
+  stSkipReason4,
+  stSkipReason5,
+  stSkipReason6,
+  stSkipReason7,
+  stSkipReason8,
+  stGeneralExtractError
+};
+
+// One member of the current archive: the central header's fields after its signature,
+// then the component's own.
+struct ZipDirEntry : ZipRecords::CentralHeaderFields {
+  std::string FileName;           // after the code-page rule, every '/' turned into '\'
+  std::string FileComment;        // after the code-page rule; empty when there is none
+  bool Encrypted = false;         // bit 0 of Flag
+  std::vector<uint8_t> ExtraData; // a copy of the extra field; empty when it has none
+};
+
+// The component's list of directory entries; it owns them.
+class TZipContents {
+public:
+  int Count() const { return static_cast<int>(items_.size()); }
+  const ZipDirEntry& operator[](int Index) const { return *items_.at(static_cast<size_t>(Index)); }
+  const ZipDirEntry& Items(int Index) const { return (*this)[Index]; }
+  void Add(std::unique_ptr<ZipDirEntry> Entry) { items_.push_back(std::move(Entry)); }
+  // Frees the entries, the last first.
+  void Clear() {
+    while (!items_.empty())
+      items_.pop_back();
+  }
+
+private:
+  std::vector<std::unique_ptr<ZipDirEntry>> items_;
+};
+
+// The component's exception: a message of its table, and whether it is shown in a box.
+class EZavOzeriz : public kv::platform::Exception {
+public:
+  static EZavOzeriz CreateResDisp(int Ident, bool Display);
+  static EZavOzeriz CreateResFmtInt(int Ident, int Value);
+  static EZavOzeriz CreateResFmtStr(int Ident, const std::string& Value);
+  bool DisplayMsg = true;
+  int ResId = 0;
+
+private:
+  EZavOzeriz(std::string message, int ident, bool display)
+      : Exception(std::move(message)), DisplayMsg(display), ResId(ident) {}
+};
+
+using TProgressEvent = TEvent<TObject*, ProgressType, const std::string&, uint32_t>;
+using TMessageEvent = TEvent<TObject*, int, const std::string&>;
+using TSetNewNameEvent = TEvent<TObject*, std::string&, bool&>;
+using TNewNameEvent = TEvent<TObject*, int, ZipDirEntry>;
+using TCRC32ErrorEvent = TEvent<TObject*, const std::string&, uint32_t, uint32_t, bool&>;
+using TPasswordErrorEvent =
+    TEvent<TObject*, bool, std::string&, const std::string&, uint32_t&, TPasswordButton&>;
+using TExtractOverwriteEvent = TEvent<TObject*, const std::string&, bool, bool&, int>;
+using TExtractSkippedEvent = TEvent<TObject*, const std::string&, UnZipSkipTypes, int>;
+using TCopyZipOverwriteEvent = TEvent<TObject*, const std::string&, bool&>;
+using TFileCommentEvent = TEvent<TObject*, const std::string&, std::string&, bool&>;
+using TAfterCallbackEvent = TEvent<TObject*, bool&>;
+using TTickEvent = TEvent<TObject*>;
+using TGetNextDiskEvent = TEvent<TObject*, int, int, const std::string&, bool&>;
+using TStatusDiskEvent = TEvent<TObject*, int, const std::string&, TZipDiskStatus, TZipDiskAction&>;
+
+// The published properties in declaration order, as a stored form lists them: name,
+// type and stream default (nullptr: always stored).
+struct PublishedProperty {
+  const char* name;
+  const char* type;
+  const char* streamDefault;
+};
+extern const PublishedProperty TZavOzerizProperties[];
+extern const int TZavOzerizPropertyCount;
+
+// Fills the placeholders of a message text (%s, %d, %.1d) in order with the values.
+std::string FormatZipText(const std::string& format, const std::vector<std::string>& values);
+
+// Sizes the drive queries could not tell.
+inline constexpr uint64_t UnknownSize = ~uint64_t{0};
+
+class TZavOzeriz : public TComponent {
+public:
+  explicit TZavOzeriz(TComponent* AOwner);
+  ~TZavOzeriz() override;
+  std::string ClassName() const override { return "TZavOzeriz"; }
+
+  // ---- published properties
+  bool GetVerbose() const { return FVerbose; }
+  void SetVerbose(bool Value) { FVerbose = Value; }
+  bool GetTrace() const { return FTrace; }
+  void SetTrace(bool Value) { FTrace = Value; }
+  int GetAddCompLevel() const { return FAddCompLevel; }
+  void SetAddCompLevel(int Value) { FAddCompLevel = Value; }
+  AddOpts GetAddOptions() const { return FAddOptions; }
+  void SetAddOptions(AddOpts Value) { FAddOptions = Value; }
+  TDate GetAddFrom() const { return FAddFrom; }
+  void SetAddFrom(TDate Value) { FAddFrom = Value; }
+  const std::string& GetExtrBaseDir() const { return FExtrBaseDir; }
+  void SetExtrBaseDir(const std::string& Value) { FExtrBaseDir = Value; }
+  ExtrOpts GetExtrOptions() const { return FExtrOptions; }
+  void SetExtrOptions(ExtrOpts Value) { FExtrOptions = Value; }
+  TStrings& GetFSpecArgs() { return *FFSpecArgs; }
+  void SetFSpecArgs(const TStrings& Value) { FFSpecArgs->Assign(Value); }
+  bool GetUnattended() const { return FUnattended; }
+  void SetUnattended(bool Value) { FUnattended = Value; }
+  const std::string& GetZipFileName() const { return FZipFileName; }
+  void SetZipFileName(const std::string& Value);
+  const std::string& GetPassword() const { return FPassword; }
+  void SetPassword(const std::string& Value) { FPassword = Value; }
+  const std::string& GetDLLDirectory() const { return FDLLDirectory; }
+  void SetDLLDirectory(const std::string& Value);
+  int GetMinVizIviVers() const { return FMinVizIviVers; }
+  void SetMinVizIviVers(int Value);
+  int GetMinRozIzeVers() const { return FMinRozIzeVers; }
+  void SetMinRozIzeVers(int Value);
+  const std::string& GetTempDir() const { return FTempDir; }
+  void SetTempDir(const std::string& Value) { FTempDir = Value; }
+  CodePageOpts GetCodePage() const { return FCodePage; }
+  void SetCodePage(CodePageOpts Value) { FCodePage = Value; }
+  DeleteOpts GetHowToDelete() const { return FHowToDelete; }
+  void SetHowToDelete(DeleteOpts Value) { FHowToDelete = Value; }
+  std::string GetVersionInfo() const { return "1.72"; }
+  void SetVersionInfo(const std::string&) {} // read-only in effect
+  AddStoreExts GetAddStoreSuffixes() const { return FAddStoreSuffixes; }
+  void SetAddStoreSuffixes(AddStoreExts Value) { FAddStoreSuffixes = Value; }
+  const std::string& GetExtAddStoreSuffixes() const { return FExtAddStoreSuffixes; }
+  void SetExtAddStoreSuffixes(const std::string& Value);
+  uint32_t GetPasswordReqCount() const { return FPasswordReqCount; }
+  void SetPasswordReqCount(uint32_t Value);
+  TStrings& GetFSpecArgsExcl() { return *FFSpecArgsExcl; }
+  void SetFSpecArgsExcl(const TStrings& Value) { FFSpecArgsExcl->Assign(Value); }
+  bool GetUseDirOnlyEntries() const { return FUseDirOnlyEntries; }
+  void SetUseDirOnlyEntries(bool Value) { FUseDirOnlyEntries = Value; }
+  const std::string& GetRootDir() const { return FRootDir; }
+  void SetRootDir(const std::string& Value) { FRootDir = Value; }
+  SpanOpts GetSpanOptions() const { return FSpanOptions; }
+  void SetSpanOptions(SpanOpts Value) { FSpanOptions = Value; }
+  bool GetConfirmErase() const { return FConfirmErase; }
+  void SetConfirmErase(bool Value) { FConfirmErase = Value; }
+  int GetKeepFreeOnDisk1() const { return FKeepFreeOnDisk1; }
+  void SetKeepFreeOnDisk1(int Value) { FKeepFreeOnDisk1 = Value; }
+  uint32_t GetKeepFreeOnAllDisks() const { return FKeepFreeOnAllDisks; }
+  void SetKeepFreeOnAllDisks(uint32_t Value) { FKeepFreeOnAllDisks = Value; }
+  int GetMaxVolumeSize() const { return FMaxVolumeSize; }
+  void SetMaxVolumeSize(int Value) { FMaxVolumeSize = Value; }
+  int GetMinFreeVolumeSize() const { return FMinFreeVolumeSize; }
+  void SetMinFreeVolumeSize(int Value) { FMinFreeVolumeSize = Value; }
+  // The self-extractor settings; the icon and the slave component come with the builder.
+  const std::string& GetSFXCaption() const { return FSFXCaption; }
+  void SetSFXCaption(const std::string& Value) { FSFXCaption = Value; }
+  const std::string& GetSFXCommandLine() const { return FSFXCommandLine; }
+  void SetSFXCommandLine(const std::string& Value) { FSFXCommandLine = Value; }
+  const std::string& GetSFXDefaultDir() const { return FSFXDefaultDir; }
+  void SetSFXDefaultDir(const std::string& Value) { FSFXDefaultDir = Value; }
+  const std::string& GetSFXMessage() const { return FSFXMessage; }
+  void SetSFXMessage(const std::string& Value) { FSFXMessage = Value; }
+  SFXOpts GetSFXOptions() const { return FSFXOptions; }
+  void SetSFXOptions(SFXOpts Value) { FSFXOptions = Value; }
+  OvrOpts GetSFXOverWriteMode() const { return FSFXOverWriteMode; }
+  void SetSFXOverWriteMode(OvrOpts Value) { FSFXOverWriteMode = Value; }
+  const std::string& GetSFXPath() const { return FSFXPath; }
+  void SetSFXPath(const std::string& Value) { FSFXPath = Value; }
+
+  // ---- published events
+  TNotifyEvent OnDirUpdate;
+  TProgressEvent OnProgress;
+  TMessageEvent OnMessage;
+  TSetNewNameEvent OnSetNewName;
+  TNewNameEvent OnNewName;
+  TCRC32ErrorEvent OnCRC32Error;
+  TPasswordErrorEvent OnPasswordError;
+  TExtractOverwriteEvent OnExtractOverwrite;
+  TExtractSkippedEvent OnExtractSkipped;
+  TCopyZipOverwriteEvent OnCopyZipOverwrite;
+  TFileCommentEvent OnFileComment;
+  TAfterCallbackEvent OnAfterCallback;
+  TTickEvent OnTick;
+  TGetNextDiskEvent OnGetNextDisk;
+  TStatusDiskEvent OnStatusDisk;
+
+  // ---- public
+  const TZipContents& ZipContents() const { return FZipContents; }
+  // 0 whenever ZipFileName is empty.
+  int Count() const { return FZipFileName.empty() ? 0 : FZipContents.Count(); }
+  int ErrCode() const { return FErrCode; }
+  // Reads the directory again; -255 while another operation runs.
+  int List();
+
+  // ---- shared by the component's operations (and looked at by its tests)
+  bool CheckBusy() const { return FBusy || FSpanWriteBusy || FSpanReadBusy; }
+  void StartWaitCursor();
+  void StopWaitCursor();
+  void ClearZipContents() { FZipContents.Clear(); }
+
+  // Message table and reporting.
+  static std::string MissingStringText(int Ident);
+  static std::string LoadZipStr(int Ident, const std::string& Default);
+  void ShowZipMessage(int Ident, const std::string& Extra = {});
+  void ReportZipError(const EZavOzeriz& E);
+  void TraceMessage(const std::string& Text);
+  const std::string& LastMessage() const { return FMessage; }
+
+  // File, path and drive helpers.
+  int EraseFile(const std::string& FileName, DeleteOpts HowToDelete);
+  std::string MakeTempFileName(std::string Prefix, std::string Extension);
+  static std::string PathConcat(const std::string& Dir, const std::string& Name);
+  static std::string AddTrailingBackslash(const std::string& Path);
+  static std::string SlashToBackslash(const std::string& Name);
+  void ReadDiskFree(int Which);
+  bool CheckDrive();
+  void WriteChecked(const void* Buffer, int64_t Count, int MessageId);
+
+  // Directory reading.
+  void ReadZipDir();
+  bool ReadEOC(ZipRecords::EndOfCentralDirRecord& EOC, bool RaiseErrors);
+  std::string ConvertNameCodePage(const std::string& Name, bool ToOEM) const;
+  bool DriveIsFixed(const std::string& Root) const;
+
+  // Volumes of a spanned set, as far as directory reading needs them.
+  void SwitchInputDisk(int Disk);
+  bool CheckVolumeLabel();
+  void SpanPartName(std::string& Name, bool Replace) const;
+  void PromptForDisk(bool Estimate);
+
+  // Directory state of the last read.
+  uint32_t DataStart() const { return FDataStart; }
+  const std::string& ZipComment() const { return FZipComment; }
+  bool Spanned() const { return FSpanned; }
+  int LastDisk() const { return FLastDisk; }
+  int CurrentDisk() const { return FCurrentDisk; }
+  int64_t CentralDirStart() const { return FCentralDirStart; }
+  bool StructureWarning() const { return FStructureWarning; }
+  int DroppedEntries() const { return FDroppedEntries; }
+  int64_t RealFileSize() const { return FRealFileSize; }
+  int64_t SpanInputSize() const { return FSpanInputSize; }
+  int64_t EndRecordOffset() const { return FEOCOffset; }
+  const std::string& SpanDrive() const { return FSpanDrive; }
+  bool SpanOnFixedDrive() const { return FSpanOnFixedDrive; }
+  const std::string& VolumeLabelText() const { return FVolumeLabelText; }
+  uint64_t VolumeFree() const { return FVolumeFree; }
+  uint64_t VolumeSize() const { return FVolumeSize; }
+  int WaitCursorLevel() const { return FCursorLevel; }
+  // The spanning code and tests set these as the callers of the helpers do.
+  void SetSpanDrive(const std::string& Drive, bool OnFixedDrive) {
+    FSpanDrive = Drive;
+    FSpanOnFixedDrive = OnFixedDrive;
+  }
+  kv::platform::FileHandle SpanOutHandle = kv::platform::InvalidFile;
+  bool SpanProgress = false;
+
+private:
+  void readDirectory(ZipRecords::EndOfCentralDirRecord& eoc);
+  void closeInput();
+
+  // Published state.
+  bool FVerbose = false;
+  bool FTrace = false;
+  int FAddCompLevel = 9;
+  AddOpts FAddOptions;
+  TDate FAddFrom = 0;
+  std::string FExtrBaseDir;
+  ExtrOpts FExtrOptions;
+  std::unique_ptr<TStringList> FFSpecArgs;
+  bool FUnattended = false;
+  std::string FZipFileName;
+  std::string FPassword;
+  std::string FDLLDirectory;
+  int FMinVizIviVers = 172;
+  int FMinRozIzeVers = 172;
+  std::string FTempDir;
+  CodePageOpts FCodePage = CodePageOpts::cpAuto;
+  DeleteOpts FHowToDelete = DeleteOpts::htdAllowUndo;
+  AddStoreExts FAddStoreSuffixes;
+  std::string FExtAddStoreSuffixes;
+  uint32_t FPasswordReqCount = 1;
+  std::unique_ptr<TStringList> FFSpecArgsExcl;
+  bool FUseDirOnlyEntries = false;
+  std::string FRootDir;
+  SpanOpts FSpanOptions;
+  bool FConfirmErase = true;
+  int FKeepFreeOnDisk1 = 0;
+  uint32_t FKeepFreeOnAllDisks = 0;
+  int FMaxVolumeSize = 0;
+  int FMinFreeVolumeSize = 65536;
+  std::string FSFXCaption = "Self-extracting Archive";
+  std::string FSFXCommandLine;
+  std::string FSFXDefaultDir;
+  std::string FSFXMessage;
+  SFXOpts FSFXOptions{SFXOptsEnum::SFXCheckSize};
+  OvrOpts FSFXOverWriteMode = OvrOpts::OvrConfirm;
+  std::string FSFXPath;
+
+  // Message state.
+  int FErrCode = 0;
+  int FFullErrCode = 0;
+  std::string FMessage;
+  uintptr_t FParentWindow = 0;
+
+  // Busy flags.
+  bool FBusy = false;
+  bool FSpanWriteBusy = false;
+  bool FSpanReadBusy = false;
+  bool FReadingDir = false;
+
+  // Directory state.
+  TZipContents FZipContents;
+  std::string FSpanInName;
+  kv::platform::FileHandle FSpanInHandle = kv::platform::InvalidFile;
+  std::string FSpanDrive;
+  bool FSpanOnFixedDrive = false;
+  std::string FVolumeLabelText;
+  uint64_t FVolumeFree = 0;
+  uint64_t FVolumeSize = 0;
+  int64_t FRealFileSize = 0;
+  int64_t FSpanInputSize = 0;
+  int64_t FEOCOffset = 0;
+  std::string FZipComment;
+  bool FSpanned = false;
+  int FLastDisk = 0;
+  int FCurrentDisk = 0;
+  bool FNewDiskWanted = false;
+  int64_t FCentralDirStart = 0;
+  bool FStructureWarning = false;
+  uint32_t FDataStart = 0;
+  int FDroppedEntries = 0;
+  int FEntryVersion = 0;
+  int FEntryHost = 0;
+
+  // Wait cursor.
+  int32_t FCursorLevel = 0;
+  int FSavedCursor = 0;
+
+  // The memory stream for the engines' stream modes.
+  std::unique_ptr<kv::platform::TMemoryStream> FZipStream;
+};
+
+} // namespace ZavOzeriz

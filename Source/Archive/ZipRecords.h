@@ -1,0 +1,106 @@
+// The zip records the archive component reads and writes: signatures, the fixed part of
+// each record by field offset, and decoding from bytes. All fields are little-endian;
+// a record is never read by laying a struct over a buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace ZipRecords {
+
+inline constexpr uint32_t LocalFileHeaderSig = 0x04034B50;
+inline constexpr uint32_t CentralFileHeaderSig = 0x02014B50;
+inline constexpr uint32_t EndCentralDirSig = 0x06054B50;
+// The data descriptor's signature, also the marker in front of a spanned set's first part.
+inline constexpr uint32_t ExtLocalSig = 0x08074B50;
+
+namespace LocalHeader {
+inline constexpr size_t Size = 30;
+inline constexpr size_t Signature = 0, VersionNeeded = 4, Flag = 6, CompressionMethod = 8, ModTime = 10,
+                        ModDate = 12, CRC32 = 14, CompressedSize = 18, UncompressedSize = 22,
+                        FileNameLength = 26, ExtraFieldLength = 28;
+} // namespace LocalHeader
+
+namespace DataDescriptor {
+inline constexpr size_t Size = 16;
+inline constexpr size_t Signature = 0, CRC32 = 4, CompressedSize = 8, UncompressedSize = 12;
+} // namespace DataDescriptor
+
+namespace CentralHeader {
+inline constexpr size_t Size = 46;
+inline constexpr size_t Signature = 0, MadeByVersion = 4, HostVersionNo = 5, VersionNeeded = 6, Flag = 8,
+                        CompressionMethod = 10, ModTime = 12, ModDate = 14, CRC32 = 16, CompressedSize = 20,
+                        UncompressedSize = 24, FileNameLength = 28, ExtraFieldLength = 30,
+                        FileCommentLen = 32, StartOnDisk = 34, IntFileAttrib = 36, ExtFileAttrib = 38,
+                        RelOffLocalHdr = 42;
+} // namespace CentralHeader
+
+namespace EndOfCentralDir {
+inline constexpr size_t Size = 22;
+inline constexpr size_t Signature = 0, ThisDiskNo = 4, CentralDiskNo = 6, CentralEntriesOnDisk = 8,
+                        TotalEntries = 10, CentralSize = 12, CentralOffset = 16, ZipCommentLen = 20;
+} // namespace EndOfCentralDir
+
+// General purpose flag bits.
+inline constexpr uint16_t FlagEncrypted = 0x0001, FlagDataDescriptor = 0x0008;
+// Host systems whose names are in the OEM code page.
+inline constexpr uint8_t HostFAT = 0, HostHPFS = 6, HostNTFS = 11;
+
+inline uint16_t getU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t getU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline void putU16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void putU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+struct EndOfCentralDirRecord {
+  uint16_t ThisDiskNo = 0;
+  uint16_t CentralDiskNo = 0;
+  uint16_t CentralEntriesOnDisk = 0;
+  uint16_t TotalEntries = 0;
+  uint32_t CentralSize = 0;
+  uint32_t CentralOffset = 0;
+  uint16_t ZipCommentLen = 0;
+
+  // Nothing when the bytes are too few or do not carry the signature.
+  static std::optional<EndOfCentralDirRecord> parse(std::span<const uint8_t> bytes);
+  void write(std::span<uint8_t, EndOfCentralDir::Size> out) const;
+};
+
+// The 42 bytes of a central header after its signature, field by field.
+struct CentralHeaderFields {
+  uint8_t MadeByVersion = 0;
+  uint8_t HostVersionNo = 0;
+  uint16_t VersionNeeded = 0;
+  uint16_t Flag = 0;
+  uint16_t CompressionMethod = 0;
+  uint32_t DateTime = 0; // DOS time in the low half, DOS date in the high half
+  uint32_t CRC32 = 0;
+  uint32_t CompressedSize = 0;
+  uint32_t UncompressedSize = 0;
+  uint16_t FileNameLength = 0;
+  uint16_t ExtraFieldLength = 0;
+  uint16_t FileCommentLen = 0;
+  uint16_t StartOnDisk = 0;
+  uint16_t IntFileAttrib = 0;
+  uint32_t ExtFileAttrib = 0;
+  uint32_t RelOffLocalHdr = 0;
+
+  // Nothing when the bytes are too few or do not carry the central header signature.
+  static std::optional<CentralHeaderFields> parse(std::span<const uint8_t> bytes);
+  // The 46 bytes of the header, signature first.
+  void write(std::span<uint8_t, CentralHeader::Size> out) const;
+  // Bytes of the variable part that follows the fixed one.
+  size_t variableLength() const { return size_t{FileNameLength} + ExtraFieldLength + FileCommentLen; }
+};
+
+} // namespace ZipRecords

@@ -1,0 +1,50 @@
+#include "Platform/AppInfo/AppInfo.h"
+
+#include <unistd.h>
+#include <vector>
+
+namespace kv::platform {
+
+std::string programFileName() {
+  std::vector<char> buf(4096);
+  const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return {};
+  return std::string(buf.data(), static_cast<size_t>(n));
+}
+
+namespace {
+class ProgramInfo : public AppInfo {
+public:
+  ProgramInfo() {
+    // The default title is the program's file name without its extension.
+    std::string name = programFileName();
+    const auto slash = name.find_last_of('/');
+    if (slash != std::string::npos) name = name.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) name = name.substr(0, dot);
+    title_ = name;
+  }
+  std::string title() const override { return title_; }
+  void setTitle(const std::string& title) override { title_ = title; }
+  std::string exeName() const override { return programFileName(); }
+  uintptr_t windowHandle() const override { return 0; }
+
+private:
+  std::string title_;
+};
+
+std::unique_ptr<AppInfo>& current() {
+  static std::unique_ptr<AppInfo> info = std::make_unique<ProgramInfo>();
+  return info;
+}
+} // namespace
+
+AppInfo& application() { return *current(); }
+
+std::unique_ptr<AppInfo> setApplication(std::unique_ptr<AppInfo> info) {
+  auto old = std::move(current());
+  current() = info ? std::move(info) : std::make_unique<ProgramInfo>();
+  return old;
+}
+
+} // namespace kv::platform

@@ -1,0 +1,101 @@
+// Volumes stand in for the drives of the system this replaces: the "drive" of a path is
+// the mounted volume that holds it. A provider answers the type, free space and label of
+// a volume; setting a label and formatting are refused by the real provider.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kv::platform {
+
+// With the values of the drive types they stand for.
+enum class DriveType {
+  Unknown = 0,
+  NoRootDir = 1,
+  Removable = 2,
+  Fixed = 3,
+  Remote = 4,
+  CdRom = 5,
+  RamDisk = 6
+};
+
+struct VolumeSpace {
+  uint64_t freeBytes = 0; // available to this user
+  uint64_t totalBytes = 0;
+};
+
+class VolumeProvider {
+public:
+  virtual ~VolumeProvider() = default;
+  // The root (mount point, with a trailing '/') of the volume that holds path, which
+  // need not exist yet; empty when no volume holds it.
+  virtual std::string volumeRoot(const std::string& path) = 0;
+  virtual DriveType driveType(const std::string& root) = 0;
+  // Nothing when the volume is not ready (no medium).
+  virtual std::optional<VolumeSpace> space(const std::string& root) = 0;
+  // The label ("" when it has none); nothing when the volume is not ready.
+  virtual std::optional<std::string> label(const std::string& root) = 0;
+  virtual bool setLabel(const std::string& root, const std::string& label) = 0;
+  virtual bool format(const std::string& root) = 0;
+};
+
+// The provider in use: the real one unless replaced.
+VolumeProvider& volumes();
+// Replaces the provider; returns the previous one.
+std::unique_ptr<VolumeProvider> setVolumes(std::unique_ptr<VolumeProvider> provider);
+
+// The system's volumes: statvfs and the mount table; removable media from the kernel's
+// removable flag; labels from /dev/disk/by-label.
+class RealVolumes : public VolumeProvider {
+public:
+  std::string volumeRoot(const std::string& path) override;
+  DriveType driveType(const std::string& root) override;
+  std::optional<VolumeSpace> space(const std::string& root) override;
+  std::optional<std::string> label(const std::string& root) override;
+  bool setLabel(const std::string&, const std::string&) override { return false; }
+  bool format(const std::string&) override { return false; }
+};
+
+// For tests: directories standing for removable drives into which simulated disks are
+// inserted and from which they are ejected. A disk keeps its files, capacity and label
+// while it is out; its files sit in the drive directory while it is in. Paths outside
+// every simulated drive go to the fallback provider.
+class SimulatedVolumes : public VolumeProvider {
+public:
+  explicit SimulatedVolumes(std::unique_ptr<VolumeProvider> fallback = std::make_unique<RealVolumes>());
+  // An empty drive directory (created when missing), removable.
+  void addDrive(const std::string& root);
+  // A disk kept beside the drives until inserted.
+  void addDisk(const std::string& disk, uint64_t capacity, const std::string& label);
+  // Moves the disk's files into the drive; false when the drive is full or either is unknown.
+  bool insert(const std::string& root, const std::string& disk);
+  // Moves the drive's files back onto the disk that is in it.
+  bool eject(const std::string& root);
+  std::optional<std::string> diskIn(const std::string& root) const;
+
+  std::string volumeRoot(const std::string& path) override;
+  DriveType driveType(const std::string& root) override;
+  std::optional<VolumeSpace> space(const std::string& root) override;
+  std::optional<std::string> label(const std::string& root) override;
+  bool setLabel(const std::string& root, const std::string& label) override;
+  bool format(const std::string& root) override;
+
+private:
+  struct Disk {
+    uint64_t capacity = 0;
+    std::string label;
+    std::string store; // folder holding the files while the disk is out
+  };
+  struct Drive {
+    std::optional<std::string> disk;
+  };
+  Drive* findDrive(const std::string& root);
+  std::unique_ptr<VolumeProvider> fallback_;
+  std::map<std::string, Drive> drives_; // keyed by root with a trailing '/'
+  std::map<std::string, Disk> disks_;
+};
+
+} // namespace kv::platform

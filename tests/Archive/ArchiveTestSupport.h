@@ -1,0 +1,65 @@
+// What the archive tests share: a component that records its messages, scripted
+// dialogs that fail the test on any dialog nobody expected, and the peer fixtures.
+#pragma once
+
+#include "Archive/ZavOzeriz.h"
+#include "Platform/Dialogs/ScriptedDialogs.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace archivetest {
+
+struct Message {
+  int errCodeArg; // the code OnMessage received
+  int errCodeNow; // the component's ErrCode while OnMessage ran
+  std::string text;
+};
+
+// Installs scripted dialogs for one test and checks at the end that every expected one came.
+class ScriptedDialogsScope {
+public:
+  ScriptedDialogsScope() {
+    auto s =
+        std::make_unique<kv::platform::ScriptedDialogs>([](const std::string& why) { ADD_FAILURE() << why; });
+    script_ = s.get();
+    old_ = kv::platform::setDialogs(std::move(s));
+  }
+  ~ScriptedDialogsScope() {
+    EXPECT_EQ(script_->pending(), 0u) << "expected dialogs not shown";
+    kv::platform::setDialogs(std::move(old_));
+  }
+  kv::platform::ScriptedDialogs& operator*() { return *script_; }
+  kv::platform::ScriptedDialogs* operator->() { return script_; }
+
+private:
+  kv::platform::ScriptedDialogs* script_;
+  std::unique_ptr<kv::platform::DialogService> old_;
+};
+
+// A component that records its messages and directory updates.
+struct Recorder {
+  explicit Recorder(ZavOzeriz::TZavOzeriz& z) : zip(z) {
+    z.OnMessage.Bind([this](kv::platform::TObject*, int code, const std::string& text) {
+      messages.push_back({code, zip.ErrCode(), text});
+    });
+    z.OnDirUpdate.Bind([this](kv::platform::TObject*) { ++dirUpdates; });
+    z.OnNewName.Bind([this](kv::platform::TObject*, int seq, ZavOzeriz::ZipDirEntry e) {
+      seqNos.push_back(seq);
+      names.push_back(e.FileName);
+    });
+  }
+  std::vector<int> messageIds() const {
+    std::vector<int> ids;
+    for (const auto& m : messages)
+      ids.push_back(m.errCodeNow);
+    return ids;
+  }
+  ZavOzeriz::TZavOzeriz& zip;
+  std::vector<Message> messages;
+  int dirUpdates = 0;
+  std::vector<int> seqNos;
+  std::vector<std::string> names;
+};
+
+} // namespace archivetest

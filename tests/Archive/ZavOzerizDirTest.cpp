@@ -1,0 +1,337 @@
+// Directory reading checked against Python's own reading of archives that zip, 7z and
+// Python's zipfile wrote at test time.
+#include "ArchiveTestSupport.h"
+#include "MiniJson.h"
+
+#include "Archive/ZipMessages.h"
+#include "Platform/Volumes/Volumes.h"
+
+#include <fstream>
+
+using namespace ZavOzeriz;
+using namespace archivetest;
+namespace fs = std::filesystem;
+
+namespace {
+
+kvtest::TempDir* fixtures = nullptr;
+
+std::string fx(const std::string& name) { return (fixtures->path() / name).string(); }
+
+class DirReading : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    fixtures = new kvtest::TempDir("kvdir");
+    const std::string d = kvtest::shellQuote(fixtures->str());
+    const std::string py = kvtest::systemPython();
+    const std::string src = (kvtest::sourceDir() / "tests/Archive").string();
+    auto r = kvtest::run(py + " " + kvtest::shellQuote(src + "/make_fixtures.py") + " " + d);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = kvtest::run("cd " + d +
+                    " && mkdir -p tree/docs tree/src && echo readme > tree/docs/readme.txt"
+                    " && echo code > tree/src/main.c && echo note > tree/top.txt"
+                    " && echo 'zip comment line' | zip -q -r -z zipr.zip tree"
+                    " && for i in $(seq 40); do printf 'STUB-DATA-' ; done > stub.bin"
+                    " && cat stub.bin zipr.zip > sfx_unshifted.zip && cp sfx_unshifted.zip sfx_shifted.zip"
+                    " && zip -q -A sfx_shifted.zip"
+                    " && 7z a -tzip -bd seven.zip tree >/dev/null"
+                    " && zip -q -s 64k split.zip big.bin");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+  static void TearDownTestSuite() {
+    delete fixtures;
+    fixtures = nullptr;
+  }
+
+  static minijson::Value peer(const std::string& file, const std::string& codePage = "auto") {
+    const std::string script = (kvtest::sourceDir() / "tests/Archive/peer_reading.py").string();
+    auto r = kvtest::run(kvtest::systemPython() + " " + kvtest::shellQuote(script) + " " +
+                         kvtest::shellQuote(file) + " " + codePage);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return minijson::parse(r.out);
+  }
+};
+
+} // namespace
+
+TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
+  struct Row {
+    const char* file;
+    bool useDirOnly;
+  };
+  const Row rows[] = {
+      {"zipr.zip", true},           {"zipr.zip", false},        {"seven.zip", true},
+      {"descriptors.zip", true},    {"descriptors.zip", false}, {"codepage.zip", false},
+      {"comment100.zip", false},    {"extra.zip", false},       {"sfx_shifted.zip", false},
+      {"sfx_unshifted.zip", false}, {"padded.zip", false},      {"padded_dirty.zip", false},
+      {"padded_long.zip", false},   {"garbage.zip", false},     {"eoc_only.zip", false},
+      {"plain.zip", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.file) + (row.useDirOnly ? " with directory entries" : ""));
+    const auto want = peer(fx(row.file));
+    TZavOzeriz zip(nullptr);
+    Recorder rec(zip);
+    zip.SetUnattended(true);
+    zip.SetUseDirOnlyEntries(row.useDirOnly);
+    zip.SetZipFileName(fx(row.file));
+
+    std::vector<int> wantWarnings;
+    for (const auto& w : want["warnings"].a)
+      wantWarnings.push_back(static_cast<int>(w.n));
+    EXPECT_EQ(rec.messageIds(), wantWarnings);
+    EXPECT_EQ(zip.ErrCode(), wantWarnings.empty() ? 0 : wantWarnings.back());
+    EXPECT_EQ(zip.GetZipFileName(), fx(row.file));
+    EXPECT_EQ(rec.dirUpdates, 1);
+    EXPECT_EQ(zip.ZipComment(), minijson::unhex(want["comment"].s));
+    EXPECT_EQ(zip.DataStart(), static_cast<uint32_t>(want["data_start"].n));
+    EXPECT_EQ(zip.CentralDirStart(), want["cd_start"].n);
+
+    // Kept entries: all with directory entries allowed, else those with a file part.
+    std::vector<const minijson::Value*> kept;
+    for (const auto& e : want["entries"].a) {
+      const std::string name = minijson::unhex(e["name"].s);
+      if (row.useDirOnly || (!name.empty() && name.back() != '\\')) kept.push_back(&e);
+    }
+    ASSERT_EQ(zip.Count(), static_cast<int>(kept.size()));
+    EXPECT_EQ(zip.DroppedEntries(), static_cast<int>(want["entries"].a.size() - kept.size()));
+    for (int i = 0; i < zip.Count(); ++i) {
+      const auto& e = *kept[static_cast<size_t>(i)];
+      const ZipDirEntry& got = zip.ZipContents()[i];
+      SCOPED_TRACE(got.FileName);
+      EXPECT_EQ(got.FileName, minijson::unhex(e["name"].s));
+      EXPECT_EQ(got.FileComment, minijson::unhex(e["comment"].s));
+      EXPECT_EQ(got.MadeByVersion, e["made_by"].n);
+      EXPECT_EQ(got.HostVersionNo, e["host"].n);
+      EXPECT_EQ(got.VersionNeeded, e["needed"].n);
+      EXPECT_EQ(got.Flag, e["flag"].n);
+      EXPECT_EQ(got.Encrypted, (e["flag"].n & 1) != 0);
+      EXPECT_EQ(got.CompressionMethod, e["method"].n);
+      EXPECT_EQ(got.DateTime, static_cast<uint32_t>(e["datetime"].n));
+      EXPECT_EQ(got.CRC32, static_cast<uint32_t>(e["crc"].n));
+      EXPECT_EQ(got.CompressedSize, e["csize"].n);
+      EXPECT_EQ(got.UncompressedSize, e["usize"].n);
+      EXPECT_EQ(got.StartOnDisk, e["start_disk"].n);
+      EXPECT_EQ(got.IntFileAttrib, e["int_attr"].n);
+      EXPECT_EQ(got.ExtFileAttrib, static_cast<uint32_t>(e["ext_attr"].n));
+      EXPECT_EQ(got.RelOffLocalHdr, static_cast<uint32_t>(e["rel_off"].n));
+      EXPECT_EQ(std::string(got.ExtraData.begin(), got.ExtraData.end()), minijson::unhex(e["extra"].s));
+      EXPECT_EQ(rec.seqNos.at(static_cast<size_t>(i)), e["seq"].n);
+    }
+  }
+}
+
+TEST_F(DirReading, CodePageOptionsDecideWhichNamesAreConverted) {
+  for (auto [opt, name] : {std::pair{CodePageOpts::cpNone, "none"}, std::pair{CodePageOpts::cpOEM, "oem"}}) {
+    SCOPED_TRACE(name);
+    const auto want = peer(fx("codepage.zip"), name);
+    TZavOzeriz zip(nullptr);
+    zip.SetUnattended(true);
+    zip.SetCodePage(opt);
+    zip.SetZipFileName(fx("codepage.zip"));
+    ASSERT_EQ(zip.Count(), static_cast<int>(want["entries"].a.size()));
+    for (int i = 0; i < zip.Count(); ++i) {
+      EXPECT_EQ(zip.ZipContents()[i].FileName,
+                minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
+      EXPECT_EQ(zip.ZipContents()[i].FileComment,
+                minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["comment"].s));
+    }
+  }
+  // By hand: OEM 0x81 is u with diaeresis; host 11 version 20 keeps the raw byte.
+  TZavOzeriz zip(nullptr);
+  zip.SetUnattended(true);
+  zip.SetZipFileName(fx("codepage.zip"));
+  EXPECT_EQ(zip.ZipContents()[0].FileName, "\xC3\xBC_fat.txt");
+  EXPECT_EQ(zip.ZipContents()[1].FileName, "\x81_ntfs20.txt");
+}
+
+TEST_F(DirReading, FailuresGiveTheirIdsAndClearTheFileName) {
+  // Files broken in the ways a reader meets, each with the message it must give.
+  auto plain = kvtest::readFile(fx("plain.zip"));
+  const size_t eocAt = plain.size() - 22;
+  const uint32_t cdSize =
+      static_cast<uint8_t>(plain[eocAt + 12]) | (static_cast<uint8_t>(plain[eocAt + 13]) << 8);
+  const size_t cdAt = eocAt - cdSize;
+  auto patched = [&](size_t at, std::string bytes) {
+    std::string s = plain;
+    s.replace(at, bytes.size(), bytes);
+    return s;
+  };
+  struct Row {
+    const char* what;
+    std::string bytes;
+    std::vector<int> ids;
+  };
+  const Row rows[] = {
+      {"random bytes", kvtest::readFile(fx("random.bin")), {11036}},
+      {"shorter than an end record", std::string("PK\x05\x06", 4), {11036}},
+      {"empty file", std::string(), {11036}},
+      {"wrong central signature", patched(cdAt, "PK\x01\x09"), {11015}},
+      {"more entries than there are", patched(eocAt + 10, std::string("\x02\x00", 2)), {11013}},
+      {"name longer than the file", patched(cdAt + 28, std::string("\xFF\x7F", 2)), {11017}},
+      {"extra field longer than the file", patched(cdAt + 30, std::string("\xFF\x7F", 2)), {10201}},
+      {"comment longer than the file", patched(cdAt + 32, std::string("\xFF\x7F", 2)), {11022}},
+      // A directory said to be larger than everything in front of the end record.
+      {"directory start before the file",
+       patched(eocAt + 12, std::string("\xFF\xFF\x00\x00", 4)),
+       {10203, 10201}},
+      {"directory offset past the file", patched(eocAt + 16, std::string("\xFF\xFF\xFF\x7F", 4)), {10203}},
+  };
+  kvtest::TempDir dir;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string file = (dir / "broken.zip").string();
+    kvtest::writeFile(file, row.bytes);
+    TZavOzeriz zip(nullptr);
+    Recorder rec(zip);
+    zip.SetUnattended(true);
+    zip.SetZipFileName(file);
+    EXPECT_EQ(rec.messageIds(), row.ids);
+    EXPECT_EQ(zip.ErrCode(), row.ids.back());
+    EXPECT_EQ(rec.dirUpdates, 1);
+    if (row.ids.back() != 10203) {
+      EXPECT_EQ(zip.GetZipFileName(), "");
+      EXPECT_EQ(zip.Count(), 0);
+      EXPECT_EQ(zip.DataStart(), 0u);
+      EXPECT_EQ(rec.messages.back().errCodeArg, row.ids.back()); // errors reach OnMessage with their id
+    }
+  }
+}
+
+TEST_F(DirReading, CommentReachingPastTheEndIsGarbageAndReadAsFarAsItGoes) {
+  auto plain = kvtest::readFile(fx("comment100.zip"));
+  plain.resize(plain.size() - 60); // the comment says 100 bytes, 40 are left
+  kvtest::TempDir dir;
+  kvtest::writeFile(dir / "cut.zip", plain);
+  TZavOzeriz zip(nullptr);
+  Recorder rec(zip);
+  zip.SetUnattended(true);
+  zip.SetZipFileName((dir / "cut.zip").string());
+  EXPECT_EQ(rec.messageIds(), std::vector<int>{10204});
+  EXPECT_EQ(zip.ZipComment(), std::string(40, 'C'));
+  EXPECT_EQ(zip.Count(), 1);
+  EXPECT_LE(zip.SpanInputSize(), zip.RealFileSize());
+}
+
+TEST_F(DirReading, PartsOfSpannedSets) {
+  struct Row {
+    const char* file;
+    SpanOpts span;
+    int id;
+    const char* text;
+  };
+  const Row rows[] = {
+      {"split.z01",
+       {},
+       11045,
+       "This is the first file in a backup set,\nplease choose the last file of this set"},
+      {"split.z02", {}, 11036, "This archive is not a valid Zip archive"},
+      {"split.z02",
+       {SpanOptsEnum::spCompatName},
+       11038,
+       "This is the 2th disk in a backup set,\nplease insert the last disk of this set"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    TZavOzeriz zip(nullptr);
+    Recorder rec(zip);
+    zip.SetUnattended(true);
+    zip.SetSpanOptions(row.span);
+    zip.SetZipFileName(fx(row.file));
+    EXPECT_EQ(zip.ErrCode(), row.id);
+    ASSERT_FALSE(rec.messages.empty());
+    EXPECT_EQ(rec.messages.back().text, row.text);
+    EXPECT_EQ(zip.GetZipFileName(), "");
+  }
+  // The last part of a set holds the directory, which names the one member.
+  TZavOzeriz zip(nullptr);
+  zip.SetUnattended(true);
+  zip.SetSpanOptions({SpanOptsEnum::spCompatName});
+  zip.SetZipFileName(fx("split.zip"));
+  EXPECT_EQ(zip.ErrCode(), 0);
+  EXPECT_TRUE(zip.Spanned());
+  EXPECT_EQ(zip.LastDisk(), 3);
+  ASSERT_EQ(zip.Count(), 1);
+  EXPECT_EQ(zip.ZipContents()[0].FileName, "big.bin");
+  EXPECT_EQ(zip.ZipContents()[0].UncompressedSize, 200000u);
+}
+
+TEST_F(DirReading, FirstDiskOfALabelledSetAsksForTheLastDisk) {
+  kvtest::TempDir dir;
+  auto sim = std::make_unique<kv::platform::SimulatedVolumes>();
+  auto* volumes = sim.get();
+  const std::string drive = (dir / "floppy").string();
+  volumes->addDrive(drive);
+  volumes->addDisk("one", 1457664, "PKBACK# 001");
+  ASSERT_TRUE(volumes->insert(drive, "one"));
+  fs::copy_file(fx("split.z01"), drive + "/KorvBak.zip");
+  auto old = kv::platform::setVolumes(std::move(sim));
+  {
+    ScriptedDialogsScope dialogs;
+    dialogs->expectMessageBox(
+        "This is the first disk in a backup set,\nplease insert the last disk of this set",
+        kv::platform::id::OK);
+    TZavOzeriz zip(nullptr);
+    Recorder rec(zip);
+    zip.SetZipFileName(drive + "/KorvBak.zip");
+    EXPECT_EQ(zip.ErrCode(), 11037);
+    EXPECT_EQ(zip.VolumeLabelText(), "PKBACK# 001");
+    EXPECT_FALSE(zip.SpanOnFixedDrive());
+  }
+  volumes->eject(drive);
+  kv::platform::setVolumes(std::move(old));
+}
+
+TEST_F(DirReading, MissingFileGivesAnEmptyDirectoryAndOneUpdate) {
+  TZavOzeriz zip(nullptr);
+  Recorder rec(zip);
+  zip.SetZipFileName(fx("zipr.zip"));
+  ASSERT_GT(zip.Count(), 0);
+  rec.dirUpdates = 0;
+  zip.SetZipFileName(fx("no-such.zip"));
+  EXPECT_EQ(zip.Count(), 0);
+  EXPECT_EQ(zip.ZipContents().Count(), 0);
+  EXPECT_EQ(zip.ErrCode(), 0);
+  EXPECT_EQ(rec.dirUpdates, 1);
+  EXPECT_TRUE(rec.messages.empty());
+}
+
+TEST_F(DirReading, WarningIsShownInABoxUnlessUnattendedAndListReturnsIt) {
+  ScriptedDialogsScope dialogs;
+  dialogs->expectMessageBox("Warning - Garbage at the end of the zipfile!", kv::platform::id::OK);
+  TZavOzeriz zip(nullptr);
+  Recorder rec(zip);
+  zip.SetZipFileName(fx("garbage.zip"));
+  EXPECT_EQ(zip.ErrCode(), 10204);
+  zip.SetUnattended(true);
+  EXPECT_EQ(zip.List(), 10204);
+  ASSERT_EQ(rec.messages.size(), 2u);
+  EXPECT_EQ(rec.messages[0].errCodeArg, 0); // shown messages reach OnMessage with code 0
+  EXPECT_EQ(zip.Count(), 1);
+}
+
+TEST_F(DirReading, ListInsideAnOperationIsRefused) {
+  TZavOzeriz zip(nullptr);
+  zip.SetUnattended(true);
+  std::vector<int> inner;
+  zip.OnNewName.Bind([&](kv::platform::TObject*, int, ZipDirEntry) { inner.push_back(zip.List()); });
+  EXPECT_EQ(zip.List(), 0); // no file name: an empty directory
+  zip.SetZipFileName(fx("plain.zip"));
+  inner.clear();
+  EXPECT_EQ(zip.List(), 0);
+  EXPECT_EQ(inner, std::vector<int>{-255});
+  EXPECT_EQ(zip.Count(), 1);
+}
+
+TEST_F(DirReading, AnOnMessageHandlerThatRaisesPassesToTheCaller) {
+  TZavOzeriz zip(nullptr);
+  zip.SetUnattended(true);
+  int updates = 0;
+  zip.OnDirUpdate.Bind([&](kv::platform::TObject*) { ++updates; });
+  zip.OnMessage.Bind(
+      [](kv::platform::TObject*, int, const std::string&) { throw kv::platform::EAbort("stop"); });
+  EXPECT_THROW(zip.SetZipFileName(fx("garbage.zip")), kv::platform::EAbort);
+  EXPECT_EQ(updates, 1);
+  EXPECT_EQ(zip.GetZipFileName(), "");
+  EXPECT_EQ(zip.WaitCursorLevel(), 0);
+}

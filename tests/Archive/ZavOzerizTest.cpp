@@ -1,0 +1,295 @@
+// The component object, its message table and reporting, and its file helpers.
+#include "ArchiveTestSupport.h"
+
+#include "Archive/ZipMessages.h"
+#include "Platform/AppInfo/AppInfo.h"
+#include "Platform/Cursor/Cursor.h"
+#include "Platform/Strings/Strings.h"
+#include "Platform/Volumes/Volumes.h"
+
+using namespace ZavOzeriz;
+using namespace archivetest;
+namespace pf = kv::platform;
+
+TEST(ZavOzerizObject, InitialValuesAndDeclarationOrder) {
+  TZavOzeriz zip(nullptr);
+  EXPECT_EQ(zip.ClassName(), "TZavOzeriz");
+  EXPECT_EQ(zip.GetAddCompLevel(), 9);
+  EXPECT_EQ(zip.GetMinVizIviVers(), 172);
+  EXPECT_EQ(zip.GetMinRozIzeVers(), 172);
+  EXPECT_EQ(zip.GetCodePage(), CodePageOpts::cpAuto);
+  EXPECT_EQ(zip.GetHowToDelete(), DeleteOpts::htdAllowUndo);
+  EXPECT_EQ(zip.GetVersionInfo(), "1.72");
+  EXPECT_EQ(zip.GetPasswordReqCount(), 1u);
+  EXPECT_TRUE(zip.GetConfirmErase());
+  EXPECT_EQ(zip.GetMinFreeVolumeSize(), 65536);
+  EXPECT_EQ(zip.GetSFXCaption(), "Self-extracting Archive");
+  EXPECT_EQ(zip.GetSFXOptions(), SFXOpts{SFXOptsEnum::SFXCheckSize});
+  EXPECT_EQ(zip.GetSFXOverWriteMode(), OvrOpts::OvrConfirm);
+  // assGIF to assJAR: the first 17 members, not assEXE or assEXT.
+  EXPECT_EQ(zip.GetAddStoreSuffixes().Bits(), (uint64_t{1} << 17) - 1);
+  EXPECT_EQ(zip.Count(), 0);
+  EXPECT_EQ(zip.ErrCode(), 0);
+  ASSERT_EQ(TZavOzerizPropertyCount, 54);
+  EXPECT_STREQ(TZavOzerizProperties[0].name, "Verbose");
+  EXPECT_STREQ(TZavOzerizProperties[9].name, "ZipFileName");
+  EXPECT_STREQ(TZavOzerizProperties[15].streamDefault, "cpAuto");
+  EXPECT_STREQ(TZavOzerizProperties[53].name, "SFXPath");
+}
+
+TEST(ZavOzerizObject, SettersWithSideEffects) {
+  TZavOzeriz zip(nullptr);
+  struct Row {
+    uint32_t set, want;
+  };
+  for (auto [set, want] : {Row{20, 15}, Row{15, 15}, Row{0, 0}, Row{3, 3}}) {
+    zip.SetPasswordReqCount(set);
+    EXPECT_EQ(zip.GetPasswordReqCount(), want) << set;
+  }
+  zip.SetMinVizIviVers(100);
+  EXPECT_EQ(zip.GetMinVizIviVers(), 172);
+  zip.SetMinVizIviVers(180);
+  EXPECT_EQ(zip.GetMinVizIviVers(), 180);
+  zip.SetMinRozIzeVers(171);
+  EXPECT_EQ(zip.GetMinRozIzeVers(), 172);
+  for (auto [set, want] : {std::pair{"D:\\Engines\\", "D:\\Engines"}, std::pair{"C:\\", "C:"},
+                           std::pair{"/opt/engines/", "/opt/engines"}, std::pair{"", ""}}) {
+    zip.SetDLLDirectory(set);
+    EXPECT_EQ(zip.GetDLLDirectory(), want) << set;
+  }
+  zip.SetVersionInfo("9.99");
+  EXPECT_EQ(zip.GetVersionInfo(), "1.72");
+
+  pf::TStringList specs;
+  specs.Add("a.txt");
+  specs.Add("b.txt");
+  zip.SetFSpecArgs(specs);
+  specs.Clear();
+  EXPECT_EQ(zip.GetFSpecArgs().Count(), 2); // a copy, not the caller's list
+}
+
+TEST(ZavOzerizObject, ExtraStoreSuffixesAreNormalised) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"DOC;.Txt,pdf", ".doc:.txt:.pdf:"},
+      {"doc", ".doc:"},
+      {".A B", ".a b:"},
+      {":doc", ".doc:"}, // a leading ':' ends in finite time
+      {"a::b", ".a:.b:"},
+  };
+  for (auto [in, out] : rows) {
+    TZavOzeriz zip(nullptr);
+    zip.SetExtAddStoreSuffixes(in);
+    EXPECT_EQ(zip.GetExtAddStoreSuffixes(), out) << in;
+    EXPECT_TRUE(zip.GetAddStoreSuffixes().Contains(AddStoreSuffixEnum::assEXT));
+    zip.SetExtAddStoreSuffixes("");
+    EXPECT_FALSE(zip.GetAddStoreSuffixes().Contains(AddStoreSuffixEnum::assEXT));
+  }
+}
+
+TEST(ZavOzerizObject, WaitCursorsNest) {
+  TZavOzeriz zip(nullptr);
+  pf::screenCursor().setCursor(pf::crArrow);
+  zip.StartWaitCursor();
+  zip.StartWaitCursor();
+  zip.StopWaitCursor();
+  EXPECT_EQ(pf::screenCursor().cursor(), pf::crHourGlass);
+  zip.StopWaitCursor();
+  EXPECT_EQ(pf::screenCursor().cursor(), pf::crArrow);
+  zip.StopWaitCursor(); // one Stop too many changes nothing
+  EXPECT_EQ(pf::screenCursor().cursor(), pf::crArrow);
+  EXPECT_EQ(zip.WaitCursorLevel(), 0);
+}
+
+TEST(ZipMessageTable, HoldsEveryIdOnceInOrder) {
+  ASSERT_EQ(ZipMessages::ZipMessageCount, 107);
+  EXPECT_EQ(ZipMessages::ZipMessageTable[0].id, 10101);
+  EXPECT_EQ(ZipMessages::ZipMessageTable[106].id, 11048);
+  for (int i = 1; i < ZipMessages::ZipMessageCount; ++i)
+    EXPECT_LT(ZipMessages::ZipMessageTable[i - 1].id, ZipMessages::ZipMessageTable[i].id);
+}
+
+TEST(ZipMessageTable, FormattingConstructorsFillPlaceholders) {
+  struct Row {
+    EZavOzeriz e;
+    const char* text;
+    int id;
+  };
+  const Row rows[] = {
+      {EZavOzeriz::CreateResFmtInt(10304, 3), "Error 3 occurred during Auto SFX creation.", 10304},
+      {EZavOzeriz::CreateResFmtInt(11038, 2),
+       "This is the 2th disk in a backup set,\nplease insert the last disk of this set", 11038},
+      {EZavOzeriz::CreateResFmtStr(11003, "1:\\"), "Not a valid drive: 1:\\", 11003},
+      {EZavOzeriz::CreateResDisp(11007, false), "User canceled operation", 11007},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(r.e.Message(), r.text);
+    EXPECT_EQ(r.e.ResId, r.id);
+  }
+  EXPECT_FALSE(rows[3].e.DisplayMsg);
+  EXPECT_TRUE(rows[0].e.DisplayMsg);
+}
+
+TEST(ZipMessageTable, MissingEntriesFallBack) {
+  TZavOzeriz zip(nullptr);
+  zip.SetUnattended(true);
+  Recorder rec(zip);
+  auto& table = pf::resourceStrings();
+  const auto saved10605 = *table.find(10605), saved10201 = *table.find(10201);
+  table.remove(10605);
+  table.remove(10201);
+  zip.ShowZipMessage(10605, "/opt/VIZIVI.DLL");
+  zip.ShowZipMessage(10201);
+  EXPECT_EQ(EZavOzeriz::CreateResDisp(10201, true).Message(),
+            "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: 10201");
+  EXPECT_EQ(TZavOzeriz::LoadZipStr(10201, "default"), "default");
+  table.add(10605, saved10605);
+  table.add(10201, saved10201);
+  ASSERT_EQ(rec.messages.size(), 2u);
+  EXPECT_EQ(rec.messages[0].text, "Old Dll from /opt/VIZIVI.DLL");
+  EXPECT_EQ(rec.messages[1].text,
+            "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: 10201");
+  EXPECT_EQ(TZavOzeriz::MissingStringText(10804), "SFX not supported");
+  EXPECT_EQ(TZavOzeriz::MissingStringText(11048), "Span not supported");
+  EXPECT_EQ(TZavOzeriz::LoadZipStr(11047, "x"), "Central directory");
+}
+
+TEST(ZipMessageTable, ReportingPaths) {
+  ScriptedDialogsScope dialogs;
+  pf::application().setTitle("KVBackup");
+  dialogs->expectMessageBox("Seek error in input file", pf::id::OK, std::string("KVBackup"));
+  TZavOzeriz zip(nullptr);
+  Recorder rec(zip);
+  zip.ReportZipError(EZavOzeriz::CreateResDisp(11008, true));
+  zip.ReportZipError(EZavOzeriz::CreateResDisp(11007, false)); // no box
+  zip.SetUnattended(true);
+  zip.ShowZipMessage(11001, " x"); // no box unattended
+  zip.TraceMessage("not traced");
+  zip.SetTrace(true);
+  zip.TraceMessage("traced");
+  ASSERT_EQ(rec.messages.size(), 4u);
+  EXPECT_EQ(rec.messages[0].errCodeArg, 11008);
+  EXPECT_EQ(rec.messages[1].errCodeArg, 11007);
+  EXPECT_EQ(rec.messages[2].errCodeArg, 0);
+  EXPECT_EQ(rec.messages[2].text, "Input file does not exist x");
+  EXPECT_EQ(rec.messages[3].text, "traced");
+  EXPECT_EQ(zip.ErrCode(), 11001); // a trace leaves it
+  EXPECT_EQ(zip.LastMessage(), "Input file does not exist x");
+}
+
+TEST(ZavOzerizHelpers, PathConcatAndFriends) {
+  const std::tuple<const char*, const char*, const char*> rows[] = {
+      {"/dll/", "/VIZIVI.DLL", "/dll/VIZIVI.DLL"},
+      {"/dll", "VIZIVI.DLL", "/dll/VIZIVI.DLL"},
+      {"/dll/", "VIZIVI.DLL", "/dll/VIZIVI.DLL"},
+      {"", "VIZIVI.DLL", "VIZIVI.DLL"},
+      {"/dll", "", "/dll"},
+  };
+  for (auto [dir, name, want] : rows)
+    EXPECT_EQ(TZavOzeriz::PathConcat(dir, name), want) << dir << "+" << name;
+  EXPECT_EQ(TZavOzeriz::AddTrailingBackslash(""), "");
+  EXPECT_EQ(TZavOzeriz::AddTrailingBackslash("/tmp"), "/tmp/");
+  EXPECT_EQ(TZavOzeriz::AddTrailingBackslash("/tmp/"), "/tmp/");
+  EXPECT_EQ(TZavOzeriz::SlashToBackslash("a/b/c"), "a\\b\\c");
+}
+
+TEST(ZavOzerizHelpers, TempFileNamesAreNewAndLeaveNothingBehind) {
+  kvtest::TempDir dir;
+  TZavOzeriz zip(nullptr);
+  zip.SetTempDir(dir.str());
+  const std::string a = zip.MakeTempFileName("", ""), b = zip.MakeTempFileName("", "");
+  EXPECT_EQ(zip.GetTempDir(), dir.str() + "/");
+  EXPECT_NE(a, b);
+  for (const auto& n : {a, b}) {
+    EXPECT_TRUE(n.starts_with(dir.str() + "/zip")) << n;
+    EXPECT_TRUE(n.ends_with(".zip")) << n;
+    EXPECT_FALSE(std::filesystem::exists(n));
+  }
+  zip.SetTempDir((dir / "missing").string());
+  EXPECT_EQ(zip.MakeTempFileName("kv", ".tmp"), "");
+}
+
+TEST(ZavOzerizHelpers, EraseFileToTrashOrForGood) {
+  kvtest::TempDir dir;
+  kvtest::ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+  TZavOzeriz zip(nullptr);
+  EXPECT_EQ(zip.EraseFile((dir / "none.txt").string(), DeleteOpts::htdFinal), -1);
+  kvtest::writeFile(dir / "undo.txt", "keep me");
+  kvtest::writeFile(dir / "final.txt", "gone");
+  EXPECT_EQ(zip.EraseFile((dir / "undo.txt").string(), DeleteOpts::htdAllowUndo), 0);
+  EXPECT_EQ(zip.EraseFile((dir / "final.txt").string(), DeleteOpts::htdFinal), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "undo.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "final.txt"));
+  EXPECT_EQ(kvtest::readFile(dir / "data/Trash/files/undo.txt"), "keep me");
+  EXPECT_TRUE(std::filesystem::exists(dir / "data/Trash/info/undo.txt.trashinfo"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "data/Trash/files/final.txt"));
+}
+
+TEST(ZavOzerizHelpers, CheckDriveOnRootsThatAreNoDrives) {
+  TZavOzeriz zip(nullptr);
+  zip.SetSpanDrive("1:\\", true);
+  try {
+    zip.CheckDrive();
+    FAIL() << "no exception";
+  } catch (const EZavOzeriz& e) {
+    EXPECT_EQ(e.ResId, 11003);
+    EXPECT_EQ(e.Message(), "Not a valid drive: 1:\\");
+  }
+  zip.SetSpanDrive("/no/such/volume/", true);
+  try {
+    zip.CheckDrive();
+    FAIL() << "no exception";
+  } catch (const EZavOzeriz& e) {
+    EXPECT_EQ(e.ResId, 11004);
+  }
+  zip.SetSpanDrive("/", true);
+  EXPECT_TRUE(zip.CheckDrive());
+  EXPECT_NE(zip.VolumeSize(), UnknownSize);
+  EXPECT_EQ(zip.VolumeLabelText(), "");
+}
+
+TEST(ZavOzerizHelpers, CheckDriveReadsSimulatedDisks) {
+  kvtest::TempDir dir;
+  auto sim = std::make_unique<pf::SimulatedVolumes>();
+  auto* v = sim.get();
+  const std::string drive = (dir / "a").string() + "/";
+  v->addDrive(drive);
+  v->addDisk("d", 1000, "PKBACK# 002");
+  auto old = pf::setVolumes(std::move(sim));
+  TZavOzeriz zip(nullptr);
+  zip.SetSpanDrive(drive, false);
+  EXPECT_FALSE(zip.CheckDrive()); // no disk in the drive
+  zip.SetAddOptions({AddOptsEnum::AddDiskSpanErase});
+  EXPECT_TRUE(zip.CheckDrive()); // to be formatted
+  ASSERT_TRUE(v->insert(drive, "d"));
+  kvtest::writeFile(drive + "f.bin", std::string(300, 'x'));
+  EXPECT_TRUE(zip.CheckDrive());
+  EXPECT_EQ(zip.VolumeLabelText(), "PKBACK# 002");
+  EXPECT_EQ(zip.VolumeSize(), 1000u);
+  EXPECT_EQ(zip.VolumeFree(), 700u);
+  v->eject(drive);
+  pf::setVolumes(std::move(old));
+}
+
+TEST(ZavOzerizHelpers, WriteCheckedRaisesItsIdAndReportsProgress) {
+  kvtest::TempDir dir;
+  TZavOzeriz zip(nullptr);
+  std::vector<uint32_t> progress;
+  zip.OnProgress.Bind([&](pf::TObject*, ProgressType t, const std::string&, uint32_t n) {
+    EXPECT_EQ(t, ProgressType::ProgressUpdate);
+    progress.push_back(n);
+  });
+  zip.SpanOutHandle = pf::fileCreate((dir / "out.bin").string());
+  zip.WriteChecked("abc", 3, 11010);
+  zip.SpanProgress = true;
+  zip.WriteChecked("defg", 4, 11010);
+  pf::fileClose(zip.SpanOutHandle);
+  zip.SpanOutHandle = pf::InvalidFile;
+  EXPECT_EQ(progress, std::vector<uint32_t>{4});
+  EXPECT_EQ(kvtest::readFile(dir / "out.bin"), "abcdefg");
+  try {
+    zip.WriteChecked("x", 1, 11029);
+    FAIL();
+  } catch (const EZavOzeriz& e) {
+    EXPECT_EQ(e.ResId, 11029);
+  }
+}
