@@ -70,7 +70,7 @@ protected:
   void* single = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(HostBinding, AllFifteenFromAFullHost) {
   ASSERT_EQ(bindings().size(), 15u);
@@ -96,7 +96,8 @@ TEST_F(HostBinding, ASingleExportBindsExactlyOne) {
 TEST_F(HostBinding, NoHandleBindsNothing) {
   ConnectHostApp(handle(fake));
   EXPECT_EQ(ConnectHostApp(0), 0);
-  for (const auto& b : bindings()) EXPECT_EQ(b.value(), nullptr) << b.name;
+  for (const auto& b : bindings())
+    EXPECT_EQ(b.value(), nullptr) << b.name;
 }
 
 TEST_F(HostBinding, AHostProgramPassesItsOwnHandle) {
@@ -114,10 +115,12 @@ TEST_F(HostBinding, AHostProgramPassesItsOwnHandle) {
 }
 
 TEST_F(HostBinding, DebugMessagesReachTheHost) {
-  DbgDebugMsgS("nobody listens");  // not bound: nothing happens
+  DbgDebugMsgS("nobody listens"); // not bound: nothing happens
   ConnectHostApp(handle(fake));
   reinterpret_cast<void (*)(int32_t)>(dlsym(fake, "FakeHostReset"))(0);
-  DbgDebugMsgS("Gr\xC3\xBC\xC3\x9F" "e");
+  DbgDebugMsgS("Gr\xC3\xBC\xC3\x9F"
+               "e");
   DbgDebugMsgS("");
-  EXPECT_EQ(fakeLog(), "DbgDebugMsg|\"Gr\xC3\xBC\xC3\x9F" "e\"\nDbgDebugMsg|\"\"\n");
+  EXPECT_EQ(fakeLog(), "DbgDebugMsg|\"Gr\xC3\xBC\xC3\x9F"
+                       "e\"\nDbgDebugMsg|\"\"\n");
 }

@@ -44,29 +44,33 @@ TVarRec integer(int32_t v) {
   return r;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ModuleDialogs, EveryRoutineReachesItsHostFunction) {
   struct Case {
     const char* what;
     std::function<int32_t()> call;
-    const char* logged;  // dialog kind, then the button set as a bit mask
+    const char* logged; // dialog kind, then the button set as a bit mask
   } cases[] = {
-      {"MdMessageDlgPos", [] { return MdMessageDlgPos("Text", TMsgDlgType::mtWarning, {TMsgDlgBtn::mbOK}, 0, 10, 20); },
+      {"MdMessageDlgPos",
+       [] { return MdMessageDlgPos("Text", TMsgDlgType::mtWarning, {TMsgDlgBtn::mbOK}, 0, 10, 20); },
        "MdMessageDlgPosEx|\"Text\"|0|4|0|10|20"},
       {"MdMessageDlg",
-       [] { return MdMessageDlg("Sure?", TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}, 7); },
+       [] {
+         return MdMessageDlg("Sure?", TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}, 7);
+       },
        "MdMessageDlgEx|\"Sure?\"|3|3|7"},
       {"MdMessageDlg with default buttons",
        [] {
-         return MdMessageDlg("X", TMsgDlgType::mtError, {TMsgDlgBtn::mbAbort, TMsgDlgBtn::mbRetry, TMsgDlgBtn::mbIgnore},
+         return MdMessageDlg("X", TMsgDlgType::mtError,
+                             {TMsgDlgBtn::mbAbort, TMsgDlgBtn::mbRetry, TMsgDlgBtn::mbIgnore},
                              TMsgDlgBtn::mbRetry, TMsgDlgBtn::mbIgnore, 5);
        },
        "MdMessageDlgDefBtnEx|\"X\"|1|112|5|6|5"},
       {"MdMessageDlgPosHelp",
        [] {
-         return MdMessageDlgPosHelp("Help me", TMsgDlgType::mtCustom, {TMsgDlgBtn::mbHelp, TMsgDlgBtn::mbYesToAll}, 12,
-                                    -5, 300, "korv.hlp");
+         return MdMessageDlgPosHelp("Help me", TMsgDlgType::mtCustom,
+                                    {TMsgDlgBtn::mbHelp, TMsgDlgBtn::mbYesToAll}, 12, -5, 300, "korv.hlp");
        },
        "MdMessageDlgPosHelpEx|\"Help me\"|4|1536|12|-5|300|\"korv.hlp\""},
       {"MdMessageDlg with no buttons", [] { return MdMessageDlg("", TMsgDlgType::mtInformation, {}, 0); },
@@ -109,7 +113,9 @@ TEST_F(ModuleDialogs, UnboundHostFunctionsDoNothingAndAnswerZero) {
   uKVHostAppImport::ConnectHostApp(reinterpret_cast<uintptr_t>(single));
   EXPECT_EQ(MdCreateMessageDialog("a", TMsgDlgType::mtWarning, {}), nullptr);
   EXPECT_EQ(MdMessageDlg("a", TMsgDlgType::mtWarning, {TMsgDlgBtn::mbOK}, 0), 0);
-  EXPECT_EQ(MdMessageDlg("a", TMsgDlgType::mtWarning, {TMsgDlgBtn::mbOK}, TMsgDlgBtn::mbOK, TMsgDlgBtn::mbOK, 0), 0);
+  EXPECT_EQ(
+      MdMessageDlg("a", TMsgDlgType::mtWarning, {TMsgDlgBtn::mbOK}, TMsgDlgBtn::mbOK, TMsgDlgBtn::mbOK, 0),
+      0);
   EXPECT_EQ(MdMessageDlgPos("a", TMsgDlgType::mtWarning, {}, 0, 1, 2), 0);
   EXPECT_EQ(MdMessageDlgPosHelp("a", TMsgDlgType::mtWarning, {}, 0, 1, 2, "h"), 0);
   MdShowMessageFmt("%d", {integer(1)});

@@ -15,7 +15,8 @@ namespace {
 // Day number of a civil date by the standard library's calendar.
 double serial(int y, int m, int d) {
   using namespace std::chrono;
-  const sys_days day = year_month_day{year{y}, month{static_cast<unsigned>(m)}, std::chrono::day{static_cast<unsigned>(d)}};
+  const sys_days day =
+      year_month_day{year{y}, month{static_cast<unsigned>(m)}, std::chrono::day{static_cast<unsigned>(d)}};
   const sys_days epoch = year_month_day{year{1899}, December, std::chrono::day{30}};
   return static_cast<double>((day - epoch).count());
 }
@@ -28,7 +29,8 @@ std::vector<std::string> pythonLines(const std::string& program) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   std::vector<std::string> lines;
   std::istringstream in(result.out);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
   return lines;
 }
 
@@ -40,7 +42,7 @@ struct Defaults : ::testing::Test {
   }
 };
 
-}  // namespace
+} // namespace
 
 using WeekNumbers = Defaults;
 
@@ -64,8 +66,8 @@ while d.year <= 2100:
     DateToWeek(day + 0.75, w, y);
     const uint16_t t = TagImJahr(day + 0.5);
     if ((w != week || y != year || t != yday) && ++failures < 10)
-      ADD_FAILURE() << "day " << day << ": week " << w << "/" << y << " day " << t << ", expected " << week << "/"
-                    << year << " day " << yday;
+      ADD_FAILURE() << "day " << day << ": week " << w << "/" << y << " day " << t << ", expected " << week
+                    << "/" << year << " day " << yday;
   }
   EXPECT_EQ(failures, 0);
 }
@@ -124,13 +126,22 @@ TEST(DayOfYear, EdgeCases) {
     double date;
     uint16_t expected;
   } cases[] = {
-      {serial(2004, 12, 31), 366},       {serial(2003, 12, 31), 365},         {serial(2000, 12, 31), 366},
-      {serial(1900, 12, 31), 365},       {serial(2004, 1, 1), 1},             {serial(2004, 3, 1) + 0.999, 61},
-      {serial(1899, 12, 29) - 0.25, 363}, {serial(1, 1, 1), 1},             {serial(9999, 12, 31) + 0.5, 365},
-      {serial(1, 1, 1) - 1, 0},          {serial(9999, 12, 31) + 1, 0},       {std::nan(""), 0},
+      {serial(2004, 12, 31), 366},
+      {serial(2003, 12, 31), 365},
+      {serial(2000, 12, 31), 366},
+      {serial(1900, 12, 31), 365},
+      {serial(2004, 1, 1), 1},
+      {serial(2004, 3, 1) + 0.999, 61},
+      {serial(1899, 12, 29) - 0.25, 363},
+      {serial(1, 1, 1), 1},
+      {serial(9999, 12, 31) + 0.5, 365},
+      {serial(1, 1, 1) - 1, 0},
+      {serial(9999, 12, 31) + 1, 0},
+      {std::nan(""), 0},
       {1e300, 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(TagImJahr(c.date), c.expected) << c.date;
+  for (const auto& c : cases)
+    EXPECT_EQ(TagImJahr(c.date), c.expected) << c.date;
 }
 
 namespace {
@@ -139,7 +150,7 @@ int dayWithCode(int code) {
     if (Feiertag[i] == code) return i;
   return 0;
 }
-}  // namespace
+} // namespace
 
 using Holidays = Defaults;
 
@@ -156,7 +167,8 @@ for y in range(1583, 4100):
     int year, yday;
     in >> year >> yday;
     FeiertageBerechnen(static_cast<uint16_t>(year));
-    if ((dayWithCode(10) != yday || dayWithCode(9) != yday - 2 || dayWithCode(11) != yday + 1) && ++failures < 10)
+    if ((dayWithCode(10) != yday || dayWithCode(9) != yday - 2 || dayWithCode(11) != yday + 1) &&
+        ++failures < 10)
       ADD_FAILURE() << "Easter " << year << ": day " << dayWithCode(10) << ", expected " << yday;
   }
   EXPECT_EQ(failures, 0);
@@ -178,35 +190,97 @@ TEST_F(Holidays, DaysOfTheTable) {
   struct Case {
     int year, config, month, day, code;
   } cases[] = {
-      {2004, 0, 4, 11, 10},  {1981, 0, 4, 19, 10},  {1954, 0, 4, 18, 10},   {2004, 0, 1, 1, 1},
-      {2004, 0, 2, 2, -1},   {2004, 0, 2, 14, -2},  {2004, 0, 2, 19, -3},   {2004, 0, 2, 23, -4},
-      {2004, 0, 2, 24, -5},  {2004, 0, 2, 25, -6},  {2004, 0, 3, 25, -7},   {2004, 0, 4, 4, -8},
-      {2004, 0, 4, 8, -9},   {2004, 0, 4, 9, 9},    {2004, 0, 4, 12, 11},   {2004, 0, 5, 1, 2},
-      {2004, 0, 5, 9, -10},  {2004, 0, 5, 20, 12},  {2004, 0, 5, 30, 13},   {2004, 0, 5, 31, 14},
-      {2004, 0, 6, 10, 15},  {2004, 0, 6, 29, -11}, {2004, 0, 9, 8, -12},   {2004, 0, 10, 3, 3},
-      {2004, 0, 11, 1, 4},   {2004, 0, 11, 14, 6},  {2004, 0, 11, 21, 5},   {2004, 0, 11, 28, -16},
-      {2004, 0, 12, 5, -17}, {2004, 0, 12, 8, -14}, {2004, 0, 12, 12, -18}, {2004, 0, 12, 19, -19},
-      {2004, 0, 12, 24, -20}, {2004, 0, 12, 25, 7}, {2004, 0, 12, 26, 8},   {2004, 0, 12, 31, -15},
-      {2004, 0, 1, 6, 16},   {2004, 0, 3, 21, -21}, {2004, 0, 6, 21, -22},  {2004, 0, 9, 23, -23},
-      {2004, 0, 12, 22, -24}, {2004, 0, 10, 31, 0}, {2004, 0, 11, 17, 0},   {2004, 0, 8, 15, 0},
+      {2004, 0, 4, 11, 10},
+      {1981, 0, 4, 19, 10},
+      {1954, 0, 4, 18, 10},
+      {2004, 0, 1, 1, 1},
+      {2004, 0, 2, 2, -1},
+      {2004, 0, 2, 14, -2},
+      {2004, 0, 2, 19, -3},
+      {2004, 0, 2, 23, -4},
+      {2004, 0, 2, 24, -5},
+      {2004, 0, 2, 25, -6},
+      {2004, 0, 3, 25, -7},
+      {2004, 0, 4, 4, -8},
+      {2004, 0, 4, 8, -9},
+      {2004, 0, 4, 9, 9},
+      {2004, 0, 4, 12, 11},
+      {2004, 0, 5, 1, 2},
+      {2004, 0, 5, 9, -10},
+      {2004, 0, 5, 20, 12},
+      {2004, 0, 5, 30, 13},
+      {2004, 0, 5, 31, 14},
+      {2004, 0, 6, 10, 15},
+      {2004, 0, 6, 29, -11},
+      {2004, 0, 9, 8, -12},
+      {2004, 0, 10, 3, 3},
+      {2004, 0, 11, 1, 4},
+      {2004, 0, 11, 14, 6},
+      {2004, 0, 11, 21, 5},
+      {2004, 0, 11, 28, -16},
+      {2004, 0, 12, 5, -17},
+      {2004, 0, 12, 8, -14},
+      {2004, 0, 12, 12, -18},
+      {2004, 0, 12, 19, -19},
+      {2004, 0, 12, 24, -20},
+      {2004, 0, 12, 25, 7},
+      {2004, 0, 12, 26, 8},
+      {2004, 0, 12, 31, -15},
+      {2004, 0, 1, 6, 16},
+      {2004, 0, 3, 21, -21},
+      {2004, 0, 6, 21, -22},
+      {2004, 0, 9, 23, -23},
+      {2004, 0, 12, 22, -24},
+      {2004, 0, 10, 31, 0},
+      {2004, 0, 11, 17, 0},
+      {2004, 0, 8, 15, 0},
       {2004, 0, 1, 2, 0},
       // Erntedankfest on the first Sunday in October, apart from 3 October.
-      {2006, 0, 10, 1, -13}, {2006, 0, 10, 3, 3}, {2007, 0, 10, 7, -13},
+      {2006, 0, 10, 1, -13},
+      {2006, 0, 10, 3, 3},
+      {2007, 0, 10, 7, -13},
       // Christi Himmelfahrt replaces Maifeiertag; Muttertag moves off Pfingstsonntag.
-      {2008, 0, 5, 1, 12},   {2008, 0, 5, 4, -10},  {2008, 0, 5, 11, 13},   {2008, 0, 3, 23, 10},
+      {2008, 0, 5, 1, 12},
+      {2008, 0, 5, 4, -10},
+      {2008, 0, 5, 11, 13},
+      {2008, 0, 3, 23, 10},
       // Winteranfang replaces 4. Advent.
-      {2024, 0, 12, 22, -24}, {2024, 0, 12, 1, -16}, {2024, 0, 12, 15, -18},
+      {2024, 0, 12, 22, -24},
+      {2024, 0, 12, 1, -16},
+      {2024, 0, 12, 15, -18},
       // 25 December on a Sunday.
-      {2022, 0, 12, 18, -19}, {2022, 0, 11, 27, -16}, {2022, 0, 11, 20, 5}, {2022, 0, 11, 13, 6},
-      {2022, 0, 11, 16, 0},  {2022, 12, 11, 16, 19}, {2022, 12, 10, 31, 18}, {2022, 12, 6, 16, 15},
+      {2022, 0, 12, 18, -19},
+      {2022, 0, 11, 27, -16},
+      {2022, 0, 11, 20, 5},
+      {2022, 0, 11, 13, 6},
+      {2022, 0, 11, 16, 0},
+      {2022, 12, 11, 16, 19},
+      {2022, 12, 10, 31, 18},
+      {2022, 12, 6, 16, 15},
       {2022, 12, 1, 6, 0},
       // Regions.
-      {2004, 1, 1, 6, 16},   {2004, 1, 8, 15, 17},  {2004, 1, 6, 10, 15},   {2004, 1, 10, 31, 0},
-      {2004, 2, 6, 10, 0},   {2004, 2, 1, 6, 0},    {2004, 3, 10, 31, 18},  {2004, 3, 6, 10, 0},
-      {2004, 7, 10, 31, 18}, {2004, 9, 6, 10, 15},  {2004, 11, 8, 15, 17},  {2004, 11, 6, 10, 15},
-      {2004, 13, 1, 6, 16},  {2004, 13, 10, 31, 18}, {2004, 13, 6, 10, 0},  {2004, 14, 6, 10, 0},
-      {2004, 15, 6, 10, 15}, {2004, 15, 10, 31, 18}, {2004, 15, 1, 6, 0},   {2004, -1, 6, 10, 15},
-      {2004, 12, 11, 17, 19}, {2004, 11, 11, 17, 0},
+      {2004, 1, 1, 6, 16},
+      {2004, 1, 8, 15, 17},
+      {2004, 1, 6, 10, 15},
+      {2004, 1, 10, 31, 0},
+      {2004, 2, 6, 10, 0},
+      {2004, 2, 1, 6, 0},
+      {2004, 3, 10, 31, 18},
+      {2004, 3, 6, 10, 0},
+      {2004, 7, 10, 31, 18},
+      {2004, 9, 6, 10, 15},
+      {2004, 11, 8, 15, 17},
+      {2004, 11, 6, 10, 15},
+      {2004, 13, 1, 6, 16},
+      {2004, 13, 10, 31, 18},
+      {2004, 13, 6, 10, 0},
+      {2004, 14, 6, 10, 0},
+      {2004, 15, 6, 10, 15},
+      {2004, 15, 10, 31, 18},
+      {2004, 15, 1, 6, 0},
+      {2004, -1, 6, 10, 15},
+      {2004, 12, 11, 17, 19},
+      {2004, 11, 11, 17, 0},
   };
   for (const auto& c : cases) {
     Config = c.config;
@@ -225,7 +299,8 @@ TEST_F(Holidays, TableIsClearedAndStaysInside) {
   // Years without dates leave an empty table, never an entry outside it.
   for (uint16_t year : {0, 10000, 65535}) {
     FeiertageBerechnen(year);
-    for (int i = 0; i <= FeiertagCount; ++i) ASSERT_EQ(Feiertag[i], 0) << year << " day " << i;
+    for (int i = 0; i <= FeiertagCount; ++i)
+      ASSERT_EQ(Feiertag[i], 0) << year << " day " << i;
   }
   FeiertageBerechnen(1);
   EXPECT_EQ(Feiertag[0], 0);
@@ -233,23 +308,57 @@ TEST_F(Holidays, TableIsClearedAndStaysInside) {
 }
 
 TEST(DayNames, Tables) {
-  const char* feiertage[] = {"Neujahr",          "Maifeiertag",       "Tag der deutschen Einheit",
-                             "Allerheiligen",    "Totensonntag",      "Volkstrauertag",
-                             "1. Weihnachtstag", "2. Weihnachtstag",  "Karfreitag",
-                             "Ostersonntag",     "Ostermontag",       "Christi Himmelfahrt",
-                             "Pfingstsonntag",   "Pfingstmontag",     "Fronleichnam",
-                             "Heilige 3 K\xC3\xB6nige", "Mari\xC3\xA4 Himmelfahrt", "Reformationstag",
+  const char* feiertage[] = {"Neujahr",
+                             "Maifeiertag",
+                             "Tag der deutschen Einheit",
+                             "Allerheiligen",
+                             "Totensonntag",
+                             "Volkstrauertag",
+                             "1. Weihnachtstag",
+                             "2. Weihnachtstag",
+                             "Karfreitag",
+                             "Ostersonntag",
+                             "Ostermontag",
+                             "Christi Himmelfahrt",
+                             "Pfingstsonntag",
+                             "Pfingstmontag",
+                             "Fronleichnam",
+                             "Heilige 3 K\xC3\xB6nige",
+                             "Mari\xC3\xA4 Himmelfahrt",
+                             "Reformationstag",
                              "Bu\xC3\x9F- und Bettag"};
-  const char* sondertage[] = {"Mari\xC3\xA4 Lichtme\xC3\x9F", "Valentinstag", "Weiberfastnacht", "Rosenmontag",
-                              "Fastnacht", "Aschermittwoch", "Mari\xC3\xA4 Verk\xC3\xBCndigung", "Palmsonntag",
-                              "Gr\xC3\xBCndonnerstag", "Muttertag", "Peter und Paul", "Mari\xC3\xA4 Geburt",
-                              "Erntedankfest", "Mari\xC3\xA4 Empf\xC3\xA4ngnis", "Silvester", "1. Advent",
-                              "2. Advent", "3. Advent", "4. Advent", "Heiligabend",
-                              "Fr\xC3\xBChlingsanfang", "Sommmeranfang", "Herbstanfang", "Winteranfang"};
-  const char* wochentage[] = {"Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag", "Sonntag"};
+  const char* sondertage[] = {"Mari\xC3\xA4 Lichtme\xC3\x9F",
+                              "Valentinstag",
+                              "Weiberfastnacht",
+                              "Rosenmontag",
+                              "Fastnacht",
+                              "Aschermittwoch",
+                              "Mari\xC3\xA4 Verk\xC3\xBCndigung",
+                              "Palmsonntag",
+                              "Gr\xC3\xBCndonnerstag",
+                              "Muttertag",
+                              "Peter und Paul",
+                              "Mari\xC3\xA4 Geburt",
+                              "Erntedankfest",
+                              "Mari\xC3\xA4 Empf\xC3\xA4ngnis",
+                              "Silvester",
+                              "1. Advent",
+                              "2. Advent",
+                              "3. Advent",
+                              "4. Advent",
+                              "Heiligabend",
+                              "Fr\xC3\xBChlingsanfang",
+                              "Sommmeranfang",
+                              "Herbstanfang",
+                              "Winteranfang"};
+  const char* wochentage[] = {"Montag",  "Dienstag", "Mittwoch", "Donnerstag",
+                              "Freitag", "Samstag",  "Sonntag"};
   static_assert(sizeof(TDayName) == 26);
-  for (int i = 0; i < 19; ++i) EXPECT_EQ(Feiertage[i + 1].Text(), feiertage[i]) << i + 1;
-  for (int i = 0; i < 24; ++i) EXPECT_EQ(Sondertage[i + 1].Text(), sondertage[i]) << i + 1;
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(WochentagName[i + 1].Text(), wochentage[i]) << i + 1;
+  for (int i = 0; i < 19; ++i)
+    EXPECT_EQ(Feiertage[i + 1].Text(), feiertage[i]) << i + 1;
+  for (int i = 0; i < 24; ++i)
+    EXPECT_EQ(Sondertage[i + 1].Text(), sondertage[i]) << i + 1;
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(WochentagName[i + 1].Text(), wochentage[i]) << i + 1;
   EXPECT_EQ(Feiertage[0].Text(), "");
 }

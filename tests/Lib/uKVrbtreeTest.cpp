@@ -22,9 +22,7 @@ std::set<int>& aliveItems() {
 class Item : public TRBTreeData {
 public:
   Item(int key, int serial) : key(key), serial(serial) { aliveItems().insert(serial); }
-  ~Item() override {
-    EXPECT_EQ(aliveItems().erase(serial), 1u) << "item " << serial << " freed twice";
-  }
+  ~Item() override { EXPECT_EQ(aliveItems().erase(serial), 1u) << "item " << serial << " freed twice"; }
   int32_t Compare(TRBTreeData* Other) override {
     const int other = static_cast<Item*>(Other)->key;
     return key < other ? -1 : key > other ? 1 : 0;
@@ -88,12 +86,15 @@ std::vector<std::pair<int, int>> contents(const TRBTree& t) {
 
 int depthOf(const TRBTree& t, TRBTreeNode* node) {
   int depth = 0;
-  for (; node->Parent != t.Head; node = node->Parent) ++depth;
+  for (; node->Parent != t.Head; node = node->Parent)
+    ++depth;
   return depth;
 }
 
 struct ByKey {
-  bool operator()(const std::pair<int, int>& a, const std::pair<int, int>& b) const { return a.first < b.first; }
+  bool operator()(const std::pair<int, int>& a, const std::pair<int, int>& b) const {
+    return a.first < b.first;
+  }
 };
 
 // Random adds, removes, finds and walks against std::multiset (which keeps equal keys in
@@ -102,7 +103,7 @@ void randomRun(bool duplicates, unsigned seed, int steps, int keyRange) {
   std::mt19937 rng(seed);
   TRBTree tree(duplicates);
   std::multiset<std::pair<int, int>, ByKey> model;
-  std::vector<std::unique_ptr<Item>> callerOwned;  // items the tree must never free
+  std::vector<std::unique_ptr<Item>> callerOwned; // items the tree must never free
   std::set<int> ownedByTree;
   int serial = 0;
   for (int step = 0; step < steps; ++step) {
@@ -125,7 +126,7 @@ void randomRun(bool duplicates, unsigned seed, int steps, int keyRange) {
           callerOwned.push_back(std::move(item));
         }
       } else {
-        EXPECT_EQ(keyOf(tree.Cursor->Data), key);  // rests on the stored equal item
+        EXPECT_EQ(keyOf(tree.Cursor->Data), key); // rests on the stored equal item
         EXPECT_NE(tree.Cursor->Data, raw);
         EXPECT_TRUE(alive(serial));
       }
@@ -171,12 +172,13 @@ void randomRun(bool duplicates, unsigned seed, int steps, int keyRange) {
   // A full walk each way through the cursor.
   tree.Find(nullptr);
   std::vector<std::pair<int, int>> walked;
-  for (TRBTreeData* d = tree.Next(); d; d = tree.Next()) walked.emplace_back(keyOf(d), serialOf(d));
+  for (TRBTreeData* d = tree.Next(); d; d = tree.Next())
+    walked.emplace_back(keyOf(d), serialOf(d));
   const std::vector<std::pair<int, int>> expected(model.begin(), model.end());
   EXPECT_EQ(walked, expected);
 }
 
-}  // namespace
+} // namespace
 
 TEST(RBTreeRandom, MatchesMultisetWithDuplicates) {
   randomRun(true, 1, 6000, 60);
@@ -193,10 +195,12 @@ TEST(RBTreeRandom, MatchesSetWithoutDuplicates) {
 TEST(RBTreeRandom, AscendingAndDescendingInsertsStayBalanced) {
   for (bool ascending : {true, false}) {
     TRBTree tree(false);
-    for (int i = 0; i < 1024; ++i) ASSERT_TRUE(tree.Add(new Item(ascending ? i : 1023 - i, i), true));
+    for (int i = 0; i < 1024; ++i)
+      ASSERT_TRUE(tree.Add(new Item(ascending ? i : 1023 - i, i), true));
     checkTree(tree);
     int maxDepth = 0;
-    for (TRBTreeData* d = tree.Next(); d; d = tree.Next()) maxDepth = std::max(maxDepth, depthOf(tree, tree.Cursor));
+    for (TRBTreeData* d = tree.Next(); d; d = tree.Next())
+      maxDepth = std::max(maxDepth, depthOf(tree, tree.Cursor));
     EXPECT_LE(maxDepth, 2 * 10);
   }
   EXPECT_TRUE(aliveItems().empty());
@@ -246,9 +250,10 @@ TEST(RBTree, EqualItemsKeepInsertionOrder) {
   ASSERT_TRUE(tree.Add(c, true));
   Item probe(3, 99);
   EXPECT_EQ(tree.Find(&probe), a);
-  tree.Find(nullptr);  // no cursor
+  tree.Find(nullptr); // no cursor
   std::vector<int> walk;
-  for (TRBTreeData* d = tree.Next(); d; d = tree.Next()) walk.push_back(serialOf(d));
+  for (TRBTreeData* d = tree.Next(); d; d = tree.Next())
+    walk.push_back(serialOf(d));
   EXPECT_EQ(walk, (std::vector<int>{4, 1, 2, 3, 5}));
   for (int expected : {1, 2, 3}) {
     EXPECT_EQ(serialOf(tree.Find(&probe)), expected);
@@ -263,21 +268,25 @@ TEST(RBTree, EqualItemsKeepInsertionOrder) {
 TEST(RBTree, WalksBothWaysAndPastTheEnds) {
   TRBTree tree(false);
   std::vector<int> keys{50, 20, 80, 10, 30, 70, 90, 60};
-  for (int k : keys) tree.Add(new Item(k, k), true);
+  for (int k : keys)
+    tree.Add(new Item(k, k), true);
   std::sort(keys.begin(), keys.end());
   tree.Find(nullptr);
   std::vector<int> up, down;
-  for (TRBTreeData* d = tree.Next(); d; d = tree.Next()) up.push_back(keyOf(d));
+  for (TRBTreeData* d = tree.Next(); d; d = tree.Next())
+    up.push_back(keyOf(d));
   EXPECT_EQ(up, keys);
   EXPECT_EQ(keyOf(tree.Next()), 10) << "after the end Next starts again";
   tree.Find(nullptr);
-  for (TRBTreeData* d = tree.Prev(); d; d = tree.Prev()) down.push_back(keyOf(d));
+  for (TRBTreeData* d = tree.Prev(); d; d = tree.Prev())
+    down.push_back(keyOf(d));
   EXPECT_EQ(down, std::vector<int>(keys.rbegin(), keys.rend()));
   EXPECT_EQ(tree.Prev(), nullptr) << "before the start Prev stays at the end";
   // tree_prev steps back from the cursor and ends with no cursor.
   tree.Find(nullptr);
   std::vector<int> back;
-  for (TRBTreeNode* n = tree.tree_prev(); n; n = tree.tree_prev()) back.push_back(keyOf(n->Data));
+  for (TRBTreeNode* n = tree.tree_prev(); n; n = tree.tree_prev())
+    back.push_back(keyOf(n->Data));
   EXPECT_EQ(back, std::vector<int>(keys.rbegin(), keys.rend()));
   EXPECT_EQ(tree.Cursor, nullptr);
   EXPECT_EQ(keyOf(tree.tree_first()->Data), 10);
@@ -287,7 +296,8 @@ TEST(RBTree, WalksBothWaysAndPastTheEnds) {
 
 TEST(RBTree, RemovingRootInnerAndLastNodes) {
   TRBTree tree(false);
-  for (int k = 1; k <= 15; ++k) tree.Add(new Item(k, k), true);
+  for (int k = 1; k <= 15; ++k)
+    tree.Add(new Item(k, k), true);
   while (tree.Count > 0) {
     TRBTreeNode* root = tree.Head->Right;
     Item probe(keyOf(root->Data), 0);
@@ -299,7 +309,8 @@ TEST(RBTree, RemovingRootInnerAndLastNodes) {
   }
   EXPECT_EQ(tree.Head->Right, tree.Sentinel);
   // A node with two children that is not the root.
-  for (int k = 1; k <= 31; ++k) tree.Add(new Item(k, k), true);
+  for (int k = 1; k <= 31; ++k)
+    tree.Add(new Item(k, k), true);
   TRBTreeNode* inner = tree.Head->Right->Left;
   if (inner->Left == tree.Sentinel || inner->Right == tree.Sentinel) inner = tree.Head->Right->Right;
   ASSERT_NE(inner->Left, tree.Sentinel);
@@ -329,7 +340,8 @@ TEST(RBTree, OwnershipAcrossRemoveFreeAllAndDestroy) {
     EXPECT_TRUE(alive(105));
     tree.FreeAll();
     EXPECT_EQ(tree.Count, 0);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(alive(100 + i), i % 2 == 1) << i;
+    for (int i = 0; i < 20; ++i)
+      EXPECT_EQ(alive(100 + i), i % 2 == 1) << i;
     tree.Add(new Item(1, 200), true);
     tree.Add(mine.front().get(), false);
     // Starting over frees what the tree owned.

@@ -107,21 +107,22 @@ private:
       uint8_t byte = 0;
       const ssize_t n = ::read(fd_, &byte, 1);
       if (n == 1) return byte;
-      if (n == 0) return std::nullopt; // the line is gone
-      if (errno == EINTR) continue;
-      if (errno != EAGAIN) return std::nullopt;
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN) return std::nullopt;
+      // Nothing there yet (a raw line answers 0 or EAGAIN): wait for it.
       if (!waitFor(POLLIN, deadline)) return std::nullopt;
     }
   }
 
-  // Waits until the descriptor is ready for `events` or the deadline passes.
+  // Waits until the descriptor is ready for `events`; false after the deadline or when
+  // the line is gone.
   bool waitFor(short events, Clock::time_point deadline) {
     for (;;) {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
       if (left.count() <= 0) return false;
       pollfd p{fd_, events, 0};
       const int r = ::poll(&p, 1, static_cast<int>(left.count()));
-      if (r > 0) return (p.revents & (events | POLLHUP | POLLERR)) != 0;
+      if (r > 0) return (p.revents & events) != 0;
       if (r == 0) return false;
       if (errno != EINTR) return false;
     }

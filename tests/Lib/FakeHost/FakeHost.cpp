@@ -20,7 +20,7 @@ std::string text(const char* s) { return s ? std::string("\"") + s + "\"" : "nul
 std::string dialog(const char* msg, KVMsgDlgType type, KVMsgDlgButtons buttons) {
   return text(msg) + "|" + num(type) + "|" + num(buttons);
 }
-}  // namespace
+} // namespace
 
 HOST_EXPORT const char* FakeHostLog() { return log().c_str(); }
 HOST_EXPORT void FakeHostReset(int32_t nextAnswer) {
@@ -54,11 +54,13 @@ HOST_EXPORT KVModalResult MdMessageDlgDefBtnEx(const char* Msg, KVMsgDlgType Dlg
 }
 HOST_EXPORT KVModalResult MdMessageDlgPosEx(const char* Msg, KVMsgDlgType DlgType, KVMsgDlgButtons Buttons,
                                             int32_t HelpCtx, int32_t X, int32_t Y) {
-  note("MdMessageDlgPosEx|" + dialog(Msg, DlgType, Buttons) + "|" + num(HelpCtx) + "|" + num(X) + "|" + num(Y));
+  note("MdMessageDlgPosEx|" + dialog(Msg, DlgType, Buttons) + "|" + num(HelpCtx) + "|" + num(X) + "|" +
+       num(Y));
   return answer;
 }
-HOST_EXPORT KVModalResult MdMessageDlgPosHelpEx(const char* Msg, KVMsgDlgType DlgType, KVMsgDlgButtons Buttons,
-                                                int32_t HelpCtx, int32_t X, int32_t Y, const char* HelpFileName) {
+HOST_EXPORT KVModalResult MdMessageDlgPosHelpEx(const char* Msg, KVMsgDlgType DlgType,
+                                                KVMsgDlgButtons Buttons, int32_t HelpCtx, int32_t X,
+                                                int32_t Y, const char* HelpFileName) {
   note("MdMessageDlgPosHelpEx|" + dialog(Msg, DlgType, Buttons) + "|" + num(HelpCtx) + "|" + num(X) + "|" +
        num(Y) + "|" + text(HelpFileName));
   return answer;
@@ -69,10 +71,18 @@ HOST_EXPORT void MdShowMessageFmtEx(const char* Fmt, const KVVarRec* Args, int32
   for (int32_t i = 0; i <= ArgsHigh; ++i) {
     const KVVarRec& a = Args[i];
     switch (a.VType) {
-    case KV_vtInteger: line += "|int " + num(a.VInteger); break;
-    case KV_vtPChar: line += "|text " + text(a.VPChar); break;
-    case KV_vtExtended: line += "|float " + std::to_string(*a.VExtended); break;
-    default: line += "|type " + num(a.VType); break;
+    case KV_vtInteger:
+      line += "|int " + num(a.VInteger);
+      break;
+    case KV_vtPChar:
+      line += "|text " + text(a.VPChar);
+      break;
+    case KV_vtExtended:
+      line += "|float " + std::to_string(*a.VExtended);
+      break;
+    default:
+      line += "|type " + num(a.VType);
+      break;
     }
   }
   note(line);
