@@ -78,7 +78,7 @@ public:
   void SearchScanner(int32_t& Port);
 
 private:
-  size_t sendFrame(const std::string& frame);
+  KVLIB_LOCAL size_t sendFrame(const std::string& frame);
   std::unique_ptr<kv::platform::SerialPort> port_;
   bool timedOut_ = false;
 };

@@ -76,11 +76,11 @@ public:
   int32_t Comparisons = 0; // non-matching nodes passed by the last Find
 
 private:
-  TRBTreeNode* leftmost(TRBTreeNode* node) const;
-  TRBTreeNode* rightmost(TRBTreeNode* node) const;
-  TRBTreeNode* predecessor(TRBTreeNode* node) const;
-  void freeSubtree(TRBTreeNode* node);
-  void releaseNodes();
+  KVLIB_LOCAL TRBTreeNode* leftmost(TRBTreeNode* node) const;
+  KVLIB_LOCAL TRBTreeNode* rightmost(TRBTreeNode* node) const;
+  KVLIB_LOCAL TRBTreeNode* predecessor(TRBTreeNode* node) const;
+  KVLIB_LOCAL void freeSubtree(TRBTreeNode* node);
+  KVLIB_LOCAL void releaseNodes();
 };
 
 } // namespace uKVrbtree
