@@ -609,7 +609,8 @@ void UnzipRun::dispatch(std::unique_ptr<Job> job) {
   Job* raw = job.get();
   pending_.push_back(std::move(job));
   const int fd = archiveFd_;
-  pool_->submit([this, raw, fd] {
+  WorkerPool* pool = pool_.get();  // the pool outlives its jobs, the pointer to it may not
+  pool_->submit([this, raw, fd, pool] {
     try {
       extractMember(*raw, fd, abort_);
     } catch (const ExtractFailure& failure) {
@@ -627,7 +628,7 @@ void UnzipRun::dispatch(std::unique_ptr<Job> job) {
       unlinkat(raw->dirFd, raw->tempName.c_str(), 0);
       raw->tempName.clear();
     }
-    pool_->finish(raw->done);
+    pool->finish(raw->done);
   });
   handleFinished();
 }

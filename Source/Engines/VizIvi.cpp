@@ -567,7 +567,10 @@ bool ZipRun::planMembers() {
         askedPassword_ = true;
         channel_.send(zcaPassword, 1, 1, m.name);
         checkCancel();
-        if (channel_.reply().ErrorCode == 1) sessionPassword_ = channel_.replyText();
+        // The request's code and the reply flag share a field: a caller that did not answer
+        // leaves the 1 and the member name there, which must not become the password.
+        const std::string answer = channel_.replyText();
+        if (channel_.reply().ErrorCode == 1 && answer != m.name) sessionPassword_ = answer;
         if (channel_.reply().ActionCode == 0) mayAskPassword_ = false;
       }
       m.password = sessionPassword_;
@@ -652,7 +655,8 @@ void ZipRun::dispatchMore() {
     inFlightCost_ += cost;
     ++inFlight_;
     NewMember* member = &m;
-    pool_->submit([this, member] {
+    WorkerPool* pool = pool_.get();  // the pool outlives its jobs, the pointer to it may not
+    pool_->submit([this, member, pool] {
       try {
         prepareInMemory(*member, level_, abort_);
       } catch (const std::bad_alloc&) {
@@ -662,7 +666,7 @@ void ZipRun::dispatchMore() {
         member->errorCode = zeInternal;
         member->error = "Unexpected failure while packing " + member->name;
       }
-      pool_->finish(member->done);
+      pool->finish(member->done);
     });
     ++nextDispatch_;
   }

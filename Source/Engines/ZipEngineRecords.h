@@ -82,7 +82,8 @@ enum ZipCallbackAction {
   zcaTotalSize = 6,     /* FileSize: bytes to process */
   zcaNewName = 7,       /* Text: proposed member name; reply ErrorCode 1 with the new name in Text */
   zcaPassword = 8,      /* ErrorCode bit 0: a password for adding; FileSize: repeat count;
-                           reply ErrorCode 1 with the password in Text and the repeat count in FileSize;
+                           reply ErrorCode 1 with the password in Text and the repeat count in FileSize,
+                           or ErrorCode 0 (always written: the request's code shares the field);
                            ActionCode 0 afterwards: no more passwords in this run */
   zcaCrcError = 9,      /* ErrorCode: CRC found; FileSize: CRC expected (both unsigned 32-bit);
                            reply ErrorCode 1 keep the data, 0 discard, 2 no opinion (discarded) */
