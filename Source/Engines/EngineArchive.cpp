@@ -13,7 +13,8 @@ void put16(std::string& out, uint16_t v) {
 }
 
 void put32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i)
+    out += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
 std::string CentralEntry::encode() const {
@@ -136,7 +137,7 @@ std::optional<ArchiveDirectory> readArchiveDirectory(int fd, std::string& error,
     const uint16_t entriesHere = get16(e + 8), totalEntries = get16(e + 10);
     const uint32_t centralSize = get32(e + 12), centralOffset = get32(e + 16);
     const uint16_t commentLength = get16(e + 20);
-    if (centralSize > eocdPos) continue;  // not a real end record: keep looking further back
+    if (centralSize > eocdPos) continue; // not a real end record: keep looking further back
 
     if (eocdPos >= 20) {
       uint8_t locator[4];
@@ -153,7 +154,8 @@ std::optional<ArchiveDirectory> readArchiveDirectory(int fd, std::string& error,
     }
 
     ArchiveDirectory dir;
-    const uint64_t commentAvailable = std::min<uint64_t>(commentLength, fileSize - eocdPos - kEndOfCentralDirSize);
+    const uint64_t commentAvailable =
+        std::min<uint64_t>(commentLength, fileSize - eocdPos - kEndOfCentralDirSize);
     dir.comment.assign(reinterpret_cast<const char*>(e + kEndOfCentralDirSize), commentAvailable);
     dir.centralStart = eocdPos - centralSize;
     if (centralOffset > dir.centralStart) {
@@ -170,7 +172,8 @@ std::optional<ArchiveDirectory> readArchiveDirectory(int fd, std::string& error,
     size_t pos = 0;
     dir.dataStart = dir.centralStart;
     for (unsigned n = 0; n < totalEntries; ++n) {
-      if (central.size() - pos < kCentralHeaderSize || get32(central.data() + pos) != kCentralHeaderSignature) {
+      if (central.size() - pos < kCentralHeaderSize ||
+          get32(central.data() + pos) != kCentralHeaderSignature) {
         error = "a central header is damaged";
         return std::nullopt;
       }
@@ -235,8 +238,9 @@ std::optional<LocalLayout> readLocalLayout(int fd, const CentralEntry& entry, ui
 uint64_t dataDescriptorLength(int fd, const CentralEntry& entry, uint64_t dataEnd, uint64_t fileSize) {
   if (!(entry.flags & kFlagDataDescriptor)) return 0;
   uint8_t d[4];
-  if (dataEnd + 16 <= fileSize && preadAll(fd, d, 4, dataEnd) && get32(d) == kDataDescriptorSignature) return 16;
+  if (dataEnd + 16 <= fileSize && preadAll(fd, d, 4, dataEnd) && get32(d) == kDataDescriptorSignature)
+    return 16;
   return dataEnd + 12 <= fileSize ? 12 : 0;
 }
 
-}  // namespace kv::engine
+} // namespace kv::engine

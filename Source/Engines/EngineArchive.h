@@ -12,7 +12,7 @@ namespace kv::engine {
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
 constexpr uint32_t kEndOfCentralDirSignature = 0x06054B50;
-constexpr uint32_t kDataDescriptorSignature = 0x08074B50;  // also the spanned-set marker
+constexpr uint32_t kDataDescriptorSignature = 0x08074B50; // also the spanned-set marker
 constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
 constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kCentralHeaderSize = 46;
@@ -33,8 +33,8 @@ constexpr uint8_t kHostNtfs = 11;
 
 inline uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 void put16(std::string& out, uint16_t v);
 void put32(std::string& out, uint32_t v);
@@ -55,11 +55,11 @@ struct CentralEntry {
   uint16_t internalAttributes = 0;
   uint32_t externalAttributes = 0;
   uint64_t localHeaderOffset = 0;
-  std::string name;     // as stored (bytes)
-  std::string extra;    // central extra field
-  std::string comment;  // as stored
+  std::string name;    // as stored (bytes)
+  std::string extra;   // central extra field
+  std::string comment; // as stored
 
-  std::string encode() const;  // the central header with its variable parts
+  std::string encode() const; // the central header with its variable parts
   // The Unix modification time of an extended-timestamp extra field, when the field has one.
   std::optional<int64_t> unixModTime() const;
 };
@@ -67,8 +67,8 @@ struct CentralEntry {
 struct ArchiveDirectory {
   std::vector<CentralEntry> entries;
   std::string comment;
-  uint64_t dataStart = 0;     // offset of the first local header (what lies before is a stub or marker)
-  uint64_t centralStart = 0;  // where the central directory was found
+  uint64_t dataStart = 0;    // offset of the first local header (what lies before is a stub or marker)
+  uint64_t centralStart = 0; // where the central directory was found
 };
 
 // Reads the directory of an archive; on failure returns nothing and an explanation in error.
@@ -105,4 +105,4 @@ std::string encodeDataDescriptor(uint32_t crc, uint32_t compressedSize, uint32_t
 // The extended-timestamp extra field with the modification time only.
 std::string encodeTimestampExtra(int64_t mtime);
 
-}  // namespace kv::engine
+} // namespace kv::engine

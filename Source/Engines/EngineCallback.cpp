@@ -15,11 +15,11 @@ namespace {
 
 void copyBounded(char* area, std::string_view text) {
   const size_t n = std::min(text.size(), size_t{KV_CALLBACK_TEXT_SIZE - 1});
-  std::memcpy(area, text.data(), n);
+  if (n > 0) std::memcpy(area, text.data(), n);
   area[n] = '\0';
 }
 
-}  // namespace
+} // namespace
 
 bool CallbackChannel::send(int32_t action, int32_t code, int64_t size, std::string_view text,
                            std::string_view comment) {
@@ -45,4 +45,4 @@ std::string CallbackChannel::replyText() const {
   return std::string(record_.Text, strnlen(record_.Text, KV_CALLBACK_TEXT_SIZE));
 }
 
-}  // namespace kv::engine
+} // namespace kv::engine

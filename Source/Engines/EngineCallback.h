@@ -37,4 +37,4 @@ private:
   CallbackRecord record_{};
 };
 
-}  // namespace kv::engine
+} // namespace kv::engine

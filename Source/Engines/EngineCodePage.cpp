@@ -79,7 +79,7 @@ bool decodeUtf8(std::string_view s, size_t& pos, uint32_t& cp) {
   return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string utf8ToCp850(std::string_view utf8) {
   std::string out;
@@ -134,4 +134,4 @@ bool isAscii(std::string_view text) {
   return true;
 }
 
-}  // namespace kv::engine
+} // namespace kv::engine

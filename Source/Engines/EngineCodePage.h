@@ -13,4 +13,4 @@ std::string cp850ToUtf8(std::string_view oem);
 bool isValidUtf8(std::string_view text);
 bool isAscii(std::string_view text);
 
-}  // namespace kv::engine
+} // namespace kv::engine

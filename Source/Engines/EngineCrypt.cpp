@@ -14,7 +14,8 @@ constexpr std::array<uint32_t, 256> makeCrcTable() {
   std::array<uint32_t, 256> table{};
   for (uint32_t n = 0; n < 256; ++n) {
     uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    for (int k = 0; k < 8; ++k)
+      c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
     table[n] = c;
   }
   return table;
@@ -24,11 +25,9 @@ constexpr auto kCrcTable = makeCrcTable();
 
 inline uint32_t crcByte(uint32_t crc, uint8_t b) { return (crc >> 8) ^ kCrcTable[(crc ^ b) & 0xFF]; }
 
-}  // namespace
+} // namespace
 
-uint32_t crc32Of(uint32_t crc, const void* data, size_t size) {
-  return libdeflate_crc32(crc, data, size);
-}
+uint32_t crc32Of(uint32_t crc, const void* data, size_t size) { return libdeflate_crc32(crc, data, size); }
 
 bool randomBytes(void* buffer, size_t size) {
   auto* out = static_cast<uint8_t*>(buffer);
@@ -46,11 +45,12 @@ bool randomBytes(void* buffer, size_t size) {
 
 TraditionalCipher::TraditionalCipher(std::string_view password)
     : key0_(305419896u), key1_(591751049u), key2_(878082192u) {
-  for (char c : password) updateKeys(static_cast<uint8_t>(c));
+  for (char c : password)
+    updateKeys(static_cast<uint8_t>(c));
 }
 
 uint8_t TraditionalCipher::keyStreamByte() const {
-  const uint16_t temp = static_cast<uint16_t>(key2_ | 2);
+  const uint32_t temp = (key2_ | 2) & 0xFFFF;
   return static_cast<uint8_t>((temp * (temp ^ 1)) >> 8);
 }
 
@@ -87,4 +87,4 @@ bool passwordMatches(std::string_view password, const uint8_t header[kEncryption
   return hasDataDescriptor && check == static_cast<uint8_t>(dosTime >> 8);
 }
 
-}  // namespace kv::engine
+} // namespace kv::engine

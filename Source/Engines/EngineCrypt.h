@@ -35,4 +35,4 @@ constexpr size_t kEncryptionHeaderSize = 12;
 bool passwordMatches(std::string_view password, const uint8_t header[kEncryptionHeaderSize], uint32_t crc,
                      uint16_t dosTime, bool hasDataDescriptor);
 
-}  // namespace kv::engine
+} // namespace kv::engine

@@ -17,12 +17,13 @@ DosDateTime toDosDateTime(time_t when) {
   struct tm local {};
   localtime_r(&when, &local);
   DosDateTime result;
-  if (local.tm_year < 80) {  // DOS dates begin with 1980
+  if (local.tm_year < 80) { // DOS dates begin with 1980
     result.date = (1 << 5) | 1;
     return result;
   }
   if (local.tm_year > 207) local.tm_year = 207;
-  result.date = static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
+  result.date =
+      static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
   result.time = static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
   return result;
 }
@@ -48,14 +49,16 @@ std::string randomSuffix() {
     // No random source: fall back to something still unlikely to be guessed in advance.
     const auto seed = static_cast<uint64_t>(getpid()) * 6364136223846793005ull ^
                       static_cast<uint64_t>(time(nullptr)) ^ reinterpret_cast<uintptr_t>(&bytes);
-    for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<uint8_t>(seed >> ((i % 8) * 8));
+    for (size_t i = 0; i < sizeof bytes; ++i)
+      bytes[i] = static_cast<uint8_t>(seed >> ((i % 8) * 8));
   }
   std::string s;
-  for (uint8_t b : bytes) s += kLetters[b % (sizeof kLetters - 1)];
+  for (uint8_t b : bytes)
+    s += kLetters[b % (sizeof kLetters - 1)];
   return s;
 }
 
-}  // namespace
+} // namespace
 
 int createTempBeside(const std::string& target, std::string& tempPath) {
   const std::string dir = parentOf(target);
@@ -71,7 +74,8 @@ int createTempBeside(const std::string& target, std::string& tempPath) {
 int createTempAt(int dirFd, std::string& tempName) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     tempName = ".kvunzip." + randomSuffix() + ".tmp";
-    const int fd = openat(dirFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd =
+        openat(dirFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -196,4 +200,4 @@ std::string systemErrorText(int error) {
   return strerror_r(error, buffer, sizeof buffer);
 }
 
-}  // namespace kv::engine
+} // namespace kv::engine

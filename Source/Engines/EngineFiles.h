@@ -41,4 +41,4 @@ std::vector<std::string> listDirectory(const std::string& dir);
 
 std::string systemErrorText(int error);
 
-}  // namespace kv::engine
+} // namespace kv::engine

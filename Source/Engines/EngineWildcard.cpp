@@ -1,6 +1,5 @@
 #include "EngineWildcard.h"
 
-
 namespace kv::engine {
 
 namespace {
@@ -25,11 +24,12 @@ bool plainMatch(std::string_view p, std::string_view s) {
       return false;
     }
   }
-  while (pi < p.size() && p[pi] == '*') ++pi;
+  while (pi < p.size() && p[pi] == '*')
+    ++pi;
   return pi == p.size();
 }
 
-}  // namespace
+} // namespace
 
 bool hasWildcards(std::string_view pattern) { return pattern.find_first_of("*?") != std::string_view::npos; }
 
@@ -40,14 +40,16 @@ bool wildcardMatch(std::string_view pattern, std::string_view name) {
   if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*") {
     const auto last = name.rfind('/');
     const auto leaf = last == std::string_view::npos ? name : name.substr(last + 1);
-    if (leaf.find('.') == std::string_view::npos) return plainMatch(pattern.substr(0, pattern.size() - 2), name);
+    if (leaf.find('.') == std::string_view::npos)
+      return plainMatch(pattern.substr(0, pattern.size() - 2), name);
   }
   if (pattern.size() >= 2 && pattern.back() == '.' && pattern[pattern.size() - 2] != '.') {
     const auto last = name.rfind('/');
     const auto leaf = last == std::string_view::npos ? name : name.substr(last + 1);
-    if (leaf.find('.') == std::string_view::npos) return plainMatch(pattern.substr(0, pattern.size() - 1), name);
+    if (leaf.find('.') == std::string_view::npos)
+      return plainMatch(pattern.substr(0, pattern.size() - 1), name);
   }
   return false;
 }
 
-}  // namespace kv::engine
+} // namespace kv::engine

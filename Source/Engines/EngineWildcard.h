@@ -11,4 +11,4 @@ bool hasWildcards(std::string_view pattern);
 // Matches a whole name (a file name, or a member name with '/' separators, which "*" crosses).
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
-}  // namespace kv::engine
+} // namespace kv::engine

@@ -6,7 +6,8 @@ namespace kv::engine {
 
 WorkerPool::WorkerPool(unsigned threads) {
   threads = std::max(1u, threads);
-  for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { run(); });
+  for (unsigned i = 0; i < threads; ++i)
+    threads_.emplace_back([this] { run(); });
 }
 
 WorkerPool::~WorkerPool() {
@@ -15,7 +16,8 @@ WorkerPool::~WorkerPool() {
     stopping_ = true;
   }
   work_.notify_all();
-  for (auto& t : threads_) t.join();
+  for (auto& t : threads_)
+    t.join();
 }
 
 void WorkerPool::submit(std::function<void()> job) {
@@ -59,4 +61,4 @@ void WorkerPool::run() {
   }
 }
 
-}  // namespace kv::engine
+} // namespace kv::engine

@@ -41,4 +41,4 @@ private:
   std::vector<std::thread> threads_;
 };
 
-}  // namespace kv::engine
+} // namespace kv::engine

@@ -32,7 +32,7 @@
 namespace kv::engine {
 namespace {
 
-constexpr uint64_t kInMemoryLimit = 64ull << 20;  // compressed plus uncompressed; larger ones stream
+constexpr uint64_t kInMemoryLimit = 64ull << 20; // compressed plus uncompressed; larger ones stream
 constexpr uint64_t kMemoryBudget = 384ull << 20;
 constexpr uint64_t kStreamCost = 4ull << 20;
 constexpr size_t kStreamChunk = 1 << 20;
@@ -90,7 +90,7 @@ struct Job {
   std::string leaf;
   int dirFd = -1;
   uint64_t dataOffset = 0;
-  std::string password;  // empty: not encrypted
+  std::string password; // empty: not encrypted
   bool test = false;
   mode_t mode = 0644;
   int64_t mtime = 0;
@@ -156,7 +156,8 @@ void extractMember(Job& job, int archiveFd, const std::atomic<bool>& abort) {
   uint64_t offset = job.dataOffset;
   std::unique_ptr<TraditionalCipher> cipher;
   if (encrypted) {
-    if (dataSize < kEncryptionHeaderSize) throw ExtractFailure(zeBadData, "The data of " + job.name + " is damaged");
+    if (dataSize < kEncryptionHeaderSize)
+      throw ExtractFailure(zeBadData, "The data of " + job.name + " is damaged");
     uint8_t header[kEncryptionHeaderSize];
     if (!preadAll(archiveFd, header, sizeof header, offset))
       throw ExtractFailure(zeArchiveRead, "Cannot read the data of " + job.name);
@@ -174,7 +175,8 @@ void extractMember(Job& job, int archiveFd, const std::atomic<bool>& abort) {
       throw ExtractFailure(zeArchiveRead, "Cannot read the data of " + job.name);
     if (cipher) cipher->decrypt(packed.data(), packed.size());
     if (e.method == kMethodStored) {
-      if (dataSize != e.uncompressedSize) throw ExtractFailure(zeBadData, "The sizes of " + job.name + " disagree");
+      if (dataSize != e.uncompressedSize)
+        throw ExtractFailure(zeBadData, "The sizes of " + job.name + " disagree");
       crc = crc32Of(0, packed.data(), packed.size());
       out.write(packed.data(), packed.size());
     } else {
@@ -256,7 +258,8 @@ public:
   ~DirectoryCache() { clear(); }
   size_t size() const { return fds_.size(); }
   void clear() {
-    for (auto& [path, fd] : fds_) close(fd);
+    for (auto& [path, fd] : fds_)
+      close(fd);
     fds_.clear();
   }
   // The descriptor of the directory (created when missing), or -1 with the reason.
@@ -327,7 +330,8 @@ private:
   const UnzipCommandRecord& cmd_;
   CallbackChannel& channel_;
   std::string archivePath_;
-  bool test_ = false, verbose_ = false, update_ = false, freshen_ = false, dirNames_ = false, overwrite_ = false;
+  bool test_ = false, verbose_ = false, update_ = false, freshen_ = false, dirNames_ = false,
+       overwrite_ = false;
   std::vector<std::string> specs_;
   std::string cmdPassword_;
   std::vector<std::string> goodPasswords_;
@@ -399,7 +403,8 @@ void UnzipRun::open() {
       baseFd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
     if (baseFd_ < 0)
-      throw ExtractFailure(zeArchiveWrite, "Cannot open the directory " + path + ": " + systemErrorText(errno));
+      throw ExtractFailure(zeArchiveWrite,
+                           "Cannot open the directory " + path + ": " + systemErrorText(errno));
     dirs_ = std::make_unique<DirectoryCache>(baseFd_);
   }
 }
@@ -516,7 +521,8 @@ void UnzipRun::process(const CentralEntry& e, size_t index) {
   if (!layout) {
     drain();
     sendNewFile(*job);
-    skip(job.get(), job->name, zstGeneralExtractError, zeArchiveRead, "The local header of " + job->name + " is damaged");
+    skip(job.get(), job->name, zstGeneralExtractError, zeArchiveRead,
+         "The local header of " + job->name + " is damaged");
     return;
   }
   job->dataOffset = layout->dataOffset;
@@ -563,8 +569,8 @@ void UnzipRun::process(const CentralEntry& e, size_t index) {
       drain();
       sendNewFile(*job);
       const bool wanted = overwrite_ || freshen_ || update_;
-      channel_.send(zcaOverwrite, (older ? 1 << 16 : 0) | static_cast<int32_t>(index & 0xFFFF), wanted ? 1 : 0,
-                    job->name);
+      channel_.send(zcaOverwrite, (older ? 1 << 16 : 0) | static_cast<int32_t>(index & 0xFFFF),
+                    wanted ? 1 : 0, job->name);
       checkCancel();
       if ((channel_.reply().FileSize & 0xFF) == 0) {
         skip(job.get(), job->name, zstFileExists, 0, "Not overwritten: " + job->name);
@@ -583,7 +589,8 @@ void UnzipRun::process(const CentralEntry& e, size_t index) {
         !preadAll(archiveFd_, header, sizeof header, job->dataOffset)) {
       drain();
       sendNewFile(*job);
-      skip(job.get(), job->name, zstGeneralExtractError, zeBadData, "The data of " + job->name + " is damaged");
+      skip(job.get(), job->name, zstGeneralExtractError, zeBadData,
+           "The data of " + job->name + " is damaged");
       return;
     }
     if (!findPassword(*job, header)) {
@@ -609,7 +616,7 @@ void UnzipRun::dispatch(std::unique_ptr<Job> job) {
   Job* raw = job.get();
   pending_.push_back(std::move(job));
   const int fd = archiveFd_;
-  WorkerPool* pool = pool_.get();  // the pool outlives its jobs, the pointer to it may not
+  WorkerPool* pool = pool_.get(); // the pool outlives its jobs, the pointer to it may not
   pool_->submit([this, raw, fd, pool] {
     try {
       extractMember(*raw, fd, abort_);
@@ -713,13 +720,15 @@ int32_t UnzipRun::execute() {
         chosen.push_back(i);
         totalSize += dir_->entries[i].uncompressedSize;
       }
-    if (chosen.empty()) throw ExtractFailure(zeNothingToDo, "Nothing to do: no member matches the specifications");
+    if (chosen.empty())
+      throw ExtractFailure(zeNothingToDo, "Nothing to do: no member matches the specifications");
     channel_.send(zcaTotalFiles, 0, static_cast<int64_t>(chosen.size()), "");
     channel_.send(zcaTotalSize, 0, static_cast<int64_t>(totalSize), "");
     checkCancel();
     pool_ = std::make_unique<WorkerPool>(WorkerPool::defaultThreads());
     try {
-      for (size_t i : chosen) process(dir_->entries[i], i);
+      for (size_t i : chosen)
+        process(dir_->entries[i], i);
       drain();
     } catch (...) {
       abandonPending();
@@ -734,14 +743,15 @@ int32_t UnzipRun::execute() {
   return done_;
 }
 
-}  // namespace
-}  // namespace kv::engine
+} // namespace
+} // namespace kv::engine
 
 extern "C" __attribute__((visibility("default"))) int32_t GetRozIzeVersion(void) { return KV_ROZIZE_VERSION; }
 
 extern "C" __attribute__((visibility("default"))) int32_t RozIzeExec(const UnzipCommandRecord* command) {
   if (!command) return 0;
-  kv::engine::CallbackChannel channel(command->Callback, command->Caller, command->Handle, KV_ROZIZE_VERSION, false);
+  kv::engine::CallbackChannel channel(command->Callback, command->Caller, command->Handle, KV_ROZIZE_VERSION,
+                                      false);
   try {
     kv::engine::UnzipRun run(*command, channel);
     return run.execute();

@@ -31,8 +31,8 @@
 namespace kv::engine {
 namespace {
 
-constexpr uint64_t kInMemoryLimit = 48ull << 20;  // larger files are streamed on the calling thread
-constexpr uint64_t kMemoryBudget = 384ull << 20;  // input and output of members in flight
+constexpr uint64_t kInMemoryLimit = 48ull << 20; // larger files are streamed on the calling thread
+constexpr uint64_t kMemoryBudget = 384ull << 20; // input and output of members in flight
 constexpr size_t kStreamChunk = 1 << 20;
 constexpr auto kTickInterval = std::chrono::milliseconds(200);
 
@@ -55,10 +55,10 @@ std::string text(const char* p) { return p ? std::string(p) : std::string(); }
 
 // One member to be written from a file (or a directory entry).
 struct NewMember {
-  std::string path;        // the file on disk
-  std::string name;        // UTF-8, '/' separators; directories end in '/'
-  std::string storedName;  // bytes as written
-  std::string comment;     // bytes as written
+  std::string path;       // the file on disk
+  std::string name;       // UTF-8, '/' separators; directories end in '/'
+  std::string storedName; // bytes as written
+  std::string comment;    // bytes as written
   struct stat st {};
   bool directory = false;
   bool store = false;
@@ -67,7 +67,7 @@ struct NewMember {
   uint16_t flags = 0;
   uint8_t host = kHostUnix;
   DosDateTime dos;
-  const CentralEntry* replaces = nullptr;  // the old member this one takes the place of
+  const CentralEntry* replaces = nullptr; // the old member this one takes the place of
   bool big = false;
 
   // Filled by the worker.
@@ -81,8 +81,8 @@ struct NewMember {
   uint32_t crc = 0;
   uint64_t size = 0;
   uint8_t header[kEncryptionHeaderSize] = {};
-  std::vector<uint8_t> input;   // the file's bytes (also the stored data)
-  std::vector<uint8_t> output;  // deflated data, when smaller than the input
+  std::vector<uint8_t> input;  // the file's bytes (also the stored data)
+  std::vector<uint8_t> output; // deflated data, when smaller than the input
 };
 
 struct Compressor {
@@ -138,8 +138,8 @@ void prepareInMemory(NewMember& m, int level, const std::atomic<bool>& abort) {
     libdeflate_compressor* c = compressor.at(level);
     if (!c) throw std::bad_alloc();
     m.output.resize(libdeflate_deflate_compress_bound(c, m.input.size()));
-    const size_t packed = libdeflate_deflate_compress(c, m.input.data(), m.input.size(), m.output.data(),
-                                                      m.output.size());
+    const size_t packed =
+        libdeflate_deflate_compress(c, m.input.data(), m.input.size(), m.output.data(), m.output.size());
     if (packed > 0 && packed < m.input.size()) {
       m.output.resize(packed);
       m.method = kMethodDeflated;
@@ -187,7 +187,8 @@ public:
   // Drops everything written from offset on (to write a member again).
   void truncateTo(uint64_t offset) {
     flush();
-    if (ftruncate(fd_, static_cast<off_t>(offset)) != 0 || lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+    if (ftruncate(fd_, static_cast<off_t>(offset)) != 0 ||
+        lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
       fail();
     position_ = offset;
   }
@@ -349,7 +350,8 @@ void ZipRun::openOldArchive() {
   if (!S_ISREG(oldStat_.st_mode)) throw AddFailure(zeArchiveRead, archivePath_ + " is not a file");
   oldExists_ = true;
   oldFd_ = open(archivePath_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (oldFd_ < 0) throw AddFailure(zeArchiveRead, "Cannot open " + archivePath_ + ": " + systemErrorText(errno));
+  if (oldFd_ < 0)
+    throw AddFailure(zeArchiveRead, "Cannot open " + archivePath_ + ": " + systemErrorText(errno));
   oldSize_ = static_cast<uint64_t>(oldStat_.st_size);
   std::string error;
   bool unsupported = false;
@@ -357,7 +359,8 @@ void ZipRun::openOldArchive() {
   if (!old_)
     throw AddFailure(unsupported ? zeUnsupported : zeArchiveRead,
                      "Cannot add to " + archivePath_ + ": " + error);
-  for (const auto& entry : old_->entries) oldByName_.emplace(entry.name, &entry);
+  for (const auto& entry : old_->entries)
+    oldByName_.emplace(entry.name, &entry);
 }
 
 bool ZipRun::excluded(const std::string& path, const std::string& relative) const {
@@ -409,7 +412,8 @@ std::string ZipRun::encodeName(const std::string& name, uint16_t& flags, uint8_t
 
 void ZipRun::consider(const std::string& path, const struct stat& st, const FileSpecRecord& spec,
                       const std::string& nameRoot) {
-  if (oldExists_ && st.st_dev == oldStat_.st_dev && st.st_ino == oldStat_.st_ino) return;  // the archive itself
+  if (oldExists_ && st.st_dev == oldStat_.st_dev && st.st_ino == oldStat_.st_ino)
+    return; // the archive itself
   std::string relative;
   if (!nameRoot.empty() && path.size() > nameRoot.size() && path.compare(0, nameRoot.size(), nameRoot) == 0 &&
       (nameRoot.back() == '/' || path[nameRoot.size()] == '/'))
@@ -419,7 +423,7 @@ void ZipRun::consider(const std::string& path, const struct stat& st, const File
   if (excluded(path, relative)) return;
   if (useFromDate_ && st.st_mtime < fromDate_) return;
   ++matched_;
-  if (!seenFiles_.insert({st.st_dev, st.st_ino}).second) return;  // named by two specifications
+  if (!seenFiles_.insert({st.st_dev, st.st_ino}).second) return; // named by two specifications
 
   std::string name = dirNames_ ? relative : leafOf(relative);
   if (forceDos_) name = dosName(name);
@@ -438,7 +442,8 @@ void ZipRun::consider(const std::string& path, const struct stat& st, const File
   const std::string lower = lowerAscii(leafOf(path));
   m.store = level_ == 0;
   for (const auto& suffix : storeSuffixes_)
-    if (lower.size() >= suffix.size() && lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) == 0)
+    if (lower.size() >= suffix.size() &&
+        lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) == 0)
       m.store = true;
 }
 
@@ -450,7 +455,7 @@ void ZipRun::walk(const std::string& dir, const std::string& pattern, bool expli
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) continue;
     const bool isLink = S_ISLNK(st.st_mode);
-    if (isLink && stat(path.c_str(), &st) != 0) continue;  // dangling link
+    if (isLink && stat(path.c_str(), &st) != 0) continue; // dangling link
     const bool isHidden = name[0] == '.';
     if (S_ISDIR(st.st_mode)) {
       // Linked directories are not followed, so a link to a parent cannot loop.
@@ -462,7 +467,8 @@ void ZipRun::walk(const std::string& dir, const std::string& pattern, bool expli
     if (!wildcardMatch(pattern, name)) continue;
     consider(path, st, spec, nameRoot);
   }
-  for (const auto& sub : subdirs) walk(sub, pattern, explicitName, recurse, spec, nameRoot);
+  for (const auto& sub : subdirs)
+    walk(sub, pattern, explicitName, recurse, spec, nameRoot);
 }
 
 void ZipRun::collect(const FileSpecRecord& spec) {
@@ -523,7 +529,8 @@ bool ZipRun::planMembers() {
   if (members_.empty()) return false;
 
   int64_t totalSize = 0;
-  for (const auto& m : members_) totalSize += m.st.st_size;
+  for (const auto& m : members_)
+    totalSize += m.st.st_size;
   channel_.send(zcaTotalFiles, 0, static_cast<int64_t>(members_.size()), "");
   channel_.send(zcaTotalSize, 0, totalSize, "");
   checkCancel();
@@ -536,7 +543,8 @@ bool ZipRun::planMembers() {
     if (channel_.reply().ErrorCode == 1) {
       std::string wanted = channel_.replyText();
       std::replace(wanted.begin(), wanted.end(), '\\', '/');
-      while (!wanted.empty() && wanted[0] == '/') wanted.erase(0, 1);
+      while (!wanted.empty() && wanted[0] == '/')
+        wanted.erase(0, 1);
       const std::string normal = normalizePath(wanted);
       if (wanted.empty() || normal == "." || normal == ".." || normal.compare(0, 3, "../") == 0) {
         channel_.message(zeBadParameters, "The new name \"" + wanted + "\" for " + m.name + " is not usable");
@@ -548,7 +556,8 @@ bool ZipRun::planMembers() {
     }
     const auto it = oldByName_.find(m.storedName);
     m.replaces = it == oldByName_.end() ? nullptr : it->second;
-    const std::string current = m.replaces ? (oem_ ? cp850ToUtf8(m.replaces->comment) : m.replaces->comment) : "";
+    const std::string current =
+        m.replaces ? (oem_ ? cp850ToUtf8(m.replaces->comment) : m.replaces->comment) : "";
     channel_.send(zcaFileComment, 0, 0, m.name, current);
     checkCancel();
     if (channel_.reply().ErrorCode == 1) {
@@ -602,7 +611,8 @@ void ZipRun::addDirectoryEntries() {
   if (!separateDirs_ || !dirNames_ || freshen_) return;
   std::deque<NewMember> withDirs;
   std::set<std::string> known;
-  for (const auto& [name, entry] : oldByName_) known.insert(name);
+  for (const auto& [name, entry] : oldByName_)
+    known.insert(name);
   for (auto& m : members_) {
     size_t slash = 0;
     while ((slash = m.name.find('/', slash)) != std::string::npos) {
@@ -655,7 +665,7 @@ void ZipRun::dispatchMore() {
     inFlightCost_ += cost;
     ++inFlight_;
     NewMember* member = &m;
-    WorkerPool* pool = pool_.get();  // the pool outlives its jobs, the pointer to it may not
+    WorkerPool* pool = pool_.get(); // the pool outlives its jobs, the pointer to it may not
     pool_->submit([this, member, pool] {
       try {
         prepareInMemory(*member, level_, abort_);
@@ -685,8 +695,8 @@ void ZipRun::copyOldMember(const CentralEntry& old) {
   const auto layout = readLocalLayout(oldFd_, old, oldSize_);
   if (!layout) throw AddFailure(zeArchiveRead, "The member " + old.name + " of the old archive is damaged");
   const uint64_t dataEnd = layout->dataOffset + old.compressedSize;
-  const uint64_t length = layout->headerLength + old.compressedSize +
-                          dataDescriptorLength(oldFd_, old, dataEnd, oldSize_);
+  const uint64_t length =
+      layout->headerLength + old.compressedSize + dataDescriptorLength(oldFd_, old, dataEnd, oldSize_);
   CentralEntry copy = old;
   copy.localHeaderOffset = out_->position();
   copy.diskStart = 0;
@@ -752,7 +762,7 @@ void ZipRun::writeNewMember(NewMember& m) {
   checkCancel();
   if (!m.ok) {
     channel_.message(m.errorCode ? m.errorCode : zeFileRead, m.error);
-    if (m.replaces) copyOldMember(*m.replaces);  // keep what the archive had
+    if (m.replaces) copyOldMember(*m.replaces); // keep what the archive had
     return;
   }
   if (m.encrypt) m.flags |= kFlagEncrypted;
@@ -888,8 +898,8 @@ void ZipRun::writeArchive() {
   std::string tempPath;
   const int fd = createTempBeside(archivePath_, tempPath);
   if (fd < 0)
-    throw AddFailure(zeArchiveWrite, "Cannot create a temporary file beside " + archivePath_ + ": " +
-                                         systemErrorText(errno));
+    throw AddFailure(zeArchiveWrite,
+                     "Cannot create a temporary file beside " + archivePath_ + ": " + systemErrorText(errno));
   bool renamed = false;
   struct TempGuard {
     int& fd;
@@ -908,7 +918,7 @@ void ZipRun::writeArchive() {
     ZipRun& run;
     ~PoolGuard() {
       run.abort_.store(true);
-      run.pool_.reset();  // waits for the jobs in flight
+      run.pool_.reset(); // waits for the jobs in flight
     }
   } poolGuard{*this};
   out_ = std::make_unique<ArchiveWriter>(ownedFd);
@@ -917,7 +927,8 @@ void ZipRun::writeArchive() {
   if (old_ && old_->dataStart > 0) {
     uint64_t prefix = old_->dataStart;
     uint8_t marker[4];
-    const bool onlyMarker = prefix == 4 && preadAll(oldFd_, marker, 4, 0) && get32(marker) == kDataDescriptorSignature;
+    const bool onlyMarker =
+        prefix == 4 && preadAll(oldFd_, marker, 4, 0) && get32(marker) == kDataDescriptorSignature;
     if (!onlyMarker) {
       std::vector<uint8_t> buffer(std::min<uint64_t>(prefix, kStreamChunk));
       uint64_t done = 0;
@@ -963,12 +974,14 @@ void ZipRun::writeArchive() {
   if (central_.size() > 0xFFFF)
     throw AddFailure(zeUnsupported, "More than 65535 members need 64-bit extensions");
   const uint64_t centralOffset = out_->position();
-  for (const auto& entry : central_) out_->write(entry.encode());
+  for (const auto& entry : central_)
+    out_->write(entry.encode());
   const uint64_t centralSize = out_->position() - centralOffset;
   std::string comment = cmd_.ArchiveComment ? std::string(cmd_.ArchiveComment) : (old_ ? old_->comment : "");
   if (comment.size() > 0xFFFF) comment.resize(0xFFFF);
-  out_->write(encodeEndOfCentralDir(static_cast<uint16_t>(central_.size()), static_cast<uint32_t>(centralSize),
-                                    static_cast<uint32_t>(centralOffset), comment));
+  out_->write(encodeEndOfCentralDir(static_cast<uint16_t>(central_.size()),
+                                    static_cast<uint32_t>(centralSize), static_cast<uint32_t>(centralOffset),
+                                    comment));
   out_->flush();
 
   // The new archive gets the old one's permissions, or the usual ones for a new file.
@@ -1005,7 +1018,8 @@ int32_t ZipRun::execute() {
     readOptions();
     openOldArchive();
     if (cmd_.FSpecCount <= 0 || !cmd_.FSpecs) throw AddFailure(zeNothingToDo, "No files to add");
-    for (int32_t i = 0; i < cmd_.FSpecCount; ++i) collect(cmd_.FSpecs[i]);
+    for (int32_t i = 0; i < cmd_.FSpecCount; ++i)
+      collect(cmd_.FSpecs[i]);
     if (matched_ == 0) throw AddFailure(zeNothingToDo, "Nothing to do: no file matches the specifications");
     if (!planMembers()) {
       if (channel_.errorCount() == 0)
@@ -1016,26 +1030,29 @@ int32_t ZipRun::execute() {
     addDirectoryEntries();
     writeArchive();
   } catch (const AddFailure& failure) {
-    if (failure.code != 0 || !std::string(failure.what()).empty()) channel_.message(failure.code, failure.what());
+    if (failure.code != 0 || !std::string(failure.what()).empty())
+      channel_.message(failure.code, failure.what());
     channel_.send(zcaEndOfBatch, 0, 0, "");
     return 0;
   }
   for (const auto& path : movedFiles_)
     if (unlink(path.c_str()) != 0)
-      channel_.message(zeArchiveWrite, "Cannot delete " + path + " after moving it: " + systemErrorText(errno));
+      channel_.message(zeArchiveWrite,
+                       "Cannot delete " + path + " after moving it: " + systemErrorText(errno));
   verbose("Added " + std::to_string(added_) + " file(s) to " + archivePath_);
   channel_.send(zcaEndOfBatch, 0, 0, "");
   return added_;
 }
 
-}  // namespace
-}  // namespace kv::engine
+} // namespace
+} // namespace kv::engine
 
 extern "C" __attribute__((visibility("default"))) int32_t GetVizIviVersion(void) { return KV_VIZIVI_VERSION; }
 
 extern "C" __attribute__((visibility("default"))) int32_t VizIviExec(const ZipCommandRecord* command) {
   if (!command) return 0;
-  kv::engine::CallbackChannel channel(command->Callback, command->Caller, command->Handle, KV_VIZIVI_VERSION, true);
+  kv::engine::CallbackChannel channel(command->Callback, command->Caller, command->Handle, KV_VIZIVI_VERSION,
+                                      true);
   try {
     kv::engine::ZipRun run(*command, channel);
     return run.execute();

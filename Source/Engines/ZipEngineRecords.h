@@ -86,7 +86,8 @@ enum ZipCallbackAction {
                            or ErrorCode 0 (always written: the request's code shares the field);
                            ActionCode 0 afterwards: no more passwords in this run */
   zcaCrcError = 9,      /* ErrorCode: CRC found; FileSize: CRC expected (both unsigned 32-bit);
-                           reply ErrorCode 1 keep the data, 0 discard, 2 no opinion (discarded) */
+                           reply ErrorCode 1 keep the data, 0 discard, 2 no opinion (discarded);
+                           always written, as the request's value shares the field */
   zcaOverwrite = 10,    /* ErrorCode: bit 16 set when the existing file is older, low 16 bits the member's
                            index; FileSize: 1 when the options say overwrite; reply FileSize 1 or 0 */
   zcaSkipped = 11,      /* Text: member; ErrorCode: error or 0; FileSize: ZipSkipType */
@@ -99,19 +100,19 @@ enum ZipCallbackAction {
 /* Error codes of engine messages (zcaMessage, zcaSkipped). The caller keeps the low byte. */
 enum ZipEngineError {
   zeOk = 0,
-  zeNothingToDo = 1,     /* no file or member matched the specifications */
-  zeArchiveRead = 2,     /* the archive is missing, unreadable or not a zip archive */
-  zeArchiveWrite = 3,    /* the archive or an extracted file could not be written */
-  zeFileRead = 4,        /* a file to add could not be read */
+  zeNothingToDo = 1,  /* no file or member matched the specifications */
+  zeArchiveRead = 2,  /* the archive is missing, unreadable or not a zip archive */
+  zeArchiveWrite = 3, /* the archive or an extracted file could not be written */
+  zeFileRead = 4,     /* a file to add could not be read */
   zeNoMemory = 5,
-  zeBadParameters = 6,   /* the command record is unusable */
-  zePassword = 7,        /* no password, or a wrong one */
-  zeCrc = 8,             /* data failed its CRC check */
-  zeAbort = 9,           /* the caller asked to stop (a callback returned -1) */
-  zeUnsupported = 10,    /* a method, size or archive form this engine does not handle */
-  zeUnsafeName = 11,     /* a member name that would leave the base directory */
-  zeBadData = 12,        /* member data that cannot be decompressed */
-  zeInternal = 13        /* an unexpected failure inside the engine */
+  zeBadParameters = 6, /* the command record is unusable */
+  zePassword = 7,      /* no password, or a wrong one */
+  zeCrc = 8,           /* data failed its CRC check */
+  zeAbort = 9,         /* the caller asked to stop (a callback returned -1) */
+  zeUnsupported = 10,  /* a method, size or archive form this engine does not handle */
+  zeUnsafeName = 11,   /* a member name that would leave the base directory */
+  zeBadData = 12,      /* member data that cannot be decompressed */
+  zeInternal = 13      /* an unexpected failure inside the engine */
 };
 
 /* Why a member was skipped (zcaSkipped, FileSize). Numbered from 1; the caller's list of skip

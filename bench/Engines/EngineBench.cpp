@@ -21,7 +21,8 @@ namespace fs = std::filesystem;
 namespace {
 
 int32_t quietCallback(CallbackRecord* record) {
-  if (record->ActionCode == zcaMessage && record->ErrorCode != 0) std::fprintf(stderr, "engine: %s\n", record->Text);
+  if (record->ActionCode == zcaMessage && record->ErrorCode != 0)
+    std::fprintf(stderr, "engine: %s\n", record->Text);
   return 0;
 }
 
@@ -37,8 +38,9 @@ void writeBytes(const fs::path& path, const std::string& data) {
 
 // Text like logs and tables; structured binary records; incompressible noise.
 std::string textData(size_t size, std::mt19937& rng) {
-  static const char* words[] = {"Korvalis", "density", "backup", "table", "value", "module", "language", "error",
-                                "chart",    "series",  "week",   "day",   "print", "record", "serial",  "holiday"};
+  static const char* words[] = {"Korvalis", "density", "backup", "table",  "value", "module",
+                                "language", "error",   "chart",  "series", "week",  "day",
+                                "print",    "record",  "serial", "holiday"};
   std::string s;
   s.reserve(size + 64);
   while (s.size() < size) {
@@ -54,7 +56,7 @@ std::string binaryData(size_t size, std::mt19937& rng) {
   std::string s(size, '\0');
   uint32_t counter = rng();
   for (size_t i = 0; i + 16 <= size; i += 16) {
-    const uint32_t fields[4] = {counter++, static_cast<uint32_t>(rng() % 1000), 0x3F800000u + (rng() % 4096),
+    const uint32_t fields[4] = {counter++, static_cast<uint32_t>(rng() % 1000), static_cast<uint32_t>(0x3F800000u + rng() % 4096),
                                 static_cast<uint32_t>(i / 4096)};
     std::memcpy(&s[i], fields, 16);
   }
@@ -102,11 +104,12 @@ uint64_t generate(const fs::path& root, uint64_t totalBytes) {
 
 int shell(const std::string& command) { return std::system(command.c_str()); }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
   const uint64_t megabytes = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 200;
-  const fs::path work = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / ("kv-enginebench-" + std::to_string(getpid()));
+  const fs::path work = argc > 2 ? fs::path(argv[2])
+                                 : fs::temp_directory_path() / ("kv-enginebench-" + std::to_string(getpid()));
   const fs::path libDir = fs::canonical("/proc/self/exe").parent_path().parent_path() / "lib";
 
   void* zipLib = dlopen((libDir / "libvizivi.so").c_str(), RTLD_NOW);
@@ -144,7 +147,8 @@ int main(int argc, char** argv) {
     cmd.Check = KV_RECORD_CHECK;
     if (zipExec(&cmd) <= 0) std::fprintf(stderr, "our zip engine added nothing\n");
   });
-  const double peerZip = seconds([&] { shell("cd '" + root + "' && zip -9 -r -q '" + peer.string() + "' ."); });
+  const double peerZip =
+      seconds([&] { shell("cd '" + root + "' && zip -9 -r -q '" + peer.string() + "' ."); });
 
   auto extractOurs = [&](const fs::path& archive, const fs::path& target) {
     UnzipCommandRecord cmd{};
@@ -167,8 +171,10 @@ int main(int argc, char** argv) {
     fs::remove_all(work / "x-peer");
     shell("sync");
     const double a = seconds([&] { extractOurs(archive, work / "x-ours"); });
-    const double b = seconds([&] { shell("unzip -q -o '" + archive.string() + "' -d '" + (work / "x-peer").string() + "'"); });
-    const bool same = shell("diff -r -q '" + (work / "x-ours").string() + "' '" + data.string() + "' >/dev/null") == 0;
+    const double b = seconds(
+        [&] { shell("unzip -q -o '" + archive.string() + "' -d '" + (work / "x-peer").string() + "'"); });
+    const bool same =
+        shell("diff -r -q '" + (work / "x-ours").string() + "' '" + data.string() + "' >/dev/null") == 0;
     std::printf("extract %-8s  ours %6.2f s  unzip %6.2f s  ratio %.2f  %s\n", label, a, b, a / b,
                 same ? "identical" : "DIFFERENT");
     ourUnzip += a;
@@ -179,7 +185,8 @@ int main(int argc, char** argv) {
   std::printf("pack -9   ours %6.2f s  zip   %6.2f s  ratio %.2f\n", ourZip, peerZip, ourZip / peerZip);
   std::printf("size      ours %llu  zip %llu  ratio %.4f\n", static_cast<unsigned long long>(ourSize),
               static_cast<unsigned long long>(peerSize), static_cast<double>(ourSize) / peerSize);
-  std::printf("extract   ours %6.2f s  unzip %6.2f s  ratio %.2f\n", ourUnzip, peerUnzip, ourUnzip / peerUnzip);
+  std::printf("extract   ours %6.2f s  unzip %6.2f s  ratio %.2f\n", ourUnzip, peerUnzip,
+              ourUnzip / peerUnzip);
   if (argc <= 2) fs::remove_all(work);
   return 0;
 }

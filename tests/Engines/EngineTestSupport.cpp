@@ -41,7 +41,8 @@ std::vector<Call> Recorder::of(int32_t action) const {
 
 std::vector<std::string> Recorder::texts(int32_t action) const {
   std::vector<std::string> out;
-  for (const auto& c : of(action)) out.push_back(c.text);
+  for (const auto& c : of(action))
+    out.push_back(c.text);
   return out;
 }
 
@@ -76,7 +77,8 @@ int32_t runZip(const std::string& archive, const ZipOptions& o, Recorder& record
   ZipCommandRecord cmd{};
   std::vector<FileSpecRecord> specs(o.specs.size());
   std::vector<const char*> exclusions;
-  for (const auto& e : o.exclusions) exclusions.push_back(e.c_str());
+  for (const auto& e : o.exclusions)
+    exclusions.push_back(e.c_str());
   for (size_t i = 0; i < o.specs.size(); ++i) {
     specs[i].FileSpec = o.specs[i].c_str();
     specs[i].Password = o.password.empty() ? nullptr : o.password.c_str();
@@ -101,7 +103,8 @@ int32_t runZip(const std::string& archive, const ZipOptions& o, Recorder& record
   cmd.Update = o.update ? -1 : 0;
   cmd.Freshen = (o.freshen && !o.update) ? -1 : 0;
   cmd.ZipTime = o.zipTime ? -1 : 0;
-  if (!o.fromDate.empty()) std::memcpy(cmd.FromDate, o.fromDate.data(), std::min<size_t>(8, o.fromDate.size()));
+  if (!o.fromDate.empty())
+    std::memcpy(cmd.FromDate, o.fromDate.data(), std::min<size_t>(8, o.fromDate.size()));
   cmd.FSpecCount = static_cast<int32_t>(specs.size());
   cmd.ZipFileName = archive.c_str();
   cmd.ArchiveComment = o.comment.empty() ? nullptr : o.comment.c_str();
@@ -116,7 +119,8 @@ int32_t runZip(const std::string& archive, const ZipOptions& o, Recorder& record
 int32_t runUnzip(const std::string& archive, const UnzipOptions& o, Recorder& recorder) {
   UnzipCommandRecord cmd{};
   std::vector<UnzipFileSpec> specs(std::max<size_t>(o.specs.size(), 1));
-  for (size_t i = 0; i < o.specs.size(); ++i) specs[i].FileSpec = o.specs[i].c_str();
+  for (size_t i = 0; i < o.specs.size(); ++i)
+    specs[i].FileSpec = o.specs[i].c_str();
   cmd.Caller = &recorder;
   cmd.Version = engines().unzipVersion();
   cmd.Callback = &Recorder::callback;
@@ -145,7 +149,8 @@ std::string python(const std::string& program) {
 std::vector<std::pair<std::string, std::string>> treeOf(const fs::path& dir) {
   std::vector<std::pair<std::string, std::string>> out;
   for (const auto& entry : fs::recursive_directory_iterator(dir))
-    if (entry.is_regular_file()) out.emplace_back(fs::relative(entry.path(), dir).string(), kvtest::readFile(entry.path()));
+    if (entry.is_regular_file())
+      out.emplace_back(fs::relative(entry.path(), dir).string(), kvtest::readFile(entry.path()));
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -153,17 +158,20 @@ std::vector<std::pair<std::string, std::string>> treeOf(const fs::path& dir) {
 std::string randomBytes(size_t size, uint32_t seed) {
   std::mt19937 rng(seed);
   std::string s(size, '\0');
-  for (auto& c : s) c = static_cast<char>(rng() & 0xFF);
+  for (auto& c : s)
+    c = static_cast<char>(rng() & 0xFF);
   return s;
 }
 
 std::string textBytes(size_t size, uint32_t seed) {
-  static const char* words[] = {"backup ", "table ", "Korvalis ", "density ", "lang.db ", "\n", "0123 ", "value "};
+  static const char* words[] = {"backup ",  "table ", "Korvalis ", "density ",
+                                "lang.db ", "\n",     "0123 ",     "value "};
   std::mt19937 rng(seed);
   std::string s;
-  while (s.size() < size) s += words[rng() % 8];
+  while (s.size() < size)
+    s += words[rng() % 8];
   s.resize(size);
   return s;
 }
 
-}  // namespace enginetest
+} // namespace enginetest

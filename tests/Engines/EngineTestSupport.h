@@ -47,7 +47,7 @@ public:
   std::function<int32_t(CallbackRecord&)> reply;
   std::vector<Call> of(int32_t action) const;
   std::vector<std::string> texts(int32_t action) const;
-  std::vector<int32_t> errorCodes() const;  // codes of messages and skips that are not 0
+  std::vector<int32_t> errorCodes() const; // codes of messages and skips that are not 0
   static int32_t callback(CallbackRecord* record);
 };
 
@@ -71,7 +71,7 @@ struct ZipOptions {
   int level = 9;
   std::string storeSuffixes;
   std::vector<std::string> exclusions;
-  std::string fromDate;  // "mm dd yy", empty for none
+  std::string fromDate; // "mm dd yy", empty for none
   std::string comment;
 };
 int32_t runZip(const std::string& archive, const ZipOptions& options, Recorder& recorder);
@@ -96,4 +96,4 @@ std::vector<std::pair<std::string, std::string>> treeOf(const fs::path& dir);
 std::string randomBytes(size_t size, uint32_t seed);
 std::string textBytes(size_t size, uint32_t seed);
 
-}  // namespace enginetest
+} // namespace enginetest

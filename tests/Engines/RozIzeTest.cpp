@@ -33,7 +33,7 @@ TEST(RozIze, ExtractsWhatPeersWriteByteForByte) {
   const std::string src = q(dir / "src");
   const struct {
     const char* label;
-    std::string command;  // writes out.zip from the current directory src
+    std::string command; // writes out.zip from the current directory src
     std::string password;
     const char* tool;
   } rows[] = {
@@ -44,8 +44,16 @@ TEST(RozIze, ExtractsWhatPeersWriteByteForByte) {
       {"7z deflate", "7z a -tzip -bd ../out.zip . >/dev/null", "", "7z"},
       {"7z zipcrypto", "7z a -tzip -bd -pGeheim -mem=ZipCrypto ../out.zip . >/dev/null", "Geheim", "7z"},
       {"bsdtar", "bsdtar --format zip -cf ../out.zip .", "", "bsdtar"},
-      {"python deflated", "/usr/bin/python3 -c \"import zipfile,os\nz=zipfile.ZipFile('../out.zip','w',zipfile.ZIP_DEFLATED)\nfor r,d,f in os.walk('.'):\n  [z.write(os.path.join(r,n)) for n in f]\nz.close()\"", "", "python3"},
-      {"python to a pipe (data descriptors)", "/usr/bin/python3 -c \"import zipfile,os,sys\nz=zipfile.ZipFile(sys.stdout.buffer,'w',zipfile.ZIP_DEFLATED)\nfor r,d,f in os.walk('.'):\n  [z.write(os.path.join(r,n)) for n in f]\nz.close()\" | cat > ../out.zip", "", "python3"},
+      {"python deflated",
+       "/usr/bin/python3 -c \"import "
+       "zipfile,os\nz=zipfile.ZipFile('../out.zip','w',zipfile.ZIP_DEFLATED)\nfor r,d,f in os.walk('.'):\n  "
+       "[z.write(os.path.join(r,n)) for n in f]\nz.close()\"",
+       "", "python3"},
+      {"python to a pipe (data descriptors)",
+       "/usr/bin/python3 -c \"import "
+       "zipfile,os,sys\nz=zipfile.ZipFile(sys.stdout.buffer,'w',zipfile.ZIP_DEFLATED)\nfor r,d,f in "
+       "os.walk('.'):\n  [z.write(os.path.join(r,n)) for n in f]\nz.close()\" | cat > ../out.zip",
+       "", "python3"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
@@ -79,7 +87,7 @@ TEST(RozIze, ItReadsWhatOurZipEngineWrote) {
   z.rootDir = (dir / "src").string();
   z.recurse = true;
   z.encrypt = true;
-  z.password = std::string(100, 'p');  // no cut between adding and extracting
+  z.password = std::string(100, 'p'); // no cut between adding and extracting
   ASSERT_EQ(runZip((dir / "ours.zip").string(), z, zipRec), 5);
   Recorder rec;
   UnzipOptions o;
@@ -107,12 +115,18 @@ TEST(RozIze, SelectionDirectoryNamesAndPrefixedArchives) {
     bool dirNames;
     std::vector<std::string> expected;
   } rows[] = {
-      {"all, *.* first", "plain.zip", {"*.*", "nothing"}, true,
+      {"all, *.* first",
+       "plain.zip",
+       {"*.*", "nothing"},
+       true,
        {"docs/old/a.txt", "docs/plan.doc", "empty", "random.bin", "readme.txt"}},
       {"wildcards without regard to case", "plain.zip", {"*.TXT"}, true, {"docs/old/a.txt", "readme.txt"}},
       {"a directory by name", "plain.zip", {"docs\\old"}, true, {"docs/old/a.txt"}},
       {"without directory names", "plain.zip", {"docs/*"}, false, {"a.txt", "plan.doc"}},
-      {"self-extractor stub", "stub.exe", {}, true,
+      {"self-extractor stub",
+       "stub.exe",
+       {},
+       true,
        {"docs/old/a.txt", "docs/plan.doc", "empty", "random.bin", "readme.txt"}},
   };
   for (const auto& row : rows) {
@@ -126,7 +140,8 @@ TEST(RozIze, SelectionDirectoryNamesAndPrefixedArchives) {
     o.dirNames = row.dirNames;
     EXPECT_EQ(runUnzip((dir / row.archive).string(), o, rec), static_cast<int32_t>(row.expected.size()));
     std::vector<std::string> got;
-    for (const auto& [name, data] : treeOf(target)) got.push_back(name);
+    for (const auto& [name, data] : treeOf(target))
+      got.push_back(name);
     EXPECT_EQ(got, row.expected);
   }
   // The marker shifts every offset by four bytes; the directory is still found.
@@ -147,14 +162,20 @@ TEST(RozIze, HostileNamesWriteNothingOutsideTheBase) {
   fs::create_directory_symlink(outside, base / "escape");
   const auto archive = dir / "hostile.zip";
   python("import zipfile\n"
-         "z=zipfile.ZipFile(" + q(archive) + ",'w')\n"
+         "z=zipfile.ZipFile(" +
+         q(archive) +
+         ",'w')\n"
          "z.writestr('../up.txt','x')\n"
          "z.writestr('docs/../../up2.txt','x')\n"
-         "z.writestr(" + shellQuote((outside / "abs.txt").string()) + ",'x')\n"
+         "z.writestr(" +
+         shellQuote((outside / "abs.txt").string()) +
+         ",'x')\n"
          "z.writestr('C:/drive.txt','x')\n"
          "z.writestr('..\\\\back.txt','x')\n"
          "i=zipfile.ZipInfo('link'); i.create_system=3; i.external_attr=(0o120777<<16)\n"
-         "z.writestr(i," + shellQuote(outside.string()) + ")\n"
+         "z.writestr(i," +
+         shellQuote(outside.string()) +
+         ")\n"
          "z.writestr('link/through.txt','x')\n"
          "z.writestr('escape/inside-link.txt','x')\n"
          "z.writestr('fine.txt','fine')\n"
@@ -189,18 +210,19 @@ TEST(RozIze, ADamagedMemberNeverReplacesAGoodFile) {
   std::string bytes = kvtest::readFile(dir / "bad.zip");
   const auto at = bytes.find("archived");
   ASSERT_NE(at, std::string::npos);
-  bytes[at] = 'X';  // same length, wrong CRC
+  bytes[at] = 'X'; // same length, wrong CRC
   writeFile(dir / "bad.zip", bytes);
   const uint32_t expectedCrc = static_cast<uint32_t>(std::stoul(
       python("import zipfile\nprint(zipfile.ZipFile(" + q(dir / "bad.zip") + ").infolist()[0].CRC)")));
-  const uint32_t foundCrc = static_cast<uint32_t>(std::stoul(python(
-      "import zlib\nprint(zlib.crc32(b'the Xrchived text, stored without compression'))")));
+  const uint32_t foundCrc = static_cast<uint32_t>(
+      std::stoul(python("import zlib\nprint(zlib.crc32(b'the Xrchived text, stored without compression'))")));
 
   const struct {
     const char* label;
-    int answer;  // reply to the CRC question; -1: no answer written
+    int answer; // reply to the CRC question; -1: no answer written
     const char* expected;
-  } rows[] = {{"no handler", -1, "good file"}, {"discard", 0, "good file"},
+  } rows[] = {{"no handler", -1, "good file"},
+              {"discard", 0, "good file"},
               {"keep as asked", 1, "the Xrchived text, stored without compression"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
@@ -223,7 +245,7 @@ TEST(RozIze, ADamagedMemberNeverReplacesAGoodFile) {
     EXPECT_EQ(static_cast<uint32_t>(crc[0].code), foundCrc);
     EXPECT_EQ(static_cast<uint32_t>(crc[0].size), expectedCrc);
     EXPECT_FALSE(rec.errorCodes().empty());
-    EXPECT_EQ(treeOf(target).size(), 1u);  // no temporary file left
+    EXPECT_EQ(treeOf(target).size(), 1u); // no temporary file left
   }
 }
 
@@ -236,7 +258,7 @@ TEST(RozIze, PasswordsComeFromTheCallerWithinTheRepeatCount) {
   const struct {
     const char* label;
     uint32_t reqCount;
-    std::vector<std::string> answers;  // one per question; "*" answers cancel all
+    std::vector<std::string> answers; // one per question; "*" answers cancel all
     size_t questions;
     int32_t extracted;
   } rows[] = {
@@ -276,14 +298,16 @@ TEST(RozIze, ExistingFilesFollowOverwriteFreshenAndUpdate) {
   fs::create_directories(dir / "src");
   writeFile(dir / "src" / "a.txt", "archived a");
   writeFile(dir / "src" / "b.txt", "archived b");
-  struct utimbuf mid {1200000000, 1200000000};
+  struct utimbuf mid {
+    1200000000, 1200000000
+  };
   utime((dir / "src" / "a.txt").c_str(), &mid);
   utime((dir / "src" / "b.txt").c_str(), &mid);
   ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -q ../e.zip a.txt b.txt").exitCode, 0);
   const struct {
     const char* label;
     bool overwrite, freshen, update;
-    int answer;  // reply to the overwrite question; -1: none
+    int answer; // reply to the overwrite question; -1: none
     const char* expected;
   } rows[] = {
       {"no overwrite", false, false, false, -1, "a=older a b=newer b"},
@@ -300,7 +324,9 @@ TEST(RozIze, ExistingFilesFollowOverwriteFreshenAndUpdate) {
     fs::create_directories(target);
     writeFile(target / "a.txt", "older a");
     writeFile(target / "b.txt", "newer b");
-    struct utimbuf oldTime {1000000000, 1000000000}, newTime {1400000000, 1400000000};
+    struct utimbuf oldTime {
+      1000000000, 1000000000
+    }, newTime{1400000000, 1400000000};
     utime((target / "a.txt").c_str(), &oldTime);
     utime((target / "b.txt").c_str(), &newTime);
     Recorder rec;
@@ -317,14 +343,17 @@ TEST(RozIze, ExistingFilesFollowOverwriteFreshenAndUpdate) {
     std::string got = "a=" + kvtest::readFile(target / "a.txt") + " b=" + kvtest::readFile(target / "b.txt");
     EXPECT_EQ(got, row.expected);
     for (const auto& c : rec.of(zcaOverwrite))
-      if (c.text == "a.txt") EXPECT_EQ((c.code >> 16) & 1, 1);  // the file on disk is older
+      if (c.text == "a.txt") {
+        EXPECT_EQ((c.code >> 16) & 1, 1); // the file on disk is older
+      }
   }
 }
 
 TEST(RozIze, CallbacksComeInMemberOrderOnTheCallingThread) {
   TempDir dir;
   fs::create_directories(dir / "src");
-  for (int i = 0; i < 40; ++i) writeFile(dir / "src" / ("m" + std::to_string(100 + i)), textBytes(3000 + i * 1009, i));
+  for (int i = 0; i < 40; ++i)
+    writeFile(dir / "src" / ("m" + std::to_string(100 + i)), textBytes(3000 + i * 1009, i));
   ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -q ../o.zip m*").exitCode, 0);
   Recorder rec;
   UnzipOptions o;
@@ -337,9 +366,10 @@ TEST(RozIze, CallbacksComeInMemberOrderOnTheCallingThread) {
     if (c.action == zcaNewFile) order.push_back(c.text);
   }
   std::string joined;
-  for (const auto& s : order) joined += (joined.empty() ? "" : " ") + s;
-  EXPECT_EQ(joined + "\n", python("import zipfile\nprint(' '.join(zipfile.ZipFile(" + q(dir / "o.zip") +
-                                  ").namelist()))"));
+  for (const auto& s : order)
+    joined += (joined.empty() ? "" : " ") + s;
+  EXPECT_EQ(joined + "\n",
+            python("import zipfile\nprint(' '.join(zipfile.ZipFile(" + q(dir / "o.zip") + ").namelist()))"));
   EXPECT_EQ(rec.of(zcaTotalFiles)[0].size, 40);
 }
 
@@ -362,4 +392,4 @@ TEST(RozIze, UnreadableArchivesAreErrors) {
   }
 }
 
-}  // namespace
+} // namespace

@@ -17,7 +17,9 @@ using kvtest::TempDir;
 using kvtest::writeFile;
 
 void setMtime(const fs::path& path, time_t when) {
-  struct utimbuf times {when, when};
+  struct utimbuf times {
+    when, when
+  };
   ASSERT_EQ(utime(path.c_str(), &times), 0);
 }
 
@@ -36,13 +38,16 @@ void makeMixedTree(const fs::path& root) {
 // Python compares every member with the file of the same relative path and prints the names.
 std::string pythonVerify(const fs::path& archive, const fs::path& root, const std::string& password = "") {
   return python("import zipfile,sys,os\n"
-                "z=zipfile.ZipFile(" + shellQuote(archive.string()) + ")\n" +
+                "z=zipfile.ZipFile(" +
+                shellQuote(archive.string()) + ")\n" +
                 (password.empty() ? "" : "z.setpassword(" + shellQuote(password) + ".encode())\n") +
                 "assert z.testzip() is None\n"
                 "for i in z.infolist():\n"
                 "  if i.is_dir(): continue\n"
                 "  d=z.read(i)\n"
-                "  assert d==open(os.path.join(" + shellQuote(root.string()) + ",i.filename),'rb').read(), i.filename\n"
+                "  assert d==open(os.path.join(" +
+                shellQuote(root.string()) +
+                ",i.filename),'rb').read(), i.filename\n"
                 "print(' '.join(sorted(i.filename for i in z.infolist())))\n");
 }
 
@@ -72,7 +77,9 @@ TEST(VizIvi, PeersAcceptWhatItWrites) {
     EXPECT_EQ(runZip(archive.string(), o, rec), 7);
     EXPECT_TRUE(rec.errorCodes().empty());
     EXPECT_EQ(run("unzip -tq " + shellQuote(archive.string())).exitCode, 0);
-    if (haveTool("7z")) EXPECT_EQ(run("7z t " + shellQuote(archive.string())).exitCode, 0);
+    if (haveTool("7z")) {
+      EXPECT_EQ(run("7z t " + shellQuote(archive.string())).exitCode, 0);
+    }
     EXPECT_EQ(pythonVerify(archive, dir / "in"),
               "empty.dat noext picture.gif random.bin readme.txt sub/deeper/notes.txt sub/table.DB\n");
     const std::string methods = python("import zipfile\nz=zipfile.ZipFile(" + shellQuote(archive.string()) +
@@ -93,7 +100,10 @@ TEST(VizIvi, EncryptedArchivesOpenWithPeers) {
   const struct {
     const char* label;
     std::string password;
-  } rows[] = {{"short", "Brotkorb719"}, {"100 characters, no cut", longPassword + "Z"}, {"non-ASCII", "Gr\xc3\xbc\xc3\x9f" "e"}};
+  } rows[] = {{"short", "Brotkorb719"},
+              {"100 characters, no cut", longPassword + "Z"},
+              {"non-ASCII", "Gr\xc3\xbc\xc3\x9f"
+                            "e"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     TempDir dir;
@@ -108,11 +118,12 @@ TEST(VizIvi, EncryptedArchivesOpenWithPeers) {
     o.password = row.password;
     ASSERT_EQ(runZip(archive.string(), o, rec), 7);
     EXPECT_TRUE(rec.of(zcaPassword).empty());
-    EXPECT_EQ(run("unzip -tq -P " + shellQuote(row.password) + " " + shellQuote(archive.string())).exitCode, 0);
+    EXPECT_EQ(run("unzip -tq -P " + shellQuote(row.password) + " " + shellQuote(archive.string())).exitCode,
+              0);
     EXPECT_NE(run("unzip -tq -P wrong " + shellQuote(archive.string())).exitCode, 0);
     if (haveTool("7z")) {
-      EXPECT_EQ(run("7z x -y -p" + shellQuote(row.password) + " -o" + shellQuote((dir / "7z").string()) + " " +
-                    shellQuote(archive.string()))
+      EXPECT_EQ(run("7z x -y -p" + shellQuote(row.password) + " -o" + shellQuote((dir / "7z").string()) +
+                    " " + shellQuote(archive.string()))
                     .exitCode,
                 0);
       EXPECT_EQ(treeOf(dir / "7z"), treeOf(dir / "in"));
@@ -186,7 +197,8 @@ TEST(VizIvi, SpecificationsMatchAsOnWindows) {
 TEST(VizIvi, NamesAreUtf8FlaggedOrOem) {
   TempDir dir;
   fs::create_directories(dir / "in");
-  const std::string name = "Gr\xc3\xbc\xc3\x9f" "e \xc3\x84rger.txt";  // Grüße Ärger.txt
+  const std::string name = "Gr\xc3\xbc\xc3\x9f"
+                           "e \xc3\x84rger.txt"; // Grüße Ärger.txt
   writeFile(dir / "in" / name, "content");
   for (bool oem : {false, true}) {
     SCOPED_TRACE(oem ? "OEM" : "UTF-8");
@@ -198,11 +210,11 @@ TEST(VizIvi, NamesAreUtf8FlaggedOrOem) {
     o.oem = oem;
     ASSERT_EQ(runZip(archive.string(), o, rec), 1);
     // Python shows names without the flag in CP437; the bytes must be the CP850 ones.
-    const std::string check = python(
-        "import zipfile\ni=zipfile.ZipFile(" + shellQuote(archive.string()) + ").infolist()[0]\n"
-        "n='Gr\\u00fc\\u00dfe \\u00c4rger.txt'\n"
-        "if i.flag_bits & 0x800: print('utf8', i.filename==n)\n"
-        "else: print('oem', i.filename.encode('cp437')==n.encode('cp850'))");
+    const std::string check = python("import zipfile\ni=zipfile.ZipFile(" + shellQuote(archive.string()) +
+                                     ").infolist()[0]\n"
+                                     "n='Gr\\u00fc\\u00dfe \\u00c4rger.txt'\n"
+                                     "if i.flag_bits & 0x800: print('utf8', i.filename==n)\n"
+                                     "else: print('oem', i.filename.encode('cp437')==n.encode('cp850'))");
     EXPECT_EQ(check, oem ? "oem True\n" : "utf8 True\n");
   }
 }
@@ -243,10 +255,11 @@ TEST(VizIvi, AnExistingArchiveSurvivesACancelledOrFailedAdd) {
   EXPECT_EQ(runZip(archive.string(), o, rec), 0);
   EXPECT_EQ(rec.errorCodes().back(), zeAbort);
   EXPECT_EQ(kvtest::readFile(archive), before);
-  EXPECT_TRUE(fs::exists(dir / "in" / "readme.txt"));  // a cancelled move deletes nothing
+  EXPECT_TRUE(fs::exists(dir / "in" / "readme.txt")); // a cancelled move deletes nothing
   size_t entries = 0;
-  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
-  EXPECT_EQ(entries, 2u);  // the archive and the input folder: no temporary file left
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path()))
+    ++entries;
+  EXPECT_EQ(entries, 2u); // the archive and the input folder: no temporary file left
 
   // A target that is no zip archive is left alone.
   writeFile(dir / "notzip.zip", "this is no archive at all, just some text");
@@ -321,7 +334,8 @@ TEST(VizIvi, AStubInFrontOfAnEmptyArchiveIsKept) {
 TEST(VizIvi, CallbacksArriveInMemberOrderOnTheCallingThread) {
   TempDir dir;
   fs::create_directories(dir / "in");
-  for (int i = 0; i < 40; ++i) writeFile(dir / "in" / ("f" + std::to_string(100 + i) + ".txt"), textBytes(5000 + i * 997, i));
+  for (int i = 0; i < 40; ++i)
+    writeFile(dir / "in" / ("f" + std::to_string(100 + i) + ".txt"), textBytes(5000 + i * 997, i));
   const auto archive = dir / "order.zip";
   Recorder rec;
   ZipOptions o;
@@ -348,7 +362,8 @@ TEST(VizIvi, CallbacksArriveInMemberOrderOnTheCallingThread) {
     }
   }
   std::string joined;
-  for (const auto& s : started) joined += (joined.empty() ? "" : " ") + s;
+  for (const auto& s : started)
+    joined += (joined.empty() ? "" : " ") + s;
   EXPECT_EQ(joined + "\n", python("import zipfile\nprint(' '.join(zipfile.ZipFile(" +
                                   shellQuote(archive.string()) + ").namelist()))"));
   EXPECT_EQ(rec.calls.back().action, zcaEndOfBatch);
@@ -392,7 +407,7 @@ TEST(VizIvi, DatesNamesAndCommentsFromTheCaller) {
   fs::create_directories(dir / "in");
   writeFile(dir / "in" / "old.txt", "old");
   writeFile(dir / "in" / "new.txt", "new");
-  setMtime(dir / "in" / "old.txt", 978350400);  // 2001-01-01
+  setMtime(dir / "in" / "old.txt", 978350400); // 2001-01-01
   const auto archive = dir / "c.zip";
   Recorder rec;
   rec.reply = [](CallbackRecord& r) {
@@ -409,7 +424,7 @@ TEST(VizIvi, DatesNamesAndCommentsFromTheCaller) {
   ZipOptions o;
   o.specs = {"*.txt"};
   o.rootDir = (dir / "in").string();
-  o.fromDate = "06 15 10";  // files from 2010-06-15 on
+  o.fromDate = "06 15 10"; // files from 2010-06-15 on
   o.comment = "archive comment";
   ASSERT_EQ(runZip(archive.string(), o, rec), 1);
   EXPECT_EQ(python("import zipfile\nz=zipfile.ZipFile(" + shellQuote(archive.string()) +
@@ -417,4 +432,4 @@ TEST(VizIvi, DatesNamesAndCommentsFromTheCaller) {
             "renamed/new.txt note archive comment\n");
 }
 
-}  // namespace
+} // namespace

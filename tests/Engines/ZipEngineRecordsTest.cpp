@@ -51,7 +51,8 @@ TEST(ZipEngineRecords, OffsetsAreAsDocumented) {
       {"UnzipCommandRecord.Check", offsetof(UnzipCommandRecord, Check), 184},
       {"sizeof UnzipCommandRecord", sizeof(UnzipCommandRecord), 192},
   };
-  for (const auto& f : fields) EXPECT_EQ(f.actual, f.documented) << f.name;
+  for (const auto& f : fields)
+    EXPECT_EQ(f.actual, f.documented) << f.name;
 }
 
 TEST(ZipEngineRecords, SkipTypeIndexStaysInsideTheList) {
@@ -59,7 +60,8 @@ TEST(ZipEngineRecords, SkipTypeIndexStaysInsideTheList) {
     int64_t size;
     int32_t index;
   } cases[] = {{1, 0}, {9, 8}, {5, 4}, {0, 8}, {10, 8}, {255, 8}, {0x101, 0}, {-1, 8}};
-  for (const auto& c : cases) EXPECT_EQ(ZipSkipTypeIndex(c.size), c.index) << c.size;
+  for (const auto& c : cases)
+    EXPECT_EQ(ZipSkipTypeIndex(c.size), c.index) << c.size;
 }
 
 TEST(ZipEngineRecords, EnginesReportAnAcceptableVersion) {
@@ -72,4 +74,4 @@ TEST(ZipEngineRecords, NullCommandRecordIsRefusedQuietly) {
   EXPECT_EQ(enginetest::engines().unzipExec(nullptr), 0);
 }
 
-}  // namespace
+} // namespace
