@@ -379,9 +379,9 @@ bool DeviceContextBase::TextOut(int x, int y, std::string_view text) {
     GetTextExtentPoint(text, &size);
     if ((textAlign_ & TA_CENTER) == TA_CENTER) {
     } else if (textAlign_ & TA_RIGHT) {
-      current_.X -= size.cx;
+      current_.X = saturate(std::int64_t(current_.X) - size.cx);
     } else {
-      current_.X += size.cx;
+      current_.X = saturate(std::int64_t(current_.X) + size.cx);
     }
   }
   return true;
@@ -451,7 +451,7 @@ int DeviceContextBase::DrawText(std::string_view input, TRect* rect, unsigned fl
     GetTextExtentPoint(s, &size);
     return size.cx;
   };
-  const int boxWidth = rect->Right - rect->Left;
+  const std::int64_t boxWidth = std::int64_t(rect->Right) - rect->Left;
   std::vector<Line> lines;
   std::vector<int> lineStarts;
   auto addLine = [&](std::string s, int start) {
@@ -511,37 +511,39 @@ int DeviceContextBase::DrawText(std::string_view input, TRect* rect, unsigned fl
   int maxWidth = 0;
   for (const Line& l : lines) maxWidth = std::max(maxWidth, width(l.text));
   if (flags & DT_CALCRECT) {
-    rect->Right = rect->Left + maxWidth;
-    rect->Bottom = rect->Top + total;
+    rect->Right = saturate(std::int64_t(rect->Left) + maxWidth);
+    rect->Bottom = saturate(std::int64_t(rect->Top) + total);
     return total;
   }
-  int y = rect->Top;
+  std::int64_t top = rect->Top;
   if (flags & DT_SINGLELINE) {
     if (flags & DT_VCENTER)
-      y = rect->Top + (rect->Bottom - rect->Top - lineHeight) / 2;
+      top = rect->Top + (std::int64_t(rect->Bottom) - rect->Top - lineHeight) / 2;
     else if (flags & DT_BOTTOM)
-      y = rect->Bottom - lineHeight;
+      top = std::int64_t(rect->Bottom) - lineHeight;
   }
   const auto savedClip = clip_;
   if (!(flags & DT_NOCLIP)) IntersectClipRect(rect->Left, rect->Top, rect->Right, rect->Bottom);
   for (const Line& l : lines) {
     const int w = width(l.text);
-    int x = rect->Left;
+    std::int64_t left = rect->Left;
     if (flags & DT_CENTER)
-      x = rect->Left + (boxWidth - w) / 2;
+      left = rect->Left + (boxWidth - w) / 2;
     else if (flags & DT_RIGHT)
-      x = rect->Right - w;
+      left = std::int64_t(rect->Right) - w;
+    const int x = saturate(left), y = saturate(top);
     drawTextAt(toDevice(x, y), l.text, TA_LEFT | TA_TOP);
     if (l.underlined >= 0) {
       std::size_t end = std::size_t(l.underlined) + 1;
       while (end < l.text.size() && (static_cast<unsigned char>(l.text[end]) & 0xC0) == 0x80) ++end;
-      const int ux = x + width(l.text.substr(0, std::size_t(l.underlined)));
+      const int ux = saturate(std::int64_t(x) + width(l.text.substr(0, std::size_t(l.underlined))));
       const int uw = width(l.text.substr(std::size_t(l.underlined), end - std::size_t(l.underlined)));
-      const DPoint a = toDevice(ux, y + tm.tmAscent + 1), b = toDevice(ux + uw, y + tm.tmAscent + 2);
+      const int uy = saturate(std::int64_t(y) + tm.tmAscent + 1);
+      const DPoint a = toDevice(ux, uy), b = toDevice(saturate(std::int64_t(ux) + uw), saturate(std::int64_t(uy) + 1));
       deviceFill({std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
                  toColor32(textColor_));
     }
-    y += lineHeight;
+    top += lineHeight;
   }
   clip_ = savedClip;
   return total;

@@ -16,14 +16,22 @@ namespace {
 int mmToPx(double mm, int dpi) { return int(std::lround(mm * dpi / 25.4)); }
 }  // namespace
 
-Printer::Printer(PrinterSetup setup) : setup_(setup) {}
+Printer::Printer(PrinterSetup setup) : setup_(setup) {
+  if (setup_.dpi < 1) setup_.dpi = 1;
+  idle_ = std::make_unique<NullDC>(caps());
+  canvas_ = std::make_unique<RecordingDC>(*idle_);
+  canvas_->setLogging(false);
+}
 
 Printer::~Printer() { Abort(); }
 
 void Printer::setSetup(const PrinterSetup& setup) {
   setup_ = setup;
   if (setup_.dpi < 1) setup_.dpi = 1;
-  if (!printing_) idle_.reset();
+  if (!printing_) {
+    idle_ = std::make_unique<NullDC>(caps());
+    canvas_->retarget(*idle_);
+  }
 }
 
 DeviceCaps Printer::caps() const {
@@ -46,15 +54,9 @@ int Printer::GetDeviceCaps(int index) const {
   return probe.GetDeviceCaps(index);
 }
 
-const std::vector<std::string>& Printer::jobLog() const {
-  return (printing_ && recorder_) ? recorder_->log() : lastLog_;
-}
+const std::vector<std::string>& Printer::jobLog() const { return canvas_->log(); }
 
-DeviceContext& Printer::Canvas() {
-  if (printing_) return recorder_ ? static_cast<DeviceContext&>(*recorder_) : *cairoDc_;
-  if (!idle_) idle_ = std::make_unique<NullDC>(caps());
-  return *idle_;
-}
+DeviceContext& Printer::Canvas() { return *canvas_; }
 
 std::string Printer::chooseFile() const {
   if (!outputFile_.empty()) return outputFile_;
@@ -97,29 +99,29 @@ void Printer::BeginDoc() {
   cairo_scale(cr_, ptPerPx, ptPerPx);
   cairo_translate(cr_, c.offsetXPx, c.offsetYPx);
   cairoDc_ = std::make_unique<CairoDC>(cr_, c);
-  recorder_ = recording_ ? std::make_unique<RecordingDC>(*cairoDc_) : nullptr;
+  canvas_->retarget(*cairoDc_);
+  canvas_->clearLog();
+  canvas_->setLogging(recording_);
   documentFile_ = target;
   partFile_ = part;
   printing_ = true;
   aborted_ = false;
   page_ = 1;
-  if (recorder_) {
-    recorder_->note("StartDoc(\"" + title_ + "\")");
-    recorder_->note("StartPage(1)");
-  }
+  canvas_->note("StartDoc(\"" + title_ + "\")");
+  canvas_->note("StartPage(1)");
 }
 
 void Printer::NewPage() {
   if (!printing_) throw EPrinter("Printer is not printing");
-  if (recorder_) recorder_->note("EndPage(" + std::to_string(page_) + ")");
+  canvas_->note("EndPage(" + std::to_string(page_) + ")");
   cairo_show_page(cr_);
   ++page_;
-  if (recorder_) recorder_->note("StartPage(" + std::to_string(page_) + ")");
+  canvas_->note("StartPage(" + std::to_string(page_) + ")");
 }
 
 void Printer::closeSurface() {
-  if (recorder_) lastLog_ = recorder_->log();
-  recorder_.reset();
+  canvas_->retarget(*idle_);
+  canvas_->setLogging(false);
   cairoDc_.reset();
   if (cr_) cairo_destroy(cr_);
   cr_ = nullptr;
@@ -133,10 +135,8 @@ void Printer::closeSurface() {
 
 void Printer::EndDoc() {
   if (!printing_) throw EPrinter("Printer is not printing");
-  if (recorder_) {
-    recorder_->note("EndPage(" + std::to_string(page_) + ")");
-    recorder_->note("EndDoc");
-  }
+  canvas_->note("EndPage(" + std::to_string(page_) + ")");
+  canvas_->note("EndDoc");
   cairo_show_page(cr_);
   cairo_surface_finish(surface_);
   const bool ok = cairo_status(cr_) == CAIRO_STATUS_SUCCESS && cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
@@ -151,7 +151,7 @@ void Printer::EndDoc() {
 
 void Printer::Abort() {
   if (!printing_) return;
-  if (recorder_) recorder_->note("AbortDoc");
+  canvas_->note("AbortDoc");
   closeSurface();
   std::error_code ec;
   fs::remove(partFile_, ec);

@@ -60,8 +60,8 @@ public:
   bool Aborted() const { return aborted_; }
   int GetDeviceCaps(int index) const;
 
-  // The context of the running job; outside a job a context of the same device that draws
-  // nowhere but measures text. A new job brings a new context in its default state.
+  // One context for the printer's life: during a job it draws on the job's pages, outside a
+  // job it draws nowhere but measures text. Each job starts it in its default state.
   DeviceContext& Canvas();
   HDC Handle() { return Canvas().Handle(); }
 
@@ -83,9 +83,8 @@ private:
   cairo_surface_t* surface_ = nullptr;
   cairo_t* cr_ = nullptr;
   std::unique_ptr<CairoDC> cairoDc_;
-  std::unique_ptr<RecordingDC> recorder_;
   std::unique_ptr<NullDC> idle_;
-  std::vector<std::string> lastLog_;
+  std::unique_ptr<RecordingDC> canvas_;  // forwards to idle_ or cairoDc_
 };
 
 }  // namespace kv::platform

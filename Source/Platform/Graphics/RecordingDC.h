@@ -25,8 +25,12 @@ public:
   // Log lines that start with `prefix` ("LineTo", "TextOut(").
   std::vector<std::string> calls(const std::string& prefix) const;
   void clearLog() { log_.clear(); }
+  // Off: calls pass through without being written down.
+  void setLogging(bool on) { logging_ = on; }
+  // Sends the following calls to another context (which must outlive its use here).
+  void retarget(DeviceContext& target) { target_ = &target; }
   // A line of the caller's own, such as page boundaries of a print job.
-  void note(const std::string& line) { log_.push_back(line); }
+  void note(const std::string& line) { add(line); }
 
   HGDIOBJ SelectObject(HGDIOBJ object) override;
   HGDIOBJ GetCurrentObject(int objectType) const override;
@@ -70,7 +74,10 @@ public:
   static std::string describe(HGDIOBJ object);
 
 private:
-  void add(std::string line) { log_.push_back(std::move(line)); }
+  void add(std::string line) {
+    if (logging_) log_.push_back(std::move(line));
+  }
+  bool logging_ = true;
   std::unique_ptr<DeviceContext> own_;
   DeviceContext* target_;
   std::vector<std::string> log_;
