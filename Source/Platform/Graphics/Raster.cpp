@@ -99,19 +99,28 @@ void Raster::blendRect(IRect r, TColor32 c, const IRect* clip) {
   if (sa == 0) return;
   r = r.intersect(visible(clip));
   if (r.empty()) return;
-  // Opaque destinations take the fast path with the colour terms computed once.
-  const unsigned ia = 255 - sa;
-  const unsigned sr = redOf(c) * sa, sg = greenOf(c) * sa, sb = blueOf(c) * sa;
+  // Opaque destinations take the fast path: two channels per word (red and blue, alpha and
+  // green), each lane rounded as div255 does, with the colour terms computed once.
+  const std::uint32_t ia = 255 - sa;
+  const std::uint32_t rbTerm = (std::uint32_t(redOf(c)) * sa << 16) | (std::uint32_t(blueOf(c)) * sa);
+  const std::uint32_t agTerm = (255u * sa << 16) | (std::uint32_t(greenOf(c)) * sa);
+  auto opaqueBlend = [&](TColor32 d) {
+    std::uint32_t rb = rbTerm + (d & 0x00FF00FFu) * ia + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    std::uint32_t ag = agTerm + ((d >> 8) & 0x00FF00FFu) * ia + 0x00800080u;
+    ag = ((ag + ((ag >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    return (ag << 8) | rb;
+  };
   for (std::int64_t y = r.top; y < r.bottom; ++y) {
     TColor32* p = row(int(y));
-    for (std::int64_t x = r.left; x < r.right; ++x) {
-      const TColor32 d = p[x];
-      if ((d >> 24) == 255)
-        p[x] = 0xFF000000u | (div255(sr + redOf(d) * ia) << 16) | (div255(sg + greenOf(d) * ia) << 8) |
-               div255(sb + blueOf(d) * ia);
-      else
-        p[x] = blendOver(d, c);
+    // A row that is opaque throughout (the usual case) runs without a branch per pixel.
+    TColor32 all = 0xFFFFFFFFu;
+    for (std::int64_t x = r.left; x < r.right; ++x) all &= p[x];
+    if ((all >> 24) == 255) {
+      for (std::int64_t x = r.left; x < r.right; ++x) p[x] = opaqueBlend(p[x]);
+      continue;
     }
+    for (std::int64_t x = r.left; x < r.right; ++x) p[x] = (p[x] >> 24) == 255 ? opaqueBlend(p[x]) : blendOver(p[x], c);
   }
 }
 
