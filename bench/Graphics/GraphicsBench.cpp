@@ -24,7 +24,8 @@ const std::vector<Segment>& segments() {
     std::mt19937 rng(1234);
     std::uniform_int_distribution<int> x(0, kW - 1), y(0, kH - 1);
     std::vector<Segment> out(2000);
-    for (auto& seg : out) seg = {x(rng), y(rng), x(rng), y(rng)};
+    for (auto& seg : out)
+      seg = {x(rng), y(rng), x(rng), y(rng)};
     return out;
   }();
   return s;
@@ -32,7 +33,8 @@ const std::vector<Segment>& segments() {
 
 double segmentPixels() {
   double n = 0;
-  for (const auto& s : segments()) n += std::max(std::abs(s.x2 - s.x1), std::abs(s.y2 - s.y1));
+  for (const auto& s : segments())
+    n += std::max(std::abs(s.x2 - s.x1), std::abs(s.y2 - s.y1));
   return n;
 }
 
@@ -100,7 +102,8 @@ void CairoBlend(benchmark::State& state) {
 void RasterLines(benchmark::State& state) {
   Raster r(kW, kH, 0xFFFFFFFF);
   for (auto _ : state) {
-    for (const auto& s : segments()) r.line(s.x1, s.y1, s.x2, s.y2, 0xFF000000, false);
+    for (const auto& s : segments())
+      r.line(s.x1, s.y1, s.x2, s.y2, 0xFF000000, false);
     benchmark::DoNotOptimize(r.row(0));
   }
   report(state, segmentPixels());
@@ -125,7 +128,8 @@ void CairoLines(benchmark::State& state) {
 void RasterLinesAA(benchmark::State& state) {
   Raster r(kW, kH, 0xFFFFFFFF);
   for (auto _ : state) {
-    for (const auto& s : segments()) r.lineAA(s.x1, s.y1, s.x2, s.y2, 0xFF000000, false);
+    for (const auto& s : segments())
+      r.lineAA(s.x1, s.y1, s.x2, s.y2, 0xFF000000, false);
     benchmark::DoNotOptimize(r.row(0));
   }
   report(state, segmentPixels());
@@ -146,7 +150,7 @@ void CairoLinesAA(benchmark::State& state) {
   report(state, segmentPixels());
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(RasterFill)->Unit(benchmark::kMillisecond);
 BENCHMARK(CairoFill)->Unit(benchmark::kMillisecond);

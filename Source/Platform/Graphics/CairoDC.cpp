@@ -47,7 +47,7 @@ bool clipSegment(double& x0, double& y0, double& x1, double& y1, const IRect& bo
 }
 
 cairo_font_face_t* cairoFace(void* ftFace) {
-  static std::map<void*, cairo_font_face_t*> faces;  // lives as long as the FreeType faces do
+  static std::map<void*, cairo_font_face_t*> faces; // lives as long as the FreeType faces do
   auto it = faces.find(ftFace);
   if (it != faces.end()) return it->second;
   cairo_font_face_t* face = cairo_ft_font_face_create_for_ft_face(static_cast<FT_Face>(ftFace), 0);
@@ -68,7 +68,7 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-}  // namespace
+} // namespace
 
 CairoDC::CairoDC(cairo_t* cr, DeviceCaps caps) : DeviceContextBase(caps), cr_(cairo_reference(cr)) {}
 
@@ -113,7 +113,8 @@ void CairoDC::deviceSegment(DPoint a, DPoint b, std::int64_t patternStart) {
   }
   if (!pattern.empty()) {
     std::vector<double> dashes;
-    for (int p : pattern) dashes.push_back(p * perStep);
+    for (int p : pattern)
+      dashes.push_back(p * perStep);
     cairo_set_dash(cr_, dashes.data(), int(dashes.size()), double(patternStart) * perStep + skipped);
   }
   setColor(cr_, penColor());
@@ -146,7 +147,8 @@ void CairoDC::deviceEllipse(const IRect& box, int penWidth, bool pen, bool brush
   if (std::fabs(double(box.left)) > kFar || std::fabs(double(box.right)) > kFar ||
       std::fabs(double(box.top)) > kFar || std::fabs(double(box.bottom)) > kFar)
     return;
-  const double cx = (double(box.left) + double(box.right)) / 2, cy = (double(box.top) + double(box.bottom)) / 2;
+  const double cx = (double(box.left) + double(box.right)) / 2,
+               cy = (double(box.top) + double(box.bottom)) / 2;
   const double rx = (double(box.right) - double(box.left) - penWidth) / 2;
   const double ry = (double(box.bottom) - double(box.top) - penWidth) / 2;
   if (rx <= 0 || ry <= 0) {
@@ -216,7 +218,9 @@ void CairoDC::deviceText(const TextRun& run) {
   end();
 }
 
-void CairoDC::deviceSetPixel(std::int64_t x, std::int64_t y, TColor32 color) { deviceFill({x, y, x + 1, y + 1}, color); }
+void CairoDC::deviceSetPixel(std::int64_t x, std::int64_t y, TColor32 color) {
+  deviceFill({x, y, x + 1, y + 1}, color);
+}
 
 void CairoDC::deviceStretch(const IRect& dst, const Raster& src, const IRect& srcRect) {
   const IRect part = srcRect.intersect(src.bounds());
@@ -247,7 +251,8 @@ void CairoDC::deviceStretch(const IRect& dst, const Raster& src, const IRect& sr
   const double sx = double(dst.right - dst.left) / double(srcRect.right - srcRect.left);
   const double sy = double(dst.bottom - dst.top) / double(srcRect.bottom - srcRect.top);
   begin();
-  cairo_rectangle(cr_, double(dst.left), double(dst.top), double(dst.right - dst.left), double(dst.bottom - dst.top));
+  cairo_rectangle(cr_, double(dst.left), double(dst.top), double(dst.right - dst.left),
+                  double(dst.bottom - dst.top));
   cairo_clip(cr_);
   cairo_translate(cr_, double(dst.left), double(dst.top));
   cairo_scale(cr_, sx, sy);
@@ -258,4 +263,4 @@ void CairoDC::deviceStretch(const IRect& dst, const Raster& src, const IRect& sr
   cairo_surface_destroy(image);
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -26,9 +26,9 @@ protected:
   void deviceStretch(const IRect& dst, const Raster& src, const IRect& srcRect) override;
 
 private:
-  void begin();  // save, clip
-  void end();    // restore
+  void begin(); // save, clip
+  void end();   // restore
   cairo_t* cr_;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

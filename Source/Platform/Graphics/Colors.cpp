@@ -11,7 +11,7 @@ constexpr std::array<TColor, 31> kClassicPalette = {
     0x000000, 0xFFFFFF, 0xC0C0C0, 0xC0C0C0, 0x808080, 0x800000, 0xFFFFFF, 0xC0C0C0,
     0x808080, 0x808080, 0x000000, 0xC0C0C0, 0xFFFFFF, 0x000000, 0xDFDFDF, 0x000000,
     0xE1FFFF, 0x000000, 0xFF0000, 0xD08410, 0xB5B5B5, 0x800000, 0xC0C0C0};
-}  // namespace
+} // namespace
 
 TColor GetSysColor(int index) {
   if (index < 0 || index >= int(kClassicPalette.size())) return 0;
@@ -32,4 +32,4 @@ TColor fromColor32(TColor32 color) {
   return TColor(((color >> 16) & 0xFF) | (color & 0xFF00) | ((color & 0xFF) << 16));
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -6,19 +6,41 @@
 
 namespace kv::platform {
 
-using TColor = std::int32_t;     // $00BBGGRR; negative values name a system colour
-using TColor32 = std::uint32_t;  // $AARRGGBB, alpha not premultiplied into the channels
+using TColor = std::int32_t;    // $00BBGGRR; negative values name a system colour
+using TColor32 = std::uint32_t; // $AARRGGBB, alpha not premultiplied into the channels
 
 // System colour indexes (the low byte of a system TColor).
 enum SysColorIndex : int {
-  COLOR_SCROLLBAR = 0, COLOR_BACKGROUND = 1, COLOR_ACTIVECAPTION = 2, COLOR_INACTIVECAPTION = 3,
-  COLOR_MENU = 4, COLOR_WINDOW = 5, COLOR_WINDOWFRAME = 6, COLOR_MENUTEXT = 7, COLOR_WINDOWTEXT = 8,
-  COLOR_CAPTIONTEXT = 9, COLOR_ACTIVEBORDER = 10, COLOR_INACTIVEBORDER = 11, COLOR_APPWORKSPACE = 12,
-  COLOR_HIGHLIGHT = 13, COLOR_HIGHLIGHTTEXT = 14, COLOR_BTNFACE = 15, COLOR_BTNSHADOW = 16,
-  COLOR_GRAYTEXT = 17, COLOR_BTNTEXT = 18, COLOR_INACTIVECAPTIONTEXT = 19, COLOR_BTNHIGHLIGHT = 20,
-  COLOR_3DDKSHADOW = 21, COLOR_3DLIGHT = 22, COLOR_INFOTEXT = 23, COLOR_INFOBK = 24,
-  COLOR_HOTLIGHT = 26, COLOR_GRADIENTACTIVECAPTION = 27, COLOR_GRADIENTINACTIVECAPTION = 28,
-  COLOR_MENUHILIGHT = 29, COLOR_MENUBAR = 30
+  COLOR_SCROLLBAR = 0,
+  COLOR_BACKGROUND = 1,
+  COLOR_ACTIVECAPTION = 2,
+  COLOR_INACTIVECAPTION = 3,
+  COLOR_MENU = 4,
+  COLOR_WINDOW = 5,
+  COLOR_WINDOWFRAME = 6,
+  COLOR_MENUTEXT = 7,
+  COLOR_WINDOWTEXT = 8,
+  COLOR_CAPTIONTEXT = 9,
+  COLOR_ACTIVEBORDER = 10,
+  COLOR_INACTIVEBORDER = 11,
+  COLOR_APPWORKSPACE = 12,
+  COLOR_HIGHLIGHT = 13,
+  COLOR_HIGHLIGHTTEXT = 14,
+  COLOR_BTNFACE = 15,
+  COLOR_BTNSHADOW = 16,
+  COLOR_GRAYTEXT = 17,
+  COLOR_BTNTEXT = 18,
+  COLOR_INACTIVECAPTIONTEXT = 19,
+  COLOR_BTNHIGHLIGHT = 20,
+  COLOR_3DDKSHADOW = 21,
+  COLOR_3DLIGHT = 22,
+  COLOR_INFOTEXT = 23,
+  COLOR_INFOBK = 24,
+  COLOR_HOTLIGHT = 26,
+  COLOR_GRADIENTACTIVECAPTION = 27,
+  COLOR_GRADIENTINACTIVECAPTION = 28,
+  COLOR_MENUHILIGHT = 29,
+  COLOR_MENUBAR = 30
 };
 
 constexpr TColor clSystemColor = static_cast<TColor>(0xFF000000u);
@@ -34,8 +56,7 @@ constexpr TColor clScrollBar = sysColor(COLOR_SCROLLBAR), clBackground = sysColo
                  clInactiveCaption = sysColor(COLOR_INACTIVECAPTION), clMenu = sysColor(COLOR_MENU),
                  clWindow = sysColor(COLOR_WINDOW), clWindowFrame = sysColor(COLOR_WINDOWFRAME),
                  clMenuText = sysColor(COLOR_MENUTEXT), clWindowText = sysColor(COLOR_WINDOWTEXT),
-                 clCaptionText = sysColor(COLOR_CAPTIONTEXT),
-                 clActiveBorder = sysColor(COLOR_ACTIVEBORDER),
+                 clCaptionText = sysColor(COLOR_CAPTIONTEXT), clActiveBorder = sysColor(COLOR_ACTIVEBORDER),
                  clInactiveBorder = sysColor(COLOR_INACTIVEBORDER),
                  clAppWorkSpace = sysColor(COLOR_APPWORKSPACE), clHighlight = sysColor(COLOR_HIGHLIGHT),
                  clHighlightText = sysColor(COLOR_HIGHLIGHTTEXT), clBtnFace = sysColor(COLOR_BTNFACE),
@@ -64,4 +85,4 @@ constexpr TColor32 argb(unsigned a, unsigned r, unsigned g, unsigned b) {
   return (TColor32(a & 255) << 24) | (TColor32(r & 255) << 16) | (TColor32(g & 255) << 8) | TColor32(b & 255);
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -45,7 +45,7 @@ std::vector<IRect> subtract(const std::vector<IRect>& rects, const IRect& r) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 int DeviceCaps::horzSizeMm() const { return dpiX > 0 ? int(std::lround(widthPx * 25.4 / dpiX)) : 0; }
 int DeviceCaps::vertSizeMm() const { return dpiY > 0 ? int(std::lround(heightPx * 25.4 / dpiY)) : 0; }
@@ -53,7 +53,8 @@ int DeviceCaps::vertSizeMm() const { return dpiY > 0 ? int(std::lround(heightPx 
 DeviceContext::DeviceContext() {
   DcTable& t = dcTable();
   std::lock_guard<std::mutex> guard(t.lock);
-  while (t.next == 0 || t.contexts.count(t.next)) ++t.next;
+  while (t.next == 0 || t.contexts.count(t.next))
+    ++t.next;
   handle_ = t.next++;
   t.contexts.emplace(handle_, this);
 }
@@ -98,10 +99,14 @@ HGDIOBJ DeviceContextBase::SelectObject(HGDIOBJ object) {
 
 HGDIOBJ DeviceContextBase::GetCurrentObject(int objectType) const {
   switch (objectType) {
-  case OBJ_PEN: return penHandle_;
-  case OBJ_BRUSH: return brushHandle_;
-  case OBJ_FONT: return fontHandle_;
-  default: return 0;
+  case OBJ_PEN:
+    return penHandle_;
+  case OBJ_BRUSH:
+    return brushHandle_;
+  case OBJ_FONT:
+    return fontHandle_;
+  default:
+    return 0;
   }
 }
 
@@ -143,7 +148,8 @@ double DeviceContextBase::scaleY() const {
 DeviceContextBase::DPoint DeviceContextBase::toDevice(int x, int y) const {
   const std::int64_t lx = std::int64_t(x) - windowOrg_.X, ly = std::int64_t(y) - windowOrg_.Y;
   if (mapMode_ == MM_TEXT) return {lx, ly};
-  return {std::int64_t(std::nearbyint(double(lx) * scaleX())), std::int64_t(std::nearbyint(double(ly) * scaleY()))};
+  return {std::int64_t(std::nearbyint(double(lx) * scaleX())),
+          std::int64_t(std::nearbyint(double(ly) * scaleY()))};
 }
 
 TPoint DeviceContextBase::toLogical(std::int64_t x, std::int64_t y) const {
@@ -212,7 +218,8 @@ int DeviceContextBase::GetClipBox(TRect* box) const {
   }
   IRect b = rects.front();
   for (const IRect& r : rects)
-    b = {std::min(b.left, r.left), std::min(b.top, r.top), std::max(b.right, r.right), std::max(b.bottom, r.bottom)};
+    b = {std::min(b.left, r.left), std::min(b.top, r.top), std::max(b.right, r.right),
+         std::max(b.bottom, r.bottom)};
   const TPoint p = toLogical(b.left, b.top), q = toLogical(b.right, b.bottom);
   *box = {std::min(p.X, q.X), std::min(p.Y, q.Y), std::max(p.X, q.X), std::max(p.Y, q.Y)};
   return rects.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
@@ -227,11 +234,16 @@ int DeviceContextBase::devicePenWidth() const {
 std::vector<int> DeviceContextBase::penPattern() const {
   if (devicePenWidth() > 1) return {};
   switch (pen_.lopnStyle & 0x0F) {
-  case PS_DASH: return {18, 6};
-  case PS_DOT: return {3, 3};
-  case PS_DASHDOT: return {9, 6, 3, 6};
-  case PS_DASHDOTDOT: return {9, 3, 3, 3, 3, 3};
-  default: return {};
+  case PS_DASH:
+    return {18, 6};
+  case PS_DOT:
+    return {3, 3};
+  case PS_DASHDOT:
+    return {9, 6, 3, 6};
+  case PS_DASHDOTDOT:
+    return {9, 3, 3, 3, 3, 3};
+  default:
+    return {};
   }
 }
 
@@ -254,7 +266,8 @@ bool DeviceContextBase::Polyline(const TPoint* points, int count) {
   if (!points || count < 2) return false;
   const TPoint saved = current_;
   MoveToEx(points[0].X, points[0].Y, nullptr);
-  for (int i = 1; i < count; ++i) LineTo(points[i].X, points[i].Y);
+  for (int i = 1; i < count; ++i)
+    LineTo(points[i].X, points[i].Y);
   current_ = saved;
   return true;
 }
@@ -285,7 +298,8 @@ bool DeviceContextBase::Rectangle(int left, int top, int right, int bottom) {
     return true;
   }
   // Styled outlines walk round the rectangle so that the pattern runs on at the corners.
-  const DPoint c[] = {{r.left, r.top}, {r.right - 1, r.top}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}};
+  const DPoint c[] = {
+      {r.left, r.top}, {r.right - 1, r.top}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}};
   std::int64_t pos = 0;
   for (int i = 0; i < 4; ++i) {
     const DPoint a = c[i], b = c[(i + 1) % 4];
@@ -309,7 +323,8 @@ bool DeviceContextBase::Ellipse(int left, int top, int right, int bottom) {
 bool DeviceContextBase::FillRect(const TRect& rect, HBRUSH brush) {
   const auto b = brushOf(brush);
   if (!b) return false;
-  if (b->lbStyle != BS_NULL) deviceFill(toDeviceRect(rect.Left, rect.Top, rect.Right, rect.Bottom), toColor32(b->lbColor));
+  if (b->lbStyle != BS_NULL)
+    deviceFill(toDeviceRect(rect.Left, rect.Top, rect.Right, rect.Bottom), toColor32(b->lbColor));
   return true;
 }
 
@@ -331,8 +346,8 @@ TColor DeviceContextBase::GetPixel(int x, int y) const {
   return CLR_INVALID;
 }
 
-bool DeviceContextBase::StretchBlt(int x, int y, int width, int height, const Raster& source, int srcX, int srcY,
-                                   int srcWidth, int srcHeight) {
+bool DeviceContextBase::StretchBlt(int x, int y, int width, int height, const Raster& source, int srcX,
+                                   int srcY, int srcWidth, int srcHeight) {
   if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return false;
   const IRect dst = toDeviceRect(x, y, int(std::min<std::int64_t>(std::int64_t(x) + width, INT32_MAX)),
                                  int(std::min<std::int64_t>(std::int64_t(y) + height, INT32_MAX)));
@@ -415,11 +430,11 @@ int DeviceContextBase::DrawText(std::string_view input, TRect* rect, unsigned fl
   if (!rect) return 0;
   struct Line {
     std::string text;
-    int underlined = -1;  // character index of the prefix-marked character
+    int underlined = -1; // character index of the prefix-marked character
   };
   // Prefix characters: "&x" underlines x, "&&" is one '&'.
   std::string text;
-  std::vector<int> marks;  // byte offsets of marked characters in `text`
+  std::vector<int> marks; // byte offsets of marked characters in `text`
   for (std::size_t i = 0; i < input.size(); ++i) {
     if (!(flags & DT_NOPREFIX) && input[i] == '&') {
       if (i + 1 < input.size() && input[i + 1] == '&') {
@@ -437,14 +452,15 @@ int DeviceContextBase::DrawText(std::string_view input, TRect* rect, unsigned fl
     int column = 0;
     for (char ch : text) {
       if (ch == '\t') {
-        do expanded += ' ', ++column;
+        do
+          expanded += ' ', ++column;
         while (column % 8);
       } else {
         expanded += ch;
         column = (ch == '\n' || ch == '\r') ? 0 : column + 1;
       }
     }
-    if (marks.empty()) text = expanded;  // keeping mark offsets right matters more than tabs
+    if (marks.empty()) text = expanded; // keeping mark offsets right matters more than tabs
   }
   auto width = [&](const std::string& s) {
     TSize size;
@@ -475,7 +491,8 @@ int DeviceContextBase::DrawText(std::string_view input, TRect* rect, unsigned fl
       }
       addLine(para.substr(pos, best - pos), int(pos) + start);
       pos = best;
-      while (pos < para.size() && para[pos] == ' ') ++pos;
+      while (pos < para.size() && para[pos] == ' ')
+        ++pos;
     }
   };
   if (flags & DT_SINGLELINE) {
@@ -509,7 +526,8 @@ int DeviceContextBase::DrawText(std::string_view input, TRect* rect, unsigned fl
   const int lineHeight = tm.tmHeight;
   const int total = lineHeight * int(lines.size());
   int maxWidth = 0;
-  for (const Line& l : lines) maxWidth = std::max(maxWidth, width(l.text));
+  for (const Line& l : lines)
+    maxWidth = std::max(maxWidth, width(l.text));
   if (flags & DT_CALCRECT) {
     rect->Right = saturate(std::int64_t(rect->Left) + maxWidth);
     rect->Bottom = saturate(std::int64_t(rect->Top) + total);
@@ -535,11 +553,13 @@ int DeviceContextBase::DrawText(std::string_view input, TRect* rect, unsigned fl
     drawTextAt(toDevice(x, y), l.text, TA_LEFT | TA_TOP);
     if (l.underlined >= 0) {
       std::size_t end = std::size_t(l.underlined) + 1;
-      while (end < l.text.size() && (static_cast<unsigned char>(l.text[end]) & 0xC0) == 0x80) ++end;
+      while (end < l.text.size() && (static_cast<unsigned char>(l.text[end]) & 0xC0) == 0x80)
+        ++end;
       const int ux = saturate(std::int64_t(x) + width(l.text.substr(0, std::size_t(l.underlined))));
       const int uw = width(l.text.substr(std::size_t(l.underlined), end - std::size_t(l.underlined)));
       const int uy = saturate(std::int64_t(y) + tm.tmAscent + 1);
-      const DPoint a = toDevice(ux, uy), b = toDevice(saturate(std::int64_t(ux) + uw), saturate(std::int64_t(uy) + 1));
+      const DPoint a = toDevice(ux, uy),
+                   b = toDevice(saturate(std::int64_t(ux) + uw), saturate(std::int64_t(uy) + 1));
       deviceFill({std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
                  toColor32(textColor_));
     }
@@ -555,21 +575,36 @@ int DeviceContextBase::GetDeviceCaps(int index) const {
   c.widthPx = int(b.right - b.left);
   c.heightPx = int(b.bottom - b.top);
   switch (index) {
-  case TECHNOLOGY: return c.technology;
-  case HORZSIZE: return c.horzSizeMm();
-  case VERTSIZE: return c.vertSizeMm();
-  case HORZRES: return c.widthPx;
-  case VERTRES: return c.heightPx;
-  case BITSPIXEL: return 32;
-  case PLANES: return 1;
-  case NUMCOLORS: return -1;
-  case LOGPIXELSX: return c.dpiX;
-  case LOGPIXELSY: return c.dpiY;
-  case PHYSICALWIDTH: return c.physicalWidthPx ? c.physicalWidthPx : c.widthPx;
-  case PHYSICALHEIGHT: return c.physicalHeightPx ? c.physicalHeightPx : c.heightPx;
-  case PHYSICALOFFSETX: return c.offsetXPx;
-  case PHYSICALOFFSETY: return c.offsetYPx;
-  default: return 0;
+  case TECHNOLOGY:
+    return c.technology;
+  case HORZSIZE:
+    return c.horzSizeMm();
+  case VERTSIZE:
+    return c.vertSizeMm();
+  case HORZRES:
+    return c.widthPx;
+  case VERTRES:
+    return c.heightPx;
+  case BITSPIXEL:
+    return 32;
+  case PLANES:
+    return 1;
+  case NUMCOLORS:
+    return -1;
+  case LOGPIXELSX:
+    return c.dpiX;
+  case LOGPIXELSY:
+    return c.dpiY;
+  case PHYSICALWIDTH:
+    return c.physicalWidthPx ? c.physicalWidthPx : c.widthPx;
+  case PHYSICALHEIGHT:
+    return c.physicalHeightPx ? c.physicalHeightPx : c.heightPx;
+  case PHYSICALOFFSETX:
+    return c.offsetXPx;
+  case PHYSICALOFFSETY:
+    return c.offsetYPx;
+  default:
+    return 0;
   }
 }
 
@@ -578,10 +613,10 @@ void Frame3D(DeviceContext& dc, TRect& rect, TColor topColor, TColor bottomColor
   for (int k = 0; k < width; ++k) {
     const int l = rect.Left, t = rect.Top, r = rect.Right - 1, b = rect.Bottom - 1;
     if (r >= l && b >= t) {
-      dc.FillRect({l, t, r, t + 1}, top);         // top row, up to the top-right corner
-      dc.FillRect({l, t, l + 1, b}, top);         // left column, down to the bottom-left corner
-      dc.FillRect({r, t, r + 1, b + 1}, bottom);  // right column with both right corners
-      dc.FillRect({l, b, r, b + 1}, bottom);      // bottom row with the bottom-left corner
+      dc.FillRect({l, t, r, t + 1}, top);        // top row, up to the top-right corner
+      dc.FillRect({l, t, l + 1, b}, top);        // left column, down to the bottom-left corner
+      dc.FillRect({r, t, r + 1, b + 1}, bottom); // right column with both right corners
+      dc.FillRect({l, b, r, b + 1}, bottom);     // bottom row with the bottom-left corner
     }
     rect = {rect.Left + 1, rect.Top + 1, rect.Right - 1, rect.Bottom - 1};
   }
@@ -591,8 +626,7 @@ void Frame3D(DeviceContext& dc, TRect& rect, TColor topColor, TColor bottomColor
 
 // Handle-taking forms.
 namespace {
-template <class R, class F>
-R withDc(HDC dc, R failure, F&& f) {
+template <class R, class F> R withDc(HDC dc, R failure, F&& f) {
   DeviceContext* c = DeviceContext::fromHandle(dc);
   return c ? f(*c) : failure;
 }
@@ -600,27 +634,41 @@ std::string_view textOf(const char* text, int length) {
   if (!text) return {};
   return length < 0 ? std::string_view(text) : std::string_view(text, std::size_t(length));
 }
-}  // namespace
+} // namespace
 
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ o) { return withDc(dc, HGDIOBJ(0), [&](DeviceContext& c) { return c.SelectObject(o); }); }
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ o) {
+  return withDc(dc, HGDIOBJ(0), [&](DeviceContext& c) { return c.SelectObject(o); });
+}
 HGDIOBJ GetCurrentObject(HDC dc, int t) {
   return withDc(dc, HGDIOBJ(0), [&](DeviceContext& c) { return c.GetCurrentObject(t); });
 }
-int SetBkMode(HDC dc, int m) { return withDc(dc, 0, [&](DeviceContext& c) { return c.SetBkMode(m); }); }
-TColor SetBkColor(HDC dc, TColor v) { return withDc(dc, CLR_INVALID, [&](DeviceContext& c) { return c.SetBkColor(v); }); }
+int SetBkMode(HDC dc, int m) {
+  return withDc(dc, 0, [&](DeviceContext& c) { return c.SetBkMode(m); });
+}
+TColor SetBkColor(HDC dc, TColor v) {
+  return withDc(dc, CLR_INVALID, [&](DeviceContext& c) { return c.SetBkColor(v); });
+}
 TColor SetTextColor(HDC dc, TColor v) {
   return withDc(dc, CLR_INVALID, [&](DeviceContext& c) { return c.SetTextColor(v); });
 }
 unsigned SetTextAlign(HDC dc, unsigned a) {
   return withDc(dc, 0xFFFFFFFFu, [&](DeviceContext& c) { return c.SetTextAlign(a); });
 }
-unsigned GetTextAlign(HDC dc) { return withDc(dc, 0xFFFFFFFFu, [&](DeviceContext& c) { return c.GetTextAlign(); }); }
-int SetMapMode(HDC dc, int m) { return withDc(dc, 0, [&](DeviceContext& c) { return c.SetMapMode(m); }); }
+unsigned GetTextAlign(HDC dc) {
+  return withDc(dc, 0xFFFFFFFFu, [&](DeviceContext& c) { return c.GetTextAlign(); });
+}
+int SetMapMode(HDC dc, int m) {
+  return withDc(dc, 0, [&](DeviceContext& c) { return c.SetMapMode(m); });
+}
 bool SetWindowOrgEx(HDC dc, int x, int y, TPoint* old) {
   return withDc(dc, false, [&](DeviceContext& c) { return c.SetWindowOrgEx(x, y, old); });
 }
-bool GetWindowOrgEx(HDC dc, TPoint* o) { return withDc(dc, false, [&](DeviceContext& c) { return c.GetWindowOrgEx(o); }); }
-int SelectClipRgn(HDC dc, HRGN r) { return withDc(dc, RGN_ERROR, [&](DeviceContext& c) { return c.SelectClipRgn(r); }); }
+bool GetWindowOrgEx(HDC dc, TPoint* o) {
+  return withDc(dc, false, [&](DeviceContext& c) { return c.GetWindowOrgEx(o); });
+}
+int SelectClipRgn(HDC dc, HRGN r) {
+  return withDc(dc, RGN_ERROR, [&](DeviceContext& c) { return c.SelectClipRgn(r); });
+}
 int ExcludeClipRect(HDC dc, int l, int t, int r, int b) {
   return withDc(dc, RGN_ERROR, [&](DeviceContext& c) { return c.ExcludeClipRect(l, t, r, b); });
 }
@@ -630,8 +678,12 @@ int IntersectClipRect(HDC dc, int l, int t, int r, int b) {
 bool MoveToEx(HDC dc, int x, int y, TPoint* old) {
   return withDc(dc, false, [&](DeviceContext& c) { return c.MoveToEx(x, y, old); });
 }
-bool LineTo(HDC dc, int x, int y) { return withDc(dc, false, [&](DeviceContext& c) { return c.LineTo(x, y); }); }
-bool Polyline(HDC dc, const TPoint* p, int n) { return withDc(dc, false, [&](DeviceContext& c) { return c.Polyline(p, n); }); }
+bool LineTo(HDC dc, int x, int y) {
+  return withDc(dc, false, [&](DeviceContext& c) { return c.LineTo(x, y); });
+}
+bool Polyline(HDC dc, const TPoint* p, int n) {
+  return withDc(dc, false, [&](DeviceContext& c) { return c.Polyline(p, n); });
+}
 bool Rectangle(HDC dc, int l, int t, int r, int b) {
   return withDc(dc, false, [&](DeviceContext& c) { return c.Rectangle(l, t, r, b); });
 }
@@ -644,17 +696,24 @@ int FillRect(HDC dc, const TRect* r, HBRUSH b) {
 TColor SetPixel(HDC dc, int x, int y, TColor v) {
   return withDc(dc, CLR_INVALID, [&](DeviceContext& c) { return c.SetPixel(x, y, v); });
 }
-TColor GetPixel(HDC dc, int x, int y) { return withDc(dc, CLR_INVALID, [&](DeviceContext& c) { return c.GetPixel(x, y); }); }
+TColor GetPixel(HDC dc, int x, int y) {
+  return withDc(dc, CLR_INVALID, [&](DeviceContext& c) { return c.GetPixel(x, y); });
+}
 bool TextOutA(HDC dc, int x, int y, const char* text, int length) {
   return withDc(dc, false, [&](DeviceContext& c) { return c.TextOut(x, y, textOf(text, length)); });
 }
 bool GetTextExtentPointA(HDC dc, const char* text, int length, TSize* size) {
-  return withDc(dc, false, [&](DeviceContext& c) { return c.GetTextExtentPoint(textOf(text, length), size); });
+  return withDc(dc, false,
+                [&](DeviceContext& c) { return c.GetTextExtentPoint(textOf(text, length), size); });
 }
-bool GetTextMetricsA(HDC dc, TEXTMETRIC* m) { return withDc(dc, false, [&](DeviceContext& c) { return c.GetTextMetrics(m); }); }
+bool GetTextMetricsA(HDC dc, TEXTMETRIC* m) {
+  return withDc(dc, false, [&](DeviceContext& c) { return c.GetTextMetrics(m); });
+}
 int DrawTextA(HDC dc, const char* text, int length, TRect* rect, unsigned flags) {
   return withDc(dc, 0, [&](DeviceContext& c) { return c.DrawText(textOf(text, length), rect, flags); });
 }
-int GetDeviceCaps(HDC dc, int index) { return withDc(dc, 0, [&](DeviceContext& c) { return c.GetDeviceCaps(index); }); }
+int GetDeviceCaps(HDC dc, int index) {
+  return withDc(dc, 0, [&](DeviceContext& c) { return c.GetDeviceCaps(index); });
+}
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -57,9 +57,9 @@ struct TEXTMETRIC {
 // What a device is: its size in pixels and its resolution.
 struct DeviceCaps {
   int technology = DT_RASDISPLAY;
-  int widthPx = 0, heightPx = 0;  // the drawable (printable) area
+  int widthPx = 0, heightPx = 0; // the drawable (printable) area
   int dpiX = 96, dpiY = 96;
-  int physicalWidthPx = 0, physicalHeightPx = 0, offsetXPx = 0, offsetYPx = 0;  // paper and margins
+  int physicalWidthPx = 0, physicalHeightPx = 0, offsetXPx = 0, offsetYPx = 0; // paper and margins
   int horzSizeMm() const;
   int vertSizeMm() const;
 };
@@ -91,7 +91,7 @@ public:
   virtual TColor GetTextColor() const = 0;
   virtual unsigned SetTextAlign(unsigned align) = 0;
   virtual unsigned GetTextAlign() const = 0;
-  virtual int SetMapMode(int mode) = 0;  // previous mode, 0 for a mode not offered
+  virtual int SetMapMode(int mode) = 0; // previous mode, 0 for a mode not offered
   virtual int GetMapMode() const = 0;
   virtual bool SetWindowOrgEx(int x, int y, TPoint* old) = 0;
   virtual bool GetWindowOrgEx(TPoint* origin) const = 0;
@@ -100,7 +100,7 @@ public:
   virtual int SelectClipRgn(HRGN region) = 0;
   virtual int ExcludeClipRect(int left, int top, int right, int bottom) = 0;
   virtual int IntersectClipRect(int left, int top, int right, int bottom) = 0;
-  virtual int GetClipBox(TRect* box) const = 0;  // logical units
+  virtual int GetClipBox(TRect* box) const = 0; // logical units
 
   virtual bool MoveToEx(int x, int y, TPoint* old) = 0;
   virtual bool LineTo(int x, int y) = 0;
@@ -109,7 +109,7 @@ public:
   virtual bool Ellipse(int left, int top, int right, int bottom) = 0;
   virtual bool FillRect(const TRect& rect, HBRUSH brush) = 0;
   virtual TColor SetPixel(int x, int y, TColor color) = 0;
-  virtual TColor GetPixel(int x, int y) const = 0;  // CLR_INVALID outside or where unreadable
+  virtual TColor GetPixel(int x, int y) const = 0; // CLR_INVALID outside or where unreadable
   // Copies the source rectangle of a raster onto the destination rectangle, stretching by
   // nearest pixel where the sizes differ.
   virtual bool StretchBlt(int x, int y, int width, int height, const Raster& source, int srcX, int srcY,
@@ -183,7 +183,7 @@ protected:
   struct TextRun {
     std::int64_t refX = 0, refY = 0;
     int u0 = 0, v0 = 0;
-    int escapement = 0;  // tenths of a degree, 0..3599
+    int escapement = 0; // tenths of a degree, 0..3599
     int width = 0;
     std::string_view text;
     std::shared_ptr<const ResolvedFont> font;
@@ -192,9 +192,9 @@ protected:
   };
 
   // Device primitives, all in device pixels, clipped by the backend to clipRects().
-  virtual void deviceSegment(DPoint a, DPoint b, std::int64_t patternStart) = 0;  // end pixel excluded
+  virtual void deviceSegment(DPoint a, DPoint b, std::int64_t patternStart) = 0; // end pixel excluded
   virtual void deviceFill(const IRect& r, TColor32 color) = 0;
-  virtual void deviceFrame(const IRect& outer, const IRect& inner, TColor32 color) = 0;  // outer minus inner
+  virtual void deviceFrame(const IRect& outer, const IRect& inner, TColor32 color) = 0; // outer minus inner
   virtual void deviceEllipse(const IRect& box, int penWidth, bool pen, bool brush) = 0;
   virtual void deviceText(const TextRun& run) = 0;
   virtual void deviceSetPixel(std::int64_t x, std::int64_t y, TColor32 color) = 0;
@@ -238,7 +238,7 @@ private:
   TPoint windowOrg_;
   TPoint current_;
   std::int64_t patternPos_ = 0;
-  std::optional<std::vector<IRect>> clip_;  // device rectangles; nullopt: the whole device
+  std::optional<std::vector<IRect>> clip_; // device rectangles; nullopt: the whole device
 };
 
 // Draws on a raster (screen windows, bitmaps).
@@ -280,8 +280,8 @@ protected:
 
 // Renders a text run onto a raster: each pixel whose centre falls on the turned run takes the
 // run's coverage there (exact pixels for quarter turns, bilinear coverage for other angles).
-void drawTextRun(Raster& target, const CoverageMask& mask, std::int64_t refX, std::int64_t refY, int u0, int v0,
-                 int escapement, TColor32 color, const IRect& clip);
+void drawTextRun(Raster& target, const CoverageMask& mask, std::int64_t refX, std::int64_t refY, int u0,
+                 int v0, int escapement, TColor32 color, const IRect& clip);
 // Fills the turned text-space rectangle [u0, u0 + w) x [v0, v0 + h) about the reference point.
 void fillTurnedRect(Raster& target, std::int64_t refX, std::int64_t refY, int u0, int v0, int w, int h,
                     int escapement, TColor32 color, const IRect& clip);
@@ -321,4 +321,4 @@ bool GetTextMetricsA(HDC dc, TEXTMETRIC* metrics);
 int DrawTextA(HDC dc, const char* text, int length, TRect* rect, unsigned flags);
 int GetDeviceCaps(HDC dc, int index);
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -60,21 +60,22 @@ struct CachedGlyph {
 };
 
 std::string lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : s)
+    c = char(std::tolower(static_cast<unsigned char>(c)));
   return s;
 }
 
-}  // namespace
+} // namespace
 
 // Everything FreeType and fontconfig hold, behind one lock: FreeType faces are not thread-safe.
 struct FontResolver {
   std::mutex lock;
   FT_Library library = nullptr;
   bool fcReady = false;
-  std::map<std::string, FT_Face> faces;                               // "file#index"
-  std::map<std::string, std::pair<std::string, int>> matches;         // face query -> file
-  std::map<std::string, std::shared_ptr<const ResolvedFont>> fonts;   // LOGFONT key -> font
-  std::map<std::tuple<FT_Face, long, unsigned>, CachedGlyph> glyphs;  // face, size, glyph
+  std::map<std::string, FT_Face> faces;                              // "file#index"
+  std::map<std::string, std::pair<std::string, int>> matches;        // face query -> file
+  std::map<std::string, std::shared_ptr<const ResolvedFont>> fonts;  // LOGFONT key -> font
+  std::map<std::tuple<FT_Face, long, unsigned>, CachedGlyph> glyphs; // face, size, glyph
 
   static FontResolver& instance() {
     static FontResolver r;
@@ -83,7 +84,8 @@ struct FontResolver {
 
   ~FontResolver() {
     fonts.clear();
-    for (auto& [name, face] : faces) FT_Done_Face(face);
+    for (auto& [name, face] : faces)
+      FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
     // fontconfig stays up: Cairo may still hold its patterns while the process ends.
   }
@@ -321,7 +323,8 @@ CoverageMask ResolvedFont::render(std::string_view text) const {
       if (g.ch <= 0x20 || g.ch == 0xA0 || (g.ch >= 0x7F && g.ch < 0xA0)) continue;
       const int w = g.advance > 1 ? g.advance - 1 : 1;
       for (int y = 0; y < metrics_.height; ++y)
-        for (int x = 0; x < w; ++x) put(g.x + x, y, 255);
+        for (int x = 0; x < w; ++x)
+          put(g.x + x, y, 255);
     }
   }
   for (const Placed& p : placed)
@@ -330,11 +333,12 @@ CoverageMask ResolvedFont::render(std::string_view text) const {
         put(p.x + x, p.y + y, p.glyph->coverage[std::size_t(y) * p.glyph->width + x]);
   auto decorate = [&](int row) {
     for (int t = 0; t < lineThickness(); ++t)
-      for (int x = 0; x < width; ++x) put(x, row + t, 255);
+      for (int x = 0; x < width; ++x)
+        put(x, row + t, 255);
   };
   if (underline_) decorate(underlineRow());
   if (strikeOut_) decorate(strikeOutRow());
   return mask;
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -21,7 +21,7 @@ namespace kv::platform {
 inline constexpr const char* kBoxFaceName = "Korvalis Box";
 
 struct FontMetrics {
-  int ascent = 0, descent = 0, height = 0;  // height = ascent + descent, the cell height
+  int ascent = 0, descent = 0, height = 0; // height = ascent + descent, the cell height
   int internalLeading = 0, aveCharWidth = 0, maxCharWidth = 0;
 };
 
@@ -32,8 +32,8 @@ class ResolvedFont {
 public:
   struct Glyph {
     char32_t ch = 0;
-    unsigned index = 0;  // glyph index in the face (0 for the box face)
-    int x = 0;           // pen position from the start of the run
+    unsigned index = 0; // glyph index in the face (0 for the box face)
+    int x = 0;          // pen position from the start of the run
     int advance = 0;
   };
 
@@ -42,7 +42,7 @@ public:
 
   const FontMetrics& metrics() const { return metrics_; }
   bool isBox() const { return box_; }
-  const std::string& file() const { return file_; }  // empty for the box face
+  const std::string& file() const { return file_; } // empty for the box face
   int faceIndex() const { return faceIndex_; }
   double emPixels() const { return em_; }
   bool underline() const { return underline_; }
@@ -71,8 +71,8 @@ private:
   double em_ = 12;
   bool underline_ = false, strikeOut_ = false;
   FontMetrics metrics_;
-  void* face_ = nullptr;  // FT_Face, owned by the face cache
+  void* face_ = nullptr; // FT_Face, owned by the face cache
   friend struct FontResolver;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

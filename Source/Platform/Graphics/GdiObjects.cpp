@@ -42,24 +42,40 @@ std::optional<Object> stockObject(int index) {
   auto brush = [](unsigned style, TColor c) { return Object(LOGBRUSH{style, c, 0}); };
   auto pen = [](unsigned style, TColor c) { return Object(LOGPEN{style, {1, 0}, c}); };
   switch (index) {
-  case WHITE_BRUSH: return brush(BS_SOLID, clWhite);
-  case LTGRAY_BRUSH: return brush(BS_SOLID, clSilver);
-  case GRAY_BRUSH: return brush(BS_SOLID, clGray);
-  case DKGRAY_BRUSH: return brush(BS_SOLID, 0x404040);
-  case BLACK_BRUSH: return brush(BS_SOLID, clBlack);
-  case NULL_BRUSH: return brush(BS_NULL, clBlack);
-  case WHITE_PEN: return pen(PS_SOLID, clWhite);
-  case BLACK_PEN: return pen(PS_SOLID, clBlack);
-  case NULL_PEN: return pen(PS_NULL, clBlack);
-  case DC_BRUSH: return brush(BS_SOLID, clWhite);
-  case DC_PEN: return pen(PS_SOLID, clBlack);
+  case WHITE_BRUSH:
+    return brush(BS_SOLID, clWhite);
+  case LTGRAY_BRUSH:
+    return brush(BS_SOLID, clSilver);
+  case GRAY_BRUSH:
+    return brush(BS_SOLID, clGray);
+  case DKGRAY_BRUSH:
+    return brush(BS_SOLID, 0x404040);
+  case BLACK_BRUSH:
+    return brush(BS_SOLID, clBlack);
+  case NULL_BRUSH:
+    return brush(BS_NULL, clBlack);
+  case WHITE_PEN:
+    return pen(PS_SOLID, clWhite);
+  case BLACK_PEN:
+    return pen(PS_SOLID, clBlack);
+  case NULL_PEN:
+    return pen(PS_NULL, clBlack);
+  case DC_BRUSH:
+    return brush(BS_SOLID, clWhite);
+  case DC_PEN:
+    return pen(PS_SOLID, clBlack);
   case OEM_FIXED_FONT:
-  case ANSI_FIXED_FONT: return Object(makeFont(-13, FW_NORMAL, "Courier New", FIXED_PITCH));
-  case ANSI_VAR_FONT: return Object(makeFont(-11, FW_NORMAL, "MS Sans Serif", VARIABLE_PITCH));
+  case ANSI_FIXED_FONT:
+    return Object(makeFont(-13, FW_NORMAL, "Courier New", FIXED_PITCH));
+  case ANSI_VAR_FONT:
+    return Object(makeFont(-11, FW_NORMAL, "MS Sans Serif", VARIABLE_PITCH));
   case SYSTEM_FONT:
-  case DEVICE_DEFAULT_FONT: return Object(makeFont(16, FW_BOLD, "System", VARIABLE_PITCH));
-  case DEFAULT_GUI_FONT: return Object(makeFont(-11, FW_NORMAL, "MS Shell Dlg", VARIABLE_PITCH));
-  default: return std::nullopt;
+  case DEVICE_DEFAULT_FONT:
+    return Object(makeFont(16, FW_BOLD, "System", VARIABLE_PITCH));
+  case DEFAULT_GUI_FONT:
+    return Object(makeFont(-11, FW_NORMAL, "MS Shell Dlg", VARIABLE_PITCH));
+  default:
+    return std::nullopt;
   }
 }
 
@@ -77,18 +93,20 @@ HGDIOBJ add(Object o) {
   Table& t = table();
   std::lock_guard<std::mutex> guard(t.lock);
   // Skip over handles still in use after a wrap-around of the counter.
-  while (t.next < kFirstHandle || t.objects.count(t.next)) ++t.next;
+  while (t.next < kFirstHandle || t.objects.count(t.next))
+    ++t.next;
   const HGDIOBJ h = t.next++;
   t.objects.emplace(h, std::move(o));
   return h;
 }
 
-}  // namespace
+} // namespace
 
 void setFaceName(LOGFONTA& lf, const std::string& name) {
   std::size_t n = std::min<std::size_t>(name.size(), LF_FACESIZE - 1);
   // Never cut a UTF-8 sequence in two.
-  while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
+  while (n > 0 && n < name.size() && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
+    --n;
   std::memset(lf.lfFaceName, 0, sizeof lf.lfFaceName);
   std::memcpy(lf.lfFaceName, name.data(), n);
 }
@@ -133,12 +151,13 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 
 HFONT CreateFontIndirectA(const LOGFONTA& font) {
   LOGFONTA lf = font;
-  lf.lfFaceName[LF_FACESIZE - 1] = 0;  // a record filled by hand may lack its terminator
+  lf.lfFaceName[LF_FACESIZE - 1] = 0; // a record filled by hand may lack its terminator
   return add(lf);
 }
 
 HRGN CreateRectRgn(int left, int top, int right, int bottom) {
-  return add(TRect{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)});
+  return add(
+      TRect{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)});
 }
 
 HGDIOBJ GetStockObject(int index) { return stockObject(index) ? kStockBase + HGDIOBJ(index) : 0; }
@@ -155,10 +174,14 @@ int GetObjectType(HGDIOBJ object) {
   const auto o = lookup(object);
   if (!o) return 0;
   switch (o->index()) {
-  case 0: return OBJ_PEN;
-  case 1: return OBJ_BRUSH;
-  case 2: return OBJ_FONT;
-  default: return OBJ_REGION;
+  case 0:
+    return OBJ_PEN;
+  case 1:
+    return OBJ_BRUSH;
+  case 2:
+    return OBJ_FONT;
+  default:
+    return OBJ_REGION;
   }
 }
 
@@ -189,4 +212,4 @@ std::size_t liveGdiObjects() {
   return t.objects.size();
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -43,9 +43,9 @@ constexpr int PS_SOLID = 0, PS_DASH = 1, PS_DOT = 2, PS_DASHDOT = 3, PS_DASHDOTD
 constexpr unsigned BS_SOLID = 0, BS_NULL = 1, BS_HOLLOW = 1;
 // Stock objects.
 constexpr int WHITE_BRUSH = 0, LTGRAY_BRUSH = 1, GRAY_BRUSH = 2, DKGRAY_BRUSH = 3, BLACK_BRUSH = 4,
-              NULL_BRUSH = 5, HOLLOW_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8, OEM_FIXED_FONT = 10,
-              ANSI_FIXED_FONT = 11, ANSI_VAR_FONT = 12, SYSTEM_FONT = 13, DEVICE_DEFAULT_FONT = 14,
-              DEFAULT_GUI_FONT = 17, DC_BRUSH = 18, DC_PEN = 19;
+              NULL_BRUSH = 5, HOLLOW_BRUSH = 5, WHITE_PEN = 6, BLACK_PEN = 7, NULL_PEN = 8,
+              OEM_FIXED_FONT = 10, ANSI_FIXED_FONT = 11, ANSI_VAR_FONT = 12, SYSTEM_FONT = 13,
+              DEVICE_DEFAULT_FONT = 14, DEFAULT_GUI_FONT = 17, DC_BRUSH = 18, DC_PEN = 19;
 // Object types.
 constexpr int OBJ_PEN = 1, OBJ_BRUSH = 2, OBJ_DC = 3, OBJ_FONT = 6, OBJ_REGION = 8;
 // Font weights, charsets, qualities, pitch and family.
@@ -102,4 +102,4 @@ std::optional<TRect> regionOf(HGDIOBJ object);
 // Live objects created and not deleted (stock objects not counted); tests use it to find leaks.
 std::size_t liveGdiObjects();
 
-}  // namespace kv::platform
+} // namespace kv::platform

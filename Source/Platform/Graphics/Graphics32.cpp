@@ -84,16 +84,20 @@ void TBitmap32Font::SetHandle(HFONT font) {
 
 namespace {
 IRect rectOf(int x1, int y1, int x2, int y2) { return {x1, y1, x2, y2}; }
-}  // namespace
+} // namespace
 
-void TBitmap32::FillRectS(int x1, int y1, int x2, int y2, TColor32 color) { raster_.fillRect(rectOf(x1, y1, x2, y2), color); }
+void TBitmap32::FillRectS(int x1, int y1, int x2, int y2, TColor32 color) {
+  raster_.fillRect(rectOf(x1, y1, x2, y2), color);
+}
 void TBitmap32::FillRectTS(int x1, int y1, int x2, int y2, TColor32 color) {
   raster_.blendRect(rectOf(x1, y1, x2, y2), color);
 }
 void TBitmap32::FrameRectS(int x1, int y1, int x2, int y2, TColor32 color) {
   raster_.frameRect(rectOf(x1, y1, x2, y2), color);
 }
-void TBitmap32::LineS(int x1, int y1, int x2, int y2, TColor32 color, bool l) { raster_.line(x1, y1, x2, y2, color, l); }
+void TBitmap32::LineS(int x1, int y1, int x2, int y2, TColor32 color, bool l) {
+  raster_.line(x1, y1, x2, y2, color, l);
+}
 void TBitmap32::LineAS(int x1, int y1, int x2, int y2, TColor32 color, bool l) {
   raster_.lineAA(x1, y1, x2, y2, color, l);
 }
@@ -101,9 +105,13 @@ void TBitmap32::LineFS(float x1, float y1, float x2, float y2, TColor32 color, b
   raster_.lineF(x1, y1, x2, y2, color, l);
 }
 
-void TBitmap32::Textout(int x, int y, const std::string& text) { RenderText(x, y, text, 0, Color32(Font.Color)); }
+void TBitmap32::Textout(int x, int y, const std::string& text) {
+  RenderText(x, y, text, 0, Color32(Font.Color));
+}
 
-int TBitmap32::TextWidth(const std::string& text) const { return ResolvedFont::resolve(Font.LogFont())->textWidth(text); }
+int TBitmap32::TextWidth(const std::string& text) const {
+  return ResolvedFont::resolve(Font.LogFont())->textWidth(text);
+}
 
 int TBitmap32::TextHeight(const std::string&) const {
   return ResolvedFont::resolve(Font.LogFont())->metrics().height;
@@ -116,7 +124,9 @@ void TBitmap32::RenderText(int x, int y, const std::string& text, int, TColor32 
   drawTextRun(raster_, mask, x, y, 0, 0, escapement, color, raster_.bounds());
 }
 
-void TBitmap32::DrawTo(TBitmap32& dst, int x, int y) const { dst.raster_.copyFrom(raster_, raster_.bounds(), x, y); }
+void TBitmap32::DrawTo(TBitmap32& dst, int x, int y) const {
+  dst.raster_.copyFrom(raster_, raster_.bounds(), x, y);
+}
 
 void TAffineTransformation::Rotate(float cx, float cy, float alpha) {
   double c, s;
@@ -136,8 +146,9 @@ void TAffineTransformation::Rotate(float cx, float cy, float alpha) {
 
 void Transform(TBitmap32& dst, const TBitmap32& src, const TTransformation& t) {
   TFloatRect r = t.SrcRect;
-  if (!(r.Right > r.Left) || !(r.Bottom > r.Top)) r = FloatRect(0, 0, float(src.Width()), float(src.Height()));
+  if (!(r.Right > r.Left) || !(r.Bottom > r.Top))
+    r = FloatRect(0, 0, float(src.Width()), float(src.Height()));
   transformRaster(dst.raster(), src.raster(), t.matrix(), r.Left, r.Top, r.Right, r.Bottom);
 }
 
-}  // namespace kv::platform::Graphics32
+} // namespace kv::platform::Graphics32

@@ -33,13 +33,13 @@ public:
   ~TBitmap32Font();
 
   std::string Name = "MS Sans Serif";
-  int Height = -11;  // 8 points at 96 pixels per inch
+  int Height = -11; // 8 points at 96 pixels per inch
   TColor Color = clBlack;
   bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
-  int Escapement = 0;  // tenths of a degree, counter-clockwise
+  int Escapement = 0; // tenths of a degree, counter-clockwise
 
-  int Size() const;            // points at 96 pixels per inch
-  void SetSize(int points);    // Height := -round(points * 96 / 72)
+  int Size() const;         // points at 96 pixels per inch
+  void SetSize(int points); // Height := -round(points * 96 / 72)
   LOGFONTA LogFont() const;
   // Takes the face, height, style and escapement of a font record (and the colour).
   void Assign(const LOGFONTA& font, TColor color);
@@ -70,7 +70,7 @@ public:
   // New size, every pixel transparent black ($00000000).
   void SetSize(int width, int height) { raster_.resize(width, height, 0); }
   void Clear(TColor32 color) { raster_.fill(color); }
-  TColor32 PixelS(int x, int y) const { return raster_.pixel(x, y); }  // 0 outside
+  TColor32 PixelS(int x, int y) const { return raster_.pixel(x, y); } // 0 outside
   void SetPixelS(int x, int y, TColor32 color) { raster_.setPixel(x, y, color); }
 
   void FillRectS(int x1, int y1, int x2, int y2, TColor32 color);
@@ -123,4 +123,4 @@ private:
 // Renders src into dst through the transformation (pixel rules: transformRaster in Raster.h).
 void Transform(TBitmap32& dst, const TBitmap32& src, const TTransformation& transformation);
 
-}  // namespace kv::platform::Graphics32
+} // namespace kv::platform::Graphics32

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 int mmToPx(double mm, int dpi) { return int(std::lround(mm * dpi / 25.4)); }
-}  // namespace
+} // namespace
 
 Printer::Printer(PrinterSetup setup) : setup_(setup) {
   if (setup_.dpi < 1) setup_.dpi = 1;
@@ -67,9 +67,12 @@ std::string Printer::chooseFile() const {
     folder = env && *env ? env : home && *home ? home : "/tmp";
   }
   std::string name;
-  for (char ch : title_) name += (ch == '/' || ch == '\\' || static_cast<unsigned char>(ch) < 0x20) ? '_' : ch;
-  while (!name.empty() && (name.back() == ' ' || name.back() == '.')) name.pop_back();
-  while (!name.empty() && name.front() == '.') name.erase(0, 1);
+  for (char ch : title_)
+    name += (ch == '/' || ch == '\\' || static_cast<unsigned char>(ch) < 0x20) ? '_' : ch;
+  while (!name.empty() && (name.back() == ' ' || name.back() == '.'))
+    name.pop_back();
+  while (!name.empty() && name.front() == '.')
+    name.erase(0, 1);
   if (name.empty()) name = "Document";
   if (name.size() > 200) name.resize(200);
   fs::path candidate = fs::path(folder) / (name + ".pdf");
@@ -139,7 +142,8 @@ void Printer::EndDoc() {
   canvas_->note("EndDoc");
   cairo_show_page(cr_);
   cairo_surface_finish(surface_);
-  const bool ok = cairo_status(cr_) == CAIRO_STATUS_SUCCESS && cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
+  const bool ok =
+      cairo_status(cr_) == CAIRO_STATUS_SUCCESS && cairo_surface_status(surface_) == CAIRO_STATUS_SUCCESS;
   closeSurface();
   std::error_code ec;
   if (ok) fs::rename(partFile_, documentFile_, ec);
@@ -158,4 +162,4 @@ void Printer::Abort() {
   aborted_ = true;
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -21,15 +21,15 @@ public:
 };
 
 struct PrinterSetup {
-  double paperWidthMm = 210.0, paperHeightMm = 297.0;  // A4
-  double marginMm = 5.0;                               // unprintable border on every side
+  double paperWidthMm = 210.0, paperHeightMm = 297.0; // A4
+  double marginMm = 5.0;                              // unprintable border on every side
   int dpi = 300;
 };
 
 class Printer {
 public:
   explicit Printer(PrinterSetup setup = {});
-  ~Printer();  // abandons a running job
+  ~Printer(); // abandons a running job
   Printer(const Printer&) = delete;
   Printer& operator=(const Printer&) = delete;
 
@@ -53,8 +53,8 @@ public:
   void setRecording(bool on) { recording_ = on; }
   const std::vector<std::string>& jobLog() const;
 
-  int PageWidth() const;   // printable width in device pixels
-  int PageHeight() const;  // printable height in device pixels
+  int PageWidth() const;  // printable width in device pixels
+  int PageHeight() const; // printable height in device pixels
   int PageNumber() const { return page_; }
   bool Printing() const { return printing_; }
   bool Aborted() const { return aborted_; }
@@ -65,10 +65,10 @@ public:
   DeviceContext& Canvas();
   HDC Handle() { return Canvas().Handle(); }
 
-  void BeginDoc();  // EPrinter when a job runs or the file cannot be created
-  void NewPage();   // EPrinter outside a job
-  void EndDoc();    // EPrinter outside a job or when the file cannot be completed
-  void Abort();     // ends a running job without a file; nothing outside a job
+  void BeginDoc(); // EPrinter when a job runs or the file cannot be created
+  void NewPage();  // EPrinter outside a job
+  void EndDoc();   // EPrinter outside a job or when the file cannot be completed
+  void Abort();    // ends a running job without a file; nothing outside a job
 
 private:
   DeviceCaps caps() const;
@@ -84,7 +84,7 @@ private:
   cairo_t* cr_ = nullptr;
   std::unique_ptr<CairoDC> cairoDc_;
   std::unique_ptr<NullDC> idle_;
-  std::unique_ptr<RecordingDC> canvas_;  // forwards to idle_ or cairoDc_
+  std::unique_ptr<RecordingDC> canvas_; // forwards to idle_ or cairoDc_
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

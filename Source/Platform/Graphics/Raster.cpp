@@ -24,7 +24,7 @@ inline std::int64_t clampToInt64(double v) {
   return std::int64_t(v);
 }
 
-}  // namespace
+} // namespace
 
 TColor32 blendOver(TColor32 dst, TColor32 src) {
   const unsigned sa = alphaOf(src);
@@ -39,7 +39,7 @@ TColor32 blendOver(TColor32 dst, TColor32 src) {
     return argb(255, r, g, b);
   }
   // Translucent destination: the general non-premultiplied "over", scaled by 255 twice.
-  const unsigned outA255 = sa * 255 + da * (255 - sa);  // alpha * 255
+  const unsigned outA255 = sa * 255 + da * (255 - sa); // alpha * 255
   if (outA255 == 0) return 0;
   auto channel = [&](unsigned s, unsigned d) {
     return (s * sa * 255 + d * da * (255 - sa) + outA255 / 2) / outA255;
@@ -115,12 +115,15 @@ void Raster::blendRect(IRect r, TColor32 c, const IRect* clip) {
     TColor32* p = row(int(y));
     // A row that is opaque throughout (the usual case) runs without a branch per pixel.
     TColor32 all = 0xFFFFFFFFu;
-    for (std::int64_t x = r.left; x < r.right; ++x) all &= p[x];
+    for (std::int64_t x = r.left; x < r.right; ++x)
+      all &= p[x];
     if ((all >> 24) == 255) {
-      for (std::int64_t x = r.left; x < r.right; ++x) p[x] = opaqueBlend(p[x]);
+      for (std::int64_t x = r.left; x < r.right; ++x)
+        p[x] = opaqueBlend(p[x]);
       continue;
     }
-    for (std::int64_t x = r.left; x < r.right; ++x) p[x] = (p[x] >> 24) == 255 ? opaqueBlend(p[x]) : blendOver(p[x], c);
+    for (std::int64_t x = r.left; x < r.right; ++x)
+      p[x] = (p[x] >> 24) == 255 ? opaqueBlend(p[x]) : blendOver(p[x], c);
   }
 }
 
@@ -146,8 +149,8 @@ void Raster::vLine(std::int64_t x, std::int64_t y1, std::int64_t y2, TColor32 c,
   fillRect({x, y1, x + 1, y2 + 1}, c, clip);
 }
 
-void Raster::line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, TColor32 c, bool endPixel,
-                  const IRect* clip) {
+void Raster::line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, TColor32 c,
+                  bool endPixel, const IRect* clip) {
   const IRect window = visible(clip);
   walkLine(x1, y1, x2, y2, endPixel, window, [&](std::int64_t x, std::int64_t y, std::int64_t) {
     pixels_[std::size_t(y) * width_ + std::size_t(x)] = c;
@@ -168,7 +171,8 @@ void Raster::lineAA(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int6
   const std::int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
   const std::int64_t sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
   const std::int64_t aMinor = xMajor ? ady : adx;
-  const std::int64_t wLo = xMajor ? window.left : window.top, wHi = (xMajor ? window.right : window.bottom) - 1;
+  const std::int64_t wLo = xMajor ? window.left : window.top,
+                     wHi = (xMajor ? window.right : window.bottom) - 1;
   std::int64_t iLo = sMajor > 0 ? wLo - major0 : major0 - wHi;
   std::int64_t iHi = sMajor > 0 ? wHi - major0 : major0 - wLo;
   iLo = std::max<std::int64_t>(iLo, 0);
@@ -209,7 +213,8 @@ void Raster::lineF(double x1, double y1, double x2, double y2, TColor32 c, bool 
   const std::int64_t n = (k1 - k0) * step;
   const std::int64_t last = endPixel ? n : n - 1;
   if (last < 0) return;
-  const std::int64_t wLo = xMajor ? window.left : window.top, wHi = (xMajor ? window.right : window.bottom) - 1;
+  const std::int64_t wLo = xMajor ? window.left : window.top,
+                     wHi = (xMajor ? window.right : window.bottom) - 1;
   std::int64_t iLo = step > 0 ? wLo - k0 : k0 - wHi;
   std::int64_t iHi = step > 0 ? wHi - k0 : k0 - wLo;
   iLo = std::max<std::int64_t>(iLo, 0);
@@ -263,7 +268,8 @@ void Raster::stretchFrom(const Raster& src, IRect srcRect, IRect dstRect, const 
   }
 }
 
-void Raster::blendMask(const CoverageMask& mask, std::int64_t x, std::int64_t y, TColor32 color, const IRect* clip) {
+void Raster::blendMask(const CoverageMask& mask, std::int64_t x, std::int64_t y, TColor32 color,
+                       const IRect* clip) {
   const std::int64_t left = x - mask.originX, top = y - mask.originY;
   const IRect vis = IRect{left, top, left + mask.width, top + mask.height}.intersect(visible(clip));
   if (vis.empty()) return;
@@ -296,10 +302,9 @@ void transformRaster(Raster& dst, const Raster& src, const Affine& forward, doub
       minY = std::min(minY, oy), maxY = std::max(maxY, oy);
     }
   if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY)) return;
-  const IRect area =
-      IRect{clampToInt64(std::floor(minX)) - 1, clampToInt64(std::floor(minY)) - 1,
-            clampToInt64(std::ceil(maxX)) + 2, clampToInt64(std::ceil(maxY)) + 2}
-          .intersect(dst.visible(clip));
+  const IRect area = IRect{clampToInt64(std::floor(minX)) - 1, clampToInt64(std::floor(minY)) - 1,
+                           clampToInt64(std::ceil(maxX)) + 2, clampToInt64(std::ceil(maxY)) + 2}
+                         .intersect(dst.visible(clip));
   if (area.empty()) return;
   const std::int64_t sl = std::int64_t(std::ceil(srcLeft)), st = std::int64_t(std::ceil(srcTop));
   const std::int64_t sr = std::int64_t(std::ceil(srcRight)) - 1, sb = std::int64_t(std::ceil(srcBottom)) - 1;
@@ -324,8 +329,9 @@ void transformRaster(Raster& dst, const Raster& src, const Affine& forward, doub
       const TColor32 p00 = sample(iu, iv), p10 = sample(iu + 1, iv), p01 = sample(iu, iv + 1),
                      p11 = sample(iu + 1, iv + 1);
       auto mix = [&](int shift) {
-        const double c = ((p00 >> shift) & 255) * (1 - tu) * (1 - tv) + ((p10 >> shift) & 255) * tu * (1 - tv) +
-                         ((p01 >> shift) & 255) * (1 - tu) * tv + ((p11 >> shift) & 255) * tu * tv;
+        const double c = ((p00 >> shift) & 255) * (1 - tu) * (1 - tv) +
+                         ((p10 >> shift) & 255) * tu * (1 - tv) + ((p01 >> shift) & 255) * (1 - tu) * tv +
+                         ((p11 >> shift) & 255) * tu * tv;
         return TColor32(std::clamp(std::lround(c), 0L, 255L)) << shift;
       };
       d[x] = mix(24) | mix(16) | mix(8) | mix(0);
@@ -335,7 +341,8 @@ void transformRaster(Raster& dst, const Raster& src, const Affine& forward, doub
 
 namespace {
 void putBig32(std::string& out, std::uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) out.push_back(char((v >> s) & 0xFF));
+  for (int s = 24; s >= 0; s -= 8)
+    out.push_back(char((v >> s) & 0xFF));
 }
 void putChunk(std::string& out, const char* type, const std::string& body) {
   putBig32(out, std::uint32_t(body.size()));
@@ -344,14 +351,14 @@ void putChunk(std::string& out, const char* type, const std::string& body) {
   out += typed;
   putBig32(out, std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(typed.data()), uInt(typed.size()))));
 }
-}  // namespace
+} // namespace
 
 bool writePng(const Raster& raster, const std::string& path) {
   const int w = std::max(raster.width(), 1), h = std::max(raster.height(), 1);
   std::string rows;
   rows.reserve(std::size_t(h) * (std::size_t(w) * 4 + 1));
   for (int y = 0; y < h; ++y) {
-    rows.push_back(0);  // no filter
+    rows.push_back(0); // no filter
     for (int x = 0; x < w; ++x) {
       const TColor32 p = raster.pixel(x, y);
       rows.push_back(char(redOf(p)));
@@ -362,15 +369,15 @@ bool writePng(const Raster& raster, const std::string& path) {
   }
   uLongf packedSize = compressBound(uLong(rows.size()));
   std::string packed(packedSize, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(rows.data()),
-                uLong(rows.size()), 6) != Z_OK)
+  if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                reinterpret_cast<const Bytef*>(rows.data()), uLong(rows.size()), 6) != Z_OK)
     return false;
   packed.resize(packedSize);
   std::string png("\x89PNG\r\n\x1a\n", 8);
   std::string ihdr;
   putBig32(ihdr, std::uint32_t(w));
   putBig32(ihdr, std::uint32_t(h));
-  ihdr += std::string("\x08\x06\x00\x00\x00", 5);  // 8 bits, RGBA, deflate, no filter, no interlace
+  ihdr += std::string("\x08\x06\x00\x00\x00", 5); // 8 bits, RGBA, deflate, no filter, no interlace
   putChunk(png, "IHDR", ihdr);
   putChunk(png, "IDAT", packed);
   putChunk(png, "IEND", std::string());
@@ -379,4 +386,4 @@ bool writePng(const Raster& raster, const std::string& path) {
   return std::fwrite(png.data(), 1, png.size(), f.get()) == png.size();
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -29,9 +29,12 @@ struct IRect {
   std::int64_t left = 0, top = 0, right = 0, bottom = 0;
   bool empty() const { return right <= left || bottom <= top; }
   IRect intersect(const IRect& o) const {
-    return {std::max(left, o.left), std::max(top, o.top), std::min(right, o.right), std::min(bottom, o.bottom)};
+    return {std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
+            std::min(bottom, o.bottom)};
   }
-  bool contains(std::int64_t x, std::int64_t y) const { return x >= left && x < right && y >= top && y < bottom; }
+  bool contains(std::int64_t x, std::int64_t y) const {
+    return x >= left && x < right && y >= top && y < bottom;
+  }
   bool operator==(const IRect&) const = default;
 };
 
@@ -46,7 +49,7 @@ inline TColor32 withCoverage(TColor32 color, unsigned coverage) {
 // A row-major affine map: x' = a*x + b*y + c, y' = d*x + e*y + f.
 struct Affine {
   double a = 1, b = 0, c = 0, d = 0, e = 1, f = 0;
-  Affine then(const Affine& next) const;  // this map followed by `next`
+  Affine then(const Affine& next) const; // this map followed by `next`
   bool invert(Affine& out) const;
   void apply(double x, double y, double& ox, double& oy) const {
     ox = a * x + b * y + c;
@@ -57,7 +60,7 @@ struct Affine {
 // Coverage of one text run or shape in text space: one byte per pixel.
 struct CoverageMask {
   int width = 0, height = 0;
-  int originX = 0, originY = 0;  // mask pixel that holds text-space (0, 0)
+  int originX = 0, originY = 0; // mask pixel that holds text-space (0, 0)
   std::vector<std::uint8_t> data;
   std::uint8_t at(int x, int y) const {
     return (x < 0 || y < 0 || x >= width || y >= height) ? 0 : data[std::size_t(y) * width + x];
@@ -102,10 +105,12 @@ public:
   // Anti-aliased line between fractional points: the steps are the whole numbers of the longer
   // axis from round(start) to round(end) (halves to even), end excluded unless asked for; each
   // step splits its coverage between the two pixels around the exact line. Non-finite points draw nothing.
-  void lineF(double x1, double y1, double x2, double y2, TColor32 c, bool endPixel, const IRect* clip = nullptr);
+  void lineF(double x1, double y1, double x2, double y2, TColor32 c, bool endPixel,
+             const IRect* clip = nullptr);
 
   // Opaque copy of srcRect of src with its top left corner at (x, y).
-  void copyFrom(const Raster& src, IRect srcRect, std::int64_t x, std::int64_t y, const IRect* clip = nullptr);
+  void copyFrom(const Raster& src, IRect srcRect, std::int64_t x, std::int64_t y,
+                const IRect* clip = nullptr);
   // Nearest-pixel stretch of srcRect onto dstRect: destination pixel i of a run of n takes source
   // pixel floor((2i + 1) * m / 2n) of the source run of m.
   void stretchFrom(const Raster& src, IRect srcRect, IRect dstRect, const IRect* clip = nullptr);
@@ -145,8 +150,10 @@ void walkLine(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2
   const std::int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
   const std::int64_t sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
   const std::int64_t aMinor = xMajor ? ady : adx;
-  const std::int64_t wLo = xMajor ? window.left : window.top, wHi = (xMajor ? window.right : window.bottom) - 1;
-  const std::int64_t mLo = xMajor ? window.top : window.left, mHi = (xMajor ? window.bottom : window.right) - 1;
+  const std::int64_t wLo = xMajor ? window.left : window.top,
+                     wHi = (xMajor ? window.right : window.bottom) - 1;
+  const std::int64_t mLo = xMajor ? window.top : window.left,
+                     mHi = (xMajor ? window.bottom : window.right) - 1;
   // Steps whose major coordinate lies in the window.
   std::int64_t iLo, iHi;
   if (sMajor > 0) {
@@ -174,4 +181,4 @@ void walkLine(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2
 // PNG file of the raster (RGBA, 8 bits per channel). False when the file cannot be written.
 bool writePng(const Raster& raster, const std::string& path);
 
-}  // namespace kv::platform
+} // namespace kv::platform

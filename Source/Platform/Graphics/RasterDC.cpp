@@ -18,10 +18,18 @@ DeviceCaps rasterCaps(const Raster& r, int dpi) {
 // cos and sin of a turn in tenths of a degree, exact for quarter turns.
 void turn(int escapement, double& c, double& s) {
   switch (escapement) {
-  case 0: c = 1, s = 0; return;
-  case 900: c = 0, s = 1; return;
-  case 1800: c = -1, s = 0; return;
-  case 2700: c = 0, s = -1; return;
+  case 0:
+    c = 1, s = 0;
+    return;
+  case 900:
+    c = 0, s = 1;
+    return;
+  case 1800:
+    c = -1, s = 0;
+    return;
+  case 2700:
+    c = 0, s = -1;
+    return;
   default: {
     const double a = escapement * M_PI / 1800.0;
     c = std::cos(a), s = std::sin(a);
@@ -44,10 +52,10 @@ IRect turnedBounds(std::int64_t refX, std::int64_t refY, double u0, double v0, d
       .intersect(clip);
 }
 
-}  // namespace
+} // namespace
 
-void drawTextRun(Raster& target, const CoverageMask& mask, std::int64_t refX, std::int64_t refY, int u0, int v0,
-                 int escapement, TColor32 color, const IRect& clip) {
+void drawTextRun(Raster& target, const CoverageMask& mask, std::int64_t refX, std::int64_t refY, int u0,
+                 int v0, int escapement, TColor32 color, const IRect& clip) {
   const IRect window = target.visible(&clip);
   if (window.empty() || mask.width == 0 || mask.height == 0) return;
   if (escapement == 0) return target.blendMask(mask, refX + u0, refY + v0, color, &window);
@@ -80,7 +88,8 @@ void drawTextRun(Raster& target, const CoverageMask& mask, std::int64_t refX, st
 void fillTurnedRect(Raster& target, std::int64_t refX, std::int64_t refY, int u0, int v0, int w, int h,
                     int escapement, TColor32 color, const IRect& clip) {
   if (w <= 0 || h <= 0) return;
-  if (escapement == 0) return target.fillRect({refX + u0, refY + v0, refX + u0 + w, refY + v0 + h}, color, &clip);
+  if (escapement == 0)
+    return target.fillRect({refX + u0, refY + v0, refX + u0 + w, refY + v0 + h}, color, &clip);
   double c, s;
   turn(escapement, c, s);
   const IRect area = turnedBounds(refX, refY, u0, v0, u0 + w, v0 + h, c, s, target.visible(&clip));
@@ -98,20 +107,21 @@ void RasterDC::deviceSegment(DPoint a, DPoint b, std::int64_t patternStart) {
   const int w = devicePenWidth();
   const auto pattern = penPattern();
   int period = 0;
-  for (int p : pattern) period += p;
+  for (int p : pattern)
+    period += p;
   const TColor32 color = penColor(), background = bkColor32();
   const bool opaqueGaps = bkModeValue() == OPAQUE;
   const bool xMajor = std::llabs(b.x - a.x) >= std::llabs(b.y - a.y);
   const int before = (w - 1) / 2, after = w / 2;
   for (const IRect& clip : clipRects()) {
     // Thick lines are runs across the line's direction; walk a window widened by the pen.
-    const IRect window =
-        w > 1 ? IRect{clip.left - w, clip.top - w, clip.right + w, clip.bottom + w} : clip;
+    const IRect window = w > 1 ? IRect{clip.left - w, clip.top - w, clip.right + w, clip.bottom + w} : clip;
     walkLine(a.x, a.y, b.x, b.y, false, window, [&](std::int64_t x, std::int64_t y, std::int64_t step) {
       TColor32 c = color;
       if (period) {
         std::int64_t pos = (patternStart + step) % period, k = 0;
-        while (pos >= pattern[std::size_t(k)]) pos -= pattern[std::size_t(k++)];
+        while (pos >= pattern[std::size_t(k)])
+          pos -= pattern[std::size_t(k++)];
         if (k % 2) {
           if (!opaqueGaps) return;
           c = background;
@@ -125,7 +135,8 @@ void RasterDC::deviceSegment(DPoint a, DPoint b, std::int64_t patternStart) {
 }
 
 void RasterDC::deviceFill(const IRect& r, TColor32 color) {
-  for (const IRect& clip : clipRects()) target_.fillRect(r, color, &clip);
+  for (const IRect& clip : clipRects())
+    target_.fillRect(r, color, &clip);
 }
 
 void RasterDC::deviceFrame(const IRect& o, const IRect& i, TColor32 color) {
@@ -137,8 +148,10 @@ void RasterDC::deviceFrame(const IRect& o, const IRect& i, TColor32 color) {
 }
 
 void RasterDC::deviceEllipse(const IRect& box, int penWidth, bool pen, bool brush) {
-  const double cx = (double(box.left) + double(box.right)) / 2, cy = (double(box.top) + double(box.bottom)) / 2;
-  const double rx = (double(box.right) - double(box.left)) / 2, ry = (double(box.bottom) - double(box.top)) / 2;
+  const double cx = (double(box.left) + double(box.right)) / 2,
+               cy = (double(box.top) + double(box.bottom)) / 2;
+  const double rx = (double(box.right) - double(box.left)) / 2,
+               ry = (double(box.bottom) - double(box.top)) / 2;
   const double irx = rx - penWidth, iry = ry - penWidth;
   const TColor32 pc = penColor(), bc = brushColor();
   // Pixels of a row whose centres lie within the ellipse of radii (a, b): [first, last].
@@ -180,10 +193,13 @@ void RasterDC::deviceText(const TextRun& run) {
   }
 }
 
-void RasterDC::deviceSetPixel(std::int64_t x, std::int64_t y, TColor32 color) { target_.setPixel(x, y, color); }
-
-void RasterDC::deviceStretch(const IRect& dst, const Raster& src, const IRect& srcRect) {
-  for (const IRect& clip : clipRects()) target_.stretchFrom(src, srcRect, dst, &clip);
+void RasterDC::deviceSetPixel(std::int64_t x, std::int64_t y, TColor32 color) {
+  target_.setPixel(x, y, color);
 }
 
-}  // namespace kv::platform
+void RasterDC::deviceStretch(const IRect& dst, const Raster& src, const IRect& srcRect) {
+  for (const IRect& clip : clipRects())
+    target_.stretchFrom(src, srcRect, dst, &clip);
+}
+
+} // namespace kv::platform

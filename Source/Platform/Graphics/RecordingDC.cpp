@@ -35,7 +35,7 @@ const char* penStyleName(unsigned style) {
   return (style & 0x0F) <= 6 ? names[style & 0x0F] : "unknown";
 }
 
-}  // namespace
+} // namespace
 
 RecordingDC::RecordingDC(DeviceContext& target) : target_(&target) {}
 
@@ -68,7 +68,11 @@ HGDIOBJ RecordingDC::SelectObject(HGDIOBJ object) {
 }
 HGDIOBJ RecordingDC::GetCurrentObject(int objectType) const { return target_->GetCurrentObject(objectType); }
 int RecordingDC::SetBkMode(int mode) {
-  add("SetBkMode(" + std::string(mode == TRANSPARENT ? "transparent" : mode == OPAQUE ? "opaque" : "?") + ")");
+  add("SetBkMode(" +
+      std::string(mode == TRANSPARENT ? "transparent"
+                  : mode == OPAQUE    ? "opaque"
+                                      : "?") +
+      ")");
   return target_->SetBkMode(mode);
 }
 TColor RecordingDC::SetBkColor(TColor color) {
@@ -115,7 +119,8 @@ bool RecordingDC::LineTo(int x, int y) {
 }
 bool RecordingDC::Polyline(const TPoint* points, int count) {
   std::string line = "Polyline(";
-  for (int i = 0; points && i < count; ++i) line += (i ? ",(" : "(") + args({points[i].X, points[i].Y}) + ")";
+  for (int i = 0; points && i < count; ++i)
+    line += (i ? ",(" : "(") + args({points[i].X, points[i].Y}) + ")";
   add(line + ")");
   return target_->Polyline(points, count);
 }
@@ -135,7 +140,8 @@ TColor RecordingDC::SetPixel(int x, int y, TColor color) {
   add("SetPixel(" + args({x, y}) + "," + hex(color) + ")");
   return target_->SetPixel(x, y, color);
 }
-bool RecordingDC::StretchBlt(int x, int y, int w, int h, const Raster& source, int sx, int sy, int sw, int sh) {
+bool RecordingDC::StretchBlt(int x, int y, int w, int h, const Raster& source, int sx, int sy, int sw,
+                             int sh) {
   add("StretchBlt(" + args({x, y, w, h}) + ",raster " + args({source.width(), source.height()}) + "," +
       args({sx, sy, sw, sh}) + ")");
   return target_->StretchBlt(x, y, w, h, source, sx, sy, sw, sh);
@@ -148,9 +154,10 @@ bool RecordingDC::GetTextExtentPoint(std::string_view text, TSize* size) const {
   return target_->GetTextExtentPoint(text, size);
 }
 int RecordingDC::DrawText(std::string_view text, TRect* rect, unsigned flags) {
-  if (rect) add("DrawText(" + quoted(text) + "," + args({rect->Left, rect->Top, rect->Right, rect->Bottom}) +
-                ",flags " + std::to_string(flags) + ")");
+  if (rect)
+    add("DrawText(" + quoted(text) + "," + args({rect->Left, rect->Top, rect->Right, rect->Bottom}) +
+        ",flags " + std::to_string(flags) + ")");
   return target_->DrawText(text, rect, flags);
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -83,4 +83,4 @@ private:
   std::vector<std::string> log_;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -39,7 +39,7 @@ HFONT boxFont(int height, int escapement = 0) {
   return CreateFontA(height, 0, escapement, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, kBoxFaceName);
 }
 
-}  // namespace
+} // namespace
 
 TEST(DeviceContextTest, LineToLeavesOutItsEndPixelAndPensHaveStylesAndWidths) {
   {
@@ -48,15 +48,16 @@ TEST(DeviceContextTest, LineToLeavesOutItsEndPixelAndPensHaveStylesAndWidths) {
     c.dc.MoveToEx(1, 1, nullptr);
     c.dc.LineTo(5, 1);
     c.dc.LineTo(5, 4);
-    EXPECT_EQ(c.pic(), rows({".......", ".rrrrr.", ".....r.", ".....r.", "......."}));  // (5,1) starts the second line
+    EXPECT_EQ(c.pic(),
+              rows({".......", ".rrrrr.", ".....r.", ".....r.", "......."})); // (5,1) starts the second line
   }
   struct Case {
     int style, width, bkMode;
-    std::vector<std::string> expected;  // rows 0..3 of a line from (1, 1) to (6, 1)
+    std::vector<std::string> expected; // rows 0..3 of a line from (1, 1) to (6, 1)
   };
   const Case cases[] = {
-      {PS_SOLID, 3, OPAQUE, {".#####", ".#####", ".#####", "......"}},  // rows 0..2 around row 1
-      {PS_SOLID, 2, OPAQUE, {"......", ".#####", ".#####", "......"}},  // rows 1..2
+      {PS_SOLID, 3, OPAQUE, {".#####", ".#####", ".#####", "......"}}, // rows 0..2 around row 1
+      {PS_SOLID, 2, OPAQUE, {"......", ".#####", ".#####", "......"}}, // rows 1..2
       {PS_NULL, 1, OPAQUE, {"......", "......", "......", "......"}},
   };
   for (const Case& k : cases) {
@@ -72,7 +73,7 @@ TEST(DeviceContextTest, LineToLeavesOutItsEndPixelAndPensHaveStylesAndWidths) {
 TEST(DeviceContextTest, DashedAndDottedPensRunOnAcrossLineToAndFillGapsWhenOpaque) {
   struct Case {
     int style, bkMode;
-    std::string expected;  // 30 pixels of row 0 over grey
+    std::string expected; // 30 pixels of row 0 over grey
   };
   const Case cases[] = {
       // dash: 18 on, 6 off
@@ -86,7 +87,7 @@ TEST(DeviceContextTest, DashedAndDottedPensRunOnAcrossLineToAndFillGapsWhenOpaqu
     c.dc.SetBkMode(k.bkMode);
     Selected pen(c.dc, CreatePen(k.style, 1, clBlack));
     c.dc.MoveToEx(0, 0, nullptr);
-    c.dc.LineTo(10, 0);  // the pattern continues at the joint
+    c.dc.LineTo(10, 0); // the pattern continues at the joint
     c.dc.LineTo(30, 0);
     EXPECT_EQ(c.pic(), k.expected + "\n") << k.style;
   }
@@ -95,7 +96,7 @@ TEST(DeviceContextTest, DashedAndDottedPensRunOnAcrossLineToAndFillGapsWhenOpaqu
   Selected pen(c.dc, CreatePen(PS_DOT, 1, clBlack));
   c.dc.MoveToEx(0, 0, nullptr);
   c.dc.LineTo(4, 0);
-  c.dc.MoveToEx(4, 0, nullptr);  // a move starts the pattern afresh
+  c.dc.MoveToEx(4, 0, nullptr); // a move starts the pattern afresh
   c.dc.LineTo(12, 0);
   EXPECT_EQ(c.pic(), "###g###ggg##\n");
 }
@@ -114,9 +115,9 @@ TEST(DeviceContextTest, RectanglesFollowTheOnePixelRules) {
       // the null pen: one pixel less on the right and at the bottom
       {none, red, 1, 1, 5, 4, {"......", ".rrr..", ".rrr..", "......", "......"}},
       {black, clear, 1, 1, 5, 4, {"......", ".####.", ".#..#.", ".####.", "......"}},
-      {black, red, 5, 4, 1, 1, {"......", ".####.", ".#rr#.", ".####.", "......"}},  // normalised
-      {black, red, 2, 1, 2, 4, {"......", "......", "......", "......", "......"}},  // empty
-      {black, red, 2, 1, 3, 4, {"......", "..#...", "..#...", "..#...", "......"}},  // one column
+      {black, red, 5, 4, 1, 1, {"......", ".####.", ".#rr#.", ".####.", "......"}}, // normalised
+      {black, red, 2, 1, 2, 4, {"......", "......", "......", "......", "......"}}, // empty
+      {black, red, 2, 1, 3, 4, {"......", "..#...", "..#...", "..#...", "......"}}, // one column
   };
   for (const Case& k : cases) {
     Canvas c(6, 5);
@@ -132,7 +133,8 @@ TEST(DeviceContextTest, RectanglesFollowTheOnePixelRules) {
   c.dc.SelectObject(GetStockObject(NULL_BRUSH));
   Selected dot(c.dc, CreatePen(PS_DOT, 1, clBlack));
   c.dc.Rectangle(0, 0, 10, 3);
-  // top 0..8 (steps 0..8), right 9 from row 0 to 1 (steps 9, 10), bottom 9..1 (11..19), left 0 row 2..1 (20, 21)
+  // top 0..8 (steps 0..8), right 9 from row 0 to 1 (steps 9, 10), bottom 9..1 (11..19), left 0 row 2..1 (20,
+  // 21)
   EXPECT_EQ(c.pic(), rows({"###ggg###g", "gggggggggg", "###ggg###g"}));
 }
 
@@ -141,7 +143,7 @@ TEST(DeviceContextTest, FillRectUsesTheBrushOnlyAndSystemColourBrushes) {
   c.dc.SelectObject(GetStockObject(BLACK_PEN));
   EXPECT_TRUE(c.dc.FillRect({1, 1, 4, 3}, HBRUSH(COLOR_BTNFACE + 1)));
   EXPECT_EQ(c.pic(), rows({".....", ".sss.", ".sss.", "....."}));
-  EXPECT_FALSE(c.dc.FillRect({0, 0, 5, 4}, 0xDEAD));  // no such brush: nothing
+  EXPECT_FALSE(c.dc.FillRect({0, 0, 5, 4}, 0xDEAD)); // no such brush: nothing
   EXPECT_EQ(c.raster.pixel(0, 0), W);
 }
 
@@ -157,7 +159,7 @@ TEST(DeviceContextTest, EllipsesCoverThePixelsWhoseCentresLieInside) {
   Canvas n(5, 5);
   n.dc.SelectObject(red);
   n.dc.SelectObject(GetStockObject(NULL_PEN));
-  n.dc.Ellipse(0, 0, 5, 5);  // null pen: the box (0,0)-(4,4)
+  n.dc.Ellipse(0, 0, 5, 5); // null pen: the box (0,0)-(4,4)
   EXPECT_EQ(n.pic(), rows({".rr..", "rrrr.", "rrrr.", ".rr..", "....."}));
   DeleteObject(red);
 }
@@ -167,7 +169,7 @@ TEST(DeviceContextTest, ClipRegionsAreInDevicePixelsAndTheOriginMovesOnlyTheDraw
   const HBRUSH black = GetStockObject(BLACK_BRUSH);
   const HRGN region = CreateRectRgn(2, 2, 5, 5);
   EXPECT_EQ(c.dc.SelectClipRgn(region), SIMPLEREGION);
-  DeleteObject(region);  // the context keeps its own copy
+  DeleteObject(region); // the context keeps its own copy
   EXPECT_EQ(c.dc.ExcludeClipRect(3, 3, 4, 4), COMPLEXREGION);
   c.dc.FillRect({0, 0, 7, 7}, black);
   EXPECT_EQ(c.pic(), rows({".......", ".......", "..###..", "..#.#..", "..###..", ".......", "......."}));
@@ -188,7 +190,7 @@ TEST(DeviceContextTest, ClipRegionsAreInDevicePixelsAndTheOriginMovesOnlyTheDraw
   TRect box;
   EXPECT_EQ(o.dc.GetClipBox(&box), SIMPLEREGION);
   EXPECT_EQ(box, (TRect{12, 12, 15, 15}));
-  o.dc.ExcludeClipRect(13, 12, 14, 15);  // logical units
+  o.dc.ExcludeClipRect(13, 12, 14, 15); // logical units
   o.dc.FillRect({0, 0, 100, 100}, black);
   EXPECT_EQ(o.pic(), rows({".......", ".......", "..#.#..", "..#.#..", "..#.#..", ".......", "......."}));
   EXPECT_EQ(o.dc.SelectClipRgn(0xBAD), RGN_ERROR);
@@ -199,12 +201,12 @@ TEST(DeviceContextTest, TextIsPlacedByItsAlignment) {
   struct Case {
     unsigned align;
     int x, y;
-    int left, top;  // expected top left corner of the first glyph
+    int left, top; // expected top left corner of the first glyph
   };
   const Case cases[] = {
       {TA_LEFT | TA_TOP, 10, 10, 10, 10},
-      {TA_CENTER | TA_BASELINE, 20, 20, 16, 14},  // x - 8 / 2, y - ascent
-      {TA_RIGHT | TA_BOTTOM, 20, 20, 12, 12},     // x - 8, y - 8
+      {TA_CENTER | TA_BASELINE, 20, 20, 16, 14}, // x - 8 / 2, y - ascent
+      {TA_RIGHT | TA_BOTTOM, 20, 20, 12, 12},    // x - 8, y - 8
   };
   for (const Case& k : cases) {
     Canvas c(30, 30);
@@ -239,9 +241,9 @@ TEST(DeviceContextTest, EscapementTurnsTextAboutItsReferencePoint) {
   Canvas c(16, 24);
   c.dc.SetBkMode(TRANSPARENT);
   Selected font(c.dc, boxFont(-8, 900));
-  c.dc.TextOut(5, 20, "A");  // upward: columns 5..12, rows 19, 18, 17
+  c.dc.TextOut(5, 20, "A"); // upward: columns 5..12, rows 19, 18, 17
   c.dc.SetTextAlign(TA_CENTER);
-  c.dc.TextOut(2, 10, "A");  // centred along the run: u from -2, rows 11, 10, 9... of columns 2..9
+  c.dc.TextOut(2, 10, "A"); // centred along the run: u from -2, rows 11, 10, 9... of columns 2..9
   for (int y = 0; y < 24; ++y)
     for (int x = 0; x < 16; ++x) {
       const bool first = x >= 5 && x <= 12 && y >= 17 && y <= 19;
@@ -265,14 +267,14 @@ TEST(DeviceContextTest, DrawTextAlignsWrapsMeasuresAndClips) {
     std::string text;
     TRect rect;
     unsigned flags;
-    int left, top;  // first glyph's corner; -1 when nothing is drawn
+    int left, top; // first glyph's corner; -1 when nothing is drawn
     int height;
     int glyphs;
   };
   const Case cases[] = {
       {"AB", {0, 0, 40, 20}, DT_CENTER | DT_VCENTER | DT_SINGLELINE, 16, 6, 8, 2},
       {"AB", {0, 0, 40, 20}, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE, 32, 12, 8, 2},
-      {"AB", {0, 0, 40, 20}, DT_LEFT | DT_VCENTER, 0, 0, 8, 2},  // no single line: no centring
+      {"AB", {0, 0, 40, 20}, DT_LEFT | DT_VCENTER, 0, 0, 8, 2}, // no single line: no centring
       {"A\nB", {0, 0, 40, 20}, DT_LEFT, 0, 0, 16, 2},
   };
   for (const Case& k : cases) {
@@ -283,8 +285,12 @@ TEST(DeviceContextTest, DrawTextAlignsWrapsMeasuresAndClips) {
     EXPECT_EQ(c.dc.DrawText(k.text, &r, k.flags), k.height) << k.text;
     EXPECT_EQ(c.raster.pixel(k.left, k.top), K) << k.text << " flags " << k.flags;
     EXPECT_EQ(c.raster.pixel(k.left + 3, k.top), W);
-    if (k.left > 0) { EXPECT_EQ(c.raster.pixel(k.left - 1, k.top), W); }
-    if (k.top > 0) { EXPECT_EQ(c.raster.pixel(k.left, k.top - 1), W); }
+    if (k.left > 0) {
+      EXPECT_EQ(c.raster.pixel(k.left - 1, k.top), W);
+    }
+    if (k.top > 0) {
+      EXPECT_EQ(c.raster.pixel(k.left, k.top - 1), W);
+    }
   }
   Canvas c(40, 40);
   c.dc.SetBkMode(TRANSPARENT);
@@ -292,12 +298,12 @@ TEST(DeviceContextTest, DrawTextAlignsWrapsMeasuresAndClips) {
   TRect r{0, 0, 40, 40};
   EXPECT_EQ(c.dc.DrawText("A\nBBB", &r, DT_CALCRECT), 16);
   EXPECT_EQ(r, (TRect{0, 0, 12, 16}));
-  EXPECT_EQ(c.raster.pixel(0, 0), W);  // measuring draws nothing
+  EXPECT_EQ(c.raster.pixel(0, 0), W); // measuring draws nothing
   r = {0, 0, 12, 40};
-  EXPECT_EQ(c.dc.DrawText("AB CD", &r, DT_WORDBREAK | DT_CALCRECT), 16);  // "AB" / "CD"
+  EXPECT_EQ(c.dc.DrawText("AB CD", &r, DT_WORDBREAK | DT_CALCRECT), 16); // "AB" / "CD"
   r = {0, 0, 40, 40};
   EXPECT_EQ(c.dc.DrawText("&A&&", &r, DT_CALCRECT | DT_SINGLELINE), 8);
-  EXPECT_EQ(r.Right, 8);  // "A&"
+  EXPECT_EQ(r.Right, 8); // "A&"
   r = {0, 0, 40, 40};
   c.dc.DrawText("&A&&", &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   EXPECT_EQ(r.Right, 16);
@@ -305,7 +311,8 @@ TEST(DeviceContextTest, DrawTextAlignsWrapsMeasuresAndClips) {
   // character: on the box face's last row, where it also fills the gap column of "Y".
   r = {0, 20, 40, 40};
   c.dc.DrawText("x&Y", &r, DT_SINGLELINE);
-  for (int x = 0; x < 12; ++x) EXPECT_EQ(c.raster.pixel(x, 27), x < 3 || (x >= 4 && x < 8) ? K : W) << x;
+  for (int x = 0; x < 12; ++x)
+    EXPECT_EQ(c.raster.pixel(x, 27), x < 3 || (x >= 4 && x < 8) ? K : W) << x;
   EXPECT_EQ(c.raster.pixel(7, 26), W);
   // Clipped to the rectangle unless DT_NOCLIP.
   Canvas clip(20, 10);
@@ -330,7 +337,7 @@ TEST(DeviceContextTest, Frame3DCornersBelongToTheirColours) {
   TRect r2{0, 0, 6, 6};
   const std::size_t before = liveGdiObjects();
   Frame3D(two.dc, r2, clBtnHighlight, clBtnShadow, 2);
-  EXPECT_EQ(liveGdiObjects(), before);  // its brushes are gone again
+  EXPECT_EQ(liveGdiObjects(), before); // its brushes are gone again
   EXPECT_EQ(two.pic(), rows({".....g", "....gg", "..##gg", "..##gg", ".ggggg", "gggggg"}));
   // A dock panel's grip strip 100 pixels wide: the right edge of its frame is column 99.
   Canvas strip(100, 7, K);
@@ -372,8 +379,8 @@ TEST(DeviceContextTest, PixelsStretchesMappingModeAndDeviceCaps) {
   RasterDC d(screen);
   EXPECT_EQ(d.GetDeviceCaps(HORZRES), 96);
   EXPECT_EQ(d.GetDeviceCaps(VERTRES), 48);
-  EXPECT_EQ(d.GetDeviceCaps(HORZSIZE), 25);  // 25.4 mm
-  EXPECT_EQ(d.GetDeviceCaps(VERTSIZE), 13);  // 12.7 mm
+  EXPECT_EQ(d.GetDeviceCaps(HORZSIZE), 25); // 25.4 mm
+  EXPECT_EQ(d.GetDeviceCaps(VERTSIZE), 13); // 12.7 mm
   EXPECT_EQ(d.GetDeviceCaps(LOGPIXELSX), 96);
   EXPECT_EQ(d.GetDeviceCaps(LOGPIXELSY), 96);
   EXPECT_EQ(d.GetDeviceCaps(TECHNOLOGY), DT_RASDISPLAY);
@@ -385,22 +392,22 @@ TEST(DeviceContextTest, ObjectsAndHandles) {
   EXPECT_EQ(GetObjectType(red), OBJ_PEN);
   EXPECT_EQ(c.dc.SelectObject(red), GetStockObject(BLACK_PEN));
   EXPECT_EQ(c.dc.GetCurrentObject(OBJ_PEN), red);
-  EXPECT_TRUE(DeleteObject(red));  // deleting a selected pen leaves the context drawing with it
+  EXPECT_TRUE(DeleteObject(red)); // deleting a selected pen leaves the context drawing with it
   EXPECT_FALSE(DeleteObject(red));
   EXPECT_EQ(GetObjectType(red), 0);
-  EXPECT_EQ(c.dc.SelectObject(red), 0u);  // a dead handle changes nothing
+  EXPECT_EQ(c.dc.SelectObject(red), 0u); // a dead handle changes nothing
   c.dc.MoveToEx(0, 0, nullptr);
   c.dc.LineTo(3, 0);
   EXPECT_EQ(c.pic(), "rrr\n");
-  EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));  // stock objects stay
+  EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH))); // stock objects stay
   EXPECT_EQ(GetObjectType(GetStockObject(WHITE_BRUSH)), OBJ_BRUSH);
   EXPECT_EQ(GetStockObject(99), 0u);
   EXPECT_EQ(CreatePen(42, 1, 0), 0u);
 
   LOGFONTA lf;
-  setFaceName(lf, std::string(40, 'x'));  // longer than the record: cut, terminated
+  setFaceName(lf, std::string(40, 'x')); // longer than the record: cut, terminated
   EXPECT_EQ(faceName(lf), std::string(31, 'x'));
-  setFaceName(lf, std::string(30, 'a') + "\xC3\xA4");  // never split a character
+  setFaceName(lf, std::string(30, 'a') + "\xC3\xA4"); // never split a character
   EXPECT_EQ(faceName(lf).size(), 30u);
 
   // The handle-taking forms reach the context behind the handle, and fail for others.
@@ -425,7 +432,7 @@ TEST(DeviceContextTest, FarCoordinatesNeverHang) {
   Canvas c(20, 20);
   const auto start = std::chrono::steady_clock::now();
   const int big = 1 << 30;
-  c.dc.SetWindowOrgEx(INT_MIN, INT_MIN, nullptr);  // with the origin the device values pass 2^31
+  c.dc.SetWindowOrgEx(INT_MIN, INT_MIN, nullptr); // with the origin the device values pass 2^31
   c.dc.MoveToEx(INT_MAX, INT_MAX, nullptr);
   c.dc.LineTo(-big, big);
   c.dc.SetWindowOrgEx(0, 0, nullptr);
@@ -445,7 +452,7 @@ TEST(DeviceContextTest, FarCoordinatesNeverHang) {
   c.dc.DrawText("far away", &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   c.dc.StretchBlt(-big, -big, INT_MAX, INT_MAX, c.raster, 0, 0, 20, 20);
   EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
-  EXPECT_EQ(c.raster.pixel(10, 10), G);  // inside the far rectangle: its brush
+  EXPECT_EQ(c.raster.pixel(10, 10), G); // inside the far rectangle: its brush
 }
 
 TEST(DeviceContextTest, RecorderLogsTheCallsAndDrawsThrough) {
@@ -463,16 +470,17 @@ TEST(DeviceContextTest, RecorderLogsTheCallsAndDrawsThrough) {
   rec.SelectClipRgn(region);
   rec.SelectClipRgn(0);
   rec.Ellipse(0, 0, 4, 4);
-  EXPECT_EQ(rec.log(), (std::vector<std::string>{
-                           "SelectObject(pen:dash,2,$000000FF)", "MoveToEx(0,1)", "LineTo(5,1)", "SetTextAlign(2)",
-                           "SelectObject(font:\"Korvalis Box\",12,esc 900,weight 400)", "TextOut(3,3,\"ab\\\"c\")",
-                           "SelectClipRgn(region:1,2,3,4)", "SelectClipRgn(none)", "Ellipse(0,0,4,4)"}));
+  EXPECT_EQ(rec.log(), (std::vector<std::string>{"SelectObject(pen:dash,2,$000000FF)", "MoveToEx(0,1)",
+                                                 "LineTo(5,1)", "SetTextAlign(2)",
+                                                 "SelectObject(font:\"Korvalis Box\",12,esc 900,weight 400)",
+                                                 "TextOut(3,3,\"ab\\\"c\")", "SelectClipRgn(region:1,2,3,4)",
+                                                 "SelectClipRgn(none)", "Ellipse(0,0,4,4)"}));
   EXPECT_EQ(rec.calls("SelectClipRgn").size(), 2u);
-  EXPECT_EQ(c.raster.pixel(2, 1), R);  // drawn through
+  EXPECT_EQ(c.raster.pixel(2, 1), R); // drawn through
   TSize size;
   EXPECT_TRUE(rec.GetTextExtentPoint("abc", &size));
   EXPECT_EQ(size, (TSize{18, 12}));
-  EXPECT_EQ(rec.log().size(), 9u);  // queries are not logged
+  EXPECT_EQ(rec.log().size(), 9u); // queries are not logged
   c.dc.SelectObject(GetStockObject(BLACK_PEN));
   c.dc.SelectObject(GetStockObject(SYSTEM_FONT));
   DeleteObject(pen);

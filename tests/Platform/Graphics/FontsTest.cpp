@@ -14,7 +14,7 @@ LOGFONTA font(const std::string& face, int height, int weight = 400) {
   setFaceName(lf, face);
   return lf;
 }
-}  // namespace
+} // namespace
 
 TEST(FontsTest, Utf8DecodingReplacesBrokenBytes) {
   struct Case {
@@ -25,12 +25,16 @@ TEST(FontsTest, Utf8DecodingReplacesBrokenBytes) {
       {"Ab", U"Ab"},
       {"\xC3\xA4\xE2\x82\xAC", U"\u00E4\u20AC"},
       {"\xF0\x9F\x98\x80", U"\U0001F600"},
-      {"a\xFF" "b", U"a\uFFFD" "b"},
-      {"\xC3", U"\uFFFD"},               // cut short
-      {"\xC0\x80", U"\uFFFD\uFFFD"},     // overlong
-      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},  // surrogate
+      {"a\xFF"
+       "b",
+       U"a\uFFFD"
+       "b"},
+      {"\xC3", U"\uFFFD"},                     // cut short
+      {"\xC0\x80", U"\uFFFD\uFFFD"},           // overlong
+      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"}, // surrogate
   };
-  for (const Case& c : cases) EXPECT_EQ(decodeUtf8(c.text), c.expected) << c.text;
+  for (const Case& c : cases)
+    EXPECT_EQ(decodeUtf8(c.text), c.expected) << c.text;
 }
 
 TEST(FontsTest, TheBoxFaceHasFixedCells) {
@@ -39,7 +43,7 @@ TEST(FontsTest, TheBoxFaceHasFixedCells) {
   };
   const Case cases[] = {{-8, 8, 6, 4}, {8, 8, 6, 4}, {0, 12, 9, 6}, {-13, 13, 10, 6}, {1, 1, 1, 1}};
   for (const Case& c : cases) {
-    const auto f = ResolvedFont::resolve(font("korvalis box", c.height));  // names compare without case
+    const auto f = ResolvedFont::resolve(font("korvalis box", c.height)); // names compare without case
     ASSERT_TRUE(f->isBox());
     EXPECT_EQ(f->metrics().height, c.cell) << c.height;
     EXPECT_EQ(f->metrics().ascent, c.ascent) << c.height;
@@ -49,7 +53,8 @@ TEST(FontsTest, TheBoxFaceHasFixedCells) {
   ASSERT_EQ(m.width, 6);
   ASSERT_EQ(m.height, 4);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 6; ++x) EXPECT_EQ(m.at(x, y), x == 0 || x == 4 ? 255 : 0) << x << "," << y;
+    for (int x = 0; x < 6; ++x)
+      EXPECT_EQ(m.at(x, y), x == 0 || x == 4 ? 255 : 0) << x << "," << y;
 }
 
 TEST(FontsTest, FaceNamesResolveToInstalledFacesWithDejaVuAsFallback) {
@@ -75,7 +80,8 @@ TEST(FontsTest, OutlineGlyphsAreAntiAliasedCoverage) {
   const auto f = ResolvedFont::resolve(font("DejaVu Sans", -40));
   const CoverageMask m = f->render("O");
   int partial = 0, full = 0;
-  for (std::uint8_t v : m.data) partial += v > 0 && v < 255, full += v == 255;
+  for (std::uint8_t v : m.data)
+    partial += v > 0 && v < 255, full += v == 255;
   EXPECT_GT(partial, 10);
   EXPECT_GT(full, 10);
   // The ink lies within the cell between the top and the baseline.

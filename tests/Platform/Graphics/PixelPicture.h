@@ -10,7 +10,8 @@
 
 namespace kvtest {
 
-inline std::string picture(const kv::platform::Raster& r, const std::map<kv::platform::TColor32, char>& legend) {
+inline std::string picture(const kv::platform::Raster& r,
+                           const std::map<kv::platform::TColor32, char>& legend) {
   std::string out;
   for (int y = 0; y < r.height(); ++y) {
     for (int x = 0; x < r.width(); ++x) {
@@ -24,8 +25,9 @@ inline std::string picture(const kv::platform::Raster& r, const std::map<kv::pla
 
 inline std::string rows(const std::vector<std::string>& lines) {
   std::string out;
-  for (const auto& l : lines) out += l + '\n';
+  for (const auto& l : lines)
+    out += l + '\n';
   return out;
 }
 
-}  // namespace kvtest
+} // namespace kvtest

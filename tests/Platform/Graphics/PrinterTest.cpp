@@ -13,8 +13,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string pdfText(const fs::path& pdf, int page) {
-  const auto r = kvtest::run("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) + " " +
-                             kvtest::shellQuote(pdf.string()) + " -");
+  const auto r = kvtest::run("pdftotext -layout -f " + std::to_string(page) + " -l " + std::to_string(page) +
+                             " " + kvtest::shellQuote(pdf.string()) + " -");
   return r.exitCode == 0 ? r.out : "pdftotext failed: " + r.err;
 }
 
@@ -32,18 +32,18 @@ HFONT textFont(int height, int escapement = 0) {
   return CreateFontA(height, 0, escapement, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 2, 0, "DejaVu Sans");
 }
 
-}  // namespace
+} // namespace
 
 TEST(PrinterTest, PageMetricsComeFromPaperMarginsAndResolution) {
-  Printer p;  // A4, 5 mm margins, 300 dpi
+  Printer p; // A4, 5 mm margins, 300 dpi
   // 210 mm = 2480.3 px, 297 mm = 3507.9 px, margins 59.06 px on each side.
   EXPECT_EQ(p.GetDeviceCaps(PHYSICALWIDTH), 2480);
   EXPECT_EQ(p.GetDeviceCaps(PHYSICALHEIGHT), 3508);
   EXPECT_EQ(p.GetDeviceCaps(PHYSICALOFFSETX), 59);
   EXPECT_EQ(p.PageWidth(), 2362);
   EXPECT_EQ(p.PageHeight(), 3390);
-  EXPECT_EQ(p.GetDeviceCaps(HORZSIZE), 200);  // 2362 px = 199.98 mm
-  EXPECT_EQ(p.GetDeviceCaps(VERTSIZE), 287);  // 3390 px = 287.02 mm
+  EXPECT_EQ(p.GetDeviceCaps(HORZSIZE), 200); // 2362 px = 199.98 mm
+  EXPECT_EQ(p.GetDeviceCaps(VERTSIZE), 287); // 3390 px = 287.02 mm
   EXPECT_EQ(p.GetDeviceCaps(LOGPIXELSX), 300);
   EXPECT_EQ(p.GetDeviceCaps(TECHNOLOGY), DT_RASPRINTER);
   // Outside a job the canvas measures with the printer's resolution.
@@ -80,7 +80,7 @@ TEST(PrinterTest, APrintedTestPageIsAPdfWhoseTextCanBeFound) {
   dc.StretchBlt(100, 1400, 400, 400, pic, 0, 0, 4, 4);
   dc.SelectObject(up);
   dc.TextOut(2200, 3000, "Seitlich");
-  dc.TextOut(100, 2000, "kaputt \xFF Bytes");  // broken UTF-8 must not break the document
+  dc.TextOut(100, 2000, "kaputt \xFF Bytes"); // broken UTF-8 must not break the document
   p.NewPage();
   EXPECT_EQ(p.PageNumber(), 2);
   dc.SelectObject(big);
@@ -98,8 +98,8 @@ TEST(PrinterTest, APrintedTestPageIsAPdfWhoseTextCanBeFound) {
   EXPECT_EQ(kvtest::readFile(pdf).substr(0, 5), "%PDF-");
   const std::string info = pdfInfo(pdf);
   EXPECT_EQ(pageCount(info), 2) << info;
-  EXPECT_NE(info.find("595.") , std::string::npos) << info;  // A4 in points: 595.3 x 841.9
-  EXPECT_NE(info.find("841.") , std::string::npos) << info;
+  EXPECT_NE(info.find("595."), std::string::npos) << info; // A4 in points: 595.3 x 841.9
+  EXPECT_NE(info.find("841."), std::string::npos) << info;
   EXPECT_NE(info.find("Testseite"), std::string::npos) << info;
   const std::string one = pdfText(pdf, 1), two = pdfText(pdf, 2);
   EXPECT_NE(one.find("Korvalis Druckprobe"), std::string::npos) << one;
@@ -121,15 +121,20 @@ TEST(PrinterTest, ARecordedJobShowsItsPageSequence) {
   p.NewPage();
   p.Canvas().Rectangle(1, 2, 3, 4);
   p.EndDoc();
-  EXPECT_EQ(p.jobLog(), (std::vector<std::string>{"StartDoc(\"Job\")", "StartPage(1)", "TextOut(10,20,\"eins\")",
-                                                 "EndPage(1)", "StartPage(2)", "EndPage(2)", "StartPage(3)",
-                                                 "Rectangle(1,2,3,4)", "EndPage(3)", "EndDoc"}));
-  if (kvtest::haveTool("pdfinfo")) { EXPECT_EQ(pageCount(pdfInfo(dir / "job.pdf")), 3); }
+  EXPECT_EQ(p.jobLog(),
+            (std::vector<std::string>{"StartDoc(\"Job\")", "StartPage(1)", "TextOut(10,20,\"eins\")",
+                                      "EndPage(1)", "StartPage(2)", "EndPage(2)", "StartPage(3)",
+                                      "Rectangle(1,2,3,4)", "EndPage(3)", "EndDoc"}));
+  if (kvtest::haveTool("pdfinfo")) {
+    EXPECT_EQ(pageCount(pdfInfo(dir / "job.pdf")), 3);
+  }
   // An empty job still makes one blank page.
   p.setRecording(false);
   p.BeginDoc();
   p.EndDoc();
-  if (kvtest::haveTool("pdfinfo")) { EXPECT_EQ(pageCount(pdfInfo(dir / "job.pdf")), 1); }
+  if (kvtest::haveTool("pdfinfo")) {
+    EXPECT_EQ(pageCount(pdfInfo(dir / "job.pdf")), 1);
+  }
 }
 
 TEST(PrinterTest, AbortsAndMisuseLeaveNoFiles) {
@@ -140,7 +145,7 @@ TEST(PrinterTest, AbortsAndMisuseLeaveNoFiles) {
   p.setTitle("a/b: Bericht");
   EXPECT_THROW(p.NewPage(), EPrinter);
   EXPECT_THROW(p.EndDoc(), EPrinter);
-  p.Abort();  // nothing to abort
+  p.Abort(); // nothing to abort
   EXPECT_FALSE(p.Aborted());
   p.BeginDoc();
   EXPECT_THROW(p.BeginDoc(), EPrinter);
@@ -169,7 +174,7 @@ TEST(PrinterTest, AbortsAndMisuseLeaveNoFiles) {
     Printer dropped;
     dropped.setOutputFile((dir / "dropped.pdf").string());
     dropped.BeginDoc();
-  }  // destroyed while printing: abandoned
+  } // destroyed while printing: abandoned
   EXPECT_FALSE(fs::exists(dir / "dropped.pdf"));
   EXPECT_FALSE(fs::exists(dir / "dropped.pdf.part"));
 }

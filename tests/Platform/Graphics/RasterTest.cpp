@@ -17,13 +17,12 @@ namespace {
 constexpr TColor32 W = 0xFFFFFFFF, K = 0xFF000000, R = 0xFFFF0000, B = 0xFF0000FF;
 const std::map<TColor32, char> kLegend = {{0, '.'}, {W, '.'}, {K, '#'}, {R, 'r'}, {B, 'b'}};
 
-template <class F>
-double seconds(F&& f) {
+template <class F> double seconds(F&& f) {
   const auto start = std::chrono::steady_clock::now();
   f();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
-}  // namespace
+} // namespace
 
 TEST(RasterTest, RectanglesExcludeTheirRightAndBottomEdgesAndClip) {
   struct Case {
@@ -33,8 +32,8 @@ TEST(RasterTest, RectanglesExcludeTheirRightAndBottomEdgesAndClip) {
   const std::int64_t far = std::int64_t(1) << 40;
   const Case cases[] = {
       {{1, 1, 4, 3}, {"......", ".###..", ".###..", "......", "......"}},
-      {{4, 3, 1, 1}, {"......", "......", "......", "......", "......"}},  // inverted: nothing
-      {{2, 2, 2, 5}, {"......", "......", "......", "......", "......"}},  // empty
+      {{4, 3, 1, 1}, {"......", "......", "......", "......", "......"}}, // inverted: nothing
+      {{2, 2, 2, 5}, {"......", "......", "......", "......", "......"}}, // empty
       {{-far, -far, far, 2}, {"######", "######", "......", "......", "......"}},
       {{-3, 4, 2, 99}, {"......", "......", "......", "......", "##...."}},
   };
@@ -58,9 +57,9 @@ TEST(RasterTest, BlendingRoundsEveryChannelToNearest) {
       {0xFFFFFFFF, 0x200000FF, 0xFFDFDFFF},
       // a = $80 red over blue: red 255 * 128 / 255 = 128, blue 255 * 127 / 255 = 127.
       {0xFF0000FF, 0x80FF0000, 0xFF80007F},
-      {0xFF123456, 0x00FFFFFF, 0xFF123456},  // alpha 0 changes nothing
-      {0xFF123456, 0xFFABCDEF, 0xFFABCDEF},  // alpha 255 replaces
-      {0x00000000, 0x80FF0000, 0x80FF0000},  // over transparent: the source
+      {0xFF123456, 0x00FFFFFF, 0xFF123456}, // alpha 0 changes nothing
+      {0xFF123456, 0xFFABCDEF, 0xFFABCDEF}, // alpha 255 replaces
+      {0x00000000, 0x80FF0000, 0x80FF0000}, // over transparent: the source
       // Translucent over translucent: alpha .502 + .502 * .498 = .752 -> 192; red .502 / .752 -> 170;
       // blue .502 * .498 / .752 -> 85.
       {0x800000FF, 0x80FF0000, 0xC0AA0055},
@@ -79,10 +78,10 @@ TEST(RasterTest, FramesAndRuns) {
   r.frameRect({1, 1, 5, 4}, K);
   EXPECT_EQ(picture(r, kLegend), rows({"......", ".####.", ".#..#.", ".####.", "......"}));
   Raster thin(4, 3, W);
-  thin.frameRect({1, 0, 2, 3}, K);  // one pixel wide: one column
+  thin.frameRect({1, 0, 2, 3}, K); // one pixel wide: one column
   EXPECT_EQ(picture(thin, kLegend), rows({".#..", ".#..", ".#.."}));
   Raster runs(5, 3, W);
-  runs.hLine(3, 1, 0, K);  // inclusive, either order
+  runs.hLine(3, 1, 0, K); // inclusive, either order
   runs.vLine(4, 2, -7, R);
   EXPECT_EQ(picture(runs, kLegend), rows({".###r", "....r", "....r"}));
 }
@@ -121,11 +120,13 @@ TEST(RasterTest, LinesWithFarEndPointsFinishAtOnce) {
     r.lineF(-1e30f, 7, 1e30f, 7, B, true);
     r.lineF(std::nanf(""), 0, 5, 5, K, true);
     r.lineF(0, 0, INFINITY, 3, K, true);
-    r.line(big, big, big + 5, big + 9, K, true);  // entirely outside
+    r.line(big, big, big + 5, big + 9, K, true); // entirely outside
   });
   EXPECT_LT(took, 0.5);
   for (int i = 0; i < 10; ++i) {
-    if (i != 0 && i != 5 && i != 7) { EXPECT_EQ(r.pixel(i, i), K) << i; }
+    if (i != 0 && i != 5 && i != 7) {
+      EXPECT_EQ(r.pixel(i, i), K) << i;
+    }
     EXPECT_EQ(r.pixel(i, 5), B) << i;
     EXPECT_EQ(r.pixel(i, 7), B) << i;
   }
@@ -137,7 +138,8 @@ TEST(RasterTest, LinesWithFarEndPointsFinishAtOnce) {
 TEST(RasterTest, AntiAliasedLinesSplitEachStepByDistance) {
   // (0,0)-(4,1) in black over white: step i lies i/4 below row 0, coverage 255 - 64i' of row 0
   // (64 = round(255/4), 128, 191), blended: 255 - coverage.
-  const std::vector<std::vector<unsigned>> expected = {{0x00, 0x40, 0x80, 0xBF, 0xFF}, {0xFF, 0xBF, 0x7F, 0x40, 0xFF}};
+  const std::vector<std::vector<unsigned>> expected = {{0x00, 0x40, 0x80, 0xBF, 0xFF},
+                                                       {0xFF, 0xBF, 0x7F, 0x40, 0xFF}};
   auto check = [&](const Raster& r, const char* what) {
     for (int y = 0; y < 2; ++y)
       for (int x = 0; x < 5; ++x) {
@@ -168,7 +170,8 @@ TEST(RasterTest, AntiAliasedLinesSplitEachStepByDistance) {
 TEST(RasterTest, CopiesAndStretchesClipOnBothSides) {
   Raster src(3, 2);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 3; ++x) src.setPixel(x, y, argb(255, x, y, 7));
+    for (int x = 0; x < 3; ++x)
+      src.setPixel(x, y, argb(255, x, y, 7));
   Raster dst(4, 3, W);
   dst.copyFrom(src, src.bounds(), -1, 1);
   EXPECT_EQ(dst.pixel(0, 1), argb(255, 1, 0, 7));
@@ -186,10 +189,11 @@ TEST(RasterTest, CopiesAndStretchesClipOnBothSides) {
   wide.stretchFrom(two, two.bounds(), {0, 0, 4, 1});
   EXPECT_EQ(picture(wide, kLegend), "rrbb\n");
   Raster four(4, 1);
-  for (int x = 0; x < 4; ++x) four.setPixel(x, 0, x % 2 ? B : R);
+  for (int x = 0; x < 4; ++x)
+    four.setPixel(x, 0, x % 2 ? B : R);
   four.setPixel(3, 0, K);
   Raster narrow(2, 1, W);
-  narrow.stretchFrom(four, four.bounds(), {0, 0, 2, 1});  // takes source pixels 1 and 3
+  narrow.stretchFrom(four, four.bounds(), {0, 0, 2, 1}); // takes source pixels 1 and 3
   EXPECT_EQ(picture(narrow, kLegend), "b#\n");
 }
 
@@ -220,7 +224,8 @@ for y in range(h):
     print(row[0], ' '.join('%02x%02x%02x%02x' % tuple(row[1+4*x:5+4*x]) for x in range(w)))
 )";
   kvtest::writeFile(dir / "check.py", script);
-  const auto res = kvtest::run(kvtest::systemPython() + " " + (dir / "check.py").string() + " " + file.string());
+  const auto res =
+      kvtest::run(kvtest::systemPython() + " " + (dir / "check.py").string() + " " + file.string());
   ASSERT_EQ(res.exitCode, 0) << res.err;
   EXPECT_EQ(res.out, "3 2 8 6\n0 10203080 10203080 10203080\n0 10203080 10203080 ff0000ff\n");
 }
