@@ -322,25 +322,6 @@ struct Decimal {
   bool negative = false;
 };
 
-Decimal toDecimal(double v, int precision) {
-  Decimal d;
-  d.negative = std::signbit(v);
-  v = std::fabs(v);
-  precision = std::clamp(precision, 1, 17);
-  if (v == 0) {
-    d.digits = "0";
-    return d;
-  }
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*e", precision - 1, v);
-  std::string s = buf;
-  const auto e = s.find('e');
-  for (size_t i = 0; i < e; ++i)
-    if (std::isdigit(static_cast<unsigned char>(s[i]))) d.digits += s[i];
-  d.exponent = std::atoi(s.c_str() + e + 1) + 1;
-  return d;
-}
-
 // Rounds the digit string so that it keeps `keep` digits (half away from zero on the decimals).
 void roundDigits(Decimal& d, int keep) {
   if (keep < 0) {
@@ -365,6 +346,28 @@ void roundDigits(Decimal& d, int keep) {
     d.digits = "0";
     d.exponent = 0;
   }
+}
+
+Decimal toDecimal(double v, int precision) {
+  Decimal d;
+  d.negative = std::signbit(v);
+  v = std::fabs(v);
+  precision = std::clamp(precision, 1, 17);
+  if (v == 0) {
+    d.digits = "0";
+    return d;
+  }
+  // All the digits a double holds first, then rounding half away from zero in decimal, so
+  // that 1234.5 to four digits gives 1235 as a person would round it.
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.16e", v);
+  std::string s = buf;
+  const auto e = s.find('e');
+  for (size_t i = 0; i < e; ++i)
+    if (std::isdigit(static_cast<unsigned char>(s[i]))) d.digits += s[i];
+  d.exponent = std::atoi(s.c_str() + e + 1) + 1;
+  roundDigits(d, precision);
+  return d;
 }
 
 bool allZero(const std::string& s) { return s.find_first_of("123456789") == std::string::npos; }
@@ -946,7 +949,7 @@ std::unique_ptr<Clock>& clockSlot() {
 
 }  // namespace
 
-Clock& clock() {
+Clock& currentClock() {
   auto& slot = clockSlot();
   if (!slot) slot = std::make_unique<SystemClock>();
   return *slot;
@@ -987,12 +990,12 @@ std::string ParamStr(int Index) {
   return a[static_cast<size_t>(Index)];
 }
 
-TDateTime Now() { return clock().now(); }
-TDateTime Date() { return std::trunc(clock().now()); }
+TDateTime Now() { return currentClock().now(); }
+TDateTime Date() { return std::trunc(currentClock().now()); }
 TDateTime Time() {
-  const TDateTime n = clock().now();
+  const TDateTime n = currentClock().now();
   return n - std::trunc(n);
 }
-uint64_t GetTickCount() { return clock().tickCount(); }
+uint64_t GetTickCount() { return currentClock().tickCount(); }
 
 }  // namespace kv::platform

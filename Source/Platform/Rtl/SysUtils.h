@@ -206,7 +206,7 @@ private:
   uint64_t tick_;
 };
 
-Clock& clock();
+Clock& currentClock();
 // Replaces the clock; returns the previous one (nullptr when the system clock was in use).
 std::unique_ptr<Clock> setClock(std::unique_ptr<Clock> NewClock);
 

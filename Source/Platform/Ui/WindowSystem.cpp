@@ -347,7 +347,7 @@ HWND deepestAt(HWND h, TPoint screen) {
 bool resolveInput(const Input& in, TMsg& m, bool update) {
   auto& s = sys();
   m = TMsg{};
-  m.time = clock().tickCount();
+  m.time = currentClock().tickCount();
   m.message = in.msg;
   if (in.msg >= WM_KEYFIRST && in.msg <= WM_KEYLAST) {
     m.hwnd = s.focus ? s.focus : s.active;
@@ -788,7 +788,7 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   m.message = Msg;
   m.wParam = WParam;
   m.lParam = LParam;
-  m.time = clock().tickCount();
+  m.time = currentClock().tickCount();
   m.pt = sys().cursor;
   sys().posted.push_back(m);
   return true;
@@ -833,10 +833,10 @@ bool PeekMessage(TMsg& Msg, bool Remove) {
       Msg = TMsg{};
       Msg.hwnd = p;
       Msg.message = WM_PAINT;
-      Msg.time = clock().tickCount();
+      Msg.time = currentClock().tickCount();
       return true;
     }
-  const uint64_t now = clock().tickCount();
+  const uint64_t now = currentClock().tickCount();
   Timer* due = nullptr;
   for (Timer& t : s.timers)
     if (t.due <= now && (!due || t.due < due->due || (t.due == due->due && t.seq < due->seq))) due = &t;
@@ -860,7 +860,7 @@ bool WaitMessage() {
   const std::optional<uint64_t> deadline = NextTimerDue();
   if (s.presenter) return s.presenter->waitForInput(deadline);
   if (!deadline) return false;
-  clock().sleepUntil(*deadline);
+  currentClock().sleepUntil(*deadline);
   return true;
 }
 
@@ -1269,7 +1269,7 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, UINT Elapse) {
   auto& s = sys();
   if (Wnd && !find(Wnd)) return 0;
   const UINT elapse = std::clamp<UINT>(Elapse, 10, 0x7FFFFFFF);
-  const uint64_t now = clock().tickCount();
+  const uint64_t now = currentClock().tickCount();
   if (!Wnd) IDEvent = s.nextTimerId++;
   for (Timer& t : s.timers)
     if (t.hwnd == Wnd && t.id == IDEvent) {
@@ -1353,14 +1353,14 @@ bool HeadlessPresenter::waitForInput(std::optional<uint64_t> Deadline) {
     return a.tick != b.tick ? a.tick < b.tick : a.seq < b.seq;
   });
   if (next != script_.end() && (!Deadline || next->tick <= *Deadline)) {
-    clock().sleepUntil(next->tick);
+    currentClock().sleepUntil(next->tick);
     auto run = std::move(next->run);
     script_.erase(next);
     run();
     return true;
   }
   if (!Deadline) return false;
-  clock().sleepUntil(*Deadline);
+  currentClock().sleepUntil(*Deadline);
   return true;
 }
 
@@ -1369,7 +1369,7 @@ void HeadlessPresenter::at(uint64_t Tick, std::function<void()> Action) {
 }
 
 void HeadlessPresenter::after(uint64_t Milliseconds, std::function<void()> Action) {
-  at(clock().tickCount() + Milliseconds, std::move(Action));
+  at(currentClock().tickCount() + Milliseconds, std::move(Action));
 }
 
 void HeadlessPresenter::mouseMove(TPoint Screen) { QueueMouseInput(WM_MOUSEMOVE, Screen); }

@@ -1,4 +1,5 @@
 #include "Platform/Rtl/Classes.h"
+#include "Platform/Rtl/TypInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -172,6 +173,57 @@ TEST(MemoryStream, ReadWriteSeek) {
   EXPECT_STREQ(buf, "ello");
   EXPECT_EQ(s.Size(), 5);
   EXPECT_THROW(s.ReadBuffer(buf, 1), EReadError);
+}
+
+}  // namespace
+
+namespace {
+
+class TItem : public TCollectionItem {
+  KV_CLASS_INFO(TItem)
+public:
+  explicit TItem(TCollection* c) : TCollectionItem(c) {}
+  int Value = 0;
+  void Assign(const TPersistent& source) override {
+    if (auto* o = dynamic_cast<const TItem*>(&source)) {
+      Value = o->Value;
+      return;
+    }
+    TCollectionItem::Assign(source);
+  }
+};
+const TClassInfo& TItem::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TItem, TCollectionItem>("TItem").Build();
+  return info;
+}
+
+TEST(Collection, OwnsItemsKeepsIdsAndReportsUpdatesOnce) {
+  TCollection c(TItem::StaticClassInfo());
+  int updates = 0;
+  c.OnUpdate.Bind([&](TCollection*, TCollectionItem*) { ++updates; });
+  auto* a = static_cast<TItem*>(c.Add());
+  auto* b = static_cast<TItem*>(c.Add());
+  EXPECT_EQ(updates, 2);
+  EXPECT_EQ(b->Index(), 1);
+  EXPECT_EQ(b->ID(), 1);
+  b->SetIndex(0);
+  EXPECT_EQ(c.Items(0), b);
+  delete a;  // freeing an item removes it from its collection
+  EXPECT_EQ(c.Count(), 1);
+  EXPECT_EQ(c.FindItemID(1), b);
+  updates = 0;
+  c.BeginUpdate();
+  c.Add();
+  c.Add();
+  c.EndUpdate();
+  EXPECT_EQ(updates, 1);
+  EXPECT_THROW(c.Items(5), EListError);
+  b->Value = 9;
+  TCollection copy(TItem::StaticClassInfo());
+  copy.Assign(c);
+  ASSERT_EQ(copy.Count(), 3);
+  EXPECT_EQ(static_cast<TItem*>(copy.Items(0))->Value, 9);
+  EXPECT_EQ(copy.Items(0)->Collection(), &copy);
 }
 
 }  // namespace
