@@ -58,8 +58,7 @@ void TComponent::SetName(const std::string& NewName) {
     throw EComponentError("Component name \"" + NewName + "\" is not a valid identifier");
   if (owner_ && !NewName.empty()) {
     TComponent* other = owner_->FindComponent(NewName);
-    if (other && other != this)
-      throw EComponentError("A component named " + NewName + " already exists");
+    if (other && other != this) throw EComponentError("A component named " + NewName + " already exists");
   }
   name_ = NewName;
 }
@@ -128,7 +127,8 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 void TComponent::Destroying() {
   if (state_.Contains(csDestroying)) return;
   state_.Include(csDestroying);
-  for (TComponent* c : components_) c->Destroying();
+  for (TComponent* c : components_)
+    c->Destroying();
 }
 
 void TComponent::SetDesigning(bool Value, bool SetChildren) {
@@ -137,7 +137,8 @@ void TComponent::SetDesigning(bool Value, bool SetChildren) {
   else
     state_.Exclude(csDesigning);
   if (SetChildren)
-    for (TComponent* c : components_) c->SetDesigning(Value, true);
+    for (TComponent* c : components_)
+      c->SetDesigning(Value, true);
 }
 
 void TComponent::SetLoading(bool Value) {
@@ -210,7 +211,8 @@ int TStrings::AddObject(const std::string& S, TObject* AObject) {
 
 void TStrings::AddStrings(const TStrings& Strings) {
   BeginUpdate();
-  for (int i = 0; i < Strings.Count(); ++i) AddObject(Strings.Get(i), Strings.GetObject(i));
+  for (int i = 0; i < Strings.Count(); ++i)
+    AddObject(Strings.Get(i), Strings.GetObject(i));
   EndUpdate();
 }
 
@@ -331,7 +333,8 @@ void TStrings::SetCommaText(const std::string& Value) {
   size_t i = 0;
   const size_t n = Value.size();
   auto skipBlanks = [&] {
-    while (i < n && (Value[i] == ' ' || Value[i] == '\t')) ++i;
+    while (i < n && (Value[i] == ' ' || Value[i] == '\t'))
+      ++i;
   };
   skipBlanks();
   while (i < n) {
@@ -350,9 +353,11 @@ void TStrings::SetCommaText(const std::string& Value) {
         }
         item += Value[i++];
       }
-      while (i < n && Value[i] != ',' && Value[i] != ' ') item += Value[i++];
+      while (i < n && Value[i] != ',' && Value[i] != ' ')
+        item += Value[i++];
     } else {
-      while (i < n && Value[i] != ',' && Value[i] != ' ') item += Value[i++];
+      while (i < n && Value[i] != ',' && Value[i] != ' ')
+        item += Value[i++];
     }
     Add(item);
     skipBlanks();
@@ -503,7 +508,8 @@ void TStringList::Clear() {
   auto old = std::move(items_);
   items_.clear();
   if (OwnsObjects)
-    for (auto& item : old) delete item.object;
+    for (auto& item : old)
+      delete item.object;
   changed();
 }
 
@@ -593,9 +599,15 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
 
 int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
   switch (Origin) {
-  case TSeekOrigin::soBeginning: position_ = Offset; break;
-  case TSeekOrigin::soCurrent: position_ += Offset; break;
-  case TSeekOrigin::soEnd: position_ = static_cast<int64_t>(data_.size()) + Offset; break;
+  case TSeekOrigin::soBeginning:
+    position_ = Offset;
+    break;
+  case TSeekOrigin::soCurrent:
+    position_ += Offset;
+    break;
+  case TSeekOrigin::soEnd:
+    position_ = static_cast<int64_t>(data_.size()) + Offset;
+    break;
   }
   if (position_ < 0) position_ = 0;
   return position_;
@@ -628,7 +640,7 @@ void TMemoryStream::SaveToFile(const std::string& FileName) const {
   if (!out) throw EWriteError("Stream write error");
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform
 
 namespace kv::platform {
 
@@ -676,8 +688,10 @@ void TCollectionItem::Changed(bool AllItems) {
   if (collection_) collection_->changed(AllItems ? nullptr : this);
 }
 
-TCollection::TCollection(const TClassInfo& ItemClass, TPersistent* Owner) : itemClass_(&ItemClass), owner_(Owner) {
-  if (!ItemClass.CreateItem) throw EInvalidOperation("Class " + ItemClass.Name + " cannot make collection items");
+TCollection::TCollection(const TClassInfo& ItemClass, TPersistent* Owner)
+    : itemClass_(&ItemClass), owner_(Owner) {
+  if (!ItemClass.CreateItem)
+    throw EInvalidOperation("Class " + ItemClass.Name + " cannot make collection items");
 }
 
 TCollection::~TCollection() {
@@ -687,7 +701,8 @@ TCollection::~TCollection() {
 }
 
 TCollectionItem* TCollection::Items(int Index) const {
-  if (Index < 0 || Index >= Count()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  if (Index < 0 || Index >= Count())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
   return items_[static_cast<size_t>(Index)];
 }
 
@@ -719,7 +734,8 @@ void TCollection::Delete(int Index) {
 void TCollection::Clear() {
   if (items_.empty()) return;
   BeginUpdate();
-  while (!items_.empty()) delete items_.back();
+  while (!items_.empty())
+    delete items_.back();
   EndUpdate();
 }
 
@@ -735,7 +751,8 @@ void TCollection::Assign(const TPersistent& Source) {
     BeginUpdate();
     try {
       Clear();
-      for (TCollectionItem* i : other->items_) Add()->Assign(*i);
+      for (TCollectionItem* i : other->items_)
+        Add()->Assign(*i);
     } catch (...) {
       EndUpdate();
       throw;
@@ -778,13 +795,14 @@ std::vector<TPaletteEntry>& palette() {
   static std::vector<TPaletteEntry> p;
   return p;
 }
-}  // namespace
+} // namespace
 
 void RegisterComponents(const std::string& Page, std::initializer_list<const TClassInfo*> Classes) {
-  for (const TClassInfo* c : Classes) palette().push_back(TPaletteEntry{Page, c->Name});
+  for (const TClassInfo* c : Classes)
+    palette().push_back(TPaletteEntry{Page, c->Name});
 }
 
 const std::vector<TPaletteEntry>& PaletteEntries() { return palette(); }
 void ClearPalette() { palette().clear(); }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -390,4 +390,4 @@ std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
 bool IsValidIdent(const std::string& s);
 
-}  // namespace kv::platform
+} // namespace kv::platform

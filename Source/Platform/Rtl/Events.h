@@ -41,7 +41,7 @@ private:
 
 using TNotifyEvent = TEvent<TObject*>;
 
-}  // namespace kv::platform
+} // namespace kv::platform
 
 namespace kv::platform {
 
@@ -76,4 +76,4 @@ private:
   std::string name_;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -25,7 +25,7 @@ struct ObjectNode {
 
 struct Token {
   enum class Kind { End, Ident, Int, Float, String, Symbol } kind = Kind::End;
-  std::string text;  // Ident, String, Symbol
+  std::string text; // Ident, String, Symbol
   int64_t i = 0;
   double f = 0;
   int line = 0;
@@ -64,11 +64,16 @@ public:
       }
       if (c == ' ' || c == '\t' || c == '\r') continue;
       int v;
-      if (c >= '0' && c <= '9') v = c - '0';
-      else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-      else fail(file_, line_, "Invalid binary data");
-      if (pending < 0) pending = v;
+      if (c >= '0' && c <= '9')
+        v = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
+      else
+        fail(file_, line_, "Invalid binary data");
+      if (pending < 0)
+        pending = v;
       else {
         bytes.push_back(static_cast<uint8_t>(pending * 16 + v));
         pending = -1;
@@ -89,7 +94,8 @@ private:
       } else if (c == ' ' || c == '\t' || c == '\r') {
         ++pos_;
       } else if (c == '/' && pos_ + 1 < s_.size() && s_[pos_ + 1] == '/') {
-        while (pos_ < s_.size() && s_[pos_] != '\n') ++pos_;
+        while (pos_ < s_.size() && s_[pos_] != '\n')
+          ++pos_;
       } else {
         break;
       }
@@ -97,7 +103,9 @@ private:
   }
 
   static bool identStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-  static bool identChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.'; }
+  static bool identChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.';
+  }
 
   void advance() {
     skipBlanks();
@@ -107,7 +115,8 @@ private:
     const char c = s_[pos_];
     if (identStart(c)) {
       const size_t b = pos_;
-      while (pos_ < s_.size() && identChar(s_[pos_])) ++pos_;
+      while (pos_ < s_.size() && identChar(s_[pos_]))
+        ++pos_;
       tok_.kind = Token::Kind::Ident;
       tok_.text = s_.substr(b, pos_ - b);
       return;
@@ -174,7 +183,8 @@ private:
     if (pos_ < s_.size() && s_[pos_] == '$') {
       ++pos_;
       const size_t h = pos_;
-      while (pos_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+      while (pos_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[pos_])))
+        ++pos_;
       uint64_t v = 0;
       auto r = std::from_chars(s_.data() + h, s_.data() + pos_, v, 16);
       if (h == pos_ || r.ec != std::errc()) fail(file_, line_, "Invalid number " + s_.substr(b, pos_ - b));
@@ -200,13 +210,15 @@ private:
     if (isFloat) {
       double v = 0;
       auto r = std::from_chars(first, text.data() + text.size(), v);
-      if (r.ec != std::errc() || r.ptr != text.data() + text.size()) fail(file_, line_, "Invalid number " + text);
+      if (r.ec != std::errc() || r.ptr != text.data() + text.size())
+        fail(file_, line_, "Invalid number " + text);
       tok_.kind = Token::Kind::Float;
       tok_.f = v;
     } else {
       int64_t v = 0;
       auto r = std::from_chars(first, text.data() + text.size(), v);
-      if (r.ec != std::errc() || r.ptr != text.data() + text.size()) fail(file_, line_, "Invalid number " + text);
+      if (r.ec != std::errc() || r.ptr != text.data() + text.size())
+        fail(file_, line_, "Invalid number " + text);
       tok_.kind = Token::Kind::Int;
       tok_.i = v;
     }
@@ -300,8 +312,10 @@ private:
       v.type = TValueNode::Type::Ident;
       v.s = lex_.take().text;
       return v;
-    case Token::Kind::End: fail(file_, lex_.line(), "Value expected");
-    case Token::Kind::Symbol: break;
+    case Token::Kind::End:
+      fail(file_, lex_.line(), "Value expected");
+    case Token::Kind::Symbol:
+      break;
     }
     const char c = t.text[0];
     if (c == '[') {
@@ -309,8 +323,10 @@ private:
       v.type = TValueNode::Type::Set;
       while (!isSymbol(']')) {
         v.names.push_back(expectIdent("Set member"));
-        if (isSymbol(',')) lex_.take();
-        else if (!isSymbol(']')) fail(file_, lex_.line(), "',' or ']' expected");
+        if (isSymbol(','))
+          lex_.take();
+        else if (!isSymbol(']'))
+          fail(file_, lex_.line(), "',' or ']' expected");
       }
       lex_.take();
       return v;
@@ -387,13 +403,15 @@ public:
     root_.SetLoading(true);
     if (!SameText(root_.Name(), node.name)) setUniqueName(root_, node.name, node.line);
     applyProps(root_, node.props, root_.Name());
-    for (const auto& child : node.children) readChild(child, &root_);
+    for (const auto& child : node.children)
+      readChild(child, &root_);
     for (const auto& f : fixups_) {
       TComponent* c = SameText(root_.Name(), f.name) ? &root_ : root_.FindComponent(f.name);
       if (!c) Error(f.line, "Component " + f.name + " not found");
       f.resolve(c);
     }
-    for (TComponent* c : created_) c->Loaded();
+    for (TComponent* c : created_)
+      c->Loaded();
   }
 
 private:
@@ -431,7 +449,9 @@ private:
       Error(node.line, e.Message());
     }
     if (const TFieldInfo* field = root_.ClassInfo()->FindField(node.name))
-      if (!field->Bind(root_, c)) Error(node.line, "Field " + node.name + " of " + root_.ClassName() + " does not fit a " + node.className);
+      if (!field->Bind(root_, c))
+        Error(node.line,
+              "Field " + node.name + " of " + root_.ClassName() + " does not fit a " + node.className);
     if (container != &root_ || c->HasParent()) {
       try {
         c->SetParentComponent(container);
@@ -440,11 +460,13 @@ private:
       }
     }
     applyProps(*c, node.props, node.name);
-    for (const auto& child : node.children) readChild(child, c);
+    for (const auto& child : node.children)
+      readChild(child, c);
   }
 
   void applyProps(TPersistent& obj, const std::vector<TPropAssignment>& props, const std::string& objName) {
-    for (const auto& a : props) applyAssignment(obj, a.name, a.value, a.line, objName);
+    for (const auto& a : props)
+      applyAssignment(obj, a.name, a.value, a.line, objName);
   }
 
   void applyAssignment(TPersistent& obj, const std::string& name, const TValueNode& value, int line,
@@ -468,7 +490,8 @@ private:
           if (value.type != TValueNode::Type::List) Error(line, "String list expected for " + head);
           strings->BeginUpdate();
           strings->Clear();
-          for (const auto& s : value.names) strings->Add(s);
+          for (const auto& s : value.names)
+            strings->Add(s);
           strings->EndUpdate();
         } else if (auto* collection = dynamic_cast<TCollection*>(sub)) {
           if (value.type != TValueNode::Type::Collection) Error(line, "Collection expected for " + head);
@@ -476,7 +499,8 @@ private:
           collection->Clear();
           for (const auto& item : value.items) {
             TCollectionItem* ci = collection->Add();
-            for (const auto& a : item.props) applyAssignment(*ci, a.name, a.value, a.line, objName + "." + head);
+            for (const auto& a : item.props)
+              applyAssignment(*ci, a.name, a.value, a.line, objName + "." + head);
           }
           collection->EndUpdate();
         } else {
@@ -556,7 +580,8 @@ private:
         if (auto* strings = dynamic_cast<TStrings*>(sub)) {
           if (strings->Count() == 0) continue;
           out_ << indent << prefix << p.Name << " = (";
-          for (int i = 0; i < strings->Count(); ++i) out_ << "\n" << indent << "  " << quoteString(strings->Get(i));
+          for (int i = 0; i < strings->Count(); ++i)
+            out_ << "\n" << indent << "  " << quoteString(strings->Get(i));
           out_ << ")\n";
         } else if (auto* collection = dynamic_cast<TCollection*>(sub)) {
           if (collection->Count() == 0) continue;
@@ -580,18 +605,24 @@ private:
 
   static std::string valueText(const TValueNode& v, const std::string& indent) {
     switch (v.type) {
-    case TValueNode::Type::Int: return std::to_string(v.i);
-    case TValueNode::Type::Float: return floatText(v.f);
-    case TValueNode::Type::String: return quoteString(v.s);
-    case TValueNode::Type::Ident: return v.s;
+    case TValueNode::Type::Int:
+      return std::to_string(v.i);
+    case TValueNode::Type::Float:
+      return floatText(v.f);
+    case TValueNode::Type::String:
+      return quoteString(v.s);
+    case TValueNode::Type::Ident:
+      return v.s;
     case TValueNode::Type::Set: {
       std::string s = "[";
-      for (size_t i = 0; i < v.names.size(); ++i) s += (i ? ", " : "") + v.names[i];
+      for (size_t i = 0; i < v.names.size(); ++i)
+        s += (i ? ", " : "") + v.names[i];
       return s + "]";
     }
     case TValueNode::Type::List: {
       std::string s = "(";
-      for (const auto& n : v.names) s += "\n" + indent + "  " + quoteString(n);
+      for (const auto& n : v.names)
+        s += "\n" + indent + "  " + quoteString(n);
       return s + ")";
     }
     case TValueNode::Type::Binary: {
@@ -604,7 +635,8 @@ private:
       }
       return s + "}";
     }
-    case TValueNode::Type::Collection: return "<>";
+    case TValueNode::Type::Collection:
+      return "<>";
     }
     return {};
   }
@@ -628,7 +660,7 @@ std::mutex& formMutex() {
   return m;
 }
 
-}  // namespace
+} // namespace
 
 void ReadComponentText(TComponent& Root, const std::string& Text, const std::string& FileName) {
   Parser parser(Text, FileName);
@@ -642,7 +674,8 @@ TComponent* CreateComponentFromText(const std::string& Text, const std::string& 
   const ObjectNode tree = parser.parseRoot();
   const TClassInfo* info = GetClass(tree.className);
   if (!info) fail(FileName, tree.line, "Class " + tree.className + " not found");
-  if (!info->CreateComponent) fail(FileName, tree.line, "Class " + tree.className + " is not a component class");
+  if (!info->CreateComponent)
+    fail(FileName, tree.line, "Class " + tree.className + " is not a component class");
   std::unique_ptr<TComponent> root(info->CreateComponent(Owner));
   Reader reader(*root, FileName);
   reader.read(tree);
@@ -651,7 +684,8 @@ TComponent* CreateComponentFromText(const std::string& Text, const std::string& 
 
 std::string WriteComponentText(TComponent& Root) { return Writer(Root).write(); }
 
-void RegisterFormResource(const std::string& ClassName, const std::string& Text, const std::string& FileName) {
+void RegisterFormResource(const std::string& ClassName, const std::string& Text,
+                          const std::string& FileName) {
   std::lock_guard<std::mutex> lock(formMutex());
   formResources()[UpperCase(ClassName)] = FormResource{Text, FileName, false};
 }
@@ -682,4 +716,4 @@ bool FindFormResource(const std::string& ClassName, std::string& Text, std::stri
   return true;
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -42,4 +42,4 @@ void RegisterFormFile(const std::string& ClassName, const std::string& FileName)
 // The text and file name of a class's form file; false when none is registered.
 bool FindFormResource(const std::string& ClassName, std::string& Text, std::string& FileName);
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -35,7 +35,7 @@ template <class I> I saturate(double v) {
   if (v <= static_cast<double>(std::numeric_limits<I>::min())) return std::numeric_limits<I>::min();
   return static_cast<I>(v);
 }
-}  // namespace
+} // namespace
 
 int64_t Round(double Value) { return saturate<int64_t>(std::nearbyint(Value)); }
 int32_t RoundToInt(double Value) { return saturate<int32_t>(std::nearbyint(Value)); }
@@ -51,7 +51,7 @@ namespace {
 std::string convertTimeFormat(const std::string& f, bool date, char& separator) {
   std::string out;
   auto literal = [&](char c) {
-    if (c == ' ' || c == ',' || c == '-' ) {
+    if (c == ' ' || c == ',' || c == '-') {
       out += c;
       return;
     }
@@ -75,34 +75,81 @@ std::string convertTimeFormat(const std::string& f, bool date, char& separator) 
       continue;
     }
     char c = f[++i];
-    while ((c == 'E' || c == 'O' || c == '-' || c == '_' || c == '0') && i + 1 < f.size()) c = f[++i];
+    while ((c == 'E' || c == 'O' || c == '-' || c == '_' || c == '0') && i + 1 < f.size())
+      c = f[++i];
     switch (c) {
-    case 'd': out += "dd"; break;
-    case 'e': out += "d"; break;
-    case 'm': out += "mm"; break;
-    case 'y': out += "yy"; break;
-    case 'Y': out += "yyyy"; break;
+    case 'd':
+      out += "dd";
+      break;
+    case 'e':
+      out += "d";
+      break;
+    case 'm':
+      out += "mm";
+      break;
+    case 'y':
+      out += "yy";
+      break;
+    case 'Y':
+      out += "yyyy";
+      break;
     case 'b':
-    case 'h': out += "mmm"; break;
-    case 'B': out += "mmmm"; break;
-    case 'a': out += "ddd"; break;
-    case 'A': out += "dddd"; break;
-    case 'H': out += "hh"; break;
+    case 'h':
+      out += "mmm";
+      break;
+    case 'B':
+      out += "mmmm";
+      break;
+    case 'a':
+      out += "ddd";
+      break;
+    case 'A':
+      out += "dddd";
+      break;
+    case 'H':
+      out += "hh";
+      break;
     case 'k':
-    case 'l': out += "h"; break;
-    case 'I': out += "hh"; break;
-    case 'M': out += "nn"; break;
-    case 'S': out += "ss"; break;
+    case 'l':
+      out += "h";
+      break;
+    case 'I':
+      out += "hh";
+      break;
+    case 'M':
+      out += "nn";
+      break;
+    case 'S':
+      out += "ss";
+      break;
     case 'p':
-    case 'P': out += "ampm"; break;
-    case 'D': out += date ? "mm/dd/yy" : "mm/dd/yy"; break;
-    case 'T': out += "hh:nn:ss"; if (!separator) separator = ':'; break;
-    case 'R': out += "hh:nn"; if (!separator) separator = ':'; break;
-    case 'r': out += "hh:nn:ss ampm"; if (!separator) separator = ':'; break;
+    case 'P':
+      out += "ampm";
+      break;
+    case 'D':
+      out += date ? "mm/dd/yy" : "mm/dd/yy";
+      break;
+    case 'T':
+      out += "hh:nn:ss";
+      if (!separator) separator = ':';
+      break;
+    case 'R':
+      out += "hh:nn";
+      if (!separator) separator = ':';
+      break;
+    case 'r':
+      out += "hh:nn:ss ampm";
+      if (!separator) separator = ':';
+      break;
     case 'n':
-    case 't': out += ' '; break;
-    case '%': out += "\"%\""; break;
-    default: break;
+    case 't':
+      out += ' ';
+      break;
+    case '%':
+      out += "\"%\"";
+      break;
+    default:
+      break;
     }
   }
   return out;
@@ -113,7 +160,7 @@ std::string langinfo(locale_t loc, nl_item item) {
   return s ? std::string(s) : std::string();
 }
 
-}  // namespace
+} // namespace
 
 TFormatSettings TFormatSettings::FromLocale() {
   TFormatSettings fs;
@@ -173,7 +220,7 @@ std::unique_ptr<TFormatSettings>& settingsSlot() {
   static std::unique_ptr<TFormatSettings> s;
   return s;
 }
-}  // namespace
+} // namespace
 
 TFormatSettings& FormatSettings() {
   std::lock_guard<std::mutex> lock(settingsMutex());
@@ -203,8 +250,10 @@ namespace {
 
 std::string trimBlanks(const std::string& s) {
   size_t b = 0, e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+  while (b < e && (s[b] == ' ' || s[b] == '\t'))
+    ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+    --e;
   return s.substr(b, e - b);
 }
 
@@ -246,7 +295,7 @@ bool parseInt64(const std::string& text, int64_t& out) {
   throw EConvertError("'" + s + "' is not a valid integer value");
 }
 
-}  // namespace
+} // namespace
 
 int64_t StrToInt64(const std::string& S) {
   int64_t v = 0;
@@ -280,17 +329,20 @@ bool TryStrToFloat(const std::string& S, double& Value) {
   size_t i = 0;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
   size_t digits = 0;
-  while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+  while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+    ++i, ++digits;
   if (i < s.size() && s[i] == '.') {
     ++i;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+      ++i, ++digits;
   }
   if (digits == 0) return false;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
     ++i;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     size_t expDigits = 0;
-    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++expDigits;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+      ++i, ++expDigits;
     if (expDigits == 0) return false;
   }
   if (i != s.size()) return false;
@@ -317,7 +369,7 @@ namespace {
 
 // The decimal digits of |v| rounded to `precision` significant digits: v = 0.DIGITS x 10^exponent.
 struct Decimal {
-  std::string digits;  // no leading zeros; "0" with exponent 0 for zero
+  std::string digits; // no leading zeros; "0" with exponent 0 for zero
   int exponent = 0;
   bool negative = false;
 };
@@ -334,7 +386,8 @@ void roundDigits(Decimal& d, int keep) {
   d.digits.resize(static_cast<size_t>(keep));
   if (up) {
     int i = keep - 1;
-    while (i >= 0 && d.digits[static_cast<size_t>(i)] == '9') d.digits[static_cast<size_t>(i--)] = '0';
+    while (i >= 0 && d.digits[static_cast<size_t>(i)] == '9')
+      d.digits[static_cast<size_t>(i--)] = '0';
     if (i < 0) {
       d.digits.insert(d.digits.begin(), '1');
       ++d.exponent;
@@ -409,7 +462,8 @@ void fixedParts(double value, int precision, int decimals, std::string& intPart,
 
 std::string exponentText(int e, int minDigits, bool alwaysSign) {
   std::string digits = std::to_string(std::abs(e));
-  if (static_cast<int>(digits.size()) < minDigits) digits.insert(0, static_cast<size_t>(minDigits) - digits.size(), '0');
+  if (static_cast<int>(digits.size()) < minDigits)
+    digits.insert(0, static_cast<size_t>(minDigits) - digits.size(), '0');
   if (e < 0) return "-" + digits;
   return (alwaysSign ? "+" : "") + digits;
 }
@@ -417,7 +471,8 @@ std::string exponentText(int e, int minDigits, bool alwaysSign) {
 std::string generalFormat(double value, int precision, int digits, const TFormatSettings& fs) {
   Decimal d = toDecimal(value, precision);
   std::string g = d.digits;
-  while (g.size() > 1 && g.back() == '0') g.pop_back();
+  while (g.size() > 1 && g.back() == '0')
+    g.pop_back();
   const std::string sign = d.negative && g != "0" ? "-" : "";
   if (g == "0") return "0";
   const int p = std::clamp(precision, 1, 17);
@@ -431,7 +486,8 @@ std::string generalFormat(double value, int precision, int digits, const TFormat
     intPart = "0";
     frac = std::string(static_cast<size_t>(-d.exponent), '0') + g;
   } else {
-    for (int i = 0; i < d.exponent; ++i) intPart += i < static_cast<int>(g.size()) ? g[static_cast<size_t>(i)] : '0';
+    for (int i = 0; i < d.exponent; ++i)
+      intPart += i < static_cast<int>(g.size()) ? g[static_cast<size_t>(i)] : '0';
     if (d.exponent < static_cast<int>(g.size())) frac = g.substr(static_cast<size_t>(d.exponent));
   }
   return sign + intPart + (frac.empty() ? std::string() : std::string(1, fs.DecimalSeparator) + frac);
@@ -442,7 +498,8 @@ std::string exponentFormat(double value, int precision, int digits, const TForma
   const int p = std::clamp(precision, 1, 17);
   std::string g = d.digits;
   if (g == "0") g = std::string(static_cast<size_t>(p), '0'), d.exponent = 1;
-  while (static_cast<int>(g.size()) < p) g += '0';
+  while (static_cast<int>(g.size()) < p)
+    g += '0';
   std::string s = (d.negative && !allZero(g) ? "-" : "") + g.substr(0, 1);
   if (g.size() > 1) s += fs.DecimalSeparator + g.substr(1);
   return s + "E" + exponentText(d.exponent - 1, std::clamp(digits, 0, 4), true);
@@ -452,33 +509,53 @@ std::string currencyText(const std::string& amount, bool negative, const TFormat
   const std::string& c = fs.CurrencyString;
   if (!negative) {
     switch (fs.CurrencyFormat) {
-    case 1: return amount + c;
-    case 2: return c + " " + amount;
-    case 3: return amount + " " + c;
-    default: return c + amount;
+    case 1:
+      return amount + c;
+    case 2:
+      return c + " " + amount;
+    case 3:
+      return amount + " " + c;
+    default:
+      return c + amount;
     }
   }
   switch (fs.NegCurrFormat) {
-  case 1: return "-" + c + amount;
-  case 2: return c + "-" + amount;
-  case 3: return c + amount + "-";
-  case 4: return "(" + amount + c + ")";
-  case 5: return "-" + amount + c;
-  case 6: return amount + "-" + c;
-  case 7: return amount + c + "-";
-  case 8: return "-" + amount + " " + c;
-  case 9: return "-" + c + " " + amount;
-  case 10: return amount + " " + c + "-";
-  case 11: return c + " " + amount + "-";
-  case 12: return c + " -" + amount;
-  case 13: return amount + "- " + c;
-  case 14: return "(" + c + " " + amount + ")";
-  case 15: return "(" + amount + " " + c + ")";
-  default: return "(" + c + amount + ")";
+  case 1:
+    return "-" + c + amount;
+  case 2:
+    return c + "-" + amount;
+  case 3:
+    return c + amount + "-";
+  case 4:
+    return "(" + amount + c + ")";
+  case 5:
+    return "-" + amount + c;
+  case 6:
+    return amount + "-" + c;
+  case 7:
+    return amount + c + "-";
+  case 8:
+    return "-" + amount + " " + c;
+  case 9:
+    return "-" + c + " " + amount;
+  case 10:
+    return amount + " " + c + "-";
+  case 11:
+    return c + " " + amount + "-";
+  case 12:
+    return c + " -" + amount;
+  case 13:
+    return amount + "- " + c;
+  case 14:
+    return "(" + c + " " + amount + ")";
+  case 15:
+    return "(" + amount + " " + c + ")";
+  default:
+    return "(" + c + amount + ")";
   }
 }
 
-}  // namespace
+} // namespace
 
 std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits,
                         const TFormatSettings& Settings) {
@@ -487,8 +564,10 @@ std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Di
   Digits = std::clamp(Digits, 0, 18);
   const int p = std::clamp(Precision, 1, 17);
   switch (Format) {
-  case TFloatFormat::ffGeneral: return generalFormat(Value, Precision, Digits, Settings);
-  case TFloatFormat::ffExponent: return exponentFormat(Value, Precision, Digits, Settings);
+  case TFloatFormat::ffGeneral:
+    return generalFormat(Value, Precision, Digits, Settings);
+  case TFloatFormat::ffExponent:
+    return exponentFormat(Value, Precision, Digits, Settings);
   case TFloatFormat::ffFixed:
   case TFloatFormat::ffNumber:
   case TFloatFormat::ffCurrency: {
@@ -498,7 +577,8 @@ std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Di
     bool negative = false;
     fixedParts(Value, p, Digits, intPart, frac, negative);
     if (Format != TFloatFormat::ffFixed) intPart = groupThousands(intPart, Settings.ThousandSeparator);
-    std::string amount = intPart + (frac.empty() ? std::string() : std::string(1, Settings.DecimalSeparator) + frac);
+    std::string amount =
+        intPart + (frac.empty() ? std::string() : std::string(1, Settings.DecimalSeparator) + frac);
     if (Format == TFloatFormat::ffCurrency) return currencyText(amount, negative, Settings);
     return (negative ? "-" : "") + amount;
   }
@@ -622,21 +702,31 @@ std::string Format(const std::string& Fmt, std::initializer_list<TVarRec> Args, 
         mag = negative ? 0ull - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
       }
       text = std::to_string(mag);
-      if (havePrec && static_cast<int>(text.size()) < prec) text.insert(0, static_cast<size_t>(prec) - text.size(), '0');
+      if (havePrec && static_cast<int>(text.size()) < prec)
+        text.insert(0, static_cast<size_t>(prec) - text.size(), '0');
       if (negative) text.insert(0, 1, '-');
       break;
     }
     case 'x': {
       if (!std::holds_alternative<int64_t>(v)) throw invalid();
       const int64_t n = std::get<int64_t>(v);
-      const bool fits32 = n >= std::numeric_limits<int32_t>::min() && n <= std::numeric_limits<uint32_t>::max();
+      const bool fits32 =
+          n >= std::numeric_limits<int32_t>::min() && n <= std::numeric_limits<uint32_t>::max();
       text = IntToHex(fits32 ? static_cast<int64_t>(static_cast<uint32_t>(n)) : n, havePrec ? prec : 0);
       break;
     }
-    case 'e': text = FloatToStrF(floatArg(), TFloatFormat::ffExponent, havePrec ? prec : 15, 3, fs); break;
-    case 'f': text = FloatToStrF(floatArg(), TFloatFormat::ffFixed, 17, havePrec ? prec : 2, fs); break;
-    case 'g': text = FloatToStrF(floatArg(), TFloatFormat::ffGeneral, havePrec ? prec : 15, 0, fs); break;
-    case 'n': text = FloatToStrF(floatArg(), TFloatFormat::ffNumber, 17, havePrec ? prec : 2, fs); break;
+    case 'e':
+      text = FloatToStrF(floatArg(), TFloatFormat::ffExponent, havePrec ? prec : 15, 3, fs);
+      break;
+    case 'f':
+      text = FloatToStrF(floatArg(), TFloatFormat::ffFixed, 17, havePrec ? prec : 2, fs);
+      break;
+    case 'g':
+      text = FloatToStrF(floatArg(), TFloatFormat::ffGeneral, havePrec ? prec : 15, 0, fs);
+      break;
+    case 'n':
+      text = FloatToStrF(floatArg(), TFloatFormat::ffNumber, 17, havePrec ? prec : 2, fs);
+      break;
     case 'm':
       text = FloatToStrF(floatArg(), TFloatFormat::ffCurrency, 17, havePrec ? prec : fs.CurrencyDecimals, fs);
       break;
@@ -648,10 +738,12 @@ std::string Format(const std::string& Fmt, std::initializer_list<TVarRec> Args, 
     case 's': {
       if (!std::holds_alternative<std::string>(v)) throw invalid();
       text = std::get<std::string>(v);
-      if (havePrec && static_cast<int>(text.size()) > prec) text.resize(static_cast<size_t>(std::max(prec, 0)));
+      if (havePrec && static_cast<int>(text.size()) > prec)
+        text.resize(static_cast<size_t>(std::max(prec, 0)));
       break;
     }
-    default: throw invalid();
+    default:
+      throw invalid();
     }
     if (static_cast<int>(text.size()) < width) {
       const std::string pad(static_cast<size_t>(width) - text.size(), ' ');
@@ -678,7 +770,7 @@ int64_t daysFromCivil(int64_t y, int m, int d) {
   const int64_t yoe = y - era * 400;
   const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
   const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468 + 25569;  // 1970-01-01 is day 25569
+  return era * 146097 + doe - 719468 + 25569; // 1970-01-01 is day 25569
 }
 
 void civilFromDays(int64_t z, int& y, int& m, int& d) {
@@ -707,7 +799,7 @@ void split(TDateTime v, int64_t& day, int64_t& ms) {
 
 const int kDaysInMonth[2][12] = {{31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31},
                                  {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31}};
-}  // namespace
+} // namespace
 
 bool IsLeapYear(int Year) { return Year % 4 == 0 && (Year % 100 != 0 || Year % 400 == 0); }
 
@@ -750,7 +842,7 @@ int DayOfWeek(TDateTime Date) {
   int64_t day = 0, ms = 0;
   split(Date, day, ms);
   // 1899-12-30 was a Saturday.
-  const int64_t w = ((day + 6) % 7 + 7) % 7;  // 0 = Sunday
+  const int64_t w = ((day + 6) % 7 + 7) % 7; // 0 = Sunday
   return static_cast<int>(w) + 1;
 }
 
@@ -788,7 +880,8 @@ void formatInto(std::string& out, const std::string& f, TDateTime v, const TForm
       continue;
     }
     size_t run = 1;
-    while (i + run < f.size() && lower(f[i + run]) == lc) ++run;
+    while (i + run < f.size() && lower(f[i + run]) == lc)
+      ++run;
     switch (lc) {
     case 'c':
       formatInto(out, fs.ShortDateFormat, v, fs, depth + 1);
@@ -799,12 +892,18 @@ void formatInto(std::string& out, const std::string& f, TDateTime v, const TForm
       i += 1;
       continue;
     case 'd':
-      if (run >= 6) formatInto(out, fs.LongDateFormat, v, fs, depth + 1), run = 6;
-      else if (run == 5) formatInto(out, fs.ShortDateFormat, v, fs, depth + 1);
-      else if (run == 4) out += fs.LongDayNames[dow];
-      else if (run == 3) out += fs.ShortDayNames[dow];
-      else if (run == 2) out += two(day);
-      else out += std::to_string(day);
+      if (run >= 6)
+        formatInto(out, fs.LongDateFormat, v, fs, depth + 1), run = 6;
+      else if (run == 5)
+        formatInto(out, fs.ShortDateFormat, v, fs, depth + 1);
+      else if (run == 4)
+        out += fs.LongDayNames[dow];
+      else if (run == 3)
+        out += fs.ShortDayNames[dow];
+      else if (run == 2)
+        out += two(day);
+      else
+        out += std::to_string(day);
       i += run;
       lastWasHour = false;
       continue;
@@ -823,7 +922,8 @@ void formatInto(std::string& out, const std::string& f, TDateTime v, const TForm
       i += run;
       continue;
     case 'y':
-      if (run <= 2) out += two(year % 100);
+      if (run <= 2)
+        out += two(year % 100);
       else {
         char b[16];
         std::snprintf(b, sizeof b, "%04d", year);
@@ -900,7 +1000,7 @@ void formatInto(std::string& out, const std::string& f, TDateTime v, const TForm
   }
 }
 
-}  // namespace
+} // namespace
 
 std::string FormatDateTime(const std::string& Fmt, TDateTime DateTime, const TFormatSettings& Settings) {
   std::string out;
@@ -947,7 +1047,7 @@ std::unique_ptr<Clock>& clockSlot() {
   return c;
 }
 
-}  // namespace
+} // namespace
 
 Clock& currentClock() {
   auto& slot = clockSlot();
@@ -966,12 +1066,13 @@ std::vector<std::string>& commandLine() {
   static std::vector<std::string> args;
   return args;
 }
-}  // namespace
+} // namespace
 
 void SetCommandLine(int Argc, const char* const* Argv) {
   auto& a = commandLine();
   a.clear();
-  for (int i = 0; i < Argc; ++i) a.emplace_back(Argv[i] ? Argv[i] : "");
+  for (int i = 0; i < Argc; ++i)
+    a.emplace_back(Argv[i] ? Argv[i] : "");
 }
 
 int ParamCount() {
@@ -998,4 +1099,4 @@ TDateTime Time() {
 }
 uint64_t GetTickCount() { return currentClock().tickCount(); }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -83,15 +83,16 @@ struct TFormatSettings {
   std::string TimeAMString = "AM";
   std::string TimePMString = "PM";
   std::string CurrencyString = "$";
-  int CurrencyFormat = 0;     // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
-  int NegCurrFormat = 0;      // the sixteen Windows negative-currency layouts
+  int CurrencyFormat = 0; // 0 "$1", 1 "1$", 2 "$ 1", 3 "1 $"
+  int NegCurrFormat = 0;  // the sixteen Windows negative-currency layouts
   int CurrencyDecimals = 2;
   std::string ShortMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   std::string LongMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
                                     "July",    "August",   "September", "October", "November", "December"};
   std::string ShortDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  std::string LongDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+  std::string LongDayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                 "Thursday", "Friday", "Saturday"};
   int TwoDigitYearCenturyWindow = 50;
 
   // Settings of the process locale (LC_TIME, LC_NUMERIC, LC_MONETARY from the environment).
@@ -160,18 +161,18 @@ std::string Format(const std::string& Fmt, std::initializer_list<TVarRec> Args,
 
 // ---- dates and times
 
-TDateTime EncodeDate(int Year, int Month, int Day);  // EConvertError when invalid
+TDateTime EncodeDate(int Year, int Month, int Day); // EConvertError when invalid
 TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec);
 bool TryEncodeDate(int Year, int Month, int Day, TDateTime& Date);
 void DecodeDate(TDateTime Date, int& Year, int& Month, int& Day);
 void DecodeTime(TDateTime Time, int& Hour, int& Min, int& Sec, int& MSec);
-int DayOfWeek(TDateTime Date);  // 1 = Sunday ... 7 = Saturday
+int DayOfWeek(TDateTime Date); // 1 = Sunday ... 7 = Saturday
 bool IsLeapYear(int Year);
 
 std::string FormatDateTime(const std::string& Fmt, TDateTime DateTime);
 std::string FormatDateTime(const std::string& Fmt, TDateTime DateTime, const TFormatSettings& Settings);
-std::string DateToStr(TDateTime Date);  // ShortDateFormat
-std::string TimeToStr(TDateTime Time);  // LongTimeFormat
+std::string DateToStr(TDateTime Date); // ShortDateFormat
+std::string TimeToStr(TDateTime Time); // LongTimeFormat
 std::string DateTimeToStr(TDateTime DateTime);
 
 // ---- the clock: wall time and a millisecond tick for timers, replaceable by a virtual clock
@@ -191,7 +192,8 @@ public:
 // A clock that moves only when told to: tests set its start and advance it.
 class VirtualClock : public Clock {
 public:
-  explicit VirtualClock(TDateTime Start = 45000.0, uint64_t StartTick = 0) : start_(Start), tick0_(StartTick), tick_(StartTick) {}
+  explicit VirtualClock(TDateTime Start = 45000.0, uint64_t StartTick = 0)
+      : start_(Start), tick0_(StartTick), tick_(StartTick) {}
   TDateTime now() override { return start_ + static_cast<double>(tick_ - tick0_) / 86400000.0; }
   uint64_t tickCount() override { return tick_; }
   void sleepUntil(uint64_t Tick) override {
@@ -220,4 +222,4 @@ TDateTime Date();
 TDateTime Time();
 uint64_t GetTickCount();
 
-}  // namespace kv::platform
+} // namespace kv::platform

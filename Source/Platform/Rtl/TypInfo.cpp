@@ -75,7 +75,7 @@ Registry& registry() {
   static Registry r;
   return r;
 }
-}  // namespace
+} // namespace
 
 void RegisterClass(const TClassInfo& Info) {
   auto& r = registry();
@@ -89,7 +89,8 @@ void RegisterClass(const TClassInfo& Info) {
 }
 
 void RegisterClasses(std::initializer_list<const TClassInfo*> Infos) {
-  for (const TClassInfo* i : Infos) RegisterClass(*i);
+  for (const TClassInfo* i : Infos)
+    RegisterClass(*i);
 }
 
 void UnRegisterClass(const TClassInfo& Info) {
@@ -158,7 +159,8 @@ int nodeToEnum(const TValueNode& n, const std::vector<std::string>& names, TRead
   if (n.type == TValueNode::Type::Ident)
     for (size_t i = 0; i < names.size(); ++i)
       if (SameText(names[i], n.s)) return static_cast<int>(i);
-  ctx.Error(n.line, "Invalid property value" + (n.type == TValueNode::Type::Ident ? " " + n.s : std::string()));
+  ctx.Error(n.line,
+            "Invalid property value" + (n.type == TValueNode::Type::Ident ? " " + n.s : std::string()));
 }
 
 uint64_t nodeToSet(const TValueNode& n, const std::vector<std::string>& names, TReadContext& ctx) {
@@ -189,7 +191,8 @@ int64_t nodeToIdentInt(const TValueNode& n, const TIdentMap& idents, TReadContex
   if (n.type == TValueNode::Type::Ident)
     for (const auto& [value, name] : idents)
       if (SameText(name, n.s)) return value;
-  ctx.Error(n.line, "Invalid property value" + (n.type == TValueNode::Type::Ident ? " " + n.s : std::string()));
+  ctx.Error(n.line,
+            "Invalid property value" + (n.type == TValueNode::Type::Ident ? " " + n.s : std::string()));
 }
 
 TValueNode identIntToNode(int64_t v, const TIdentMap& idents) {
@@ -198,6 +201,6 @@ TValueNode identIntToNode(int64_t v, const TIdentMap& idents) {
   return intNode(v);
 }
 
-}  // namespace typinfo_detail
+} // namespace typinfo_detail
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -70,18 +70,18 @@ enum class TTypeKind {
 // A value as it stands in a form file.
 struct TValueNode {
   enum class Type { Int, Float, String, Ident, Set, List, Binary, Collection };
-  struct Item;  // one collection item: its property assignments
+  struct Item; // one collection item: its property assignments
   Type type = Type::Int;
   int64_t i = 0;
   double f = 0;
-  std::string s;                   // String, Ident
-  std::vector<std::string> names;  // Set members, List strings
-  std::vector<uint8_t> bytes;      // Binary
-  std::vector<Item> items;         // Collection
+  std::string s;                  // String, Ident
+  std::vector<std::string> names; // Set members, List strings
+  std::vector<uint8_t> bytes;     // Binary
+  std::vector<Item> items;        // Collection
   int line = 0;
 };
 struct TPropAssignment {
-  std::string name;  // may be dotted (Font.Name)
+  std::string name; // may be dotted (Font.Name)
   TValueNode value;
   int line = 0;
 };
@@ -136,7 +136,7 @@ public:
   std::function<TComponent*(TComponent* Owner)> CreateComponent;
   // Collection item classes: creates an item in the collection.
   std::function<TCollectionItem*(TCollection* Collection)> CreateItem;
-  std::vector<TPropInfo> Props;  // every published property, in stream order
+  std::vector<TPropInfo> Props; // every published property, in stream order
   std::vector<TFieldInfo> Fields;
   std::vector<TMethodInfo> Methods;
 
@@ -160,7 +160,9 @@ const TClassInfo& FindClass(const std::string& Name);
 
 namespace typinfo_detail {
 
-template <class G, class T> decltype(auto) get(const G& getter, const T& obj) { return std::invoke(getter, obj); }
+template <class G, class T> decltype(auto) get(const G& getter, const T& obj) {
+  return std::invoke(getter, obj);
+}
 
 template <class S, class T, class V> void set(const S& setter, T& obj, V&& value) {
   if constexpr (std::is_member_object_pointer_v<S>)
@@ -170,9 +172,7 @@ template <class S, class T, class V> void set(const S& setter, T& obj, V&& value
 }
 
 template <class E> struct EventTraits;
-template <class... A> struct EventTraits<TEvent<A...>> {
-  using Function = std::function<void(A...)>;
-};
+template <class... A> struct EventTraits<TEvent<A...>> { using Function = std::function<void(A...)>; };
 template <class R, class... A> struct EventTraits<TFuncEvent<R, A...>> {
   using Function = std::function<R(A...)>;
 };
@@ -196,7 +196,7 @@ int64_t nodeToIdentInt(const TValueNode& n, const std::vector<std::pair<int64_t,
                        TReadContext& ctx);
 TValueNode identIntToNode(int64_t v, const std::vector<std::pair<int64_t, std::string>>& idents);
 
-}  // namespace typinfo_detail
+} // namespace typinfo_detail
 
 // An integer property's names for some values (colours: clRed, clBtnFace, ...).
 using TIdentMap = std::vector<std::pair<int64_t, std::string>>;
@@ -219,11 +219,14 @@ public:
 
   template <class G, class S> TClassBuilder& Int(const char* name, G get, S set, std::optional<int64_t> def) {
     TPropInfo p = base(name, TTypeKind::tkInteger);
-    p.Get = [get](const TPersistent& o) { return typinfo_detail::intNode(static_cast<int64_t>(typinfo_detail::get(get, self(o)))); };
+    p.Get = [get](const TPersistent& o) {
+      return typinfo_detail::intNode(static_cast<int64_t>(typinfo_detail::get(get, self(o))));
+    };
     p.Set = [set](TPersistent& o, const TValueNode& n, TReadContext& ctx) {
       using V = std::decay_t<decltype(typinfo_detail::get(std::declval<G>(), std::declval<const T&>()))>;
       const int64_t v = typinfo_detail::nodeToInt(n, ctx);
-      if (v < static_cast<int64_t>(std::numeric_limits<V>::min()) || v > static_cast<int64_t>(std::numeric_limits<V>::max()))
+      if (v < static_cast<int64_t>(std::numeric_limits<V>::min()) ||
+          v > static_cast<int64_t>(std::numeric_limits<V>::max()))
         ctx.Error(n.line, "Value " + std::to_string(v) + " is out of range");
       typinfo_detail::set(set, self(o), static_cast<V>(v));
     };
@@ -233,7 +236,8 @@ public:
     return add(std::move(p));
   }
 
-  template <class G, class S> TClassBuilder& Float(const char* name, G get, S set, std::optional<double> def) {
+  template <class G, class S>
+  TClassBuilder& Float(const char* name, G get, S set, std::optional<double> def) {
     TPropInfo p = base(name, TTypeKind::tkFloat);
     p.Get = [get](const TPersistent& o) {
       TValueNode n;
@@ -250,7 +254,8 @@ public:
     return add(std::move(p));
   }
 
-  template <class G, class S> TClassBuilder& Str(const char* name, G get, S set, std::optional<std::string> def) {
+  template <class G, class S>
+  TClassBuilder& Str(const char* name, G get, S set, std::optional<std::string> def) {
     TPropInfo p = base(name, TTypeKind::tkString);
     p.Get = [get](const TPersistent& o) {
       TValueNode n;
@@ -282,12 +287,14 @@ public:
   }
 
   // An enumeration with names from KV_ENUM_NAMES.
-  template <class E, class G, class S> TClassBuilder& Enum(const char* name, G get, S set, std::optional<E> def) {
+  template <class E, class G, class S>
+  TClassBuilder& Enum(const char* name, G get, S set, std::optional<E> def) {
     TPropInfo p = base(name, TTypeKind::tkEnumeration);
     p.Get = [get](const TPersistent& o) {
       const auto& names = kvEnumNames(E{});
       const auto v = static_cast<size_t>(static_cast<E>(typinfo_detail::get(get, self(o))));
-      return v < names.size() ? typinfo_detail::identNode(names[v]) : typinfo_detail::intNode(static_cast<int64_t>(v));
+      return v < names.size() ? typinfo_detail::identNode(names[v])
+                              : typinfo_detail::intNode(static_cast<int64_t>(v));
     };
     p.Set = [set](TPersistent& o, const TValueNode& n, TReadContext& ctx) {
       typinfo_detail::set(set, self(o), static_cast<E>(typinfo_detail::nodeToEnum(n, kvEnumNames(E{}), ctx)));
@@ -306,7 +313,8 @@ public:
       return typinfo_detail::setToNode(TSet<E>(typinfo_detail::get(get, self(o))).Bits(), kvEnumNames(E{}));
     };
     p.Set = [set](TPersistent& o, const TValueNode& n, TReadContext& ctx) {
-      typinfo_detail::set(set, self(o), TSet<E>::FromBits(typinfo_detail::nodeToSet(n, kvEnumNames(E{}), ctx)));
+      typinfo_detail::set(set, self(o),
+                          TSet<E>::FromBits(typinfo_detail::nodeToSet(n, kvEnumNames(E{}), ctx)));
     };
     p.IsDefault = [get, def](const TPersistent& o) {
       return def && TSet<E>(typinfo_detail::get(get, self(o))) == *def;
@@ -316,7 +324,8 @@ public:
 
   // An integer written by name where the map has one (colours, cursors), else as a number.
   template <class G, class S>
-  TClassBuilder& IdentInt(const char* name, const TIdentMap& idents, G get, S set, std::optional<int64_t> def) {
+  TClassBuilder& IdentInt(const char* name, const TIdentMap& idents, G get, S set,
+                          std::optional<int64_t> def) {
     TPropInfo p = base(name, TTypeKind::tkIdentInt);
     const TIdentMap* map = &idents;
     p.Get = [get, map](const TPersistent& o) {
@@ -403,11 +412,11 @@ public:
   template <class C, class F> TClassBuilder& Field(const char* name, F* C::*member) {
     static_assert(std::is_base_of_v<TComponent, F>);
     info_.Fields.push_back(TFieldInfo{name, [member](TPersistent& root, TComponent* c) {
-                                         F* typed = dynamic_cast<F*>(c);
-                                         if (c && !typed) return false;
-                                         static_cast<C&>(root).*member = typed;
-                                         return true;
-                                       }});
+                                        F* typed = dynamic_cast<F*>(c);
+                                        if (c && !typed) return false;
+                                        static_cast<C&>(root).*member = typed;
+                                        return true;
+                                      }});
     return *this;
   }
 
@@ -416,12 +425,12 @@ public:
     using Traits = typinfo_detail::MethodTraits<M>;
     using C = typename Traits::Class;
     info_.Methods.push_back(TMethodInfo{name, [method](TPersistent& inst) -> std::any {
-                                           C* obj = &static_cast<C&>(inst);
-                                           return typename Traits::Function(
-                                               [obj, method](auto&&... args) -> decltype(auto) {
-                                                 return (obj->*method)(std::forward<decltype(args)>(args)...);
-                                               });
-                                         }});
+                                          C* obj = &static_cast<C&>(inst);
+                                          return typename Traits::Function(
+                                              [obj, method](auto&&... args) -> decltype(auto) {
+                                                return (obj->*method)(std::forward<decltype(args)>(args)...);
+                                              });
+                                        }});
     return *this;
   }
 
@@ -468,7 +477,9 @@ private:
       if (!fn) ctx.Error(n.line, "Handler " + n.s + " does not fit the event");
       (static_cast<C&>(self(o)).*member).Bind(*fn, n.s);
     };
-    p.IsDefault = [member](const TPersistent& o) { return !(static_cast<const C&>(self(o)).*member).Assigned(); };
+    p.IsDefault = [member](const TPersistent& o) {
+      return !(static_cast<const C&>(self(o)).*member).Assigned();
+    };
     return add(std::move(p));
   }
 
@@ -476,4 +487,4 @@ private:
   std::string lastName_;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

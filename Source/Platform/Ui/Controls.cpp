@@ -13,7 +13,7 @@ std::map<HWND, TWinControl*>& windowMap() {
   static std::map<HWND, TWinControl*> m;
   return m;
 }
-}  // namespace
+} // namespace
 
 TControl* GetCaptureControl() {
   if (!captureControl) return nullptr;
@@ -28,8 +28,9 @@ void SetCaptureControl(TControl* Control) {
     ReleaseCapture();
     return;
   }
-  TWinControl* w = Control->Parent() && !dynamic_cast<TWinControl*>(Control) ? Control->Parent()
-                                                                              : dynamic_cast<TWinControl*>(Control);
+  TWinControl* w = Control->Parent() && !dynamic_cast<TWinControl*>(Control)
+                       ? Control->Parent()
+                       : dynamic_cast<TWinControl*>(Control);
   if (!w) return;
   SetCapture(w->Handle());
   captureControl = Control;
@@ -37,7 +38,8 @@ void SetCaptureControl(TControl* Control) {
 
 TCustomForm* GetParentForm(const TControl* Control) {
   const TControl* c = Control;
-  while (c && c->Parent()) c = c->Parent();
+  while (c && c->Parent())
+    c = c->Parent();
   return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
 }
 
@@ -49,13 +51,14 @@ TControl* FindDragTarget(TPoint ScreenPos, bool AllowDisabled) {
 }
 
 const TIdentMap& CursorIdents() {
-  static const TIdentMap map = {{crDefault, "crDefault"},   {crNone, "crNone"},         {crArrow, "crArrow"},
-                                {crCross, "crCross"},       {crIBeam, "crIBeam"},       {crSizeNESW, "crSizeNESW"},
-                                {crSizeNS, "crSizeNS"},     {crSizeNWSE, "crSizeNWSE"}, {crSizeWE, "crSizeWE"},
-                                {crUpArrow, "crUpArrow"},   {crHourGlass, "crHourGlass"}, {crDrag, "crDrag"},
-                                {crNoDrop, "crNoDrop"},     {crHSplit, "crHSplit"},     {crVSplit, "crVSplit"},
-                                {crMultiDrag, "crMultiDrag"}, {crSQLWait, "crSQLWait"}, {crNo, "crNo"},
-                                {crAppStart, "crAppStart"}, {crHelp, "crHelp"},         {crHandPoint, "crHandPoint"}};
+  static const TIdentMap map = {
+      {crDefault, "crDefault"},     {crNone, "crNone"},           {crArrow, "crArrow"},
+      {crCross, "crCross"},         {crIBeam, "crIBeam"},         {crSizeNESW, "crSizeNESW"},
+      {crSizeNS, "crSizeNS"},       {crSizeNWSE, "crSizeNWSE"},   {crSizeWE, "crSizeWE"},
+      {crUpArrow, "crUpArrow"},     {crHourGlass, "crHourGlass"}, {crDrag, "crDrag"},
+      {crNoDrop, "crNoDrop"},       {crHSplit, "crHSplit"},       {crVSplit, "crVSplit"},
+      {crMultiDrag, "crMultiDrag"}, {crSQLWait, "crSQLWait"},     {crNo, "crNo"},
+      {crAppStart, "crAppStart"},   {crHelp, "crHelp"},           {crHandPoint, "crHandPoint"}};
   return map;
 }
 
@@ -236,13 +239,17 @@ void TControl::anchorParentResized(int parentWidth, int parentHeight) {
   int l = left_, t = top_, w = width_, h = height_;
   if (anchors_.Contains(akRight)) {
     const int right = parentWidth - anchorRight_;
-    if (anchors_.Contains(akLeft)) w = right - l;
-    else l = right - w;
+    if (anchors_.Contains(akLeft))
+      w = right - l;
+    else
+      l = right - w;
   }
   if (anchors_.Contains(akBottom)) {
     const int bottom = parentHeight - anchorBottom_;
-    if (anchors_.Contains(akTop)) h = bottom - t;
-    else t = bottom - h;
+    if (anchors_.Contains(akTop))
+      h = bottom - t;
+    else
+      t = bottom - h;
   }
   const int keepRight = anchorRight_, keepBottom = anchorBottom_;
   SetBounds(l, t, std::max(0, w), std::max(0, h));
@@ -382,7 +389,9 @@ void TControl::Dispatch(TMessage& Message) {
   case WM_RBUTTONDBLCLK:
   case WM_MBUTTONDOWN:
   case WM_MBUTTONUP:
-  case WM_MBUTTONDBLCLK: mouseMessage(Message); return;
+  case WM_MBUTTONDBLCLK:
+    mouseMessage(Message);
+    return;
   case WM_CANCELMODE:
     if (MouseCapture()) SetMouseCapture(false);
     controlState_.Exclude(csClicked);
@@ -391,12 +400,19 @@ void TControl::Dispatch(TMessage& Message) {
   case CM_ENABLEDCHANGED:
   case CM_COLORCHANGED:
   case CM_FONTCHANGED:
-  case CM_TEXTCHANGED: Invalidate(); return;
-  case CM_HITTEST: Message.Result = 1; return;
+  case CM_TEXTCHANGED:
+    Invalidate();
+    return;
+  case CM_HITTEST:
+    Message.Result = 1;
+    return;
   case CM_MOUSEENTER:
   case CM_MOUSELEAVE:
-  case CM_VISIBLECHANGED: return;
-  default: DefaultHandler(Message); return;
+  case CM_VISIBLECHANGED:
+    return;
+  default:
+    DefaultHandler(Message);
+    return;
   }
 }
 
@@ -427,24 +443,49 @@ void TControl::mouseMessage(TMessage& Message) {
     MouseUp(button, shift, x, y);
   };
   switch (Message.Msg) {
-  case WM_MOUSEMOVE: MouseMove(shift, x, y); break;
-  case WM_LBUTTONDOWN: down(TMouseButton::mbLeft, false); break;
-  case WM_LBUTTONDBLCLK: down(TMouseButton::mbLeft, true); break;
-  case WM_RBUTTONDOWN: down(TMouseButton::mbRight, false); break;
-  case WM_RBUTTONDBLCLK: down(TMouseButton::mbRight, true); break;
-  case WM_MBUTTONDOWN: down(TMouseButton::mbMiddle, false); break;
-  case WM_MBUTTONDBLCLK: down(TMouseButton::mbMiddle, true); break;
-  case WM_LBUTTONUP: up(TMouseButton::mbLeft); break;
-  case WM_RBUTTONUP: up(TMouseButton::mbRight); break;
-  case WM_MBUTTONUP: up(TMouseButton::mbMiddle); break;
-  default: break;
+  case WM_MOUSEMOVE:
+    MouseMove(shift, x, y);
+    break;
+  case WM_LBUTTONDOWN:
+    down(TMouseButton::mbLeft, false);
+    break;
+  case WM_LBUTTONDBLCLK:
+    down(TMouseButton::mbLeft, true);
+    break;
+  case WM_RBUTTONDOWN:
+    down(TMouseButton::mbRight, false);
+    break;
+  case WM_RBUTTONDBLCLK:
+    down(TMouseButton::mbRight, true);
+    break;
+  case WM_MBUTTONDOWN:
+    down(TMouseButton::mbMiddle, false);
+    break;
+  case WM_MBUTTONDBLCLK:
+    down(TMouseButton::mbMiddle, true);
+    break;
+  case WM_LBUTTONUP:
+    up(TMouseButton::mbLeft);
+    break;
+  case WM_RBUTTONUP:
+    up(TMouseButton::mbRight);
+    break;
+  case WM_MBUTTONUP:
+    up(TMouseButton::mbMiddle);
+    break;
+  default:
+    break;
   }
 }
 
 void TControl::Click() { OnClick(this); }
 void TControl::DblClick() { OnDblClick(this); }
-void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) { OnMouseDown(this, Button, Shift, X, Y); }
-void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) { OnMouseUp(this, Button, Shift, X, Y); }
+void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  OnMouseDown(this, Button, Shift, X, Y);
+}
+void TControl::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  OnMouseUp(this, Button, Shift, X, Y);
+}
 void TControl::MouseMove(TShiftState Shift, int X, int Y) { OnMouseMove(this, Shift, X, Y); }
 void TControl::Resize() { OnResize(this); }
 
@@ -505,8 +546,9 @@ void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
     WndProc(m);
     return m.Result;
   };
-  const HWND h = CreateWindowEx(Params.ExStyle, Params.WinClassName, Params.Caption, Params.Style, Params.X, Params.Y,
-                                Params.Width, Params.Height, Params.WndParent, proc, Params.WindowClassStyle);
+  const HWND h =
+      CreateWindowEx(Params.ExStyle, Params.WinClassName, Params.Caption, Params.Style, Params.X, Params.Y,
+                     Params.Width, Params.Height, Params.WndParent, proc, Params.WindowClassStyle);
   if (!h) throw EInvalidOperation("Error creating window");
   handle_ = h;
   windowMap()[h] = this;
@@ -629,7 +671,9 @@ TControl* TWinControl::ControlAtPos(TPoint Pos, bool AllowDisabled, bool AllowWi
 }
 
 void TWinControl::insertTab(TWinControl* C) { tabList_.push_back(C); }
-void TWinControl::removeTab(TWinControl* C) { tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), C), tabList_.end()); }
+void TWinControl::removeTab(TWinControl* C) {
+  tabList_.erase(std::remove(tabList_.begin(), tabList_.end(), C), tabList_.end());
+}
 
 int TWinControl::TabOrder() const {
   if (!Parent()) return -1;
@@ -658,8 +702,10 @@ bool TWinControl::CanFocus() const {
 bool TWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
 
 void TWinControl::SetFocus() {
-  if (TCustomForm* form = GetParentForm(this)) form->FocusControl(this);
-  else if (Showing()) kv::platform::SetFocus(Handle());
+  if (TCustomForm* form = GetParentForm(this))
+    form->FocusControl(this);
+  else if (Showing())
+    kv::platform::SetFocus(Handle());
 }
 
 std::vector<TWinControl*> TWinControl::TabList(bool Deep) const {
@@ -729,7 +775,8 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   if (!handle_) {
     const TRect c = ClientRect();
     if (!(c == oldClient)) {
-      for (TControl* child : std::vector<TControl*>(controls_)) child->anchorParentResized(c.Width(), c.Height());
+      for (TControl* child : std::vector<TControl*>(controls_))
+        child->anchorParentResized(c.Width(), c.Height());
       Realign();
       Resize();
     }
@@ -818,14 +865,20 @@ void TWinControl::AlignControls(TControl* /*AControl*/, TRect& Rect) {
       if (c->Align() == which && c->Visible()) list.push_back(c);
     auto key = [which](const TControl* c) {
       switch (which) {
-      case TAlign::alTop: return c->Top();
-      case TAlign::alBottom: return -(c->Top() + c->Height());
-      case TAlign::alLeft: return c->Left();
-      case TAlign::alRight: return -(c->Left() + c->Width());
-      default: return 0;
+      case TAlign::alTop:
+        return c->Top();
+      case TAlign::alBottom:
+        return -(c->Top() + c->Height());
+      case TAlign::alLeft:
+        return c->Left();
+      case TAlign::alRight:
+        return -(c->Left() + c->Width());
+      default:
+        return 0;
       }
     };
-    std::stable_sort(list.begin(), list.end(), [&](const TControl* a, const TControl* b) { return key(a) < key(b); });
+    std::stable_sort(list.begin(), list.end(),
+                     [&](const TControl* a, const TControl* b) { return key(a) < key(b); });
     for (TControl* c : list) {
       const int w = std::max(0, Rect.Width()), h = std::max(0, Rect.Height());
       switch (which) {
@@ -845,8 +898,11 @@ void TWinControl::AlignControls(TControl* /*AControl*/, TRect& Rect) {
         c->SetBounds(Rect.Right - c->Width(), Rect.Top, c->Width(), h);
         Rect.Right -= c->Width();
         break;
-      case TAlign::alClient: c->SetBounds(Rect.Left, Rect.Top, w, h); break;
-      default: break;
+      case TAlign::alClient:
+        c->SetBounds(Rect.Left, Rect.Top, w, h);
+        break;
+      default:
+        break;
       }
     }
   };
@@ -921,7 +977,8 @@ void TWinControl::WMEraseBkgnd(TWMEraseBkgnd& Message) {
 void TWinControl::WMSize(TWMSize& /*Message*/) {
   UpdateBounds();
   const TRect c = ClientRect();
-  for (TControl* child : std::vector<TControl*>(controls_)) child->anchorParentResized(c.Width(), c.Height());
+  for (TControl* child : std::vector<TControl*>(controls_))
+    child->anchorParentResized(c.Width(), c.Height());
   Realign();
   Resize();
 }
@@ -970,16 +1027,23 @@ void TWinControl::CNKeyDown(TWMKey& Message) {
   Message.Result = 1;
   LRESULT mask = 0;
   switch (Message.CharCode) {
-  case VK_TAB: mask = DLGC_WANTTAB; break;
+  case VK_TAB:
+    mask = DLGC_WANTTAB;
+    break;
   case VK_LEFT:
   case VK_RIGHT:
   case VK_UP:
-  case VK_DOWN: mask = DLGC_WANTARROWS; break;
+  case VK_DOWN:
+    mask = DLGC_WANTARROWS;
+    break;
   case VK_RETURN:
   case VK_EXECUTE:
   case VK_ESCAPE:
-  case VK_CANCEL: mask = DLGC_WANTALLKEYS; break;
-  default: break;
+  case VK_CANCEL:
+    mask = DLGC_WANTALLKEYS;
+    break;
+  default:
+    break;
   }
   if (mask && !IsDesigning() && Perform(CM_WANTSPECIALKEY, Message.CharCode) == 0 &&
       (Perform(WM_GETDLGCODE) & mask) == 0) {
@@ -1032,9 +1096,15 @@ void TWinControl::Dispatch(TMessage& Message) {
     WMSize(m);
     return;
   }
-  case WM_MOVE: UpdateBounds(); return;
-  case WM_SETFOCUS: WMSetFocus(Message); return;
-  case WM_KILLFOCUS: WMKillFocus(Message); return;
+  case WM_MOVE:
+    UpdateBounds();
+    return;
+  case WM_SETFOCUS:
+    WMSetFocus(Message);
+    return;
+  case WM_KILLFOCUS:
+    WMKillFocus(Message);
+    return;
   case CN_KEYDOWN:
   case CN_SYSKEYDOWN: {
     TWMKey m(Message);
@@ -1044,7 +1114,9 @@ void TWinControl::Dispatch(TMessage& Message) {
   }
   case CN_CHAR:
   case CN_SYSCHAR:
-  case CN_KEYUP: Message.Result = 0; return;
+  case CN_KEYUP:
+    Message.Result = 0;
+    return;
   case WM_KEYDOWN:
   case WM_SYSKEYDOWN: {
     TWMKey m(Message);
@@ -1063,30 +1135,40 @@ void TWinControl::Dispatch(TMessage& Message) {
     return;
   }
   case WM_CAPTURECHANGED:
-    if (captureControl && captureControl->PaintTarget() == this && static_cast<HWND>(Message.LParam) != handle_)
+    if (captureControl && captureControl->PaintTarget() == this &&
+        static_cast<HWND>(Message.LParam) != handle_)
       captureControl = nullptr;
     DefaultHandler(Message);
     return;
-  case CM_ENTER: DoEnter(); return;
-  case CM_EXIT: DoExit(); return;
+  case CM_ENTER:
+    DoEnter();
+    return;
+  case CM_EXIT:
+    DoExit();
+    return;
   case CM_DIALOGKEY:
     for (TControl* c : std::vector<TControl*>(controls_))
       if ((Message.Result = c->Perform(CM_DIALOGKEY, Message.WParam, Message.LParam)) != 0) return;
     return;
   case CM_FONTCHANGED:
-    for (TControl* c : controls_) c->ParentFontChanged();
+    for (TControl* c : controls_)
+      c->ParentFontChanged();
     Invalidate();
     return;
   case CM_COLORCHANGED:
-    for (TControl* c : controls_) c->ParentColorChanged();
+    for (TControl* c : controls_)
+      c->ParentColorChanged();
     Invalidate();
     return;
-  default: TControl::Dispatch(Message); return;
+  default:
+    TControl::Dispatch(Message);
+    return;
   }
 }
 
 void TWinControl::DefaultHandler(TMessage& Message) {
-  if (handle_ && Message.Msg < CM_BASE) Message.Result = DefWindowProc(handle_, Message.Msg, Message.WParam, Message.LParam);
+  if (handle_ && Message.Msg < CM_BASE)
+    Message.Result = DefWindowProc(handle_, Message.Msg, Message.WParam, Message.LParam);
 }
 
 void TWinControl::ParentFontChanged() { TControl::ParentFontChanged(); }
@@ -1107,7 +1189,8 @@ const TClassInfo& TGraphicControl::StaticClassInfo() {
   return info;
 }
 
-TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), canvas_(std::make_unique<TCanvas>()) {}
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), canvas_(std::make_unique<TCanvas>()) {}
 TGraphicControl::~TGraphicControl() = default;
 
 void TGraphicControl::Dispatch(TMessage& Message) {
@@ -1198,4 +1281,4 @@ void TCustomControl::PaintWindow(DrawingContext* DC) {
   Paint();
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

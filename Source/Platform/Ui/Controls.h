@@ -41,9 +41,23 @@ inline constexpr auto akRight = TAnchorKind::akRight;
 inline constexpr auto akBottom = TAnchorKind::akBottom;
 
 enum class TControlStyleItem {
-  csAcceptsControls, csCaptureMouse, csDesignInteractive, csClickEvents, csFramed, csSetCaption, csOpaque,
-  csDoubleClicks, csFixedWidth, csFixedHeight, csNoDesignVisible, csReplicatable, csNoStdEvents,
-  csDisplayDragImage, csReflector, csActionClient, csMenuEvents
+  csAcceptsControls,
+  csCaptureMouse,
+  csDesignInteractive,
+  csClickEvents,
+  csFramed,
+  csSetCaption,
+  csOpaque,
+  csDoubleClicks,
+  csFixedWidth,
+  csFixedHeight,
+  csNoDesignVisible,
+  csReplicatable,
+  csNoStdEvents,
+  csDisplayDragImage,
+  csReflector,
+  csActionClient,
+  csMenuEvents
 };
 using TControlStyle = TSet<TControlStyleItem>;
 inline constexpr auto csAcceptsControls = TControlStyleItem::csAcceptsControls;
@@ -56,8 +70,17 @@ inline constexpr auto csDoubleClicks = TControlStyleItem::csDoubleClicks;
 inline constexpr auto csReplicatable = TControlStyleItem::csReplicatable;
 
 enum class TControlStateItem {
-  csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing, csCreating, csPaintCopy,
-  csCustomPaint, csDestroyingHandle, csDocking
+  csLButtonDown,
+  csClicked,
+  csPalette,
+  csReadingState,
+  csAlignmentNeeded,
+  csFocusing,
+  csCreating,
+  csPaintCopy,
+  csCustomPaint,
+  csDestroyingHandle,
+  csDocking
 };
 using TControlState = TSet<TControlStateItem>;
 inline constexpr auto csLButtonDown = TControlStateItem::csLButtonDown;
@@ -76,10 +99,11 @@ inline constexpr auto ssLeft = TShiftStateItem::ssLeft;
 inline constexpr auto ssDouble = TShiftStateItem::ssDouble;
 
 using TCursor = int;
-inline constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4, crSizeNESW = -6,
-                         crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10, crHourGlass = -11,
-                         crDrag = -12, crNoDrop = -13, crHSplit = -14, crVSplit = -15, crMultiDrag = -16,
-                         crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20, crHandPoint = -21;
+inline constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
+                         crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10,
+                         crHourGlass = -11, crDrag = -12, crNoDrop = -13, crHSplit = -14, crVSplit = -15,
+                         crMultiDrag = -16, crSQLWait = -17, crNo = -18, crAppStart = -19, crHelp = -20,
+                         crHandPoint = -21;
 const TIdentMap& CursorIdents();
 
 enum class TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -315,7 +339,8 @@ public:
   virtual void SetFocus();
   // The tab list in tab order, of this control's children (and theirs, when Deep).
   std::vector<TWinControl*> TabList(bool Deep) const;
-  TWinControl* FindNextControl(TWinControl* Current, bool GoForward, bool CheckTabStop, bool CheckParent) const;
+  TWinControl* FindNextControl(TWinControl* Current, bool GoForward, bool CheckTabStop,
+                               bool CheckParent) const;
   void SelectNext(TWinControl* Current, bool GoForward, bool CheckTabStop);
 
   bool Ctl3D() const { return ctl3D_; }
@@ -464,35 +489,67 @@ private:
 
 // Standard published properties for class tables: TClassBuilder<...>(...).With(published::Align)
 namespace published {
-inline constexpr auto Align = [](auto& b) { b.template Enum<TAlign>("Align", &TControl::Align, &TControl::SetAlign, TAlign::alNone); };
+inline constexpr auto Align = [](auto& b) {
+  b.template Enum<TAlign>("Align", &TControl::Align, &TControl::SetAlign, TAlign::alNone);
+};
 inline constexpr auto Anchors = [](auto& b) {
   b.template Set<TAnchorKind>("Anchors", &TControl::Anchors, &TControl::SetAnchors, TAnchors{akLeft, akTop});
 };
-inline constexpr auto Caption = [](auto& b) { b.Str("Caption", &TControl::Caption, &TControl::SetCaption, std::string()); };
-inline constexpr auto Text = [](auto& b) { b.Str("Text", &TControl::Text, &TControl::SetText, std::string()); };
+inline constexpr auto Caption = [](auto& b) {
+  b.Str("Caption", &TControl::Caption, &TControl::SetCaption, std::string());
+};
+inline constexpr auto Text = [](auto& b) {
+  b.Str("Text", &TControl::Text, &TControl::SetText, std::string());
+};
 inline auto Color(TColor def) {
   return [def](auto& b) {
     b.IdentInt("Color", ColorIdents(), &TControl::Color, &TControl::SetColor, def);
     b.Stored([](const TControl& c) { return !c.ParentColor(); });
   };
 }
-inline constexpr auto Constraints = [](auto& b) { b.Object("Constraints", [](const TControl& c) { return &c.Constraints(); }); };
-inline constexpr auto Cursor = [](auto& b) { b.IdentInt("Cursor", CursorIdents(), &TControl::Cursor, &TControl::SetCursor, crDefault); };
-inline constexpr auto Enabled = [](auto& b) { b.Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true); };
+inline constexpr auto Constraints = [](auto& b) {
+  b.Object("Constraints", [](const TControl& c) { return &c.Constraints(); });
+};
+inline constexpr auto Cursor = [](auto& b) {
+  b.IdentInt("Cursor", CursorIdents(), &TControl::Cursor, &TControl::SetCursor, crDefault);
+};
+inline constexpr auto Enabled = [](auto& b) {
+  b.Bool("Enabled", &TControl::Enabled, &TControl::SetEnabled, true);
+};
 inline constexpr auto Font = [](auto& b) {
   b.Object("Font", [](const TControl& c) { return &c.Font(); });
   b.Stored([](const TControl& c) { return !c.ParentFont(); });
 };
-inline constexpr auto HelpContext = [](auto& b) { b.Int("HelpContext", &TControl::HelpContext, &TControl::SetHelpContext, 0); };
-inline constexpr auto Hint = [](auto& b) { b.Str("Hint", &TControl::Hint, &TControl::SetHint, std::string()); };
-inline constexpr auto ParentColor = [](auto& b) { b.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false); };
-inline constexpr auto ParentFont = [](auto& b) { b.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true); };
-inline constexpr auto ShowHint = [](auto& b) { b.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false); };
-inline constexpr auto Visible = [](auto& b) { b.Bool("Visible", &TControl::Visible, &TControl::SetVisible, true); };
-inline constexpr auto TabOrder = [](auto& b) { b.Int("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1); };
-inline constexpr auto TabStop = [](auto& b) { b.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false); };
-inline constexpr auto Ctl3D = [](auto& b) { b.Bool("Ctl3D", &TWinControl::Ctl3D, &TWinControl::SetCtl3D, true); };
-inline constexpr auto ParentCtl3D = [](auto& b) { b.Bool("ParentCtl3D", &TWinControl::ParentCtl3D, &TWinControl::SetParentCtl3D, true); };
+inline constexpr auto HelpContext = [](auto& b) {
+  b.Int("HelpContext", &TControl::HelpContext, &TControl::SetHelpContext, 0);
+};
+inline constexpr auto Hint = [](auto& b) {
+  b.Str("Hint", &TControl::Hint, &TControl::SetHint, std::string());
+};
+inline constexpr auto ParentColor = [](auto& b) {
+  b.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false);
+};
+inline constexpr auto ParentFont = [](auto& b) {
+  b.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
+};
+inline constexpr auto ShowHint = [](auto& b) {
+  b.Bool("ShowHint", &TControl::ShowHint, &TControl::SetShowHint, false);
+};
+inline constexpr auto Visible = [](auto& b) {
+  b.Bool("Visible", &TControl::Visible, &TControl::SetVisible, true);
+};
+inline constexpr auto TabOrder = [](auto& b) {
+  b.Int("TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder, -1);
+};
+inline constexpr auto TabStop = [](auto& b) {
+  b.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false);
+};
+inline constexpr auto Ctl3D = [](auto& b) {
+  b.Bool("Ctl3D", &TWinControl::Ctl3D, &TWinControl::SetCtl3D, true);
+};
+inline constexpr auto ParentCtl3D = [](auto& b) {
+  b.Bool("ParentCtl3D", &TWinControl::ParentCtl3D, &TWinControl::SetParentCtl3D, true);
+};
 inline constexpr auto OnClick = [](auto& b) { b.Event("OnClick", &TControl::OnClick); };
 inline constexpr auto OnDblClick = [](auto& b) { b.Event("OnDblClick", &TControl::OnDblClick); };
 inline constexpr auto OnMouseDown = [](auto& b) { b.Event("OnMouseDown", &TControl::OnMouseDown); };
@@ -504,7 +561,7 @@ inline constexpr auto OnExit = [](auto& b) { b.Event("OnExit", &TWinControl::OnE
 inline constexpr auto OnKeyDown = [](auto& b) { b.Event("OnKeyDown", &TWinControl::OnKeyDown); };
 inline constexpr auto OnKeyPress = [](auto& b) { b.Event("OnKeyPress", &TWinControl::OnKeyPress); };
 inline constexpr auto OnKeyUp = [](auto& b) { b.Event("OnKeyUp", &TWinControl::OnKeyUp); };
-}  // namespace published
+} // namespace published
 
 // The control that holds the mouse capture (a graphic control's window holds the real one).
 TControl* GetCaptureControl();
@@ -514,4 +571,4 @@ TCustomForm* GetParentForm(const TControl* Control);
 // The deepest control under a screen point, disabled ones included.
 TControl* FindDragTarget(TPoint ScreenPos, bool AllowDisabled);
 
-}  // namespace kv::platform
+} // namespace kv::platform

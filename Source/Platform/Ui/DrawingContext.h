@@ -13,7 +13,16 @@
 namespace kv::platform {
 
 enum class TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
-enum class TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+enum class TBrushStyle {
+  bsSolid,
+  bsClear,
+  bsHorizontal,
+  bsVertical,
+  bsFDiagonal,
+  bsBDiagonal,
+  bsCross,
+  bsDiagCross
+};
 
 struct PenInfo {
   TColor color = clBlack;
@@ -28,10 +37,10 @@ struct BrushInfo {
 };
 struct FontInfo {
   std::string name = "MS Sans Serif";
-  int height = -11;  // negative: character height in pixels; positive: cell height
+  int height = -11; // negative: character height in pixels; positive: cell height
   bool bold = false, italic = false, underline = false, strikeOut = false;
   TColor color = clWindowText;
-  int escapement = 0;  // tenths of a degree, counter-clockwise
+  int escapement = 0; // tenths of a degree, counter-clockwise
   int charset = 1;
   int pitch = 0;
   bool operator==(const FontInfo&) const = default;
@@ -49,8 +58,8 @@ public:
   virtual void setFont(const FontInfo& font) = 0;
   virtual void setTextColor(TColor color) = 0;
   virtual void setBkColor(TColor color) = 0;
-  virtual void setBkMode(int mode) = 0;           // TRANSPARENT, OPAQUE
-  virtual void setTextAlign(unsigned align) = 0;  // TA_*
+  virtual void setBkMode(int mode) = 0;          // TRANSPARENT, OPAQUE
+  virtual void setTextAlign(unsigned align) = 0; // TA_*
   virtual unsigned textAlign() const = 0;
   // Returns the previous origin.
   virtual TPoint setWindowOrg(TPoint origin) = 0;
@@ -59,7 +68,7 @@ public:
   virtual void moveTo(int x, int y) = 0;
   virtual void lineTo(int x, int y) = 0;
   virtual void polyline(const std::vector<TPoint>& points) = 0;
-  virtual void rectangle(const TRect& r) = 0;  // outline with the pen, inside with the brush
+  virtual void rectangle(const TRect& r) = 0; // outline with the pen, inside with the brush
   virtual void ellipse(const TRect& r) = 0;
   virtual void fillRect(const TRect& r, const BrushInfo& brush) = 0;
   virtual void frameRect(const TRect& r, const BrushInfo& brush) = 0;
@@ -147,7 +156,9 @@ public:
   void resize(int width, int height) override { size_ = TSize{width, height}; }
   TSize size() const override { return size_; }
   void scroll(const TRect& area, const TRect& clip, int dx, int dy) override;
-  std::unique_ptr<DrawingContext> createContext() override { return std::make_unique<RecordingContext>(log_); }
+  std::unique_ptr<DrawingContext> createContext() override {
+    return std::make_unique<RecordingContext>(log_);
+  }
   const std::vector<std::string>& log() const { return *log_; }
   void clearLog() { log_->clear(); }
 
@@ -163,4 +174,4 @@ private:
 std::string rectText(const TRect& r);
 std::string colorText(TColor c);
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -57,4 +57,4 @@ void TTimer::Loaded() {
 
 void TTimer::Timer() { OnTimer(this); }
 
-}  // namespace kv::platform
+} // namespace kv::platform

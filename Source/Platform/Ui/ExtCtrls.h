@@ -32,4 +32,4 @@ private:
   unsigned interval_ = 1000;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -46,9 +46,12 @@ void TControlScrollBar::SetPosition(int Value) {
   if (Value == position_) return;
   const int old = position_;
   position_ = Value;
-  if (kind_ == TScrollBarKind::sbHorizontal) control_->ScrollBy(old - Value, 0);
-  else control_->ScrollBy(0, old - Value);
-  if (control_->HandleAllocated()) SetScrollPos(control_->Handle(), kind_ == TScrollBarKind::sbHorizontal ? SB_HORZ : SB_VERT, Value, true);
+  if (kind_ == TScrollBarKind::sbHorizontal)
+    control_->ScrollBy(old - Value, 0);
+  else
+    control_->ScrollBy(0, old - Value);
+  if (control_->HandleAllocated())
+    SetScrollPos(control_->Handle(), kind_ == TScrollBarKind::sbHorizontal ? SB_HORZ : SB_VERT, Value, true);
 }
 
 void TControlScrollBar::Update() {
@@ -70,24 +73,40 @@ void TControlScrollBar::ScrollMessage(TWMScroll& Message) {
   const TRect c = control_->ClientRect();
   const int page = std::max(1, (kind_ == TScrollBarKind::sbHorizontal ? c.Width() : c.Height()) * 3 / 4);
   switch (Message.ScrollCode) {
-  case SB_LINEUP: SetPosition(position_ - increment_); break;
-  case SB_LINEDOWN: SetPosition(position_ + increment_); break;
-  case SB_PAGEUP: SetPosition(position_ - page); break;
-  case SB_PAGEDOWN: SetPosition(position_ + page); break;
-  case SB_THUMBPOSITION: SetPosition(Message.Pos); break;
+  case SB_LINEUP:
+    SetPosition(position_ - increment_);
+    break;
+  case SB_LINEDOWN:
+    SetPosition(position_ + increment_);
+    break;
+  case SB_PAGEUP:
+    SetPosition(position_ - page);
+    break;
+  case SB_PAGEDOWN:
+    SetPosition(position_ + page);
+    break;
+  case SB_THUMBPOSITION:
+    SetPosition(Message.Pos);
+    break;
   case SB_THUMBTRACK:
     if (tracking_) SetPosition(Message.Pos);
     break;
-  case SB_TOP: SetPosition(0); break;
-  case SB_BOTTOM: SetPosition(ScrollMax()); break;
-  default: break;
+  case SB_TOP:
+    SetPosition(0);
+    break;
+  case SB_BOTTOM:
+    SetPosition(ScrollMax());
+    break;
+  default:
+    break;
   }
 }
 
 // ---- TScrollingWinControl
 
 const TClassInfo& TScrollingWinControl::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TScrollingWinControl, TWinControl>("TScrollingWinControl").Build();
+  static const TClassInfo info =
+      TClassBuilder<TScrollingWinControl, TWinControl>("TScrollingWinControl").Build();
   return info;
 }
 
@@ -109,7 +128,7 @@ void TScrollingWinControl::ScrollBy(int DeltaX, int DeltaY) {
   if (HandleAllocated()) ScrollWindow(Handle(), DeltaX, DeltaY, nullptr, nullptr);
   for (int i = 0; i < ControlCount(); ++i) {
     TControl* c = Controls(i);
-    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->HandleAllocated()) continue;  // the window moved it
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && w->HandleAllocated()) continue; // the window moved it
     c->SetBounds(c->Left() + DeltaX, c->Top() + DeltaY, c->Width(), c->Height());
   }
   EnableAlign();
@@ -141,7 +160,9 @@ void TScrollingWinControl::Dispatch(TMessage& Message) {
     TWinControl::Dispatch(Message);
     Resizing();
     return;
-  default: TWinControl::Dispatch(Message); return;
+  default:
+    TWinControl::Dispatch(Message);
+    return;
   }
 }
 
@@ -167,7 +188,8 @@ const TClassInfo& TForm::StaticClassInfo() {
           .With(published::Color(clBtnFace))
           .With(published::Font)
           .Bool("KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview, false)
-          .Enum<TPosition>("Position", &TCustomForm::Position, &TCustomForm::SetPosition, TPosition::poDesigned)
+          .Enum<TPosition>("Position", &TCustomForm::Position, &TCustomForm::SetPosition,
+                           TPosition::poDesigned)
           .Bool("Visible", &TControl::Visible, &TControl::SetVisible, false)
           .Event("OnActivate", &TCustomForm::OnActivate)
           .With(published::OnClick)
@@ -194,7 +216,8 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TScrollingWinControl(AOwner) {
   TControl::SetVisible(false);
   SetColor(clBtnFace);
   SetParentFont(false);
-  SetControlStyle(TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks});
+  SetControlStyle(
+      TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks});
   SetBounds(0, 0, 320, 240);
   Screen().addForm(this);
 }
@@ -236,22 +259,37 @@ void TCustomForm::Loaded() {
 uint32_t TCustomForm::windowStyle() const {
   uint32_t s = WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
   switch (borderStyle_) {
-  case TBorderStyle::bsNone: s |= WS_POPUP; break;
-  case TBorderStyle::bsSingle: s |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX; break;
-  case TBorderStyle::bsSizeable: s |= WS_OVERLAPPEDWINDOW; break;
-  case TBorderStyle::bsDialog: s |= WS_POPUP | WS_CAPTION | WS_SYSMENU; break;
-  case TBorderStyle::bsToolWindow: s |= WS_CAPTION | WS_SYSMENU; break;
-  case TBorderStyle::bsSizeToolWin: s |= WS_CAPTION | WS_SYSMENU | WS_THICKFRAME; break;
+  case TBorderStyle::bsNone:
+    s |= WS_POPUP;
+    break;
+  case TBorderStyle::bsSingle:
+    s |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    break;
+  case TBorderStyle::bsSizeable:
+    s |= WS_OVERLAPPEDWINDOW;
+    break;
+  case TBorderStyle::bsDialog:
+    s |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    break;
+  case TBorderStyle::bsToolWindow:
+    s |= WS_CAPTION | WS_SYSMENU;
+    break;
+  case TBorderStyle::bsSizeToolWin:
+    s |= WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+    break;
   }
   return s;
 }
 
 uint32_t TCustomForm::windowExStyle() const {
   switch (borderStyle_) {
-  case TBorderStyle::bsDialog: return WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+  case TBorderStyle::bsDialog:
+    return WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
   case TBorderStyle::bsToolWindow:
-  case TBorderStyle::bsSizeToolWin: return WS_EX_TOOLWINDOW;
-  default: return 0;
+  case TBorderStyle::bsSizeToolWin:
+    return WS_EX_TOOLWINDOW;
+  default:
+    return 0;
   }
 }
 
@@ -310,22 +348,27 @@ void TCustomForm::applyPosition() {
   const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
   switch (position_) {
   case TPosition::poScreenCenter:
-  case TPosition::poDesktopCenter: SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height()); break;
+  case TPosition::poDesktopCenter:
+    SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height());
+    break;
   case TPosition::poMainFormCenter:
   case TPosition::poOwnerFormCenter: {
     TCustomForm* center = Application().MainForm();
     if (position_ == TPosition::poOwnerFormCenter)
       if (auto* owner = dynamic_cast<TCustomForm*>(Owner())) center = owner;
     if (center && center != this)
-      SetBounds(center->Left() + (center->Width() - Width()) / 2, center->Top() + (center->Height() - Height()) / 2,
-                Width(), Height());
+      SetBounds(center->Left() + (center->Width() - Width()) / 2,
+                center->Top() + (center->Height() - Height()) / 2, Width(), Height());
     else
       SetBounds((sw - Width()) / 2, (sh - Height()) / 2, Width(), Height());
     break;
   }
   case TPosition::poDefault:
-  case TPosition::poDefaultPosOnly: SetBounds(24, 24, Width(), Height()); break;
-  default: break;
+  case TPosition::poDefaultPosOnly:
+    SetBounds(24, 24, Width(), Height());
+    break;
+  default:
+    break;
   }
 }
 
@@ -380,13 +423,17 @@ void TCustomForm::Close() {
     Application().Terminate();
     return;
   }
-  if (action == TCloseAction::caHide || action == TCloseAction::caMinimize) Hide();
-  else Release();
+  if (action == TCloseAction::caHide || action == TCloseAction::caMinimize)
+    Hide();
+  else
+    Release();
 }
 
 void TCustomForm::Release() {
-  if (HandleAllocated()) PostMessage(Handle(), CM_RELEASE, 0, 0);
-  else TComponent::Free(this);
+  if (HandleAllocated())
+    PostMessage(Handle(), CM_RELEASE, 0, 0);
+  else
+    TComponent::Free(this);
 }
 
 TModalResult TCustomForm::ShowModal() {
@@ -421,8 +468,10 @@ TModalResult TCustomForm::ShowModal() {
     }
     if (modalResult_ != mrNone) {
       TCloseAction action = TCloseAction::caHide;
-      if (!CloseQuery()) action = TCloseAction::caNone;
-      else DoClose(action);
+      if (!CloseQuery())
+        action = TCloseAction::caNone;
+      else
+        DoClose(action);
       if (action == TCloseAction::caNone) {
         modalResult_ = mrNone;
         continue;
@@ -455,8 +504,12 @@ void TCustomForm::PaintWindow(DrawingContext* DC) {
 
 void TCustomForm::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-  case WM_CLOSE: Close(); return;
-  case CM_RELEASE: TComponent::Free(this); return;
+  case WM_CLOSE:
+    Close();
+    return;
+  case CM_RELEASE:
+    TComponent::Free(this);
+    return;
   case WM_PAINT:
     if (OnPaint.Assigned()) {
       SetControlState(ControlState() + TControlState{csCustomPaint});
@@ -467,8 +520,10 @@ void TCustomForm::Dispatch(TMessage& Message) {
     break;
   case WM_ACTIVATE:
     if ((Message.WParam & 0xFFFF) != 0) {
-      if (activeControl_ && activeControl_->CanFocus()) kv::platform::SetFocus(activeControl_->Handle());
-      else kv::platform::SetFocus(Handle());
+      if (activeControl_ && activeControl_->CanFocus())
+        kv::platform::SetFocus(activeControl_->Handle());
+      else
+        kv::platform::SetFocus(Handle());
       OnActivate(this);
     } else {
       OnDeactivate(this);
@@ -490,7 +545,8 @@ void TCustomForm::Dispatch(TMessage& Message) {
     }
     break;
   }
-  default: break;
+  default:
+    break;
   }
   TScrollingWinControl::Dispatch(Message);
 }
@@ -507,7 +563,9 @@ TCustomForm* TScreen::ActiveForm() const {
   return dynamic_cast<TCustomForm*>(c);
 }
 
-void TScreen::removeForm(TCustomForm* Form) { forms_.erase(std::remove(forms_.begin(), forms_.end(), Form), forms_.end()); }
+void TScreen::removeForm(TCustomForm* Form) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), Form), forms_.end());
+}
 
 // ---- exception box
 
@@ -522,7 +580,7 @@ ExceptionBoxHook& exceptionBoxHook() {
   };
   return hook;
 }
-}  // namespace
+} // namespace
 
 void SetExceptionBoxHook(ExceptionBoxHook Hook) {
   if (Hook) exceptionBoxHook() = std::move(Hook);
@@ -638,8 +696,10 @@ void TApplication::ProcessMessages() {
 void TApplication::HandleException(const std::exception& E) {
   if (dynamic_cast<const EAbort*>(&E)) return;
   if (const auto* e = dynamic_cast<const Exception*>(&E)) {
-    if (OnException.Assigned()) OnException(this, *e);
-    else ShowException(*e);
+    if (OnException.Assigned())
+      OnException(this, *e);
+    else
+      ShowException(*e);
     return;
   }
   ShowException(Exception(E.what()));
@@ -662,11 +722,9 @@ std::unique_ptr<TScreen>& screenSlot() {
   static std::unique_ptr<TScreen> s;
   return s;
 }
-}  // namespace
+} // namespace
 
-void RegisterStandardClasses() {
-  RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo()});
-}
+void RegisterStandardClasses() { RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo()}); }
 
 TApplication& Application() {
   auto& a = applicationSlot();
@@ -692,4 +750,4 @@ void ResetApplication() {
   screenSlot().reset();
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -39,8 +39,8 @@ namespace kv::platform {
 
 // Modal results.
 using TModalResult = int;
-inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
-                              mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
+inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
+                              mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
 
 enum class TScrollBarKind { sbHorizontal, sbVertical };
 class TScrollingWinControl;
@@ -102,7 +102,13 @@ private:
 };
 
 enum class TPosition {
-  poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter, poMainFormCenter,
+  poDesigned,
+  poDefault,
+  poDefaultPosOnly,
+  poDefaultSizeOnly,
+  poScreenCenter,
+  poDesktopCenter,
+  poMainFormCenter,
   poOwnerFormCenter
 };
 KV_ENUM_NAMES(TPosition, "poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter",
@@ -319,4 +325,4 @@ void ResetApplication();
 // Registers the class library's own classes with the class registry (done by Application()).
 void RegisterStandardClasses();
 
-}  // namespace kv::platform
+} // namespace kv::platform

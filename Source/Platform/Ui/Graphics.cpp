@@ -7,29 +7,49 @@
 namespace kv::platform {
 
 const TIdentMap& ColorIdents() {
-  static const TIdentMap map = {
-      {clBlack, "clBlack"},         {clMaroon, "clMaroon"},
-      {clGreen, "clGreen"},         {clOlive, "clOlive"},
-      {clNavy, "clNavy"},           {clPurple, "clPurple"},
-      {clTeal, "clTeal"},           {clGray, "clGray"},
-      {clSilver, "clSilver"},       {clRed, "clRed"},
-      {clLime, "clLime"},           {clYellow, "clYellow"},
-      {clBlue, "clBlue"},           {clFuchsia, "clFuchsia"},
-      {clAqua, "clAqua"},           {clWhite, "clWhite"},
-      {clScrollBar, "clScrollBar"}, {clBackground, "clBackground"},
-      {clActiveCaption, "clActiveCaption"}, {clInactiveCaption, "clInactiveCaption"},
-      {clMenu, "clMenu"},           {clWindow, "clWindow"},
-      {clWindowFrame, "clWindowFrame"}, {clMenuText, "clMenuText"},
-      {clWindowText, "clWindowText"}, {clCaptionText, "clCaptionText"},
-      {clActiveBorder, "clActiveBorder"}, {clInactiveBorder, "clInactiveBorder"},
-      {clAppWorkSpace, "clAppWorkSpace"}, {clHighlight, "clHighlight"},
-      {clHighlightText, "clHighlightText"}, {clBtnFace, "clBtnFace"},
-      {clBtnShadow, "clBtnShadow"}, {clGrayText, "clGrayText"},
-      {clBtnText, "clBtnText"},     {clInactiveCaptionText, "clInactiveCaptionText"},
-      {clBtnHighlight, "clBtnHighlight"}, {cl3DDkShadow, "cl3DDkShadow"},
-      {cl3DLight, "cl3DLight"},     {clInfoText, "clInfoText"},
-      {clInfoBk, "clInfoBk"},       {clNone, "clNone"},
-      {clDefault, "clDefault"}};
+  static const TIdentMap map = {{clBlack, "clBlack"},
+                                {clMaroon, "clMaroon"},
+                                {clGreen, "clGreen"},
+                                {clOlive, "clOlive"},
+                                {clNavy, "clNavy"},
+                                {clPurple, "clPurple"},
+                                {clTeal, "clTeal"},
+                                {clGray, "clGray"},
+                                {clSilver, "clSilver"},
+                                {clRed, "clRed"},
+                                {clLime, "clLime"},
+                                {clYellow, "clYellow"},
+                                {clBlue, "clBlue"},
+                                {clFuchsia, "clFuchsia"},
+                                {clAqua, "clAqua"},
+                                {clWhite, "clWhite"},
+                                {clScrollBar, "clScrollBar"},
+                                {clBackground, "clBackground"},
+                                {clActiveCaption, "clActiveCaption"},
+                                {clInactiveCaption, "clInactiveCaption"},
+                                {clMenu, "clMenu"},
+                                {clWindow, "clWindow"},
+                                {clWindowFrame, "clWindowFrame"},
+                                {clMenuText, "clMenuText"},
+                                {clWindowText, "clWindowText"},
+                                {clCaptionText, "clCaptionText"},
+                                {clActiveBorder, "clActiveBorder"},
+                                {clInactiveBorder, "clInactiveBorder"},
+                                {clAppWorkSpace, "clAppWorkSpace"},
+                                {clHighlight, "clHighlight"},
+                                {clHighlightText, "clHighlightText"},
+                                {clBtnFace, "clBtnFace"},
+                                {clBtnShadow, "clBtnShadow"},
+                                {clGrayText, "clGrayText"},
+                                {clBtnText, "clBtnText"},
+                                {clInactiveCaptionText, "clInactiveCaptionText"},
+                                {clBtnHighlight, "clBtnHighlight"},
+                                {cl3DDkShadow, "cl3DDkShadow"},
+                                {cl3DLight, "cl3DLight"},
+                                {clInfoText, "clInfoText"},
+                                {clInfoBk, "clInfoBk"},
+                                {clNone, "clNone"},
+                                {clDefault, "clDefault"}};
   return map;
 }
 
@@ -106,14 +126,15 @@ void TFont::Assign(const TPersistent& Source) {
 }
 
 const TClassInfo& TFont::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TFont, TPersistent>("TFont")
-                                     .Int("Charset", &TFont::Charset, &TFont::SetCharset, 1)
-                                     .IdentInt("Color", ColorIdents(), &TFont::Color, &TFont::SetColor, clWindowText)
-                                     .Int("Height", &TFont::Height, &TFont::SetHeight, -11)
-                                     .Str("Name", &TFont::Name, &TFont::SetName, std::string("MS Sans Serif"))
-                                     .Enum<TFontPitch>("Pitch", &TFont::Pitch, &TFont::SetPitch, TFontPitch::fpDefault)
-                                     .Set<TFontStyle>("Style", &TFont::Style, &TFont::SetStyle, TFontStyles{})
-                                     .Build();
+  static const TClassInfo info =
+      TClassBuilder<TFont, TPersistent>("TFont")
+          .Int("Charset", &TFont::Charset, &TFont::SetCharset, 1)
+          .IdentInt("Color", ColorIdents(), &TFont::Color, &TFont::SetColor, clWindowText)
+          .Int("Height", &TFont::Height, &TFont::SetHeight, -11)
+          .Str("Name", &TFont::Name, &TFont::SetName, std::string("MS Sans Serif"))
+          .Enum<TFontPitch>("Pitch", &TFont::Pitch, &TFont::SetPitch, TFontPitch::fpDefault)
+          .Set<TFontStyle>("Style", &TFont::Style, &TFont::SetStyle, TFontStyles{})
+          .Build();
   return info;
 }
 
@@ -141,11 +162,12 @@ void TPen::Assign(const TPersistent& Source) {
   TPersistent::Assign(Source);
 }
 const TClassInfo& TPen::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TPen, TPersistent>("TPen")
-                                     .IdentInt("Color", ColorIdents(), &TPen::Color, &TPen::SetColor, clBlack)
-                                     .Enum<TPenStyle>("Style", &TPen::Style, &TPen::SetStyle, TPenStyle::psSolid)
-                                     .Int("Width", &TPen::Width, &TPen::SetWidth, 1)
-                                     .Build();
+  static const TClassInfo info =
+      TClassBuilder<TPen, TPersistent>("TPen")
+          .IdentInt("Color", ColorIdents(), &TPen::Color, &TPen::SetColor, clBlack)
+          .Enum<TPenStyle>("Style", &TPen::Style, &TPen::SetStyle, TPenStyle::psSolid)
+          .Int("Width", &TPen::Width, &TPen::SetWidth, 1)
+          .Build();
   return info;
 }
 
@@ -169,10 +191,11 @@ void TBrush::Assign(const TPersistent& Source) {
   TPersistent::Assign(Source);
 }
 const TClassInfo& TBrush::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TBrush, TPersistent>("TBrush")
-                                     .IdentInt("Color", ColorIdents(), &TBrush::Color, &TBrush::SetColor, clWhite)
-                                     .Enum<TBrushStyle>("Style", &TBrush::Style, &TBrush::SetStyle, TBrushStyle::bsSolid)
-                                     .Build();
+  static const TClassInfo info =
+      TClassBuilder<TBrush, TPersistent>("TBrush")
+          .IdentInt("Color", ColorIdents(), &TBrush::Color, &TBrush::SetColor, clWhite)
+          .Enum<TBrushStyle>("Style", &TBrush::Style, &TBrush::SetStyle, TBrushStyle::bsSolid)
+          .Build();
   return info;
 }
 
@@ -311,4 +334,4 @@ void TCanvas::Frame3D(TRect& R, TColor TopColor, TColor BottomColor, int Width) 
   pen_.SetStyle(saved.style);
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -14,7 +14,7 @@ namespace kv::platform {
 // Colour names of form files (clBlack ... clInfoBk, clNone, clDefault).
 const TIdentMap& ColorIdents();
 std::string ColorToString(TColor Color);
-TColor StringToColor(const std::string& S);  // a name or a number; EConvertError otherwise
+TColor StringToColor(const std::string& S); // a name or a number; EConvertError otherwise
 
 enum class TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 KV_ENUM_NAMES(TFontStyle, "fsBold", "fsItalic", "fsUnderline", "fsStrikeOut")
@@ -25,9 +25,10 @@ inline constexpr auto fsUnderline = TFontStyle::fsUnderline;
 inline constexpr auto fsStrikeOut = TFontStyle::fsStrikeOut;
 enum class TFontPitch { fpDefault, fpVariable, fpFixed };
 KV_ENUM_NAMES(TFontPitch, "fpDefault", "fpVariable", "fpFixed")
-KV_ENUM_NAMES(TPenStyle, "psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear", "psInsideFrame")
-KV_ENUM_NAMES(TBrushStyle, "bsSolid", "bsClear", "bsHorizontal", "bsVertical", "bsFDiagonal", "bsBDiagonal", "bsCross",
-              "bsDiagCross")
+KV_ENUM_NAMES(TPenStyle, "psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear",
+              "psInsideFrame")
+KV_ENUM_NAMES(TBrushStyle, "bsSolid", "bsClear", "bsHorizontal", "bsVertical", "bsFDiagonal", "bsBDiagonal",
+              "bsCross", "bsDiagCross")
 
 // A drawing object that tells its owner of every change.
 class TGraphicsObject : public TPersistent {
@@ -159,4 +160,4 @@ private:
   bool penSent_ = false, brushSent_ = false, fontSent_ = false;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

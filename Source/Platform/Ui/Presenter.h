@@ -52,7 +52,7 @@ public:
   static void wheel(TPoint Screen, int Delta);
   static void keyDown(int VirtualKey);
   static void keyUp(int VirtualKey);
-  static void key(int VirtualKey);  // down and up
+  static void key(int VirtualKey); // down and up
   // Every character as the keys that type it on a US keyboard (shift where needed).
   static void typeText(const std::string& Text);
 
@@ -72,4 +72,4 @@ private:
   std::vector<HWND> shown_;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

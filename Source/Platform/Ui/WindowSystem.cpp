@@ -23,17 +23,20 @@ public:
     std::vector<TRect> pieces{r};
     for (const TRect& e : rects_) {
       std::vector<TRect> next;
-      for (const TRect& p : pieces) minus(p, e, next);
+      for (const TRect& p : pieces)
+        minus(p, e, next);
       pieces.swap(next);
     }
     rects_.insert(rects_.end(), pieces.begin(), pieces.end());
   }
   void add(const Region& other) {
-    for (const TRect& r : other.rects_) add(r);
+    for (const TRect& r : other.rects_)
+      add(r);
   }
   void subtract(const TRect& r) {
     std::vector<TRect> next;
-    for (const TRect& e : rects_) minus(e, r, next);
+    for (const TRect& e : rects_)
+      minus(e, r, next);
     rects_.swap(next);
   }
   void intersect(const TRect& r) {
@@ -45,11 +48,13 @@ public:
     rects_.swap(next);
   }
   void offset(int dx, int dy) {
-    for (TRect& e : rects_) e = OffsetRectBy(e, dx, dy);
+    for (TRect& e : rects_)
+      e = OffsetRectBy(e, dx, dy);
   }
   TRect bounds() const {
     TRect b{};
-    for (const TRect& e : rects_) b = UnionRects(b, e);
+    for (const TRect& e : rects_)
+      b = UnionRects(b, e);
     return b;
   }
 
@@ -78,10 +83,10 @@ struct ScrollBarState {
 struct Window {
   HWND id = 0;
   HWND parent = 0;
-  std::vector<HWND> children;  // front to back
+  std::vector<HWND> children; // front to back
   uint32_t style = 0, exStyle = 0, classStyle = 0;
   std::string className, text;
-  TRect rect;  // in the parent's client coordinates, or on the screen
+  TRect rect; // in the parent's client coordinates, or on the screen
   WindowProc proc;
   Region update;
   bool erase = false;
@@ -110,7 +115,7 @@ struct Timer {
 struct System {
   std::map<HWND, std::unique_ptr<Window>> windows;
   HWND nextId = 0x100;
-  std::vector<HWND> topLevel;  // front to back
+  std::vector<HWND> topLevel; // front to back
   std::deque<TMsg> posted;
   bool quit = false;
   int quitCode = 0;
@@ -145,9 +150,12 @@ bool isChild(const Window& w) { return (w.style & WS_CHILD) && w.parent; }
 // Frame widths: left, top, right, bottom.
 TRect frameOf(const Window& w) {
   int f = 0;
-  if (w.style & WS_THICKFRAME) f = 4;
-  else if ((w.style & WS_DLGFRAME) || (w.exStyle & WS_EX_DLGMODALFRAME)) f = 3;
-  else if (w.style & WS_BORDER) f = 1;
+  if (w.style & WS_THICKFRAME)
+    f = 4;
+  else if ((w.style & WS_DLGFRAME) || (w.exStyle & WS_EX_DLGMODALFRAME))
+    f = 3;
+  else if (w.style & WS_BORDER)
+    f = 1;
   if (w.exStyle & WS_EX_CLIENTEDGE) f += 2;
   TRect r{f, f, f, f};
   if ((w.style & WS_CAPTION) == WS_CAPTION) r.Top += (w.exStyle & WS_EX_TOOLWINDOW) ? 15 : 19;
@@ -158,7 +166,8 @@ TRect frameOf(const Window& w) {
 
 TSize clientSize(const Window& w) {
   const TRect f = frameOf(w);
-  return TSize{std::max(0, w.rect.Width() - f.Left - f.Right), std::max(0, w.rect.Height() - f.Top - f.Bottom)};
+  return TSize{std::max(0, w.rect.Width() - f.Left - f.Right),
+               std::max(0, w.rect.Height() - f.Top - f.Bottom)};
 }
 
 TRect clientRect(const Window& w) {
@@ -204,7 +213,8 @@ bool underLock(const Window& w) { return sys().locked && inSubtree(sys().locked,
 
 HWND topLevelOf(HWND h) {
   Window* w = find(h);
-  while (w && isChild(*w)) w = find(w->parent);
+  while (w && isChild(*w))
+    w = find(w->parent);
   return w ? w->id : 0;
 }
 
@@ -242,7 +252,7 @@ void exposeInParent(const Window& w, const TRect& rect) {
 LRESULT send(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   Window* w = find(h);
   if (!w) return 0;
-  WindowProc proc = w->proc;  // the handler may replace it or destroy the window
+  WindowProc proc = w->proc; // the handler may replace it or destroy the window
   if (!proc) return DefWindowProc(h, msg, wp, lp);
   return proc(h, msg, wp, lp);
 }
@@ -256,8 +266,10 @@ void setBarVisible(Window& w, int bar, bool show) {
   const uint32_t bit = bar == SB_HORZ ? WS_HSCROLL : WS_VSCROLL;
   if (static_cast<bool>(w.style & bit) == show) return;
   const TSize before = clientSize(w);
-  if (show) w.style |= bit;
-  else w.style &= ~bit;
+  if (show)
+    w.style |= bit;
+  else
+    w.style &= ~bit;
   invalidateAll(w, true);
   if (!(clientSize(w) == before)) sendSize(w);
 }
@@ -277,7 +289,8 @@ void removeFromLists(Window& w) {
 void collectSubtree(HWND h, std::vector<HWND>& out) {
   out.push_back(h);
   if (Window* w = find(h))
-    for (HWND c : w->children) collectSubtree(c, out);
+    for (HWND c : w->children)
+      collectSubtree(c, out);
 }
 
 char charForKey(int vk) {
@@ -293,28 +306,50 @@ char charForKey(int vk) {
   if (vk >= '0' && vk <= '9') return shift ? ")!@#$%^&*("[vk - '0'] : static_cast<char>(vk);
   if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return static_cast<char>('0' + vk - VK_NUMPAD0);
   switch (vk) {
-  case VK_SPACE: return ' ';
-  case VK_RETURN: return '\r';
-  case VK_BACK: return '\b';
-  case VK_TAB: return '\t';
-  case VK_ESCAPE: return 27;
-  case VK_MULTIPLY: return '*';
-  case VK_ADD: return '+';
-  case VK_SUBTRACT: return '-';
-  case VK_DECIMAL: return '.';
-  case VK_DIVIDE: return '/';
-  case VK_OEM_1: return shift ? ':' : ';';
-  case VK_OEM_PLUS: return shift ? '+' : '=';
-  case VK_OEM_COMMA: return shift ? '<' : ',';
-  case VK_OEM_MINUS: return shift ? '_' : '-';
-  case VK_OEM_PERIOD: return shift ? '>' : '.';
-  case VK_OEM_2: return shift ? '?' : '/';
-  case VK_OEM_3: return shift ? '~' : '`';
-  case VK_OEM_4: return shift ? '{' : '[';
-  case VK_OEM_5: return shift ? '|' : '\\';
-  case VK_OEM_6: return shift ? '}' : ']';
-  case VK_OEM_7: return shift ? '"' : '\'';
-  default: return 0;
+  case VK_SPACE:
+    return ' ';
+  case VK_RETURN:
+    return '\r';
+  case VK_BACK:
+    return '\b';
+  case VK_TAB:
+    return '\t';
+  case VK_ESCAPE:
+    return 27;
+  case VK_MULTIPLY:
+    return '*';
+  case VK_ADD:
+    return '+';
+  case VK_SUBTRACT:
+    return '-';
+  case VK_DECIMAL:
+    return '.';
+  case VK_DIVIDE:
+    return '/';
+  case VK_OEM_1:
+    return shift ? ':' : ';';
+  case VK_OEM_PLUS:
+    return shift ? '+' : '=';
+  case VK_OEM_COMMA:
+    return shift ? '<' : ',';
+  case VK_OEM_MINUS:
+    return shift ? '_' : '-';
+  case VK_OEM_PERIOD:
+    return shift ? '>' : '.';
+  case VK_OEM_2:
+    return shift ? '?' : '/';
+  case VK_OEM_3:
+    return shift ? '~' : '`';
+  case VK_OEM_4:
+    return shift ? '{' : '[';
+  case VK_OEM_5:
+    return shift ? '|' : '\\';
+  case VK_OEM_6:
+    return shift ? '}' : ']';
+  case VK_OEM_7:
+    return shift ? '"' : '\'';
+  default:
+    return 0;
   }
 }
 
@@ -363,7 +398,8 @@ bool resolveInput(const Input& in, TMsg& m, bool update) {
     m.lParam = 1 | (wasDown ? (1 << 30) : 0) | (up ? (static_cast<LPARAM>(3) << 30) : 0);
     if (update) {
       uint8_t& k = s.keys[in.vk & 0xFF];
-      if (up) k &= 0x7F;
+      if (up)
+        k &= 0x7F;
       else {
         if (!(k & 0x80)) k ^= 0x01;
         k |= 0x80;
@@ -375,17 +411,32 @@ bool resolveInput(const Input& in, TMsg& m, bool update) {
   if (update) {
     s.cursor = in.pt;
     auto setButton = [&](int vk, bool down) {
-      if (down) s.keys[vk] |= 0x80;
-      else s.keys[vk] &= 0x7F;
+      if (down)
+        s.keys[vk] |= 0x80;
+      else
+        s.keys[vk] &= 0x7F;
     };
     switch (in.msg) {
-    case WM_LBUTTONDOWN: setButton(VK_LBUTTON, true); break;
-    case WM_LBUTTONUP: setButton(VK_LBUTTON, false); break;
-    case WM_RBUTTONDOWN: setButton(VK_RBUTTON, true); break;
-    case WM_RBUTTONUP: setButton(VK_RBUTTON, false); break;
-    case WM_MBUTTONDOWN: setButton(VK_MBUTTON, true); break;
-    case WM_MBUTTONUP: setButton(VK_MBUTTON, false); break;
-    default: break;
+    case WM_LBUTTONDOWN:
+      setButton(VK_LBUTTON, true);
+      break;
+    case WM_LBUTTONUP:
+      setButton(VK_LBUTTON, false);
+      break;
+    case WM_RBUTTONDOWN:
+      setButton(VK_RBUTTON, true);
+      break;
+    case WM_RBUTTONUP:
+      setButton(VK_RBUTTON, false);
+      break;
+    case WM_MBUTTONDOWN:
+      setButton(VK_MBUTTON, true);
+      break;
+    case WM_MBUTTONUP:
+      setButton(VK_MBUTTON, false);
+      break;
+    default:
+      break;
     }
   }
   m.pt = in.pt;
@@ -411,7 +462,7 @@ bool resolveInput(const Input& in, TMsg& m, bool update) {
     if ((w->classStyle & CS_DBLCLKS) && s.lastDownWnd == target && s.lastDownMsg == in.msg &&
         now - s.lastDownTick <= 500 && std::abs(in.pt.X - s.lastDownPt.X) <= 2 &&
         std::abs(in.pt.Y - s.lastDownPt.Y) <= 2) {
-      m.message = in.msg + 2;  // the double-click message follows each button-down message
+      m.message = in.msg + 2; // the double-click message follows each button-down message
       s.lastDownWnd = 0;
     } else {
       s.lastDownWnd = target;
@@ -436,12 +487,13 @@ HWND findPaintTarget(HWND h) {
   return 0;
 }
 
-}  // namespace
+} // namespace
 
 // ---- windows
 
-HWND CreateWindowEx(uint32_t ExStyle, const std::string& ClassName, const std::string& WindowName, uint32_t Style,
-                    int X, int Y, int Width, int Height, HWND Parent, WindowProc Proc, uint32_t ClassStyle) {
+HWND CreateWindowEx(uint32_t ExStyle, const std::string& ClassName, const std::string& WindowName,
+                    uint32_t Style, int X, int Y, int Width, int Height, HWND Parent, WindowProc Proc,
+                    uint32_t ClassStyle) {
   auto& s = sys();
   if ((Style & WS_CHILD) && !find(Parent)) return 0;
   auto w = std::make_unique<Window>();
@@ -491,11 +543,13 @@ bool DestroyWindow(HWND Wnd) {
   if (s.locked && std::find(all.begin(), all.end(), s.locked) != all.end()) s.locked = 0;
   if (w->style & WS_VISIBLE) exposeInParent(*w, w->rect);
   const bool topLevel = !isChild(*w);
-  for (HWND h : all) send(h, WM_DESTROY, 0, 0);
+  for (HWND h : all)
+    send(h, WM_DESTROY, 0, 0);
   if (Window* again = find(Wnd)) removeFromLists(*again);
   for (HWND h : all) {
-    s.timers.erase(std::remove_if(s.timers.begin(), s.timers.end(), [h](const Timer& t) { return t.hwnd == h; }),
-                   s.timers.end());
+    s.timers.erase(
+        std::remove_if(s.timers.begin(), s.timers.end(), [h](const Timer& t) { return t.hwnd == h; }),
+        s.timers.end());
     if (s.active == h) s.active = 0;
     s.windows.erase(h);
   }
@@ -586,8 +640,10 @@ bool SetWindowPos(HWND Wnd, HWND InsertAfter, int X, int Y, int Width, int Heigh
   if (!(Flags & SWP_NOZORDER)) {
     auto& list = isChild(*w) ? find(w->parent)->children : s.topLevel;
     list.erase(std::remove(list.begin(), list.end(), Wnd), list.end());
-    if (InsertAfter == HWND_BOTTOM) list.push_back(Wnd);
-    else if (InsertAfter == HWND_TOP) list.insert(list.begin(), Wnd);
+    if (InsertAfter == HWND_BOTTOM)
+      list.push_back(Wnd);
+    else if (InsertAfter == HWND_TOP)
+      list.insert(list.begin(), Wnd);
     else {
       auto it = std::find(list.begin(), list.end(), InsertAfter);
       list.insert(it == list.end() ? list.begin() : it + 1, Wnd);
@@ -624,7 +680,8 @@ bool SetWindowPos(HWND Wnd, HWND InsertAfter, int X, int Y, int Width, int Heigh
 }
 
 bool MoveWindow(HWND Wnd, int X, int Y, int Width, int Height, bool Repaint) {
-  return SetWindowPos(Wnd, 0, X, Y, Width, Height, SWP_NOZORDER | SWP_NOACTIVATE | (Repaint ? 0 : SWP_NOREDRAW));
+  return SetWindowPos(Wnd, 0, X, Y, Width, Height,
+                      SWP_NOZORDER | SWP_NOACTIVATE | (Repaint ? 0 : SWP_NOREDRAW));
 }
 
 bool BringWindowToTop(HWND Wnd) { return SetWindowPos(Wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
@@ -746,21 +803,31 @@ HWND WindowFromPoint(TPoint Point) {
 int GetSystemMetrics(int Index) {
   const TSize screen = sys().presenter ? sys().presenter->screenSize() : TSize{1024, 768};
   switch (Index) {
-  case SM_CXSCREEN: return screen.cx;
-  case SM_CYSCREEN: return screen.cy;
+  case SM_CXSCREEN:
+    return screen.cx;
+  case SM_CYSCREEN:
+    return screen.cy;
   case SM_CXVSCROLL:
-  case SM_CYHSCROLL: return 16;
-  case SM_CYCAPTION: return 19;
-  case SM_CYSMCAPTION: return 15;
+  case SM_CYHSCROLL:
+    return 16;
+  case SM_CYCAPTION:
+    return 19;
+  case SM_CYSMCAPTION:
+    return 15;
   case SM_CXBORDER:
-  case SM_CYBORDER: return 1;
+  case SM_CYBORDER:
+    return 1;
   case SM_CXDLGFRAME:
-  case SM_CYDLGFRAME: return 3;
+  case SM_CYDLGFRAME:
+    return 3;
   case SM_CXFRAME:
-  case SM_CYFRAME: return 4;
+  case SM_CYFRAME:
+    return 4;
   case SM_CXEDGE:
-  case SM_CYEDGE: return 2;
-  default: return 0;
+  case SM_CYEDGE:
+    return 2;
+  default:
+    return 0;
   }
 }
 
@@ -779,7 +846,9 @@ bool AdjustWindowRectEx(TRect* Rect, uint32_t Style, bool /*Menu*/, uint32_t ExS
 
 // ---- messages
 
-LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) { return send(Wnd, Msg, WParam, LParam); }
+LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  return send(Wnd, Msg, WParam, LParam);
+}
 
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   if (Wnd && !find(Wnd)) return false;
@@ -847,7 +916,8 @@ bool PeekMessage(TMsg& Msg, bool Remove) {
     Msg.wParam = due->id;
     Msg.time = now;
     if (Remove)
-      while (due->due <= now) due->due += due->elapse;
+      while (due->due <= now)
+        due->due += due->elapse;
     return true;
   }
   return false;
@@ -901,16 +971,21 @@ LRESULT DefWindowProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   case WM_CANCELMODE:
     if (sys().capture == Wnd) ReleaseCapture();
     return 0;
-  case WM_CLOSE: DestroyWindow(Wnd); return 0;
-  case WM_SETTEXT: return 0;
-  case WM_NCHITTEST: return 1;
+  case WM_CLOSE:
+    DestroyWindow(Wnd);
+    return 0;
+  case WM_SETTEXT:
+    return 0;
+  case WM_NCHITTEST:
+    return 1;
   case WM_ACTIVATE:
     if ((WParam & 0xFFFF) != 0 && !(sys().focus && inSubtree(Wnd, sys().focus))) SetFocus(Wnd);
     return 0;
   case WM_MOUSEWHEEL:
     if (Window* w = find(Wnd); w && isChild(*w)) return send(w->parent, Msg, WParam, LParam);
     return 0;
-  default: return 0;
+  default:
+    return 0;
   }
 }
 
@@ -933,8 +1008,10 @@ bool InvalidateRect(HWND Wnd, const TRect* Rect, bool Erase) {
 bool ValidateRect(HWND Wnd, const TRect* Rect) {
   Window* w = find(Wnd);
   if (!w) return false;
-  if (!Rect) w->update.clear();
-  else w->update.subtract(*Rect);
+  if (!Rect)
+    w->update.clear();
+  else
+    w->update.subtract(*Rect);
   if (w->update.empty()) w->erase = false;
   return true;
 }
@@ -1010,11 +1087,13 @@ bool RedrawWindow(HWND Wnd, const TRect* Rect, UINT Flags) {
   if (Flags & RDW_INVALIDATE) InvalidateRect(Wnd, Rect, (Flags & RDW_ERASE) != 0);
   if (Flags & RDW_VALIDATE) ValidateRect(Wnd, Rect);
   if (Flags & RDW_ALLCHILDREN)
-    for (HWND c : std::vector<HWND>(w->children)) RedrawWindow(c, nullptr, Flags & ~RDW_UPDATENOW);
+    for (HWND c : std::vector<HWND>(w->children))
+      RedrawWindow(c, nullptr, Flags & ~RDW_UPDATENOW);
   if (Flags & RDW_UPDATENOW) {
     UpdateWindow(Wnd);
     if ((w = find(Wnd)) && (Flags & RDW_ALLCHILDREN))
-      for (HWND c : std::vector<HWND>(w->children)) RedrawWindow(c, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+      for (HWND c : std::vector<HWND>(w->children))
+        RedrawWindow(c, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   }
   return true;
 }
@@ -1060,7 +1139,9 @@ WindowSurface* GetWindowSurface(HWND Wnd) {
   return w ? &surfaceOf(*w) : nullptr;
 }
 
-void SetSurfaceFactory(SurfaceFactory Factory) { sys().factory = Factory ? Factory : &RecordingSurface::make; }
+void SetSurfaceFactory(SurfaceFactory Factory) {
+  sys().factory = Factory ? Factory : &RecordingSurface::make;
+}
 
 // ---- scroll bars
 
@@ -1081,7 +1162,8 @@ int SetScrollInfo(HWND Wnd, int Bar, const TScrollInfo& Info, bool Redraw) {
   b.pos = static_cast<int>(std::clamp<int64_t>(b.pos, b.min, top));
   b.track = b.pos;
   const bool needed = b.max > b.min && page <= static_cast<int64_t>(b.max) - b.min;
-  if (Info.fMask & (SIF_RANGE | SIF_PAGE)) setBarVisible(*w, Bar, needed || (Info.fMask & SIF_DISABLENOSCROLL));
+  if (Info.fMask & (SIF_RANGE | SIF_PAGE))
+    setBarVisible(*w, Bar, needed || (Info.fMask & SIF_DISABLENOSCROLL));
   (void)Redraw;
   w = find(Wnd);
   return w ? w->bars[Bar].pos : 0;
@@ -1134,12 +1216,13 @@ void SetScrollTrackPos(HWND Wnd, int Bar, int TrackPos) {
   Window* w = find(Wnd);
   if (!w || (Bar != SB_HORZ && Bar != SB_VERT)) return;
   ScrollBarState& b = w->bars[Bar];
-  const int64_t top = std::max<int64_t>(b.min, static_cast<int64_t>(b.max) - std::max<int64_t>(static_cast<int64_t>(b.page) - 1, 0));
+  const int64_t top = std::max<int64_t>(b.min, static_cast<int64_t>(b.max) -
+                                                   std::max<int64_t>(static_cast<int64_t>(b.page) - 1, 0));
   b.track = static_cast<int>(std::clamp<int64_t>(TrackPos, b.min, top));
 }
 
-int ScrollWindowEx(HWND Wnd, int DX, int DY, const TRect* ScrollRect, const TRect* ClipRect, TRect* UpdateRect,
-                   UINT Flags) {
+int ScrollWindowEx(HWND Wnd, int DX, int DY, const TRect* ScrollRect, const TRect* ClipRect,
+                   TRect* UpdateRect, UINT Flags) {
   Window* w = find(Wnd);
   if (!w) return 0;
   const TRect client = clientRect(*w);
@@ -1219,9 +1302,9 @@ HWND SetFocus(HWND Wnd) {
     if (!w || !enabledChain(*w)) return 0;
     const HWND top = topLevelOf(Wnd);
     if (top != s.active) {
-      s.active = top;  // activating: the focus goes straight to the requested window below
+      s.active = top; // activating: the focus goes straight to the requested window below
       send(top, WM_ACTIVATE, 1, 0);
-      if (s.focus != old) return old;  // the activation moved the focus itself
+      if (s.focus != old) return old; // the activation moved the focus itself
     }
   }
   s.focus = Wnd;
@@ -1284,7 +1367,9 @@ uintptr_t SetTimer(HWND Wnd, uintptr_t IDEvent, UINT Elapse) {
 bool KillTimer(HWND Wnd, uintptr_t IDEvent) {
   auto& t = sys().timers;
   const auto before = t.size();
-  t.erase(std::remove_if(t.begin(), t.end(), [&](const Timer& x) { return x.hwnd == Wnd && x.id == IDEvent; }), t.end());
+  t.erase(
+      std::remove_if(t.begin(), t.end(), [&](const Timer& x) { return x.hwnd == Wnd && x.id == IDEvent; }),
+      t.end());
   return t.size() != before;
 }
 
@@ -1375,11 +1460,17 @@ void HeadlessPresenter::after(uint64_t Milliseconds, std::function<void()> Actio
 void HeadlessPresenter::mouseMove(TPoint Screen) { QueueMouseInput(WM_MOUSEMOVE, Screen); }
 
 void HeadlessPresenter::mouseDown(TPoint Screen, int Button) {
-  QueueMouseInput(Button == VK_RBUTTON ? WM_RBUTTONDOWN : Button == VK_MBUTTON ? WM_MBUTTONDOWN : WM_LBUTTONDOWN, Screen);
+  QueueMouseInput(Button == VK_RBUTTON   ? WM_RBUTTONDOWN
+                  : Button == VK_MBUTTON ? WM_MBUTTONDOWN
+                                         : WM_LBUTTONDOWN,
+                  Screen);
 }
 
 void HeadlessPresenter::mouseUp(TPoint Screen, int Button) {
-  QueueMouseInput(Button == VK_RBUTTON ? WM_RBUTTONUP : Button == VK_MBUTTON ? WM_MBUTTONUP : WM_LBUTTONUP, Screen);
+  QueueMouseInput(Button == VK_RBUTTON   ? WM_RBUTTONUP
+                  : Button == VK_MBUTTON ? WM_MBUTTONUP
+                                         : WM_LBUTTONUP,
+                  Screen);
 }
 
 void HeadlessPresenter::click(TPoint Screen) {
@@ -1406,17 +1497,26 @@ void HeadlessPresenter::typeText(const std::string& Text) {
   for (char c : Text) {
     int vk = 0;
     bool shift = false;
-    if (c >= 'a' && c <= 'z') vk = c - 'a' + 'A';
-    else if (c >= 'A' && c <= 'Z') vk = c, shift = true;
-    else if (c >= '0' && c <= '9') vk = c;
-    else if (c == ' ') vk = VK_SPACE;
-    else if (c == '\r' || c == '\n') vk = VK_RETURN;
-    else if (c == '\t') vk = VK_TAB;
-    else if (auto p = shifted.find(c); p != std::string::npos) vk = '0' + static_cast<int>(p), shift = true;
-    else if (auto q = plainOem.find(c); q != std::string::npos) vk = oemKeys[q];
-    else if (auto r = shiftOem.find(c); r != std::string::npos) vk = oemKeys[r], shift = true;
+    if (c >= 'a' && c <= 'z')
+      vk = c - 'a' + 'A';
+    else if (c >= 'A' && c <= 'Z')
+      vk = c, shift = true;
+    else if (c >= '0' && c <= '9')
+      vk = c;
+    else if (c == ' ')
+      vk = VK_SPACE;
+    else if (c == '\r' || c == '\n')
+      vk = VK_RETURN;
+    else if (c == '\t')
+      vk = VK_TAB;
+    else if (auto p = shifted.find(c); p != std::string::npos)
+      vk = '0' + static_cast<int>(p), shift = true;
+    else if (auto q = plainOem.find(c); q != std::string::npos)
+      vk = oemKeys[q];
+    else if (auto r = shiftOem.find(c); r != std::string::npos)
+      vk = oemKeys[r], shift = true;
     if (!vk) {
-      QueueCharInput(c);  // no key types it: the character arrives as typed text
+      QueueCharInput(c); // no key types it: the character arrives as typed text
       continue;
     }
     if (shift) keyDown(VK_SHIFT);
@@ -1425,4 +1525,4 @@ void HeadlessPresenter::typeText(const std::string& Text) {
   }
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform

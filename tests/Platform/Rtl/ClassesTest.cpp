@@ -27,7 +27,7 @@ TEST(ComponentOwnership, OwnerFreesItsComponentsLastFirst) {
     a->SetName("A");
     auto* b = new Counted(&owner, &log);
     b->SetName("B");
-    new Counted(b, &log);  // grandchild, freed with B
+    new Counted(b, &log); // grandchild, freed with B
     EXPECT_EQ(owner.ComponentCount(), 2);
     EXPECT_EQ(owner.FindComponent("b"), b);
     EXPECT_EQ(Counted::alive, 4);
@@ -90,17 +90,15 @@ TEST(StringList, TextSplitsAtEveryLineEnding) {
     const char* text;
     std::vector<std::string> lines;
   } cases[] = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
-      {"a\n\nb\n", {"a", "", "b"}},
+      {"", {}},       {"a", {"a"}}, {"a\r\nb\nc\rd", {"a", "b", "c", "d"}}, {"a\n\nb\n", {"a", "", "b"}},
       {"\r\n", {""}},
   };
   for (const auto& c : cases) {
     TStringList list;
     list.SetText(c.text);
     std::vector<std::string> got;
-    for (int i = 0; i < list.Count(); ++i) got.push_back(list[i]);
+    for (int i = 0; i < list.Count(); ++i)
+      got.push_back(list[i]);
     EXPECT_EQ(got, c.lines) << c.text;
   }
 }
@@ -108,8 +106,9 @@ TEST(StringList, TextSplitsAtEveryLineEnding) {
 TEST(StringList, SortedListKeepsOrderAndHandlesDuplicates) {
   TStringList list;
   list.SetSorted(true);
-  for (const char* s : {"delta", "Alpha", "charlie", "bravo", "ALPHA"}) list.Add(s);
-  ASSERT_EQ(list.Count(), 4);  // dupIgnore, regardless of case
+  for (const char* s : {"delta", "Alpha", "charlie", "bravo", "ALPHA"})
+    list.Add(s);
+  ASSERT_EQ(list.Count(), 4); // dupIgnore, regardless of case
   EXPECT_EQ(list.Text(), "Alpha\nbravo\ncharlie\ndelta\n");
   EXPECT_EQ(list.IndexOf("CHARLIE"), 2);
   EXPECT_THROW(list.Insert(0, "x"), EStringListError);
@@ -175,7 +174,7 @@ TEST(MemoryStream, ReadWriteSeek) {
   EXPECT_THROW(s.ReadBuffer(buf, 1), EReadError);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -208,7 +207,7 @@ TEST(Collection, OwnsItemsKeepsIdsAndReportsUpdatesOnce) {
   EXPECT_EQ(b->ID(), 1);
   b->SetIndex(0);
   EXPECT_EQ(c.Items(0), b);
-  delete a;  // freeing an item removes it from its collection
+  delete a; // freeing an item removes it from its collection
   EXPECT_EQ(c.Count(), 1);
   EXPECT_EQ(c.FindItemID(1), b);
   updates = 0;
@@ -226,4 +225,4 @@ TEST(Collection, OwnsItemsKeepsIdsAndReportsUpdatesOnce) {
   EXPECT_EQ(copy.Items(0)->Collection(), &copy);
 }
 
-}  // namespace
+} // namespace

@@ -25,8 +25,10 @@ public:
   int X = 0, Y = 0;
 };
 const TClassInfo& TOrigin::StaticClassInfo() {
-  static const TClassInfo info =
-      TClassBuilder<TOrigin, TPersistent>("TOrigin").Int("X", &TOrigin::X, &TOrigin::X, 0).Int("Y", &TOrigin::Y, &TOrigin::Y, 0).Build();
+  static const TClassInfo info = TClassBuilder<TOrigin, TPersistent>("TOrigin")
+                                     .Int("X", &TOrigin::X, &TOrigin::X, 0)
+                                     .Int("Y", &TOrigin::Y, &TOrigin::Y, 0)
+                                     .Build();
   return info;
 }
 
@@ -50,8 +52,10 @@ class TWidget : public TComponent {
 public:
   explicit TWidget(TComponent* owner) : TComponent(owner) {}
   ~TWidget() override {
-    if (parent_) parent_->children_.erase(std::find(parent_->children_.begin(), parent_->children_.end(), this));
-    for (TWidget* c : children_) c->parent_ = nullptr;
+    if (parent_)
+      parent_->children_.erase(std::find(parent_->children_.begin(), parent_->children_.end(), this));
+    for (TWidget* c : children_)
+      c->parent_ = nullptr;
   }
   int Count = 0;
   double Ratio = 1.0;
@@ -135,7 +139,9 @@ public:
   TWidget* First = nullptr;
   TWidget* Second = nullptr;
   std::vector<std::string> calls;
-  void WidgetChange(TObject* sender) { calls.push_back("change " + static_cast<TComponent*>(sender)->Name()); }
+  void WidgetChange(TObject* sender) {
+    calls.push_back("change " + static_cast<TComponent*>(sender)->Name());
+  }
   void WidgetCount(TObject*, int& n) { n += 10; }
   void Loaded() override {
     TComponent::Loaded();
@@ -153,7 +159,9 @@ const TClassInfo& TRoot::StaticClassInfo() {
 }
 
 struct Registered {
-  Registered() { RegisterClasses({&TWidget::StaticClassInfo(), &TBigWidget::StaticClassInfo(), &TRoot::StaticClassInfo()}); }
+  Registered() {
+    RegisterClasses({&TWidget::StaticClassInfo(), &TBigWidget::StaticClassInfo(), &TRoot::StaticClassInfo()});
+  }
 };
 
 const char* kForm = R"(object Root1: TRoot
@@ -261,7 +269,7 @@ TEST(FormFiles, ReadBindsFieldsHandlersReferencesAndCallsLoadedInCreationOrder) 
   EXPECT_EQ(static_cast<TColumn*>(w.Columns.Items(0))->Caption, "Name");
   EXPECT_EQ(static_cast<TColumn*>(w.Columns.Items(1))->Width, 50);
   EXPECT_EQ(w.Origin.X, 4);
-  EXPECT_EQ(w.Buddy, root.Second);  // a reference to a component read later
+  EXPECT_EQ(w.Buddy, root.Second); // a reference to a component read later
   EXPECT_EQ(root.Second->Buddy, root.First);
   EXPECT_EQ(w.Data, (std::vector<uint8_t>{0x00, 0xFF, 0x10}));
   w.OnChange(&w);
@@ -293,14 +301,18 @@ TEST(FormFiles, ErrorsNameFileAndLine) {
     const char* message;
   } cases[] = {
       {"object R: TRoot\n  object X: TNoSuch\n  end\nend\n", "bad.kfm(2): Class TNoSuch not found"},
-      {"object R: TRoot\n  object X: TWidget\n    Bogus = 1\n  end\nend\n", "bad.kfm(3): Property TWidget.Bogus does not exist"},
+      {"object R: TRoot\n  object X: TWidget\n    Bogus = 1\n  end\nend\n",
+       "bad.kfm(3): Property TWidget.Bogus does not exist"},
       {"object R: TRoot\n  object X: TWidget\n\n    OnChange = NoHandler\n  end\nend\n",
        "bad.kfm(4): Handler NoHandler not found in TRoot"},
       {"object R: TRoot\n  object X: TWidget\n    OnChange = WidgetCount\n  end\nend\n",
        "bad.kfm(3): Handler WidgetCount does not fit the event"},
-      {"object R: TRoot\n  object X: TWidget\n    Buddy = R\n  end\nend\n", "bad.kfm(3): Component R has the wrong class"},
-      {"object R: TRoot\n  object X: TWidget\n    Buddy = Nobody\n  end\nend\n", "bad.kfm(3): Component Nobody not found"},
-      {"object R: TRoot\n  object X: TWidget\n    Label = 'open\n  end\nend\n", "bad.kfm(3): Unterminated string"},
+      {"object R: TRoot\n  object X: TWidget\n    Buddy = R\n  end\nend\n",
+       "bad.kfm(3): Component R has the wrong class"},
+      {"object R: TRoot\n  object X: TWidget\n    Buddy = Nobody\n  end\nend\n",
+       "bad.kfm(3): Component Nobody not found"},
+      {"object R: TRoot\n  object X: TWidget\n    Label = 'open\n  end\nend\n",
+       "bad.kfm(3): Unterminated string"},
       {"object R: TRoot\n  object X: TWidget\n    Shape = stOval\n  end\nend\n", "bad.kfm(3): "},
       {"object R: TRoot\n  object X: TWidget\n    Count = 'x'\n  end\nend\n", "bad.kfm(3): "},
       {"object R: TRoot\n  object X: TWidget\n    Count = 99999999999\n  end\nend\n", "bad.kfm(3): "},
@@ -323,7 +335,7 @@ TEST(FormFiles, RedeclaredPropertyKeepsItsPlaceAndNewDefault) {
   static Registered once;
   const TClassInfo& info = TBigWidget::StaticClassInfo();
   ASSERT_GE(info.Props.size(), 3u);
-  EXPECT_EQ(info.Props[1].Name, "Count");  // after Tag, where the ancestor has it
+  EXPECT_EQ(info.Props[1].Name, "Count"); // after Tag, where the ancestor has it
   EXPECT_EQ(info.Props.back().Name, "Extra");
   EXPECT_EQ(GetClass("tbigwidget"), &info);
   EXPECT_THROW(FindClass("TMissing"), EClassNotFound);
@@ -352,4 +364,4 @@ TEST(Palette, FilledOnlyByRegisterComponents) {
   ClearPalette();
 }
 
-}  // namespace
+} // namespace

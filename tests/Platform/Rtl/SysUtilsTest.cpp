@@ -16,11 +16,20 @@ TEST(Rounding, NearestTiesToEvenAndSaturating) {
   const struct {
     double in;
     int64_t out;
-  } cases[] = {{0.5, 0},   {1.5, 2},   {2.5, 2},   {3.5, 4},    {-0.5, 0}, {-1.5, -2},
-               {-2.5, -2}, {2.4999, 2}, {2.5001, 3}, {1e300, std::numeric_limits<int64_t>::max()},
+  } cases[] = {{0.5, 0},
+               {1.5, 2},
+               {2.5, 2},
+               {3.5, 4},
+               {-0.5, 0},
+               {-1.5, -2},
+               {-2.5, -2},
+               {2.4999, 2},
+               {2.5001, 3},
+               {1e300, std::numeric_limits<int64_t>::max()},
                {-1e300, std::numeric_limits<int64_t>::min()},
                {std::nan(""), 0}};
-  for (const auto& c : cases) EXPECT_EQ(Round(c.in), c.out) << c.in;
+  for (const auto& c : cases)
+    EXPECT_EQ(Round(c.in), c.out) << c.in;
   EXPECT_EQ(RoundToInt(3e9), std::numeric_limits<int32_t>::max());
   EXPECT_EQ(RoundToInt(-3e9), std::numeric_limits<int32_t>::min());
   EXPECT_EQ(Trunc(-2.7), -2);
@@ -31,7 +40,8 @@ TEST(Conversion, StrToFloatIsStrictAndLocaleFree) {
     const char* text;
     double value;
   } good[] = {{"1.5", 1.5}, {" 2e3 ", 2000}, {"-.5", -0.5}, {"5.", 5}, {"+7", 7}, {"1E-2", 0.01}};
-  for (const auto& c : good) EXPECT_DOUBLE_EQ(StrToFloat(c.text), c.value) << c.text;
+  for (const auto& c : good)
+    EXPECT_DOUBLE_EQ(StrToFloat(c.text), c.value) << c.text;
   for (const char* bad : {"1,5", "abc", "", " ", "1e", "0x10", "inf", "nan", "1.5x", "1e999", "--1", "."})
     EXPECT_THROW(StrToFloat(bad), EConvertError) << bad;
   try {
@@ -45,10 +55,16 @@ TEST(Conversion, StrToIntAcceptsDecimalAndHexWithin32Bits) {
   const struct {
     const char* text;
     int32_t value;
-  } good[] = {{"42", 42}, {" -7 ", -7}, {"$FF", 255}, {"0x10", 16}, {"2147483647", 2147483647},
+  } good[] = {{"42", 42},
+              {" -7 ", -7},
+              {"$FF", 255},
+              {"0x10", 16},
+              {"2147483647", 2147483647},
               {"-2147483648", -2147483647 - 1}};
-  for (const auto& c : good) EXPECT_EQ(StrToInt(c.text), c.value) << c.text;
-  for (const char* bad : {"2147483648", "12a", "", "$", "1.0", "- 1"}) EXPECT_THROW(StrToInt(bad), EConvertError) << bad;
+  for (const auto& c : good)
+    EXPECT_EQ(StrToInt(c.text), c.value) << c.text;
+  for (const char* bad : {"2147483648", "12a", "", "$", "1.0", "- 1"})
+    EXPECT_THROW(StrToInt(bad), EConvertError) << bad;
   EXPECT_EQ(StrToIntDef("x", -1), -1);
   EXPECT_EQ(IntToStr(-12), "-12");
   EXPECT_EQ(IntToHex(255, 4), "00FF");
@@ -78,7 +94,8 @@ TEST(Conversion, FloatToStrFFormats) {
       {0, ffNumber, 18, 8, "0.00000000"},
       {-1234567.5, ffNumber, 15, 0, "-1,234,568"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FloatToStrF(c.v, c.f, c.precision, c.digits, fs), c.text) << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(FloatToStrF(c.v, c.f, c.precision, c.digits, fs), c.text) << c.text;
   TFormatSettings de = us();
   de.DecimalSeparator = ',';
   de.ThousandSeparator = '.';
@@ -127,7 +144,7 @@ TEST(Dates, EncodeDecodeAgainstKnownDayNumbers) {
   DecodeTime(-1.25, h, n, s, ms);
   EXPECT_EQ(y * 10000 + m * 100 + d, 18991229);
   EXPECT_EQ(h, 6);
-  EXPECT_EQ(DayOfWeek(36526), 7);  // a Saturday
+  EXPECT_EQ(DayOfWeek(36526), 7); // a Saturday
   DecodeTime(EncodeTime(23, 59, 59, 999), h, n, s, ms);
   EXPECT_EQ(ms, 999);
 }
@@ -137,7 +154,7 @@ TEST(Dates, FormatDateTimeSpecifiers) {
   const TDateTime t = EncodeDate(2024, 2, 29) + EncodeTime(13, 5, 9, 7);
   EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn:ss.zzz", t, fs), "2024-02-29 13:05:09.007");
   EXPECT_EQ(FormatDateTime("h:nn am/pm", t, fs), "1:05 pm");
-  EXPECT_EQ(FormatDateTime("hh:mm", t, fs), "13:05");  // m after h is the minute
+  EXPECT_EQ(FormatDateTime("hh:mm", t, fs), "13:05"); // m after h is the minute
   EXPECT_EQ(FormatDateTime("dddd, mmmm d", t, fs), "Thursday, February 29");
   EXPECT_EQ(FormatDateTime("ddd mmm", t, fs), "Thu Feb");
   EXPECT_EQ(FormatDateTime("'at' hh\"h\"", t, fs), "at 13h");
@@ -159,7 +176,7 @@ TEST(Clock, VirtualClockDrivesNowAndTicks) {
   static_cast<VirtualClock&>(currentClock()).advance(3600000);
   EXPECT_DOUBLE_EQ(Now(), 45000.0 + 1.0 / 24);
   EXPECT_DOUBLE_EQ(Date(), 45000.0);
-  currentClock().sleepUntil(3600000 + 500);  // a virtual clock jumps
+  currentClock().sleepUntil(3600000 + 500); // a virtual clock jumps
   EXPECT_EQ(GetTickCount(), 3600500u);
   setClock(std::move(previous));
   EXPECT_FALSE(currentClock().isVirtual());
@@ -186,4 +203,4 @@ TEST(CommandLine, ParamStrAndCount) {
   EXPECT_EQ(ParamCount(), 0);
 }
 
-}  // namespace
+} // namespace
