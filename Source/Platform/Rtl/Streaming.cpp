@@ -394,7 +394,7 @@ public:
     fixups_.push_back(Fixup{Name, Line, std::move(Resolve)});
   }
 
-  [[noreturn]] void Error(int Line, const std::string& Message) override { fail(file_, Line, Message); }
+  void RaiseError(int Line, const std::string& Message) override { fail(file_, Line, Message); }
 
   void read(const ObjectNode& node) {
     if (!SameText(node.className, root_.ClassName()))

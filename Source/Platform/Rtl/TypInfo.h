@@ -98,7 +98,14 @@ public:
   // The root's handler of that name, as a std::function of the root's method signature.
   virtual std::any FindMethod(const std::string& Name, int Line) = 0;
   virtual void AddFixup(const std::string& Name, int Line, std::function<void(TComponent*)> Resolve) = 0;
-  [[noreturn]] virtual void Error(int Line, const std::string& Message) = 0;
+  // Raises the reader's error for this line; never returns.
+  [[noreturn]] void Error(int Line, const std::string& Message) {
+    RaiseError(Line, Message);
+    throw EReadError(Message);
+  }
+
+protected:
+  virtual void RaiseError(int Line, const std::string& Message) = 0;
 };
 
 struct TPropInfo {

@@ -25,6 +25,7 @@
 //   Application().Run();
 #pragma once
 
+#include "Platform/Dialogs/Dialogs.h"  // modal results
 #include "Platform/Rtl/Streaming.h"
 #include "Platform/Rtl/SysUtils.h"
 #include "Platform/Ui/Controls.h"
@@ -37,10 +38,6 @@
 
 namespace kv::platform {
 
-// Modal results.
-using TModalResult = int;
-inline constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5,
-                              mrYes = 6, mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
 
 enum class TScrollBarKind { sbHorizontal, sbVertical };
 class TScrollingWinControl;
