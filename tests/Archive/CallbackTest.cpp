@@ -219,7 +219,9 @@ TEST(CallbackReplies, NewName) {
       });
     Callback cb(zip, zcaNewName, 0, 0, "dir/old.txt");
     EXPECT_EQ(cb.call(), 0);
-    if (row.handler) EXPECT_EQ(seen, "dir\\old.txt");
+    if (row.handler) {
+      EXPECT_EQ(seen, "dir\\old.txt");
+    }
     EXPECT_EQ(cb.rec.ErrorCode, row.wantCode);
     EXPECT_EQ(cb.text(), row.wantText);
   }
@@ -475,15 +477,12 @@ TEST(CallbackReplies, PasswordFromThePrompts) {
 // failure of a handler turned into the engine's abort and its explanation.
 TEST(CallbackThroughAnEngine, ScriptedRun) {
   FakeEngine engine("ok", "vizivi");
-  using fakeengine::Step;
   engine->script = {
-      {zcaTotalFiles, 0, 2, ""},
-      {zcaNewName, 0, 10, "a.txt"},
-      {zcaFileComment, 0, 0, "a.txt", "old"},
-      {zcaNewFile, 0, 10, "renamed.txt"},
-      {zcaNewFile, 0, 20, "b.txt"},     // the handler fails here
-      {zcaMessage, 9, 0, "User abort"}, // what the engine says after a -1
-      {zcaEndOfBatch, 0, 0, ""},
+      {zcaTotalFiles, 0, 2, "", ""},          {zcaNewName, 0, 10, "a.txt", ""},
+      {zcaFileComment, 0, 0, "a.txt", "old"}, {zcaNewFile, 0, 10, "renamed.txt", ""},
+      {zcaNewFile, 0, 20, "b.txt", ""},     // the handler fails here
+      {zcaMessage, 9, 0, "User abort", ""}, // what the engine says after a -1
+      {zcaEndOfBatch, 0, 0, "", ""},
   };
   engine->result = 1;
   TZavOzeriz zip(nullptr);
