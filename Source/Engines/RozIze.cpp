@@ -24,6 +24,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <set>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,6 +89,7 @@ struct Job {
   size_t index = 0;
   std::string name;
   std::string leaf;
+  std::string relativePath; // "/dir/leaf" below the base
   int dirFd = -1;
   uint64_t dataOffset = 0;
   std::string password; // empty: not encrypted
@@ -318,6 +320,7 @@ private:
   void skip(Job* job, const std::string& name, int skipType, int code, const std::string& why);
   void sendNewFile(Job& job);
   bool findPassword(Job& job, const uint8_t header[kEncryptionHeaderSize]);
+  void settleEarlierMembers(const std::vector<std::string>& parts, size_t count);
   void dispatch(std::unique_ptr<Job> job);
   void handle(Job& job);
   void drain();
@@ -347,6 +350,7 @@ private:
   std::unique_ptr<WorkerPool> pool_;
   std::atomic<bool> abort_{false};
   std::deque<std::unique_ptr<Job>> pending_;
+  std::multiset<std::string> pendingPaths_;
   uint64_t inFlightCost_ = 0;
   int32_t done_ = 0;
 };
@@ -501,6 +505,7 @@ void UnzipRun::process(const CentralEntry& e, size_t index) {
       drain();
       dirs_->clear();
     }
+    settleEarlierMembers(parts, parts.size());
     if (dirs_->open(parts, parts.size(), true, error) < 0) {
       drain();
       skip(job.get(), job->name, zstGeneralExtractError, zeArchiveWrite, error);
@@ -543,6 +548,11 @@ void UnzipRun::process(const CentralEntry& e, size_t index) {
     }
     std::string error;
     const size_t dirCount = dirNames_ ? parts.size() - 1 : 0;
+    settleEarlierMembers(parts, dirCount);
+    job->relativePath.clear();
+    for (size_t i = 0; i < dirCount; ++i)
+      job->relativePath += "/" + parts[i];
+    job->relativePath += "/" + job->leaf;
     job->dirFd = dirs_->open(parts, dirCount, true, error);
     if (job->dirFd < 0) {
       drain();
@@ -605,6 +615,19 @@ void UnzipRun::process(const CentralEntry& e, size_t index) {
   dispatch(std::move(job));
 }
 
+void UnzipRun::settleEarlierMembers(const std::vector<std::string>& parts, size_t count) {
+  // A directory on the way that an earlier member is about to become: that member comes first,
+  // so the outcome never depends on how fast the workers are.
+  std::string prefix;
+  for (size_t i = 0; i < count && !pendingPaths_.empty(); ++i) {
+    prefix += "/" + parts[i];
+    if (pendingPaths_.count(prefix)) {
+      drain();
+      return;
+    }
+  }
+}
+
 void UnzipRun::dispatch(std::unique_ptr<Job> job) {
   const CentralEntry& e = *job->entry;
   const uint64_t size = e.compressedSize + e.uncompressedSize;
@@ -613,6 +636,7 @@ void UnzipRun::dispatch(std::unique_ptr<Job> job) {
          (pending_.size() >= pool_->size() * 4 || inFlightCost_ + job->cost > kMemoryBudget))
     handle(*pending_.front()), pending_.pop_front();
   inFlightCost_ += job->cost;
+  if (!job->relativePath.empty()) pendingPaths_.insert(job->relativePath);
   Job* raw = job.get();
   pending_.push_back(std::move(job));
   const int fd = archiveFd_;
@@ -661,6 +685,11 @@ void UnzipRun::handle(Job& job) {
   }
   inFlightCost_ -= job.cost;
   job.cost = 0;
+  if (!job.relativePath.empty()) {
+    const auto it = pendingPaths_.find(job.relativePath);
+    if (it != pendingPaths_.end()) pendingPaths_.erase(it);
+    job.relativePath.clear();
+  }
   sendNewFile(job);
   channel_.send(zcaProgress, 0, static_cast<int64_t>(job.entry->uncompressedSize), "");
   checkCancel();

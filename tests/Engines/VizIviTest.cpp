@@ -153,6 +153,22 @@ TEST(VizIvi, LargeMembersAreStreamedAndStillReadable) {
   EXPECT_LT(fs::file_size(archive), (50u << 20) + (49u << 20));
 }
 
+TEST(VizIvi, FilesTooLargeWithout64BitExtensionsAreRefused) {
+  TempDir dir;
+  fs::create_directories(dir / "in");
+  writeFile(dir / "in" / "small.txt", "small");
+  writeFile(dir / "in" / "huge.img", "");
+  fs::resize_file(dir / "in" / "huge.img", 0x100000000ull); // sparse, nothing is read
+  const auto archive = dir / "limits.zip";
+  Recorder rec;
+  ZipOptions o;
+  o.specs = {(dir / "in" / "*.*").string()};
+  o.dirNames = false;
+  EXPECT_EQ(runZip(archive.string(), o, rec), 1);
+  EXPECT_EQ(rec.errorCodes(), std::vector<int32_t>{zeUnsupported});
+  EXPECT_EQ(names(archive), "small.txt\n");
+}
+
 TEST(VizIvi, SpecificationsMatchAsOnWindows) {
   const struct {
     const char* label;
