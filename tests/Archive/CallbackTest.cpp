@@ -498,8 +498,10 @@ TEST(CallbackThroughAnEngine, ScriptedRun) {
     c = c + " and new";
     changed = true;
   });
-  int newFiles = 0;
+  int newFiles = 0, listDuringRun = 0;
   zip.OnProgress.Bind([&](pf::TObject*, ProgressType t, const std::string& name, uint32_t) {
+    // The program's handlers run inside the engine run: a second operation is refused.
+    if (t == ProgressType::TotalFiles2Process) listDuringRun = zip.List();
     if (t == ProgressType::NewFile && ++newFiles == 2) throw std::runtime_error("cannot show " + name);
   });
   MessageLoopCounter loop;
@@ -520,4 +522,5 @@ TEST(CallbackThroughAnEngine, ScriptedRun) {
   EXPECT_EQ(rec.messages[0].text, "Exception in Event #1 \"cannot show b.txt\"");
   EXPECT_EQ(zip.ErrCode(), 9);
   EXPECT_FALSE(zip.CallbackCancelled()); // cleared when the run ended
+  EXPECT_EQ(listDuringRun, -255);
 }

@@ -2,6 +2,8 @@
 // every way a library can be unusable.
 #include "EngineLinkTestSupport.h"
 
+#include <dlfcn.h>
+
 using namespace ZavOzeriz;
 using namespace archivetest;
 using namespace enginelinktest;
@@ -248,4 +250,28 @@ TEST(EngineLoading, RealEnginesAreFoundBesideTheProgramsFolder) {
   EXPECT_EQ(rec.messages[0].text, "ZIP DLL Loaded " + fullPath(realEngineDir() / "libvizivi.so"));
   EXPECT_EQ(rec.messages[1].text, "ROZIZE Loaded! " + fullPath(realEngineDir() / "librozize.so"));
   EXPECT_EQ(zip.ErrCode(), 10701);
+}
+
+TEST(EngineLoading, TheComponentLetsItsEnginesGoWhenItGoes) {
+  kvtest::TempDir tmp;
+  copyEngine("ok", "vizivi", tmp / "e");
+  copyEngine("ok", "rozize", tmp / "e");
+  const std::string zipLib = (tmp / "e" / "libvizivi.so").string(),
+                    unzipLib = (tmp / "e" / "librozize.so").string();
+  auto loaded = [](const std::string& path) {
+    void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (h) dlclose(h);
+    return h != nullptr;
+  };
+  {
+    TZavOzeriz zip(nullptr);
+    zip.SetUnattended(true);
+    zip.SetDLLDirectory((tmp / "e").string());
+    ASSERT_EQ(load(zip, true).version, 172);
+    ASSERT_EQ(load(zip, false).version, 172);
+    EXPECT_TRUE(loaded(zipLib));
+    EXPECT_TRUE(loaded(unzipLib));
+  }
+  EXPECT_FALSE(loaded(zipLib));
+  EXPECT_FALSE(loaded(unzipLib));
 }
