@@ -4,10 +4,13 @@
 #pragma once
 
 #include "Archive/ZipRecords.h"
+#include "Engines/ZipEngineRecords.h"
+#include "Platform/DynLib/DynLib.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Rtl/Classes.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -168,6 +171,70 @@ extern const int TZavOzerizPropertyCount;
 
 // Fills the placeholders of a message text (%s, %d, %.1d) in order with the values.
 std::string FormatZipText(const std::string& format, const std::vector<std::string>& values);
+
+// ==== Engine link: types ==================================================================
+
+// One command record for one engine call, with every text and array it points to. The
+// record lives exactly as long as its holder; the run frees the holder as soon as the engine
+// returns, so nothing the engine saw outlives the call.
+class TEngineTexts {
+public:
+  // A NUL-terminated copy that stays put until the holder goes.
+  const char* Copy(const std::string& Text);
+
+private:
+  std::vector<std::unique_ptr<char[]>> texts_;
+};
+
+struct TZipCommand {
+  TZipCommand();
+  ZipCommandRecord Rec;
+  std::vector<FileSpecRecord> Specs;
+  std::vector<const char*> Exclusions;
+  TEngineTexts Texts;
+};
+
+struct TUnzipCommand {
+  TUnzipCommand();
+  UnzipCommandRecord Rec;
+  std::vector<UnzipFileSpec> Specs;
+  TEngineTexts Texts;
+};
+
+// The names and messages of one engine, the zip or the unzip one.
+struct TEngineSide;
+
+// The answer the last password prompt left behind: cancel all stops further prompts of a
+// run, abort stops the run.
+enum class TPasswordAnswer { paNone, paCancelAll, paAbort };
+
+// The password dialog's look, in pixels, for a button set (bits: 1 OK, 2 Cancel, 4 Cancel
+// all, 8 Abort; OK is always shown). The dialog form builds itself from these figures, so
+// they can be checked without a display.
+enum class TPasswordDlgButtonKind { bkOK, bkCancel, bkNo, bkAbort };
+struct TPasswordDlgButton {
+  int Bit;
+  TPasswordDlgButtonKind Kind;
+  int CaptionId; // message table id of its caption
+  int ModalResult;
+  int Left, Top, Width, Height;
+};
+struct TPasswordDlgLayout {
+  int Width, Height;
+  const char* FontName;
+  int FontHeight;
+  bool FontBold;
+  int LabelLeft, LabelTop, LabelWidth, LabelHeight;
+  int EditLeft, EditTop, EditWidth, EditMaxLength;
+  char PasswordChar;
+  std::vector<TPasswordDlgButton> Buttons; // the shown ones, in bit order
+};
+TPasswordDlgLayout PasswordDlgLayout(int Buttons);
+
+// The longest password the dialog takes.
+inline constexpr int PasswordDlgMaxLength = 80;
+
+// ==== End of engine link types =============================================================
 
 // Sizes the drive queries could not tell.
 inline constexpr uint64_t UnknownSize = ~uint64_t{0};
@@ -342,6 +409,64 @@ public:
   kv::platform::FileHandle SpanOutHandle = kv::platform::InvalidFile;
   bool SpanProgress = false;
 
+  // ==== Engine link: loading the engines, their command records, the callback dispatch and
+  // the password prompts. Add and Extract run the engines through RunVizIvi and RunRozIze.
+
+  // Loading. The Load* calls give the engine's version, 0 when it cannot be used (the
+  // reason has been reported); LoadedHere tells whether this call loaded the library.
+  int LoadVizIvi(bool& LoadedHere);
+  int LoadRozIze(bool& LoadedHere);
+  int LoadVizIviLibrary();
+  int LoadRozIzeLibrary();
+  void UnloadVizIvi();
+  void UnloadRozIze();
+  void VizIviPath(kv::platform::LibraryHandle Handle, std::string& Path) const;
+  void RozIzePath(kv::platform::LibraryHandle Handle, std::string& Path) const;
+  bool VizIviLoaded() const { return FVizIvi.Module != nullptr; }
+  bool RozIzeLoaded() const { return FRozIze.Module != nullptr; }
+
+  // Command records, filled from the properties. The Fill*Command calls fill everything
+  // but the specifications; FillZipSpecs and FillUnzipSpecs add those, their count and the
+  // check value (and, for the unzip engine, the base directory).
+  void FillZipCommand(TZipCommand& Cmd, const std::string& ArchiveName, int Version);
+  void FillZipSpecs(TZipCommand& Cmd);
+  void FillUnzipCommand(TUnzipCommand& Cmd, const std::string& ArchiveName, int Version);
+  void FillUnzipSpecs(TUnzipCommand& Cmd);
+  static void AppendStoreSuffix(int Index, std::string& List);
+  std::string StoreSuffixList() const;
+
+  // One engine run: load unless loaded, fill the record, execute once, free the record,
+  // clear the specification lists, unload what was loaded here. AfterExec, when given, runs
+  // right after the engine returned, inside the same guard (an add's spanning write, the
+  // deletion of an extract's joined copy). False when the engine could not be loaded: then
+  // nothing else happened and the specifications are kept.
+  bool RunVizIvi(const std::string& EngineTarget, const std::function<void()>& AfterExec = {});
+  bool RunRozIze(const std::string& EngineSource, const std::function<void()>& AfterExec = {});
+  // The engine's result of the last run.
+  int SuccessCount() const { return FSuccessCount; }
+  void SetSuccessCount(int Value) { FSuccessCount = Value; }
+
+  // Callback dispatch. EngineCallback is the address the command records carry.
+  static int32_t EngineCallback(CallbackRecord* Rec);
+  bool HandleCallback(int Action, int Code, const std::string& Text, int64_t Size, CallbackRecord* Rec);
+  static std::string CallbackFileName(const std::string& Text);
+  static std::string ProgressActionText(int Code);
+  int FullErrCode() const { return FFullErrCode; }
+  bool CallbackCancelled() const { return FCancel; }
+  void SetCallbackCancelled(bool Value) { FCancel = Value; }
+  const std::string& HandlerFailure() const { return FHandlerFailure; }
+  void ClearHandlerFailure() { FHandlerFailure.clear(); }
+  TPasswordAnswer RememberedPasswordAnswer() const { return FPasswordAnswer; }
+  kv::platform::TMemoryStream& ZipStream() { return *FZipStream; }
+
+  // Password prompts.
+  TPasswordButton RunPasswordDlg(const std::string& Caption, const std::string& Prompt, std::string& Text,
+                                 int Buttons);
+  void AskAddPassword(std::string& Password);
+  void AskExtractPassword(std::string& Password);
+
+  // ==== End of engine link
+
 private:
   void readDirectory(ZipRecords::EndOfCentralDirRecord& eoc);
   void closeInput();
@@ -426,6 +551,34 @@ private:
 
   // The memory stream for the engines' stream modes.
   std::unique_ptr<kv::platform::TMemoryStream> FZipStream;
+
+  // ==== Engine link state
+  // One engine library and its two entry points; it lets the library go when it goes.
+  struct TEngineModule {
+    kv::platform::LibraryHandle Module = nullptr;
+    void* Exec = nullptr;
+    void* Version = nullptr;
+    TEngineModule() = default;
+    TEngineModule(const TEngineModule&) = delete;
+    TEngineModule& operator=(const TEngineModule&) = delete;
+    ~TEngineModule() { Unload(); }
+    void Unload();
+  };
+  int loadEngineLibrary(const TEngineSide& Side, TEngineModule& Engine);
+  int loadEngine(const TEngineSide& Side, TEngineModule& Engine, bool& LoadedHere);
+  void afterCallback(int Action);
+  void dispatchAction(int Action, int Code, const std::string& Text, int64_t Size, CallbackRecord* Rec);
+  void passwordRequest(int Code, const std::string& Name, int64_t Size, CallbackRecord* Rec);
+
+  TEngineModule FVizIvi;
+  TEngineModule FRozIze;
+  std::unique_ptr<TZipCommand> FZipCmd;     // present only during a zip engine run
+  std::unique_ptr<TUnzipCommand> FUnzipCmd; // present only during an unzip engine run
+  bool FCancel = false;
+  std::string FHandlerFailure;
+  TPasswordAnswer FPasswordAnswer = TPasswordAnswer::paNone;
+  int FSuccessCount = 0;
+  // ==== End of engine link state
 };
 
 } // namespace ZavOzeriz

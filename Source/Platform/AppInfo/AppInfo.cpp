@@ -41,6 +41,25 @@ std::unique_ptr<AppInfo>& current() {
 
 AppInfo& application() { return *current(); }
 
+namespace {
+ProcessMessagesHook& messagesHook() {
+  static ProcessMessagesHook hook;
+  return hook;
+}
+} // namespace
+
+void processMessages() {
+  // A copy, so that a hook that replaces itself while it runs stays alive to its end.
+  const ProcessMessagesHook hook = messagesHook();
+  if (hook) hook();
+}
+
+ProcessMessagesHook setProcessMessagesHook(ProcessMessagesHook hook) {
+  ProcessMessagesHook old = std::move(messagesHook());
+  messagesHook() = std::move(hook);
+  return old;
+}
+
 std::unique_ptr<AppInfo> setApplication(std::unique_ptr<AppInfo> info) {
   auto old = std::move(current());
   current() = info ? std::move(info) : std::make_unique<ProgramInfo>();

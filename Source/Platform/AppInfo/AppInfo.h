@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,5 +27,14 @@ std::unique_ptr<AppInfo> setApplication(std::unique_ptr<AppInfo> info);
 
 // The program's own file name from the system, "" when it cannot be told.
 std::string programFileName();
+
+// Lets the window messages that are waiting run, as the application object's
+// ProcessMessages does. Long work on the main thread (an engine run) calls it so that the
+// windows stay responsive. Until the class library installs its message loop here it does
+// nothing; tests install a counter.
+void processMessages();
+using ProcessMessagesHook = std::function<void()>;
+// Installs the hook (an empty one: nothing to do); returns the previous one.
+ProcessMessagesHook setProcessMessagesHook(ProcessMessagesHook hook);
 
 } // namespace kv::platform

@@ -1,0 +1,236 @@
+// Finding, loading and binding the zip and unzip engines, and one run of each.
+#include "Archive/ZavOzeriz.h"
+
+#include "Archive/ZipMessages.h"
+#include "Platform/AppInfo/AppInfo.h"
+#include "Platform/DynLib/DynLib.h"
+#include "Platform/Paths/Paths.h"
+
+namespace ZavOzeriz {
+
+using namespace ZipMessages;
+namespace pf = kv::platform;
+
+struct TEngineSide {
+  const char* FileName; // the library's file name on this platform
+  const char* ExecName;
+  const char* VersionName;
+  int Loaded, ExecMissing, VersionMissing, NotFound, TooOld;
+  const char* VerboseText;
+};
+
+namespace {
+
+const TEngineSide VizIviSide{"libvizivi.so",
+                             "VizIviExec",
+                             "GetVizIviVersion",
+                             LZ_ZIPDLLLoaded,
+                             LZ_VizIviExecFunctionFoundVIZIVI,
+                             LZ_GetVizIviVersionFunctionFoundVIZIVI,
+                             LZ_NotFound,
+                             LZ_OldVersion,
+                             "Loaded VizIvi ver: "};
+const TEngineSide RozIzeSide{"librozize.so",
+                             "RozIzeExec",
+                             "GetRozIzeVersion",
+                             LU_ROZIZELoaded,
+                             LU_RozIzeExecFunctionFoundROZIZE,
+                             LU_GetRozIzeVersionFunctionFoundROZIZE,
+                             LU_NotFound,
+                             LU_OldVersion,
+                             "Loaded RozIze ver: "};
+
+using VersionFunction = int32_t (*)(void);
+
+int askVersion(void* entry) { return entry ? reinterpret_cast<VersionFunction>(entry)() : 0; }
+
+} // namespace
+
+void TZavOzeriz::TEngineModule::Unload() {
+  if (Module) pf::closeLibrary(Module);
+  Module = nullptr;
+}
+
+void TZavOzeriz::VizIviPath(pf::LibraryHandle Handle, std::string& Path) const {
+  std::string name = pf::libraryFileName(Handle);
+  if (!name.empty()) Path = name;
+}
+
+void TZavOzeriz::RozIzePath(pf::LibraryHandle Handle, std::string& Path) const { VizIviPath(Handle, Path); }
+
+// Where the engine comes from: the DLLDirectory when it holds one (a relative directory
+// that begins with "." also below the program's directory), else beside the program, else
+// in the lib folder beside the program's folder. The current directory is never searched
+// unless DLLDirectory names it.
+int TZavOzeriz::loadEngineLibrary(const TEngineSide& Side, TEngineModule& Engine) {
+  const std::string programDir = pf::extractFilePath(pf::application().exeName());
+  std::string path;
+  if (!FDLLDirectory.empty()) {
+    path = PathConcat(FDLLDirectory, Side.FileName);
+    if (pf::fileExists(path)) {
+      path = pf::expandFileName(path);
+    } else {
+      path = programDir.empty() ? std::string() : pf::expandFileName(PathConcat(programDir, path));
+      if (FDLLDirectory[0] != '.' || path.empty() || !pf::fileExists(path)) path.clear();
+    }
+  }
+  if (path.empty() && !programDir.empty()) {
+    for (const std::string& candidate : {PathConcat(programDir, Side.FileName),
+                                         PathConcat(programDir, std::string("../lib/") + Side.FileName)}) {
+      if (pf::fileExists(candidate)) {
+        path = pf::expandFileName(candidate);
+        break;
+      }
+    }
+  }
+  // Not the system loader's search for the bare name: an empty entry in the library path
+  // would make that the current directory.
+
+  try {
+    Engine.Exec = Engine.Version = nullptr;
+    Engine.Module = path.empty() ? nullptr : pf::openLibrary(path);
+    if (!Engine.Module) {
+      ShowZipMessage(Side.NotFound);
+    } else {
+      if (FTrace) {
+        std::string where;
+        VizIviPath(Engine.Module, where);
+        ShowZipMessage(Side.Loaded, " " + where);
+      }
+      Engine.Exec = pf::librarySymbol(Engine.Module, Side.ExecName);
+      if (!Engine.Exec) ShowZipMessage(Side.ExecMissing);
+      Engine.Version = pf::librarySymbol(Engine.Module, Side.VersionName);
+      if (!Engine.Version) ShowZipMessage(Side.VersionMissing);
+    }
+  } catch (...) {
+    // A failing load must not end the operation in an exception; it ends in version 0.
+  }
+
+  int version = 0;
+  if (Engine.Module && Engine.Exec && Engine.Version) version = askVersion(Engine.Version);
+  if (version == 0) {
+    Engine.Unload();
+    ShowZipMessage(Side.NotFound, " unloaded");
+  }
+  return version;
+}
+
+int TZavOzeriz::loadEngine(const TEngineSide& Side, TEngineModule& Engine, bool& LoadedHere) {
+  LoadedHere = false;
+  int version;
+  if (!Engine.Module) {
+    version = loadEngineLibrary(Side, Engine);
+    LoadedHere = version != 0;
+  } else {
+    version = askVersion(Engine.Version);
+  }
+  if (version == 0) return 0;
+  const bool zip = &Side == &VizIviSide;
+  const int minimum = zip ? FMinVizIviVers : FMinRozIzeVers;
+  std::string where;
+  VizIviPath(Engine.Module, where);
+  if (version < minimum) {
+    // Also a library that was loaded before this call goes: it is of no use.
+    ShowZipMessage(Side.TooOld, where);
+    Engine.Unload();
+    LoadedHere = false;
+    return 0;
+  }
+  if (FVerbose) {
+    const std::string text = Side.VerboseText + std::to_string(version) + " from " + where;
+    if (zip)
+      HandleCallback(zcaMessage, 0, text, 0, nullptr);
+    else
+      OnMessage(this, 0, text);
+  }
+  return version;
+}
+
+int TZavOzeriz::LoadVizIviLibrary() { return loadEngineLibrary(VizIviSide, FVizIvi); }
+int TZavOzeriz::LoadRozIzeLibrary() { return loadEngineLibrary(RozIzeSide, FRozIze); }
+int TZavOzeriz::LoadVizIvi(bool& LoadedHere) { return loadEngine(VizIviSide, FVizIvi, LoadedHere); }
+int TZavOzeriz::LoadRozIze(bool& LoadedHere) { return loadEngine(RozIzeSide, FRozIze, LoadedHere); }
+void TZavOzeriz::UnloadVizIvi() { FVizIvi.Unload(); }
+void TZavOzeriz::UnloadRozIze() { FRozIze.Unload(); }
+
+bool TZavOzeriz::RunVizIvi(const std::string& EngineTarget, const std::function<void()>& AfterExec) {
+  bool loadedHere = false;
+  const int version = LoadVizIvi(loadedHere);
+  if (version == 0) return false;
+  FSpanWriteBusy = true;
+  FCancel = false;
+  FSuccessCount = 0;
+  {
+    // Whatever happens inside, the record goes, the specifications are used up, the
+    // library loaded here is let go and the run's flags are cleared.
+    struct Cleanup {
+      TZavOzeriz& z;
+      bool loadedHere;
+      ~Cleanup() {
+        z.FFSpecArgs->Clear();
+        z.FFSpecArgsExcl->Clear();
+        z.FZipCmd.reset();
+        if (loadedHere) z.UnloadVizIvi();
+        z.FCancel = false;
+        z.FSpanWriteBusy = false;
+      }
+    } cleanup{*this, loadedHere};
+    try {
+      FZipCmd = std::make_unique<TZipCommand>();
+      FillZipCommand(*FZipCmd, EngineTarget, version);
+      FillZipSpecs(*FZipCmd);
+      FHandlerFailure.clear();
+      const auto exec = reinterpret_cast<VizIviExecFunction>(FVizIvi.Exec);
+      FSuccessCount = exec(&FZipCmd->Rec);
+      if (AfterExec) AfterExec();
+    } catch (...) {
+      ShowZipMessage(GE_FatalZip);
+    }
+  }
+  return true;
+}
+
+bool TZavOzeriz::RunRozIze(const std::string& EngineSource, const std::function<void()>& AfterExec) {
+  FCancel = false;
+  FSpanReadBusy = true;
+  bool loadedHere = false;
+  int version = 0;
+  try {
+    version = LoadRozIze(loadedHere);
+  } catch (...) {
+    FSpanReadBusy = false;
+    throw;
+  }
+  if (version == 0) {
+    FSpanReadBusy = false;
+    return false;
+  }
+  FSuccessCount = 0;
+  {
+    struct Cleanup {
+      TZavOzeriz& z;
+      bool loadedHere;
+      ~Cleanup() {
+        z.FFSpecArgs->Clear();
+        z.FUnzipCmd.reset();
+        if (loadedHere) z.UnloadRozIze();
+        z.FCancel = false;
+        z.FSpanReadBusy = false;
+      }
+    } cleanup{*this, loadedHere};
+    try {
+      FUnzipCmd = std::make_unique<TUnzipCommand>();
+      FillUnzipCommand(*FUnzipCmd, EngineSource, version);
+      FillUnzipSpecs(*FUnzipCmd);
+      FHandlerFailure.clear();
+      const auto exec = reinterpret_cast<RozIzeExecFunction>(FRozIze.Exec);
+      FSuccessCount = exec(&FUnzipCmd->Rec);
+      if (AfterExec) AfterExec();
+    } catch (...) {
+      ShowZipMessage(EX_FatalUnzip);
+    }
+  }
+  return true;
+}
+
+} // namespace ZavOzeriz

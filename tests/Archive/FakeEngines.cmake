@@ -1,0 +1,37 @@
+# Stand-in engines for the engine-link tests, one folder per variant, each holding a
+# libvizivi.so and a librozize.so: ok (version 172), old (version 171), noexec and noversion
+# (one entry point missing each).
+set(KV_FAKE_ENGINE_ROOT ${CMAKE_BINARY_DIR}/tests/Archive/fakes)
+set(kv_fake_engine_targets)
+foreach(variant ok old noexec noversion)
+  set(defs FAKE_DEFAULT_VERSION=172)
+  if(variant STREQUAL old)
+    set(defs FAKE_DEFAULT_VERSION=171)
+  elseif(variant STREQUAL noexec)
+    list(APPEND defs FAKE_NO_EXEC)
+  elseif(variant STREQUAL noversion)
+    list(APPEND defs FAKE_NO_VERSION)
+  endif()
+  foreach(side vizivi rozize)
+    set(target fake_engine_${variant}_${side})
+    add_library(${target} MODULE ${CMAKE_CURRENT_SOURCE_DIR}/fake/FakeEngine.cpp)
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR}/Source)
+    if(side STREQUAL vizivi)
+      target_compile_definitions(${target} PRIVATE ${defs} FAKE_ZIP)
+    else()
+      target_compile_definitions(${target} PRIVATE ${defs} FAKE_UNZIP)
+    endif()
+    set_target_properties(${target} PROPERTIES PREFIX "lib" OUTPUT_NAME ${side} SUFFIX ".so"
+      CXX_VISIBILITY_PRESET hidden LIBRARY_OUTPUT_DIRECTORY ${KV_FAKE_ENGINE_ROOT}/${variant})
+    list(APPEND kv_fake_engine_targets ${target})
+  endforeach()
+endforeach()
+
+# The engine-link tests: what they load is given to them as folders.
+set(kv_engine_link_defs KV_FAKE_ENGINE_ROOT="${KV_FAKE_ENGINE_ROOT}" KV_REAL_ENGINE_DIR="$<TARGET_FILE_DIR:vizivi>")
+foreach(test EngineLoadTest EngineRecordsTest CallbackTest PasswordTest EngineSmokeTest)
+  kv_gtest(Archive_${test} SOURCES ${test}.cpp LIBS kvarchive TIMEOUT 120)
+  target_include_directories(Archive_${test} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/fake)
+  target_compile_definitions(Archive_${test} PRIVATE ${kv_engine_link_defs} FAKE_DEFAULT_VERSION=172)
+  add_dependencies(Archive_${test} ${kv_fake_engine_targets} vizivi rozize)
+endforeach()

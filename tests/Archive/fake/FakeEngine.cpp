@@ -1,0 +1,107 @@
+// Built once per variant: FAKE_ZIP or FAKE_UNZIP chooses the entry points, FAKE_NO_EXEC and
+// FAKE_NO_VERSION leave one out, FAKE_DEFAULT_VERSION is the version it answers.
+#include "FakeEngine.h"
+
+#include <cstring>
+
+using namespace fakeengine;
+
+namespace {
+
+State& state() {
+  static State s;
+  return s;
+}
+
+Text copy(const char* p) { return p ? Text(std::string(p)) : std::nullopt; }
+
+void play(ZipCallbackFunction callback, void* caller, bool isZip) {
+  for (const Step& step : state().script) {
+    CallbackRecord rec;
+    std::memset(&rec, 0, sizeof rec);
+    rec.Caller = caller;
+    rec.Version = state().version;
+    rec.IsZipOperation = isZip ? 1 : 0;
+    rec.ActionCode = step.action;
+    rec.ErrorCode = step.code;
+    rec.FileSize = step.size;
+    if (step.fullText)
+      std::memset(rec.Text, 'x', sizeof rec.Text);
+    else
+      std::strncpy(rec.Text, step.text.c_str(), sizeof rec.Text - 1);
+    std::strncpy(rec.FileComment, step.comment.c_str(), sizeof rec.FileComment - 1);
+    Reply r;
+    r.result = callback ? callback(&rec) : 0;
+    r.action = rec.ActionCode;
+    r.code = rec.ErrorCode;
+    r.size = rec.FileSize;
+    r.text.assign(rec.Text, strnlen(rec.Text, sizeof rec.Text));
+    state().replies.push_back(r);
+  }
+}
+
+} // namespace
+
+#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+
+FAKE_EXPORT State* FakeEngineControl() { return &state(); }
+FAKE_EXPORT void FakeEngineReset() { state() = State{}; }
+
+#ifdef FAKE_ZIP
+#ifndef FAKE_NO_VERSION
+FAKE_EXPORT int32_t GetVizIviVersion(void) {
+  ++state().versionCalls;
+  return state().version;
+}
+#endif
+#ifndef FAKE_NO_EXEC
+FAKE_EXPORT int32_t VizIviExec(const ZipCommandRecord* cmd) {
+  State& s = state();
+  ++s.execCalls;
+  s.zip = *cmd;
+  s.zipPassword = copy(cmd->Password);
+  s.storeSuffixes = copy(cmd->StoreSuffixes);
+  s.zipFileName = copy(cmd->ZipFileName);
+  s.tempDir = copy(cmd->TempDir);
+  s.archiveComment = copy(cmd->ArchiveComment);
+  s.fileSpecs.clear();
+  for (int32_t i = 0; i < cmd->FSpecCount && cmd->FSpecs; ++i) {
+    const FileSpecRecord& f = cmd->FSpecs[i];
+    s.fileSpecs.push_back({copy(f.FileSpec), copy(f.Password), copy(f.RootDir), f.Encrypt, f.Recurse});
+  }
+  s.exclusionsNull = cmd->Exclusions == nullptr;
+  s.exclusions.clear();
+  for (int32_t i = 0; i < cmd->ExclCount && cmd->Exclusions; ++i)
+    s.exclusions.emplace_back(cmd->Exclusions[i]);
+  if (s.duringExec) s.duringExec();
+  play(cmd->Callback, cmd->Caller, true);
+  return s.result;
+}
+#endif
+#endif
+
+#ifdef FAKE_UNZIP
+#ifndef FAKE_NO_VERSION
+FAKE_EXPORT int32_t GetRozIzeVersion(void) {
+  ++state().versionCalls;
+  return state().version;
+}
+#endif
+#ifndef FAKE_NO_EXEC
+FAKE_EXPORT int32_t RozIzeExec(const UnzipCommandRecord* cmd) {
+  State& s = state();
+  ++s.execCalls;
+  s.unzip = *cmd;
+  s.unzipPassword = copy(cmd->Password);
+  s.unzipFileName = copy(cmd->ZipFileName);
+  s.baseDir = copy(cmd->ExtractBaseDir);
+  s.unzipSpecsNull = cmd->FSpecs == nullptr;
+  s.unzipSpecs.clear();
+  for (int32_t i = 0; i < cmd->FSpecCount && cmd->FSpecs; ++i)
+    s.unzipSpecs.push_back(copy(cmd->FSpecs[i].FileSpec));
+  if (s.duringExec) s.duringExec();
+  play(cmd->Callback, cmd->Caller, false);
+  return s.result;
+}
+#endif
+#endif
