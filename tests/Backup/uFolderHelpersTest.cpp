@@ -1,0 +1,102 @@
+#include "uFolderHelpers.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace uFolderHelpers;
+
+TEST(FolderKindToCSIDL, FollowsTheKindTable) {
+  // Kind -> CSIDL as the folder kinds are defined, written out by hand; 41, 43 and 45 are
+  // answered by system calls and carry CSIDL_SYSTEM, CSIDL_PROGRAM_FILES and CSIDL_WINDOWS.
+  const std::uint16_t expected[46] = {48, 26, 10, 47, 35, 25, 46, 31, 53, 54, 43, 23, 22, 24, 45, 55,
+                                      3,  33, 0,  17, 6,  20, 34, 32, 28, 13, 39, 14, 19, 18, 5,  4,
+                                      27, 40, 38, 42, 2,  8,  9,  11, 7,  37, 41, 38, 21, 36};
+  for (int kind = 0; kind < 46; ++kind)
+    EXPECT_EQ(FolderKindToCSIDL(kind), expected[kind]) << "kind " << kind;
+  for (int kind : {46, 100, 200, 255})
+    EXPECT_EQ(FolderKindToCSIDL(kind), 38) << "kind " << kind;
+}
+
+namespace {
+
+struct FolderEnv {
+  kvtest::TempDir home{"kvhome"};
+  kvtest::ScopedEnv homeEnv{"HOME", home.str()};
+  kvtest::ScopedEnv noDocs{"XDG_DOCUMENTS_DIR"};
+  kvtest::ScopedEnv config{"XDG_CONFIG_HOME", (home / "cfg").string()};
+};
+
+} // namespace
+
+TEST(GetFolderPath, DocumentsFolderFollowsTheUserDirs) {
+  struct Case {
+    const char* name;
+    const char* envValue; // XDG_DOCUMENTS_DIR, nullptr for unset
+    const char* userDirs; // contents of user-dirs.dirs, nullptr for no file
+    bool makeDocuments;   // create ~/Documents
+    std::string expected; // "~" stands for the home folder
+  };
+  const Case cases[] = {
+      {"environment", "/srv/papers", nullptr, true, "/srv/papers/"},
+      {"environment with separator", "/srv/papers/", nullptr, false, "/srv/papers/"},
+      {"user-dirs relative to home", nullptr,
+       "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desk\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n", true,
+       "~/Dokumente/"},
+      {"user-dirs absolute", nullptr, "XDG_DOCUMENTS_DIR=\"/data/docs\"\n", true, "/data/docs/"},
+      {"user-dirs escaped quote", nullptr, "XDG_DOCUMENTS_DIR=\"$HOME/My \\\"Docs\\\"\"\n", false,
+       "~/My \"Docs\"/"},
+      {"user-dirs relative path is ignored", nullptr, "XDG_DOCUMENTS_DIR=\"docs\"\n", true, "~/Documents/"},
+      {"user-dirs without the key", nullptr, "XDG_MUSIC_DIR=\"$HOME/Music\"\n", true, "~/Documents/"},
+      {"Documents folder", nullptr, nullptr, true, "~/Documents/"},
+      {"home folder", nullptr, nullptr, false, "~/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FolderEnv env;
+    std::optional<kvtest::ScopedEnv> docs;
+    if (c.envValue) docs.emplace("XDG_DOCUMENTS_DIR", c.envValue);
+    if (c.userDirs) {
+      std::filesystem::create_directories(env.home / "cfg");
+      kvtest::writeFile(env.home / "cfg" / "user-dirs.dirs", c.userDirs);
+    }
+    if (c.makeDocuments) std::filesystem::create_directory(env.home / "Documents");
+    std::string expected = c.expected;
+    if (expected[0] == '~') expected = env.home.str() + expected.substr(1);
+    EXPECT_EQ(GetFolderPath(30), expected);
+  }
+}
+
+TEST(GetFolderPath, UserDirsDefaultToTheConfigFolderInHome) {
+  FolderEnv env;
+  kvtest::ScopedEnv noConfig("XDG_CONFIG_HOME");
+  std::filesystem::create_directories(env.home / ".config");
+  kvtest::writeFile(env.home / ".config" / "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Papiere\"\n");
+  EXPECT_EQ(GetFolderPath(30), env.home.str() + "/Papiere/");
+}
+
+TEST(GetFolderPath, TemporaryAndHomeFolders) {
+  FolderEnv env;
+  {
+    kvtest::ScopedEnv tmp("TMPDIR", "/var/tmp/kv");
+    EXPECT_EQ(GetFolderPath(43), "/var/tmp/kv/");
+  }
+  {
+    kvtest::ScopedEnv tmp("TMPDIR", "/var/tmp/kv//");
+    EXPECT_EQ(GetFolderPath(43), "/var/tmp/kv/");
+  }
+  {
+    kvtest::ScopedEnv tmp("TMPDIR");
+    EXPECT_EQ(GetFolderPath(43), "/tmp/");
+  }
+  EXPECT_EQ(GetFolderPath(33), env.home.str() + "/");
+  kvtest::ScopedEnv slashHome("HOME", env.home.str() + "/");
+  EXPECT_EQ(GetFolderPath(33), env.home.str() + "/");
+}
+
+TEST(GetFolderPath, KindsWithoutALinuxFolderGiveTheSeparatorAlone) {
+  FolderEnv env;
+  // 200 looks up the program files folder, 41 and 45 the system and Windows directories.
+  for (int kind : {0, 1, 18, 21, 34, 41, 45, 46, 200, 255})
+    EXPECT_EQ(GetFolderPath(kind), "/") << "kind " << kind;
+}
