@@ -11,8 +11,8 @@
 namespace archivetest {
 
 struct Message {
-  int errCodeArg;   // the code OnMessage received
-  int errCodeNow;   // the component's ErrCode while OnMessage ran
+  int errCodeArg; // the code OnMessage received
+  int errCodeNow; // the component's ErrCode while OnMessage ran
   std::string text;
 };
 
@@ -20,7 +20,8 @@ struct Message {
 class ScriptedDialogsScope {
 public:
   ScriptedDialogsScope() {
-    auto s = std::make_unique<kv::platform::ScriptedDialogs>([](const std::string& why) { ADD_FAILURE() << why; });
+    auto s =
+        std::make_unique<kv::platform::ScriptedDialogs>([](const std::string& why) { ADD_FAILURE() << why; });
     script_ = s.get();
     old_ = kv::platform::setDialogs(std::move(s));
   }
@@ -50,7 +51,8 @@ struct Recorder {
   }
   std::vector<int> messageIds() const {
     std::vector<int> ids;
-    for (const auto& m : messages) ids.push_back(m.errCodeNow);
+    for (const auto& m : messages)
+      ids.push_back(m.errCodeNow);
     return ids;
   }
   ZavOzeriz::TZavOzeriz& zip;
@@ -60,4 +62,4 @@ struct Recorder {
   std::vector<std::string> names;
 };
 
-}  // namespace archivetest
+} // namespace archivetest

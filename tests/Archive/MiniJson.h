@@ -37,7 +37,8 @@ public:
 
 private:
   void ws() {
-    while (i_ < t_.size() && isspace(static_cast<unsigned char>(t_[i_]))) ++i_;
+    while (i_ < t_.size() && isspace(static_cast<unsigned char>(t_[i_])))
+      ++i_;
   }
   Value value() {
     ws();
@@ -53,7 +54,7 @@ private:
         ws();
         std::string k = str();
         ws();
-        ++i_;  // ':'
+        ++i_; // ':'
         v.o[k] = value();
         ws();
         if (t_[i_++] == '}') return v;
@@ -102,8 +103,9 @@ inline Value parse(const std::string& text) { return Parser(text).parse(); }
 
 inline std::string unhex(const std::string& h) {
   std::string out;
-  for (size_t i = 0; i + 1 < h.size(); i += 2) out += static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16));
+  for (size_t i = 0; i + 1 < h.size(); i += 2)
+    out += static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16));
   return out;
 }
 
-}  // namespace minijson
+} // namespace minijson

@@ -52,7 +52,7 @@ protected:
   }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
   struct Row {
@@ -60,10 +60,12 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
     bool useDirOnly;
   };
   const Row rows[] = {
-      {"zipr.zip", true},        {"zipr.zip", false},      {"seven.zip", true},         {"descriptors.zip", true},
-      {"descriptors.zip", false}, {"codepage.zip", false},  {"comment100.zip", false},   {"extra.zip", false},
-      {"sfx_shifted.zip", false}, {"sfx_unshifted.zip", false}, {"padded.zip", false},   {"padded_dirty.zip", false},
-      {"padded_long.zip", false}, {"garbage.zip", false},   {"eoc_only.zip", false},     {"plain.zip", false},
+      {"zipr.zip", true},           {"zipr.zip", false},        {"seven.zip", true},
+      {"descriptors.zip", true},    {"descriptors.zip", false}, {"codepage.zip", false},
+      {"comment100.zip", false},    {"extra.zip", false},       {"sfx_shifted.zip", false},
+      {"sfx_unshifted.zip", false}, {"padded.zip", false},      {"padded_dirty.zip", false},
+      {"padded_long.zip", false},   {"garbage.zip", false},     {"eoc_only.zip", false},
+      {"plain.zip", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.file) + (row.useDirOnly ? " with directory entries" : ""));
@@ -75,7 +77,8 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
     zip.SetZipFileName(fx(row.file));
 
     std::vector<int> wantWarnings;
-    for (const auto& w : want["warnings"].a) wantWarnings.push_back(static_cast<int>(w.n));
+    for (const auto& w : want["warnings"].a)
+      wantWarnings.push_back(static_cast<int>(w.n));
     EXPECT_EQ(rec.messageIds(), wantWarnings);
     EXPECT_EQ(zip.ErrCode(), wantWarnings.empty() ? 0 : wantWarnings.back());
     EXPECT_EQ(zip.GetZipFileName(), fx(row.file));
@@ -128,7 +131,8 @@ TEST_F(DirReading, CodePageOptionsDecideWhichNamesAreConverted) {
     zip.SetZipFileName(fx("codepage.zip"));
     ASSERT_EQ(zip.Count(), static_cast<int>(want["entries"].a.size()));
     for (int i = 0; i < zip.Count(); ++i) {
-      EXPECT_EQ(zip.ZipContents()[i].FileName, minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
+      EXPECT_EQ(zip.ZipContents()[i].FileName,
+                minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
       EXPECT_EQ(zip.ZipContents()[i].FileComment,
                 minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["comment"].s));
     }
@@ -145,7 +149,8 @@ TEST_F(DirReading, FailuresGiveTheirIdsAndClearTheFileName) {
   // Files broken in the ways a reader meets, each with the message it must give.
   auto plain = kvtest::readFile(fx("plain.zip"));
   const size_t eocAt = plain.size() - 22;
-  const uint32_t cdSize = static_cast<uint8_t>(plain[eocAt + 12]) | (static_cast<uint8_t>(plain[eocAt + 13]) << 8);
+  const uint32_t cdSize =
+      static_cast<uint8_t>(plain[eocAt + 12]) | (static_cast<uint8_t>(plain[eocAt + 13]) << 8);
   const size_t cdAt = eocAt - cdSize;
   auto patched = [&](size_t at, std::string bytes) {
     std::string s = plain;
@@ -167,7 +172,9 @@ TEST_F(DirReading, FailuresGiveTheirIdsAndClearTheFileName) {
       {"extra field longer than the file", patched(cdAt + 30, std::string("\xFF\x7F", 2)), {10201}},
       {"comment longer than the file", patched(cdAt + 32, std::string("\xFF\x7F", 2)), {11022}},
       // A directory said to be larger than everything in front of the end record.
-      {"directory start before the file", patched(eocAt + 12, std::string("\xFF\xFF\x00\x00", 4)), {10203, 10201}},
+      {"directory start before the file",
+       patched(eocAt + 12, std::string("\xFF\xFF\x00\x00", 4)),
+       {10203, 10201}},
       {"directory offset past the file", patched(eocAt + 16, std::string("\xFF\xFF\xFF\x7F", 4)), {10203}},
   };
   kvtest::TempDir dir;
@@ -186,14 +193,14 @@ TEST_F(DirReading, FailuresGiveTheirIdsAndClearTheFileName) {
       EXPECT_EQ(zip.GetZipFileName(), "");
       EXPECT_EQ(zip.Count(), 0);
       EXPECT_EQ(zip.DataStart(), 0u);
-      EXPECT_EQ(rec.messages.back().errCodeArg, row.ids.back());  // errors reach OnMessage with their id
+      EXPECT_EQ(rec.messages.back().errCodeArg, row.ids.back()); // errors reach OnMessage with their id
     }
   }
 }
 
 TEST_F(DirReading, CommentReachingPastTheEndIsGarbageAndReadAsFarAsItGoes) {
   auto plain = kvtest::readFile(fx("comment100.zip"));
-  plain.resize(plain.size() - 60);  // the comment says 100 bytes, 40 are left
+  plain.resize(plain.size() - 60); // the comment says 100 bytes, 40 are left
   kvtest::TempDir dir;
   kvtest::writeFile(dir / "cut.zip", plain);
   TZavOzeriz zip(nullptr);
@@ -214,9 +221,14 @@ TEST_F(DirReading, PartsOfSpannedSets) {
     const char* text;
   };
   const Row rows[] = {
-      {"split.z01", {}, 11045, "This is the first file in a backup set,\nplease choose the last file of this set"},
+      {"split.z01",
+       {},
+       11045,
+       "This is the first file in a backup set,\nplease choose the last file of this set"},
       {"split.z02", {}, 11036, "This archive is not a valid Zip archive"},
-      {"split.z02", {SpanOptsEnum::spCompatName}, 11038,
+      {"split.z02",
+       {SpanOptsEnum::spCompatName},
+       11038,
        "This is the 2th disk in a backup set,\nplease insert the last disk of this set"},
   };
   for (const auto& row : rows) {
@@ -256,8 +268,9 @@ TEST_F(DirReading, FirstDiskOfALabelledSetAsksForTheLastDisk) {
   auto old = kv::platform::setVolumes(std::move(sim));
   {
     ScriptedDialogsScope dialogs;
-    dialogs->expectMessageBox("This is the first disk in a backup set,\nplease insert the last disk of this set",
-                              kv::platform::id::OK);
+    dialogs->expectMessageBox(
+        "This is the first disk in a backup set,\nplease insert the last disk of this set",
+        kv::platform::id::OK);
     TZavOzeriz zip(nullptr);
     Recorder rec(zip);
     zip.SetZipFileName(drive + "/KorvBak.zip");
@@ -293,7 +306,7 @@ TEST_F(DirReading, WarningIsShownInABoxUnlessUnattendedAndListReturnsIt) {
   zip.SetUnattended(true);
   EXPECT_EQ(zip.List(), 10204);
   ASSERT_EQ(rec.messages.size(), 2u);
-  EXPECT_EQ(rec.messages[0].errCodeArg, 0);  // shown messages reach OnMessage with code 0
+  EXPECT_EQ(rec.messages[0].errCodeArg, 0); // shown messages reach OnMessage with code 0
   EXPECT_EQ(zip.Count(), 1);
 }
 
@@ -302,7 +315,7 @@ TEST_F(DirReading, ListInsideAnOperationIsRefused) {
   zip.SetUnattended(true);
   std::vector<int> inner;
   zip.OnNewName.Bind([&](kv::platform::TObject*, int, ZipDirEntry) { inner.push_back(zip.List()); });
-  EXPECT_EQ(zip.List(), 0);  // no file name: an empty directory
+  EXPECT_EQ(zip.List(), 0); // no file name: an empty directory
   zip.SetZipFileName(fx("plain.zip"));
   inner.clear();
   EXPECT_EQ(zip.List(), 0);
@@ -315,7 +328,8 @@ TEST_F(DirReading, AnOnMessageHandlerThatRaisesPassesToTheCaller) {
   zip.SetUnattended(true);
   int updates = 0;
   zip.OnDirUpdate.Bind([&](kv::platform::TObject*) { ++updates; });
-  zip.OnMessage.Bind([](kv::platform::TObject*, int, const std::string&) { throw kv::platform::EAbort("stop"); });
+  zip.OnMessage.Bind(
+      [](kv::platform::TObject*, int, const std::string&) { throw kv::platform::EAbort("stop"); });
   EXPECT_THROW(zip.SetZipFileName(fx("garbage.zip")), kv::platform::EAbort);
   EXPECT_EQ(updates, 1);
   EXPECT_EQ(zip.GetZipFileName(), "");

@@ -65,13 +65,15 @@ TEST(ZavOzerizObject, SettersWithSideEffects) {
   specs.Add("b.txt");
   zip.SetFSpecArgs(specs);
   specs.Clear();
-  EXPECT_EQ(zip.GetFSpecArgs().Count(), 2);  // a copy, not the caller's list
+  EXPECT_EQ(zip.GetFSpecArgs().Count(), 2); // a copy, not the caller's list
 }
 
 TEST(ZavOzerizObject, ExtraStoreSuffixesAreNormalised) {
   const std::pair<const char*, const char*> rows[] = {
-      {"DOC;.Txt,pdf", ".doc:.txt:.pdf:"}, {"doc", ".doc:"}, {".A B", ".a b:"},
-      {":doc", ".doc:"},  // a leading ':' ends in finite time
+      {"DOC;.Txt,pdf", ".doc:.txt:.pdf:"},
+      {"doc", ".doc:"},
+      {".A B", ".a b:"},
+      {":doc", ".doc:"}, // a leading ':' ends in finite time
       {"a::b", ".a:.b:"},
   };
   for (auto [in, out] : rows) {
@@ -93,7 +95,7 @@ TEST(ZavOzerizObject, WaitCursorsNest) {
   EXPECT_EQ(pf::screenCursor().cursor(), pf::crHourGlass);
   zip.StopWaitCursor();
   EXPECT_EQ(pf::screenCursor().cursor(), pf::crArrow);
-  zip.StopWaitCursor();  // one Stop too many changes nothing
+  zip.StopWaitCursor(); // one Stop too many changes nothing
   EXPECT_EQ(pf::screenCursor().cursor(), pf::crArrow);
   EXPECT_EQ(zip.WaitCursorLevel(), 0);
 }
@@ -158,9 +160,9 @@ TEST(ZipMessageTable, ReportingPaths) {
   TZavOzeriz zip(nullptr);
   Recorder rec(zip);
   zip.ReportZipError(EZavOzeriz::CreateResDisp(11008, true));
-  zip.ReportZipError(EZavOzeriz::CreateResDisp(11007, false));  // no box
+  zip.ReportZipError(EZavOzeriz::CreateResDisp(11007, false)); // no box
   zip.SetUnattended(true);
-  zip.ShowZipMessage(11001, " x");  // no box unattended
+  zip.ShowZipMessage(11001, " x"); // no box unattended
   zip.TraceMessage("not traced");
   zip.SetTrace(true);
   zip.TraceMessage("traced");
@@ -170,17 +172,20 @@ TEST(ZipMessageTable, ReportingPaths) {
   EXPECT_EQ(rec.messages[2].errCodeArg, 0);
   EXPECT_EQ(rec.messages[2].text, "Input file does not exist x");
   EXPECT_EQ(rec.messages[3].text, "traced");
-  EXPECT_EQ(zip.ErrCode(), 11001);  // a trace leaves it
+  EXPECT_EQ(zip.ErrCode(), 11001); // a trace leaves it
   EXPECT_EQ(zip.LastMessage(), "Input file does not exist x");
 }
 
 TEST(ZavOzerizHelpers, PathConcatAndFriends) {
   const std::tuple<const char*, const char*, const char*> rows[] = {
-      {"/dll/", "/VIZIVI.DLL", "/dll/VIZIVI.DLL"}, {"/dll", "VIZIVI.DLL", "/dll/VIZIVI.DLL"},
-      {"/dll/", "VIZIVI.DLL", "/dll/VIZIVI.DLL"},  {"", "VIZIVI.DLL", "VIZIVI.DLL"},
+      {"/dll/", "/VIZIVI.DLL", "/dll/VIZIVI.DLL"},
+      {"/dll", "VIZIVI.DLL", "/dll/VIZIVI.DLL"},
+      {"/dll/", "VIZIVI.DLL", "/dll/VIZIVI.DLL"},
+      {"", "VIZIVI.DLL", "VIZIVI.DLL"},
       {"/dll", "", "/dll"},
   };
-  for (auto [dir, name, want] : rows) EXPECT_EQ(TZavOzeriz::PathConcat(dir, name), want) << dir << "+" << name;
+  for (auto [dir, name, want] : rows)
+    EXPECT_EQ(TZavOzeriz::PathConcat(dir, name), want) << dir << "+" << name;
   EXPECT_EQ(TZavOzeriz::AddTrailingBackslash(""), "");
   EXPECT_EQ(TZavOzeriz::AddTrailingBackslash("/tmp"), "/tmp/");
   EXPECT_EQ(TZavOzeriz::AddTrailingBackslash("/tmp/"), "/tmp/");
@@ -252,9 +257,9 @@ TEST(ZavOzerizHelpers, CheckDriveReadsSimulatedDisks) {
   auto old = pf::setVolumes(std::move(sim));
   TZavOzeriz zip(nullptr);
   zip.SetSpanDrive(drive, false);
-  EXPECT_FALSE(zip.CheckDrive());  // no disk in the drive
+  EXPECT_FALSE(zip.CheckDrive()); // no disk in the drive
   zip.SetAddOptions({AddOptsEnum::AddDiskSpanErase});
-  EXPECT_TRUE(zip.CheckDrive());  // to be formatted
+  EXPECT_TRUE(zip.CheckDrive()); // to be formatted
   ASSERT_TRUE(v->insert(drive, "d"));
   kvtest::writeFile(drive + "f.bin", std::string(300, 'x'));
   EXPECT_TRUE(zip.CheckDrive());
