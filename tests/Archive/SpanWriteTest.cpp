@@ -3,6 +3,7 @@
 // disks, and that a failed write leaves the previous backup as it was.
 #include "SpanTestSupport.h"
 
+#include "Archive/ZavOzerizSpan.h"
 #include "Archive/ZipRecords.h"
 #include "Platform/Files/Files.h"
 
@@ -67,7 +68,28 @@ TEST(SpanWrite, FixedDrivePartsHaveTheExpectedSizesAndJoinBackByteForByte) {
     EXPECT_EQ(first.substr(0, 4), std::string("PK\x07\x08", 4));
     const std::string last = partName(dir.path(), "KorvBak", static_cast<int>(expected.size()));
     EXPECT_EQ(joined(zip, last, dir.path()), original);
+    // The directory reader finds every member through the last part.
+    const auto count =
+        kvtest::run(kvtest::systemPython() +
+                    " -c 'import sys,zipfile; print(len(zipfile.ZipFile(sys.argv[1]).infolist()))' " +
+                    kvtest::shellQuote(fixture(c.archive)));
+    zip.SetUseDirOnlyEntries(true);
+    zip.SetZipFileName(last);
+    EXPECT_EQ(zip.ErrCode(), 0) << zip.LastMessage();
+    EXPECT_EQ(std::to_string(zip.Count()) + "\n", count.out);
   }
+}
+
+TEST(SpanWrite, WorkListRefusesIndexesOutsideIt) {
+  TMZipDataList list(3);
+  EXPECT_NO_THROW(list.ItemAt(2));
+  try {
+    list.ItemAt(5);
+    FAIL() << "no exception";
+  } catch (const pf::Exception& e) {
+    EXPECT_EQ(e.Message(), "Index (5) outside range 1..2");
+  }
+  EXPECT_THROW(list.ItemAt(-1), pf::EListError);
 }
 
 TEST(SpanWrite, EndRecordOfAnEmptyArchiveSitsBehindTheMarker) {
