@@ -1,4 +1,5 @@
 #include "Platform/Rtl/Classes.h"
+#include "Platform/Rtl/TypInfo.h"
 
 #include <algorithm>
 #include <cctype>
@@ -57,8 +58,7 @@ void TComponent::SetName(const std::string& NewName) {
     throw EComponentError("Component name \"" + NewName + "\" is not a valid identifier");
   if (owner_ && !NewName.empty()) {
     TComponent* other = owner_->FindComponent(NewName);
-    if (other && other != this)
-      throw EComponentError("A component named " + NewName + " already exists");
+    if (other && other != this) throw EComponentError("A component named " + NewName + " already exists");
   }
   name_ = NewName;
 }
@@ -103,6 +103,7 @@ void TComponent::DestroyComponents() {
   while (!components_.empty()) {
     TComponent* last = components_.back();
     remove(last);
+    last->BeforeDestruction();
     delete last;
   }
 }
@@ -126,7 +127,8 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 void TComponent::Destroying() {
   if (state_.Contains(csDestroying)) return;
   state_.Include(csDestroying);
-  for (TComponent* c : components_) c->Destroying();
+  for (TComponent* c : components_)
+    c->Destroying();
 }
 
 void TComponent::SetDesigning(bool Value, bool SetChildren) {
@@ -135,7 +137,8 @@ void TComponent::SetDesigning(bool Value, bool SetChildren) {
   else
     state_.Exclude(csDesigning);
   if (SetChildren)
-    for (TComponent* c : components_) c->SetDesigning(Value, true);
+    for (TComponent* c : components_)
+      c->SetDesigning(Value, true);
 }
 
 void TComponent::SetLoading(bool Value) {
@@ -208,7 +211,8 @@ int TStrings::AddObject(const std::string& S, TObject* AObject) {
 
 void TStrings::AddStrings(const TStrings& Strings) {
   BeginUpdate();
-  for (int i = 0; i < Strings.Count(); ++i) AddObject(Strings.Get(i), Strings.GetObject(i));
+  for (int i = 0; i < Strings.Count(); ++i)
+    AddObject(Strings.Get(i), Strings.GetObject(i));
   EndUpdate();
 }
 
@@ -329,7 +333,8 @@ void TStrings::SetCommaText(const std::string& Value) {
   size_t i = 0;
   const size_t n = Value.size();
   auto skipBlanks = [&] {
-    while (i < n && (Value[i] == ' ' || Value[i] == '\t')) ++i;
+    while (i < n && (Value[i] == ' ' || Value[i] == '\t'))
+      ++i;
   };
   skipBlanks();
   while (i < n) {
@@ -348,9 +353,11 @@ void TStrings::SetCommaText(const std::string& Value) {
         }
         item += Value[i++];
       }
-      while (i < n && Value[i] != ',' && Value[i] != ' ') item += Value[i++];
+      while (i < n && Value[i] != ',' && Value[i] != ' ')
+        item += Value[i++];
     } else {
-      while (i < n && Value[i] != ',' && Value[i] != ' ') item += Value[i++];
+      while (i < n && Value[i] != ',' && Value[i] != ' ')
+        item += Value[i++];
     }
     Add(item);
     skipBlanks();
@@ -501,7 +508,8 @@ void TStringList::Clear() {
   auto old = std::move(items_);
   items_.clear();
   if (OwnsObjects)
-    for (auto& item : old) delete item.object;
+    for (auto& item : old)
+      delete item.object;
   changed();
 }
 
@@ -591,9 +599,15 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
 
 int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
   switch (Origin) {
-  case TSeekOrigin::soBeginning: position_ = Offset; break;
-  case TSeekOrigin::soCurrent: position_ += Offset; break;
-  case TSeekOrigin::soEnd: position_ = static_cast<int64_t>(data_.size()) + Offset; break;
+  case TSeekOrigin::soBeginning:
+    position_ = Offset;
+    break;
+  case TSeekOrigin::soCurrent:
+    position_ += Offset;
+    break;
+  case TSeekOrigin::soEnd:
+    position_ = static_cast<int64_t>(data_.size()) + Offset;
+    break;
   }
   if (position_ < 0) position_ = 0;
   return position_;
@@ -626,4 +640,169 @@ void TMemoryStream::SaveToFile(const std::string& FileName) const {
   if (!out) throw EWriteError("Stream write error");
 }
 
-}  // namespace kv::platform
+} // namespace kv::platform
+
+namespace kv::platform {
+
+// ---- streaming hooks
+
+void TComponent::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
+  if (Root != this) return;
+  for (TComponent* c : components_)
+    if (!c->HasParent()) Proc(c);
+}
+
+// ---- collections
+
+TCollectionItem::TCollectionItem(TCollection* Collection) { SetCollection(Collection); }
+
+TCollectionItem::~TCollectionItem() {
+  if (collection_) collection_->removeItem(this);
+}
+
+void TCollectionItem::SetCollection(TCollection* Value) {
+  if (collection_ == Value) return;
+  if (collection_) collection_->removeItem(this);
+  if (Value) Value->insertItem(this);
+}
+
+int TCollectionItem::Index() const {
+  if (!collection_) return -1;
+  const auto& items = collection_->items_;
+  return static_cast<int>(std::find(items.begin(), items.end(), this) - items.begin());
+}
+
+void TCollectionItem::SetIndex(int Value) {
+  const int current = Index();
+  if (current < 0 || current == Value) return;
+  auto& items = collection_->items_;
+  Value = std::clamp(Value, 0, static_cast<int>(items.size()) - 1);
+  items.erase(items.begin() + current);
+  items.insert(items.begin() + Value, this);
+  Changed(true);
+}
+
+TPersistent* TCollectionItem::GetOwner() const { return collection_; }
+
+void TCollectionItem::Changed(bool AllItems) {
+  if (collection_) collection_->changed(AllItems ? nullptr : this);
+}
+
+TCollection::TCollection(const TClassInfo& ItemClass, TPersistent* Owner)
+    : itemClass_(&ItemClass), owner_(Owner) {
+  if (!ItemClass.CreateItem)
+    throw EInvalidOperation("Class " + ItemClass.Name + " cannot make collection items");
+}
+
+TCollection::~TCollection() {
+  OnUpdate.Clear();
+  updateCount_ = 1;
+  Clear();
+}
+
+TCollectionItem* TCollection::Items(int Index) const {
+  if (Index < 0 || Index >= Count())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return items_[static_cast<size_t>(Index)];
+}
+
+TCollectionItem* TCollection::Add() {
+  TCollectionItem* item = itemClass_->CreateItem(this);
+  changed(nullptr);
+  return item;
+}
+
+TCollectionItem* TCollection::Insert(int Index) {
+  BeginUpdate();
+  TCollectionItem* item = nullptr;
+  try {
+    item = Add();
+    item->SetIndex(Index);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+  return item;
+}
+
+void TCollection::Delete(int Index) {
+  delete Items(Index);
+  changed(nullptr);
+}
+
+void TCollection::Clear() {
+  if (items_.empty()) return;
+  BeginUpdate();
+  while (!items_.empty())
+    delete items_.back();
+  EndUpdate();
+}
+
+TCollectionItem* TCollection::FindItemID(int ID) const {
+  for (TCollectionItem* i : items_)
+    if (i->id_ == ID) return i;
+  return nullptr;
+}
+
+void TCollection::Assign(const TPersistent& Source) {
+  if (const auto* other = dynamic_cast<const TCollection*>(&Source)) {
+    if (other == this) return;
+    BeginUpdate();
+    try {
+      Clear();
+      for (TCollectionItem* i : other->items_)
+        Add()->Assign(*i);
+    } catch (...) {
+      EndUpdate();
+      throw;
+    }
+    EndUpdate();
+    return;
+  }
+  TPersistent::Assign(Source);
+}
+
+void TCollection::BeginUpdate() { ++updateCount_; }
+
+void TCollection::EndUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0) changed(nullptr);
+}
+
+void TCollection::Update(TCollectionItem* Item) { OnUpdate(this, Item); }
+
+void TCollection::changed(TCollectionItem* Item) {
+  if (updateCount_ == 0) Update(Item);
+}
+
+void TCollection::insertItem(TCollectionItem* Item) {
+  items_.push_back(Item);
+  Item->collection_ = this;
+  Item->id_ = nextId_++;
+}
+
+void TCollection::removeItem(TCollectionItem* Item) {
+  auto it = std::find(items_.begin(), items_.end(), Item);
+  if (it != items_.end()) items_.erase(it);
+  Item->collection_ = nullptr;
+  changed(nullptr);
+}
+
+// ---- palette
+
+namespace {
+std::vector<TPaletteEntry>& palette() {
+  static std::vector<TPaletteEntry> p;
+  return p;
+}
+} // namespace
+
+void RegisterComponents(const std::string& Page, std::initializer_list<const TClassInfo*> Classes) {
+  for (const TClassInfo* c : Classes)
+    palette().push_back(TPaletteEntry{Page, c->Name});
+}
+
+const std::vector<TPaletteEntry>& PaletteEntries() { return palette(); }
+void ClearPalette() { palette().clear(); }
+
+} // namespace kv::platform

@@ -7,10 +7,14 @@
 #include "Platform/Rtl/SysUtils.h"
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace kv::platform {
+
+class TClassInfo;
 
 class TObject {
 public:
@@ -23,6 +27,13 @@ public:
 class TPersistent : public TObject {
 public:
   std::string ClassName() const override { return "TPersistent"; }
+  // The published description of the object's class: its properties in stream order,
+  // its fields and handlers (TypInfo.h). Classes without their own report their ancestor's.
+  static const TClassInfo& StaticClassInfo();
+  virtual const TClassInfo* ClassInfo() const;
+  // The object that owns this one for naming and streaming (a collection's owner, an item's
+  // collection); nullptr when there is none.
+  virtual TPersistent* GetOwner() const { return nullptr; }
   // Copies Source into this object; when this class does not know Source, asks Source
   // to assign itself to this object, and fails with EConvertError when neither knows how.
   virtual void Assign(const TPersistent& Source);
@@ -91,6 +102,14 @@ public:
   void RemoveComponent(TComponent* AComponent);
   // Frees every owned component, last first.
   void DestroyComponents();
+  // Runs while the whole object still exists, before its destructors (forms fire OnDestroy
+  // here). Components freed by their owner get it; free others with TComponent::Free.
+  virtual void BeforeDestruction() { Destroying(); }
+  static void Free(TComponent* Component) {
+    if (!Component) return;
+    Component->BeforeDestruction();
+    delete Component;
+  }
 
   // Asks to be told (Notification opRemove) when AComponent is freed, also when it is
   // not owned by this component's owner.
@@ -105,6 +124,17 @@ public:
   void SetLoading(bool Value);
   // Called once on every component read from a form description, after all of them were read.
   virtual void Loaded();
+
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo* ClassInfo() const override;
+
+  // Streaming: the components that a form file holds inside this one, in order. By default
+  // the owned components that have no parent when this component is the root.
+  virtual void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root);
+  // A component that lives inside another one in a form file (a control in its parent).
+  virtual bool HasParent() const { return false; }
+  virtual TComponent* GetParentComponent() const { return nullptr; }
+  virtual void SetParentComponent(TComponent* /*Value*/) {}
 
 protected:
   virtual void Notification(TComponent* AComponent, TOperation Operation);
@@ -267,10 +297,97 @@ private:
 
 // Case-insensitive comparison of 8-bit texts (ASCII letters), as the system compares
 // file names and identifiers.
+class TCollection;
+
+// One item of a collection. The collection owns its items; freeing an item removes it.
+class TCollectionItem : public TPersistent {
+public:
+  explicit TCollectionItem(TCollection* Collection);
+  ~TCollectionItem() override;
+  TCollectionItem(const TCollectionItem&) = delete;
+  TCollectionItem& operator=(const TCollectionItem&) = delete;
+
+  std::string ClassName() const override { return "TCollectionItem"; }
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo* ClassInfo() const override;
+
+  TCollection* Collection() const { return collection_; }
+  void SetCollection(TCollection* Value);
+  int Index() const;
+  void SetIndex(int Value);
+  int ID() const { return id_; }
+  virtual std::string DisplayName() const { return ClassName(); }
+  TPersistent* GetOwner() const override;
+
+protected:
+  // Tells the collection that this item changed (AllItems: every item changed).
+  void Changed(bool AllItems);
+
+private:
+  friend class TCollection;
+  TCollection* collection_ = nullptr;
+  int id_ = 0;
+};
+
+// An ordered, owning list of items of one item class (created by that class's factory).
+class TCollection : public TPersistent {
+public:
+  explicit TCollection(const TClassInfo& ItemClass, TPersistent* Owner = nullptr);
+  ~TCollection() override;
+  TCollection(const TCollection&) = delete;
+  TCollection& operator=(const TCollection&) = delete;
+
+  std::string ClassName() const override { return "TCollection"; }
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo* ClassInfo() const override;
+
+  const TClassInfo& ItemClass() const { return *itemClass_; }
+  int Count() const { return static_cast<int>(items_.size()); }
+  TCollectionItem* Items(int Index) const;
+  TCollectionItem* Add();
+  TCollectionItem* Insert(int Index);
+  void Delete(int Index);
+  void Clear();
+  TCollectionItem* FindItemID(int ID) const;
+  // Copies the items of another collection (each item through its Assign).
+  void Assign(const TPersistent& Source) override;
+  TPersistent* GetOwner() const override { return owner_; }
+
+  void BeginUpdate();
+  void EndUpdate();
+  int UpdateCount() const { return updateCount_; }
+  // Told of every change (Item nullptr: the whole collection); called outside updates only.
+  TEvent<TCollection*, TCollectionItem*> OnUpdate;
+
+protected:
+  virtual void Update(TCollectionItem* Item);
+  void changed(TCollectionItem* Item);
+
+private:
+  friend class TCollectionItem;
+  void insertItem(TCollectionItem* Item);
+  void removeItem(TCollectionItem* Item);
+
+  const TClassInfo* itemClass_;
+  TPersistent* owner_;
+  std::vector<TCollectionItem*> items_;
+  int nextId_ = 0;
+  int updateCount_ = 0;
+};
+
+// The designer's component palette: filled only by the Register routines of component units.
+struct TPaletteEntry {
+  std::string Page;
+  std::string ClassName;
+};
+void RegisterComponents(const std::string& Page, std::initializer_list<const TClassInfo*> Classes);
+const std::vector<TPaletteEntry>& PaletteEntries();
+void ClearPalette();
+
 int CompareText(const std::string& a, const std::string& b);
 bool SameText(const std::string& a, const std::string& b);
 std::string UpperCase(const std::string& s);
 std::string LowerCase(const std::string& s);
 bool IsValidIdent(const std::string& s);
 
-}  // namespace kv::platform
+} // namespace kv::platform

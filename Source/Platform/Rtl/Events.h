@@ -41,4 +41,39 @@ private:
 
 using TNotifyEvent = TEvent<TObject*>;
 
-}  // namespace kv::platform
+} // namespace kv::platform
+
+namespace kv::platform {
+
+// An event whose handler answers with a value (a scroll handler's message result); an
+// unassigned event answers with the value type's default.
+template <class R, class... Args> class TFuncEvent {
+public:
+  using Handler = std::function<R(Args...)>;
+
+  TFuncEvent() = default;
+  TFuncEvent(Handler handler, std::string name = {}) : handler_(std::move(handler)), name_(std::move(name)) {}
+
+  void Bind(Handler handler, std::string name = {}) {
+    handler_ = std::move(handler);
+    name_ = std::move(name);
+  }
+  void Clear() {
+    handler_ = nullptr;
+    name_.clear();
+  }
+  bool Assigned() const { return static_cast<bool>(handler_); }
+  explicit operator bool() const { return Assigned(); }
+  const std::string& HandlerName() const { return name_; }
+
+  R operator()(Args... args) const {
+    if (handler_) return handler_(std::forward<Args>(args)...);
+    return R{};
+  }
+
+private:
+  Handler handler_;
+  std::string name_;
+};
+
+} // namespace kv::platform

@@ -11,12 +11,14 @@ template <class E> class TSet {
 public:
   constexpr TSet() = default;
   constexpr TSet(std::initializer_list<E> members) {
-    for (E m : members) bits_ |= bit(m);
+    for (E m : members)
+      bits_ |= bit(m);
   }
   // Every member from `first` to `last`, both included.
   static constexpr TSet Range(E first, E last) {
     TSet s;
-    for (int i = static_cast<int>(first); i <= static_cast<int>(last); ++i) s.bits_ |= uint64_t{1} << i;
+    for (int i = static_cast<int>(first); i <= static_cast<int>(last); ++i)
+      s.bits_ |= uint64_t{1} << i;
     return s;
   }
   static constexpr TSet FromBits(uint64_t bits) {
@@ -47,4 +49,4 @@ private:
   uint64_t bits_ = 0;
 };
 
-}  // namespace kv::platform
+} // namespace kv::platform

@@ -22,9 +22,9 @@ TEST(NonInteractiveDialogs, EveryQuestionGetsItsSafeAnswer) {
   };
   for (auto [flags, want] : rows)
     EXPECT_EQ(d.messageBox({"Overwrite?", "Confirm", flags | mb::DEFBUTTON1}), want);
-  EXPECT_EQ(d.messageDialog({"Sure?", TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}}),
+  EXPECT_EQ(d.messageDialog({"Sure?", TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}, 0, ""}),
             mrNo);
-  EXPECT_EQ(d.messageDialog({"Info", TMsgDlgType::mtInformation, {TMsgDlgBtn::mbOK}}), mrOk);
+  EXPECT_EQ(d.messageDialog({"Info", TMsgDlgType::mtInformation, {TMsgDlgBtn::mbOK}, 0, ""}), mrOk);
   EXPECT_EQ(d.password({"Password", "Enter Password ", 1, {}, 80}).result, mrCancel);
   EXPECT_FALSE(d.fileDialog({}).has_value());
   std::fclose(out);

@@ -1,4 +1,5 @@
 #include "Platform/Rtl/Classes.h"
+#include "Platform/Rtl/TypInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ TEST(ComponentOwnership, OwnerFreesItsComponentsLastFirst) {
     a->SetName("A");
     auto* b = new Counted(&owner, &log);
     b->SetName("B");
-    new Counted(b, &log);  // grandchild, freed with B
+    new Counted(b, &log); // grandchild, freed with B
     EXPECT_EQ(owner.ComponentCount(), 2);
     EXPECT_EQ(owner.FindComponent("b"), b);
     EXPECT_EQ(Counted::alive, 4);
@@ -89,17 +90,15 @@ TEST(StringList, TextSplitsAtEveryLineEnding) {
     const char* text;
     std::vector<std::string> lines;
   } cases[] = {
-      {"", {}},
-      {"a", {"a"}},
-      {"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
-      {"a\n\nb\n", {"a", "", "b"}},
+      {"", {}},       {"a", {"a"}}, {"a\r\nb\nc\rd", {"a", "b", "c", "d"}}, {"a\n\nb\n", {"a", "", "b"}},
       {"\r\n", {""}},
   };
   for (const auto& c : cases) {
     TStringList list;
     list.SetText(c.text);
     std::vector<std::string> got;
-    for (int i = 0; i < list.Count(); ++i) got.push_back(list[i]);
+    for (int i = 0; i < list.Count(); ++i)
+      got.push_back(list[i]);
     EXPECT_EQ(got, c.lines) << c.text;
   }
 }
@@ -107,8 +106,9 @@ TEST(StringList, TextSplitsAtEveryLineEnding) {
 TEST(StringList, SortedListKeepsOrderAndHandlesDuplicates) {
   TStringList list;
   list.SetSorted(true);
-  for (const char* s : {"delta", "Alpha", "charlie", "bravo", "ALPHA"}) list.Add(s);
-  ASSERT_EQ(list.Count(), 4);  // dupIgnore, regardless of case
+  for (const char* s : {"delta", "Alpha", "charlie", "bravo", "ALPHA"})
+    list.Add(s);
+  ASSERT_EQ(list.Count(), 4); // dupIgnore, regardless of case
   EXPECT_EQ(list.Text(), "Alpha\nbravo\ncharlie\ndelta\n");
   EXPECT_EQ(list.IndexOf("CHARLIE"), 2);
   EXPECT_THROW(list.Insert(0, "x"), EStringListError);
@@ -174,4 +174,55 @@ TEST(MemoryStream, ReadWriteSeek) {
   EXPECT_THROW(s.ReadBuffer(buf, 1), EReadError);
 }
 
-}  // namespace
+} // namespace
+
+namespace {
+
+class TItem : public TCollectionItem {
+  KV_CLASS_INFO(TItem)
+public:
+  explicit TItem(TCollection* c) : TCollectionItem(c) {}
+  int Value = 0;
+  void Assign(const TPersistent& source) override {
+    if (auto* o = dynamic_cast<const TItem*>(&source)) {
+      Value = o->Value;
+      return;
+    }
+    TCollectionItem::Assign(source);
+  }
+};
+const TClassInfo& TItem::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TItem, TCollectionItem>("TItem").Build();
+  return info;
+}
+
+TEST(Collection, OwnsItemsKeepsIdsAndReportsUpdatesOnce) {
+  TCollection c(TItem::StaticClassInfo());
+  int updates = 0;
+  c.OnUpdate.Bind([&](TCollection*, TCollectionItem*) { ++updates; });
+  auto* a = static_cast<TItem*>(c.Add());
+  auto* b = static_cast<TItem*>(c.Add());
+  EXPECT_EQ(updates, 2);
+  EXPECT_EQ(b->Index(), 1);
+  EXPECT_EQ(b->ID(), 1);
+  b->SetIndex(0);
+  EXPECT_EQ(c.Items(0), b);
+  delete a; // freeing an item removes it from its collection
+  EXPECT_EQ(c.Count(), 1);
+  EXPECT_EQ(c.FindItemID(1), b);
+  updates = 0;
+  c.BeginUpdate();
+  c.Add();
+  c.Add();
+  c.EndUpdate();
+  EXPECT_EQ(updates, 1);
+  EXPECT_THROW(c.Items(5), EListError);
+  b->Value = 9;
+  TCollection copy(TItem::StaticClassInfo());
+  copy.Assign(c);
+  ASSERT_EQ(copy.Count(), 3);
+  EXPECT_EQ(static_cast<TItem*>(copy.Items(0))->Value, 9);
+  EXPECT_EQ(copy.Items(0)->Collection(), &copy);
+}
+
+} // namespace

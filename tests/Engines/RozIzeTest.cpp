@@ -1,0 +1,415 @@
+// The unzip engine, loaded as the archive component loads it, on archives that other tools wrote
+// (Info-ZIP's zip, 7-Zip, bsdtar, Python's zipfile) and on hostile ones built with Python.
+#include "EngineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace {
+
+using namespace enginetest;
+using kvtest::haveTool;
+using kvtest::run;
+using kvtest::shellQuote;
+using kvtest::TempDir;
+using kvtest::writeFile;
+
+void makeSources(const fs::path& root) {
+  fs::create_directories(root / "docs" / "old");
+  writeFile(root / "readme.txt", textBytes(30000, 11));
+  writeFile(root / "random.bin", randomBytes(50000, 12));
+  writeFile(root / "empty", "");
+  writeFile(root / "docs" / "plan.doc", textBytes(9000, 13));
+  writeFile(root / "docs" / "old" / "a.txt", "a");
+}
+
+std::string q(const fs::path& p) { return shellQuote(p.string()); }
+
+TEST(RozIze, ExtractsWhatPeersWriteByteForByte) {
+  TempDir dir;
+  makeSources(dir / "src");
+  const std::string src = q(dir / "src");
+  const struct {
+    const char* label;
+    std::string command; // writes out.zip from the current directory src
+    std::string password;
+    const char* tool;
+  } rows[] = {
+      {"zip deflated", "zip -qr -9 ../out.zip .", "", "zip"},
+      {"zip stored", "zip -qr -0 ../out.zip .", "", "zip"},
+      {"zip zipcrypto", "zip -qr -P Brotkorb719 ../out.zip .", "Brotkorb719", "zip"},
+      {"zip from a pipe (data descriptors)", "find . -type f | sort | zip -q -fd ../out.zip -@", "", "zip"},
+      {"7z deflate", "7z a -tzip -bd ../out.zip . >/dev/null", "", "7z"},
+      {"7z zipcrypto", "7z a -tzip -bd -pGeheim -mem=ZipCrypto ../out.zip . >/dev/null", "Geheim", "7z"},
+      {"bsdtar", "bsdtar --format zip -cf ../out.zip .", "", "bsdtar"},
+      {"python deflated",
+       "/usr/bin/python3 -c \"import "
+       "zipfile,os\nz=zipfile.ZipFile('../out.zip','w',zipfile.ZIP_DEFLATED)\nfor r,d,f in os.walk('.'):\n  "
+       "[z.write(os.path.join(r,n)) for n in f]\nz.close()\"",
+       "", "python3"},
+      {"python to a pipe (data descriptors)",
+       "/usr/bin/python3 -c \"import "
+       "zipfile,os,sys\nz=zipfile.ZipFile(sys.stdout.buffer,'w',zipfile.ZIP_DEFLATED)\nfor r,d,f in "
+       "os.walk('.'):\n  [z.write(os.path.join(r,n)) for n in f]\nz.close()\" | cat > ../out.zip",
+       "", "python3"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    if (!haveTool(row.tool)) continue;
+    fs::remove(dir / "out.zip");
+    const auto made = run("cd " + src + " && " + row.command);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const auto target = dir / "target";
+    fs::remove_all(target);
+    Recorder rec;
+    UnzipOptions o;
+    o.baseDir = target.string();
+    o.password = row.password;
+    EXPECT_EQ(runUnzip((dir / "out.zip").string(), o, rec), 5);
+    EXPECT_TRUE(rec.errorCodes().empty());
+    EXPECT_EQ(treeOf(target), treeOf(dir / "src"));
+    Recorder tested;
+    UnzipOptions t;
+    t.test = true;
+    t.password = row.password;
+    EXPECT_EQ(runUnzip((dir / "out.zip").string(), t, tested), 5);
+  }
+}
+
+TEST(RozIze, ItReadsWhatOurZipEngineWrote) {
+  TempDir dir;
+  makeSources(dir / "src");
+  Recorder zipRec;
+  ZipOptions z;
+  z.specs = {"*.*"};
+  z.rootDir = (dir / "src").string();
+  z.recurse = true;
+  z.encrypt = true;
+  z.password = std::string(100, 'p'); // no cut between adding and extracting
+  ASSERT_EQ(runZip((dir / "ours.zip").string(), z, zipRec), 5);
+  Recorder rec;
+  UnzipOptions o;
+  o.baseDir = (dir / "target").string();
+  o.password = z.password;
+  EXPECT_EQ(runUnzip((dir / "ours.zip").string(), o, rec), 5);
+  EXPECT_EQ(treeOf(dir / "target"), treeOf(dir / "src"));
+}
+
+TEST(RozIze, SelectionDirectoryNamesAndPrefixedArchives) {
+  TempDir dir;
+  makeSources(dir / "src");
+  ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -qr ../plain.zip .").exitCode, 0);
+  const std::string plain = kvtest::readFile(dir / "plain.zip");
+  // A spanned-set marker in front (offsets from the file's start, as one volume of a set has them)
+  // and a self-extractor stub in front of an unchanged archive (offsets from the archive part).
+  writeFile(dir / "marked.zip", std::string("PK\x07\x08", 4) + plain);
+  ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -qr ../marker-base.zip .").exitCode, 0);
+  writeFile(dir / "stub.exe", "MZ" + randomBytes(4096, 14) + plain);
+
+  const struct {
+    const char* label;
+    const char* archive;
+    std::vector<std::string> specs;
+    bool dirNames;
+    std::vector<std::string> expected;
+  } rows[] = {
+      {"all, *.* first",
+       "plain.zip",
+       {"*.*", "nothing"},
+       true,
+       {"docs/old/a.txt", "docs/plan.doc", "empty", "random.bin", "readme.txt"}},
+      {"wildcards without regard to case", "plain.zip", {"*.TXT"}, true, {"docs/old/a.txt", "readme.txt"}},
+      {"a directory by name", "plain.zip", {"docs\\old"}, true, {"docs/old/a.txt"}},
+      {"without directory names", "plain.zip", {"docs/*"}, false, {"a.txt", "plan.doc"}},
+      {"self-extractor stub",
+       "stub.exe",
+       {},
+       true,
+       {"docs/old/a.txt", "docs/plan.doc", "empty", "random.bin", "readme.txt"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    const auto target = dir / "t";
+    fs::remove_all(target);
+    Recorder rec;
+    UnzipOptions o;
+    o.baseDir = target.string();
+    o.specs = row.specs;
+    o.dirNames = row.dirNames;
+    EXPECT_EQ(runUnzip((dir / row.archive).string(), o, rec), static_cast<int32_t>(row.expected.size()));
+    std::vector<std::string> got;
+    for (const auto& [name, data] : treeOf(target))
+      got.push_back(name);
+    EXPECT_EQ(got, row.expected);
+  }
+  // The marker shifts every offset by four bytes; the directory is still found.
+  Recorder rec;
+  UnzipOptions t;
+  t.test = true;
+  EXPECT_EQ(runUnzip((dir / "marked.zip").string(), t, rec), 5);
+  EXPECT_TRUE(rec.errorCodes().empty());
+}
+
+TEST(RozIze, HostileNamesWriteNothingOutsideTheBase) {
+  TempDir dir;
+  const auto outside = dir / "outside";
+  const auto base = dir / "base";
+  fs::create_directories(outside);
+  fs::create_directories(base / "victim");
+  // A link inside the base that points out of it, made before the extract.
+  fs::create_directory_symlink(outside, base / "escape");
+  const auto archive = dir / "hostile.zip";
+  python("import zipfile\n"
+         "z=zipfile.ZipFile(" +
+         q(archive) +
+         ",'w')\n"
+         "z.writestr('../up.txt','x')\n"
+         "z.writestr('docs/../../up2.txt','x')\n"
+         "z.writestr(" +
+         shellQuote((outside / "abs.txt").string()) +
+         ",'x')\n"
+         "z.writestr('C:/drive.txt','x')\n"
+         "z.writestr('..\\\\back.txt','x')\n"
+         "i=zipfile.ZipInfo('link'); i.create_system=3; i.external_attr=(0o120777<<16)\n"
+         "z.writestr(i," +
+         shellQuote(outside.string()) +
+         ")\n"
+         "z.writestr('link/through.txt','x')\n"
+         "z.writestr('escape/inside-link.txt','x')\n"
+         "z.writestr('fine.txt','fine')\n"
+         "z.close()\n");
+  Recorder rec;
+  UnzipOptions o;
+  o.baseDir = base.string();
+  o.overwrite = true;
+  const int32_t count = runUnzip(archive.string(), o, rec);
+  EXPECT_TRUE(fs::is_empty(outside)) << "something was written outside the base directory";
+  EXPECT_FALSE(fs::exists(dir / "up.txt"));
+  EXPECT_FALSE(fs::exists(dir / "up2.txt"));
+  EXPECT_FALSE(fs::exists(dir / "back.txt"));
+  EXPECT_EQ(kvtest::readFile(base / "fine.txt"), "fine");
+  // The link member arrives as a plain file holding its target; nothing goes through it.
+  EXPECT_FALSE(fs::is_symlink(base / "link"));
+  EXPECT_EQ(kvtest::readFile(base / "link"), outside.string());
+  EXPECT_EQ(count, 2);
+  int unsafe = 0;
+  for (const auto& c : rec.of(zcaSkipped))
+    if (c.code == zeUnsafeName) {
+      ++unsafe;
+      EXPECT_EQ(c.size, zstUnsafeName);
+    }
+  EXPECT_EQ(unsafe, 7);
+}
+
+TEST(RozIze, ADamagedMemberNeverReplacesAGoodFile) {
+  TempDir dir;
+  fs::create_directories(dir / "src");
+  writeFile(dir / "src" / "data.txt", "the archived text, stored without compression");
+  ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -q0 ../bad.zip data.txt").exitCode, 0);
+  std::string bytes = kvtest::readFile(dir / "bad.zip");
+  const auto at = bytes.find("archived");
+  ASSERT_NE(at, std::string::npos);
+  bytes[at] = 'X'; // same length, wrong CRC
+  writeFile(dir / "bad.zip", bytes);
+  const uint32_t expectedCrc = static_cast<uint32_t>(std::stoul(
+      python("import zipfile\nprint(zipfile.ZipFile(" + q(dir / "bad.zip") + ").infolist()[0].CRC)")));
+  const uint32_t foundCrc = static_cast<uint32_t>(
+      std::stoul(python("import zlib\nprint(zlib.crc32(b'the Xrchived text, stored without compression'))")));
+
+  const struct {
+    const char* label;
+    int answer; // reply to the CRC question; -1: no answer written
+    const char* expected;
+  } rows[] = {{"no handler", -1, "good file"},
+              {"discard", 0, "good file"},
+              {"keep as asked", 1, "the Xrchived text, stored without compression"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    const auto target = dir / "t";
+    fs::remove_all(target);
+    fs::create_directories(target);
+    writeFile(target / "data.txt", "good file");
+    Recorder rec;
+    rec.reply = [&](CallbackRecord& r) {
+      if (r.ActionCode == zcaCrcError && row.answer >= 0) r.ErrorCode = row.answer;
+      return 0;
+    };
+    UnzipOptions o;
+    o.baseDir = target.string();
+    o.overwrite = true;
+    runUnzip((dir / "bad.zip").string(), o, rec);
+    EXPECT_EQ(kvtest::readFile(target / "data.txt"), row.expected);
+    const auto crc = rec.of(zcaCrcError);
+    ASSERT_EQ(crc.size(), 1u);
+    EXPECT_EQ(static_cast<uint32_t>(crc[0].code), foundCrc);
+    EXPECT_EQ(static_cast<uint32_t>(crc[0].size), expectedCrc);
+    EXPECT_FALSE(rec.errorCodes().empty());
+    EXPECT_EQ(treeOf(target).size(), 1u); // no temporary file left
+  }
+}
+
+TEST(RozIze, PasswordsComeFromTheCallerWithinTheRepeatCount) {
+  TempDir dir;
+  fs::create_directories(dir / "src");
+  writeFile(dir / "src" / "one.txt", "1");
+  writeFile(dir / "src" / "two.txt", "2");
+  ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -q -P right ../enc.zip one.txt two.txt").exitCode, 0);
+  const struct {
+    const char* label;
+    uint32_t reqCount;
+    std::vector<std::string> answers; // one per question; "*" answers cancel all
+    size_t questions;
+    int32_t extracted;
+  } rows[] = {
+      {"second answer right, then remembered", 3, {"wrong", "right"}, 2, 2},
+      {"repeat count exhausted for the first member", 2, {"wrong", "worse", "right"}, 3, 1},
+      {"cancel all stops asking", 5, {"*"}, 1, 0},
+      {"never asked with a count of 0", 0, {"right"}, 0, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    size_t asked = 0;
+    Recorder rec;
+    rec.reply = [&](CallbackRecord& r) {
+      if (r.ActionCode != zcaPassword) return 0;
+      const std::string answer = asked < row.answers.size() ? row.answers[asked] : "";
+      ++asked;
+      if (answer == "*") {
+        r.ActionCode = 0;
+        r.ErrorCode = 0;
+        r.FileSize = 0;
+      } else if (!answer.empty()) {
+        replyText(r, answer);
+        r.ErrorCode = 1;
+      }
+      return 0;
+    };
+    UnzipOptions o;
+    o.baseDir = (dir / (std::string("t") + std::to_string(row.reqCount))).string();
+    o.passwordReqCount = row.reqCount;
+    EXPECT_EQ(runUnzip((dir / "enc.zip").string(), o, rec), row.extracted);
+    EXPECT_EQ(rec.of(zcaPassword).size(), row.questions);
+  }
+}
+
+TEST(RozIze, ExistingFilesFollowOverwriteFreshenAndUpdate) {
+  TempDir dir;
+  fs::create_directories(dir / "src");
+  writeFile(dir / "src" / "a.txt", "archived a");
+  writeFile(dir / "src" / "b.txt", "archived b");
+  struct utimbuf mid {
+    1200000000, 1200000000
+  };
+  utime((dir / "src" / "a.txt").c_str(), &mid);
+  utime((dir / "src" / "b.txt").c_str(), &mid);
+  ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -q ../e.zip a.txt b.txt").exitCode, 0);
+  const struct {
+    const char* label;
+    bool overwrite, freshen, update;
+    int answer; // reply to the overwrite question; -1: none
+    const char* expected;
+  } rows[] = {
+      {"no overwrite", false, false, false, -1, "a=older a b=newer b"},
+      {"overwrite", true, false, false, -1, "a=archived a b=archived b"},
+      {"caller vetoes overwrite", true, false, false, 0, "a=older a b=newer b"},
+      {"caller allows overwrite", false, false, false, 1, "a=archived a b=archived b"},
+      {"freshen replaces the older", false, true, false, -1, "a=archived a b=newer b"},
+      {"update replaces the older", false, false, true, -1, "a=archived a b=newer b"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    const auto target = dir / "t";
+    fs::remove_all(target);
+    fs::create_directories(target);
+    writeFile(target / "a.txt", "older a");
+    writeFile(target / "b.txt", "newer b");
+    struct utimbuf oldTime {
+      1000000000, 1000000000
+    }, newTime{1400000000, 1400000000};
+    utime((target / "a.txt").c_str(), &oldTime);
+    utime((target / "b.txt").c_str(), &newTime);
+    Recorder rec;
+    rec.reply = [&](CallbackRecord& r) {
+      if (r.ActionCode == zcaOverwrite && row.answer >= 0) r.FileSize = row.answer;
+      return 0;
+    };
+    UnzipOptions o;
+    o.baseDir = target.string();
+    o.overwrite = row.overwrite;
+    o.freshen = row.freshen;
+    o.update = row.update;
+    runUnzip((dir / "e.zip").string(), o, rec);
+    std::string got = "a=" + kvtest::readFile(target / "a.txt") + " b=" + kvtest::readFile(target / "b.txt");
+    EXPECT_EQ(got, row.expected);
+    for (const auto& c : rec.of(zcaOverwrite))
+      if (c.text == "a.txt") {
+        EXPECT_EQ((c.code >> 16) & 1, 1); // the file on disk is older
+      }
+  }
+}
+
+TEST(RozIze, CallbacksComeInMemberOrderOnTheCallingThread) {
+  TempDir dir;
+  fs::create_directories(dir / "src");
+  for (int i = 0; i < 40; ++i)
+    writeFile(dir / "src" / ("m" + std::to_string(100 + i)), textBytes(3000 + i * 1009, i));
+  ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -q ../o.zip m*").exitCode, 0);
+  Recorder rec;
+  UnzipOptions o;
+  o.baseDir = (dir / "t").string();
+  ASSERT_EQ(runUnzip((dir / "o.zip").string(), o, rec), 40);
+  std::vector<std::string> order;
+  for (const auto& c : rec.calls) {
+    EXPECT_EQ(c.thread, std::this_thread::get_id());
+    EXPECT_FALSE(c.isZip);
+    if (c.action == zcaNewFile) order.push_back(c.text);
+  }
+  std::string joined;
+  for (const auto& s : order)
+    joined += (joined.empty() ? "" : " ") + s;
+  EXPECT_EQ(joined + "\n",
+            python("import zipfile\nprint(' '.join(zipfile.ZipFile(" + q(dir / "o.zip") + ").namelist()))"));
+  EXPECT_EQ(rec.of(zcaTotalFiles)[0].size, 40);
+}
+
+TEST(RozIze, ACancelledExtractLeavesNoTemporaryFiles) {
+  TempDir dir;
+  fs::create_directories(dir / "src");
+  for (int i = 0; i < 20; ++i)
+    writeFile(dir / "src" / ("c" + std::to_string(10 + i)), textBytes(20000, i));
+  ASSERT_EQ(run("cd " + q(dir / "src") + " && zip -q ../c.zip c*").exitCode, 0);
+  Recorder rec;
+  int newFiles = 0;
+  rec.reply = [&](CallbackRecord& r) { return (r.ActionCode == zcaNewFile && ++newFiles == 3) ? -1 : 0; };
+  UnzipOptions o;
+  o.baseDir = (dir / "t").string();
+  EXPECT_EQ(runUnzip((dir / "c.zip").string(), o, rec), 2);
+  EXPECT_EQ(rec.errorCodes(), std::vector<int32_t>{zeAbort});
+  std::vector<std::string> got;
+  for (const auto& [name, data] : treeOf(dir / "t"))
+    got.push_back(name);
+  EXPECT_EQ(got, (std::vector<std::string>{"c10", "c11"}));
+}
+
+TEST(RozIze, UnreadableArchivesAreErrors) {
+  TempDir dir;
+  writeFile(dir / "text.zip", "not an archive");
+  const struct {
+    const char* label;
+    std::string archive;
+    int32_t code;
+  } rows[] = {{"missing", (dir / "missing.zip").string(), zeArchiveRead},
+              {"no zip", (dir / "text.zip").string(), zeArchiveRead}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    Recorder rec;
+    UnzipOptions o;
+    o.baseDir = (dir / "t").string();
+    EXPECT_EQ(runUnzip(row.archive, o, rec), 0);
+    EXPECT_EQ(rec.errorCodes(), std::vector<int32_t>{row.code});
+  }
+}
+
+} // namespace

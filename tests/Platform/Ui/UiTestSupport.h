@@ -1,0 +1,35 @@
+// A fresh class library for each test: a virtual clock at tick 0, a headless presenter and
+// no windows.
+#pragma once
+
+#include "Platform/Rtl/SysUtils.h"
+#include "Platform/Ui/ExtCtrls.h"
+#include "Platform/Ui/Forms.h"
+
+#include <gtest/gtest.h>
+
+namespace kvtest {
+
+class UiTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    kv::platform::ResetApplication();
+    previousClock_ = kv::platform::setClock(std::make_unique<kv::platform::VirtualClock>(45000.0, 0));
+    auto p = std::make_unique<kv::platform::HeadlessPresenter>();
+    presenter = p.get();
+    kv::platform::Application().SetPresenter(std::move(p));
+    kv::platform::Application().Initialize();
+  }
+  void TearDown() override {
+    kv::platform::ResetApplication();
+    kv::platform::setClock(std::move(previousClock_));
+  }
+  static uint64_t tick() { return kv::platform::GetTickCount(); }
+
+  kv::platform::HeadlessPresenter* presenter = nullptr;
+
+private:
+  std::unique_ptr<kv::platform::Clock> previousClock_;
+};
+
+} // namespace kvtest
