@@ -480,7 +480,7 @@ private:
   int64_t FPartBytesWritten = 0;
   TZipDiskStatus FDiskStatus;
   TZipDiskAction FDiskAction = TZipDiskAction::zdaOk;
-  SpanPart FOpenPart;                  // the part being written
+  SpanPart FOpenPart;                   // the part being written
   std::vector<SpanPart> FFinishedParts; // written, not yet under their names
   std::vector<uint8_t> FCopyBuffer;
   int64_t FJoinedSize = 0;
