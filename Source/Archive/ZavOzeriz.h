@@ -579,6 +579,63 @@ private:
   TPasswordAnswer FPasswordAnswer = TPasswordAnswer::paNone;
   int FSuccessCount = 0;
   // ==== End of engine link state
+  // ==== Spanned sets: spreading an archive over volumes and joining a set back =========
+public:
+  // Spreads the single-file archive InFileName over parts named after OutFileName;
+  // 0, or -7, -8, -9 after a reported failure.
+  int WriteSpan(const std::string& InFileName, const std::string& OutFileName);
+  // Joins the set whose last part is InFileName into OutFileName (a new temporary file
+  // when it has no file part); the name written comes back, "" after a failure.
+  int ReadSpan(const std::string& InFileName, std::string& OutFileName);
+  // Writes to the spanned output, opening, checking and labelling volumes as needed;
+  // MinContiguous bytes from here on must land on one volume.
+  void WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguous);
+  // Copies Len bytes of the input to the spanned output; a short read raises ErrorId.
+  void CopyChunked(int64_t Len, int ErrorId);
+  // Copies Len bytes of the set to the joined file, going on to the next volume as parts end.
+  void CopyAcrossDisks(int64_t Len, int ErrorId);
+  int ClearDisk();
+  void EraseFloopy(const std::string& Dir);
+  int ShellFormatDrive(uintptr_t Window, const std::string& Drive);
+  TZipDiskStatus DiskStatus() const { return FDiskStatus; }
+  TZipDiskAction DiskAction() const { return FDiskAction; }
+  int64_t PartBytesWritten() const { return FPartBytesWritten; }
+  int32_t SpanDateStamp() const { return FSpanDateStamp; }
+  bool SpanWriteBusy() const { return FSpanWriteBusy; }
+  bool SpanReadBusy() const { return FSpanReadBusy; }
+
+private:
+  struct SpanPart {
+    std::string temp;  // where the part is written
+    std::string final; // the name it takes once the set is complete
+  };
+  void spreadArchive();
+  void joinSet(const ZipRecords::EndOfCentralDirRecord& eoc, int64_t eocOffset);
+  void openSpanPart();
+  void closeSpanPart();
+  void discardOpenPart();
+  void finishSpanParts(const std::string& lastName);
+  void discardSpanParts();
+  void askForSpace(const std::string& partName);
+  int spanLabelNumber() const;
+  int lastSpanDisk() const;
+  void readAcross(void* Buffer, int64_t Len, int ErrorId);
+  void skipAcross(int64_t Len, int ErrorId);
+  void nextInputPart(int ErrorId);
+  bool atInputPartEnd() const;
+  void moveInputTo(int Disk, int64_t Offset);
+  void writeJoined(const void* Buffer, int64_t Len, int ErrorId);
+  bool namesPartOfSet(const std::string& Name, int LastPart);
+
+  std::string FSpanOutName;
+  int32_t FSpanDateStamp = 0;
+  int64_t FPartBytesWritten = 0;
+  TZipDiskStatus FDiskStatus;
+  TZipDiskAction FDiskAction = TZipDiskAction::zdaOk;
+  SpanPart FOpenPart;                   // the part being written
+  std::vector<SpanPart> FFinishedParts; // written, not yet under their names
+  std::vector<uint8_t> FCopyBuffer;
+  int64_t FJoinedSize = 0;
 };
 
 } // namespace ZavOzeriz

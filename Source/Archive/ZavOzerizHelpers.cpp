@@ -129,8 +129,16 @@ void TZavOzeriz::SpanPartName(std::string& Name, bool Replace) const {
 
 bool TZavOzeriz::CheckVolumeLabel() {
   if (!FSpanOnFixedDrive && FVolumeLabelText == "PKBACK# " + volumeDigits(FCurrentDisk)) return true;
-  SpanPartName(FSpanInName, true);
-  return FSpanOnFixedDrive || pf::fileExists(FSpanInName);
+  std::string name = FSpanInName;
+  SpanPartName(name, true);
+  if (FSpanOnFixedDrive) {
+    FSpanInName = name;
+    return true;
+  }
+  // A wrong disk in the drive must not change the name the right one holds its part under.
+  if (!pf::fileExists(name)) return false;
+  FSpanInName = name;
+  return true;
 }
 
 void TZavOzeriz::PromptForDisk(bool Estimate) {
@@ -169,7 +177,8 @@ void TZavOzeriz::PromptForDisk(bool Estimate) {
     text += FormatZipText(LoadZipStr(DS_InDrive, "\r\nin drive: %s"), {FSpanDrive});
     if (OnGetNextDisk) {
       bool abortAction = false;
-      OnGetNextDisk(this, FCurrentDisk + 1, FLastDisk + 1, FSpanDrive.substr(0, 1), abortAction);
+      // The drive is the root of the volume here; its first character would say nothing.
+      OnGetNextDisk(this, FCurrentDisk + 1, FLastDisk + 1, FSpanDrive, abortAction);
       answer = abortAction ? pf::id::ABORT : pf::id::OK;
     } else {
       answer = pf::messageBox(text, std::string(), style);

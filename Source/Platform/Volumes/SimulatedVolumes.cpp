@@ -51,6 +51,16 @@ void SimulatedVolumes::addDisk(const std::string& disk, uint64_t capacity, const
   disks_[disk] = Disk{capacity, label, store.string()};
 }
 
+void SimulatedVolumes::addUnformattedDisk(const std::string& disk, uint64_t capacity) {
+  addDisk(disk, capacity, "");
+  disks_[disk].formatted = false;
+}
+
+void SimulatedVolumes::refuseLabels(const std::string& disk, bool refuse) {
+  auto it = disks_.find(disk);
+  if (it != disks_.end()) it->second.labelRefused = refuse;
+}
+
 SimulatedVolumes::Drive* SimulatedVolumes::findDrive(const std::string& root) {
   auto it = drives_.find(key(root));
   return it == drives_.end() ? nullptr : &it->second;
@@ -60,7 +70,13 @@ bool SimulatedVolumes::insert(const std::string& root, const std::string& disk) 
   Drive* d = findDrive(root);
   auto it = disks_.find(disk);
   if (!d || d->disk || it == disks_.end()) return false;
-  if (!moveContents(it->second.store, key(root))) return false;
+  if (!it->second.formatted) {
+    // Nothing can be written to a disk without a file system: the drive has no directory.
+    std::error_code ec;
+    if (!fs::remove(key(root), ec) && fs::exists(key(root))) return false;
+  } else if (!moveContents(it->second.store, key(root))) {
+    return false;
+  }
   d->disk = disk;
   return true;
 }
@@ -68,7 +84,12 @@ bool SimulatedVolumes::insert(const std::string& root, const std::string& disk) 
 bool SimulatedVolumes::eject(const std::string& root) {
   Drive* d = findDrive(root);
   if (!d || !d->disk) return false;
-  if (!moveContents(key(root), disks_[*d->disk].store)) return false;
+  if (!disks_[*d->disk].formatted) {
+    std::error_code ec;
+    fs::create_directories(key(root), ec);
+  } else if (!moveContents(key(root), disks_[*d->disk].store)) {
+    return false;
+  }
   d->disk.reset();
   return true;
 }
@@ -93,7 +114,7 @@ DriveType SimulatedVolumes::driveType(const std::string& root) {
 std::optional<VolumeSpace> SimulatedVolumes::space(const std::string& root) {
   Drive* d = findDrive(root);
   if (!d) return fallback_->space(root);
-  if (!d->disk) return std::nullopt;
+  if (!d->disk || !disks_[*d->disk].formatted) return std::nullopt;
   const uint64_t cap = disks_[*d->disk].capacity;
   const uint64_t used = bytesIn(key(root));
   return VolumeSpace{used >= cap ? 0 : cap - used, cap};
@@ -102,7 +123,7 @@ std::optional<VolumeSpace> SimulatedVolumes::space(const std::string& root) {
 std::optional<std::string> SimulatedVolumes::label(const std::string& root) {
   Drive* d = findDrive(root);
   if (!d) return fallback_->label(root);
-  if (!d->disk) return std::nullopt;
+  if (!d->disk || !disks_[*d->disk].formatted) return std::nullopt;
   return disks_[*d->disk].label;
 }
 
@@ -110,7 +131,9 @@ bool SimulatedVolumes::setLabel(const std::string& root, const std::string& labe
   Drive* d = findDrive(root);
   if (!d) return fallback_->setLabel(root, label);
   if (!d->disk) return false;
-  disks_[*d->disk].label = label;
+  Disk& disk = disks_[*d->disk];
+  if (!disk.formatted || disk.labelRefused) return false;
+  disk.label = label;
   return true;
 }
 
@@ -119,10 +142,23 @@ bool SimulatedVolumes::format(const std::string& root) {
   if (!d) return fallback_->format(root);
   if (!d->disk) return false;
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator(key(root), ec))
-    fs::remove_all(e.path(), ec);
-  disks_[*d->disk].label.clear();
+  Disk& disk = disks_[*d->disk];
+  if (!disk.formatted) {
+    fs::create_directories(key(root), ec);
+    disk.formatted = !ec;
+  } else {
+    for (const auto& e : fs::directory_iterator(key(root), ec))
+      fs::remove_all(e.path(), ec);
+  }
+  disk.label.clear();
   return !ec;
+}
+
+FormatResult SimulatedVolumes::formatVolume(const std::string& root) {
+  if (!findDrive(root)) return fallback_->formatVolume(root);
+  ++formatRequests_;
+  if (formatAnswer_ != FormatResult::Done) return formatAnswer_;
+  return format(root) ? FormatResult::Done : FormatResult::Failed;
 }
 
 } // namespace kv::platform

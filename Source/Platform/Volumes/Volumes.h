@@ -22,6 +22,10 @@ enum class DriveType {
   RamDisk = 6
 };
 
+// What a format request came to: done, failed, cancelled by the operator, or not
+// possible on this volume (nothing was touched).
+enum class FormatResult { Done, Failed, Cancelled, Refused };
+
 struct VolumeSpace {
   uint64_t freeBytes = 0; // available to this user
   uint64_t totalBytes = 0;
@@ -40,6 +44,11 @@ public:
   virtual std::optional<std::string> label(const std::string& root) = 0;
   virtual bool setLabel(const std::string& root, const std::string& label) = 0;
   virtual bool format(const std::string& root) = 0;
+  // Formats the volume and tells how the request ended; a provider that cannot ask or
+  // format refuses.
+  virtual FormatResult formatVolume(const std::string& root) {
+    return format(root) ? FormatResult::Done : FormatResult::Refused;
+  }
 };
 
 // The provider in use: the real one unless replaced.
@@ -70,6 +79,15 @@ public:
   void addDrive(const std::string& root);
   // A disk kept beside the drives until inserted.
   void addDisk(const std::string& disk, uint64_t capacity, const std::string& label);
+  // A disk that was never formatted: while it is in, the drive has no readable label or
+  // space and no directory to write to, until it is formatted.
+  void addUnformattedDisk(const std::string& disk, uint64_t capacity);
+  // A write-protected label: setting it fails.
+  void refuseLabels(const std::string& disk, bool refuse = true);
+  // How the next format requests end (the operator's answer in the format dialog);
+  // Done formats the disk in the drive.
+  void setFormatAnswer(FormatResult answer) { formatAnswer_ = answer; }
+  int formatRequests() const { return formatRequests_; }
   // Moves the disk's files into the drive; false when the drive is full or either is unknown.
   bool insert(const std::string& root, const std::string& disk);
   // Moves the drive's files back onto the disk that is in it.
@@ -82,12 +100,15 @@ public:
   std::optional<std::string> label(const std::string& root) override;
   bool setLabel(const std::string& root, const std::string& label) override;
   bool format(const std::string& root) override;
+  FormatResult formatVolume(const std::string& root) override;
 
 private:
   struct Disk {
     uint64_t capacity = 0;
     std::string label;
     std::string store; // folder holding the files while the disk is out
+    bool formatted = true;
+    bool labelRefused = false;
   };
   struct Drive {
     std::optional<std::string> disk;
@@ -96,6 +117,8 @@ private:
   std::unique_ptr<VolumeProvider> fallback_;
   std::map<std::string, Drive> drives_; // keyed by root with a trailing '/'
   std::map<std::string, Disk> disks_;
+  FormatResult formatAnswer_ = FormatResult::Done;
+  int formatRequests_ = 0;
 };
 
 } // namespace kv::platform

@@ -13,9 +13,9 @@ State& state() {
   return s;
 }
 
-Text copy(const char* p) { return p ? Text(std::string(p)) : std::nullopt; }
+[[maybe_unused]] Text copy(const char* p) { return p ? Text(std::string(p)) : std::nullopt; }
 
-void play(ZipCallbackFunction callback, void* caller, bool isZip) {
+[[maybe_unused]] void play(ZipCallbackFunction callback, void* caller, bool isZip) {
   for (const Step& step : state().script) {
     CallbackRecord rec;
     std::memset(&rec, 0, sizeof rec);

@@ -1,0 +1,610 @@
+// Spreading a finished archive over volumes: part files side by side on a fixed drive,
+// one part per labelled disk on a removable one. Every part is written under a temporary
+// name beside its own and takes its name only once it is complete (on a fixed drive:
+// once the whole set is), so a failed or cancelled write never costs the previous backup.
+#include "Archive/ZavOzeriz.h"
+#include "Archive/ZavOzerizSpan.h"
+#include "Archive/ZipMessages.h"
+#include "Platform/Dialogs/MessageBoxes.h"
+#include "Platform/Paths/Paths.h"
+#include "Platform/Volumes/Volumes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <new>
+#include <random>
+#include <system_error>
+
+namespace ZavOzeriz {
+
+using namespace ZipMessages;
+using namespace ZipRecords;
+namespace pf = kv::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+EZavOzeriz spanError(int Ident, bool Display = true) { return EZavOzeriz::CreateResDisp(Ident, Display); }
+
+// An unused name beside Name: ".KorvBak001.zip.1a2b3c4d.tmp".
+std::string nameBeside(const std::string& Name) {
+  static std::mt19937 random{std::random_device{}()};
+  const std::string dir = pf::extractFilePath(Name), file = pf::extractFileName(Name);
+  for (int i = 0; i < 64; ++i) {
+    char hex[12];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(random()));
+    const std::string candidate = dir + "." + file + "." + hex + ".tmp";
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
+  }
+  return {};
+}
+
+// Puts a finished part under its name, replacing an older file of that name in one step.
+bool takeName(const std::string& From, const std::string& To) {
+  std::error_code ec;
+  fs::rename(From, To, ec);
+  return !ec;
+}
+
+int numberOr(const std::string& Text, int Fallback) {
+  if (Text.empty()) return Fallback;
+  for (char c : Text)
+    if (c < '0' || c > '9') return Fallback;
+  return std::stoi(Text);
+}
+
+} // namespace
+
+// ---- volume numbers and labels
+
+int TZavOzeriz::spanLabelNumber() const {
+  return FVolumeLabelText.size() > 8 ? numberOr(FVolumeLabelText.substr(8, 3), 1) : 1;
+}
+
+// The highest volume a set can have: three digits of part numbers and labels, two in
+// the .zNN names.
+int TZavOzeriz::lastSpanDisk() const {
+  const bool numbered = FSpanOnFixedDrive || FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName);
+  return numbered && FSpanOptions.Contains(SpanOptsEnum::spCompatName) ? 98 : 998;
+}
+
+// ---- parts
+
+void TZavOzeriz::discardOpenPart() {
+  if (SpanOutHandle != pf::InvalidFile) pf::fileClose(SpanOutHandle);
+  SpanOutHandle = pf::InvalidFile;
+  if (!FOpenPart.temp.empty()) pf::deleteFile(FOpenPart.temp);
+  FOpenPart = {};
+}
+
+// A part that is complete: on a removable disk it takes its name at once, as the disk is
+// about to leave the drive; on a fixed drive it waits for the rest of the set.
+void TZavOzeriz::closeSpanPart() {
+  pf::fileSetDate(SpanOutHandle, FSpanDateStamp);
+  pf::fileClose(SpanOutHandle);
+  SpanOutHandle = pf::InvalidFile;
+  SpanPart part = std::move(FOpenPart);
+  FOpenPart = {};
+  if (FSpanOnFixedDrive) {
+    FFinishedParts.push_back(std::move(part));
+    return;
+  }
+  if (!takeName(part.temp, part.final)) {
+    pf::deleteFile(part.temp);
+    throw EZavOzeriz::CreateResDisp(DS_CreationOutputFileFailed, true);
+  }
+}
+
+void TZavOzeriz::finishSpanParts(const std::string& lastName) {
+  if (SpanOutHandle != pf::InvalidFile) {
+    pf::fileSetDate(SpanOutHandle, FSpanDateStamp);
+    pf::fileClose(SpanOutHandle);
+    SpanOutHandle = pf::InvalidFile;
+    FOpenPart.final = lastName;
+    FFinishedParts.push_back(std::move(FOpenPart));
+    FOpenPart = {};
+  }
+  while (!FFinishedParts.empty()) {
+    const SpanPart part = FFinishedParts.front();
+    if (!takeName(part.temp, part.final)) {
+      const bool last = FFinishedParts.size() == 1;
+      throw pf::Exception(last ? "Could not rename last file in set" : "Could not rename file " + part.final);
+    }
+    FFinishedParts.erase(FFinishedParts.begin());
+  }
+}
+
+void TZavOzeriz::discardSpanParts() {
+  discardOpenPart();
+  for (const auto& part : FFinishedParts)
+    pf::deleteFile(part.temp);
+  FFinishedParts.clear();
+}
+
+// The volume has too little room: the operator may put in another disk or give up.
+void TZavOzeriz::askForSpace(const std::string& partName) {
+  if (FUnattended) throw spanError(DS_UnattendedSpan);
+  if (OnStatusDisk) {
+    const int n = FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName) ? FCurrentDisk + 1 : spanLabelNumber();
+    FDiskAction = TZipDiskAction::zdaOk;
+    FDiskStatus = TZipDiskStatus{TZipDiskStatusEnum::zdsNotEnoughSpace};
+    OnStatusDisk(this, n, partName, FDiskStatus, FDiskAction);
+    if (FDiskAction == TZipDiskAction::zdaCancel) throw spanError(DS_Canceled, false);
+  } else {
+    const int answer =
+        pf::messageBox(LoadZipStr(DS_DiskHasEnoughFree, "This disk has not enough free space available"),
+                       std::string(), pf::mb::RETRYCANCEL | pf::mb::ICONERROR);
+    if (answer == 0) throw spanError(DS_NoMemoryForBox);
+    if (answer != pf::id::RETRY) throw spanError(DS_Canceled, false);
+  }
+  FPartBytesWritten = 0;
+  FNewDiskWanted = true;
+}
+
+void TZavOzeriz::openSpanPart() {
+  const bool noVolumeName = FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName);
+  for (;;) {
+    // Part numbers and labels have three digits (two in .zNN names): a set that needs
+    // more volumes does not fit the volumes it is given.
+    if (FCurrentDisk > lastSpanDisk()) throw spanError(DS_DiskHasEnoughFree);
+    FSpanOnFixedDrive = DriveIsFixed(FSpanDrive);
+    PromptForDisk(true);
+    const bool numbered = FSpanOnFixedDrive || noVolumeName;
+    std::string partName = FSpanOutName;
+    if (numbered) SpanPartName(partName, false);
+
+    if (!FSpanOnFixedDrive && FSpanOptions.Contains(SpanOptsEnum::spWipeFiles) &&
+        (!OnGetNextDisk || FDiskAction == TZipDiskAction::zdaErase)) {
+      FVolumeLabelText =
+          noVolumeName ? "ZipSet_" + std::to_string(FCurrentDisk + 1) : SpanVolumeLabel(FCurrentDisk);
+      const int r = ClearDisk();
+      if (r == -2) throw spanError(DS_Canceled, false);
+      if (r == -1) throw spanError(DS_Canceled, true);
+    }
+
+    if (pf::fileExists(partName)) {
+      const int n = numbered ? FCurrentDisk + 1 : spanLabelNumber();
+      if (FUnattended) throw spanError(DS_UnattendedSpan);
+      FDiskStatus = {};
+      std::string text;
+      if (pf::fileAge(partName) == FSpanDateStamp && n - 1 < FCurrentDisk) {
+        text = FormatZipText(LoadZipStr(DS_ATTENTIONPreviousDiskNo, "Overwrite previous disk no %d"),
+                             {std::to_string(n)});
+        FDiskStatus.Include(TZipDiskStatusEnum::zdsPreviousDisk);
+      } else {
+        text = FormatZipText(LoadZipStr(DS_ThereAlreadyFileNDo, "Overwrite previous file %s"), {partName});
+        FDiskStatus.Include(TZipDiskStatusEnum::zdsSameFileName);
+      }
+      FDiskStatus.Include(FVolumeSize != FVolumeFree ? TZipDiskStatusEnum::zdsHasFiles
+                                                     : TZipDiskStatusEnum::zdsEmpty);
+      enum { Overwrite, Another, Cancel } choice;
+      if (OnStatusDisk) {
+        FDiskAction = TZipDiskAction::zdaOk;
+        OnStatusDisk(this, n, partName, FDiskStatus, FDiskAction);
+        choice = FDiskAction == TZipDiskAction::zdaReject   ? Another
+                 : FDiskAction == TZipDiskAction::zdaCancel ? Cancel
+                                                            : Overwrite;
+      } else {
+        const int answer =
+            pf::messageBox(text, "Confirm", pf::mb::YESNOCANCEL | pf::mb::ICONWARNING | pf::mb::DEFBUTTON2);
+        choice = answer == pf::id::YES ? Overwrite : answer == pf::id::NO ? Another : Cancel;
+      }
+      if (choice == Cancel) throw spanError(DS_Canceled, false);
+      if (choice == Another) {
+        FPartBytesWritten = 0;
+        FNewDiskWanted = true;
+        continue;
+      }
+    }
+
+    // The older file of this name stays untouched until the new part is complete.
+    FOpenPart = {nameBeside(partName), partName};
+    SpanOutHandle = FOpenPart.temp.empty() ? pf::InvalidFile : pf::fileCreate(FOpenPart.temp);
+    if (SpanOutHandle == pf::InvalidFile) {
+      FOpenPart = {};
+      throw spanError(DS_CreationOutputFileFailed);
+    }
+    FPartBytesWritten = 0;
+
+    ReadDiskFree(1);
+    uint64_t keep = FKeepFreeOnAllDisks;
+    if (FCurrentDisk == 0 && FKeepFreeOnDisk1 > 0) keep += static_cast<uint64_t>(FKeepFreeOnDisk1);
+    FVolumeFree = FVolumeFree > keep ? FVolumeFree - keep : 0;
+    if (FMaxVolumeSize > 0 && static_cast<uint64_t>(FMaxVolumeSize) < FVolumeFree)
+      FVolumeFree = static_cast<uint64_t>(FMaxVolumeSize);
+    // A volume that takes no byte at all is never worth a part, whatever the minimum says.
+    const uint64_t least = FMinFreeVolumeSize > 1 ? static_cast<uint64_t>(FMinFreeVolumeSize) : 1;
+    if (FVolumeFree < least) {
+      discardOpenPart();
+      askForSpace(partName);
+      continue;
+    }
+
+    if (!FSpanOnFixedDrive && !noVolumeName) {
+      FVolumeLabelText = SpanVolumeLabel(FCurrentDisk);
+      if (!pf::volumes().setLabel(FSpanDrive, FVolumeLabelText)) throw spanError(DS_VolumeLabelCouldSet);
+    }
+    return;
+  }
+}
+
+void TZavOzeriz::WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguous) {
+  const auto* p = static_cast<const uint8_t*>(Buffer);
+  for (;;) {
+    if (SpanOutHandle == pf::InvalidFile) openSpanPart();
+    if (MinContiguous > 0 && static_cast<uint64_t>(MinContiguous) > FVolumeFree) {
+      if (FPartBytesWritten == 0) {
+        // Nothing is on this part yet, so another part like it cannot take the block either:
+        // on a fixed drive, or with every volume capped below it, the set cannot be written.
+        if (FSpanOnFixedDrive || (FMaxVolumeSize > 0 && MinContiguous > FMaxVolumeSize))
+          throw spanError(DS_DiskHasEnoughFree);
+        const std::string partName = FOpenPart.final;
+        discardOpenPart();
+        askForSpace(partName);
+        continue;
+      }
+      closeSpanPart();
+      FPartBytesWritten = 0;
+      FNewDiskWanted = true;
+      ++FCurrentDisk;
+      continue;
+    }
+    const int64_t n = static_cast<uint64_t>(Len) < FVolumeFree ? Len : static_cast<int64_t>(FVolumeFree);
+    if (n > 0) {
+      if (pf::fileWrite(SpanOutHandle, p, n) != n) throw spanError(DS_WriteOutputFile);
+      if (SpanProgress)
+        OnProgress(this, ProgressType::ProgressUpdate, std::string(), static_cast<uint32_t>(n));
+    }
+    FPartBytesWritten += n;
+    FVolumeFree -= static_cast<uint64_t>(n);
+    if (n == Len) return;
+    closeSpanPart();
+    FVolumeFree = 0;
+    FPartBytesWritten = 0;
+    ++FCurrentDisk;
+    FNewDiskWanted = true;
+    p += n;
+    Len -= n;
+  }
+}
+
+void TZavOzeriz::CopyChunked(int64_t Len, int ErrorId) {
+  FCopyBuffer.resize(SpanCopyBufferSize);
+  while (Len > 0) {
+    const int64_t n = std::min<int64_t>(Len, SpanCopyBufferSize);
+    if (pf::fileRead(FSpanInHandle, FCopyBuffer.data(), n) != n) throw spanError(ErrorId);
+    WriteSplit(FCopyBuffer.data(), n, 0);
+    Len -= n;
+  }
+}
+
+// ---- preparing a removable volume
+
+int TZavOzeriz::ShellFormatDrive(uintptr_t, const std::string& Drive) {
+  const std::string root = pf::includeTrailingPathDelimiter(Drive);
+  auto& volumes = pf::volumes();
+  if (root.empty() || volumes.volumeRoot(root) != root || volumes.driveType(root) != pf::DriveType::Removable)
+    return -3;
+  switch (volumes.formatVolume(root)) {
+  case pf::FormatResult::Done:
+    return 0;
+  case pf::FormatResult::Failed:
+    return -1;
+  case pf::FormatResult::Cancelled:
+    return -2;
+  case pf::FormatResult::Refused:
+    break;
+  }
+  return -3;
+}
+
+int TZavOzeriz::ClearDisk() {
+  int r = -3;
+  if (FSpanOptions.Contains(SpanOptsEnum::spTryFormat) && !FSpanOnFixedDrive)
+    r = ShellFormatDrive(FParentWindow, FSpanDrive);
+  if (r == -3) {
+    const int answer = pf::messageBox("Erase " + FSpanDrive, "Confirm",
+                                      pf::mb::YESNO | pf::mb::ICONWARNING | pf::mb::DEFBUTTON2);
+    if (answer != pf::id::YES) return -2;
+    EraseFloopy(FSpanDrive);
+    r = 0;
+  }
+  const std::string label = FVolumeLabelText.substr(0, 11);
+  if (r == 0 && !FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName))
+    pf::volumes().setLabel(FSpanDrive, label);
+  return r;
+}
+
+namespace {
+struct EraseStep {
+  std::string path;
+  bool directory;
+};
+} // namespace
+
+void TZavOzeriz::EraseFloopy(const std::string& Dir) {
+  // Only the whole of a removable volume is ever erased: the directory must be the root
+  // of a volume that the provider calls removable. Links are removed, never followed,
+  // and a directory that belongs to another volume mounted below is left alone.
+  auto& volumes = pf::volumes();
+  const std::string root = pf::includeTrailingPathDelimiter(Dir);
+  if (root.empty() || volumes.volumeRoot(root) != root || volumes.driveType(root) != pf::DriveType::Removable)
+    return;
+  std::vector<EraseStep> order; // depth first, a directory after its contents
+  auto walk = [&](auto& self, const std::string& dir) -> void {
+    std::error_code ec;
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+      entries.push_back(*it);
+    for (const auto& e : entries) {
+      const std::string name = e.path().filename().string();
+      std::error_code sec;
+      const auto status = e.symlink_status(sec);
+      if (sec) continue;
+      if (fs::is_directory(status)) {
+        const std::string sub = dir + name + "/";
+        if (volumes.volumeRoot(sub) != root) continue;
+        self(self, sub);
+        order.push_back({sub, true});
+      } else {
+        order.push_back({dir + name, false});
+      }
+    }
+  };
+  walk(walk, root);
+  for (const auto& step : order) {
+    std::error_code ec;
+    if (step.directory) {
+      TraceMessage("EraseFloopy - Removing " + step.path);
+      fs::remove(step.path, ec);
+    } else {
+      TraceMessage("EraseFloopy - Deleting " + step.path);
+      fs::remove(step.path, ec);
+    }
+  }
+}
+
+// ---- spreading one archive
+
+void TZavOzeriz::spreadArchive() {
+  EndOfCentralDirRecord eoc;
+  ReadEOC(eoc, true);
+  FSpanDateStamp = pf::fileGetDate(FSpanInHandle);
+  const int64_t eocOffset = FEOCOffset;
+  const int64_t centralStart = eocOffset - static_cast<int64_t>(eoc.CentralSize);
+  // Offsets that all count from somewhere else (data was put in front of the archive or
+  // taken away) are read where the directory says they are, shifted by the same amount.
+  const int64_t shift = centralStart - static_cast<int64_t>(eoc.CentralOffset);
+  if (centralStart < 0 || pf::fileSeek(FSpanInHandle, centralStart, 0) != centralStart)
+    throw spanError(DS_FailedSeek);
+
+  TMZipDataList list(eoc.TotalEntries);
+  uint8_t hdr[CentralHeader::Size];
+  std::vector<uint8_t> name;
+  for (int i = 0; i < list.Count(); ++i) {
+    if (pf::fileRead(FSpanInHandle, hdr, CentralHeader::Size) != static_cast<int64_t>(CentralHeader::Size))
+      throw spanError(DS_CEHBadRead);
+    const auto fields = CentralHeaderFields::parse(hdr);
+    if (!fields) throw spanError(DS_CEHWrongSig);
+    name.resize(fields->FileNameLength);
+    if (pf::fileRead(FSpanInHandle, name.data(), fields->FileNameLength) != fields->FileNameLength)
+      throw spanError(DS_CENameLen);
+    const int64_t skip = fields->ExtraFieldLength + fields->FileCommentLen;
+    if (pf::fileSeek(FSpanInHandle, skip, 1) < 0) throw spanError(DS_FailedSeek);
+    ZipDataItem& item = list.ItemAt(i);
+    item.NameLength = fields->FileNameLength;
+    item.Name.assign(name.begin(), name.end());
+    item.CdCompressedSize = fields->CompressedSize;
+    item.CdCRC32 = fields->CRC32;
+    item.SourceDisk = 0;
+    item.SourceOffset = static_cast<int64_t>(fields->RelOffLocalHdr) + shift;
+  }
+  list.IndexPlaces();
+
+  if (pf::fileSeek(FSpanInHandle, 0, 0) != 0) throw spanError(DS_FailedSeek);
+  uint8_t marker[4];
+  putU32(marker, ExtLocalSig);
+  WriteSplit(marker, 4, 0);
+  SpanProgress = true;
+  OnProgress(this, ProgressType::TotalFiles2Process, std::string(), static_cast<uint32_t>(list.Count()));
+  OnProgress(this, ProgressType::TotalSize2Process, std::string(), static_cast<uint32_t>(FSpanInputSize));
+
+  const std::string copying = LoadZipStr(GE_Copying, "Copying: ");
+  uint8_t local[LocalHeader::Size];
+  for (const auto& [disk, offset] : list.Places()) {
+    if (offset < 0 || pf::fileSeek(FSpanInHandle, offset, 0) != offset) throw spanError(DS_FailedSeek);
+    if (pf::fileRead(FSpanInHandle, local, LocalHeader::Size) != static_cast<int64_t>(LocalHeader::Size))
+      throw spanError(DS_ReadingLocalHeader);
+    if (getU32(local) != LocalFileHeaderSig) throw spanError(DS_LocalHeaderSignatureWrong);
+    const uint16_t nameLen = getU16(local + LocalHeader::FileNameLength);
+    const uint16_t extraLen = getU16(local + LocalHeader::ExtraFieldLength);
+    const uint16_t flag = getU16(local + LocalHeader::Flag);
+    name.resize(nameLen);
+    if (pf::fileRead(FSpanInHandle, name.data(), nameLen) != nameLen)
+      throw spanError(DS_ReadingLocalFileName);
+    const std::vector<int>& members = list.AtPlace(disk, offset);
+    const ZipDataItem& first = list.ItemAt(members.front());
+    // A member written with a data descriptor may carry 0 in its local size: its length
+    // is the central header's.
+    const uint32_t localSize = getU32(local + LocalHeader::CompressedSize);
+    const int64_t dataLen = localSize != 0 ? localSize : first.CdCompressedSize;
+
+    int descriptorLen = 0;
+    uint8_t descriptor[DataDescriptor::Size] = {};
+    if (flag & FlagDataDescriptor) {
+      const int64_t at = offset + static_cast<int64_t>(LocalHeader::Size) + nameLen + extraLen + dataLen;
+      const int64_t back = offset + static_cast<int64_t>(LocalHeader::Size) + nameLen;
+      if (pf::fileSeek(FSpanInHandle, at, 0) != at) throw spanError(DS_ReadingWritingDataDescriptor);
+      const int64_t got = pf::fileRead(FSpanInHandle, descriptor, DataDescriptor::Size);
+      descriptorLen =
+          got >= 4 ? DataDescriptorLength(descriptor, static_cast<size_t>(got), first.CdCRC32) : 0;
+      if (descriptorLen == 0 || got < descriptorLen) throw spanError(DS_ReadingWritingDataDescriptor);
+      if (pf::fileSeek(FSpanInHandle, back, 0) != back) throw spanError(DS_FailedSeek);
+    }
+
+    const std::string shown(name.begin(), name.end());
+    if (OnMessage) OnMessage(this, 0, copying + SlashToBackslash(shown));
+    const int64_t size =
+        static_cast<int64_t>(LocalHeader::Size) + nameLen + extraLen + dataLen + descriptorLen;
+    OnProgress(this, ProgressType::NewFile, shown, static_cast<uint32_t>(size));
+
+    // Header, name and extra field always land on one volume.
+    WriteSplit(local, LocalHeader::Size, static_cast<int64_t>(LocalHeader::Size) + nameLen + extraLen);
+    for (int m : members) {
+      ZipDataItem& item = list.ItemAt(m);
+      item.DiskNumber = static_cast<uint16_t>(FCurrentDisk);
+      item.LocalOffset = FPartBytesWritten - static_cast<int64_t>(LocalHeader::Size);
+    }
+    WriteSplit(name.data(), nameLen, 0);
+    CopyChunked(extraLen, DS_ReadingLocalExtraField);
+    CopyChunked(dataLen, DS_ReadingZippedData);
+    if (descriptorLen > 0) {
+      if (pf::fileSeek(FSpanInHandle, descriptorLen, 1) < 0) throw spanError(DS_FailedSeek);
+      WriteSplit(descriptor, descriptorLen, 0);
+    }
+  }
+
+  const std::string central = LoadZipStr(DS_CentralDirectory, "Central directory");
+  if (OnMessage) OnMessage(this, 0, copying + central);
+  OnProgress(this, ProgressType::NewFile, central,
+             static_cast<uint32_t>(eoc.CentralSize + EndOfCentralDir::Size + eoc.ZipCommentLen));
+
+  if (pf::fileSeek(FSpanInHandle, centralStart, 0) != centralStart) throw spanError(DS_FailedSeek);
+  int cdDisk = FCurrentDisk;
+  int64_t cdOffset = -1;
+  std::vector<int> headerDisks;
+  for (int i = 0; i < list.Count(); ++i) {
+    if (pf::fileRead(FSpanInHandle, hdr, CentralHeader::Size) != static_cast<int64_t>(CentralHeader::Size))
+      throw spanError(DS_CEHBadRead);
+    const auto fields = CentralHeaderFields::parse(hdr);
+    if (!fields) throw spanError(DS_CEHWrongSig);
+    name.resize(fields->FileNameLength);
+    if (pf::fileRead(FSpanInHandle, name.data(), fields->FileNameLength) != fields->FileNameLength)
+      throw spanError(DS_CENameLen);
+    const ZipDataItem& item = list.ItemAt(i);
+    putU16(hdr + CentralHeader::StartOnDisk, item.DiskNumber);
+    putU32(hdr + CentralHeader::RelOffLocalHdr, static_cast<uint32_t>(item.LocalOffset));
+    WriteSplit(hdr, CentralHeader::Size,
+               static_cast<int64_t>(CentralHeader::Size + fields->variableLength()));
+    if (i == 0) {
+      cdDisk = FCurrentDisk;
+      cdOffset = FPartBytesWritten - static_cast<int64_t>(CentralHeader::Size);
+    }
+    headerDisks.push_back(FCurrentDisk);
+    WriteSplit(name.data(), fields->FileNameLength, 0);
+    CopyChunked(fields->ExtraFieldLength, DS_ReadingCentralExtraField);
+    CopyChunked(fields->FileCommentLen, DS_CECommentLen);
+  }
+
+  // The end record is numbered with the volume it lands on, so that volume is settled
+  // before the record is made.
+  const int64_t tail = static_cast<int64_t>(EndOfCentralDir::Size) + eoc.ZipCommentLen;
+  WriteSplit(nullptr, 0, tail);
+  EndOfCentralDirRecord out = eoc;
+  out.ThisDiskNo = static_cast<uint16_t>(FCurrentDisk);
+  out.CentralDiskNo = static_cast<uint16_t>(cdOffset < 0 ? FCurrentDisk : cdDisk);
+  // Without members the directory, empty, begins where the end record does.
+  out.CentralOffset = static_cast<uint32_t>(cdOffset < 0 ? FPartBytesWritten : cdOffset);
+  out.CentralEntriesOnDisk =
+      static_cast<uint16_t>(std::count(headerDisks.begin(), headerDisks.end(), FCurrentDisk));
+  uint8_t record[EndOfCentralDir::Size];
+  out.write(record);
+  WriteSplit(record, EndOfCentralDir::Size, tail);
+  const int64_t commentAt = eocOffset + static_cast<int64_t>(EndOfCentralDir::Size);
+  if (pf::fileSeek(FSpanInHandle, commentAt, 0) != commentAt) throw spanError(DS_FailedSeek);
+  CopyChunked(eoc.ZipCommentLen, DS_ReadingArchiveComment);
+  SpanProgress = false;
+}
+
+int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutFileName) {
+  FSpanWriteBusy = true;
+  struct BusyOff {
+    TZavOzeriz& z;
+    ~BusyOff() {
+      z.FLastDisk = z.FCurrentDisk;
+      z.FSpanWriteBusy = false;
+    }
+  } busyOff{*this};
+  FCurrentDisk = 0;
+  FVolumeFree = 0;
+  FNewDiskWanted = true;
+  FPartBytesWritten = 0;
+  FLastDisk = -1;
+  FSpanInName = InFileName;
+  FSpanOutName = OutFileName;
+  SpanOutHandle = pf::InvalidFile;
+  SpanProgress = false;
+  FDiskAction = TZipDiskAction::zdaOk;
+  FFinishedParts.clear();
+  FOpenPart = {};
+  FSpanDrive = pf::volumes().volumeRoot(pf::expandFileName(OutFileName));
+  FSpanOnFixedDrive = DriveIsFixed(FSpanDrive);
+
+  try {
+    if (pf::extractFileName(OutFileName).empty()) throw spanError(DS_CreationOutputFileFailed);
+    if (!pf::fileExists(InFileName)) throw spanError(DS_NoInFile);
+  } catch (const EZavOzeriz& e) {
+    ReportZipError(e);
+    return -7;
+  }
+
+  StartWaitCursor();
+  struct Cleanup {
+    TZavOzeriz& z;
+    bool cursor = true;
+    void stopCursor() {
+      if (cursor) z.StopWaitCursor();
+      cursor = false;
+    }
+    ~Cleanup() {
+      stopCursor();
+      z.SpanProgress = false;
+      z.discardSpanParts();
+      z.closeInput();
+    }
+  } cleanup{*this};
+
+  int result = 0;
+  try {
+    spreadArchive();
+  } catch (const EZavOzeriz& e) {
+    result = -7;
+    cleanup.stopCursor();
+    ReportZipError(e);
+  } catch (const std::bad_alloc&) {
+    result = -8;
+    cleanup.stopCursor();
+    ShowZipMessage(GE_NoMemory);
+  } catch (const pf::EOutOfMemory&) {
+    result = -8;
+    cleanup.stopCursor();
+    ShowZipMessage(GE_NoMemory);
+  } catch (const std::exception& e) {
+    result = -9;
+    cleanup.stopCursor();
+    ShowZipMessage(DS_UnknownCopyError, e.what());
+  }
+  cleanup.stopCursor();
+  OnProgress(this, ProgressType::EndOfBatch, std::string(), 0);
+  closeInput();
+  if (result != 0) return result;
+
+  try {
+    // With .zNN names the set's last part carries the target's own name.
+    const bool numbered = FSpanOnFixedDrive || FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName);
+    const std::string lastName =
+        numbered && FSpanOptions.Contains(SpanOptsEnum::spCompatName) ? OutFileName : FOpenPart.final;
+    finishSpanParts(lastName);
+  } catch (const EZavOzeriz& e) {
+    result = -7;
+    ReportZipError(e);
+  } catch (const std::exception& e) {
+    result = -9;
+    ShowZipMessage(DS_UnknownCopyError, e.what());
+  }
+  return result;
+}
+
+} // namespace ZavOzeriz

@@ -1,0 +1,625 @@
+// Spreading archives over volumes: part names and sizes, the joined set against the
+// original byte for byte, the disk prompts, labels and questions on simulated removable
+// disks, and that a failed write leaves the previous backup as it was.
+#include "SpanTestSupport.h"
+
+#include "Archive/ZavOzerizSpan.h"
+#include "Archive/ZipRecords.h"
+#include "Platform/Files/Files.h"
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace spantest;
+using archivetest::Recorder;
+namespace mb = kv::platform::mb;
+namespace id = kv::platform::id;
+
+namespace {
+
+std::string partName(const fs::path& dir, const std::string& stem, int n, const std::string& ext = ".zip") {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%03d", n);
+  return (dir / (stem + digits + ext)).string();
+}
+
+// Joins the set whose last part is given and returns the joined bytes ("" on failure).
+std::string joined(TZavOzeriz& zip, const std::string& lastPart, const fs::path& dir) {
+  std::string out = (dir / "joined.zip").string();
+  const int r = zip.ReadSpan(lastPart, out);
+  EXPECT_EQ(r, 0) << zip.LastMessage();
+  return r == 0 ? kvtest::readFile(out) : std::string();
+}
+
+} // namespace
+
+TEST(SpanWrite, FixedDrivePartsHaveTheExpectedSizesAndJoinBackByteForByte) {
+  struct Case {
+    const char* archive;
+    int cap; // MaxVolumeSize, 0 for none
+  };
+  const Case cases[] = {{"zip_plain.zip", 0},    {"zip_plain.zip", 100000}, {"zip_plain.zip", 65536},
+                        {"zip_plain.zip", 2000}, {"zip_stream.zip", 65536}, {"zip_stream.zip", 30011},
+                        {"py_plain.zip", 0},     {"py_plain.zip", 30000},   {"py_plain.zip", 1111},
+                        {"py_stream.zip", 7000}, {"hand_dd12.zip", 2000},   {"hand_dd12.zip", 0},
+                        {"empty.zip", 0},        {"empty.zip", 40}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.archive) + " at " + std::to_string(c.cap));
+    kvtest::TempDir dir;
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetMaxVolumeSize(c.cap);
+    zip.SetMinFreeVolumeSize(1);
+    const std::string original = kvtest::readFile(fixture(c.archive));
+    ASSERT_EQ(zip.WriteSpan(fixture(c.archive), (dir / "KorvBak.zip").string()), 0) << zip.LastMessage();
+    const std::vector<int64_t> expected =
+        c.cap ? Fixtures::get().partSizes(c.archive, c.cap)
+              : std::vector<int64_t>{static_cast<int64_t>(original.size()) + 4};
+    std::vector<std::string> names;
+    for (size_t i = 0; i < expected.size(); ++i) {
+      names.push_back(fs::path(partName(dir.path(), "KorvBak", static_cast<int>(i) + 1)).filename());
+      EXPECT_EQ(pf::fileSizeByName(partName(dir.path(), "KorvBak", static_cast<int>(i) + 1)), expected[i])
+          << "part " << i + 1;
+    }
+    EXPECT_EQ(filesIn(dir.path()), names); // nothing else, no temporary left behind
+    EXPECT_EQ(zip.LastDisk(), static_cast<int>(expected.size()) - 1);
+    EXPECT_EQ(zip.CurrentDisk(), zip.LastDisk());
+    const std::string first = kvtest::readFile(partName(dir.path(), "KorvBak", 1));
+    EXPECT_EQ(first.substr(0, 4), std::string("PK\x07\x08", 4));
+    const std::string last = partName(dir.path(), "KorvBak", static_cast<int>(expected.size()));
+    EXPECT_EQ(joined(zip, last, dir.path()), original);
+    // The directory reader finds every member through the last part.
+    const auto count =
+        kvtest::run(kvtest::systemPython() +
+                    " -c 'import sys,zipfile; print(len(zipfile.ZipFile(sys.argv[1]).infolist()))' " +
+                    kvtest::shellQuote(fixture(c.archive)));
+    zip.SetUseDirOnlyEntries(true);
+    zip.SetZipFileName(last);
+    EXPECT_EQ(zip.ErrCode(), 0) << zip.LastMessage();
+    EXPECT_EQ(std::to_string(zip.Count()) + "\n", count.out);
+  }
+}
+
+TEST(SpanWrite, WorkListRefusesIndexesOutsideIt) {
+  TMZipDataList list(3);
+  EXPECT_NO_THROW(list.ItemAt(2));
+  try {
+    list.ItemAt(5);
+    FAIL() << "no exception";
+  } catch (const pf::Exception& e) {
+    EXPECT_EQ(e.Message(), "Index (5) outside range 1..2");
+  }
+  EXPECT_THROW(list.ItemAt(-1), pf::EListError);
+}
+
+TEST(SpanWrite, EndRecordOfAnEmptyArchiveSitsBehindTheMarker) {
+  kvtest::TempDir dir;
+  OperatorScope ops;
+  TZavOzeriz zip(nullptr);
+  ASSERT_EQ(zip.WriteSpan(fixture("empty.zip"), (dir / "E.zip").string()), 0);
+  const std::string part = kvtest::readFile(dir / "E001.zip");
+  // marker, 22-byte record, "nothing inside"
+  ASSERT_EQ(part.size(), 4u + 22 + 14);
+  const auto* p = reinterpret_cast<const uint8_t*>(part.data()) + 4;
+  EXPECT_EQ(ZipRecords::getU32(p), ZipRecords::EndCentralDirSig);
+  EXPECT_EQ(ZipRecords::getU16(p + 4), 0);  // this disk
+  EXPECT_EQ(ZipRecords::getU16(p + 6), 0);  // directory disk
+  EXPECT_EQ(ZipRecords::getU32(p + 16), 4); // where the (empty) directory begins
+  EXPECT_EQ(part.substr(26), "nothing inside");
+}
+
+TEST(SpanWrite, ProgressAndCopyingLinesFollowTheMembers) {
+  kvtest::TempDir dir;
+  OperatorScope ops;
+  TZavOzeriz zip(nullptr);
+  Recorder rec(zip);
+  std::vector<std::pair<ProgressType, uint32_t>> progress;
+  uint64_t updated = 0;
+  zip.OnProgress.Bind([&](pf::TObject*, ProgressType t, const std::string&, uint32_t n) {
+    if (t == ProgressType::ProgressUpdate)
+      updated += n;
+    else
+      progress.push_back({t, n});
+  });
+  ASSERT_EQ(zip.WriteSpan(fixture("hand_dd12.zip"), (dir / "P.zip").string()), 0);
+  std::vector<std::string> texts;
+  for (const auto& m : rec.messages)
+    texts.push_back(m.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Copying: plain.txt", "Copying: deflated.txt",
+                                             "Copying: Plain.TXT", "Copying: Central directory"}));
+  ASSERT_EQ(progress.size(), 7u);
+  EXPECT_EQ(progress[0], std::make_pair(ProgressType::TotalFiles2Process, 3u));
+  EXPECT_EQ(progress[1].first, ProgressType::TotalSize2Process);
+  EXPECT_EQ(progress[1].second, pf::fileSizeByName(fixture("hand_dd12.zip")));
+  // header, name, stored data and a 12-byte descriptor
+  EXPECT_EQ(progress[2], std::make_pair(ProgressType::NewFile, 30u + 9 + 13 * 40 + 12));
+  EXPECT_EQ(progress[6], std::make_pair(ProgressType::EndOfBatch, 0u));
+  // Every byte after the marker is reported as written.
+  EXPECT_EQ(updated, static_cast<uint64_t>(pf::fileSizeByName(fixture("hand_dd12.zip"))));
+}
+
+TEST(SpanWrite, CompatNamesEndInTheTargetAndZipJoinsThem) {
+  if (!kvtest::haveTool("zip") || !kvtest::haveTool("unzip")) GTEST_SKIP() << "zip and unzip needed";
+  kvtest::TempDir dir;
+  OperatorScope ops;
+  TZavOzeriz zip(nullptr);
+  zip.SetSpanOptions({SpanOptsEnum::spCompatName});
+  // Debian's zip loses data joining any set (its own too) in which one member spans more
+  // than two parts, so the volumes here are large enough for two.
+  zip.SetMaxVolumeSize(100000);
+  kvtest::writeFile(dir / "KorvBak.zip", "the older backup");
+  ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), (dir / "KorvBak.zip").string()), 0) << zip.LastMessage();
+  EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"KorvBak.z01", "KorvBak.z02", "KorvBak.zip"}));
+  const auto sizes = Fixtures::get().partSizes("zip_plain.zip", 100000);
+  ASSERT_EQ(sizes.size(), 3u);
+  EXPECT_EQ(pf::fileSizeByName((dir / "KorvBak.z01").string()), sizes[0]);
+  EXPECT_EQ(pf::fileSizeByName((dir / "KorvBak.zip").string()), sizes[2]);
+  const auto r = kvtest::run("cd " + kvtest::shellQuote(dir.str()) +
+                             " && zip -q -s 0 KorvBak.zip --out whole.zip && unzip -tq whole.zip");
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(joined(zip, (dir / "KorvBak.zip").string(), dir.path()),
+            kvtest::readFile(fixture("zip_plain.zip")));
+}
+
+TEST(SpanWrite, AFailedOrCancelledWriteLeavesThePreviousBackup) {
+  // An earlier backup of three parts, then a second one that fails inside its second part.
+  kvtest::TempDir dir;
+  const std::string target = (dir / "KorvBak.zip").string();
+  {
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetMaxVolumeSize(100000);
+    ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), target), 0);
+  }
+  std::map<std::string, std::string> before;
+  for (const auto& n : filesIn(dir.path()))
+    before[n] = kvtest::readFile(dir / n);
+  ASSERT_EQ(before.size(), 3u);
+  auto unchanged = [&] {
+    std::map<std::string, std::string> now;
+    for (const auto& n : filesIn(dir.path()))
+      now[n] = kvtest::readFile(dir / n);
+    EXPECT_TRUE(now == before);
+  };
+
+  { // a write error half way through the second part
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetMaxVolumeSize(100000);
+    Recorder rec(zip);
+    ops->expect("There is already a file " + partName(dir.path(), "KorvBak", 1) +
+                    "\nDo you want to overwrite this file",
+                id::YES, {}, mb::YESNOCANCEL | mb::ICONWARNING | mb::DEFBUTTON2);
+    ops->expect("There is already a file " + partName(dir.path(), "KorvBak", 2) +
+                    "\nDo you want to overwrite this file",
+                id::YES);
+    ops->expect("Write error in output file", id::OK);
+    // Writes fail half way through the second part.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    bool limited = false;
+    zip.OnProgress.Bind([&](pf::TObject*, ProgressType, const std::string&, uint32_t) {
+      if (zip.CurrentDisk() == 1 && !limited) {
+        rlimit small = old;
+        small.rlim_cur = 50000;
+        setrlimit(RLIMIT_FSIZE, &small);
+        limited = true;
+      }
+    });
+    const int r = zip.WriteSpan(fixture("zip_plain.zip"), target);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(limited);
+    EXPECT_EQ(r, -7);
+    EXPECT_EQ(zip.ErrCode(), 11010);
+    unchanged();
+  }
+  { // the operator gives up at the second part
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetMaxVolumeSize(100000);
+    ops->expect("There is already a file " + partName(dir.path(), "KorvBak", 1) +
+                    "\nDo you want to overwrite this file",
+                id::YES);
+    ops->expect("There is already a file " + partName(dir.path(), "KorvBak", 2) +
+                    "\nDo you want to overwrite this file",
+                id::CANCEL);
+    Recorder rec(zip);
+    EXPECT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), target), -7);
+    EXPECT_EQ(zip.ErrCode(), 11007);
+    ASSERT_FALSE(rec.messages.empty());
+    EXPECT_EQ(rec.messages.back().errCodeArg, 11007); // reported, without a box
+    unchanged();
+  }
+  { // the same with .zNN names: the older KorvBak.zip stays until the new set is complete
+    kvtest::writeFile(dir / "KorvBak.zip", "older compat backup");
+    before["KorvBak.zip"] = "older compat backup";
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetSpanOptions({SpanOptsEnum::spCompatName});
+    zip.SetMaxVolumeSize(100000);
+    zip.SetUnattended(true);
+    kvtest::writeFile(dir / "KorvBak.z03", "in the way");
+    before["KorvBak.z03"] = "in the way";
+    EXPECT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), target), -7);
+    EXPECT_EQ(zip.ErrCode(), 11025); // an existing part, nobody to ask
+    unchanged();
+  }
+}
+
+TEST(SpanWrite, BlocksThatFitNoVolumeAndSetsBeyondThePartNumbersFail) {
+  struct Case {
+    const char* archive;
+    int cap;
+    bool compat;
+  };
+  // A local header with its name and extra field larger than a volume; more than 999
+  // parts; more than 99 .zNN parts.
+  const Case cases[] = {
+      {"zip_plain.zip", 30, false}, {"zip_plain.zip", 100, false}, {"py_plain.zip", 400, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.cap));
+    kvtest::TempDir dir;
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetMaxVolumeSize(c.cap);
+    zip.SetMinFreeVolumeSize(0);
+    if (c.compat) zip.SetSpanOptions({SpanOptsEnum::spCompatName});
+    ops->expect("This disk has not enough free space available", id::OK);
+    EXPECT_EQ(zip.WriteSpan(fixture(c.archive), (dir / "Big.zip").string()), -7);
+    EXPECT_EQ(zip.ErrCode(), 11032);
+    EXPECT_TRUE(filesIn(dir.path()).empty());
+  }
+}
+
+TEST(SpanWrite, MatchesCentralAndLocalHeadersByPlaceNotByName) {
+  // Names that differ only in case, and a name used twice, keep their own data.
+  for (const char* archive : {"py_plain.zip", "py_stream.zip", "zip_plain.zip"}) {
+    SCOPED_TRACE(archive);
+    kvtest::TempDir dir;
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetMaxVolumeSize(9000);
+    zip.SetMinFreeVolumeSize(1);
+    ASSERT_EQ(zip.WriteSpan(fixture(archive), (dir / "C.zip").string()), 0);
+    const std::string last = partName(dir.path(), "C", zip.LastDisk() + 1);
+    const std::string whole = joined(zip, last, dir.path());
+    EXPECT_EQ(whole, kvtest::readFile(fixture(archive)));
+    EXPECT_TRUE(unzipAccepts((dir / "joined.zip").string()));
+  }
+}
+
+// ---- removable disks
+
+namespace {
+struct Drive {
+  kvtest::TempDir dir;
+  SimulatedScope sim;
+  std::string root;
+  Drive() : root(sim.addDrive(dir / "floppy")) {}
+};
+} // namespace
+
+TEST(SpanWrite, RemovableDisksAreLabelledAndEachHoldsItsPartUnderTheTargetName) {
+  Drive d;
+  for (int i = 1; i <= 4; ++i)
+    d.sim->addDisk("disk" + std::to_string(i), 80000, i == 1 ? "OLD" : "");
+  d.sim.swap(d.root, "disk1");
+  TZavOzeriz zip(nullptr);
+  zip.SetMinFreeVolumeSize(1000);
+  std::vector<std::string> asked;
+  zip.OnGetNextDisk.Bind([&](pf::TObject*, int seq, int total, const std::string& drive, bool& abort) {
+    asked.push_back(std::to_string(seq) + "/" + std::to_string(total) + " " + drive);
+    d.sim.swap(d.root, "disk" + std::to_string(seq));
+    abort = false;
+  });
+  OperatorScope ops;
+  ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), d.root + "KorvBak.zip"), 0) << zip.LastMessage();
+  // 204409 + 4 bytes over disks of 80000: the estimate says three.
+  EXPECT_EQ(asked, (std::vector<std::string>{"1/3 " + d.root, "2/3 " + d.root, "3/3 " + d.root}));
+  EXPECT_EQ(zip.LastDisk(), 2);
+  const auto sizes = Fixtures::get().partSizes("zip_plain.zip", 80000);
+  ASSERT_EQ(sizes.size(), 3u);
+  for (int i = 1; i <= 3; ++i) {
+    d.sim.swap(d.root, "disk" + std::to_string(i));
+    EXPECT_EQ(*d.sim->label(d.root), "PKBACK# 00" + std::to_string(i));
+    EXPECT_EQ(filesIn(d.root), std::vector<std::string>{"KorvBak.zip"});
+    EXPECT_EQ(pf::fileSizeByName(d.root + "KorvBak.zip"), sizes[i - 1]);
+  }
+
+  // Joined again from the disks, asked for in the order of the reading.
+  asked.clear();
+  d.sim.swap(d.root, "disk1");
+  zip.OnGetNextDisk.Bind([&](pf::TObject*, int seq, int total, const std::string&, bool&) {
+    asked.push_back(std::to_string(seq) + "/" + std::to_string(total));
+    d.sim.swap(d.root, "disk" + std::to_string(seq == 0 ? 3 : seq));
+  });
+  std::string out = (d.dir / "joined.zip").string();
+  ASSERT_EQ(zip.ReadSpan(d.root + "KorvBak.zip", out), 0) << zip.LastMessage();
+  EXPECT_EQ(kvtest::readFile(out), kvtest::readFile(fixture("zip_plain.zip")));
+  // The last disk (asked for without a number), then from the first on.
+  EXPECT_EQ(asked, (std::vector<std::string>{"0/0", "1/3", "2/3", "3/3"}));
+}
+
+TEST(SpanWrite, DiskPromptsAndQuestionsAsTheOperatorSeesThem) {
+  Drive d;
+  d.sim->addDisk("one", 120000, "");
+  d.sim->addDisk("two", 120000, "");
+  d.sim->addDisk("three", 120000, "");
+  d.sim.swap(d.root, "one");
+  TZavOzeriz zip(nullptr);
+  zip.SetMinFreeVolumeSize(1000);
+  zip.SetKeepFreeOnDisk1(5000);
+  zip.SetKeepFreeOnAllDisks(20000);
+  zip.SetMaxVolumeSize(90000);
+  OperatorScope ops;
+  const std::string inDrive = "\nin drive: " + d.root;
+  // (204409 + 4 + 5000) / min(120000 - 20000, 90000) gives 2: disks 1 to 3.
+  ops->expect("Please insert disk volume 1 of 3" + inDrive, id::OK, {}, mb::OKCANCEL);
+  // The operator leaves the first disk in: it holds a part of this set, from before.
+  ops->expect("Please insert disk volume 2 of 3" + inDrive, id::OK);
+  ops->expect("ATTENTION: This is previous disk no 1!!!\nAre you sure you want to overwrite the contents",
+              id::NO, {}, mb::YESNOCANCEL | mb::ICONWARNING | mb::DEFBUTTON2);
+  ops->expect("Please insert disk volume 2 of 3" + inDrive, id::OK, [&] { d.sim.swap(d.root, "two"); });
+  ops->expect("Please insert disk volume 3 of 3" + inDrive, id::OK, [&] { d.sim.swap(d.root, "three"); });
+  ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), d.root + "KorvBak.zip"), 0) << zip.LastMessage();
+  EXPECT_EQ(ops->captions.front(), pf::application().title());
+  EXPECT_EQ(ops->captions[2], "Confirm");
+  // The first part leaves room for KeepFreeOnDisk1 and KeepFreeOnAllDisks.
+  d.sim.swap(d.root, "one");
+  EXPECT_EQ(pf::fileSizeByName(d.root + "KorvBak.zip"), 90000);
+}
+
+TEST(SpanWrite, StatusEventsForExistingPartsAndShortDisks) {
+  struct Case {
+    const char* what;
+    std::string existing; // bytes of an older KorvBak.zip on the disk ("-" for none)
+    int minFree;          // MinFreeVolumeSize
+    std::vector<TZipDiskAction> answers;
+    std::vector<std::string> statuses; // as seen by OnStatusDisk
+    int result;
+  };
+  auto name = [](TZipDiskStatus s) {
+    std::string out;
+    const char* names[] = {"Empty", "HasFiles", "PreviousDisk", "SameFileName", "NotEnoughSpace"};
+    for (int i = 0; i < 5; ++i)
+      if (s.Contains(static_cast<TZipDiskStatusEnum>(i)))
+        out += std::string(out.empty() ? "" : "+") + names[i];
+    return out;
+  };
+  const Case cases[] = {
+      {"other file", "not ours", 1000, {TZipDiskAction::zdaOk}, {"HasFiles+SameFileName"}, 0},
+      {"empty file", "", 1000, {TZipDiskAction::zdaErase}, {"Empty+SameFileName"}, 0},
+      {"cancelled", "x", 1000, {TZipDiskAction::zdaCancel}, {"HasFiles+SameFileName"}, -7},
+      {"short disk",
+       "-",
+       500000,
+       {TZipDiskAction::zdaReject, TZipDiskAction::zdaCancel},
+       {"NotEnoughSpace", "NotEnoughSpace"},
+       -7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Drive d;
+    d.sim->addDisk("one", 300000, "");
+    d.sim.swap(d.root, "one");
+    if (c.existing != "-") kvtest::writeFile(d.root + "KorvBak.zip", c.existing);
+    TZavOzeriz zip(nullptr);
+    zip.SetMinFreeVolumeSize(c.minFree);
+    zip.OnGetNextDisk.Bind([](pf::TObject*, int, int, const std::string&, bool&) {});
+    std::vector<std::string> seen;
+    size_t next = 0;
+    zip.OnStatusDisk.Bind(
+        [&](pf::TObject*, int disk, const std::string& file, TZipDiskStatus s, TZipDiskAction& a) {
+          EXPECT_EQ(disk, 1);
+          EXPECT_EQ(file, d.root + "KorvBak.zip");
+          seen.push_back(name(s));
+          a = next < c.answers.size() ? c.answers[next++] : TZipDiskAction::zdaCancel;
+        });
+    OperatorScope ops;
+    Recorder rec(zip);
+    EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), d.root + "KorvBak.zip"), c.result);
+    EXPECT_EQ(seen, c.statuses);
+    if (c.result == 0) {
+      EXPECT_EQ(kvtest::readFile(d.root + "KorvBak.zip").size(),
+                pf::fileSizeByName(fixture("py_plain.zip")) + 4u);
+    } else {
+      EXPECT_EQ(zip.ErrCode(), 11007);
+      EXPECT_EQ(c.existing == "-" ? std::vector<std::string>{} : std::vector<std::string>{"KorvBak.zip"},
+                filesIn(d.root));
+      if (c.existing != "-") {
+        EXPECT_EQ(kvtest::readFile(d.root + "KorvBak.zip"), c.existing);
+      }
+    }
+  }
+}
+
+TEST(SpanWrite, RefusalsAndUnattendedRunsEndWithTheirIds) {
+  struct Case {
+    const char* what;
+    std::function<void(TZavOzeriz&, Drive&, OperatorDialogs&)> setup;
+    int errCode;
+  };
+  const Case cases[] = {
+      {"prompt aborted by the event",
+       [](TZavOzeriz& z, Drive&, OperatorDialogs&) {
+         z.OnGetNextDisk.Bind([](pf::TObject*, int, int, const std::string&, bool& abort) { abort = true; });
+       },
+       11007},
+      {"prompt cancelled in the box",
+       [](TZavOzeriz&, Drive& d, OperatorDialogs& o) {
+         o.expect("Please insert disk volume 1 of 1\nin drive: " + d.root, id::CANCEL);
+       },
+       11007},
+      {"box that cannot be shown",
+       [](TZavOzeriz&, Drive& d, OperatorDialogs& o) {
+         o.expect("Please insert disk volume 1 of 1\nin drive: " + d.root, 0);
+         o.expect("Not enough memory to display MsgBox", id::OK);
+       },
+       11006},
+      {"unattended", [](TZavOzeriz& z, Drive&, OperatorDialogs&) { z.SetUnattended(true); }, 11025},
+      {"label refused",
+       [](TZavOzeriz& z, Drive& d, OperatorDialogs& o) {
+         d.sim->refuseLabels("one");
+         z.OnGetNextDisk.Bind([](pf::TObject*, int, int, const std::string&, bool&) {});
+         o.expect("Volume label could not be set", id::OK);
+       },
+       11005},
+      {"free space below what is kept free",
+       [](TZavOzeriz& z, Drive&, OperatorDialogs& o) {
+         z.SetKeepFreeOnAllDisks(400000); // more than the disk holds
+         z.SetMinFreeVolumeSize(0);
+         z.OnGetNextDisk.Bind([](pf::TObject*, int, int, const std::string&, bool&) {});
+         o.expect("This disk has not enough free space available", id::RETRY, {},
+                  mb::RETRYCANCEL | mb::ICONERROR);
+         o.expect("This disk has not enough free space available", id::CANCEL);
+       },
+       11007},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Drive d;
+    d.sim->addDisk("one", 300000, "");
+    d.sim.swap(d.root, "one");
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetMinFreeVolumeSize(1000);
+    c.setup(zip, d, *ops.operator->());
+    Recorder rec(zip);
+    EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), d.root + "KorvBak.zip"), -7);
+    EXPECT_EQ(zip.ErrCode(), c.errCode);
+    ASSERT_FALSE(rec.messages.empty());
+    EXPECT_EQ(rec.messages.back().errCodeArg, c.errCode);
+    EXPECT_TRUE(filesIn(d.root).empty());
+    EXPECT_FALSE(zip.SpanWriteBusy());
+  }
+}
+
+TEST(SpanWrite, WipingAndFormattingADisk) {
+  struct Case {
+    const char* what;
+    SpanOpts options;
+    pf::FormatResult format;
+    std::vector<std::pair<std::string, int>> boxes; // text and answer
+    int result;
+  };
+  const Case cases[] = {
+      {"erase confirmed", {SpanOptsEnum::spWipeFiles}, pf::FormatResult::Done, {{"Erase ", id::YES}}, 0},
+      {"erase refused", {SpanOptsEnum::spWipeFiles}, pf::FormatResult::Done, {{"Erase ", id::NO}}, -7},
+      {"formatted", {SpanOptsEnum::spWipeFiles, SpanOptsEnum::spTryFormat}, pf::FormatResult::Done, {}, 0},
+      {"format failed",
+       {SpanOptsEnum::spWipeFiles, SpanOptsEnum::spTryFormat},
+       pf::FormatResult::Failed,
+       {{"User canceled operation", id::OK}},
+       -7},
+      {"format cancelled",
+       {SpanOptsEnum::spWipeFiles, SpanOptsEnum::spTryFormat},
+       pf::FormatResult::Cancelled,
+       {},
+       -7},
+      {"format not possible",
+       {SpanOptsEnum::spWipeFiles, SpanOptsEnum::spTryFormat},
+       pf::FormatResult::Refused,
+       {{"Erase ", id::YES}},
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Drive d;
+    d.sim->addDisk("one", 300000, "OLD LABEL");
+    d.sim.swap(d.root, "one");
+    d.sim->setFormatAnswer(c.format);
+    // Old files, a folder, and links to things outside the disk that must survive.
+    kvtest::TempDir outside;
+    kvtest::writeFile(outside / "keep.txt", "keep me");
+    fs::create_directories(d.root + "sub/deeper");
+    kvtest::writeFile(d.root + "sub/deeper/old.bin", "old");
+    kvtest::writeFile(d.root + "old.txt", "old");
+    fs::create_symlink(outside.path(), d.root + "sub/linkdir");
+    fs::create_symlink(outside / "keep.txt", d.root + "linkfile");
+    OperatorScope ops;
+    ops->expect("Please insert disk volume 1 of 1\nin drive: " + d.root, id::OK);
+    for (const auto& [text, answer] : c.boxes)
+      ops->expect(text == "Erase " ? "Erase " + d.root : text, answer);
+    TZavOzeriz zip(nullptr);
+    zip.SetSpanOptions(c.options);
+    zip.SetMinFreeVolumeSize(1000);
+    zip.SetTrace(true);
+    std::vector<std::string> trace;
+    zip.OnMessage.Bind([&](pf::TObject*, int, const std::string& t) {
+      if (t.starts_with("EraseFloopy")) trace.push_back(t);
+    });
+    EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), d.root + "KorvBak.zip"), c.result);
+    EXPECT_EQ(kvtest::readFile(outside / "keep.txt"), "keep me");
+    if (c.result == 0) {
+      EXPECT_EQ(filesIn(d.root), std::vector<std::string>{"KorvBak.zip"});
+      EXPECT_EQ(*d.sim->label(d.root), "PKBACK# 001");
+    } else {
+      EXPECT_TRUE(fs::exists(d.root + "old.txt"));
+      EXPECT_FALSE(fs::exists(d.root + "KorvBak.zip"));
+    }
+    if (c.boxes.size() == 1 && c.boxes[0].second == id::YES) {
+      std::sort(trace.begin(), trace.end());
+      EXPECT_EQ(trace, (std::vector<std::string>{"EraseFloopy - Deleting " + d.root + "linkfile",
+                                                 "EraseFloopy - Deleting " + d.root + "old.txt",
+                                                 "EraseFloopy - Deleting " + d.root + "sub/deeper/old.bin",
+                                                 "EraseFloopy - Deleting " + d.root + "sub/linkdir",
+                                                 "EraseFloopy - Removing " + d.root + "sub/",
+                                                 "EraseFloopy - Removing " + d.root + "sub/deeper/"}));
+    }
+  }
+}
+
+TEST(SpanWrite, AnUnformattedDiskIsFormattedBeforeItsPart) {
+  Drive d;
+  d.sim->addUnformattedDisk("raw", 300000);
+  d.sim.swap(d.root, "raw");
+  EXPECT_FALSE(fs::exists(d.root));
+  OperatorScope ops;
+  TZavOzeriz zip(nullptr);
+  zip.SetAddOptions({AddOptsEnum::AddDiskSpan, AddOptsEnum::AddDiskSpanErase});
+  zip.SetSpanOptions({SpanOptsEnum::spWipeFiles, SpanOptsEnum::spTryFormat});
+  zip.SetMinFreeVolumeSize(1000);
+  // Without a readable label the drive check counts the disk as ready to be formatted.
+  ops->expect("Please insert disk volume 1\nin drive: " + d.root, id::OK);
+  ASSERT_EQ(zip.WriteSpan(fixture("py_plain.zip"), d.root + "KorvBak.zip"), 0) << zip.LastMessage();
+  EXPECT_EQ(d.sim->formatRequests(), 1);
+  EXPECT_EQ(*d.sim->label(d.root), "PKBACK# 001");
+  EXPECT_EQ(filesIn(d.root), std::vector<std::string>{"KorvBak.zip"});
+}
+
+TEST(SpanWrite, ErasingStaysOnTheRootOfARemovableVolume) {
+  Drive d;
+  d.sim->addDisk("one", 300000, "");
+  d.sim.swap(d.root, "one");
+  fs::create_directories(d.root + "sub");
+  kvtest::writeFile(d.root + "sub/f.txt", "f");
+  kvtest::TempDir fixed;
+  kvtest::writeFile(fixed / "f.txt", "f");
+  TZavOzeriz zip(nullptr);
+  zip.EraseFloopy(fixed.str() + "/"); // not removable
+  zip.EraseFloopy(d.root + "sub/");   // not the root of the volume
+  zip.EraseFloopy("/");               // neither
+  EXPECT_TRUE(fs::exists(fixed / "f.txt"));
+  EXPECT_TRUE(fs::exists(d.root + "sub/f.txt"));
+  zip.EraseFloopy(d.root);
+  EXPECT_TRUE(filesIn(d.root).empty());
+  EXPECT_EQ(zip.ShellFormatDrive(0, fixed.str()), -3);
+  EXPECT_EQ(zip.ShellFormatDrive(0, d.root + "sub/"), -3);
+}
+
+TEST(SpanWrite, FixedDriveUnattendedStopsAtAnExistingPart) {
+  kvtest::TempDir dir;
+  kvtest::writeFile(dir / "KorvBak001.zip", "older");
+  OperatorScope ops;
+  TZavOzeriz zip(nullptr);
+  zip.SetUnattended(true);
+  EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), (dir / "KorvBak.zip").string()), -7);
+  EXPECT_EQ(zip.ErrCode(), 11025);
+  EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"KorvBak001.zip"});
+  // No input, and no file part in the target: reported before anything is written.
+  EXPECT_EQ(zip.WriteSpan((dir / "missing.zip").string(), (dir / "X.zip").string()), -7);
+  EXPECT_EQ(zip.ErrCode(), 11001);
+  EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), dir.str() + "/"), -7);
+  EXPECT_EQ(zip.ErrCode(), 11009);
+}
