@@ -18,7 +18,8 @@ using ChartFormat::formatDate;
 using ChartFormat::formatNumber;
 
 int32_t saturate(int64_t v) {
-  return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+  return int32_t(
+      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // Float to pixel: nearest integer, halves to even, saturated; a value that is no number
@@ -35,7 +36,9 @@ TSize textExtent(HDC dc, const std::string& text) {
   return size;
 }
 
-void textOut(HDC dc, int x, int y, const std::string& text) { TextOutA(dc, x, y, text.c_str(), int(text.size())); }
+void textOut(HDC dc, int x, int y, const std::string& text) {
+  TextOutA(dc, x, y, text.c_str(), int(text.size()));
+}
 
 void segment(HDC dc, int x1, int y1, int x2, int y2) {
   MoveToEx(dc, x1, y1, nullptr);
@@ -120,7 +123,8 @@ double TChartSample::GetValues(int32_t Index) const {
 }
 
 void TChartSample::SetValues(int32_t Index, double Value) {
-  if (Index >= 0 && Index < ValueCount && std::size_t(Index) < Values.size()) Values[std::size_t(Index)] = Value;
+  if (Index >= 0 && Index < ValueCount && std::size_t(Index) < Values.size())
+    Values[std::size_t(Index)] = Value;
   Calc();
 }
 
@@ -423,13 +427,15 @@ void TDateChart::Paint(TBitmap32* Bitmap) {
 
   const TColor32 bg = g32::Color32(BGColor);
   auto fillBottom = [&] {
-    if (Border.Bottom > 0) b.FillRectS(Bounds.Left, saturate(int64_t(r.Bottom) + 1), Bounds.Right, Bounds.Bottom, bg);
+    if (Border.Bottom > 0)
+      b.FillRectS(Bounds.Left, saturate(int64_t(r.Bottom) + 1), Bounds.Right, Bounds.Bottom, bg);
   };
   auto fillTop = [&] {
     if (Border.Top > 0) b.FillRectS(Bounds.Left, Bounds.Top, Bounds.Right, r.Top, bg);
   };
   if (Border.Left > 0) b.FillRectS(Bounds.Left, Bounds.Top, r.Left, Bounds.Bottom, bg);
-  if (Border.Right > 0) b.FillRectS(saturate(int64_t(r.Right) + 1), Bounds.Top, Bounds.Right, Bounds.Bottom, bg);
+  if (Border.Right > 0)
+    b.FillRectS(saturate(int64_t(r.Right) + 1), Bounds.Top, Bounds.Right, Bounds.Bottom, bg);
   fillBottom();
   fillTop();
 
@@ -467,8 +473,8 @@ void TDateChart::paintGraph(TBitmap32& b, const TChartGraph& graph, const TRect&
     if (!s1 || !s2) continue;
     const bool last = i == n - 2;
     const int32_t x1 = xPix(s1->Date), x2 = xPix(s2->Date);
-    const bool visible = (x1 >= r.Left && x1 <= r.Right) || (x2 >= r.Left && x2 <= r.Right) ||
-                         (x1 <= r.Left && x2 >= r.Right);
+    const bool visible =
+        (x1 >= r.Left && x1 <= r.Right) || (x2 >= r.Left && x2 <= r.Right) || (x1 <= r.Left && x2 >= r.Right);
     if (PaintAverage) {
       const int32_t y1 = yPix(s1->Average), y2 = yPix(s2->Average);
       if (visible) line(x1, y1, x2, y2);
@@ -521,8 +527,8 @@ void TDateChart::paintDateStrip(TBitmap32& b, const TRect& r) const {
     if (const int32_t step = dayStep(gap))
       walkDays(*this, step, r.Right, &MaxDate, int64_t(half) - textHeight, int64_t(labels.Height()) + half,
                [&](TDateTime d, int32_t x) {
-        labels.Textout(int(2 - xA), saturate(int64_t(x) - half), formatDate(d, false));
-      });
+                 labels.Textout(int(2 - xA), saturate(int64_t(x) - half), formatDate(d, false));
+               });
     TBitmap32 strip(b.Width(), int(syHi - syLo));
     if (labels.Width() > 0 && labels.Height() > 0) {
       g32::TAffineTransformation t;
@@ -572,7 +578,8 @@ void TDateChart::Print(HDC DC) {
     auto label = [&](double value) {
       const std::string text = formatNumber(value) + " ";
       const TSize size = textExtent(DC, text);
-      textOut(DC, saturate(int64_t(r.Left) - 4 - size.cx), saturate(int64_t(yPix(value)) - size.cy / 2), text);
+      textOut(DC, saturate(int64_t(r.Left) - 4 - size.cx), saturate(int64_t(yPix(value)) - size.cy / 2),
+              text);
     };
     if (PaintTarget) label(TargetValue);
     label(Limits.Contains(clUpper) ? UpperLimitValue : MaxValue);
@@ -610,7 +617,8 @@ void TDateChart::printDateLabels(HDC dc, const TRect& r) const {
   }
   if (DrawXGrid && step) {
     SelectObject(dc, GridPen->GetPen());
-    walkDays(*this, step, r.Right, nullptr, lo, hi, [&](TDateTime, int32_t x) { segment(dc, x, r.Top, x, r.Bottom); });
+    walkDays(*this, step, r.Right, nullptr, lo, hi,
+             [&](TDateTime, int32_t x) { segment(dc, x, r.Top, x, r.Bottom); });
   }
   SelectObject(dc, previousFont);
   SetTextAlign(dc, previousAlign);
@@ -620,8 +628,9 @@ void TDateChart::printDateLabels(HDC dc, const TRect& r) const {
 void TDateChart::printGraph(HDC dc, TChartGraph& graph, const TRect& r) const {
   TPoint origin;
   GetWindowOrgEx(dc, &origin);
-  const HRGN clip = CreateRectRgn(saturate(int64_t(r.Left) - origin.X), saturate(int64_t(r.Top) - origin.Y),
-                                  saturate(int64_t(r.Right) - origin.X), saturate(int64_t(r.Bottom) - origin.Y));
+  const HRGN clip =
+      CreateRectRgn(saturate(int64_t(r.Left) - origin.X), saturate(int64_t(r.Top) - origin.Y),
+                    saturate(int64_t(r.Right) - origin.X), saturate(int64_t(r.Bottom) - origin.Y));
   SelectClipRgn(dc, clip);
   DeleteObject(clip);
   SelectObject(dc, graph.GraphPen->GetPen());
@@ -637,8 +646,8 @@ void TDateChart::printGraph(HDC dc, TChartGraph& graph, const TRect& r) const {
     if (!s1 || !s2) continue;
     const bool last = i == n - 2;
     const int32_t x1 = xPix(s1->Date), x2 = xPix(s2->Date);
-    const bool visible = (x1 >= r.Left && x1 <= r.Right) || (x2 >= r.Left && x2 <= r.Right) ||
-                         (x1 <= r.Left && x2 >= r.Right);
+    const bool visible =
+        (x1 >= r.Left && x1 <= r.Right) || (x2 >= r.Left && x2 <= r.Right) || (x1 <= r.Left && x2 >= r.Right);
     if (PaintAverage) {
       const int32_t y1 = yPix(s1->Average), y2 = yPix(s2->Average);
       if (visible) segment(dc, x1, y1, x2, y2);

@@ -13,7 +13,8 @@ namespace {
 using namespace kv::platform;
 
 int32_t saturate(int64_t v) {
-  return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+  return int32_t(
+      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // Nearest integer, halves to even, saturated; no number lands on 0.
@@ -39,7 +40,8 @@ int compareDates(void* item1, void* item2) {
 // where x never decreases as i grows; of several columns on one pixel only the first.
 // The searches halve their way to the next column, so a day step far below a pixel (or
 // zero) costs a few steps per pixel column instead of one per day.
-template <class X, class F> void visitColumns(int64_t first, int64_t last, int64_t lo, int64_t hi, X colX, F f) {
+template <class X, class F>
+void visitColumns(int64_t first, int64_t last, int64_t lo, int64_t hi, X colX, F f) {
   // The smallest i of from..last with colX(i) >= bound, or last + 1.
   auto firstAtLeast = [&](int64_t from, int64_t bound) {
     if (from > last) return last + 1;
@@ -190,7 +192,8 @@ TGraph::~TGraph() { delete Samples; }
 
 TFlowGraph::TFlowGraph(TBitmap32* ADestBmp, const TRect& ADestRect)
     : DestBmp(ADestBmp), DestRect(ADestRect), Graphs(new TObjectList(true)) {
-  FontHandle = CreateFontA(12, 0, 900, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, FF_MODERN, "Arial");
+  FontHandle =
+      CreateFontA(12, 0, 900, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, FF_MODERN, "Arial");
   if (DestBmp) DestBmp->Font.SetHandle(FontHandle);
 }
 
@@ -328,8 +331,8 @@ void TFlowGraph::RePaint() {
 void TFlowGraph::DrawLimits() {
   if (!DestBmp) return;
   TBitmap32& b = *DestBmp;
-  b.LineAS(PlotRect.Left, saturate(int64_t(PlotRect.Top) - 5), PlotRect.Left, saturate(int64_t(PlotRect.Bottom) + 5),
-           AxisColor, true);
+  b.LineAS(PlotRect.Left, saturate(int64_t(PlotRect.Top) - 5), PlotRect.Left,
+           saturate(int64_t(PlotRect.Bottom) + 5), AxisColor, true);
   if (!YAxisCaption.empty()) {
     const int64_t w = b.TextWidth(YAxisCaption);
     b.Textout(2, saturate((int64_t(PlotRect.Bottom) - PlotRect.Top) / 2 + w / 2), YAxisCaption);
@@ -377,13 +380,15 @@ void TFlowGraph::DrawGraph(int32_t Index) {
     }
     if (d != list.MinDate && i != 0 && px != 0 && py != 0) {
       const TFlowGraphSample* before = list.GetItems(d - 1);
-      const TColor32 colour = (before && before->Interpolated) || s->Interpolated ? g->InterpolatedColor : g->Color;
+      const TColor32 colour =
+          (before && before->Interpolated) || s->Interpolated ? g->InterpolatedColor : g->Color;
       b.LineAS(saturate(px), saturate(py), cx, y, colour, false);
     }
     px = x;
     py = y;
     if ((s->Count == 1 || Show1Value) && !s->Interpolated)
-      b.FrameRectS(saturate(x - 2), saturate(int64_t(y) - 2), saturate(x + 2), saturate(int64_t(y) + 2), g->Color);
+      b.FrameRectS(saturate(x - 2), saturate(int64_t(y) - 2), saturate(x + 2), saturate(int64_t(y) + 2),
+                   g->Color);
   }
 }
 

@@ -136,9 +136,9 @@ TEST(DateChartScale, DatesMapToColumnsAndBack) {
     int32_t x;
   };
   const Case cases[] = {
-      {1, 45000, 50}, {1, 45003, 89},  {1, 44999, 37},  {2, 45003, 128},
-      {1, 45000.5, 56}, // 56.5: halves go to the even neighbour
-      {1, 45001.5, 70}, // 69.5
+      {1, 45000, 50},   {1, 45003, 89},   {1, 44999, 37},
+      {2, 45003, 128},  {1, 45000.5, 56}, // 56.5: halves go to the even neighbour
+      {1, 45001.5, 70},                   // 69.5
   };
   for (const Case& c : cases) {
     chart.SetCustXScale(c.custX);
@@ -380,8 +380,8 @@ TEST(DateChartPaint, AverageLinesAndPointsAreDrawnInTheGraphColour) {
   chart.Paint(&b);
   const std::string plain = "#yyyyyyyyyyyyyyyyyyyyyyyyy", limit(26, 'r');
   const std::string squares = "#yyyyyyybbbbyyyyyybbbbyyyy", centre = "#yyyyyyybbbbbbbbbbbbbbyyyy";
-  EXPECT_EQ(pic(b), rows({plain, limit, plain, plain, plain, plain, plain, plain, squares, squares, centre, squares,
-                          plain, plain, plain, plain, plain, plain, limit, plain}));
+  EXPECT_EQ(pic(b), rows({plain,  limit,   plain, plain, plain, plain, plain, plain, squares, squares,
+                          centre, squares, plain, plain, plain, plain, plain, plain, limit,   plain}));
 }
 
 TEST(DateChartPaint, MinimumMaximumBarsIncludingTheLastSample) {
@@ -432,7 +432,9 @@ TEST(DateChartPaint, MarginFillsRemoveWhatLiesOutsideThePlot) {
     for (int x = 0; x < 40; ++x) {
       const bool margin = x < 10 || x > 37 || y < 2 || y > 16;
       const bool labelArea = x < 10; // value labels are drawn left of the axis afterwards
-      if (margin && !labelArea) EXPECT_EQ(b.PixelS(x, y), W) << x << "," << y;
+      if (margin && !labelArea) {
+        EXPECT_EQ(b.PixelS(x, y), W) << x << "," << y;
+      }
     }
   }
   // The line from day 99 to day 105 crosses the plot.
@@ -465,11 +467,11 @@ TEST(DateChartPaint, DateStripHoldsUprightLabelsAndTheBandContinuesOverThem) {
   EXPECT_EQ(column(b, 9, 11, 40), std::string(29, '.') + "_");
   EXPECT_EQ(column(b, 18, 11, 40), std::string(29, '.') + "_");
   // The band over 45002 (columns 20..31) runs from the axis row to the bottom of the chart.
-  EXPECT_EQ(b.PixelS(21, 12), 0xFFDFDFFFu);  // white under 1/8 blue
-  EXPECT_EQ(b.PixelS(25, 15), 0xFF000020u);  // a label box of day 45002 under the band
+  EXPECT_EQ(b.PixelS(21, 12), 0xFFDFDFFFu); // white under 1/8 blue
+  EXPECT_EQ(b.PixelS(25, 15), 0xFF000020u); // a label box of day 45002 under the band
   EXPECT_EQ(b.PixelS(19, 12), W);
   EXPECT_EQ(b.PixelS(32, 12), W);
-  EXPECT_EQ(b.PixelS(25, 40), 0u); // the band stops at Bounds.Bottom
+  EXPECT_EQ(b.PixelS(25, 40), 0u);         // the band stops at Bounds.Bottom
   EXPECT_EQ(b.PixelS(25, 3), 0xFFDFDFFFu); // and over the plot
 }
 
@@ -577,12 +579,12 @@ TEST_F(CLocale, PrintDrawsTheReducedChartInThisOrder) {
   const HGDIOBJ pen = dc.GetCurrentObject(OBJ_PEN), font = dc.GetCurrentObject(OBJ_FONT);
   chart.Print(dc.Handle());
   const std::string chartFont = "SelectObject(font:\"Korvalis Box\",-10,esc 0,weight 400)";
-  const std::string black = "SelectObject(pen:solid,1,$00000000)", red = "SelectObject(pen:solid,1,$000000FF)";
+  const std::string black = "SelectObject(pen:solid,1,$00000000)",
+                    red = "SelectObject(pen:solid,1,$000000FF)";
   const std::vector<std::string> expected = {
-      chartFont, black,
-      "MoveToEx(50,0)", "LineTo(50,80)", "MoveToEx(50,80)", "LineTo(200,80)", // axes
-      red, "MoveToEx(50,140)", "LineTo(200,140)",                             // upper limit 0
-      red, "MoveToEx(50,140)", "LineTo(200,140)",                             // lower limit 0
+      chartFont, black, "MoveToEx(50,0)", "LineTo(50,80)", "MoveToEx(50,80)", "LineTo(200,80)", // axes
+      red, "MoveToEx(50,140)", "LineTo(200,140)",                                   // upper limit 0
+      red, "MoveToEx(50,140)", "LineTo(200,140)",                                   // lower limit 0
       "SelectObject(pen:solid,1,$00008000)", "MoveToEx(50,140)", "LineTo(200,140)", // target 0
       "SelectObject(font:\"Korvalis Box\",10,esc 900,weight 400)", "SetTextAlign(2)",
       // gap 10, half 5, a blank is 5 wide; days at x 63 and 76
@@ -590,8 +592,8 @@ TEST_F(CLocale, PrintDrawsTheReducedChartInThisOrder) {
       "SelectClipRgn(region:50,0,200,80)", black, "MoveToEx(63,73)", "LineTo(76,7)", "Ellipse(61,71,65,75)",
       "Ellipse(74,5,78,9)", "SelectClipRgn(none)",
       // value labels: "0.00 " is 25 wide, 10 high
-      "SetTextAlign(0)", "TextOut(21,135,\"0.00 \")", "TextOut(21,135,\"0.00 \")", "TextOut(21,135,\"0.00 \")",
-      "SetTextAlign(0)", "SelectObject(" + RecordingDC::describe(pen) + ")",
+      "SetTextAlign(0)", "TextOut(21,135,\"0.00 \")", "TextOut(21,135,\"0.00 \")",
+      "TextOut(21,135,\"0.00 \")", "SetTextAlign(0)", "SelectObject(" + RecordingDC::describe(pen) + ")",
       "SelectObject(" + RecordingDC::describe(font) + ")"};
   EXPECT_EQ(dc.log(), expected);
 }
@@ -645,19 +647,20 @@ TEST_F(CLocale, PrintedMinimumMaximumBarsAndPointsAsCircles) {
   const auto clip = std::find(log.begin(), log.end(), "SelectClipRgn(region:50,0,200,80)");
   ASSERT_NE(clip, log.end());
   const std::vector<std::string> graph(clip, clip + 18);
-  EXPECT_EQ(graph, (std::vector<std::string>{"SelectClipRgn(region:50,0,200,80)",
-                                             "SelectObject(pen:solid,1,$00000000)", "MoveToEx(63,56)",
-                                             "LineTo(76,6)", "MoveToEx(63,90)", "LineTo(76,6)", "MoveToEx(63,56)",
-                                             "LineTo(63,90)", "MoveToEx(76,6)", "LineTo(76,6)",
-                                             "Ellipse(60,53,66,59)", "Ellipse(73,3,79,9)", "Ellipse(60,87,66,93)",
-                                             "Ellipse(73,3,79,9)", "SelectClipRgn(none)", "SetTextAlign(0)",
-                                             "TextOut(21,168,\"0.00 \")", "TextOut(21,168,\"0.00 \")"}));
+  EXPECT_EQ(graph,
+            (std::vector<std::string>{
+                "SelectClipRgn(region:50,0,200,80)", "SelectObject(pen:solid,1,$00000000)", "MoveToEx(63,56)",
+                "LineTo(76,6)", "MoveToEx(63,90)", "LineTo(76,6)", "MoveToEx(63,56)", "LineTo(63,90)",
+                "MoveToEx(76,6)", "LineTo(76,6)", "Ellipse(60,53,66,59)", "Ellipse(73,3,79,9)",
+                "Ellipse(60,87,66,93)", "Ellipse(73,3,79,9)", "SelectClipRgn(none)", "SetTextAlign(0)",
+                "TextOut(21,168,\"0.00 \")", "TextOut(21,168,\"0.00 \")"}));
 }
 
 TEST(DateChartPrint, ValueLabelsUseTheSeparatorsOfTheUsersLocale) {
   if (!kvtest::haveTool("localedef")) GTEST_SKIP() << "localedef missing";
   kvtest::TempDir dir;
-  const auto made = kvtest::run("localedef -i de_DE -f UTF-8 " + kvtest::shellQuote((dir / "de_DE.UTF-8").string()));
+  const auto made =
+      kvtest::run("localedef -i de_DE -f UTF-8 " + kvtest::shellQuote((dir / "de_DE.UTF-8").string()));
   if (made.exitCode != 0 && !kvtest::fs::exists(dir / "de_DE.UTF-8" / "LC_NUMERIC"))
     GTEST_SKIP() << "no German locale source: " << made.err;
   kvtest::ScopedEnv path("LOCPATH", dir.str());
@@ -667,8 +670,8 @@ TEST(DateChartPrint, ValueLabelsUseTheSeparatorsOfTheUsersLocale) {
   chart.SetFont(&box.font);
   chart.SetBounds(Rect(0, 0, 200, 100));
   chart.SetXStartValue(45000);
-  chart.SetTargetValue(-1234567.125);  // a true half in binary: rounded away from zero
-  chart.SetUpperLimitValue(0.005);     // just above a half
+  chart.SetTargetValue(-1234567.125); // a true half in binary: rounded away from zero
+  chart.SetUpperLimitValue(0.005);    // just above a half
   chart.SetLowerLimitValue(999999.996);
   chart.AddSample(45001, 10);
   chart.AddSample(45002, 20);
