@@ -8,6 +8,7 @@
 #include "Platform/DynLib/DynLib.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Rtl/Classes.h"
+#include "Platform/Rtl/Icons.h"
 
 #include <cstdint>
 #include <functional>
@@ -236,6 +237,42 @@ inline constexpr int PasswordDlgMaxLength = 80;
 
 // ==== End of engine link types =============================================================
 
+// ==== Self-extractor: types ==============================================================
+
+class TZavOzeriz;
+using kv::platform::TIcon;
+using kv::platform::TOperation;
+
+// The settings of the self-extractor to be built. The component owns it; it owns its icon.
+class TSFXProperties : public TObject {
+public:
+  std::string ClassName() const override { return "TSFXProperties"; }
+  std::string Caption = "Self-extracting Archive";
+  std::string CommandLine;
+  std::string DefaultDir;
+  std::unique_ptr<TIcon> Icon = std::make_unique<TIcon>();
+  std::string Message; // its first character may be a style marker (code 1 or 2)
+  SFXOpts Options{SFXOptsEnum::SFXCheckSize};
+  OvrOpts OverWriteMode = OvrOpts::OvrConfirm;
+  std::string Path;
+};
+
+// The operations of the component that builds self-extractors; the component reaches them
+// only through here, so programs that build none need not use that code.
+class TZavSFXBase : public TComponent {
+public:
+  explicit TZavSFXBase(TComponent* AOwner) : TComponent(AOwner) {}
+  std::string ClassName() const override { return "TZavSFXBase"; }
+  virtual int ConvertToSFX(TZavOzeriz* Master) = 0;
+  virtual int ConvertToZIP(TZavOzeriz* Master) = 0;
+  virtual int CreateNewSFX(TZavOzeriz* Master, const std::string& ExeName) = 0;
+  virtual int CheckZavSFX(TZavOzeriz* Master, const std::string& ExeName) = 0;
+  virtual std::string SFXVersionText() = 0;
+  virtual std::string DefaultStubName() = 0;
+};
+
+// ==== End of self-extractor types =========================================================
+
 // Sizes the drive queries could not tell.
 inline constexpr uint64_t UnknownSize = ~uint64_t{0};
 
@@ -306,21 +343,8 @@ public:
   void SetMaxVolumeSize(int Value) { FMaxVolumeSize = Value; }
   int GetMinFreeVolumeSize() const { return FMinFreeVolumeSize; }
   void SetMinFreeVolumeSize(int Value) { FMinFreeVolumeSize = Value; }
-  // The self-extractor settings; the icon and the slave component come with the builder.
-  const std::string& GetSFXCaption() const { return FSFXCaption; }
-  void SetSFXCaption(const std::string& Value) { FSFXCaption = Value; }
-  const std::string& GetSFXCommandLine() const { return FSFXCommandLine; }
-  void SetSFXCommandLine(const std::string& Value) { FSFXCommandLine = Value; }
-  const std::string& GetSFXDefaultDir() const { return FSFXDefaultDir; }
-  void SetSFXDefaultDir(const std::string& Value) { FSFXDefaultDir = Value; }
-  const std::string& GetSFXMessage() const { return FSFXMessage; }
-  void SetSFXMessage(const std::string& Value) { FSFXMessage = Value; }
-  SFXOpts GetSFXOptions() const { return FSFXOptions; }
-  void SetSFXOptions(SFXOpts Value) { FSFXOptions = Value; }
-  OvrOpts GetSFXOverWriteMode() const { return FSFXOverWriteMode; }
-  void SetSFXOverWriteMode(OvrOpts Value) { FSFXOverWriteMode = Value; }
-  const std::string& GetSFXPath() const { return FSFXPath; }
-  void SetSFXPath(const std::string& Value) { FSFXPath = Value; }
+  // The self-extractor's properties (SFXSlave, SFXCaption ... SFXPath) are in the
+  // self-extractor block at the end of the class.
 
   // ---- published events
   TNotifyEvent OnDirUpdate;
@@ -501,13 +525,6 @@ private:
   uint32_t FKeepFreeOnAllDisks = 0;
   int FMaxVolumeSize = 0;
   int FMinFreeVolumeSize = 65536;
-  std::string FSFXCaption = "Self-extracting Archive";
-  std::string FSFXCommandLine;
-  std::string FSFXDefaultDir;
-  std::string FSFXMessage;
-  SFXOpts FSFXOptions{SFXOptsEnum::SFXCheckSize};
-  OvrOpts FSFXOverWriteMode = OvrOpts::OvrConfirm;
-  std::string FSFXPath;
 
   // Message state.
   int FErrCode = 0;
@@ -636,6 +653,45 @@ private:
   std::vector<SpanPart> FFinishedParts; // written, not yet under their names
   std::vector<uint8_t> FCopyBuffer;
   int64_t FJoinedSize = 0;
+
+  // ==== Self-extractor: its settings and the slave that builds the executables ==========
+public:
+  // The assigned slave, or the component's own one, made on the first read.
+  TZavSFXBase* GetSFXSlave();
+  // An assigned slave belongs to its owner; the component forgets it when it goes.
+  void SetSFXSlave(TZavSFXBase* Value);
+  const std::string& GetSFXCaption() const { return FSFXProperties->Caption; }
+  void SetSFXCaption(const std::string& Value) { FSFXProperties->Caption = Value; }
+  const std::string& GetSFXCommandLine() const { return FSFXProperties->CommandLine; }
+  void SetSFXCommandLine(const std::string& Value) { FSFXProperties->CommandLine = Value; }
+  const std::string& GetSFXDefaultDir() const { return FSFXProperties->DefaultDir; }
+  void SetSFXDefaultDir(const std::string& Value) { FSFXProperties->DefaultDir = Value; }
+  TIcon& GetSFXIcon() { return *FSFXProperties->Icon; }
+  const TIcon& GetSFXIcon() const { return *FSFXProperties->Icon; }
+  void SetSFXIcon(const TIcon& Value) { FSFXProperties->Icon->Assign(Value); }
+  const std::string& GetSFXMessage() const { return FSFXProperties->Message; }
+  void SetSFXMessage(const std::string& Value) { FSFXProperties->Message = Value; }
+  SFXOpts GetSFXOptions() const { return FSFXProperties->Options; }
+  void SetSFXOptions(SFXOpts Value) { FSFXProperties->Options = Value; }
+  OvrOpts GetSFXOverWriteMode() const { return FSFXProperties->OverWriteMode; }
+  void SetSFXOverWriteMode(OvrOpts Value) { FSFXProperties->OverWriteMode = Value; }
+  const std::string& GetSFXPath() const { return FSFXProperties->Path; }
+  void SetSFXPath(const std::string& Value) { FSFXProperties->Path = Value; }
+  // An empty self-extractor named ExeName, made by the slave; the add operation calls it
+  // for a new ".EXE" target. Without a slave EZavOzeriz 10804 is raised.
+  int CreateEmptySFX(const std::string& ExeName);
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+  struct FreeSlave {
+    void operator()(TZavSFXBase* Slave) const { TComponent::Free(Slave); }
+  };
+  std::unique_ptr<TSFXProperties> FSFXProperties = std::make_unique<TSFXProperties>();
+  TZavSFXBase* FSFXSlave = nullptr;                 // the one in use
+  std::unique_ptr<TZavSFXBase, FreeSlave> FOwnSlave; // the one the component made itself
+  // ==== End of self-extractor
 };
 
 } // namespace ZavOzeriz

@@ -1,7 +1,9 @@
 #include "Platform/PeFiles/PeFile.h"
 
 #include <cstring>
+#include <string>
 #include <fstream>
+#include <algorithm>
 #include <set>
 
 namespace kv::platform {
@@ -13,19 +15,7 @@ constexpr uint32_t kMaxVersionResource = 1u << 20;
 constexpr uint16_t kRtVersion = 16;
 constexpr uint16_t kVsVersionInfoId = 1;
 
-class SpanSource : public ByteSource {
-public:
-  explicit SpanSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-  uint64_t size() const override { return bytes_.size(); }
-  bool read(uint64_t offset, void* out, size_t length) const override {
-    if (offset > bytes_.size() || length > bytes_.size() - offset) return false;
-    if (length) std::memcpy(out, bytes_.data() + offset, length);
-    return true;
-  }
-
-private:
-  std::span<const uint8_t> bytes_;
-};
+using SpanSource = SpanByteSource;
 
 class FileSource : public ByteSource {
 public:
@@ -66,6 +56,7 @@ struct Reader {
 };
 
 struct Section {
+  std::string name;
   uint32_t virtualAddress = 0;
   uint32_t rawSize = 0;
   uint32_t rawOffset = 0;
@@ -111,12 +102,20 @@ public:
       const uint64_t at = table + uint64_t{i} * 40;
       const auto va = r_.u32(at + 12), rawSize = r_.u32(at + 16), rawOffset = r_.u32(at + 20);
       if (!va || !rawSize || !rawOffset) break; // a section table cut short: keep what was read
-      sections_.push_back({*va, *rawSize, *rawOffset});
+      char name[8];
+      if (!r_.src.read(at, name, sizeof name)) break;
+      sections_.push_back({std::string(name, strnlen(name, sizeof name)), *va, *rawSize, *rawOffset});
     }
     return true;
   }
 
   uint32_t resourceRva() const { return resourceRva_; }
+  const std::vector<Section>& sections() const { return sections_; }
+  const Section* sectionNamed(const std::string& name) const {
+    for (const auto& s : sections_)
+      if (s.name == name) return &s;
+    return nullptr;
+  }
 
   // The file offset of `length` bytes at `rva`, all inside one section's data in the file.
   std::optional<uint64_t> offsetOf(uint64_t rva, uint64_t length) const {
@@ -229,6 +228,98 @@ std::optional<std::vector<uint8_t>> findVersionResource(const ByteSource& src) {
     return bytes;
   }
   return std::nullopt;
+}
+
+bool SpanByteSource::read(uint64_t offset, void* out, size_t length) const {
+  if (offset > bytes_.size() || length > bytes_.size() - offset) return false;
+  if (length) std::memcpy(out, bytes_.data() + offset, length);
+  return true;
+}
+
+namespace {
+
+// An icon image is a bitmap of at most 256 x 256 pixels; anything much larger is not one.
+constexpr uint32_t kMaxIconImage = 1u << 20;
+constexpr uint32_t kMaxIconGroup = 6 + 14 * 0xFFFFu;
+
+// The first language's data entry of type -> name, inside the ".rsrc" section. With no id
+// the first name that is a directory is taken.
+std::optional<ResourceData> rsrcData(const Image& image, const ByteSource& src, uint16_t type,
+                                     std::optional<uint16_t> id) {
+  if (image.resourceRva() == 0) return std::nullopt;
+  const Section* rsrc = image.sectionNamed(".rsrc");
+  if (!rsrc) return std::nullopt;
+  const uint64_t treeRva = image.resourceRva();
+  if (treeRva < rsrc->virtualAddress || treeRva - rsrc->virtualAddress >= rsrc->rawSize) return std::nullopt;
+
+  std::optional<uint32_t> typeDir, nameDir;
+  for (const auto& e : entriesOf(image, 0))
+    if (isId(e, type)) {
+      if (isDirectory(e)) typeDir = e.target & ~kHighBit;
+      break;
+    }
+  if (!typeDir || *typeDir == 0) return std::nullopt;
+  for (const auto& e : entriesOf(image, *typeDir)) {
+    if (!isDirectory(e)) continue;
+    if (id ? isId(e, *id) : true) {
+      nameDir = e.target & ~kHighBit;
+      break;
+    }
+  }
+  if (!nameDir || *nameDir == 0 || *nameDir == *typeDir) return std::nullopt;
+  const auto langs = entriesOf(image, *nameDir);
+  if (langs.empty() || isDirectory(langs.front())) return std::nullopt;
+  const uint64_t entry = treeRva + langs.front().target;
+  const auto dataRva = image.u32AtRva(entry), size = image.u32AtRva(entry + 4);
+  if (!dataRva || !size) return std::nullopt;
+  // The data is addressed through the resource section, so it has to lie inside it.
+  if (*dataRva < rsrc->virtualAddress) return std::nullopt;
+  const uint64_t inside = uint64_t{*dataRva} - rsrc->virtualAddress;
+  if (inside > rsrc->rawSize || *size > rsrc->rawSize - inside) return std::nullopt;
+  const uint64_t off = uint64_t{rsrc->rawOffset} + inside;
+  if (off > src.size() || *size > src.size() - off) return std::nullopt;
+  return ResourceData{off, *size};
+}
+
+} // namespace
+
+std::optional<ResourceData> findResourceData(const ByteSource& src, uint16_t type, uint16_t id) {
+  Image image(src);
+  if (!image.open() || image.sections().empty()) return std::nullopt;
+  return rsrcData(image, src, type, id);
+}
+
+std::optional<std::vector<uint8_t>> readFirstIcon(const ByteSource& src) {
+  Image image(src);
+  if (!image.open() || image.sections().empty()) return std::nullopt;
+  const auto group = rsrcData(image, src, RtGroupIcon, std::nullopt);
+  if (!group || group->size < 6 || group->size > kMaxIconGroup) return std::nullopt;
+  std::vector<uint8_t> dir(group->size);
+  if (!src.read(group->fileOffset, dir.data(), dir.size())) return std::nullopt;
+  auto u16 = [&](size_t at) { return static_cast<uint16_t>(dir[at] | dir[at + 1] << 8); };
+  if (u16(0) != 0 || u16(2) != 1) return std::nullopt;
+  const size_t count = std::min<size_t>(u16(4), (dir.size() - 6) / 14);
+  if (count == 0) return std::nullopt;
+  // The large icon of the desktop is 32 x 32; a group without one gives its first image.
+  size_t pick = 0;
+  for (size_t i = 0; i < count; ++i)
+    if (dir[6 + 14 * i] == 32 && dir[6 + 14 * i + 1] == 32) {
+      pick = i;
+      break;
+    }
+  const size_t at = 6 + 14 * pick;
+  const auto image1 = rsrcData(image, src, RtIcon, u16(at + 12));
+  if (!image1 || image1->size == 0 || image1->size > kMaxIconImage) return std::nullopt;
+  std::vector<uint8_t> ico(22 + image1->size, 0);
+  ico[2] = 1; // type: icon
+  ico[4] = 1; // one image
+  std::memcpy(&ico[6], &dir[at], 8);
+  for (int i = 0; i < 4; ++i) {
+    ico[14 + i] = static_cast<uint8_t>(image1->size >> (8 * i));
+    ico[18 + i] = static_cast<uint8_t>(22u >> (8 * i));
+  }
+  if (!src.read(image1->fileOffset, &ico[22], image1->size)) return std::nullopt;
+  return ico;
 }
 
 std::optional<std::vector<uint8_t>> readVersionResource(std::span<const uint8_t> image) {
