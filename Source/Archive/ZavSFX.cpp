@@ -87,10 +87,15 @@ public:
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                         fs::perms::others_read,
                     ec);
-    if (pf::fileExists(target_) && m.GetHowToDelete() == ZavOzeriz::DeleteOpts::htdAllowUndo &&
-        m.EraseFile(target_, m.GetHowToDelete()) != 0)
-      return false;
-    if (!pf::renameFile(name_, target_)) return false;
+    if (m.GetHowToDelete() == ZavOzeriz::DeleteOpts::htdAllowUndo) {
+      // The old file goes to the trash first, where it can be had back.
+      if (pf::fileExists(target_) && m.EraseFile(target_, m.GetHowToDelete()) != 0) return false;
+      if (!pf::renameFile(name_, target_)) return false;
+    } else {
+      // Deleted for good: the new file takes the name in one step.
+      fs::rename(name_, target_, ec);
+      if (ec) return false;
+    }
     name_.clear();
     return true;
   }

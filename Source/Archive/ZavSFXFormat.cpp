@@ -260,7 +260,10 @@ int WriteShiftedZip(FileHandle In, int64_t InSize, FileHandle Out, int64_t HeadB
   int64_t prefix = 0, cdStart = 0;
   if (!placeDirectory(*end, prefix, cdStart)) return ResNoDirectory;
   const auto& eoc = end->Rec;
-  if (eoc.ThisDiskNo != eoc.CentralDiskNo || eoc.CentralEntriesOnDisk != eoc.TotalEntries) return ResSpanned;
+  // The last part of a set whose directory lies wholly on it passes the first two tests;
+  // its members are on the other parts all the same.
+  if (eoc.ThisDiskNo != eoc.CentralDiskNo || eoc.CentralEntriesOnDisk != eoc.TotalEntries || eoc.ThisDiskNo != 0)
+    return ResSpanned;
   // Everything in front of the central directory, earlier stubs included, is copied as it is.
   if (pf::fileSeek(In, 0, 0) != 0) return ResNoDirectory;
   if (const int r = CopyFileData(In, Out, cdStart); r != ResOK) return r;

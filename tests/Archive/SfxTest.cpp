@@ -1,0 +1,376 @@
+// Self-extractors: the header and trailer bytes against hand computation, archives made
+// by Debian's zip turned into executables that unzip, Python's zipfile and our own
+// directory reading still read, and back into the very same bytes; the stub's icon, the
+// stub's location, the older header kinds, and damaged or hostile files.
+#include "ArchiveTestSupport.h"
+#include "MiniJson.h"
+
+#include "Archive/ZavSFX.h"
+#include "Archive/ZavSFXFormat.h"
+#include "Archive/ZipRecords.h"
+#include "Platform/AppInfo/AppInfo.h"
+#include "Platform/Files/Files.h"
+#include "Platform/Paths/Paths.h"
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+using archivetest::Recorder;
+using archivetest::ScriptedDialogsScope;
+using namespace ZavOzeriz;
+using ZavSFX::TZavSFXSlave;
+namespace pf = kv::platform;
+namespace fmt = ZavSFXFormat;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path fixtures() { return kvtest::sourceDir() / "tests/Archive/sfx-fixtures"; }
+std::string fixture(const std::string& name) { return (fixtures() / name).string(); }
+
+minijson::Value peer(const std::string& kind, const fs::path& file) {
+  const auto r = kvtest::run(kvtest::systemPython() + " " + kvtest::shellQuote(fixture("sfx_peer.py")) + " " +
+                             kind + " " + kvtest::shellQuote(file.string()));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return minijson::Parser(r.out).parse();
+}
+
+uint32_t u32At(const std::string& b, size_t at) {
+  return ZipRecords::getU32(reinterpret_cast<const uint8_t*>(b.data()) + at);
+}
+
+// A component that builds quietly and deletes for good, with its messages recorded.
+struct Sfx {
+  explicit Sfx(const std::string& stub = fixture("stub_plain.exe")) : rec(zip) {
+    zip.SetUnattended(true);
+    zip.SetHowToDelete(DeleteOpts::htdFinal);
+    zip.SetSFXPath(stub);
+  }
+  TZavSFXBase& slave() { return *zip.GetSFXSlave(); }
+  std::vector<int> ids() const { return rec.messageIds(); }
+  TZavOzeriz zip{nullptr};
+  Recorder rec;
+};
+
+// Three members made by Debian's zip, one stored and two deflated.
+fs::path makeZip(const kvtest::TempDir& dir, const std::string& name = "data.zip") {
+  kvtest::writeFile(dir / "a.txt", std::string(3000, 'a') + "end");
+  kvtest::writeFile(dir / "b.bin", std::string("\x00\x01\x02PK\x05\x06 not an end record", 29));
+  kvtest::writeFile(dir / "c.txt", "the third member\n");
+  const auto r = kvtest::run("cd " + kvtest::shellQuote(dir.str()) + " && zip -q -X " + name +
+                             " a.txt b.bin c.txt && zip -q -X -0 " + name + " b.bin");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  return dir / name;
+}
+
+std::string hexOf(const std::string& s) {
+  static const char* digits = "0123456789abcdef";
+  std::string h;
+  for (unsigned char c : s) {
+    h += digits[c >> 4];
+    h += digits[c & 15];
+  }
+  return h;
+}
+
+} // namespace
+
+TEST(SfxFormat, HeaderAndTrailerBytesAreTheHandComputedOnes) {
+  struct Case {
+    fmt::HeaderValues v;
+    std::string bytes; // header block, then the trailer
+  };
+  fmt::HeaderValues plain;
+  plain.Caption = "Self-extracting Archive";
+  fmt::HeaderValues full;
+  full.Options = 0x0100 | 0x0001 | 0x0010;
+  full.OverWrite = 1;
+  full.Style = 0x24;
+  full.Caption = "Cap";
+  full.DefaultDir = "C:\\Dir";
+  full.CommandLine = "run";
+  full.Message = "Go?";
+  fmt::HeaderValues empty;
+  empty.OverWrite = 0;
+  const Case cases[] = {
+      // 18 + 23 = 41, rounded up to 44 = 0x2C; three padding zeros.
+      {plain, std::string("\x44\x5A\x00\x01\x2C\x00\x00\x01\x02\x17\x00\x00\x00\x00\x00\x00\x00\x00", 18) +
+                  "Self-extracting Archive" + std::string(3, '\0') +
+                  std::string("\x44\x5A\x0A\x01\x2C\x00\x00\x00", 8)},
+      // 18 + 3 + 6 + 3 + 3 = 33, rounded up to 36 = 0x24.
+      {full, std::string("\x44\x5A\x00\x01\x24\x00\x11\x01\x01\x03\x06\x03\x00\x03\x24\x00\x00\x00", 18) +
+                 "CapC:\\DirrunGo?" + std::string(3, '\0') + std::string("\x44\x5A\x0A\x01\x24\x00\x00\x00", 8)},
+      // 18 rounded up to 20.
+      {empty, std::string("\x44\x5A\x00\x01\x14\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 18) +
+                  std::string(2, '\0') + std::string("\x44\x5A\x0A\x01\x14\x00\x00\x00", 8)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.v.Caption);
+    const auto h = fmt::BuildHeader(c.v);
+    const auto t = fmt::BuildTrailer(fmt::HeaderSize(c.v));
+    std::string got(h.begin(), h.end());
+    got.append(t.begin(), t.end());
+    EXPECT_EQ(hexOf(got), hexOf(c.bytes));
+    // And the reader takes it back.
+    const auto p = fmt::ParseHeader(h);
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(p->Complete);
+    EXPECT_EQ(*p->Caption, c.v.Caption);
+    EXPECT_EQ(*p->DefaultDir, c.v.DefaultDir);
+    EXPECT_EQ(*p->CommandLine, c.v.CommandLine);
+    EXPECT_EQ(*p->Message, c.v.Message);
+  }
+  fmt::HeaderValues tooLong;
+  tooLong.Message = std::string(256, 'm');
+  EXPECT_THROW(fmt::BuildHeader(tooLong), std::length_error);
+}
+
+TEST(SfxBuilder, PreparedHeaderValuesFollowTheProperties) {
+  struct Case {
+    SFXOpts options;
+    OvrOpts overwrite;
+    std::string message;
+    uint16_t bits;
+    uint8_t ovr;
+    uint32_t style;
+    std::string headerMessage;
+  };
+  using E = SFXOptsEnum;
+  const std::string question = "Install now?"; // 12 characters
+  const Case cases[] = {
+      {{E::SFXAutoRun, E::SFXCheckSize}, OvrOpts::OvrConfirm, "", 0x0108, 2, 0, ""},
+      {{E::SFXCheckSize}, OvrOpts::OvrAlways, "\x01Hello", 0x0100, 0, 0x41, "Hello"},
+      {{E::SFXAskCmdLine, E::SFXAskFiles, E::SFXHideOverWriteBox, E::SFXNoSuccessMsg}, OvrOpts::OvrNever,
+       "\x02" + question, 0x0117, 1, 0x24, question},
+      {{}, OvrOpts::OvrConfirm, "\x03plain", 0x0100, 2, 0, "\x03plain"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    kvtest::TempDir dir;
+    Sfx s;
+    s.zip.SetSFXOptions(c.options);
+    s.zip.SetSFXOverWriteMode(c.overwrite);
+    s.zip.SetSFXMessage(c.message);
+    const std::string exe = (dir / "new.exe").string();
+    ASSERT_EQ(s.zip.CreateEmptySFX(exe), 0) << s.zip.LastMessage();
+    auto& slave = dynamic_cast<TZavSFXSlave&>(s.slave());
+    EXPECT_EQ(slave.HeaderOptions(), c.bits);
+    EXPECT_EQ(slave.HeaderOverWrite(), c.ovr);
+    EXPECT_EQ(slave.HeaderStyle(), c.style);
+    EXPECT_EQ(slave.HeaderMessage(), c.headerMessage);
+    // In the file: options at 6, overwrite at 8, message length at 13, style at 14.
+    const std::string b = kvtest::readFile(exe);
+    const size_t h0 = pf::fileSizeByName(fixture("stub_plain.exe"));
+    EXPECT_EQ(ZipRecords::getU16(reinterpret_cast<const uint8_t*>(b.data()) + h0 + 6), c.bits);
+    EXPECT_EQ(static_cast<uint8_t>(b[h0 + 8]), c.ovr);
+    EXPECT_EQ(static_cast<uint8_t>(b[h0 + 13]), c.headerMessage.size());
+    EXPECT_EQ(u32At(b, h0 + 14), c.style);
+  }
+}
+
+TEST(SfxBuilder, NewEmptyExecutableIsStubHeaderTrailerAndAnEmptyEndRecord) {
+  kvtest::TempDir dir;
+  std::string stub(100000, '\0');
+  for (size_t i = 0; i < stub.size(); ++i)
+    stub[i] = static_cast<char>(i * 31 + 7);
+  kvtest::writeFile(dir / "big.bin", stub);
+  Sfx s((dir / "big.bin").string());
+  const std::string exe = (dir / "new.EXE").string();
+  ASSERT_EQ(s.zip.CreateEmptySFX(exe), 0) << s.zip.LastMessage();
+  const std::string b = kvtest::readFile(exe);
+  ASSERT_EQ(b.size(), 100074u);
+  EXPECT_EQ(b.substr(0, 100000), stub);
+  EXPECT_EQ(u32At(b, 100000), 0x01005A44u);
+  EXPECT_EQ(u32At(b, 100044), 0x010A5A44u);
+  EXPECT_EQ(u32At(b, 100048), 44u);
+  // The end record: the signature and the directory's offset, which is its own position.
+  EXPECT_EQ(hexOf(b.substr(100052)), hexOf(std::string("PK\x05\x06", 4) + std::string(12, '\0') +
+                                           std::string("\xD4\x86\x01\x00\x00\x00", 6))); // 100052 = 0x186D4
+  EXPECT_EQ(s.zip.GetZipFileName(), exe);
+  EXPECT_EQ(s.zip.ErrCode(), 0);
+  EXPECT_EQ(s.zip.Count(), 0);
+  EXPECT_TRUE(s.rec.messages.empty());
+  // Python's zipfile takes it as an empty archive, not a broken one.
+  const auto view = peer("zip", exe);
+  EXPECT_TRUE(view["ok"].b);
+  EXPECT_TRUE(view["members"].a.empty());
+  EXPECT_EQ(view["cd_offset"].n, 100052);
+}
+
+TEST(SfxBuilder, ZipMadeByZipBecomesAnExecutableThePeersReadAndTurnsBackIntoTheSameBytes) {
+  struct Case {
+    const char* stub;
+    const char* comment; // archive comment given to zip, or nullptr
+  };
+  const Case cases[] = {{"stub_icon.exe", nullptr}, {"stub_plain.exe", "a comment of the archive"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stub);
+    kvtest::TempDir dir;
+    const fs::path zipFile = makeZip(dir, "Data.ZIP");
+    if (c.comment)
+      ASSERT_EQ(kvtest::run("echo '" + std::string(c.comment) + "' | zip -q -z " +
+                            kvtest::shellQuote(zipFile.string()))
+                    .exitCode,
+                0);
+    const std::string original = kvtest::readFile(zipFile);
+    const auto before = peer("zip", zipFile);
+    Sfx s(fixture(c.stub));
+    s.zip.SetSFXCaption("My Setup");
+    s.zip.SetSFXDefaultDir("C:\\Program Files\\Korvalis");
+    s.zip.SetSFXCommandLine("setup.exe /q");
+    s.zip.SetSFXMessage("\x02Install Korvalis?");
+    s.zip.SetSFXOptions({SFXOptsEnum::SFXAutoRun, SFXOptsEnum::SFXAskFiles});
+    s.zip.SetSFXOverWriteMode(OvrOpts::OvrNever);
+    s.zip.SetZipFileName(zipFile.string());
+    ASSERT_EQ(s.zip.Count(), 3);
+    ASSERT_EQ(s.slave().ConvertToSFX(&s.zip), 0) << s.zip.LastMessage();
+
+    const fs::path exe = dir / "Data.exe";
+    EXPECT_FALSE(fs::exists(zipFile)); // the input goes once the executable is complete
+    ASSERT_TRUE(fs::exists(exe));
+    EXPECT_EQ(s.zip.GetZipFileName(), exe.string());
+    const int64_t stubSize = pf::fileSizeByName(fixture(c.stub));
+    // 18 + 8 + 25 + 12 + 16 = 79 bytes of header, rounded up to 80.
+    const int64_t shift = stubSize + 80 + 8;
+    const std::string b = kvtest::readFile(exe);
+    EXPECT_EQ(b.substr(0, stubSize), kvtest::readFile(fixture(c.stub)));
+    EXPECT_EQ(u32At(b, stubSize + 80 + 4), 80u);
+
+    // The peers: every offset moved by the pieces in front, the data unchanged.
+    const auto after = peer("zip", exe);
+    EXPECT_TRUE(after["ok"].b);
+    EXPECT_EQ(after["cd_offset"].n, before["cd_offset"].n + shift);
+    ASSERT_EQ(after["members"].a.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(after["members"].a[i].a[0].s, before["members"].a[i].a[0].s);
+      EXPECT_EQ(after["members"].a[i].a[1].n, before["members"].a[i].a[1].n + shift);
+      const std::string& name = before["members"].a[i].a[0].s;
+      EXPECT_EQ(after["data"][name].s, before["data"][name].s);
+    }
+    // Local headers, names and data byte for byte where they were, moved by the shift.
+    const int64_t cdOld = before["cd_offset"].n;
+    EXPECT_EQ(b.substr(shift, cdOld), original.substr(0, cdOld));
+    const auto t = kvtest::run("unzip -t " + kvtest::shellQuote(exe.string()));
+    EXPECT_EQ(t.exitCode, 0) << t.out << t.err;
+    EXPECT_NE(t.out.find("No errors detected"), std::string::npos) << t.out;
+
+    // Our own reading: no structure warning, the offsets of the executable.
+    EXPECT_EQ(s.zip.ErrCode(), 0);
+    EXPECT_FALSE(s.zip.StructureWarning());
+    ASSERT_EQ(s.zip.Count(), 3);
+    EXPECT_EQ(s.zip.DataStart(), static_cast<uint32_t>(shift));
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(s.zip.ZipContents()[i].RelOffLocalHdr, before["members"].a[i].a[1].n + shift);
+    EXPECT_EQ(s.slave().CheckZavSFX(&s.zip, exe.string()), 1);
+
+    // Back: the same bytes as before, and the settings read from the header.
+    s.zip.SetSFXCaption("other");
+    s.zip.SetSFXDefaultDir("");
+    s.zip.SetSFXCommandLine("x");
+    s.zip.SetSFXMessage("");
+    s.zip.SetSFXOptions({});
+    s.zip.SetSFXOverWriteMode(OvrOpts::OvrAlways);
+    ASSERT_EQ(s.slave().ConvertToZIP(&s.zip), 0) << s.zip.LastMessage();
+    const fs::path back = dir / "Data.zip";
+    EXPECT_FALSE(fs::exists(exe));
+    EXPECT_EQ(s.zip.GetZipFileName(), back.string());
+    EXPECT_EQ(kvtest::readFile(back), original);
+    EXPECT_EQ(s.zip.GetSFXCaption(), "My Setup");
+    EXPECT_EQ(s.zip.GetSFXDefaultDir(), "C:\\Program Files\\Korvalis");
+    EXPECT_EQ(s.zip.GetSFXCommandLine(), "setup.exe /q");
+    EXPECT_EQ(s.zip.GetSFXMessage(), "\x02Install Korvalis?");
+    EXPECT_TRUE(s.zip.GetSFXOptions() == SFXOpts({SFXOptsEnum::SFXAutoRun, SFXOptsEnum::SFXAskFiles,
+                                                   SFXOptsEnum::SFXCheckSize}));
+    EXPECT_EQ(s.zip.GetSFXOverWriteMode(), OvrOpts::OvrNever);
+    EXPECT_TRUE(s.rec.messages.empty());
+  }
+}
+
+TEST(SfxBuilder, RefusedInputsGiveTheirResultsAndLeaveNoFileBehind) {
+  using ZipRecords::putU16;
+  struct Case {
+    const char* what;
+    std::function<std::string(const kvtest::TempDir&)> make; // the input zip's name
+    int result;
+    int message; // 0: none
+    std::string text;
+  };
+  auto spanned = [](const kvtest::TempDir& d) {
+    const fs::path z = makeZip(d, "span.zip");
+    std::string b = kvtest::readFile(z);
+    // The end record says it is on the second of two volumes.
+    putU16(reinterpret_cast<uint8_t*>(b.data()) + b.size() - 22 + 4, 1);
+    putU16(reinterpret_cast<uint8_t*>(b.data()) + b.size() - 22 + 6, 1);
+    kvtest::writeFile(z, b);
+    return z.string();
+  };
+  auto onlyEnd = [](const kvtest::TempDir& d) {
+    kvtest::writeFile(d / "end.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+    return (d / "end.zip").string();
+  };
+  auto badCentral = [](const kvtest::TempDir& d) {
+    const fs::path z = makeZip(d, "bad.zip");
+    std::string b = kvtest::readFile(z);
+    b[u32At(b, b.size() - 22 + 16) + 3] = 9; // the first central signature
+    kvtest::writeFile(z, b);
+    return z.string();
+  };
+  auto hugeDirectory = [](const kvtest::TempDir& d) {
+    const fs::path z = makeZip(d, "huge.zip");
+    std::string b = kvtest::readFile(z);
+    ZipRecords::putU32(reinterpret_cast<uint8_t*>(b.data()) + b.size() - 22 + 12, 0xFFFFFF00u);
+    kvtest::writeFile(z, b);
+    return z.string();
+  };
+  auto missing = [](const kvtest::TempDir& d) { return (d / "none.zip").string(); };
+  auto notZip = [](const kvtest::TempDir& d) {
+    kvtest::writeFile(d / "data.rar", "x");
+    return (d / "data.rar").string();
+  };
+  auto longTexts = [](const kvtest::TempDir& d) { return makeZip(d, "long.zip").string(); };
+  const Case cases[] = {
+      {"spanned", spanned, -101, 0, ""},
+      {"only an end record", onlyEnd, -102, 0, ""},
+      {"broken central signature", badCentral, -102, 0, ""},
+      {"directory larger than the file", hugeDirectory, -102, 0, ""},
+      {"no input", missing, -9, 10102, "Error - no zip file specified!"},
+      {"not .zip", notZip, -9, 10803, "Error: input file is not a zip file"},
+      {"texts too long", longTexts, -9, 10801,
+       "Error - On or more of the 4 property strings mentioned below exceeds 255 characters!\r\n"
+       "SFXCaption, SFXDefaultDir"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    kvtest::TempDir dir;
+    const std::string input = c.make(dir);
+    const std::string exe = pf::changeFileExt(input, ".exe");
+    kvtest::writeFile(exe, "an older executable of that name");
+    const std::string inputBytes = fs::exists(input) ? kvtest::readFile(input) : "";
+    Sfx s;
+    if (c.message == 10801) {
+      s.zip.SetSFXCaption(std::string(256, 'c'));
+      s.zip.SetSFXDefaultDir(std::string(300, 'd'));
+      s.zip.SetSFXCommandLine(std::string(255, 'l')); // at the limit: not listed
+    }
+    // Designing: the name is taken without the directory read, which would refuse some.
+    s.zip.SetDesigning(true);
+    s.zip.SetZipFileName(input);
+    EXPECT_EQ(s.slave().ConvertToSFX(&s.zip), c.result);
+    if (c.message) {
+      EXPECT_EQ(s.ids(), std::vector<int>{c.message});
+      EXPECT_EQ(s.zip.LastMessage(), c.text);
+    } else {
+      EXPECT_TRUE(s.rec.messages.empty()) << s.zip.LastMessage();
+    }
+    // No partial executable: the older one is as it was, and so is the input.
+    EXPECT_EQ(kvtest::readFile(exe), "an older executable of that name");
+    EXPECT_EQ(fs::exists(input) ? kvtest::readFile(input) : "", inputBytes);
+    EXPECT_EQ(s.zip.GetZipFileName(), input);
+    // Nothing else was left in the directory (no temporary file).
+    int files = 0;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      files += e.path().extension() == ".tmp";
+    EXPECT_EQ(files, 0);
+  }
+}
