@@ -305,6 +305,13 @@ TEST(SfxBuilder, RefusedInputsGiveTheirResultsAndLeaveNoFileBehind) {
     kvtest::writeFile(z, b);
     return z.string();
   };
+  auto twoVolumes = [](const kvtest::TempDir& d) {
+    const fs::path z = makeZip(d, "two.zip");
+    std::string b = kvtest::readFile(z);
+    putU16(reinterpret_cast<uint8_t*>(b.data()) + b.size() - 22 + 4, 1); // this disk 1, directory on 0
+    kvtest::writeFile(z, b);
+    return z.string();
+  };
   auto onlyEnd = [](const kvtest::TempDir& d) {
     kvtest::writeFile(d / "end.zip", std::string("PK\x05\x06", 4) + std::string(18, '\0'));
     return (d / "end.zip").string();
@@ -330,7 +337,8 @@ TEST(SfxBuilder, RefusedInputsGiveTheirResultsAndLeaveNoFileBehind) {
   };
   auto longTexts = [](const kvtest::TempDir& d) { return makeZip(d, "long.zip").string(); };
   const Case cases[] = {
-      {"spanned", spanned, -101, 0, ""},
+      {"last part holding the whole directory", spanned, -101, 0, ""},
+      {"two volumes", twoVolumes, -101, 0, ""},
       {"only an end record", onlyEnd, -102, 0, ""},
       {"broken central signature", badCentral, -102, 0, ""},
       {"directory larger than the file", hugeDirectory, -102, 0, ""},
@@ -373,4 +381,131 @@ TEST(SfxBuilder, RefusedInputsGiveTheirResultsAndLeaveNoFileBehind) {
       files += e.path().extension() == ".tmp";
     EXPECT_EQ(files, 0);
   }
+}
+
+TEST(SfxBuilder, StubIconIsReplacedOnlyWhereTheStubHasAReplaceableOne) {
+  struct Case {
+    const char* stub;
+    const char* icon; // nullptr: no SFXIcon
+    int result;
+  };
+  const Case cases[] = {
+      {"stub_icon.exe", "red16.ico", 0},      {"stub_icon.exe", nullptr, 0},
+      {"stub_plain.exe", "red16.ico", -10},   // no ".rsrc" section
+      {"stub_bigicon.exe", "red16.ico", -10}, // its icon is not 744 bytes
+      {"stub_icon.exe", "big256.ico", -12},   // the icon does not save as 766 bytes
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.stub) + " " + (c.icon ? c.icon : "-"));
+    kvtest::TempDir dir;
+    Sfx s(fixture(c.stub));
+    if (c.icon) s.zip.GetSFXIcon().LoadFromFile(fixture(c.icon));
+    const fs::path exe = dir / "Setup.exe";
+    EXPECT_EQ(s.zip.CreateEmptySFX(exe.string()), c.result);
+    if (c.result != 0) {
+      EXPECT_FALSE(fs::exists(exe));
+      EXPECT_TRUE(s.zip.GetZipFileName().empty());
+      continue;
+    }
+    const std::string stub = kvtest::readFile(fixture(c.stub));
+    const std::string b = kvtest::readFile(exe);
+    std::string expected = stub;
+    if (c.icon) {
+      // Where pefile finds icon 1, the new icon's image (bytes 22 to 765 of its file).
+      const auto where = peer("icon", fixture(c.stub));
+      ASSERT_EQ(where["size"].n, 744);
+      expected.replace(static_cast<size_t>(where["offset"].n), 744, kvtest::readFile(fixture(c.icon)).substr(22));
+    }
+    EXPECT_EQ(b.substr(0, stub.size()) == expected, true);
+    EXPECT_EQ(b.size(), stub.size() + 44 + 8 + 22);
+
+    // Turned back, the executable's icon becomes SFXIcon.
+    s.zip.GetSFXIcon().Clear();
+    ASSERT_EQ(s.slave().ConvertToZIP(&s.zip), 0) << s.zip.LastMessage();
+    const std::string icon = kvtest::readFile(fixture(c.icon ? c.icon : "blue16.ico"));
+    const auto& got = s.zip.GetSFXIcon().Bytes();
+    EXPECT_EQ(std::string(got.begin(), got.end()) == icon, true);
+    EXPECT_EQ(kvtest::readFile(dir / "Setup.zip"), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+  }
+}
+
+TEST(SfxBuilder, TruncatedOrHostileStubsHaveNoReplaceableIcon) {
+  const std::string stub = kvtest::readFile(fixture("stub_icon.exe"));
+  const auto where = peer("icon", fixture("stub_icon.exe"));
+  const size_t icon = static_cast<size_t>(where["offset"].n);
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  std::string badLfanew = stub, badPe = stub, noSections = stub;
+  ZipRecords::putU32(reinterpret_cast<uint8_t*>(badLfanew.data()) + 0x3C, 0xFFFFFFF0u);
+  const uint32_t pe = u32At(stub, 0x3C);
+  badPe[pe + 1] = 'X';
+  ZipRecords::putU16(reinterpret_cast<uint8_t*>(noSections.data()) + pe + 6, 0);
+  const Case cases[] = {
+      {"cut inside the image", stub.substr(0, icon + 100)},
+      {"cut inside the headers", stub.substr(0, 300)},
+      {"cut to nothing", std::string()},
+      {"e_lfanew far outside", badLfanew},
+      {"no PE signature", badPe},
+      {"no sections", noSections},
+      {"not an executable", std::string(5000, 'M')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    kvtest::TempDir dir;
+    kvtest::writeFile(dir / "stub.bin", c.bytes);
+    Sfx s((dir / "stub.bin").string());
+    s.zip.GetSFXIcon().LoadFromFile(fixture("red16.ico"));
+    EXPECT_EQ(s.zip.CreateEmptySFX((dir / "a.exe").string()), -10);
+    EXPECT_FALSE(fs::exists(dir / "a.exe"));
+  }
+}
+
+TEST(SfxBuilder, StubIsFoundWhereTheSettingsSayRegardlessOfCase) {
+  struct Case {
+    const char* sfxPath;    // relative to the test directory; "" for none
+    const char* stubAt;     // where the stub file lies, relative to the test directory
+    bool dllDirectory;      // DLLDirectory names the "engines" directory
+    bool found;
+  };
+  const Case cases[] = {
+      {"stubs/ZavSFX.bin", "stubs/DAZUDus.BIN", false, true},
+      {"stubs/zavsfx.BIN", "stubs/dazudus.bin", false, true},  // the stub's name in any case
+      {"stubs/ZavSFX.bin", "stubs/ZavSFX.bin", false, false}, // the language stub is what counts
+      {"stubs/Mine.bin", "stubs/MINE.BIN", false, true},
+      {"", "engines/DAZUDUS.BIN", true, true},
+      {"stubs/ZavSFX.bin", "engines/DAZUDus.BIN", true, true},
+      {"stubs/ZavSFX.bin", "elsewhere/DAZUDus.BIN", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.sfxPath) + " -> " + c.stubAt);
+    kvtest::TempDir dir;
+    fs::create_directories(dir / "stubs");
+    fs::create_directories(dir / "engines");
+    fs::create_directories((dir / c.stubAt).parent_path());
+    fs::copy_file(fixture("stub_plain.exe"), dir / c.stubAt);
+    Sfx s(*c.sfxPath ? (dir / c.sfxPath).string() : "");
+    if (c.dllDirectory) s.zip.SetDLLDirectory((dir / "engines").string());
+    const fs::path exe = dir / "out.exe";
+    const int r = s.zip.CreateEmptySFX(exe.string());
+    if (c.found) {
+      EXPECT_EQ(r, 0) << s.zip.LastMessage();
+      EXPECT_EQ(kvtest::readFile(exe).substr(0, 3072), kvtest::readFile(dir / c.stubAt));
+    } else {
+      EXPECT_EQ(r, -9);
+      EXPECT_EQ(s.ids(), std::vector<int>{10802});
+      EXPECT_EQ(s.zip.LastMessage(), "Error - ZAVSFX.BIN not found!");
+      EXPECT_FALSE(fs::exists(exe));
+    }
+  }
+  // A slave remembers where it found the stub only for the settings it found it with.
+  kvtest::TempDir dir;
+  fs::copy_file(fixture("stub_plain.exe"), dir / "one.bin");
+  fs::copy_file(fixture("stub_icon.exe"), dir / "two.bin");
+  Sfx s((dir / "one.bin").string());
+  ASSERT_EQ(s.zip.CreateEmptySFX((dir / "1.exe").string()), 0);
+  s.zip.SetSFXPath((dir / "two.bin").string());
+  ASSERT_EQ(s.zip.CreateEmptySFX((dir / "2.exe").string()), 0);
+  EXPECT_EQ(kvtest::readFile(dir / "2.exe").substr(0, 4096), kvtest::readFile(dir / "two.bin"));
 }
