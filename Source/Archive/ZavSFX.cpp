@@ -83,10 +83,9 @@ public:
     close();
     std::error_code ec;
     // Made private to the user as a temporary file; as a result it is an ordinary one.
-    fs::permissions(name_,
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                        fs::perms::others_read,
-                    ec);
+    fs::permissions(
+        name_,
+        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read, ec);
     if (m.GetHowToDelete() == ZavOzeriz::DeleteOpts::htdAllowUndo) {
       // The old file goes to the trash first, where it can be had back.
       if (pf::fileExists(target_) && m.EraseFile(target_, m.GetHowToDelete()) != 0) return false;
@@ -106,7 +105,8 @@ private:
 };
 
 struct InputFile {
-  explicit InputFile(const std::string& name) : handle(pf::fileOpen(name, pf::fmOpenRead | pf::fmShareDenyWrite)) {}
+  explicit InputFile(const std::string& name)
+      : handle(pf::fileOpen(name, pf::fmOpenRead | pf::fmShareDenyWrite)) {}
   ~InputFile() {
     if (handle != pf::InvalidFile) pf::fileClose(handle);
   }
@@ -180,9 +180,15 @@ void TZavSFXSlave::PrepareHeader() {
     FHeaderMessage.erase(0, 1);
   }
   switch (m.GetSFXOverWriteMode()) {
-  case OvrOpts::OvrConfirm: FHeaderOverWrite = fmt::OverWriteConfirm; break;
-  case OvrOpts::OvrAlways: FHeaderOverWrite = fmt::OverWriteAlways; break;
-  case OvrOpts::OvrNever: FHeaderOverWrite = fmt::OverWriteNever; break;
+  case OvrOpts::OvrConfirm:
+    FHeaderOverWrite = fmt::OverWriteConfirm;
+    break;
+  case OvrOpts::OvrAlways:
+    FHeaderOverWrite = fmt::OverWriteAlways;
+    break;
+  case OvrOpts::OvrNever:
+    FHeaderOverWrite = fmt::OverWriteNever;
+    break;
   }
   const auto o = m.GetSFXOptions();
   FHeaderOptions = fmt::OptBase;

@@ -38,9 +38,11 @@ void putText(std::vector<uint8_t>& out, size_t at, const std::string& s) {
 // Copies the central headers on the archive's disk and the end record from In to Out,
 // moving the local-header offsets of the members on that disk and the directory's offset
 // by Shift.
-int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, FileHandle Out, int64_t Shift) {
+int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, int64_t Prefix, FileHandle Out,
+                  int64_t Shift) {
   const auto& eoc = End.Rec;
   int64_t pos = End.Pos - eoc.CentralSize;
+  const int64_t cdStart = pos;
   std::vector<uint8_t> var;
   for (int i = 0; i < eoc.CentralEntriesOnDisk; ++i) {
     uint8_t fixed[CentralHeader::Size];
@@ -49,6 +51,10 @@ int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, FileHan
     auto h = CentralHeaderFields::parse(fixed);
     if (!h) return ResNoDirectory;
     if (h->StartOnDisk == eoc.ThisDiskNo) {
+      // A member's local header lies in front of the directory; one that does not would
+      // come out pointing anywhere.
+      if (Prefix + h->RelOffLocalHdr + static_cast<int64_t>(LocalHeader::Size) > cdStart)
+        return ResNoDirectory;
       const int64_t off = int64_t{h->RelOffLocalHdr} + Shift;
       if (off < 0 || off > kMaxOffset) return ResNoDirectory;
       h->RelOffLocalHdr = static_cast<uint32_t>(off);
@@ -161,9 +167,10 @@ std::optional<ParsedHeader> ParseHeader(std::span<const uint8_t> Block) {
     at += len;
     return true;
   };
-  p.Complete = next(Block[Header::CaptionLen], &p.Caption) && next(Block[Header::DefaultDirLen], &p.DefaultDir) &&
-               next(Block[Header::CommandLineLen], &p.CommandLine) && next(Block[Header::FourthLen], nullptr) &&
-               next(Block[Header::MessageLen], &p.Message);
+  p.Complete = next(Block[Header::CaptionLen], &p.Caption) &&
+               next(Block[Header::DefaultDirLen], &p.DefaultDir) &&
+               next(Block[Header::CommandLineLen], &p.CommandLine) &&
+               next(Block[Header::FourthLen], nullptr) && next(Block[Header::MessageLen], &p.Message);
   return p;
 }
 
@@ -180,7 +187,8 @@ std::optional<OldHeader> FindOldHeader(std::span<const uint8_t> W) {
     const int flags = byteAt(m + 3);
     h.Flags = flags < 0 ? 0 : static_cast<uint8_t>(flags);
     if (!h.KindV) {
-      const int l1 = std::max(byteAt(m + 4), 0), l2 = std::max(byteAt(m + 5), 0), l3 = std::max(byteAt(m + 6), 0);
+      const int l1 = std::max(byteAt(m + 4), 0), l2 = std::max(byteAt(m + 5), 0),
+                l3 = std::max(byteAt(m + 6), 0);
       size_t at = m + 7;
       h.Caption = text(at, l1);
       h.DefaultDir = text(at += l1, l2);
@@ -262,12 +270,13 @@ int WriteShiftedZip(FileHandle In, int64_t InSize, FileHandle Out, int64_t HeadB
   const auto& eoc = end->Rec;
   // The last part of a set whose directory lies wholly on it passes the first two tests;
   // its members are on the other parts all the same.
-  if (eoc.ThisDiskNo != eoc.CentralDiskNo || eoc.CentralEntriesOnDisk != eoc.TotalEntries || eoc.ThisDiskNo != 0)
+  if (eoc.ThisDiskNo != eoc.CentralDiskNo || eoc.CentralEntriesOnDisk != eoc.TotalEntries ||
+      eoc.ThisDiskNo != 0)
     return ResSpanned;
   // Everything in front of the central directory, earlier stubs included, is copied as it is.
   if (pf::fileSeek(In, 0, 0) != 0) return ResNoDirectory;
   if (const int r = CopyFileData(In, Out, cdStart); r != ResOK) return r;
-  return copyDirectory(In, InSize, *end, Out, prefix + HeadBytes);
+  return copyDirectory(In, InSize, *end, prefix, Out, prefix + HeadBytes);
 }
 
 int WriteUnshiftedZip(FileHandle Exe, int64_t ExeSize, FileHandle Out, int64_t& Start) {
@@ -299,7 +308,7 @@ int WriteUnshiftedZip(FileHandle Exe, int64_t ExeSize, FileHandle Out, int64_t& 
   const int64_t body = cdStart - Start;
   if (const int r = CopyFileData(Exe, Out, body); r != ResOK) return r;
   if (pf::fileSeek(Out, 0, 1) != body) return ResNoDirectory; // the exe ended early
-  return copyDirectory(Exe, ExeSize, *end, Out, prefix - Start);
+  return copyDirectory(Exe, ExeSize, *end, prefix, Out, prefix - Start);
 }
 
 int IsSelfExtractingZip(FileHandle Exe, int64_t Size) {
@@ -331,10 +340,14 @@ int IsSelfExtractingZip(FileHandle Exe, int64_t Size) {
   readOrRaise(Size - n, w.data(), n, true);
   auto skip = [](uint8_t b) -> size_t {
     switch (b) {
-    case 0x50: return 3;
-    case 0x4B: return 2;
-    case 0x05: return 1;
-    default: return 4;
+    case 0x50:
+      return 3;
+    case 0x4B:
+      return 2;
+    case 0x05:
+      return 1;
+    default:
+      return 4;
     }
   };
   for (size_t i = 3; i < w.size();) {

@@ -29,8 +29,8 @@ inline constexpr size_t TrailerSize = 8;
 
 namespace Header {
 inline constexpr size_t FixedSize = 18;
-inline constexpr size_t Signature = 0, Size = 4, Options = 6, OverWrite = 8, CaptionLen = 9, DefaultDirLen = 10,
-                        CommandLineLen = 11, FourthLen = 12, MessageLen = 13, Style = 14;
+inline constexpr size_t Signature = 0, Size = 4, Options = 6, OverWrite = 8, CaptionLen = 9,
+                        DefaultDirLen = 10, CommandLineLen = 11, FourthLen = 12, MessageLen = 13, Style = 14;
 } // namespace Header
 
 // Option bits of the header.

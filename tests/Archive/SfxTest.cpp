@@ -100,7 +100,8 @@ TEST(SfxFormat, HeaderAndTrailerBytesAreTheHandComputedOnes) {
                   std::string("\x44\x5A\x0A\x01\x2C\x00\x00\x00", 8)},
       // 18 + 3 + 6 + 3 + 3 = 33, rounded up to 36 = 0x24.
       {full, std::string("\x44\x5A\x00\x01\x24\x00\x11\x01\x01\x03\x06\x03\x00\x03\x24\x00\x00\x00", 18) +
-                 "CapC:\\DirrunGo?" + std::string(3, '\0') + std::string("\x44\x5A\x0A\x01\x24\x00\x00\x00", 8)},
+                 "CapC:\\DirrunGo?" + std::string(3, '\0') +
+                 std::string("\x44\x5A\x0A\x01\x24\x00\x00\x00", 8)},
       // 18 rounded up to 20.
       {empty, std::string("\x44\x5A\x00\x01\x14\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00", 18) +
                   std::string(2, '\0') + std::string("\x44\x5A\x0A\x01\x14\x00\x00\x00", 8)},
@@ -141,8 +142,13 @@ TEST(SfxBuilder, PreparedHeaderValuesFollowTheProperties) {
   const Case cases[] = {
       {{E::SFXAutoRun, E::SFXCheckSize}, OvrOpts::OvrConfirm, "", 0x0108, 2, 0, ""},
       {{E::SFXCheckSize}, OvrOpts::OvrAlways, "\x01Hello", 0x0100, 0, 0x41, "Hello"},
-      {{E::SFXAskCmdLine, E::SFXAskFiles, E::SFXHideOverWriteBox, E::SFXNoSuccessMsg}, OvrOpts::OvrNever,
-       "\x02" + question, 0x0117, 1, 0x24, question},
+      {{E::SFXAskCmdLine, E::SFXAskFiles, E::SFXHideOverWriteBox, E::SFXNoSuccessMsg},
+       OvrOpts::OvrNever,
+       "\x02" + question,
+       0x0117,
+       1,
+       0x24,
+       question},
       {{}, OvrOpts::OvrConfirm, "\x03plain", 0x0100, 2, 0, "\x03plain"},
   };
   for (const auto& c : cases) {
@@ -280,8 +286,8 @@ TEST(SfxBuilder, ZipMadeByZipBecomesAnExecutableThePeersReadAndTurnsBackIntoTheS
     EXPECT_EQ(s.zip.GetSFXDefaultDir(), "C:\\Program Files\\Korvalis");
     EXPECT_EQ(s.zip.GetSFXCommandLine(), "setup.exe /q");
     EXPECT_EQ(s.zip.GetSFXMessage(), "\x02Install Korvalis?");
-    EXPECT_TRUE(s.zip.GetSFXOptions() == SFXOpts({SFXOptsEnum::SFXAutoRun, SFXOptsEnum::SFXAskFiles,
-                                                   SFXOptsEnum::SFXCheckSize}));
+    EXPECT_TRUE(s.zip.GetSFXOptions() ==
+                SFXOpts({SFXOptsEnum::SFXAutoRun, SFXOptsEnum::SFXAskFiles, SFXOptsEnum::SFXCheckSize}));
     EXPECT_EQ(s.zip.GetSFXOverWriteMode(), OvrOpts::OvrNever);
     EXPECT_TRUE(s.rec.messages.empty());
   }
@@ -414,7 +420,8 @@ TEST(SfxBuilder, StubIconIsReplacedOnlyWhereTheStubHasAReplaceableOne) {
       // Where pefile finds icon 1, the new icon's image (bytes 22 to 765 of its file).
       const auto where = peer("icon", fixture(c.stub));
       ASSERT_EQ(where["size"].n, 744);
-      expected.replace(static_cast<size_t>(where["offset"].n), 744, kvtest::readFile(fixture(c.icon)).substr(22));
+      expected.replace(static_cast<size_t>(where["offset"].n), 744,
+                       kvtest::readFile(fixture(c.icon)).substr(22));
     }
     EXPECT_EQ(b.substr(0, stub.size()) == expected, true);
     EXPECT_EQ(b.size(), stub.size() + 44 + 8 + 22);
@@ -464,14 +471,14 @@ TEST(SfxBuilder, TruncatedOrHostileStubsHaveNoReplaceableIcon) {
 
 TEST(SfxBuilder, StubIsFoundWhereTheSettingsSayRegardlessOfCase) {
   struct Case {
-    const char* sfxPath;    // relative to the test directory; "" for none
-    const char* stubAt;     // where the stub file lies, relative to the test directory
-    bool dllDirectory;      // DLLDirectory names the "engines" directory
+    const char* sfxPath; // relative to the test directory; "" for none
+    const char* stubAt;  // where the stub file lies, relative to the test directory
+    bool dllDirectory;   // DLLDirectory names the "engines" directory
     bool found;
   };
   const Case cases[] = {
       {"stubs/ZavSFX.bin", "stubs/DAZUDus.BIN", false, true},
-      {"stubs/zavsfx.BIN", "stubs/dazudus.bin", false, true},  // the stub's name in any case
+      {"stubs/zavsfx.BIN", "stubs/dazudus.bin", false, true}, // the stub's name in any case
       {"stubs/ZavSFX.bin", "stubs/ZavSFX.bin", false, false}, // the language stub is what counts
       {"stubs/Mine.bin", "stubs/MINE.BIN", false, true},
       {"", "engines/DAZUDUS.BIN", true, true},
@@ -508,4 +515,366 @@ TEST(SfxBuilder, StubIsFoundWhereTheSettingsSayRegardlessOfCase) {
   s.zip.SetSFXPath((dir / "two.bin").string());
   ASSERT_EQ(s.zip.CreateEmptySFX((dir / "2.exe").string()), 0);
   EXPECT_EQ(kvtest::readFile(dir / "2.exe").substr(0, 4096), kvtest::readFile(dir / "two.bin"));
+}
+
+namespace {
+
+// An executable made by hand: the bytes in front, then an archive whose offsets count from
+// its own start (so the bytes in front are a prefix its directory does not count).
+fs::path handMadeExe(const kvtest::TempDir& dir, const std::string& front, const std::string& zip) {
+  kvtest::writeFile(dir / "hand.exe", front + zip);
+  return dir / "hand.exe";
+}
+
+std::string bytes(std::initializer_list<int> b) {
+  std::string s;
+  for (int c : b)
+    s += static_cast<char>(c);
+  return s;
+}
+
+} // namespace
+
+TEST(SfxBuilder, HeadersOfEveryKindAreReadBackAndDamagedOnesLeaveTheSettings) {
+  using E = SFXOptsEnum;
+  struct Case {
+    const char* what;
+    std::string front;
+    SFXOpts options;
+    OvrOpts overwrite;
+    std::string caption, dir, cmd, message;
+  };
+  // The settings before the read; a header that cannot be read leaves them.
+  const SFXOpts sentinelOpts{E::SFXAskFiles};
+  const std::string junk(300, '\x90');
+  // Current kind, by hand: 18 + 3 + 1 + 2 + 2 (skipped fourth text) + 1 = 27 -> H = 28.
+  const std::string current =
+      bytes({0x44, 0x5A, 0x00, 0x01, 28, 0, 0x04, 0x01, 1, 3, 1, 2, 2, 1, 0x41, 0, 0, 0}) + "CapDC1" + "xx" +
+      "M" + std::string(1, '\0') + bytes({0x44, 0x5A, 0x0A, 0x01, 28, 0, 0, 0});
+  auto withTrailer = [](std::string block, uint32_t h) {
+    std::string t = bytes({0x44, 0x5A, 0x0A, 0x01, 0, 0, 0, 0});
+    ZipRecords::putU32(reinterpret_cast<uint8_t*>(t.data()) + 4, h);
+    return block + t;
+  };
+  std::string wrongSize = current;
+  wrongSize[4] = 24;
+  // A caption length running past the 20-byte block: options and overwrite are read, no text.
+  const std::string pastBlock = withTrailer(
+      bytes({0x44, 0x5A, 0x00, 0x01, 20, 0, 0x08, 0x01, 1, 200, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 20);
+  const std::string mpu = "MPU" + bytes({0x01 | 0x08 | 0x20 | 0x40, 3, 2, 4}) + "CapDiCmdl";
+  const std::string mpv = "MPV" + bytes({0x80 | 0x10 | 0x02, 9, 9, 9, 9, 3}) + "Cap" + bytes({0}) +
+                          bytes({2}) + "Go" + bytes({4}) + "Mess";
+  const std::string mpvCut = "MPV" + bytes({0x00, 0, 0, 0, 0, 200}) + "abc";
+  const Case cases[] = {
+      {"current kind",
+       junk + current,
+       {E::SFXCheckSize, E::SFXHideOverWriteBox},
+       OvrOpts::OvrNever,
+       "Cap",
+       "D",
+       "C1",
+       "\x01M"},
+      {"trailer naming a huge block", junk + withTrailer("", 0xFFFFFFF0u), sentinelOpts, OvrOpts::OvrAlways,
+       "keep", "keep", "keep", "keep"},
+      {"trailer naming more than lies in front", withTrailer(std::string(10, 'x'), 200), sentinelOpts,
+       OvrOpts::OvrAlways, "keep", "keep", "keep", "keep"},
+      {"size field not the block's", junk + wrongSize, sentinelOpts, OvrOpts::OvrAlways, "keep", "keep",
+       "keep", "keep"},
+      {"text past the block",
+       junk + pastBlock,
+       {E::SFXCheckSize, E::SFXAutoRun},
+       OvrOpts::OvrNever,
+       "keep",
+       "keep",
+       "keep",
+       "keep"},
+      {"older kind U",
+       junk + mpu + junk,
+       {E::SFXAskCmdLine, E::SFXAutoRun},
+       OvrOpts::OvrAlways,
+       "Cap",
+       "Di",
+       "Cmdl",
+       "keep"},
+      {"older kind V",
+       junk + mpv + junk,
+       {E::SFXAskFiles, E::SFXNoSuccessMsg, E::SFXCheckSize},
+       OvrOpts::OvrNever,
+       "Cap",
+       "",
+       "Go",
+       "Mess"},
+      {"older kind V cut short", junk + mpvCut, {E::SFXCheckSize}, OvrOpts::OvrConfirm, "abc", "", "", ""},
+      {"no header at all", junk, sentinelOpts, OvrOpts::OvrAlways, "keep", "keep", "keep", "keep"},
+  };
+  kvtest::TempDir zipDir;
+  const std::string zip = kvtest::readFile(makeZip(zipDir));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    kvtest::TempDir dir;
+    const fs::path exe = handMadeExe(dir, c.front, zip);
+    Sfx s;
+    s.zip.SetSFXOptions(sentinelOpts);
+    s.zip.SetSFXOverWriteMode(OvrOpts::OvrAlways);
+    for (auto set : {&TZavOzeriz::SetSFXCaption, &TZavOzeriz::SetSFXDefaultDir,
+                     &TZavOzeriz::SetSFXCommandLine, &TZavOzeriz::SetSFXMessage})
+      (s.zip.*set)("keep");
+    s.zip.SetDesigning(true);
+    s.zip.SetZipFileName(exe.string());
+    ASSERT_EQ(s.slave().ConvertToZIP(&s.zip), 0) << s.zip.LastMessage();
+    EXPECT_EQ(kvtest::readFile(dir / "hand.zip"), zip);
+    EXPECT_FALSE(fs::exists(exe));
+    EXPECT_TRUE(s.zip.GetSFXOptions() == c.options);
+    EXPECT_EQ(s.zip.GetSFXOverWriteMode(), c.overwrite);
+    EXPECT_EQ(s.zip.GetSFXCaption(), c.caption);
+    EXPECT_EQ(s.zip.GetSFXDefaultDir(), c.dir);
+    EXPECT_EQ(s.zip.GetSFXCommandLine(), c.cmd);
+    EXPECT_EQ(s.zip.GetSFXMessage(), c.message);
+  }
+}
+
+TEST(SfxBuilder, ExecutablesThatCannotBeTurnedBackKeepTheirFile) {
+  kvtest::TempDir zipDir;
+  const std::string zip = kvtest::readFile(makeZip(zipDir));
+  const uint32_t cd = u32At(zip, zip.size() - 22 + 16);
+  std::string badCentral = zip, badEnd = zip, hugeOffset = zip, shortDir = zip;
+  badCentral[cd + 2] = 0;
+  badEnd = zip.substr(0, zip.size() - 3);
+  // A member's local header offset beyond its directory.
+  ZipRecords::putU32(reinterpret_cast<uint8_t*>(hugeOffset.data()) + cd + 42, 0x7FFFFFFFu);
+  // A directory size larger than what lies in front of the end record.
+  ZipRecords::putU32(reinterpret_cast<uint8_t*>(shortDir.data()) + zip.size() - 22 + 12, 0x00FFFFFFu);
+  struct Case {
+    const char* what;
+    std::string name;
+    std::string content; // empty: no file
+    int result;
+    int message;
+  };
+  const Case cases[] = {
+      {"broken central signature", "a.exe", "stub" + badCentral, -102, 0},
+      {"no end record", "a.exe", "stub" + badEnd, -102, 0},
+      {"local header past the directory", "a.exe", "stub" + hugeOffset, -102, 0},
+      {"directory larger than the file", "a.exe", "stub" + shortDir, -102, 0},
+      {"not an .exe", "a.zip", zip, -9, 10902},
+      {"no file", "a.exe", "", -9, 10901},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    kvtest::TempDir dir;
+    if (!c.content.empty()) kvtest::writeFile(dir / c.name, c.content);
+    kvtest::writeFile(dir / "a.zip.keep", "");
+    Sfx s;
+    s.zip.SetDesigning(true);
+    s.zip.SetZipFileName((dir / c.name).string());
+    EXPECT_EQ(s.slave().ConvertToZIP(&s.zip), c.result);
+    if (c.message)
+      EXPECT_EQ(s.ids(), std::vector<int>{c.message});
+    else
+      EXPECT_TRUE(s.rec.messages.empty());
+    if (!c.content.empty()) EXPECT_EQ(kvtest::readFile(dir / c.name), c.content);
+    if (c.name == std::string("a.exe")) EXPECT_FALSE(fs::exists(dir / "a.zip"));
+    int left = 0;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      left += e.path().extension() == ".tmp";
+    EXPECT_EQ(left, 0);
+  }
+}
+
+TEST(SfxBuilder, RecognisingSelfExtractingZips) {
+  kvtest::TempDir dir;
+  const fs::path zipFile = makeZip(dir, "plain.zip");
+  const std::string zip = kvtest::readFile(zipFile);
+  ASSERT_EQ(kvtest::run("cp " + kvtest::shellQuote(zipFile.string()) + " " +
+                        kvtest::shellQuote((dir / "c.zip").string()) +
+                        " && echo 'with a comment' | zip -q -z " +
+                        kvtest::shellQuote((dir / "c.zip").string()))
+                .exitCode,
+            0);
+  const std::string commented = kvtest::readFile(dir / "c.zip");
+  Sfx built(fixture("stub_icon.exe"));
+  ASSERT_EQ(built.zip.CreateEmptySFX((dir / "empty.exe").string()), 0);
+  struct Case {
+    const char* what;
+    std::string content; // nullptr-like: "<none>" for a missing file
+    int result;
+  };
+  const std::string installShield = std::string(100, 'x') +
+                                    std::string("InstallShield\0Self-Extracting\0Stub program", 42) +
+                                    std::string(100, 'y');
+  const Case cases[] = {
+      {"self-extractor", kvtest::readFile(dir / "empty.exe"), 1},
+      {"plain zip", zip, 1},
+      {"zip with a comment", commented, 1},
+      {"zip with a comment behind data its offsets do not count", std::string(5000, 'z') + commented, 0},
+      {"commented zip behind a stub of the other kind", installShield + commented, 0},
+      {"random bytes", std::string(70000, '\x17'), 0},
+      {"empty file", std::string(), 0},
+      {"an end record signature without room for the record",
+       std::string(100, 'q') + std::string("PK\x05\x06", 4) + std::string(10, '\0'), 0},
+      {"<none>", "", -7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path f = dir / "check.bin";
+    fs::remove(f);
+    if (std::string(c.what) != "<none>") kvtest::writeFile(f, c.content);
+    Sfx s;
+    EXPECT_EQ(s.slave().CheckZavSFX(&s.zip, f.string()), c.result);
+    if (c.result == -7) {
+      ASSERT_EQ(s.rec.messages.size(), 1u);
+      EXPECT_EQ(s.rec.messages[0].errCodeArg, 11001);
+      EXPECT_EQ(s.rec.messages[0].text, "Input file does not exist");
+    } else {
+      EXPECT_TRUE(s.rec.messages.empty());
+    }
+  }
+}
+
+TEST(SfxBuilder, TextsAtTheLimitFitAndOnlyLongerOnesAreNamed) {
+  struct Case {
+    size_t caption, cmd, dir, message; // the message gets a style marker in front as well
+    std::string named;                 // "" when accepted
+  };
+  const Case cases[] = {
+      {255, 255, 255, 255, ""},
+      {256, 0, 300, 0, "SFXCaption, SFXDefaultDir"},
+      {0, 0, 0, 256, "SFXMessage"},
+      {1, 256, 1, 1, "SFXCommandLine"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.named);
+    kvtest::TempDir dir;
+    Sfx s;
+    s.zip.SetSFXCaption(std::string(c.caption, 'a'));
+    s.zip.SetSFXCommandLine(std::string(c.cmd, 'b'));
+    s.zip.SetSFXDefaultDir(std::string(c.dir, 'c'));
+    s.zip.SetSFXMessage("\x01" + std::string(c.message, 'd'));
+    const fs::path exe = dir / "t.exe";
+    const int r = s.zip.CreateEmptySFX(exe.string());
+    if (c.named.empty()) {
+      ASSERT_EQ(r, 0);
+      const std::string b = kvtest::readFile(exe);
+      // 18 + 4 * 255 = 1038, rounded up to 1040.
+      EXPECT_EQ(u32At(b, 3072 + 1040 + 4), 1040u);
+      EXPECT_EQ(b.size(), 3072u + 1040 + 8 + 22);
+    } else {
+      EXPECT_EQ(r, -9);
+      EXPECT_FALSE(fs::exists(exe));
+      EXPECT_EQ(s.zip.LastMessage(),
+                "Error - On or more of the 4 property strings mentioned below exceeds 255 "
+                "characters!\r\n" +
+                    c.named);
+    }
+  }
+}
+
+TEST(SfxBuilder, AnExistingTargetIsReplacedOnlyByACompleteFile) {
+  for (const auto mode : {DeleteOpts::htdFinal, DeleteOpts::htdAllowUndo}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    kvtest::TempDir dir;
+    kvtest::ScopedEnv trash("XDG_DATA_HOME", (dir / "data").string());
+    fs::create_directories(dir / "data");
+    fs::create_directories(dir / "out");
+    const fs::path zipFile = makeZip(dir, "out/Pack.zip");
+    kvtest::writeFile(dir / "out/Pack.exe", "the previous build");
+    Sfx s;
+    s.zip.SetHowToDelete(mode);
+    s.zip.SetZipFileName(zipFile.string());
+    ASSERT_EQ(s.slave().ConvertToSFX(&s.zip), 0) << s.zip.LastMessage();
+    EXPECT_EQ(peer("zip", dir / "out/Pack.exe")["members"].a.size(), 3u);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(dir / "out"))
+      left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"Pack.exe"});
+    // With undo the previous build and the input are in the trash.
+    int trashed = 0;
+    if (fs::exists(dir / "data/Trash/files"))
+      for (const auto& e : fs::directory_iterator(dir / "data/Trash/files"))
+        trashed += kvtest::readFile(e.path()) == "the previous build" || e.path().extension() == ".zip";
+    EXPECT_EQ(trashed, mode == DeleteOpts::htdAllowUndo ? 2 : 0);
+  }
+}
+
+namespace {
+
+// A slave of its own, to see which one the component asks.
+class CountingSlave : public TZavSFXBase {
+public:
+  using TZavSFXBase::TZavSFXBase;
+  int ConvertToSFX(TZavOzeriz*) override { return ++calls; }
+  int ConvertToZIP(TZavOzeriz*) override { return ++calls; }
+  int CreateNewSFX(TZavOzeriz*, const std::string&) override { return 40 + ++calls; }
+  int CheckZavSFX(TZavOzeriz*, const std::string&) override { return ++calls; }
+  std::string SFXVersionText() override { return "counting"; }
+  std::string DefaultStubName() override { return "none"; }
+  int calls = 0;
+};
+
+} // namespace
+
+TEST(SfxBuilder, TheComponentMakesItsOwnSlaveOnDemandAndForgetsAnAssignedOneThatGoes) {
+  TZavOzeriz zip(nullptr);
+  TZavSFXBase* own = zip.GetSFXSlave();
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(own->ClassName(), "TZavSFXSlave");
+  EXPECT_EQ(own->Owner(), nullptr);
+  EXPECT_EQ(zip.GetSFXSlave(), own);
+  EXPECT_EQ(own->SFXVersionText(), "10-23-2002 1.72.0.0");
+  EXPECT_EQ(own->DefaultStubName(), "DAZUDus.BIN");
+  auto& slave = dynamic_cast<TZavSFXSlave&>(*own);
+  slave.SetVersion("1-1-2099");
+  EXPECT_EQ(slave.GetVersion(), "10-23-2002");
+  EXPECT_THROW(
+      {
+        try {
+          slave.StubPath();
+        } catch (const kv::platform::Exception& e) {
+          EXPECT_STREQ(e.what(), "No TZavOzeriz component assigned");
+          throw;
+        }
+      },
+      kv::platform::Exception);
+
+  {
+    kv::platform::TComponent form(nullptr);
+    auto* mine = new CountingSlave(&form);
+    zip.SetSFXSlave(mine);
+    EXPECT_EQ(zip.GetSFXSlave(), mine);
+    EXPECT_EQ(zip.CreateEmptySFX("any.exe"), 41);
+  } // the form frees its slave; the component must not keep it
+  EXPECT_EQ(zip.GetSFXSlave(), own);
+
+  // One slave serves several components one after the other.
+  kvtest::TempDir dir;
+  TZavOzeriz other(nullptr);
+  for (TZavOzeriz* z : {&zip, &other}) {
+    z->SetUnattended(true);
+    z->SetSFXPath(fixture("stub_plain.exe"));
+    z->SetSFXSlave(own);
+  }
+  EXPECT_EQ(zip.CreateEmptySFX((dir / "1.exe").string()), 0);
+  EXPECT_EQ(other.CreateEmptySFX((dir / "2.exe").string()), 0);
+  EXPECT_EQ(other.GetZipFileName(), (dir / "2.exe").string());
+}
+
+TEST(SfxBuilder, ASecondOperationWhileOneRunsIsRefused) {
+  kvtest::TempDir dir;
+  // A stub long enough for the copy to let window messages run more than once.
+  kvtest::writeFile(dir / "stub.bin", std::string(30000, 's'));
+  Sfx s((dir / "stub.bin").string());
+  std::vector<int> nested;
+  auto old = kv::platform::setProcessMessagesHook([&] {
+    nested.push_back(s.slave().CreateNewSFX(&s.zip, (dir / "inner.exe").string()));
+    nested.push_back(s.slave().CheckZavSFX(&s.zip, (dir / "stub.bin").string()));
+  });
+  EXPECT_EQ(s.zip.CreateEmptySFX((dir / "outer.exe").string()), 0);
+  kv::platform::setProcessMessagesHook(old);
+  ASSERT_GE(nested.size(), 2u);
+  for (int r : nested)
+    EXPECT_EQ(r, -255);
+  EXPECT_FALSE(fs::exists(dir / "inner.exe"));
+  EXPECT_TRUE(fs::exists(dir / "outer.exe"));
+  // And the slave serves again once the call is over.
+  EXPECT_EQ(s.slave().CheckZavSFX(&s.zip, (dir / "outer.exe").string()), 1);
 }

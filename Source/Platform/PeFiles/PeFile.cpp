@@ -1,10 +1,10 @@
 #include "Platform/PeFiles/PeFile.h"
 
-#include <cstring>
-#include <string>
-#include <fstream>
 #include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <set>
+#include <string>
 
 namespace kv::platform {
 
