@@ -214,11 +214,12 @@ TEST(SfxBuilder, ZipMadeByZipBecomesAnExecutableThePeersReadAndTurnsBackIntoTheS
     SCOPED_TRACE(c.stub);
     kvtest::TempDir dir;
     const fs::path zipFile = makeZip(dir, "Data.ZIP");
-    if (c.comment)
+    if (c.comment) {
       ASSERT_EQ(kvtest::run("echo '" + std::string(c.comment) + "' | zip -q -z " +
                             kvtest::shellQuote(zipFile.string()))
                     .exitCode,
                 0);
+    }
     const std::string original = kvtest::readFile(zipFile);
     const auto before = peer("zip", zipFile);
     Sfx s(fixture(c.stub));
@@ -668,12 +669,17 @@ TEST(SfxBuilder, ExecutablesThatCannotBeTurnedBackKeepTheirFile) {
     s.zip.SetDesigning(true);
     s.zip.SetZipFileName((dir / c.name).string());
     EXPECT_EQ(s.slave().ConvertToZIP(&s.zip), c.result);
-    if (c.message)
+    if (c.message) {
       EXPECT_EQ(s.ids(), std::vector<int>{c.message});
-    else
+    } else {
       EXPECT_TRUE(s.rec.messages.empty());
-    if (!c.content.empty()) EXPECT_EQ(kvtest::readFile(dir / c.name), c.content);
-    if (c.name == std::string("a.exe")) EXPECT_FALSE(fs::exists(dir / "a.zip"));
+    }
+    if (!c.content.empty()) {
+      EXPECT_EQ(kvtest::readFile(dir / c.name), c.content);
+    }
+    if (c.name == std::string("a.exe")) {
+      EXPECT_FALSE(fs::exists(dir / "a.zip"));
+    }
     int left = 0;
     for (const auto& e : fs::directory_iterator(dir.path()))
       left += e.path().extension() == ".tmp";
