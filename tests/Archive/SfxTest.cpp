@@ -56,7 +56,8 @@ struct Sfx {
 // Three members made by Debian's zip, one stored and two deflated.
 fs::path makeZip(const kvtest::TempDir& dir, const std::string& name = "data.zip") {
   kvtest::writeFile(dir / "a.txt", std::string(3000, 'a') + "end");
-  kvtest::writeFile(dir / "b.bin", std::string("\x00\x01\x02PK\x05\x06 not an end record", 29));
+  static constexpr char kLooksLikeAnEnd[] = "\x00\x01\x02PK\x05\x06 not an end record";
+  kvtest::writeFile(dir / "b.bin", std::string(kLooksLikeAnEnd, sizeof kLooksLikeAnEnd - 1));
   kvtest::writeFile(dir / "c.txt", "the third member\n");
   const auto r = kvtest::run("cd " + kvtest::shellQuote(dir.str()) + " && zip -q -X " + name +
                              " a.txt b.bin c.txt && zip -q -X -0 " + name + " b.bin");
