@@ -653,8 +653,33 @@ private:
   std::vector<SpanPart> FFinishedParts; // written, not yet under their names
   std::vector<uint8_t> FCopyBuffer;
   int64_t FJoinedSize = 0;
+  // ==== End of spanned sets
 
-  // ==== Self-extractor: its settings and the slave that builds the executables ==========
+  // ==== Add and Extract: packing the files of FSpecArgs into ZipFileName through the zip
+  // engine (spread over volumes with AddDiskSpan), unpacking members into ExtrBaseDir
+  // through the unzip engine (a spanned set joined into one archive first)
+public:
+  // Each returns ErrCode as the run left it; -255 without doing anything while another
+  // operation runs.
+  int Add();
+  int Extract();
+  // An empty self-extractor under ExeName, made by the self-extractor builder; without a
+  // builder it raises the "not supported" error.
+  int CreateEmptySFX(const std::string& ExeName);
+
+private:
+  void ExecAdd(int Mode);
+  void ExecExtract(int Mode);
+  // The directory for temporary files: TempDir (given its trailing delimiter, which it
+  // keeps) or the system's.
+  std::string tempDirectory();
+  // The last volume of the set whose directory was read last: the volume copiers move
+  // LastDisk on, and an extract must still know whether the archive it lists is a set.
+  int FDirLastDisk = 0;
+  // ==== End of add and extract
+
+  // ==== Self-extractor: its settings and the slave that builds the executables
+  // (CreateEmptySFX, declared with Add above, is made by the slave's unit too)
 public:
   // The assigned slave, or the component's own one, made on the first read.
   TZavSFXBase* GetSFXSlave();
@@ -677,9 +702,6 @@ public:
   void SetSFXOverWriteMode(OvrOpts Value) { FSFXProperties->OverWriteMode = Value; }
   const std::string& GetSFXPath() const { return FSFXProperties->Path; }
   void SetSFXPath(const std::string& Value) { FSFXProperties->Path = Value; }
-  // An empty self-extractor named ExeName, made by the slave; the add operation calls it
-  // for a new ".EXE" target. Without a slave EZavOzeriz 10804 is raised.
-  int CreateEmptySFX(const std::string& ExeName);
 
 protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -689,7 +711,7 @@ private:
     void operator()(TZavSFXBase* Slave) const { TComponent::Free(Slave); }
   };
   std::unique_ptr<TSFXProperties> FSFXProperties = std::make_unique<TSFXProperties>();
-  TZavSFXBase* FSFXSlave = nullptr;                 // the one in use
+  TZavSFXBase* FSFXSlave = nullptr;                  // the one in use
   std::unique_ptr<TZavSFXBase, FreeSlave> FOwnSlave; // the one the component made itself
   // ==== End of self-extractor
 };

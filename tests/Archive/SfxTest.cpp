@@ -885,3 +885,36 @@ TEST(SfxBuilder, ASecondOperationWhileOneRunsIsRefused) {
   // And the slave serves again once the call is over.
   EXPECT_EQ(s.slave().CheckZavSFX(&s.zip, (dir / "outer.exe").string()), 1);
 }
+
+TEST(SfxBuilder, AnAddOntoANewExecutableMakesASelfExtractorFirst) {
+  kvtest::TempDir dir;
+  fs::create_directories(dir / "db");
+  kvtest::writeFile(dir / "db/CONFIG.DB", std::string(5000, 'c'));
+  kvtest::writeFile(dir / "db/kvbak", "12/09/2024 06:00:00\n");
+  Sfx s(fixture("stub_icon.exe"));
+  s.zip.SetDLLDirectory(KV_REAL_ENGINE_DIR);
+  s.zip.GetSFXIcon().LoadFromFile(fixture("red16.ico"));
+  pf::TStringList spec;
+  spec.Add((dir / "db").string() + "/*.*");
+  s.zip.SetFSpecArgs(spec);
+  const fs::path exe = dir / "Setup.exe";
+  s.zip.SetZipFileName(exe.string());
+  EXPECT_EQ(s.zip.Add(), 0) << s.zip.LastMessage();
+  ASSERT_TRUE(fs::exists(exe));
+  const std::string b = kvtest::readFile(exe);
+  const std::string stub = kvtest::readFile(fixture("stub_icon.exe"));
+  const auto where = peer("icon", fixture("stub_icon.exe"));
+  const size_t icon = static_cast<size_t>(where["offset"].n);
+  EXPECT_EQ(b.substr(0, icon), stub.substr(0, icon));
+  EXPECT_EQ(b.substr(icon, 744), kvtest::readFile(fixture("red16.ico")).substr(22));
+  EXPECT_EQ(u32At(b, stub.size()), 0x01005A44u);
+  // The members added by the engine are read by the peers and by us.
+  const auto t = kvtest::run("unzip -t " + kvtest::shellQuote(exe.string()));
+  EXPECT_EQ(t.exitCode, 0) << t.out << t.err;
+  const auto view = peer("zip", exe);
+  EXPECT_TRUE(view["ok"].b);
+  EXPECT_EQ(view["members"].a.size(), 2u);
+  EXPECT_EQ(s.zip.Count(), 2);
+  EXPECT_EQ(s.zip.DataStart(), stub.size() + 44 + 8);
+  EXPECT_EQ(s.slave().CheckZavSFX(&s.zip, exe.string()), 1);
+}
