@@ -420,6 +420,11 @@ void GtkPresenter::windowDestroyed(HWND Wnd) {
 
 TSize GtkPresenter::screenSize() const { return impl_->screen; }
 
+void* GtkPresenter::nativeWindow(HWND Wnd) const {
+  NativeWindow* w = impl_->find(Wnd);
+  return w ? w->window : nullptr;
+}
+
 void GtkPresenter::pollInput() {
   // Work that only lets pending messages run still gets a live window, but the screen is
   // brought up to date no more often than it can show.

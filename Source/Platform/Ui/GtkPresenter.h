@@ -37,6 +37,9 @@ public:
   void pollInput() override;
   TSize screenSize() const override;
 
+  // The GTK window (a GtkWidget*) that shows Wnd, nullptr when none does.
+  void* nativeWindow(HWND Wnd) const;
+
   struct Impl;
 
 private:

@@ -4,6 +4,7 @@
 // and the program ends.
 #include "Platform/Ui/ExtCtrls.h"
 #include "Platform/Ui/Forms.h"
+#include "Platform/Ui/GtkFileChooser.h"
 #include "Platform/Ui/GtkPresenter.h"
 
 #include <iostream>
@@ -14,6 +15,25 @@ using namespace kv::platform;
 namespace {
 
 void say(const std::string& line) { std::cout << line << std::endl; }
+
+std::string folder; // where the file choosers start (the first argument)
+
+// F2 asks for an archive to open, F3 for a name to save one under.
+void chooseFile(bool save) {
+  FileDialogRequest r;
+  r.save = save;
+  r.title = save ? "Save archive" : "Open archive";
+  r.filter = "Zip files|*.zip|All files|*.*";
+  r.defaultExt = "zip";
+  r.initialDir = folder;
+  r.fileName = save ? "KorvBak" : "";
+  if (!DesktopFileChooserAvailable()) {
+    say("no file chooser");
+    return;
+  }
+  const auto chosen = ChooseFileOnDesktop(r);
+  say(chosen ? "chosen " + *chosen : "cancelled");
+}
 
 // A coloured block: a click turns it from red to blue and back.
 class TSwatch : public TCustomControl {
@@ -65,6 +85,10 @@ protected:
   }
   void KeyDown(uint16_t& Key, TShiftState Shift) override {
     say("keydown " + std::to_string(Key));
+    if (Key == VK_F2 || Key == VK_F3) {
+      chooseFile(Key == VK_F3);
+      return;
+    }
     if (Key == VK_ESCAPE) {
       if (auto* form = dynamic_cast<TCustomForm*>(Owner())) form->Close();
       return;
@@ -92,6 +116,7 @@ const TClassInfo& TTypeBox::StaticClassInfo() {
 
 int main(int argc, char** argv) {
   SetCommandLine(argc, argv);
+  if (argc > 1) folder = argv[1];
   const bool desktop = UseDesktopIfAvailable();
   say(desktop ? "desktop" : "headless");
   Application().Initialize();

@@ -100,7 +100,7 @@ public:
     int fds[2];
     if (pipe(fds) != 0) return;
     const bool started = server_.start(
-        {"Xvfb", "-displayfd", "3", "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {}, log, fds[1]);
+        {"Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten", "tcp"}, {}, log, fds[1]);
     close(fds[1]);
     if (started) {
       // The server writes its display number once it takes connections.
@@ -194,10 +194,28 @@ protected:
     ASSERT_TRUE(display_->ready()) << "Xvfb did not start: " << kvtest::readFile(dir_ / "xvfb.log");
   }
 
-  void startDemo() {
-    ASSERT_TRUE(demo_.start({KV_DESKTOP_DEMO},
-                            {{"DISPLAY", display_->name()}, {"WAYLAND_DISPLAY", ""}, {"GDK_BACKEND", "x11"}},
+  // The demo's file choosers start in `folder`; GTK keeps its settings in memory, as there is
+  // no session bus to store them.
+  void startDemo(const std::string& folder = "") {
+    std::vector<std::string> argv{KV_DESKTOP_DEMO};
+    if (!folder.empty()) argv.push_back(folder);
+    ASSERT_TRUE(demo_.start(argv,
+                            {{"DISPLAY", display_->name()},
+                             {"WAYLAND_DISPLAY", ""},
+                             {"GDK_BACKEND", "x11"},
+                             {"GSETTINGS_BACKEND", "memory"},
+                             {"NO_AT_BRIDGE", "1"}},
                             dir_ / "demo.out"));
+  }
+  // Waits for the demo's window, gives its type box the keyboard and returns the window's id.
+  std::string showAndFocus() {
+    const auto found = x("xdotool search --sync --name '^Korvalis desktop$'");
+    if (found.exitCode != 0) return std::string();
+    const std::string window = found.out.substr(0, found.out.find('\n'));
+    x("xdotool mousemove 240 175 click 1");
+    expectLine("focus box");
+    x("xdotool windowfocus --sync " + window);
+    return window;
   }
   std::string output() const { return kvtest::readFile(dir_ / "demo.out"); }
   // Waits for the program to print `line`.
@@ -309,6 +327,36 @@ TEST_F(DesktopTest, TheFormShowsOnTheDisplayAndRealInputReachesItsControls) {
   expectLine("exit");
   EXPECT_FALSE(haveLine(output(), "timeout"));
   EXPECT_NE(x("xdotool search --name '^Korvalis desktop$'").exitCode, 0) << "the window stayed";
+}
+
+// The desktop's file chooser stands in for the open and save dialogs: a typed path is chosen,
+// the save dialog adds the default extension, Escape cancels.
+TEST_F(DesktopTest, TheDesktopsFileChooserAnswersTheFileDialogs) {
+  kvtest::writeFile(dir_ / "a.zip", "");
+  startDemo(dir_.str());
+  ASSERT_FALSE(showAndFocus().empty()) << "the window did not appear:\n" << output();
+
+  x("xdotool key F2");
+  ASSERT_EQ(x("xdotool search --sync --name '^Open archive$'").exitCode, 0) << output();
+  x("xdotool key ctrl+l");
+  x("xdotool type --delay 20 " + kvtest::shellQuote((dir_ / "a.zip").string()));
+  x("xdotool key Return");
+  expectLine("chosen " + (dir_ / "a.zip").string());
+
+  x("xdotool key F3");
+  ASSERT_EQ(x("xdotool search --sync --name '^Save archive$'").exitCode, 0) << output();
+  x("xdotool key ctrl+a");
+  x("xdotool type --delay 20 backup");
+  x("xdotool key Return");
+  expectLine("chosen " + (dir_ / "backup.zip").string());
+
+  x("xdotool key F2");
+  ASSERT_EQ(x("xdotool search --sync --name '^Open archive$'").exitCode, 0) << output();
+  x("xdotool key Escape");
+  expectLine("cancelled");
+
+  x("xdotool key Escape");
+  EXPECT_EQ(demo_.wait(5s), 0) << output();
 }
 
 } // namespace
