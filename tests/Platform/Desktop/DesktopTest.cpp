@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
+#include <map>
 #include <poll.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -356,6 +357,81 @@ TEST_F(DesktopTest, TheDesktopsFileChooserAnswersTheFileDialogs) {
   expectLine("cancelled");
 
   x("xdotool key Escape");
+  EXPECT_EQ(demo_.wait(5s), 0) << output();
+}
+
+// The standard controls on the desktop: a page control with an edit and a button on each page,
+// and a close button. The program says where its controls are ("at NAME X Y").
+TEST_F(DesktopTest, StandardControlsWorkWithRealClicksAndTyping) {
+  startDemo("--controls");
+  const auto found = x("xdotool search --sync --name '^Korvalis controls$'");
+  ASSERT_EQ(found.exitCode, 0) << "the window did not appear:\n" << output();
+  const std::string window = found.out.substr(0, found.out.find('\n'));
+  expectLine("at close 403 82"); // client (360, 20) of a form whose client area is at (43, 62)
+  std::map<std::string, std::pair<int, int>> at;
+  {
+    std::istringstream in(output());
+    for (std::string word, name; in >> word;)
+      if (word == "at" && in >> name) in >> at[name].first >> at[name].second;
+  }
+  for (const char* name : {"tab0", "tab1", "edit", "button", "close"})
+    ASSERT_TRUE(at.count(name)) << name;
+  auto click = [&](const std::string& name) {
+    x("xdotool mousemove " + std::to_string(at[name].first) + " " + std::to_string(at[name].second) +
+      " click 1");
+  };
+  // The edit is 200 x 21 and the button 80 x 25, at the same places on both pages.
+  const int editLeft = at["edit"].first - 100, editTop = at["edit"].second - 10;
+  const int buttonLeft = at["button"].first - 40, buttonTop = at["button"].second - 12;
+  auto buttonPixels = [&](const Screenshot& shot) {
+    std::vector<uint32_t> pixels;
+    for (int y = buttonTop; y < buttonTop + 25; ++y)
+      for (int px = buttonLeft; px < buttonLeft + 80; ++px)
+        pixels.push_back(shot.at(px, y));
+    return pixels;
+  };
+  auto darkInEdit = [&](const Screenshot& shot) {
+    int dark = 0;
+    for (int y = editTop + 3; y < editTop + 18; ++y)
+      for (int px = editLeft + 3; px < editLeft + 80; ++px)
+        if (shot.at(px, y) < 0x404040) ++dark;
+    return dark;
+  };
+  constexpr uint32_t face = 0xC0C0C0;
+  expectPixel(430, 300, face, "the form");
+  expectPixel(editLeft + 190, editTop + 10, white, "the empty edit");
+  EXPECT_EQ(darkInEdit(screenshot()), 0);
+  const std::vector<uint32_t> startButton = buttonPixels(screenshot());
+
+  click("tab1");
+  expectLine("page 1 Restore");
+  click("edit");
+  x("xdotool windowfocus --sync " + window);
+  x("xdotool type --delay 30 old.zip");
+  expectLine("edit Restore old.zip");
+  click("button");
+  expectLine("click Restore old.zip");
+  Screenshot shot;
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        shot = screenshot();
+        return darkInEdit(shot) > 20 && buttonPixels(shot) != startButton;
+      },
+      5s))
+      << "the Restore page with its text is not on the screen";
+  EXPECT_EQ(shot.at(editLeft + 190, editTop + 10), white) << "the edit's right end";
+
+  click("tab0");
+  expectLine("page 0 Backup");
+  click("edit");
+  x("xdotool type --delay 30 new.zip");
+  expectLine("edit Backup new.zip");
+  click("button");
+  expectLine("click Start new.zip");
+  EXPECT_TRUE(waitUntil([&] { return darkInEdit(screenshot()) > 20; }, 5s));
+
+  click("close");
+  expectLine("closed");
   EXPECT_EQ(demo_.wait(5s), 0) << output();
 }
 
