@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
   form->OnClose.Bind([](TObject*, TCloseAction&) { say("closed"); });
   // On the desktop the program never outlives a test that lost track of it.
   auto* guard = new TTimer(form);
-  guard->SetInterval(30000);
+  guard->SetInterval(60000);
   guard->SetEnabled(desktop);
   guard->OnTimer.Bind([](TObject*) {
     say("timeout");

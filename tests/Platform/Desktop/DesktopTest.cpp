@@ -221,11 +221,12 @@ protected:
   std::string output() const { return kvtest::readFile(dir_ / "demo.out"); }
   // Waits for the program to print `line`.
   void expectLine(const std::string& line) {
-    EXPECT_TRUE(waitUntil([&] { return haveLine(output(), line); }, 5s)) << "no line \"" << line << "\" in:\n"
-                                                                         << output();
+    EXPECT_TRUE(waitUntil([&] { return haveLine(output(), line); }, 110s))
+        << "no line \"" << line << "\" in:\n"
+        << output();
   }
   kvtest::CommandResult x(const std::string& command) {
-    return kvtest::run("DISPLAY=" + display_->name() + " timeout 10 " + command);
+    return kvtest::run("DISPLAY=" + display_->name() + " timeout 20 " + command);
   }
   Screenshot screenshot() {
     Screenshot shot;
@@ -244,7 +245,7 @@ protected:
           got = screenshot().at(x, y);
           return got == want;
         },
-        5s);
+        10s);
     char text[64];
     std::snprintf(text, sizeof text, "%06X instead of %06X", got, want);
     EXPECT_TRUE(ok) << what << " at " << x << "," << y << ": " << text;
@@ -312,7 +313,7 @@ TEST_F(DesktopTest, TheFormShowsOnTheDisplayAndRealInputReachesItsControls) {
             if ((shot.at(px, y) & 0xFFFFFF) < 0x404040) ++dark;
         return dark > 30;
       },
-      5s);
+      10s);
   EXPECT_GT(dark, 30) << "no text in the type box";
 
   // The wheel goes to the focused control.
@@ -324,7 +325,7 @@ TEST_F(DesktopTest, TheFormShowsOnTheDisplayAndRealInputReachesItsControls) {
   // Escape closes the form, which ends the program.
   x("xdotool key Escape");
   expectLine("closed");
-  EXPECT_EQ(demo_.wait(5s), 0) << output();
+  EXPECT_EQ(demo_.wait(15s), 0) << output();
   expectLine("exit");
   EXPECT_FALSE(haveLine(output(), "timeout"));
   EXPECT_NE(x("xdotool search --name '^Korvalis desktop$'").exitCode, 0) << "the window stayed";
@@ -357,7 +358,7 @@ TEST_F(DesktopTest, TheDesktopsFileChooserAnswersTheFileDialogs) {
   expectLine("cancelled");
 
   x("xdotool key Escape");
-  EXPECT_EQ(demo_.wait(5s), 0) << output();
+  EXPECT_EQ(demo_.wait(15s), 0) << output();
 }
 
 // The standard controls on the desktop: a page control with an edit and a button on each page,
@@ -417,7 +418,7 @@ TEST_F(DesktopTest, StandardControlsWorkWithRealClicksAndTyping) {
         shot = screenshot();
         return darkInEdit(shot) > 20 && buttonPixels(shot) != startButton;
       },
-      5s))
+      10s))
       << "the Restore page with its text is not on the screen";
   EXPECT_EQ(shot.at(editLeft + 190, editTop + 10), white) << "the edit's right end";
 
@@ -428,11 +429,11 @@ TEST_F(DesktopTest, StandardControlsWorkWithRealClicksAndTyping) {
   expectLine("edit Backup new.zip");
   click("button");
   expectLine("click Start new.zip");
-  EXPECT_TRUE(waitUntil([&] { return darkInEdit(screenshot()) > 20; }, 5s));
+  EXPECT_TRUE(waitUntil([&] { return darkInEdit(screenshot()) > 20; }, 10s));
 
   click("close");
   expectLine("closed");
-  EXPECT_EQ(demo_.wait(5s), 0) << output();
+  EXPECT_EQ(demo_.wait(15s), 0) << output();
 }
 
 } // namespace
