@@ -326,6 +326,8 @@ bool RedrawWindow(HWND Wnd, const TRect* Rect, UINT Flags);
 // A context on the client area (valid until ReleaseDC).
 DrawingContext* GetDC(HWND Wnd);
 int ReleaseDC(HWND Wnd, DrawingContext* DC);
+// A context on the whole window, frame included (window coordinates; valid until ReleaseDC).
+DrawingContext* GetWindowDC(HWND Wnd);
 // Freezes the drawing of one window and its children (0 releases); only one window at a time.
 bool LockWindowUpdate(HWND Wnd);
 HWND GetLockedWindow();
@@ -382,6 +384,10 @@ std::optional<uint64_t> NextTimerDue();
 
 void QueueMouseInput(UINT Msg, TPoint ScreenPoint, int WheelDelta = 0);
 void QueueKeyInput(UINT Msg, int VirtualKey);
+// A key from a real keyboard together with the characters its layout typed (UTF-8, may be
+// empty): TranslateMessage turns its key down into those characters instead of the ones a US
+// keyboard would type.
+void QueueKeyInput(UINT Msg, int VirtualKey, const std::string& Chars);
 void QueueCharInput(char Char);
 
 // ---- the system as a whole
