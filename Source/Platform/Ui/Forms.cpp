@@ -4,6 +4,7 @@
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/CommonDialogs.h"
 #include "Platform/Ui/ExtCtrls.h"
+#include "Platform/Ui/Menus.h"
 #include "Platform/Ui/WindowDialogs.h"
 
 #ifdef KV_HAVE_DIALOGS
@@ -745,6 +746,7 @@ void RegisterStandardClasses() {
   RegisterComControls();
   RegisterButtons();
   RegisterDialogComponents();
+  RegisterMenus();
 }
 
 TApplication& Application() {
