@@ -639,6 +639,30 @@ private:
   std::vector<SpanPart> FFinishedParts; // written, not yet under their names
   std::vector<uint8_t> FCopyBuffer;
   int64_t FJoinedSize = 0;
+  // ==== End of spanned sets
+
+  // ==== Add and Extract: packing the files of FSpecArgs into ZipFileName through the zip
+  // engine (spread over volumes with AddDiskSpan), unpacking members into ExtrBaseDir
+  // through the unzip engine (a spanned set joined into one archive first)
+public:
+  // Each returns ErrCode as the run left it; -255 without doing anything while another
+  // operation runs.
+  int Add();
+  int Extract();
+  // An empty self-extractor under ExeName, made by the self-extractor builder; without a
+  // builder it raises the "not supported" error.
+  int CreateEmptySFX(const std::string& ExeName);
+
+private:
+  void ExecAdd(int Mode);
+  void ExecExtract(int Mode);
+  // The directory for temporary files: TempDir (given its trailing delimiter, which it
+  // keeps) or the system's.
+  std::string tempDirectory();
+  // The last volume of the set whose directory was read last: the volume copiers move
+  // LastDisk on, and an extract must still know whether the archive it lists is a set.
+  int FDirLastDisk = 0;
+  // ==== End of add and extract
 };
 
 } // namespace ZavOzeriz

@@ -184,6 +184,7 @@ void TZavOzeriz::ReadZipDir() {
   FSpanned = false;
   FStructureWarning = false;
   FDroppedEntries = 0;
+  FDirLastDisk = 0;
   FErrCode = 0;
 
   if (!pf::fileExists(FZipFileName)) {
@@ -309,6 +310,7 @@ void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
     if (localOffset < FDataStart) FDataStart = localOffset;
   }
   FLastDisk = eoc.ThisDiskNo;
+  FDirLastDisk = FLastDisk;
 }
 
 } // namespace ZavOzeriz

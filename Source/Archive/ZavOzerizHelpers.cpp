@@ -25,16 +25,16 @@ int TZavOzeriz::EraseFile(const std::string& FileName, DeleteOpts HowToDelete) {
   return ::unlink(name.c_str()) == 0 ? 0 : errno;
 }
 
+std::string TZavOzeriz::tempDirectory() {
+  if (FTempDir.empty()) return pf::systemTempDir();
+  FTempDir = AddTrailingBackslash(FTempDir);
+  return FTempDir;
+}
+
 std::string TZavOzeriz::MakeTempFileName(std::string Prefix, std::string Extension) {
   if (Prefix.empty()) Prefix = "zip";
   if (Extension.empty()) Extension = ".zip";
-  std::string dir;
-  if (!FTempDir.empty()) {
-    FTempDir = AddTrailingBackslash(FTempDir);
-    dir = FTempDir;
-  } else {
-    dir = pf::systemTempDir();
-  }
+  const std::string dir = tempDirectory();
   // The name is reserved by creating it exclusively, with a part nobody can guess, so
   // no other program can have put a file of that name in our way; the caller creates it
   // again itself.

@@ -7,6 +7,7 @@
 #include "Archive/ZavOzerizSpan.h"
 #include "Archive/ZipMessages.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/TempFiles/TempFiles.h"
 #include "Platform/Volumes/Volumes.h"
 
 #include <algorithm>
@@ -280,8 +281,14 @@ int TZavOzeriz::ReadSpan(const std::string& InFileName, std::string& OutFileName
       if (named) {
         outName = pf::changeFileExt(OutFileName, ".zip");
       } else {
-        outName = MakeTempFileName(std::string(), std::string());
-        if (outName.empty()) throw joinError(DS_TemporaryFileCouldCreated);
+        // The joined copy can hold a whole database: it is created at once, exclusively
+        // and for this user alone, and kept open, so no name is ever free for another
+        // program to put a file or link in its place.
+        auto file = pf::createTempFile(tempDirectory(), "zip", ".zip");
+        if (!file) throw joinError(DS_TemporaryFileCouldCreated);
+        outName = file->name;
+        SpanOutHandle = file->handle;
+        created = true;
       }
       CheckDrive();
 
@@ -303,10 +310,10 @@ int TZavOzeriz::ReadSpan(const std::string& InFileName, std::string& OutFileName
       if (named) {
         if (namesPartOfSet(outName, FLastDisk)) throw joinError(DS_CreationOutputFileFailed);
         EraseFile(outName, FHowToDelete);
+        SpanOutHandle = pf::fileCreate(outName);
+        if (SpanOutHandle == pf::InvalidFile) throw joinError(DS_CreationOutputFileFailed);
+        created = true;
       }
-      SpanOutHandle = pf::fileCreate(outName);
-      if (SpanOutHandle == pf::InvalidFile) throw joinError(DS_CreationOutputFileFailed);
-      created = true;
       FSpanDateStamp = pf::fileGetDate(FSpanInHandle);
       joinSet(eoc, eocOffset);
     } catch (const EZavOzeriz& e) {

@@ -233,6 +233,8 @@ void TZavOzeriz::openSpanPart() {
 void TZavOzeriz::WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguous) {
   const auto* p = static_cast<const uint8_t*>(Buffer);
   for (;;) {
+    // A run the owner cancelled stops at its next write.
+    if (FCancel) throw spanError(DS_Canceled, false);
     if (SpanOutHandle == pf::InvalidFile) openSpanPart();
     if (MinContiguous > 0 && static_cast<uint64_t>(MinContiguous) > FVolumeFree) {
       if (FPartBytesWritten == 0) {

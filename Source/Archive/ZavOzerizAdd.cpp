@@ -1,0 +1,113 @@
+// Packing files into the archive: the checks of the request, the engine run into the
+// archive itself or, when the archive spans volumes, into a temporary one that is then
+// spread over the volumes, and the directory read of what was written.
+#include "Archive/ZavOzeriz.h"
+#include "Archive/ZavOzerizScratch.h"
+#include "Archive/ZipMessages.h"
+#include "Platform/Paths/Paths.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace ZavOzeriz {
+
+using namespace ZipMessages;
+namespace pf = kv::platform;
+namespace fs = std::filesystem;
+
+int TZavOzeriz::Add() {
+  if (CheckBusy()) return -255;
+  FBusy = true;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{FBusy};
+  ExecAdd(0);
+  return FErrCode;
+}
+
+// Made by the self-extractor builder. Until a program has one, there is none to make it.
+int TZavOzeriz::CreateEmptySFX(const std::string&) {
+  throw EZavOzeriz::CreateResDisp(SF_SFXFunctionsSupported, true);
+}
+
+void TZavOzeriz::ExecAdd(int /*Mode: always files into a file*/) {
+  FSuccessCount = 0;
+  if (FFSpecArgs->Count() == 0) {
+    ShowZipMessage(AD_NoFilesZip);
+    return;
+  }
+  if (FAddOptions.Contains(AddOptsEnum::AddDiskSpanErase)) {
+    // These stay: the owner asked for a wiped spanned set once and for all.
+    FAddOptions.Include(AddOptsEnum::AddDiskSpan);
+    FSpanOptions.Include(SpanOptsEnum::spWipeFiles);
+  }
+  if (FZipFileName.empty()) {
+    ShowZipMessage(GE_NoZipSpecified);
+    return;
+  }
+  if (FUnattended && FAddOptions.Contains(AddOptsEnum::AddEncrypt) && FPassword.empty()) {
+    ShowZipMessage(AD_UnattendedActionPossibleWithout);
+    return;
+  }
+
+  const bool spanning = FAddOptions.Contains(AddOptsEnum::AddDiskSpan);
+  const bool exeTarget = kv::platform::UpperCase(pf::extractFileExt(FZipFileName)) == ".EXE";
+  // The temporary archive of a spanned add goes with its folder whatever happens from here.
+  TScratchFolder scratch;
+  std::string engineTarget = FZipFileName;
+  if (spanning) {
+    if (FAddOptions.Contains(AddOptsEnum::AddFreshen) || FAddOptions.Contains(AddOptsEnum::AddUpdate)) {
+      ShowZipMessage(AD_AddFreshenAddUpdatePossibleSpanned);
+      return;
+    }
+    if (exeTarget) {
+      ShowZipMessage(DS_SelfExtractingArchivesExe);
+      return;
+    }
+    if (!scratch.Create(tempDirectory()) || (engineTarget = scratch.NewFileName("zip", ".zip")).empty()) {
+      ShowZipMessage(DS_TemporaryFileCouldCreated);
+      return;
+    }
+    if (FVerbose && OnMessage) OnMessage(this, 0, "Temporary zipfile: " + engineTarget);
+  }
+
+  if (exeTarget && FDataStart == 0 && !pf::fileExists(FZipFileName)) {
+    try {
+      const int r = CreateEmptySFX(FZipFileName);
+      if (r != 0) throw EZavOzeriz::CreateResFmtInt(AD_OccurredDuringAutoSFX, r);
+    } catch (const EZavOzeriz& e) {
+      ReportZipError(e);
+      return;
+    }
+  }
+
+  auto spreadOverVolumes = [&] {
+    if (FSuccessCount <= 0 || !spanning) return;
+    std::error_code ec;
+    // The engine gives its archive the usual mode; in the private folder it is this
+    // user's alone either way.
+    fs::permissions(engineTarget, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
+                    ec);
+    const int r = WriteSpan(engineTarget, FZipFileName);
+    if (r == 0) {
+      if (FSpanOnFixedDrive || FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName))
+        SpanPartName(FZipFileName, false); // the last part, the one with the central directory
+    } else {
+      FSuccessCount = 0;
+    }
+    pf::deleteFile(engineTarget);
+  };
+  if (!RunVizIvi(engineTarget, spreadOverVolumes)) return;
+  scratch.Remove();
+
+  if (FSuccessCount > 0) {
+    ReadZipDir();
+  } else if (FErrCode == 0) {
+    // An add that packed nothing is never taken for one that succeeded, also when the
+    // engine gave no reason.
+    ShowZipMessage(AD_NoFilesZip);
+  }
+}
+
+} // namespace ZavOzeriz
