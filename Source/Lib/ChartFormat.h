@@ -1,22 +1,17 @@
-// Texts of the two chart units: date labels and value labels. The date and number formats
-// of the class library that the charts need, kept here until the class library offers them.
+// Texts of the two chart units: date labels and value labels.
 #pragma once
 
 #include "KVLibExport.h"
 #include "Platform/Rtl/SysUtils.h"
 
-#include <cstdint>
 #include <string>
 
 namespace ChartFormat {
 
 using kv::platform::TDateTime;
 
-// Civil date of a day number (days since 1899-12-30); the time of day is dropped toward
-// zero, as the class library's date decoding does.
-KVLIB_LOCAL void decodeDate(TDateTime date, int64_t& year, int& month, int& day);
-
 // "dd.mm." or, with the year, "dd.mm.yy" (points are plain characters in these patterns).
+// The time of day is dropped toward zero; years outside 1..9999 keep their last two digits.
 // Empty for a value that is no number.
 KVLIB_LOCAL std::string formatDate(TDateTime date, bool withYear);
 

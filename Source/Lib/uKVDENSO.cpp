@@ -1,5 +1,6 @@
 #include "uKVDENSO.h"
 
+#include "Platform/Rtl/SysUtils.h"
 #include "Platform/Serial/Serial.h"
 
 #include <charconv>
@@ -122,20 +123,6 @@ bool extractSteps(std::string_view s, int16_t* steps) {
     s = sub(s, 8);
   }
   return good;
-}
-
-// Day number of a date (days since 30 December 1899), when day, month and year form one.
-std::optional<kv::platform::TDateTime> encodeDate(int32_t y, int32_t m, int32_t d) {
-  static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return std::nullopt;
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (d > (m == 2 && leap ? 29 : days[m - 1])) return std::nullopt;
-  const int64_t yy = m <= 2 ? y - 1 : y;
-  const int64_t era = yy / 400;
-  const int64_t yoe = yy - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return static_cast<kv::platform::TDateTime>(era * 146097 + doe - 719468 + 25569);
 }
 
 char letterOf(TCommand cmd) {
@@ -392,9 +379,9 @@ bool TDenso::CommEvent(TResponse& Response, const std::string& Line) {
     const auto month = wholeInteger(sub(p, 3, 2));
     const auto year = wholeInteger(sub(p, 6, 4));
     if (day && month && year) {
-      if (const auto date = encodeDate(*year, *month, *day)) {
+      if (kv::platform::TDateTime date = 0; kv::platform::TryEncodeDate(*year, *month, *day, date)) {
         Response.Command = dcRevDate;
-        Response.Date = *date;
+        Response.Date = date;
       }
     }
   }

@@ -2,6 +2,7 @@
 
 #include "Platform/PeFiles/PeFile.h"
 #include "Platform/PeFiles/VersionBlock.h"
+#include "Platform/Rtl/SysUtils.h"
 
 #include <cstdio>
 #include <optional>
@@ -10,41 +11,15 @@ namespace uKVVersion {
 
 namespace {
 
-// The class library's integer conversion: leading blanks, a sign, decimal digits or a
-// hexadecimal number after '$' or "0x"; nothing may follow. No value when it is not one.
+// The class library's integer conversion (decimal, or hexadecimal after '$' or "0x"), but
+// with blanks before the number only, as version numbers have always been read here: the
+// class library also takes tabs, and blanks after the number. No value when it is not one.
 std::optional<int> strToInt(const std::string& s) {
-  size_t i = 0;
-  while (i < s.size() && s[i] == ' ')
-    ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  int base = 10;
-  if (i < s.size() && s[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < s.size() && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= s.size()) return std::nullopt;
-  long long value = 0;
-  for (; i < s.size(); ++i) {
-    int digit;
-    const char c = s[i];
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else
-      return std::nullopt;
-    value = value * base + digit;
-    if (value > 0x80000000ll) return std::nullopt;
-  }
-  if (negative) value = -value;
-  if (value > 0x7FFFFFFFll) return std::nullopt;
-  return static_cast<int>(value);
+  int32_t value = 0;
+  if (s.find('\t') != std::string::npos || (!s.empty() && s.back() == ' ') ||
+      !kv::platform::TryStrToInt(s, value))
+    return std::nullopt;
+  return value;
 }
 
 std::string fileVersionText(std::span<const uint8_t> block) {

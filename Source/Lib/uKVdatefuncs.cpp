@@ -16,47 +16,24 @@ constexpr TDayName name(std::string_view text) {
   return n;
 }
 
-// Day numbers count from 30 December 1899; 1 January 1970 is day 25569.
-constexpr int64_t UnixEpochDay = 25569;
-constexpr int64_t FirstDay = -693593; // 1 January 1
-constexpr int64_t LastDay = 2958465;  // 31 December 9999
+using kv::platform::DaysFromCivil;
 
-bool isLeap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+// The day numbers (days since 30 December 1899) that dates have: 1 January 1 to 31 December 9999.
+constexpr int64_t FirstDay = DaysFromCivil(1, 1, 1);
+constexpr int64_t LastDay = DaysFromCivil(9999, 12, 31);
 
-int daysInMonth(int64_t y, int m) {
-  static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && isLeap(y) ? 29 : days[m - 1];
+int civilYear(int64_t day) {
+  int64_t year = 0;
+  int month = 0, dayOfMonth = 0;
+  kv::platform::CivilFromDays(day, year, month, dayOfMonth);
+  return static_cast<int>(year);
 }
 
-// Civil date and day count in the proleptic Gregorian calendar (eras of 400 years).
-int64_t daysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468 + UnixEpochDay;
-}
-
-struct Ymd {
-  int year, month, day;
-};
-
-Ymd civilFromDays(int64_t day) {
-  const int64_t z = day - UnixEpochDay + 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  return {static_cast<int>(yoe + era * 400 + (m <= 2)), m, d};
-}
-
+// The day number of a valid date.
 std::optional<int64_t> encodeDate(int64_t y, int m, int d) {
-  if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1 || d > daysInMonth(y, m)) return std::nullopt;
-  return daysFromCivil(y, m, d);
+  TDateTime date = 0;
+  if (y < 1 || y > 9999 || !kv::platform::TryEncodeDate(static_cast<int>(y), m, d, date)) return std::nullopt;
+  return static_cast<int64_t>(date);
 }
 
 // The day number of a date value: its whole part, so that a time of day (which counts
@@ -68,14 +45,8 @@ std::optional<int64_t> dayOf(TDateTime date) {
   return static_cast<int64_t>(day);
 }
 
-// 1 Sunday ... 7 Saturday; day 0 was a Saturday.
-int dayOfWeek(int64_t day) { return static_cast<int>(((day % 7) + 13) % 7) + 1; }
-
-TDateTime encodeOrRaise(int64_t y, int m, int d) {
-  const auto day = encodeDate(y, m, d);
-  if (!day) throw kv::platform::EConvertError("Invalid argument to date encode");
-  return static_cast<TDateTime>(*day);
-}
+// 1 Sunday ... 7 Saturday.
+int dayOfWeek(int64_t day) { return kv::platform::DayOfWeek(static_cast<TDateTime>(day)); }
 
 // Easter Sunday of the Gregorian calendar for any year, by the computus that holds for
 // every Gregorian century (the shorter rule with fixed constants drifts outside
@@ -156,7 +127,7 @@ TDayName WochentagName[7 + 1] = {
 };
 
 TDateTime WeekToDate(int32_t Week, int32_t Year) {
-  const TDateTime d = encodeOrRaise(Year, 1, FirstWeekDate);
+  const TDateTime d = kv::platform::EncodeDate(Year, 1, FirstWeekDate);
   const int k = (dayOfWeek(static_cast<int64_t>(d)) - FirstWeekDay + 7) % 7;
   return d + 7.0 * (static_cast<double>(Week) - 1) - k;
 }
@@ -169,21 +140,21 @@ void DateToWeek(TDateTime Date, uint16_t& Week, uint16_t& Year) {
   const int k = (dayOfWeek(*day) - FirstWeekDay + 7) % 7;
   const int64_t t = *day - k + 7 - FirstWeekDate;
   if (t < FirstDay || t > LastDay) return;
-  const int year = civilFromDays(t).year;
+  const int year = civilYear(t);
   Year = static_cast<uint16_t>(year);
-  Week = static_cast<uint16_t>((t - daysFromCivil(year, 1, 1)) / 7 + 1);
+  Week = static_cast<uint16_t>((t - DaysFromCivil(year, 1, 1)) / 7 + 1);
 }
 
 uint16_t TagImJahr(TDateTime Date) {
   const auto day = dayOf(Date);
   if (!day) return 0;
-  return static_cast<uint16_t>(*day - daysFromCivil(civilFromDays(*day).year, 1, 1) + 1);
+  return static_cast<uint16_t>(*day - DaysFromCivil(civilYear(*day), 1, 1) + 1);
 }
 
 void FeiertageBerechnen(uint16_t Year) {
   std::memset(Feiertag, 0, sizeof Feiertag);
-  const int64_t jan1 = daysFromCivil(Year, 1, 1);
-  const int64_t length = isLeap(Year) ? 366 : 365;
+  const int64_t jan1 = DaysFromCivil(Year, 1, 1);
+  const int64_t length = kv::platform::IsLeapYear(Year) ? 366 : 365;
   // A day is entered only when it falls into this year's table: a year without an
   // Easter date then simply lacks the movable days instead of marking wrong ones.
   auto enter = [&](std::optional<int64_t> day, int code) {

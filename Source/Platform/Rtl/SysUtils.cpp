@@ -367,6 +367,8 @@ double StrToFloatDef(const std::string& S, double Default) {
 
 namespace {
 
+constexpr int MaxPrecision = 18;
+
 // The decimal digits of |v| rounded to `precision` significant digits: v = 0.DIGITS x 10^exponent.
 struct Decimal {
   std::string digits; // no leading zeros; "0" with exponent 0 for zero
@@ -405,15 +407,16 @@ Decimal toDecimal(double v, int precision) {
   Decimal d;
   d.negative = std::signbit(v);
   v = std::fabs(v);
-  precision = std::clamp(precision, 1, 17);
+  precision = std::clamp(precision, 1, MaxPrecision);
   if (v == 0) {
     d.digits = "0";
     return d;
   }
   // All the digits a double holds first, then rounding half away from zero in decimal, so
-  // that 1234.5 to four digits gives 1235 as a person would round it.
+  // that 1234.5 to four digits gives 1235 as a person would round it. Eighteen digits take
+  // one digit more of the exact binary value.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.16e", v);
+  std::snprintf(buf, sizeof buf, "%.*e", precision > 17 ? 17 : 16, v);
   std::string s = buf;
   const auto e = s.find('e');
   for (size_t i = 0; i < e; ++i)
@@ -475,7 +478,7 @@ std::string generalFormat(double value, int precision, int digits, const TFormat
     g.pop_back();
   const std::string sign = d.negative && g != "0" ? "-" : "";
   if (g == "0") return "0";
-  const int p = std::clamp(precision, 1, 17);
+  const int p = std::clamp(precision, 1, MaxPrecision);
   if (d.exponent > p || d.exponent < -4) {
     std::string s = sign + g.substr(0, 1);
     if (g.size() > 1) s += fs.DecimalSeparator + g.substr(1);
@@ -495,7 +498,7 @@ std::string generalFormat(double value, int precision, int digits, const TFormat
 
 std::string exponentFormat(double value, int precision, int digits, const TFormatSettings& fs) {
   Decimal d = toDecimal(value, precision);
-  const int p = std::clamp(precision, 1, 17);
+  const int p = std::clamp(precision, 1, MaxPrecision);
   std::string g = d.digits;
   if (g == "0") g = std::string(static_cast<size_t>(p), '0'), d.exponent = 1;
   while (static_cast<int>(g.size()) < p)
@@ -562,7 +565,7 @@ std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Di
   if (std::isnan(Value)) return "NAN";
   if (std::isinf(Value)) return Value < 0 ? "-INF" : "INF";
   Digits = std::clamp(Digits, 0, 18);
-  const int p = std::clamp(Precision, 1, 17);
+  const int p = std::clamp(Precision, 1, MaxPrecision);
   switch (Format) {
   case TFloatFormat::ffGeneral:
     return generalFormat(Value, Precision, Digits, Settings);
@@ -763,29 +766,6 @@ std::string Format(const std::string& Fmt, std::initializer_list<TVarRec> Args) 
 namespace {
 constexpr int64_t kMsPerDay = 86400000;
 
-// Days from 1899-12-30 for a proleptic Gregorian date.
-int64_t daysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468 + 25569; // 1970-01-01 is day 25569
-}
-
-void civilFromDays(int64_t z, int& y, int& m, int& d) {
-  z -= 25569;
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yoe + era * 400 + (m <= 2));
-}
-
 // Splits a date-time into its day number and the milliseconds of its time of day; the time
 // is the fraction's absolute value, as for dates before 1899-12-30.
 void split(TDateTime v, int64_t& day, int64_t& ms) {
@@ -807,7 +787,7 @@ bool TryEncodeDate(int Year, int Month, int Day, TDateTime& Date) {
   if (Year < 1 || Year > 9999 || Month < 1 || Month > 12 || Day < 1 ||
       Day > kDaysInMonth[IsLeapYear(Year) ? 1 : 0][Month - 1])
     return false;
-  Date = static_cast<double>(daysFromCivil(Year, Month, Day));
+  Date = static_cast<double>(DaysFromCivil(Year, Month, Day));
   return true;
 }
 
@@ -826,7 +806,9 @@ TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec) {
 void DecodeDate(TDateTime Date, int& Year, int& Month, int& Day) {
   int64_t day = 0, ms = 0;
   split(Date, day, ms);
-  civilFromDays(day, Year, Month, Day);
+  int64_t year = 0;
+  CivilFromDays(day, year, Month, Day);
+  Year = static_cast<int>(year);
 }
 
 void DecodeTime(TDateTime Time, int& Hour, int& Min, int& Sec, int& MSec) {

@@ -126,6 +126,8 @@ inline constexpr auto ffFixed = TFloatFormat::ffFixed;
 inline constexpr auto ffNumber = TFloatFormat::ffNumber;
 inline constexpr auto ffCurrency = TFloatFormat::ffCurrency;
 
+// Precision is the number of significant digits, 1 to 18 (beyond the 17 that tell doubles
+// apart, the 18th digit is the exact binary value's); Digits the decimals, 0 to 18.
 std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits);
 std::string FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits,
                         const TFormatSettings& Settings);
@@ -168,6 +170,30 @@ void DecodeDate(TDateTime Date, int& Year, int& Month, int& Day);
 void DecodeTime(TDateTime Time, int& Hour, int& Min, int& Sec, int& MSec);
 int DayOfWeek(TDateTime Date); // 1 = Sunday ... 7 = Saturday
 bool IsLeapYear(int Year);
+
+// Day numbers of the proleptic Gregorian calendar for every year, also those before 1 and
+// after 9999 that TDateTime's encoding refuses (counted in eras of 400 years, 64-bit years).
+// Day 0 is 1899-12-30, as for TDateTime. DaysFromCivil does not check the date: a day past
+// the end of its month counts on into the next. CivilFromDays is its inverse.
+constexpr int64_t DaysFromCivil(int64_t Year, int Month, int Day) {
+  const int64_t y = Year - (Month <= 2 ? 1 : 0);
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (Month + (Month > 2 ? -3 : 9)) + 2) / 5 + Day - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 693899; // the eras start on 0000-03-01, day -693899
+}
+constexpr void CivilFromDays(int64_t Days, int64_t& Year, int& Month, int& Day) {
+  const int64_t z = Days + 693899; // days since 0000-03-01
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  Day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  Month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  Year = yoe + era * 400 + (Month <= 2 ? 1 : 0);
+}
 
 std::string FormatDateTime(const std::string& Fmt, TDateTime DateTime);
 std::string FormatDateTime(const std::string& Fmt, TDateTime DateTime, const TFormatSettings& Settings);

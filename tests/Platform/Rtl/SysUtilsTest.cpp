@@ -103,6 +103,21 @@ TEST(Conversion, FloatToStrFFormats) {
   EXPECT_EQ(FloatToStr(0.1, fs), "0.1");
 }
 
+TEST(Conversion, FloatToStrFTakesAnEighteenthDigit) {
+  const TFormatSettings fs = us();
+  // 10000000000000.044921875 is a double as it stands. Seventeen digits round it to ...045
+  // first, which two decimals then round up; the eighteenth digit keeps it below the half.
+  const double v = 10000000000000.044921875;
+  EXPECT_EQ(FloatToStrF(v, ffFixed, 17, 2, fs), "10000000000000.05");
+  EXPECT_EQ(FloatToStrF(v, ffFixed, 18, 2, fs), "10000000000000.04");
+  EXPECT_EQ(FloatToStrF(v, ffNumber, 18, 2, fs), "10,000,000,000,000.04");
+  EXPECT_EQ(FloatToStrF(v, ffGeneral, 18, 0, fs), "10000000000000.0449");
+  EXPECT_EQ(FloatToStrF(v, ffGeneral, 25, 0, fs), "10000000000000.0449"); // 18 at the most
+  // More digits before the point than the precision: scientific notation.
+  EXPECT_EQ(FloatToStrF(1e17, ffNumber, 18, 2, fs), "100,000,000,000,000,000.00");
+  EXPECT_EQ(FloatToStrF(1e18, ffNumber, 18, 2, fs), "1E18");
+}
+
 TEST(Conversion, FormatSpecifiers) {
   const TFormatSettings fs = us();
   EXPECT_EQ(Format("%d items", {3}, fs), "3 items");
@@ -147,6 +162,43 @@ TEST(Dates, EncodeDecodeAgainstKnownDayNumbers) {
   EXPECT_EQ(DayOfWeek(36526), 7); // a Saturday
   DecodeTime(EncodeTime(23, 59, 59, 999), h, n, s, ms);
   EXPECT_EQ(ms, 999);
+}
+
+TEST(Dates, DayNumbersOfEveryYear) {
+  // Years 1 to 9999 as Python's date arithmetic counts from 1899-12-30; the others whole
+  // cycles of 400 years (146097 days) away from those, year 0 being a leap year.
+  const struct {
+    int64_t year;
+    int month, day;
+    int64_t number;
+  } cases[] = {
+      {1899, 12, 30, 0},
+      {2024, 2, 29, 45351},
+      {1600, 3, 1, -109511},
+      {1, 1, 1, -693593},
+      {9999, 12, 31, 2958465},
+      {10000, 1, 1, 2958466},
+      {0, 12, 31, -693594},
+      {0, 3, 1, -693899},
+      {0, 2, 29, -693900},
+      {-1, 12, 31, -693899 - 31 - 29 - 1},
+      {-400, 3, 1, -693899 - 146097},
+      {4000000001, 1, 1, 1460969306407},
+      {-3999999999, 1, 1, -1460970693593},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.number);
+    EXPECT_EQ(DaysFromCivil(c.year, c.month, c.day), c.number);
+    int64_t year = 0;
+    int month = 0, day = 0;
+    CivilFromDays(c.number, year, month, day);
+    EXPECT_EQ(year, c.year);
+    EXPECT_EQ(month, c.month);
+    EXPECT_EQ(day, c.day);
+  }
+  // A day past the month's end is a day of the next month.
+  EXPECT_EQ(DaysFromCivil(2023, 2, 29), 44986);
+  static_assert(DaysFromCivil(1970, 1, 1) == 25569);
 }
 
 TEST(Dates, FormatDateTimeSpecifiers) {
