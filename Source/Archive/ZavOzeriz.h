@@ -281,6 +281,9 @@ public:
   explicit TZavOzeriz(TComponent* AOwner);
   ~TZavOzeriz() override;
   std::string ClassName() const override { return "TZavOzeriz"; }
+  // The published table (ZavOzerizClass.cpp) that form files read and write it through.
+  static const kv::platform::TClassInfo& StaticClassInfo();
+  const kv::platform::TClassInfo* ClassInfo() const override { return &StaticClassInfo(); }
 
   // ---- published properties
   bool GetVerbose() const { return FVerbose; }

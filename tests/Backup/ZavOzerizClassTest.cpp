@@ -1,0 +1,198 @@
+// The archive component as form files see it: its published table against the declared
+// list, a stored form creating it with settings and events, and what a form writes back.
+#include "Archive/ZavOzeriz.h"
+#include "Platform/Rtl/Streaming.h"
+#include "Platform/Rtl/TypInfo.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace kv::platform;
+using namespace ZavOzeriz;
+
+namespace {
+
+// A root that owns a Zip and offers the handlers a form binds its events to.
+class THostForm : public TComponent {
+  KV_CLASS_INFO(THostForm)
+public:
+  using TComponent::TComponent;
+  TZavOzeriz* Zip = nullptr;
+  std::vector<std::string> seen;
+  void ZipProgress(TObject*, ProgressType Type, const std::string& Name, uint32_t Size) {
+    seen.push_back("progress " + std::to_string(static_cast<int>(Type)) + " " + Name + " " +
+                   std::to_string(Size));
+  }
+  void ZipMessage(TObject*, int Code, const std::string& Text) {
+    seen.push_back("message " + std::to_string(Code) + " " + Text);
+  }
+  void Wrong(TObject*) {}
+};
+
+const TClassInfo& THostForm::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<THostForm, TComponent>("THostForm")
+                                     .Field("Zip", &THostForm::Zip)
+                                     .Method("ZipProgress", &THostForm::ZipProgress)
+                                     .Method("ZipMessage", &THostForm::ZipMessage)
+                                     .Method("Wrong", &THostForm::Wrong)
+                                     .Build();
+  return info;
+}
+
+// The stored settings of the backup program's Zip, as its form file holds them.
+const char* kBackupZip = R"(object Host: THostForm
+  object Zip: TZavOzeriz
+    Verbose = False
+    Trace = False
+    AddCompLevel = 9
+    AddOptions = [AddDiskSpan]
+    ExtrOptions = [ExtrOverWrite]
+    Unattended = False
+    MinVizIviVers = 172
+    MinRozIzeVers = 172
+    VersionInfo = '1.72'
+    AddStoreSuffixes = [assGIF, assPNG, assZ, assZIP, assZOO, assARC, assLZH, assARJ, assTAZ, assTGZ, assLHA, assRAR, assACE, assCAB, assGZ, assGZIP, assJAR]
+    SpanOptions = []
+    KeepFreeOnDisk1 = 0
+    KeepFreeOnAllDisks = 0
+    SFXCaption = 'Self-extracting Archive'
+    SFXOverWriteMode = OvrConfirm
+    SFXPath = 'ZavSFX.bin'
+    OnProgress = ZipProgress
+    OnMessage = ZipMessage
+  end
+end
+)";
+
+std::unique_ptr<THostForm> load(const std::string& text) {
+  auto host = std::make_unique<THostForm>(nullptr);
+  ReadComponentText(*host, text, "Host.kfm");
+  return host;
+}
+
+} // namespace
+
+TEST(ZavOzerizClass, PublishesTheDeclaredPropertiesInOrderWithTheirStreamDefaults) {
+  ASSERT_EQ(GetClass("TZavOzeriz"), &TZavOzeriz::StaticClassInfo());
+  const TClassInfo& info = TZavOzeriz::StaticClassInfo();
+  std::vector<std::string> own;
+  for (const auto& p : info.Props)
+    if (!TComponent::StaticClassInfo().FindProp(p.Name)) own.push_back(p.Name);
+  // The self-extractor's slave and icon come with the self-extractor builder.
+  std::vector<std::string> declared;
+  for (int i = 0; i < TZavOzerizPropertyCount; ++i)
+    if (std::string(TZavOzerizProperties[i].name) != "SFXSlave" &&
+        std::string(TZavOzerizProperties[i].name) != "SFXIcon")
+      declared.push_back(TZavOzerizProperties[i].name);
+  EXPECT_EQ(own, declared);
+
+  // A fresh component omits exactly the properties that have a stream default; events are
+  // omitted while unassigned.
+  TZavOzeriz zip(nullptr);
+  for (int i = 0; i < TZavOzerizPropertyCount; ++i) {
+    const auto& d = TZavOzerizProperties[i];
+    const TPropInfo* p = info.FindProp(d.name);
+    if (!p) continue;
+    if (p->Kind == TTypeKind::tkMethod) {
+      EXPECT_TRUE(p->IsDefault(zip)) << d.name;
+      continue;
+    }
+    if (p->Kind == TTypeKind::tkClass) continue;
+    EXPECT_EQ(p->IsDefault(zip), d.streamDefault != nullptr) << d.name;
+    if (d.streamDefault) {
+      const TValueNode v = p->Get(zip);
+      const std::string shown = v.type == TValueNode::Type::Int ? std::to_string(v.i)
+                                : v.type == TValueNode::Type::Set
+                                    ? "[" + (v.names.empty() ? "" : v.names[0]) + "]"
+                                    : v.s;
+      EXPECT_EQ(shown, d.streamDefault) << d.name;
+    }
+  }
+}
+
+TEST(ZavOzerizClass, AStoredFormCreatesTheComponentWithItsSettingsAndEvents) {
+  auto host = load(kBackupZip);
+  ASSERT_NE(host->Zip, nullptr);
+  TZavOzeriz& z = *host->Zip;
+  EXPECT_EQ(z.GetAddOptions(), AddOpts{AddOptsEnum::AddDiskSpan});
+  EXPECT_EQ(z.GetExtrOptions(), ExtrOpts{ExtrOptsEnum::ExtrOverWrite});
+  EXPECT_EQ(z.GetSFXPath(), "ZavSFX.bin");
+  EXPECT_EQ(z.GetAddCompLevel(), 9);
+  EXPECT_TRUE(z.GetAddStoreSuffixes().Contains(AddStoreSuffixEnum::assJAR));
+  EXPECT_FALSE(z.GetAddStoreSuffixes().Contains(AddStoreSuffixEnum::assEXE));
+  EXPECT_EQ(z.GetSFXOverWriteMode(), OvrOpts::OvrConfirm);
+  EXPECT_EQ(z.OnProgress.HandlerName(), "ZipProgress");
+  EXPECT_EQ(z.OnMessage.HandlerName(), "ZipMessage");
+  z.OnProgress(&z, ProgressType::TotalSize2Process, "a.db", 77);
+  z.OnMessage(&z, 5, "hello");
+  EXPECT_EQ(host->seen, (std::vector<std::string>{"progress 4 a.db 77", "message 5 hello"}));
+}
+
+TEST(ZavOzerizClass, StoredValuesGoThroughTheSetters) {
+  struct Case {
+    const char* line;
+    std::function<bool(TZavOzeriz&)> holds;
+  } cases[] = {
+      {"PasswordReqCount = 20", [](TZavOzeriz& z) { return z.GetPasswordReqCount() == 15; }},
+      {"MinVizIviVers = 100", [](TZavOzeriz& z) { return z.GetMinVizIviVers() == 172; }},
+      {"MinRozIzeVers = 180", [](TZavOzeriz& z) { return z.GetMinRozIzeVers() == 180; }},
+      {"DLLDirectory = '/opt/engines/'", [](TZavOzeriz& z) { return z.GetDLLDirectory() == "/opt/engines"; }},
+      {"VersionInfo = '9.99'", [](TZavOzeriz& z) { return z.GetVersionInfo() == "1.72"; }},
+      {"FSpecArgs = ('a.db' 'b.db')",
+       [](TZavOzeriz& z) { return z.GetFSpecArgs().Count() == 2 && z.GetFSpecArgs().Get(1) == "b.db"; }},
+      {"CodePage = cpOEM", [](TZavOzeriz& z) { return z.GetCodePage() == CodePageOpts::cpOEM; }},
+      {"AddFrom = 38345.5", [](TZavOzeriz& z) { return z.GetAddFrom() == 38345.5; }},
+  };
+  for (const auto& c : cases) {
+    auto host = load(std::string("object Host: THostForm\n  object Zip: TZavOzeriz\n    ") + c.line +
+                     "\n  end\nend\n");
+    EXPECT_TRUE(c.holds(*host->Zip)) << c.line;
+  }
+}
+
+TEST(ZavOzerizClass, BadStoredValuesAreRefusedWithTheLine) {
+  const char* lines[] = {"AddOptions = [AddNothing]", "PasswordReqCount = -1", "OnMessage = Wrong",
+                         "OnProgress = Missing", "SFXOverWriteMode = OvrSometimes"};
+  for (const char* line : lines) {
+    const std::string text =
+        std::string("object Host: THostForm\n  object Zip: TZavOzeriz\n    ") + line + "\n  end\nend\n";
+    try {
+      load(text);
+      ADD_FAILURE() << line;
+    } catch (const EReadError& e) {
+      EXPECT_NE(std::string(e.what()).find("Host.kfm(3)"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(ZavOzerizClass, AStoredArchiveNameIsReadWhenTheFormLoads) {
+  if (!kvtest::haveTool("zip")) GTEST_SKIP() << "zip missing";
+  kvtest::TempDir dir;
+  kvtest::writeFile(dir / "one.txt", "one");
+  kvtest::writeFile(dir / "two.txt", "two two");
+  ASSERT_EQ(kvtest::run("cd " + kvtest::shellQuote(dir.str()) + " && zip -q a.zip one.txt two.txt").exitCode,
+            0);
+  auto host = load("object Host: THostForm\n  object Zip: TZavOzeriz\n    ZipFileName = '" +
+                   (dir / "a.zip").string() + "'\n  end\nend\n");
+  ASSERT_EQ(host->Zip->Count(), 2);
+  EXPECT_EQ(host->Zip->ZipContents()[0].FileName, "one.txt");
+  EXPECT_EQ(host->Zip->ZipContents()[1].FileName, "two.txt");
+}
+
+TEST(ZavOzerizClass, AWrittenFormKeepsWhatDiffersAndWhatHasNoDefault) {
+  auto host = load(kBackupZip);
+  const std::string text = WriteComponentText(*host);
+  for (const char* expected :
+       {"AddOptions = [AddDiskSpan]", "ExtrOptions = [ExtrOverWrite]", "Verbose = False",
+        "SFXPath = 'ZavSFX.bin'", "OnProgress = ZipProgress", "KeepFreeOnAllDisks = 0"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  for (const char* omitted : {"CodePage", "HowToDelete", "PasswordReqCount", "UseDirOnlyEntries",
+                              "ConfirmErase", "MaxVolumeSize", "MinFreeVolumeSize", "SFXOptions", "OnTick"})
+    EXPECT_EQ(text.find(omitted), std::string::npos) << omitted;
+  // Read back, the written text gives the same settings.
+  auto again = load(text);
+  EXPECT_EQ(again->Zip->GetAddOptions(), host->Zip->GetAddOptions());
+  EXPECT_EQ(again->Zip->OnMessage.HandlerName(), "ZipMessage");
+}
