@@ -88,8 +88,7 @@ void TLangCache::SetLanguage(int32_t Lang) {
   auto query = std::make_unique<TQuery>();
   query->DatabaseName = Database;
   Language = Lang;
-  Tree.reset();
-  Tree = std::make_unique<uKVrbtree::TRBTree>(false);
+  Tree = std::make_unique<uKVrbtree::TRBTree>(false); // the old texts go with the old tree
   query->SQL.SetText(kLanguageQuery);
   query->Params[0].SetAsInteger(ModuleID);
   query->Params[1].SetAsInteger(Language);
