@@ -1,0 +1,149 @@
+#include "uKVModuleLangCache.h"
+
+#include "Platform/Database/Database.h"
+#include "Platform/Rtl/SysUtils.h"
+#include "Platform/Ui/ComCtrls.h"
+#include "Platform/Ui/ExtCtrls.h"
+#include "Platform/Ui/Forms.h"
+#include "Platform/Ui/StdCtrls.h"
+
+// The bitmap buttons and speed buttons live in a unit of their own in the class library.
+#if __has_include("Platform/Ui/Buttons.h")
+#include "Platform/Ui/Buttons.h"
+#define KV_LANGCACHE_HAVE_BUTTONS 1
+#endif
+
+#include <utility>
+
+namespace uKVModuleLangCache {
+
+using namespace kv::platform;
+
+namespace {
+
+constexpr const char* kLanguageQuery =
+    "select * from lang.db where lfkmodid=:modid: and llang=:lang: order by lid";
+
+int digitValue(char c) {
+  const unsigned char u = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  // No check for hexadecimal digits: stored texts only ever hold them, and any other
+  // character gives the value it always gave.
+  return u > 64 ? u - 55 : u - 48;
+}
+
+// The classes whose text (caption, or an edit's text) a text number in Tag sets.
+bool carriesText(TControl* C) {
+  return dynamic_cast<TTabSheet*>(C) || dynamic_cast<TForm*>(C) || dynamic_cast<TLabel*>(C) ||
+         dynamic_cast<TRadioButton*>(C) || dynamic_cast<TCheckBox*>(C) || dynamic_cast<TButton*>(C) ||
+         dynamic_cast<TEdit*>(C) ||
+#ifdef KV_LANGCACHE_HAVE_BUTTONS
+         dynamic_cast<TSpeedButton*>(C) ||
+#endif
+         dynamic_cast<TGroupBox*>(C) || dynamic_cast<TRadioGroup*>(C) ||
+#ifdef KV_LANGCACHE_HAVE_BUTTONS
+         dynamic_cast<TBitBtn*>(C) ||
+#endif
+         dynamic_cast<TStaticText*>(C) || dynamic_cast<TPanel*>(C);
+}
+
+// The stored form of a text: a backslash and the two characters after it stand for the
+// byte they spell in hexadecimal; a backslash too near the end is dropped.
+std::string DecodeLangText(const std::string& S) {
+  std::string out;
+  out.reserve(S.size());
+  size_t i = 0;
+  while (i < S.size()) {
+    if (S[i] != '\\') {
+      out += S[i++];
+      continue;
+    }
+    if (S.size() - i < 3) { // fewer than two characters after the backslash
+      ++i;
+      continue;
+    }
+    const int value = 16 * digitValue(S[i + 1]) + digitValue(S[i + 2]);
+    out += static_cast<char>(static_cast<unsigned>(value) & 0xFF);
+    i += 3;
+  }
+  return out;
+}
+
+} // namespace
+
+TBegriff::TBegriff(int32_t ID, std::string Text, int32_t Laufweite)
+    : ID(ID), Text(std::move(Text)), Laufweite(Laufweite) {}
+
+int32_t TBegriff::Compare(uKVrbtree::TRBTreeData* Other) {
+  const int32_t other = static_cast<TBegriff*>(Other)->ID;
+  return ID < other ? -1 : ID > other ? 1 : 0;
+}
+
+TLangCache::TLangCache(int32_t ModuleID, std::string Database)
+    : ModuleID(ModuleID), Probe(std::make_unique<TBegriff>(0, std::string(), 0)),
+      Database(std::move(Database)), Tree(std::make_unique<uKVrbtree::TRBTree>(false)) {}
+
+TLangCache::~TLangCache() = default;
+
+void TLangCache::SetLanguage(int32_t Lang) {
+  auto query = std::make_unique<TQuery>();
+  query->DatabaseName = Database;
+  Language = Lang;
+  Tree = std::make_unique<uKVrbtree::TRBTree>(false); // the old texts go with the old tree
+  query->SQL.SetText(kLanguageQuery);
+  query->Params[0].SetAsInteger(ModuleID);
+  query->Params[1].SetAsInteger(Language);
+  query->Open();
+  for (; !query->Eof(); query->Next()) {
+    const bool isLong = query->FieldByName("lislong").AsInteger() == 1;
+    const std::string stored = query->FieldByName(isLong ? "llongtext" : "ltext").AsString();
+    auto entry = std::make_unique<TBegriff>(query->FieldByName("lid").AsInteger(), DecodeLangText(stored), 0);
+    // The first row of a number wins; the tree refuses the later ones and they stay ours.
+    if (Tree->Add(entry.get(), true)) entry.release();
+  }
+  query->Close();
+}
+
+void TLangCache::SetLanguage(const std::string& /*Lang*/) {}
+
+void TLangCache::SetDatabase(const std::string& Value) { Database = Value; }
+
+void TLangCache::SetModuleID(const int32_t Value) { ModuleID = Value; }
+
+std::string TLangCache::GetText(int32_t ID) {
+  Probe->ID = ID;
+  if (auto* found = static_cast<TBegriff*>(Tree->Find(Probe.get()))) return found->Text;
+  return "## " + IntToStr(ID) + " ##";
+}
+
+int32_t TLangCache::GetLaufweite(int32_t ID) {
+  Probe->ID = ID;
+  if (auto* found = static_cast<TBegriff*>(Tree->Find(Probe.get()))) return found->Laufweite;
+  return 0;
+}
+
+void TLangCache::TranslateControls(TWinControl* Root) {
+  if (Root) translateControl(Root);
+}
+
+void TLangCache::translateControl(TControl* C) {
+  if (auto* pages = dynamic_cast<TPageControl*>(C)) {
+    // The page control's own text is no caption anyone sees; its pages carry the texts.
+    for (int i = 0; i < pages->PageCount(); ++i)
+      translateControl(pages->Pages(i));
+  } else if (carriesText(C)) {
+    if (C->Tag > 0) C->SetText(GetText(C->Tag));
+  } else if (auto* view = dynamic_cast<TListView*>(C)) {
+    for (int i = 0; i < view->Columns().Count(); ++i) {
+      TListColumn* column = view->Column(i);
+      if (column->Tag() != 0) column->SetCaption(GetText(column->Tag()));
+    }
+  }
+  if (auto* parent = dynamic_cast<TWinControl*>(C))
+    for (int i = 0; i < parent->ControlCount(); ++i)
+      translateControl(parent->Controls(i));
+  if (auto* bar = dynamic_cast<TToolBar*>(C))
+    for (int i = 0; i < bar->ButtonCount(); ++i)
+      translateControl(bar->Buttons(i));
+}
+
+} // namespace uKVModuleLangCache

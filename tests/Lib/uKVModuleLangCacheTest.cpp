@@ -1,0 +1,349 @@
+#include "uKVModuleLangCache.h"
+
+#include "Platform/Database/Database.h"
+#include "Platform/Rtl/SysUtils.h"
+#include "Platform/Ui/ComCtrls.h"
+#include "Platform/Ui/ExtCtrls.h"
+#include "Platform/Ui/Forms.h"
+#include "Platform/Ui/StdCtrls.h"
+#include "TestSupport.h"
+
+#if __has_include("Platform/Ui/Buttons.h")
+#include "Platform/Ui/Buttons.h"
+#define HAVE_BUTTONS 1
+#endif
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace kv::platform;
+using namespace uKVModuleLangCache;
+
+namespace {
+
+FieldValue i(std::int64_t v) { return v; }
+FieldValue s(const std::string& v) { return v; }
+const FieldValue null{};
+
+const std::vector<TFieldDef> kLangFields = {
+    {"lid", TFieldType::ftInteger, 0},      {"lfkmodid", TFieldType::ftInteger, 0},
+    {"llang", TFieldType::ftInteger, 0},    {"ltext", TFieldType::ftString, 80},
+    {"llongtext", TFieldType::ftMemo, 200}, {"lislong", TFieldType::ftSmallint, 0},
+};
+
+// The language table of a product database behind the alias Korv3.
+class LangCacheTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    kvtest::writeFile(config / "aliases.ini", "[Korv3]\nPATH=" + db.str() + "\n");
+    // lid, lfkmodid, llang, ltext, llongtext, lislong; not in lid order on purpose.
+    CreateTable(db / "LANG.DB", kLangFields,
+                {
+                    {i(9), i(2), i(1), s("x\\4"), null, i(0)},
+                    {i(1), i(2), i(1), s("Datei\\3A"), null, i(0)},
+                    {i(2), i(2), i(1), s("\\4a"), null, i(0)},
+                    {i(3), i(2), i(1), s("\\"), null, i(0)},
+                    {i(4), i(2), i(1), s("kurz"), s("Ein langer Text \\28mit Klammern\\29"), i(1)},
+                    {i(5), i(2), i(1), s("kurz fünf"), s("lang fünf"), i(0)},
+                    {i(6), i(2), i(1), s("kurz sechs"), s("lang sechs"), i(2)},
+                    {i(7), i(2), i(1), s("ohne Merker"), s("lang sieben"), null},
+                    {i(8), i(2), i(1), s("Gr\\C3\\B6\\C3\\9Fe"), null, i(0)},
+                    {i(1), i(2), i(1), s("zweite Eins"), null, i(0)},
+                    {i(10), i(2), i(1), s("\\zz\\0\\\\41"), null, i(0)},
+                    {i(11), i(2), i(1), s("100\\25 \\"), null, i(0)},
+                    {i(12), i(2), i(1), s("Zwölf"), null, i(0)},
+                    {i(-5), i(2), i(1), s("Minus fünf"), null, i(0)},
+                    {i(1), i(2), i(2), s("File:"), null, i(0)},
+                    {i(12), i(2), i(2), s("Twelve"), null, i(0)},
+                    {i(1), i(3), i(1), s("Modul drei"), null, i(0)},
+                });
+  }
+
+  kvtest::TempDir config{"kvlangcfg"};
+  kvtest::ScopedEnv configEnv{"KV_CONFIG_DIR", config.str()};
+  kvtest::TempDir db{"kvlangdb"};
+};
+
+TEST_F(LangCacheTest, StoredTextsAreDecodedAndTakenFromTheirColumn) {
+  TLangCache cache(2, "Korv3");
+  cache.SetLanguage(1);
+  EXPECT_EQ(cache.Language, 1);
+  struct Case {
+    int id;
+    std::string text;
+  };
+  const Case cases[] = {
+      {1, "Datei:"},                         // the first of two rows numbered 1
+      {2, "J"},                              // lower-case digits count
+      {3, ""},                               // a lone backslash goes
+      {9, "x4"},                             // a backslash before the last character goes
+      {4, "Ein langer Text (mit Klammern)"}, // lislong 1: the long text
+      {5, "kurz fünf"},                      // lislong 0, 2 or empty: the short text
+      {6, "kurz sechs"},
+      {7, "ohne Merker"},
+      {8, "Größe"}, // escaped UTF-8 bytes
+      // No digit check: 'Z' counts 90 - 55 = 35, so 16*35+35 = 595, 83 ('S') modulo 256; a
+      // backslash counts 92 - 55 = 37, so "0\" is 37 ('%'); the next backslash starts "41".
+      {10, "S%A"},
+      {11, "100% "},
+      {12, "Zwölf"},
+      {-5, "Minus fünf"},
+      {13, "## 13 ##"}, // not in this language
+      {0, "## 0 ##"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(cache.GetText(c.id), c.text);
+    EXPECT_EQ(cache.GetLaufweite(c.id), 0);
+  }
+  EXPECT_EQ(cache.Tree->Count, 13); // 14 rows, two of them numbered 1
+}
+
+TEST_F(LangCacheTest, NewCacheAnswersEveryNumberWithItsPlaceholder) {
+  TLangCache cache(2, "Korv3");
+  EXPECT_EQ(cache.Language, 0);
+  EXPECT_EQ(cache.GetText(7), "## 7 ##");
+  EXPECT_EQ(cache.GetText(-3), "## -3 ##");
+  EXPECT_EQ(cache.GetText(-2147483647 - 1), "## -2147483648 ##");
+  EXPECT_EQ(cache.GetLaufweite(7), 0);
+  cache.SetLanguage(std::string("Deutsch")); // names are ignored
+  EXPECT_EQ(cache.Language, 0);
+  EXPECT_EQ(cache.GetText(1), "## 1 ##");
+}
+
+TEST_F(LangCacheTest, EachLoadReplacesTheTextsAndReadsTheSettingsOfThatMoment) {
+  TLangCache cache(2, "Korv3");
+  cache.SetLanguage(1);
+  cache.SetLanguage(2);
+  EXPECT_EQ(cache.Language, 2);
+  EXPECT_EQ(cache.GetText(1), "File:");
+  EXPECT_EQ(cache.GetText(12), "Twelve");
+  EXPECT_EQ(cache.GetText(2), "## 2 ##"); // language 1's texts are gone
+  EXPECT_EQ(cache.Tree->Count, 2);
+
+  // Module and database take effect at the next load only.
+  cache.SetModuleID(3);
+  cache.SetDatabase("Nowhere");
+  EXPECT_EQ(cache.ModuleID, 3);
+  EXPECT_EQ(cache.Database, "Nowhere");
+  EXPECT_EQ(cache.GetText(1), "File:");
+  cache.SetDatabase(db.str()); // a directory names a database too
+  cache.SetLanguage(1);
+  EXPECT_EQ(cache.GetText(1), "Modul drei");
+  EXPECT_EQ(cache.Tree->Count, 1);
+  cache.SetModuleID(4);
+  cache.SetLanguage(1);
+  EXPECT_EQ(cache.Tree->Count, 0);
+  EXPECT_EQ(cache.GetText(1), "## 1 ##");
+}
+
+TEST_F(LangCacheTest, DatabaseFailuresPassThroughAndLeaveWhatWasRead) {
+  struct Case {
+    const char* what;
+    std::function<void(TLangCache&)> prepare;
+  };
+  const Case cases[] = {
+      {"unknown database", [](TLangCache& c) { c.SetDatabase("Nowhere"); }},
+      {"missing table", [this](TLangCache&) { std::filesystem::remove(db / "LANG.DB"); }},
+      {"missing column",
+       [this](TLangCache&) {
+         CreateTable(db / "LANG.DB",
+                     {{"lid", TFieldType::ftInteger, 0},
+                      {"lfkmodid", TFieldType::ftInteger, 0},
+                      {"llang", TFieldType::ftInteger, 0},
+                      {"ltext", TFieldType::ftString, 20}},
+                     {{i(1), i(2), i(1), s("eins")}});
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    TLangCache cache(2, "Korv3");
+    cache.SetLanguage(2);
+    ASSERT_EQ(cache.GetText(1), "File:");
+    c.prepare(cache);
+    EXPECT_THROW(cache.SetLanguage(1), EDatabaseError);
+    EXPECT_EQ(cache.Language, 1);
+    EXPECT_EQ(cache.GetText(1), "## 1 ##");
+    EXPECT_EQ(cache.Tree->Count, 0);
+  }
+}
+
+// ---- translating forms
+
+class TranslateTest : public LangCacheTest {
+protected:
+  void SetUp() override {
+    LangCacheTest::SetUp();
+    ResetApplication();
+    Application().SetPresenter(std::make_unique<HeadlessPresenter>());
+    Application().Initialize();
+    CreateTable(db / "LANG.DB", kLangFields,
+                {
+                    {i(-5), i(7), i(1), s("Spalte minus"), null, i(0)},
+                    {i(1), i(7), i(1), s("Formular"), null, i(0)},
+                    {i(2), i(7), i(1), s("Name\\3A"), null, i(0)},
+                    {i(3), i(7), i(1), s("Eingabe"), null, i(0)},
+                    {i(4), i(7), i(1), s("Seite eins"), null, i(0)},
+                    {i(5), i(7), i(1), s("Seite zwei"), null, i(0)},
+                    {i(6), i(7), i(1), s("Spalte"), null, i(0)},
+                    {i(7), i(7), i(1), s("Knopf"), null, i(0)},
+                    {i(8), i(7), i(1), s("Auswahl"), null, i(0)},
+                    {i(9), i(7), i(1), s("Datei"), null, i(0)},
+                    {i(10), i(7), i(1), s("\\C3\\96ffnen"), null, i(0)},
+                });
+    cache.SetLanguage(1);
+  }
+  void TearDown() override { ResetApplication(); }
+
+  template <class T> T* add(TWinControl* parent, int tag, const std::string& text = "orig") {
+    auto* c = new T(form);
+    c->SetParent(parent);
+    c->Tag = tag;
+    c->SetText(text);
+    return c;
+  }
+
+  TLangCache cache{7, "Korv3"};
+  TForm* form = nullptr;
+};
+
+TEST_F(TranslateTest, ControlsWithATextNumberGetTheirText) {
+  form = TCustomForm::CreateNew<TForm>(&Application());
+  form->Tag = 1;
+  form->SetCaption("Form1");
+  auto* label = add<TLabel>(form, 2);
+  auto* untagged = add<TLabel>(form, 0, "bleibt");
+  auto* negative = add<TLabel>(form, -1, "negativ");
+  auto* edit = add<TEdit>(form, 3);
+  auto* memo = add<TMemo>(form, 3, "Memo"); // memos are not translated
+  auto* scroll = add<TScrollBar>(form, 3);
+  auto* missing = add<TLabel>(form, 99);
+
+  auto* pages = add<TPageControl>(form, 7, "Reiter");
+  auto* page1 = new TTabSheet(form);
+  page1->SetPageControl(pages);
+  page1->Tag = 4;
+  auto* page2 = new TTabSheet(form);
+  page2->SetPageControl(pages);
+  page2->Tag = 5;
+  auto* onPage = add<TCheckBox>(page2, 8);
+
+  auto* panel = add<TPanel>(form, 9);
+  auto* button = add<TButton>(panel, 7);
+  auto* radio = add<TRadioButton>(panel, 8);
+  auto* group = add<TGroupBox>(panel, 2);
+  auto* inGroup = add<TStaticText>(group, 3);
+  auto* radioGroup = add<TRadioGroup>(panel, 4);
+  auto* untaggedPanel = add<TPanel>(form, 0, "Panel");
+  auto* deep = add<TLabel>(untaggedPanel, 6);
+
+  auto* view = new TListView(form);
+  view->SetParent(form);
+  view->Tag = 1; // list views keep their own text
+  for (int tag : {6, 0, -5, 99}) {
+    TListColumn* col = view->Columns().Add();
+    col->SetCaption("col");
+    col->SetTag(tag);
+  }
+
+  auto* bar = add<TToolBar>(form, 0);
+  auto* toolButton = new TToolButton(form);
+  toolButton->SetParent(bar);
+  toolButton->Tag = 7;
+  toolButton->SetCaption("Werkzeug"); // tool buttons are not among the translated classes
+
+#ifdef HAVE_BUTTONS
+  auto* bitBtn = add<TBitBtn>(panel, 7);
+  auto* speed = add<TSpeedButton>(panel, 8);
+#endif
+
+  cache.TranslateControls(form);
+
+  EXPECT_EQ(form->Caption(), "Formular");
+  EXPECT_EQ(label->Caption(), "Name:");
+  EXPECT_EQ(untagged->Caption(), "bleibt");
+  EXPECT_EQ(negative->Caption(), "negativ");
+  EXPECT_EQ(edit->Text(), "Eingabe");
+  EXPECT_EQ(memo->Text(), "Memo");
+  EXPECT_EQ(scroll->Caption(), "orig");
+  EXPECT_EQ(missing->Caption(), "## 99 ##");
+  EXPECT_EQ(pages->Caption(), "Reiter");
+  EXPECT_EQ(page1->Caption(), "Seite eins");
+  EXPECT_EQ(page2->Caption(), "Seite zwei");
+  EXPECT_EQ(onPage->Caption(), "Auswahl");
+  EXPECT_EQ(panel->Caption(), "Datei");
+  EXPECT_EQ(button->Caption(), "Knopf");
+  EXPECT_EQ(radio->Caption(), "Auswahl");
+  EXPECT_EQ(group->Caption(), "Name:");
+  EXPECT_EQ(inGroup->Caption(), "Eingabe");
+  EXPECT_EQ(radioGroup->Caption(), "Seite eins");
+  EXPECT_EQ(untaggedPanel->Caption(), "Panel");
+  EXPECT_EQ(deep->Caption(), "Spalte");
+  EXPECT_EQ(view->Caption(), "");
+  EXPECT_EQ(view->Column(0)->Caption(), "Spalte");
+  EXPECT_EQ(view->Column(1)->Caption(), "col");
+  EXPECT_EQ(view->Column(2)->Caption(), "Spalte minus"); // columns take negative numbers too
+  EXPECT_EQ(view->Column(3)->Caption(), "## 99 ##");
+  EXPECT_EQ(toolButton->Caption(), "Werkzeug");
+#ifdef HAVE_BUTTONS
+  EXPECT_EQ(bitBtn->Caption(), "Knopf");
+  EXPECT_EQ(speed->Caption(), "Auswahl");
+#endif
+
+  // Translating starts below the form as well, and an empty root does nothing.
+  label->SetCaption("again");
+  cache.TranslateControls(panel);
+  EXPECT_EQ(label->Caption(), "again");
+  EXPECT_EQ(button->Caption(), "Knopf");
+  cache.TranslateControls(nullptr);
+}
+
+// A menu tree of the shape the class library's menus have.
+struct FakeMenuItem {
+  int Tag = 0;
+  std::string caption;
+  std::vector<std::unique_ptr<FakeMenuItem>> items;
+  int Count() const { return static_cast<int>(items.size()); }
+  FakeMenuItem* Items(int Index) const { return items.at(static_cast<size_t>(Index)).get(); }
+  void SetCaption(const std::string& Value) { caption = Value; }
+  FakeMenuItem* add(int tag, const std::string& text) {
+    items.push_back(std::make_unique<FakeMenuItem>());
+    items.back()->Tag = tag;
+    items.back()->caption = text;
+    return items.back().get();
+  }
+};
+struct FakeMenu {
+  FakeMenuItem root;
+  FakeMenuItem* Items() { return &root; }
+};
+
+TEST_F(TranslateTest, MenuItemsWithANonZeroNumberGetTheirCaption) {
+  FakeMenu menu;
+  menu.root.Tag = 9;
+  menu.root.caption = "root";
+  FakeMenuItem* file = menu.root.add(9, "&File");
+  FakeMenuItem* open = file->add(10, "&Open");
+  FakeMenuItem* sep = file->add(0, "-");
+  FakeMenuItem* sub = file->add(-5, "Sub");
+  FakeMenuItem* deep = sub->add(99, "deep");
+  FakeMenuItem* edit = menu.root.add(0, "&Edit");
+  FakeMenuItem* under = edit->add(2, "x");
+
+  cache.TranslateMenu(&menu);
+  EXPECT_EQ(menu.root.caption, "root");
+  EXPECT_EQ(file->caption, "Datei");
+  EXPECT_EQ(open->caption, "Öffnen");
+  EXPECT_EQ(sep->caption, "-");
+  EXPECT_EQ(sub->caption, "Spalte minus");
+  EXPECT_EQ(deep->caption, "## 99 ##");
+  EXPECT_EQ(edit->caption, "&Edit");
+  EXPECT_EQ(under->caption, "Name:");
+  cache.TranslateMenu(static_cast<FakeMenu*>(nullptr));
+}
+
+} // namespace
