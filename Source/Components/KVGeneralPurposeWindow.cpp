@@ -164,9 +164,7 @@ const TClassInfo& TKVGeneralPurposeWindow::StaticClassInfo() {
   return info;
 }
 
-void Register() {
-  RegisterComponents("Korvalis", {&TKVGeneralPurposeWindow::StaticClassInfo()});
-}
+void Register() { RegisterComponents("Korvalis", {&TKVGeneralPurposeWindow::StaticClassInfo()}); }
 
 namespace {
 const bool registered = [] {

@@ -13,8 +13,8 @@ using namespace kv::platform;
 namespace {
 
 int saturate(int64_t v) {
-  return static_cast<int>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                              std::numeric_limits<int32_t>::max()));
+  return static_cast<int>(
+      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 } // namespace
@@ -32,7 +32,8 @@ TKVWindow::Axis TKVWindow::axis(bool horizontal) {
 }
 
 TKVWindow::TKVWindow(TComponent* AOwner) : TWinControl(AOwner) {
-  SetControlStyle(TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks});
+  SetControlStyle(
+      TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks});
   SetBounds(Left(), Top(), 150, 150);
   canvas_ = std::make_unique<TCanvas>();
   OnCreate(this);
@@ -293,8 +294,8 @@ void TKVWindow::scrollPixels(bool horizontal, int64_t units, const TRect* rect) 
 
 void TKVWindow::scrollMessage(TWMScroll& Message, bool horizontal) {
   if (Message.ScrollBar != 0) {
-    TMessage m{Message.Msg, makeWParam(Message.ScrollCode, Message.Pos), static_cast<LPARAM>(Message.ScrollBar),
-               0};
+    TMessage m{Message.Msg, makeWParam(Message.ScrollCode, Message.Pos),
+               static_cast<LPARAM>(Message.ScrollBar), 0};
     TWinControl::Dispatch(m);
     Message.Result = m.Result;
     return;
@@ -419,9 +420,11 @@ const TClassInfo& TKVWindow::StaticClassInfo() {
           .Int("ScrollerXPos", &TKVWindow::GetXPos, &TKVWindow::SetXPos, NoDefault)
           .Int("ScrollerYPos", &TKVWindow::GetYPos, &TKVWindow::SetYPos, NoDefault)
           // Read-only: published for the designer, never stored.
-          .Int("ScrollerXTrackPos", &TKVWindow::GetXTrackPos, [](TKVWindow&, int) {}, NoDefault)
+          .Int(
+              "ScrollerXTrackPos", &TKVWindow::GetXTrackPos, [](TKVWindow&, int) {}, NoDefault)
           .NotStored()
-          .Int("ScrollerYTrackPos", &TKVWindow::GetYTrackPos, [](TKVWindow&, int) {}, NoDefault)
+          .Int(
+              "ScrollerYTrackPos", &TKVWindow::GetYTrackPos, [](TKVWindow&, int) {}, NoDefault)
           .NotStored()
           .With(published::Ctl3D)
           .IdentInt("Color", ColorIdents(), &TControl::Color, &TControl::SetColor, 0)

@@ -144,7 +144,8 @@ const TClassInfo& TScrollBar::StaticClassInfo() {
 
 // ---- the paint surface
 
-TPaintPanel::TPaintPanel(TComponent* AOwner, TComponent* APreview) : TCustomControl(AOwner), preview_(APreview) {
+TPaintPanel::TPaintPanel(TComponent* AOwner, TComponent* APreview)
+    : TCustomControl(AOwner), preview_(APreview) {
   SetBounds(0, 0, 185, 41);
 }
 
@@ -191,13 +192,12 @@ TPrintPreview::TPrintPreview(TComponent* AOwner) : TCustomControl(AOwner) {
   Panel->SetParent(this);
   Panel->SetBounds(0, 0, Panel->Width(), Panel->Height());
   // Bound through the virtual operations, so that a descendant's overrides are the ones called.
-  Panel->OnMouseDown.Bind([this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    PreviewMouseDown(s, b, sh, x, y);
-  });
-  Panel->OnMouseMove.Bind([this](TObject* s, TShiftState sh, int x, int y) { PreviewMouseMove(s, sh, x, y); });
-  Panel->OnMouseUp.Bind([this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    PreviewMouseUp(s, b, sh, x, y);
-  });
+  Panel->OnMouseDown.Bind(
+      [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) { PreviewMouseDown(s, b, sh, x, y); });
+  Panel->OnMouseMove.Bind(
+      [this](TObject* s, TShiftState sh, int x, int y) { PreviewMouseMove(s, sh, x, y); });
+  Panel->OnMouseUp.Bind(
+      [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) { PreviewMouseUp(s, b, sh, x, y); });
 
   dragging_ = false;
   fitOnWindow_ = true;
@@ -299,8 +299,12 @@ void TPrintPreview::MetText(double X, double Y, const std::string& Text) {
   drawCanvas_->TextOut(mapX(X), mapY(Y), Text);
 }
 
-double TPrintPreview::MetTextHeight(const std::string& Text) { return yToMet(drawCanvas_->TextExtent(Text).cy); }
-double TPrintPreview::MetTextWidth(const std::string& Text) { return xToMet(drawCanvas_->TextExtent(Text).cx); }
+double TPrintPreview::MetTextHeight(const std::string& Text) {
+  return yToMet(drawCanvas_->TextExtent(Text).cy);
+}
+double TPrintPreview::MetTextWidth(const std::string& Text) {
+  return xToMet(drawCanvas_->TextExtent(Text).cx);
+}
 
 void TPrintPreview::MetRect(double X1, double Y1, double X2, double Y2) {
   drawCanvas_->Rectangle(mapX(X1), mapY(Y1), mapX(X2), mapY(Y2));
@@ -324,14 +328,14 @@ void TPrintPreview::PixLine(int X1, int Y1, int X2, int Y2) {
 }
 
 void TPrintPreview::PixText(int X, int Y, const std::string& Text) {
-  drawCanvas_->TextOut(toInt(X * custXScale_) + xToPix(leftBorder_), toInt(Y * custYScale_) + yToPix(topBorder_),
-                       Text);
+  drawCanvas_->TextOut(toInt(X * custXScale_) + xToPix(leftBorder_),
+                       toInt(Y * custYScale_) + yToPix(topBorder_), Text);
 }
 
 void TPrintPreview::PixRect(int X1, int Y1, int X2, int Y2) {
   const int ox = xToPix(leftBorder_), oy = yToPix(topBorder_);
-  drawCanvas_->Rectangle(toInt(X1 * custXScale_) + ox, toInt(Y1 * custYScale_) + oy, toInt(X2 * custXScale_) + ox,
-                         toInt(Y2 * custYScale_) + oy);
+  drawCanvas_->Rectangle(toInt(X1 * custXScale_) + ox, toInt(Y1 * custYScale_) + oy,
+                         toInt(X2 * custXScale_) + ox, toInt(Y2 * custYScale_) + oy);
 }
 
 // One segment of the dash walk; the state runs on from segment to segment. Each step ends one
@@ -556,8 +560,7 @@ void TPrintPreview::Paint(TCanvas* ACanvas) {
   const TRect& p = pageRect_;
   c.Brush().SetColor(clBtnFace);
   c.Brush().SetStyle(TBrushStyle::bsSolid);
-  for (const TRect& part : subtract(TRect{0, 0, Width(), Height()},
-                                    {p, OffsetRectBy(p, shadow_, shadow_)}))
+  for (const TRect& part : subtract(TRect{0, 0, Width(), Height()}, {p, OffsetRectBy(p, shadow_, shadow_)}))
     c.FillRect(part);
 
   BeforePaint(this);

@@ -44,8 +44,17 @@ using TLineStyles = std::array<TLineStyleRow, 5>;
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 KV_ENUM_NAMES(TScrollStyle, "ssNone", "ssHorizontal", "ssVertical", "ssBoth")
 
-enum class TScrollCode { scLineUp, scLineDown, scPageUp, scPageDown, scPosition, scTrack, scTop, scBottom,
-                         scEndScroll };
+enum class TScrollCode {
+  scLineUp,
+  scLineDown,
+  scPageUp,
+  scPageDown,
+  scPosition,
+  scTrack,
+  scTop,
+  scBottom,
+  scEndScroll
+};
 
 using TPrintPageEvent = kv::platform::TEvent<TObject*, TCanvas*, int, bool>;
 using TScaleChangeEvent = kv::platform::TEvent<TObject*, double>;

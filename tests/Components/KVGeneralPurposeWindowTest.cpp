@@ -79,8 +79,8 @@ TEST_F(GeneralPurposeWindowTest, DesignOutline) {
     win->Perform(WM_PAINT);
     const auto& log = surface().log();
     const bool dashed = std::find(log.begin(), log.end(), "setPen $FF000008 1 dash") != log.end();
-    const std::string box = "rectangle 0,0," + std::to_string(win->ClientWidth()) + "," +
-                            std::to_string(win->ClientHeight());
+    const std::string box =
+        "rectangle 0,0," + std::to_string(win->ClientWidth()) + "," + std::to_string(win->ClientHeight());
     EXPECT_EQ(dashed, r.outline);
     EXPECT_EQ(std::find(log.begin(), log.end(), box) != log.end(), r.outline);
   }

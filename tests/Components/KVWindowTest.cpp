@@ -326,7 +326,8 @@ TEST_F(KVWindowTest, MouseAndKeys) {
   win->OnMouseEnter.Bind([&](TObject* s) { seen.push_back(s == win ? "enter" : "?"); });
   win->OnMouseLeave.Bind([&](TObject* s) { seen.push_back(s == win ? "leave" : "?"); });
   win->OnWMKeyDown.Bind([&](TWMKey&) { seen.push_back("wmkeydown"); });
-  win->OnKeyDown.Bind([&](TObject*, uint16_t& k, TShiftState) { seen.push_back("key " + std::to_string(k)); });
+  win->OnKeyDown.Bind(
+      [&](TObject*, uint16_t& k, TShiftState) { seen.push_back("key " + std::to_string(k)); });
   win->Perform(CM_MOUSEENTER);
   win->Perform(CM_MOUSELEAVE);
   win->Perform(CN_KEYDOWN, 'A', 0);
@@ -340,9 +341,10 @@ TEST_F(KVWindowTest, StoredForm) {
   win->SetXPos(5);
   win->OnCreate.Bind([](TObject*) {}, "WinCreate");
   const std::string text = WriteComponentText(*form);
-  for (const char* line : {"BorderStyle = bsNone", "ScrollStyle = ssBoth", "AutoScroll = True", "ThumbTrack = True",
-                           "ScrollerSetWindowOrg = True", "ScrollerXUnit = 8", "ScrollerXRange = 40",
-                           "ScrollerXPos = 5", "ParentColor = False", "OnCreate = WinCreate"})
+  for (const char* line :
+       {"BorderStyle = bsNone", "ScrollStyle = ssBoth", "AutoScroll = True", "ThumbTrack = True",
+        "ScrollerSetWindowOrg = True", "ScrollerXUnit = 8", "ScrollerXRange = 40", "ScrollerXPos = 5",
+        "ParentColor = False", "OnCreate = WinCreate"})
     EXPECT_NE(text.find(line), std::string::npos) << line;
   for (const char* absent : {"ScrollerXPage", "ScrollerXTrackPos", "OnPaint"})
     EXPECT_EQ(text.find(absent), std::string::npos) << absent;

@@ -139,18 +139,21 @@ TEST_F(PrnprevTest, PolyLinePatterns) {
   const DashCase cases[] = {
       {"no points", Prnprev::ls_Dash, {}, {}},
       {"one point", Prnprev::ls_Dash, {{1, 1}}, {}},
-      {"solid", Prnprev::ls_Solid, {{0, 0}, {1, 0}, {1, 2}}, {"moveTo 0,0", "lineTo 10,0", "moveTo 10,0", "lineTo 10,20"}},
+      {"solid",
+       Prnprev::ls_Solid,
+       {{0, 0}, {1, 0}, {1, 2}},
+       {"moveTo 0,0", "lineTo 10,0", "moveTo 10,0", "lineTo 10,20"}},
       // 0-2.0 drawn, 2.0-2.5 blank, 2.5-3.0 drawn; the next segment goes on inside the 2.0 element.
       {"dash across a vertex",
        Prnprev::ls_Dash,
        {{0, 0}, {3, 0}, {3, 3}},
-       {"moveTo 0,0", "lineTo 20,0", "moveTo 25,0", "lineTo 30,0", "moveTo 30,0", "lineTo 30,15", "moveTo 30,20",
-        "lineTo 30,30"}},
+       {"moveTo 0,0", "lineTo 20,0", "moveTo 25,0", "lineTo 30,0", "moveTo 30,0", "lineTo 30,15",
+        "moveTo 30,20", "lineTo 30,30"}},
       {"dash dot order",
        Prnprev::ls_DashDot,
        {{0, 0}, {8, 0}},
-       {"moveTo 0,0", "lineTo 20,0", "moveTo 25,0", "lineTo 30,0", "moveTo 35,0", "lineTo 55,0", "moveTo 60,0",
-        "lineTo 65,0", "moveTo 70,0", "lineTo 80,0"}},
+       {"moveTo 0,0", "lineTo 20,0", "moveTo 25,0", "lineTo 30,0", "moveTo 35,0", "lineTo 55,0",
+        "moveTo 60,0", "lineTo 65,0", "moveTo 70,0", "lineTo 80,0"}},
       {"user row starts solid", Prnprev::ls_User, {{0, 0}, {2, 0}}, {"moveTo 0,0", "lineTo 20,0"}},
   };
   for (const auto& c : cases) {
@@ -223,8 +226,8 @@ TEST_F(PrnprevTest, PrintingPageByPageIntoPdf) {
   EXPECT_EQ(printed, (std::vector<int>{1, 2, 3}));
   EXPECT_FALSE(pv->PrintJobRunning());
   EXPECT_DOUBLE_EQ(pv->GetScale(), 0.3);
-  EXPECT_EQ(pagesPrinted(), (std::vector<std::string>{"StartDoc(\"Vorschau\")", "StartPage(1)", "StartPage(2)",
-                                                      "StartPage(3)", "EndDoc"}));
+  EXPECT_EQ(pagesPrinted(), (std::vector<std::string>{"StartDoc(\"Vorschau\")", "StartPage(1)",
+                                                      "StartPage(2)", "StartPage(3)", "EndDoc"}));
   const std::string pdf = (dir / "preview.pdf").string();
   const auto text = kvtest::run("pdftotext " + kvtest::shellQuote(pdf) + " -");
   ASSERT_EQ(text.exitCode, 0) << text.err;

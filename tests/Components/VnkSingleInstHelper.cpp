@@ -8,8 +8,8 @@
 #include "Platform/Ui/Forms.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>

@@ -46,7 +46,7 @@ TEST_F(WindowTest, CopiesDoNotDriveTheWindow) {
 
   const HWND before = win->Handle();
   win->SetScrollStyle(KVWindow::ssNone);
-  EXPECT_EQ(win->Handle(), before); // not recreated
+  EXPECT_EQ(win->Handle(), before);                    // not recreated
   EXPECT_TRUE(win->HasHorzBar() && win->HasVertBar()); // still the bars of ssBoth
 
   // Scroll messages still scroll, and painting still shifts the origin.

@@ -25,7 +25,8 @@ public:
         fd_ = -1;
         return;
       }
-      struct stat held {}, named {};
+      struct stat held {
+      }, named{};
       const int probe = shm_open(name_.c_str(), O_RDONLY, 0);
       const bool same = probe >= 0 && fstat(fd_, &held) == 0 && fstat(probe, &named) == 0 &&
                         held.st_ino == named.st_ino && held.st_dev == named.st_dev;
