@@ -162,4 +162,9 @@ void Printer::Abort() {
   aborted_ = true;
 }
 
+Printer& CurrentPrinter() {
+  static Printer printer;
+  return printer;
+}
+
 } // namespace kv::platform

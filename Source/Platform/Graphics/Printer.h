@@ -87,4 +87,8 @@ private:
   std::unique_ptr<RecordingDC> canvas_; // forwards to idle_ or cairoDc_
 };
 
+// The printer of the process, which the class library's printing goes to (created on first use,
+// with the default setup).
+Printer& CurrentPrinter();
+
 } // namespace kv::platform

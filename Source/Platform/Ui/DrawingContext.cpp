@@ -114,8 +114,12 @@ TSize RecordingContext::textExtent(const std::string& text) {
 void RecordingContext::copyRect(const TRect& dest, DrawingContext&, const TRect& src) {
   record("copyRect " + rectText(dest) + " from " + rectText(src));
 }
-void RecordingContext::setDeviceOrigin(TPoint origin) { record("setDeviceOrigin " + pt(origin.X, origin.Y)); }
+void RecordingContext::setDeviceOrigin(TPoint origin) {
+  deviceOrg_ = origin;
+  record("setDeviceOrigin " + pt(origin.X, origin.Y));
+}
 void RecordingContext::setClipRect(std::optional<TRect> clip) {
+  clip_ = clip;
   record("setClipRect " + (clip ? rectText(*clip) : std::string("none")));
 }
 

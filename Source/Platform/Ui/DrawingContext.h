@@ -83,6 +83,10 @@ public:
   // Set by the window system for the paint of one window.
   virtual void setDeviceOrigin(TPoint origin) = 0;
   virtual void setClipRect(std::optional<TRect> clip) = 0;
+  // What the two calls above last set: code that narrows the clip for a while (a page inside a
+  // paint) puts the window system's clip back with these.
+  virtual TPoint deviceOrigin() const { return TPoint{0, 0}; }
+  virtual std::optional<TRect> clipRect() const { return std::nullopt; }
 };
 
 // The pixels of one window (its whole window rectangle, frame included).
@@ -133,6 +137,8 @@ public:
   void copyRect(const TRect& dest, DrawingContext& source, const TRect& src) override;
   void setDeviceOrigin(TPoint origin) override;
   void setClipRect(std::optional<TRect> clip) override;
+  TPoint deviceOrigin() const override { return deviceOrg_; }
+  std::optional<TRect> clipRect() const override { return clip_; }
 
   const PenInfo& pen() const { return pen_; }
   const BrushInfo& brush() const { return brush_; }
@@ -145,6 +151,8 @@ private:
   BrushInfo brush_;
   FontInfo font_;
   TPoint origin_;
+  TPoint deviceOrg_;
+  std::optional<TRect> clip_;
   unsigned align_ = 0;
 };
 

@@ -37,7 +37,10 @@ void selectAndDrop(DeviceContext& dc, HGDIOBJ object) {
 
 }  // namespace
 
-DeviceDrawingContext::DeviceDrawingContext(std::unique_ptr<DeviceContext> dc) : dc_(std::move(dc)) {}
+DeviceDrawingContext::DeviceDrawingContext(std::unique_ptr<DeviceContext> dc)
+    : owned_(std::move(dc)), dc_(owned_.get()) {}
+
+DeviceDrawingContext::DeviceDrawingContext(DeviceContext& dc) : dc_(&dc) {}
 
 DeviceDrawingContext::~DeviceDrawingContext() = default;
 

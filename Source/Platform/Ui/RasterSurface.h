@@ -16,6 +16,8 @@ namespace kv::platform {
 class DeviceDrawingContext : public DrawingContext {
 public:
   explicit DeviceDrawingContext(std::unique_ptr<DeviceContext> dc);
+  // Draws on a context that someone else owns (the printer's), which must outlive this one.
+  explicit DeviceDrawingContext(DeviceContext& dc);
   ~DeviceDrawingContext() override;
 
   void setPen(const PenInfo& pen) override;
@@ -45,6 +47,8 @@ public:
 
   void setDeviceOrigin(TPoint origin) override;
   void setClipRect(std::optional<TRect> clip) override;
+  TPoint deviceOrigin() const override { return deviceOrg_; }
+  std::optional<TRect> clipRect() const override { return clip_; }
 
   DeviceContext& device() { return *dc_; }
   // Logical point of this context to device pixels.
@@ -54,7 +58,8 @@ private:
   void applyOrigin();
   void applyClip(const std::optional<TRect>& clip);
 
-  std::unique_ptr<DeviceContext> dc_;
+  std::unique_ptr<DeviceContext> owned_;
+  DeviceContext* dc_;
   TPoint windowOrg_{0, 0};
   TPoint deviceOrg_{0, 0};
   std::optional<TRect> clip_;  // device pixels

@@ -1,0 +1,112 @@
+#include "VnkSingleInst.h"
+
+#include "Platform/Ui/Forms.h"
+
+#include <unistd.h>
+
+namespace VnkSingleInst {
+
+using namespace kv::platform;
+
+namespace {
+
+TVarnekSingleInstance* guard = nullptr;
+
+// Runs before the component exists, so that a refused second guard never becomes one (and its
+// unwinding cannot unregister the first).
+TComponent* refuseSecondGuard(TComponent* AOwner) {
+  AssertTrue(guard == nullptr, "Only one instance of TVarnekSingleInstance is allowed",
+             "Source\\Components\\VnkSingleInst", 101);
+  return AOwner;
+}
+
+uint32_t readLE32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+void writeLE32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+std::string fileNamePart(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A guard still there when the library goes is freed with it.
+struct Finalization {
+  ~Finalization() {
+    if (guard) TComponent::Free(guard);
+  }
+} finalization;
+
+} // namespace
+
+TVarnekSingleInstance* CurrentGuard() { return guard; }
+
+uint32_t ModuleInstance() { return static_cast<uint32_t>(getpid()); }
+
+TVarnekSingleInstance::TVarnekSingleInstance(TComponent* AOwner) : TComponent(refuseSecondGuard(AOwner)) {
+  guard = this;
+}
+
+TVarnekSingleInstance::~TVarnekSingleInstance() {
+  mapping_.reset();
+  if (guard == this) guard = nullptr;
+}
+
+void TVarnekSingleInstance::AlreadyRunning(uint32_t hPrevInst, HWND hPrevWnd) {
+  if (OnAlreadyRunning) {
+    OnAlreadyRunning(this, hPrevInst, hPrevWnd);
+    return;
+  }
+  // The window handle names a window of the first process; handles here belong to one process,
+  // so it is not handed to this process's windows (it could name an unrelated one of ours).
+  Application().Terminate();
+}
+
+void TVarnekSingleInstance::Loaded() {
+  TComponent::Loaded();
+  if (IsDesigning()) return;
+  const std::string name = fileNamePart(ParamStr(0));
+  if (name.empty()) return;
+  mapping_ = SharedMemory::CreateOrOpen(name, kBlockSize);
+  if (!mapping_) return;
+  auto view = mapping_->Map(kBlockSize);
+  if (!view) return;
+  uint8_t* block = view->Data();
+  if (mapping_->AlreadyExisted()) {
+    const uint32_t inst = readLE32(block);
+    const HWND wnd = readLE32(block + 4);
+    view.reset();
+    AlreadyRunning(inst, wnd);
+    return;
+  }
+  writeLE32(block, ModuleInstance());
+  for (TComponent* c = Owner(); c; c = c->Owner())
+    if (auto* form = dynamic_cast<TForm*>(c)) {
+      const HWND wnd = form->Handle();
+      // The block has room for 32 bits; a handle that needs more is not recorded.
+      writeLE32(block + 4, wnd <= 0xFFFFFFFFu ? static_cast<uint32_t>(wnd) : 0);
+      break;
+    }
+}
+
+const TClassInfo& TVarnekSingleInstance::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TVarnekSingleInstance, TComponent>("TVarnekSingleInstance")
+                                     .Event("OnAlreadyRunning", &TVarnekSingleInstance::OnAlreadyRunning)
+                                     .Build();
+  return info;
+}
+
+void Register() { RegisterComponents("Korvalis", {&TVarnekSingleInstance::StaticClassInfo()}); }
+
+namespace {
+const bool registered = [] {
+  RegisterClasses({&TVarnekSingleInstance::StaticClassInfo()});
+  return true;
+}();
+} // namespace
+
+} // namespace VnkSingleInst

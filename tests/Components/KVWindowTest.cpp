@@ -1,0 +1,366 @@
+#include "KVWindow.h"
+
+#include "../Platform/Ui/UiTestSupport.h"
+#include "Platform/Rtl/Streaming.h"
+
+#include <algorithm>
+
+using namespace kv::platform;
+using KVWindow::TKVWindow;
+
+namespace {
+
+class KVWindowTest : public kvtest::UiTest {
+protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    form = TForm::CreateNew<TForm>(&Application());
+    form->SetBounds(0, 0, 400, 300);
+    win = new TKVWindow(form);
+    win->SetParent(form);
+  }
+  RecordingSurface& surface() { return *dynamic_cast<RecordingSurface*>(GetWindowSurface(win->Handle())); }
+  std::vector<std::string> log(const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const auto& l : surface().log())
+      if (l.rfind(prefix, 0) == 0) out.push_back(l);
+    return out;
+  }
+  TRect updateRect() {
+    TRect r;
+    GetUpdateRect(win->Handle(), &r, false);
+    return r;
+  }
+  // A window with a scroll model ready: range, page (by hand) and position on the horizontal axis.
+  void model(int range, int page, int pos, int unit = 3) {
+    win->SetXUnit(unit);
+    win->SetXRange(range);
+    win->SetXPage(page);
+    win->SetXPos(pos);
+    ValidateRect(win->Handle(), nullptr);
+    surface().clearLog();
+  }
+  LRESULT hscroll(int code, int pos = 0, HWND bar = 0) {
+    return win->Perform(WM_HSCROLL, makeWParam(code, pos), static_cast<LPARAM>(bar));
+  }
+
+  TForm* form = nullptr;
+  TKVWindow* win = nullptr;
+};
+
+// Exposes the window creation parameters.
+class ParamsWindow : public TKVWindow {
+public:
+  using TKVWindow::TKVWindow;
+  TCreateParams params() {
+    TCreateParams p;
+    CreateParams(p);
+    return p;
+  }
+};
+
+TEST_F(KVWindowTest, CreationDefaults) {
+  EXPECT_EQ(win->Width(), 150);
+  EXPECT_EQ(win->Height(), 150);
+  EXPECT_EQ(win->ControlStyle(),
+            (TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks}));
+  EXPECT_EQ(win->ScrollStyle(), KVWindow::ssBoth);
+  EXPECT_TRUE(win->AutoScroll);
+  EXPECT_TRUE(win->ThumbTrack);
+  EXPECT_EQ(win->ScrollerXUnit(), 1);
+  EXPECT_FALSE(win->HandleAllocated());
+
+  auto* p = new ParamsWindow(form);
+  p->SetParent(form);
+  struct Row {
+    TBorderStyle border;
+    KVWindow::TScrollStyle scroll;
+    uint32_t style, exStyle;
+  };
+  const Row rows[] = {
+      {TBorderStyle::bsNone, KVWindow::ssBoth, WS_HSCROLL | WS_VSCROLL, 0},
+      {TBorderStyle::bsNone, KVWindow::ssHorizontal, WS_HSCROLL, 0},
+      {TBorderStyle::bsNone, KVWindow::ssVertical, WS_VSCROLL, 0},
+      {TBorderStyle::bsSingle, KVWindow::ssNone, WS_BORDER, WS_EX_CLIENTEDGE},
+  };
+  for (const auto& r : rows) {
+    p->SetBorderStyle(r.border);
+    p->SetScrollStyle(r.scroll);
+    const TCreateParams cp = p->params();
+    EXPECT_EQ(cp.Style & (WS_HSCROLL | WS_VSCROLL | WS_BORDER), r.style);
+    EXPECT_EQ(cp.ExStyle & WS_EX_CLIENTEDGE, r.exStyle);
+  }
+  // A new border style recreates the window.
+  const HWND before = p->Handle();
+  p->SetBorderStyle(TBorderStyle::bsNone);
+  EXPECT_NE(p->Handle(), before);
+  EXPECT_FALSE(GetWindowLong(p->Handle(), GWL_STYLE) & WS_BORDER);
+}
+
+TEST_F(KVWindowTest, AxisWithoutBarKeepsNeutralValues) {
+  win->SetScrollStyle(KVWindow::ssVertical);
+  win->SetXUnit(8);
+  EXPECT_EQ(win->ScrollerXUnit(), 1);
+  win->SetXRange(40);
+  EXPECT_EQ(win->ScrollerXRange(), 0);
+  EXPECT_FALSE(win->HandleAllocated()); // the window was not touched
+  EXPECT_EQ(win->GetXPos(), 0);
+  EXPECT_EQ(win->GetXTrackPos(), 0);
+  win->SetYUnit(8);
+  EXPECT_EQ(win->ScrollerYUnit(), 8);
+  EXPECT_FALSE(GetWindowLong(win->Handle(), GWL_STYLE) & WS_HSCROLL);
+}
+
+TEST_F(KVWindowTest, SetterWithoutParentWindowRaises) {
+  auto* lonely = new TKVWindow(form);
+  EXPECT_THROW(lonely->SetXRange(10), EInvalidOperation);
+}
+
+TEST_F(KVWindowTest, CalcScrollerPages) {
+  win->SetScrollStyle(KVWindow::ssHorizontal); // no vertical bar to take client width
+  win->SetBounds(0, 0, 95, 47);
+  win->SetXUnit(10);
+  win->CalcScroller();
+  EXPECT_EQ(win->ScrollerXPage(), 9); // 95 div 10
+  win->SetXUnit(0);
+  win->CalcScroller();
+  EXPECT_EQ(win->ScrollerXPage(), 0); // unit 0: no division
+  win->SetXUnit(10);
+  int calls = 0;
+  win->OnCalcScroller.Bind([&] { ++calls; });
+  win->SetBounds(0, 0, 120, 47); // WM_SIZE
+  EXPECT_GE(calls, 1);
+  EXPECT_EQ(win->ScrollerXPage(), 12);
+}
+
+TEST_F(KVWindowTest, PaintWithoutUpdateRegionOpensNoPaint) {
+  int paints = 0;
+  win->OnPaint.Bind([&](TPaintStruct&) { ++paints; });
+  const TRect r1{5, 6, 20, 30};
+  ValidateRect(win->Handle(), nullptr);
+  InvalidateRect(win->Handle(), &r1, false);
+  win->Perform(WM_PAINT);
+  EXPECT_EQ(paints, 1);
+  EXPECT_EQ(win->PaintRect(), r1);
+  surface().clearLog();
+  win->Perform(WM_PAINT);
+  EXPECT_EQ(paints, 1);
+  EXPECT_EQ(win->PaintRect(), r1);
+  EXPECT_TRUE(surface().log().empty());
+}
+
+TEST_F(KVWindowTest, BackgroundFillOrEraseHandler) {
+  win->SetColor(clRed);
+  win->HandleNeeded();
+  ValidateRect(win->Handle(), nullptr);
+  EXPECT_EQ(win->Perform(WM_ERASEBKGND), 0);
+  const TRect r{10, 10, 40, 30};
+  InvalidateRect(win->Handle(), &r, true);
+  surface().clearLog();
+  win->Perform(WM_PAINT);
+  // A null-pen rectangle one pixel larger on the right and bottom covers exactly rcPaint.
+  EXPECT_EQ(log("rectangle"), std::vector<std::string>{"rectangle 10,10,41,31"});
+  EXPECT_EQ(log("setBrush").front(), "setBrush $000000FF solid");
+
+  int erased = 0;
+  win->OnEraseBackground.Bind([&](TPaintStruct& ps) {
+    ++erased;
+    EXPECT_EQ(ps.rcPaint, r);
+  });
+  EXPECT_EQ(win->Perform(WM_ERASEBKGND), -1);
+  InvalidateRect(win->Handle(), &r, true);
+  surface().clearLog();
+  win->Perform(WM_PAINT);
+  EXPECT_EQ(erased, 1);
+  EXPECT_TRUE(log("rectangle").empty());
+}
+
+class Child : public TGraphicControl {
+public:
+  using TGraphicControl::TGraphicControl;
+  TPoint seenOrigin{-1, -1};
+
+protected:
+  void Paint() override { seenOrigin = Canvas().Handle()->windowOrg(); }
+};
+
+TEST_F(KVWindowTest, OriginFollowsScrollPosition) {
+  auto* child = new Child(form);
+  child->SetParent(win);
+  child->SetBounds(0, 0, 10, 10);
+  model(100, 10, 3, 16);
+  TPoint seen{-1, -1};
+  win->OnPaint.Bind([&](TPaintStruct&) { seen = win->Canvas().Handle()->windowOrg(); });
+  InvalidateRect(win->Handle(), nullptr, false);
+  win->Perform(WM_PAINT);
+  EXPECT_EQ(seen, (TPoint{48, 0}));
+  EXPECT_EQ(child->seenOrigin, (TPoint{0, 0})); // the child's own place, with the window origin back at 0
+
+  // A product beyond 32 bits stays at the largest origin instead of wrapping around.
+  model(100000, 10, 30000, 100000);
+  InvalidateRect(win->Handle(), nullptr, false);
+  win->Perform(WM_PAINT);
+  EXPECT_EQ(seen.X, 2147483647);
+
+  win->ScrollerSetWindowOrg = false;
+  InvalidateRect(win->Handle(), nullptr, false);
+  win->Perform(WM_PAINT);
+  EXPECT_EQ(seen, (TPoint{0, 0}));
+}
+
+// One scroll message and what it does: the new position, the pixels moved (units, 0: none) or a
+// whole-window invalidation.
+struct ScrollCase {
+  const char* what;
+  int code;
+  int range, page, start;
+  bool thumbTrack;
+  int trackPos;
+  int endPos;
+  int movedUnits; // 0: no pixel move
+  bool invalidated;
+};
+
+TEST_F(KVWindowTest, ScrollRules) {
+  const ScrollCase cases[] = {
+      {"line left at 0", SB_LINELEFT, 50, 10, 0, true, 0, 0, 0, false},
+      {"line left", SB_LINELEFT, 50, 10, 5, true, 0, 4, 1, false},
+      {"line right", SB_LINERIGHT, 50, 10, 40, true, 0, 41, -1, false},
+      {"line right above range - page", SB_LINERIGHT, 50, 10, 41, true, 0, 41, 0, false},
+      {"page left", SB_PAGELEFT, 50, 10, 7, true, 0, 0, 7, false},
+      {"page right", SB_PAGERIGHT, 50, 10, 20, true, 0, 30, -10, false},
+      // The bar stops at range - page + 1: the pixels move by what the position moved.
+      {"page right where the bar stops", SB_PAGERIGHT, 50, 10, 38, true, 0, 41, -3, false},
+      {"thumb track", SB_THUMBTRACK, 50, 10, 20, true, 25, 25, -5, false},
+      {"thumb track ignored", SB_THUMBTRACK, 50, 10, 20, false, 25, 20, 0, false},
+      {"thumb position", SB_THUMBPOSITION, 50, 10, 20, false, 12, 12, 8, false},
+      {"thumb position ignored", SB_THUMBPOSITION, 50, 10, 20, true, 12, 20, 0, false},
+      {"thumb jump of a page", SB_THUMBTRACK, 50, 10, 20, true, 30, 30, 0, true},
+      {"thumb with page 0", SB_THUMBTRACK, 50, 0, 20, true, 21, 21, 0, true},
+      {"top", SB_TOP, 50, 10, 20, true, 0, 20, 0, false},
+      {"bottom", SB_BOTTOM, 50, 10, 20, true, 0, 20, 0, false},
+      {"end scroll", SB_ENDSCROLL, 50, 10, 20, true, 0, 20, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    win->ThumbTrack = c.thumbTrack;
+    model(c.range, c.page, c.start, 3);
+    SetScrollTrackPos(win->Handle(), SB_HORZ, c.trackPos);
+    int scrolls = 0, rects = 0;
+    win->OnScroll.Bind([&](int code, int, HWND bar) {
+      ++scrolls;
+      EXPECT_EQ(code, c.code);
+      EXPECT_EQ(bar, 0u);
+      return 77;
+    });
+    win->OnCalcHScrollRect.Bind([&](int, TRect& r) {
+      ++rects;
+      r = TRect{0, 0, 60, 40};
+    });
+    EXPECT_EQ(hscroll(c.code), 77);
+    EXPECT_EQ(scrolls, 1);
+    EXPECT_EQ(rects, 1);
+    EXPECT_EQ(win->GetXPos(), c.endPos);
+    const auto moves = log("scroll");
+    if (c.movedUnits) {
+      ASSERT_EQ(moves.size(), 1u);
+      EXPECT_EQ(moves[0], "scroll 0,0,60,40 clip 0,0,60,40 by " + std::to_string(c.movedUnits * 3) + ",0");
+    } else {
+      EXPECT_TRUE(moves.empty());
+    }
+    EXPECT_EQ(updateRect() == win->ClientRect(), c.invalidated);
+  }
+}
+
+TEST_F(KVWindowTest, ScrollMessagesThatMoveNothing) {
+  model(50, 10, 20);
+  int scrolls = 0;
+  win->OnScroll.Bind([&](int, int, HWND) { return ++scrolls; });
+  // From a scroll bar control: not this window's own bar.
+  hscroll(SB_LINERIGHT, 0, 1234);
+  EXPECT_EQ(scrolls, 0);
+  EXPECT_EQ(win->GetXPos(), 20);
+  // Without AutoScroll the event still answers, and nothing moves.
+  win->AutoScroll = false;
+  EXPECT_EQ(hscroll(SB_LINERIGHT), 1);
+  EXPECT_EQ(win->GetXPos(), 20);
+  EXPECT_TRUE(log("scroll").empty());
+  // The vertical axis: the whole client area moves when no rectangle event is assigned.
+  win->AutoScroll = true;
+  win->SetYUnit(4);
+  win->SetYRange(50);
+  win->SetYPage(10);
+  surface().clearLog();
+  win->Perform(WM_VSCROLL, makeWParam(SB_LINEDOWN, 0), 0);
+  EXPECT_EQ(win->GetYPos(), 1);
+  ASSERT_EQ(log("scroll").size(), 1u);
+  EXPECT_NE(log("scroll")[0].find("by 0,-4"), std::string::npos);
+}
+
+TEST_F(KVWindowTest, ScrollByRules) {
+  model(50, 10, 2, 4);
+  win->ScrollBy(0, 0);
+  EXPECT_TRUE(surface().log().empty());
+  win->ScrollBy(-5, 0);
+  EXPECT_EQ(win->GetXPos(), 0);
+  ASSERT_EQ(log("scroll").size(), 1u);
+  EXPECT_NE(log("scroll")[0].find("by 8,0"), std::string::npos);
+
+  model(50, 2, 2, 4);
+  win->ScrollBy(-5, 0);
+  EXPECT_EQ(win->GetXPos(), 0);
+  EXPECT_TRUE(log("scroll").empty());
+  EXPECT_EQ(updateRect(), win->ClientRect());
+
+  model(50, 0, 40, 4);
+  win->AutoScroll = false; // ScrollBy does not care
+  int scrolls = 0;
+  win->OnScroll.Bind([&](int, int, HWND) { return ++scrolls; });
+  win->ScrollBy(100, 0);
+  EXPECT_EQ(win->GetXPos(), 50);
+  EXPECT_EQ(scrolls, 0);
+}
+
+TEST_F(KVWindowTest, MouseAndKeys) {
+  std::vector<std::string> seen;
+  win->OnMouseEnter.Bind([&](TObject* s) { seen.push_back(s == win ? "enter" : "?"); });
+  win->OnMouseLeave.Bind([&](TObject* s) { seen.push_back(s == win ? "leave" : "?"); });
+  win->OnWMKeyDown.Bind([&](TWMKey&) { seen.push_back("wmkeydown"); });
+  win->OnKeyDown.Bind(
+      [&](TObject*, uint16_t& k, TShiftState) { seen.push_back("key " + std::to_string(k)); });
+  win->Perform(CM_MOUSEENTER);
+  win->Perform(CM_MOUSELEAVE);
+  win->Perform(CN_KEYDOWN, 'A', 0);
+  EXPECT_EQ(seen, (std::vector<std::string>{"enter", "leave", "key 65"}));
+}
+
+TEST_F(KVWindowTest, StoredForm) {
+  win->SetName("Win");
+  win->SetXUnit(8);
+  win->SetXRange(40);
+  win->SetXPos(5);
+  win->OnCreate.Bind([](TObject*) {}, "WinCreate");
+  const std::string text = WriteComponentText(*form);
+  for (const char* line :
+       {"BorderStyle = bsNone", "ScrollStyle = ssBoth", "AutoScroll = True", "ThumbTrack = True",
+        "ScrollerSetWindowOrg = True", "ScrollerXUnit = 8", "ScrollerXRange = 40", "ScrollerXPos = 5",
+        "ParentColor = False", "OnCreate = WinCreate"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  for (const char* absent : {"ScrollerXPage", "ScrollerXTrackPos", "OnPaint"})
+    EXPECT_EQ(text.find(absent), std::string::npos) << absent;
+  // Stream order: units, ranges, then positions.
+  EXPECT_LT(text.find("ScrollerYUnit"), text.find("ScrollerXRange"));
+  EXPECT_LT(text.find("ScrollerYRange"), text.find("ScrollerXPos"));
+}
+
+TEST_F(KVWindowTest, Registration) {
+  ClearPalette();
+  KVWindow::Register();
+  ASSERT_EQ(PaletteEntries().size(), 1u);
+  EXPECT_EQ(PaletteEntries()[0].Page, "Korvalis");
+  EXPECT_EQ(PaletteEntries()[0].ClassName, "TKVWindow");
+  EXPECT_NE(GetClass("TKVWindow"), nullptr);
+  ClearPalette();
+}
+
+} // namespace
