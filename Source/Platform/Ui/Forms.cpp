@@ -689,6 +689,7 @@ void TApplication::HandleMessage() {
 }
 
 void TApplication::ProcessMessages() {
+  if (Presenter* p = GetPresenter()) p->pollInput();
   while (ProcessMessage()) {
   }
 }
@@ -715,6 +716,11 @@ void TApplication::ShowException(const Exception& E) {
 
 namespace {
 std::unique_ptr<TApplication>& applicationSlot() {
+  // A program that ends without ResetApplication frees its application (and forms) at exit:
+  // what they need while they go, the window system, the control map, the screen and the
+  // clock, is made first so that it goes after them.
+  [[maybe_unused]] static const bool madeFirst =
+      (WindowCount(), TWinControl::FindControl(0), Screen(), currentClock(), true);
   static std::unique_ptr<TApplication> a;
   return a;
 }

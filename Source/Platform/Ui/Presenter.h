@@ -25,6 +25,10 @@ public:
   // may come) and queues it through QueueMouseInput / QueueKeyInput. Returns false when no
   // input can ever arrive and there is no deadline to wait for.
   virtual bool waitForInput(std::optional<uint64_t> Deadline) = 0;
+  // Takes the input that is there now without waiting and brings the screen up to date; the
+  // application calls it whenever it runs the pending messages, so that windows stay alive
+  // during long work that only calls ProcessMessages.
+  virtual void pollInput() {}
   virtual TSize screenSize() const { return TSize{1024, 768}; }
 };
 

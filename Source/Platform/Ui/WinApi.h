@@ -382,6 +382,10 @@ std::optional<uint64_t> NextTimerDue();
 
 void QueueMouseInput(UINT Msg, TPoint ScreenPoint, int WheelDelta = 0);
 void QueueKeyInput(UINT Msg, int VirtualKey);
+// A key from a real keyboard together with the characters its layout typed (UTF-8, may be
+// empty): TranslateMessage turns its key down into those characters instead of the ones a US
+// keyboard would type.
+void QueueKeyInput(UINT Msg, int VirtualKey, const std::string& Chars);
 void QueueCharInput(char Char);
 
 // ---- the system as a whole

@@ -102,6 +102,8 @@ struct Input {
   int vk = 0;
   char ch = 0;
   int wheel = 0;
+  bool typed = false; // a key down that brings the characters its keyboard layout typed
+  std::string chars;
 };
 
 struct Timer {
@@ -132,6 +134,10 @@ struct System {
   uint64_t lastDownTick = 0;
   TPoint lastDownPt;
   UINT lastDownMsg = 0;
+  // The characters of the last key down taken from the queue, when its keyboard said them.
+  bool typedPending = false;
+  WPARAM typedKey = 0;
+  std::string typedChars;
 };
 
 System& sys() {
@@ -225,6 +231,11 @@ WindowSurface& surfaceOf(Window& w) {
 
 void notifyChanged(const Window& w) {
   if (!isChild(w) && sys().presenter && (w.style & WS_VISIBLE)) sys().presenter->windowChanged(w.id);
+}
+
+// New pixels in any window of a tree change the picture of its top-level window.
+void notifyPixels(const Window& w) {
+  if (Window* top = find(topLevelOf(w.id))) notifyChanged(*top);
 }
 
 void invalidateAll(Window& w, bool erase) {
@@ -397,6 +408,11 @@ bool resolveInput(const Input& in, TMsg& m, bool update) {
     const bool wasDown = s.keys[in.vk & 0xFF] & 0x80;
     m.lParam = 1 | (wasDown ? (1 << 30) : 0) | (up ? (static_cast<LPARAM>(3) << 30) : 0);
     if (update) {
+      s.typedPending = in.typed && !up;
+      if (s.typedPending) {
+        s.typedKey = m.wParam;
+        s.typedChars = in.chars;
+      }
       uint8_t& k = s.keys[in.vk & 0xFF];
       if (up)
         k &= 0x7F;
@@ -946,12 +962,25 @@ bool GetMessage(TMsg& Msg) {
 
 bool TranslateMessage(const TMsg& Msg) {
   if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN) return false;
+  auto& s = sys();
+  if (s.typedPending && s.typedKey == Msg.wParam) {
+    // A real keyboard said what the key typed (its layout and all): that counts, one
+    // character message per byte of the text, in order.
+    s.typedPending = false;
+    TMsg m = Msg;
+    m.message = Msg.message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+    for (auto c = s.typedChars.rbegin(); c != s.typedChars.rend(); ++c) {
+      m.wParam = static_cast<unsigned char>(*c);
+      s.posted.push_front(m);
+    }
+    return !s.typedChars.empty();
+  }
   const char c = charForKey(static_cast<int>(Msg.wParam));
   if (!c) return false;
   TMsg m = Msg;
   m.message = Msg.message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
   m.wParam = static_cast<unsigned char>(c);
-  sys().posted.push_front(m);
+  s.posted.push_front(m);
   return true;
 }
 
@@ -1070,7 +1099,7 @@ bool EndPaint(HWND Wnd, const TPaintStruct& Paint) {
   auto it = std::find_if(c.begin(), c.end(), [&](const auto& p) { return p.get() == Paint.hdc; });
   if (it == c.end()) return false;
   c.erase(it);
-  if (!isChild(*w) && sys().presenter) sys().presenter->windowChanged(Wnd);
+  notifyPixels(*w);
   return true;
 }
 
@@ -1118,6 +1147,7 @@ int ReleaseDC(HWND Wnd, DrawingContext* DC) {
   auto it = std::find_if(c.begin(), c.end(), [&](const auto& p) { return p.get() == DC; });
   if (it == c.end()) return 0;
   c.erase(it);
+  notifyPixels(*w);
   return 1;
 }
 
@@ -1236,6 +1266,7 @@ int ScrollWindowEx(HWND Wnd, int DX, int DY, const TRect* ScrollRect, const TRec
   } else {
     const TRect f = frameOf(*w);
     surfaceOf(*w).scroll(OffsetRectBy(area, f.Left, f.Top), OffsetRectBy(clip, f.Left, f.Top), DX, DY);
+    notifyPixels(*w);
     uncovered.subtract(OffsetRectBy(area, DX, DY));
     // The part of the update region inside the scrolled area moves with the pixels.
     Region inside = w->update, outside = w->update;
@@ -1397,6 +1428,15 @@ void QueueKeyInput(UINT Msg, int VirtualKey) {
   sys().input.push_back(in);
 }
 
+void QueueKeyInput(UINT Msg, int VirtualKey, const std::string& Chars) {
+  Input in;
+  in.msg = Msg;
+  in.vk = VirtualKey;
+  in.typed = true;
+  in.chars = Chars;
+  sys().input.push_back(in);
+}
+
 void QueueCharInput(char Char) {
   Input in;
   in.msg = WM_CHAR;
@@ -1426,6 +1466,7 @@ void ResetWindowSystem() {
   std::fill(std::begin(s.keys), std::end(s.keys), uint8_t{0});
   s.cursor = TPoint{};
   s.lastDownWnd = 0;
+  s.typedPending = false;
   s.presenter = p;
 }
 

@@ -1,0 +1,330 @@
+// The desktop presenter on a real X server: a virtual one (Xvfb) that the test starts on a free
+// display and stops. The demo program shows its form there; xdotool clicks and types like a
+// user, screenshots show what is on the screen, and the program's own lines show what its
+// controls received. Every wait has a time limit.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <poll.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// A program started in the background; stopped when the object goes.
+class Child {
+public:
+  Child() = default;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() { stop(); }
+
+  // Starts argv with the extra environment variables (an empty value removes one), its
+  // output into `output`; `passFd`, when given, becomes descriptor 3 of the program.
+  bool start(const std::vector<std::string>& argv,
+             const std::vector<std::pair<std::string, std::string>>& env, const fs::path& output,
+             int passFd = -1) {
+    pid_ = fork();
+    if (pid_ < 0) return false;
+    if (pid_ == 0) {
+      const int in = open("/dev/null", O_RDONLY);
+      const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (in < 0 || out < 0) _exit(127);
+      dup2(in, 0);
+      dup2(out, 1);
+      dup2(out, 2);
+      if (passFd >= 0 && passFd != 3) {
+        dup2(passFd, 3);
+        close(passFd);
+      }
+      for (const auto& [name, value] : env)
+        if (value.empty())
+          unsetenv(name.c_str());
+        else
+          setenv(name.c_str(), value.c_str(), 1);
+      std::vector<char*> args;
+      for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+    return true;
+  }
+
+  // Waits for the program to end; its exit status, or -1 when it was still running.
+  int wait(std::chrono::milliseconds limit) {
+    if (pid_ <= 0) return status_;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (true) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = 0;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status_;
+      }
+      if (std::chrono::steady_clock::now() >= end) return -1;
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+
+  void stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    if (wait(3s) < 0) {
+      kill(pid_, SIGKILL);
+      wait(3s);
+    }
+  }
+
+private:
+  pid_t pid_ = 0;
+  int status_ = -1;
+};
+
+// An X server of our own on whatever display number is free.
+class VirtualDisplay {
+public:
+  explicit VirtualDisplay(const fs::path& log) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    const bool started = server_.start(
+        {"Xvfb", "-displayfd", "3", "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {}, log, fds[1]);
+    close(fds[1]);
+    if (started) {
+      // The server writes its display number once it takes connections.
+      std::string number;
+      pollfd p{fds[0], POLLIN, 0};
+      const auto end = std::chrono::steady_clock::now() + 15s;
+      while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
+        if (poll(&p, 1, 200) <= 0) continue;
+        char buf[32];
+        const ssize_t n = read(fds[0], buf, sizeof buf);
+        if (n <= 0) break;
+        number.append(buf, size_t(n));
+      }
+      if (number.find('\n') != std::string::npos) name_ = ":" + number.substr(0, number.find('\n'));
+    }
+    close(fds[0]);
+  }
+  bool ready() const { return !name_.empty(); }
+  const std::string& name() const { return name_; }
+
+private:
+  Child server_;
+  std::string name_;
+};
+
+// A screenshot in 8-bit RGB.
+struct Screenshot {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+  uint32_t at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFFu;
+    const size_t i = (size_t(y) * width + x) * 3;
+    return uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2];
+  }
+};
+
+// Reads a binary PPM (P6, maxval 255) as ImageMagick writes it.
+bool readPpm(const fs::path& path, Screenshot& shot) {
+  const std::vector<unsigned char> bytes = kvtest::readBytes(path);
+  size_t pos = 0;
+  auto token = [&]() {
+    std::string t;
+    while (pos < bytes.size()) {
+      const char c = char(bytes[pos]);
+      if (c == '#') {
+        while (pos < bytes.size() && bytes[pos] != '\n')
+          ++pos;
+      } else if (isspace(static_cast<unsigned char>(c))) {
+        if (!t.empty()) break;
+        ++pos;
+      } else {
+        t += c;
+        ++pos;
+      }
+    }
+    return t;
+  };
+  if (token() != "P6") return false;
+  const int w = std::atoi(token().c_str()), h = std::atoi(token().c_str());
+  if (token() != "255" || w <= 0 || h <= 0) return false;
+  ++pos; // the one white space after the header
+  if (bytes.size() - pos < size_t(w) * h * 3) return false;
+  shot.width = w;
+  shot.height = h;
+  shot.rgb.assign(bytes.begin() + long(pos), bytes.begin() + long(pos + size_t(w) * h * 3));
+  return true;
+}
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (true) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(50ms);
+  }
+}
+
+bool haveLine(const std::string& output, const std::string& line) {
+  std::istringstream in(output);
+  for (std::string l; std::getline(in, l);)
+    if (l == line) return true;
+  return false;
+}
+
+class DesktopTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
+      if (!kvtest::haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
+    display_ = std::make_unique<VirtualDisplay>(dir_ / "xvfb.log");
+    ASSERT_TRUE(display_->ready()) << "Xvfb did not start: " << kvtest::readFile(dir_ / "xvfb.log");
+  }
+
+  void startDemo() {
+    ASSERT_TRUE(demo_.start({KV_DESKTOP_DEMO},
+                            {{"DISPLAY", display_->name()}, {"WAYLAND_DISPLAY", ""}, {"GDK_BACKEND", "x11"}},
+                            dir_ / "demo.out"));
+  }
+  std::string output() const { return kvtest::readFile(dir_ / "demo.out"); }
+  // Waits for the program to print `line`.
+  void expectLine(const std::string& line) {
+    EXPECT_TRUE(waitUntil([&] { return haveLine(output(), line); }, 5s)) << "no line \"" << line << "\" in:\n"
+                                                                         << output();
+  }
+  kvtest::CommandResult x(const std::string& command) {
+    return kvtest::run("DISPLAY=" + display_->name() + " timeout 10 " + command);
+  }
+  Screenshot screenshot() {
+    Screenshot shot;
+    const fs::path png = dir_ / "screen.png", ppm = dir_ / "screen.ppm";
+    const auto r = x("sh -c " + kvtest::shellQuote("xwd -root -silent | convert xwd:- png:" + png.string()));
+    if (r.exitCode == 0 &&
+        kvtest::run("convert " + png.string() + " -depth 8 ppm:" + ppm.string()).exitCode == 0)
+      readPpm(ppm, shot);
+    return shot;
+  }
+  // Takes screenshots until the pixel has the colour (the window repaints on its own time).
+  void expectPixel(int x, int y, uint32_t want, const std::string& what) {
+    uint32_t got = 0;
+    const bool ok = waitUntil(
+        [&] {
+          got = screenshot().at(x, y);
+          return got == want;
+        },
+        5s);
+    char text[64];
+    std::snprintf(text, sizeof text, "%06X instead of %06X", got, want);
+    EXPECT_TRUE(ok) << what << " at " << x << "," << y << ": " << text;
+  }
+
+  kvtest::TempDir dir_{"kvdesktop"};
+  std::unique_ptr<VirtualDisplay> display_;
+  Child demo_;
+};
+
+// The form is 340 x 240 at (40, 40) with a single frame: 3 pixels of frame and a caption of
+// 19 pixels put its client area at (43, 62), 334 x 215. Without a window manager nothing is
+// drawn around it. The swatch is at client (20, 20), 80 x 50; the second swatch at (120, 20);
+// the type box at (20, 90), 200 x 30.
+constexpr uint32_t red = 0xFF0000, blue = 0x0000FF, lime = 0x00FF00, yellow = 0xFFFF00, white = 0xFFFFFF;
+
+TEST_F(DesktopTest, TheFormShowsOnTheDisplayAndRealInputReachesItsControls) {
+  startDemo();
+  const auto found = x("xdotool search --sync --name '^Korvalis desktop$'");
+  ASSERT_EQ(found.exitCode, 0) << "the window did not appear:\n" << output();
+  const std::string window = found.out.substr(0, found.out.find('\n'));
+  expectLine("desktop");
+  expectLine("shown");
+
+  const auto geometry = x("xdotool getwindowgeometry " + window).out;
+  EXPECT_NE(geometry.find("Position: 43,62"), std::string::npos) << geometry;
+  EXPECT_NE(geometry.find("Geometry: 334x215"), std::string::npos) << geometry;
+
+  expectPixel(103, 107, red, "the swatch");
+  expectPixel(203, 107, lime, "the second swatch");
+  expectPixel(200, 175, yellow, "the type box");
+  expectPixel(300, 250, white, "the form");
+  expectPixel(63, 82, red, "the swatch's top left pixel");
+  expectPixel(62, 81, white, "the form next to it");
+
+  // A left click at the swatch's centre (client 40, 25) turns it blue; a right click is seen
+  // at the same place.
+  x("xdotool mousemove 103 107 click 1");
+  expectLine("mousedown swatch 0 40 25");
+  expectLine("click swatch blue");
+  expectPixel(103, 107, blue, "the clicked swatch");
+  x("xdotool click 3");
+  expectLine("mousedown swatch 1 40 25");
+
+  // Two quick clicks are a double click.
+  x("xdotool mousemove 203 107 click --repeat 2 --delay 80 1");
+  expectLine("dblclick twice");
+
+  // A click gives the type box the focus; typed keys arrive with their virtual-key codes and
+  // characters, and the box shows the text.
+  x("xdotool mousemove 240 175 click 1");
+  expectLine("focus box");
+  x("xdotool windowfocus --sync " + window);
+  x("xdotool type --delay 40 'Hi z1!'");
+  expectLine("text Hi z1!");
+  for (const char* key : {"keydown 16", "keydown 72", "keydown 73", "keydown 32", "keydown 90", "keydown 49"})
+    expectLine(key);
+  int dark = 0;
+  waitUntil(
+      [&] {
+        const Screenshot shot = screenshot();
+        dark = 0;
+        for (int y = 152; y < 182; ++y)
+          for (int px = 63; px < 140; ++px)
+            if ((shot.at(px, y) & 0xFFFFFF) < 0x404040) ++dark;
+        return dark > 30;
+      },
+      5s);
+  EXPECT_GT(dark, 30) << "no text in the type box";
+
+  // The wheel goes to the focused control.
+  x("xdotool click 4");
+  expectLine("wheel 120");
+  x("xdotool click 5");
+  expectLine("wheel -120");
+
+  // Escape closes the form, which ends the program.
+  x("xdotool key Escape");
+  expectLine("closed");
+  EXPECT_EQ(demo_.wait(5s), 0) << output();
+  expectLine("exit");
+  EXPECT_FALSE(haveLine(output(), "timeout"));
+  EXPECT_NE(x("xdotool search --name '^Korvalis desktop$'").exitCode, 0) << "the window stayed";
+}
+
+} // namespace
+
+// Without a display the same program runs headless: nothing can happen and it ends at once.
+TEST(DesktopHeadless, WithoutADisplayTheProgramRunsHeadless) {
+  const struct {
+    const char* why;
+    std::string env;
+  } cases[] = {
+      {"no display variable", "env -u DISPLAY -u WAYLAND_DISPLAY"},
+      {"a display nobody serves", "env -u WAYLAND_DISPLAY DISPLAY=:65000 GDK_BACKEND=x11"},
+  };
+  for (const auto& c : cases) {
+    const auto r = kvtest::run(c.env + " timeout 20 " + std::string(KV_DESKTOP_DEMO));
+    EXPECT_EQ(r.exitCode, 0) << c.why << "\n" << r.out << r.err;
+    EXPECT_EQ(r.out, "headless\nshown\nexit\n") << c.why;
+  }
+}
