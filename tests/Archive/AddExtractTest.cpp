@@ -183,7 +183,9 @@ TEST(AddExtract, BackupOnAFixedDiskGivesNumberedPartsThatPeersAcceptAndRestoresI
     EXPECT_EQ(zip.Count(), tree.files);
     EXPECT_EQ(zip.GetFSpecArgs().Count(), 0);
     EXPECT_EQ(entriesOf(temp), std::vector<std::string>{}) << "temporary archive left behind";
-    if (count == 1) EXPECT_EQ(peersAccept(zip.GetZipFileName(), tree.files, c.encrypt ? Password : ""), "");
+    if (count == 1) {
+      EXPECT_EQ(peersAccept(zip.GetZipFileName(), tree.files, c.encrypt ? Password : ""), "");
+    }
 
     // A stale copy of a file in the restore directory is replaced without a question.
     kvtest::writeFile(restore / "CONFIG.DB", "stale");
@@ -434,6 +436,12 @@ TEST(AddExtract, RefusedAddsKeepTheirSpecificationsAndLoadNoEngine) {
       {"a new executable without a self-extractor builder",
        [](TZavOzeriz& z, const fs::path& d) { z.SetZipFileName((d / "Setup.EXE").string()); },
        ZM::SF_SFXFunctionsSupported},
+      {"no temporary directory for a spanned add",
+       [](TZavOzeriz& z, const fs::path& d) {
+         z.SetAddOptions({AddOptsEnum::AddDiskSpan});
+         z.SetTempDir((d / "no such dir").string());
+       },
+       ZM::DS_TemporaryFileCouldCreated},
       {"an engine too old",
        [](TZavOzeriz& z, const fs::path&) { z.SetDLLDirectory(fakeDir("old").string()); }, ZM::LZ_OldVersion},
   };
@@ -715,14 +723,17 @@ TEST(AddExtract, TemporaryArchivesArePrivateAndNeverOutliveTheRun) {
       EXPECT_ANY_THROW(zip.Add());
     else
       r = zip.Add();
-    if (!c.throws) EXPECT_EQ(r == 0, c.succeeds) << r << " " << zip.LastMessage();
+    if (!c.throws) {
+      EXPECT_EQ(r == 0, c.succeeds) << r << " " << zip.LastMessage();
+    }
     EXPECT_GT(seen.looks, 0);
     EXPECT_EQ(seen.problems, std::vector<std::string>{});
     EXPECT_EQ(entriesOf(temp), std::vector<std::string>{});
     EXPECT_FALSE(zip.CheckBusy());
     EXPECT_FALSE(zip.VizIviLoaded());
-    if (!c.succeeds && fs::exists(tmp / "save" / "T001.zip"))
-      EXPECT_TRUE(kvtest::readFile(tmp / "save" / "T001.zip") == "previous backup");
+    if (!c.succeeds && fs::exists(tmp / "save" / "T001.zip")) {
+      EXPECT_EQ(kvtest::readFile(tmp / "save" / "T001.zip"), "previous backup");
+    }
     // The component is ready for the next run.
     zip.OnMessage.Clear();
     zip.OnProgress.Clear();
