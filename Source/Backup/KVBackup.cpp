@@ -10,7 +10,8 @@
 //
 // The regional settings that the marker line uses come from the locale; KV_SHORT_DATE_FORMAT,
 // KV_LONG_TIME_FORMAT, KV_DATE_SEPARATOR and KV_TIME_SEPARATOR override them, and KV_NOW
-// ("YYYY-MM-DD HH:MM:SS") fixes the clock, so that runs can be compared byte for byte.
+// ("YYYY-MM-DD HH:MM:SS") sets the clock at the start and lets it move only while the program
+// waits (the timer's second), so that runs can be compared byte for byte.
 #include "uMainForm.h"
 
 #include "Platform/Dialogs/ConsoleDialogs.h"

@@ -73,19 +73,16 @@ inline std::vector<std::pair<std::string, std::string>> peerMembers(const fs::pa
 // Writes an archive with Python's zipfile: the members in order, each a name and its bytes.
 inline void peerWriteArchive(const fs::path& archive,
                              const std::vector<std::pair<std::string, std::string>>& members) {
+  kvtest::TempDir parts("kvparts");
   std::string script = "import sys, zipfile\n"
                        "z = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n";
-  for (const auto& [name, bytes] : members) {
-    std::string hex;
-    static const char* digits = "0123456789abcdef";
-    for (unsigned char c : bytes) {
-      hex += digits[c >> 4];
-      hex += digits[c & 15];
-    }
-    script += "z.writestr(" + std::string("'") + name + "', bytes.fromhex('" + hex + "'))\n";
+  for (size_t i = 0; i < members.size(); ++i) {
+    const fs::path part = parts / std::to_string(i);
+    kvtest::writeFile(part, members[i].second);
+    script += "z.writestr('" + members[i].first + "', open('" + part.string() + "', 'rb').read())\n";
   }
   script += "z.close()\n";
-  const auto r = kvtest::run(kvtest::systemPython() + " -c " + kvtest::shellQuote(script) + " " +
+  const auto r = kvtest::run(kvtest::systemPython() + " -W ignore -c " + kvtest::shellQuote(script) + " " +
                              kvtest::shellQuote(archive.string()));
   ASSERT_EQ(r.exitCode, 0) << r.err;
 }
