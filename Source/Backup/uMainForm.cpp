@@ -1,0 +1,456 @@
+#include "uMainForm.h"
+
+#include "uFolderHelpers.h"
+
+#include "Platform/Paths/Paths.h"
+#include "Platform/Registry/Registry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <system_error>
+
+namespace uMainForm {
+
+using namespace kv::platform;
+namespace fs = std::filesystem;
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+
+const char* const kInstanceText =
+    "Probably there is an instance of Korvalis running. Please close all running Korvalis processes.";
+const char* const kNotABackupText = "This file is not an Korvalis backup file.";
+const char* const kRestoreQuestion =
+    "Do you really want to restore the database?\n\nALL DATA OF AN EXISTING DATABASE WILL BE LOST!";
+
+// Raised to leave an action whose failure has been shown already.
+[[noreturn]] void silentFailure() { throw Exception(std::string()); }
+
+// Runs the action's closing steps however the action is left.
+class ScopeExit {
+public:
+  explicit ScopeExit(std::function<void()> f) : f_(std::move(f)) {}
+  ~ScopeExit() {
+    if (f_) f_();
+  }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+  std::function<void()> f_;
+};
+
+// The member name as the file it becomes when unpacked without directories.
+std::string plainName(const std::string& memberName) {
+  const auto cut = memberName.find_last_of("\\/");
+  return cut == std::string::npos ? memberName : memberName.substr(cut + 1);
+}
+
+// A folder of its own beside the database directory, so that moving its files into the
+// database directory stays on one file system.
+fs::path makeStagingFolder(const fs::path& databaseDir) {
+  std::random_device random;
+  const fs::path parent = databaseDir.parent_path();
+  const std::string base = "." + databaseDir.filename().string() + ".restore-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path candidate = parent / (base + IntToHex(random() & 0xFFFFFF, 6));
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) return candidate;
+    if (ec && ec != std::errc::file_exists)
+      throw EInOutError("Cannot create the folder " + candidate.string() + ": " + ec.message());
+  }
+  throw EInOutError("Cannot create a restore folder in " + parent.string());
+}
+
+// The file of the database directory that Name stands for: the one of that name, else
+// one whose name differs only in case, else a new one of that name.
+fs::path targetFor(const fs::path& dir, const std::string& name) {
+  if (fs::exists(dir / name)) return dir / name;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(dir, ec))
+    if (entry.is_regular_file() && SameText(entry.path().filename().string(), name)) return entry.path();
+  return dir / name;
+}
+
+} // namespace
+
+TMainForm::TMainForm(TComponent* AOwner) : TForm(AOwner) {}
+
+TMainForm::~TMainForm() {
+  releaseTables();
+  if (MainForm == this) MainForm = nullptr;
+}
+
+int TMainForm::ExitCode() const {
+  switch (FLastOutcome) {
+  case TActionOutcome::aoNone:
+  case TActionOutcome::aoDone:
+    return 0;
+  case TActionOutcome::aoFailed:
+    return 1;
+  case TActionOutcome::aoRefused:
+    return 2;
+  }
+  return 1;
+}
+
+// ---- start and the remembered names
+
+void TMainForm::FormShow(TObject*) {
+  TRegistry reg;
+  reg.OpenKey(RegistryKey, true);
+  if (reg.ValueExists("BackupFile"))
+    BackupFileEdit->SetText(reg.ReadString("BackupFile"));
+  else
+    BackupFileEdit->SetText(uFolderHelpers::GetFolderPath(30) + "KorvBak.zip");
+  if (reg.ValueExists("RestoreFile"))
+    RestoreFileEdit->SetText(reg.ReadString("RestoreFile"));
+  else
+    RestoreFileEdit->SetText(BackupFileEdit->Text());
+  reg.CloseKey();
+  if (ParamCount() >= 1) AutoTimer->SetEnabled(true);
+}
+
+void TMainForm::AutoTimerTimer(TObject*) {
+  AutoTimer->SetEnabled(false);
+  if (ParamCount() < 1 || UpperCase(ParamStr(1)) != "-BACKUP") return;
+  // The program ends after this one run, however the backup ends.
+  ScopeExit terminate([] { Application().Terminate(); });
+  if (ParamCount() < 2 || ParamStr(2).empty()) {
+    // Packing into no name can only fail; the remembered name stays as it is.
+    FLastOutcome = TActionOutcome::aoRefused;
+    MessageDlg("No backup file given: start the program with -BACKUP and the name of the backup file.",
+               TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}, 0);
+    return;
+  }
+  BackupFileEdit->SetText(ParamStr(2));
+  BackupDatabase(BackupFileEdit->Text());
+}
+
+// ---- browse and start buttons
+
+void TMainForm::Button1Click(TObject*) {
+  SaveDialog1->SetInitialDir(extractFilePath(BackupFileEdit->Text()));
+  SaveDialog1->SetFileName(extractFileName(BackupFileEdit->Text()));
+  if (SaveDialog1->Execute()) BackupFileEdit->SetText(SaveDialog1->FileName());
+}
+
+void TMainForm::Button3Click(TObject*) {
+  OpenDialog1->SetInitialDir(extractFilePath(RestoreFileEdit->Text()));
+  OpenDialog1->SetFileName(extractFileName(RestoreFileEdit->Text()));
+  if (OpenDialog1->Execute()) RestoreFileEdit->SetText(OpenDialog1->FileName());
+}
+
+void TMainForm::Button2Click(TObject*) { BackupDatabase(BackupFileEdit->Text()); }
+
+void TMainForm::Button4Click(TObject*) { RestoreDatabase(RestoreFileEdit->Text()); }
+
+// ---- the component's reports
+
+void TMainForm::ZipMessage(TObject*, int, const std::string& Message) { log(BackupMemo, Message); }
+
+void TMainForm::ZipProgress(TObject*, ProgressType ProgrType, const std::string&, uint32_t FileSize) {
+  if (!FProgressBar) return;
+  switch (ProgrType) {
+  case ProgressType::TotalSize2Process:
+    FProgressBar->SetPosition(1);
+    FProgressTotal = static_cast<int32_t>(FileSize);
+    FProgressBar->SetMax(static_cast<int>(FileSize));
+    FProgressSum = 0;
+    break;
+  case ProgressType::ProgressUpdate:
+    FProgressSum = static_cast<int32_t>(static_cast<uint32_t>(FProgressSum) + FileSize);
+    if (FProgressTotal != 0) FProgressBar->SetPosition(FProgressSum);
+    break;
+  default:
+    break;
+  }
+}
+
+// ---- helpers of the actions
+
+void TMainForm::log(TMemo* Memo, const std::string& Line) {
+  Memo->Lines().Add(Line);
+  if (LogEcho) LogEcho(Line);
+}
+
+void TMainForm::refuse(TMemo* Memo, const std::string& Text) {
+  MessageDlg(Text, TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}, 0);
+  log(Memo, "Error.");
+  silentFailure();
+}
+
+std::string TMainForm::databaseDirectory(TMemo* Memo) {
+  TStringList params;
+  try {
+    Session().GetAliasParams(DatabaseAlias, params);
+  } catch (const Exception& e) {
+    refuse(Memo, e.Message());
+  }
+  const std::string path = params.Values("PATH");
+  if (path.empty())
+    refuse(Memo, std::string("The database alias ") + DatabaseAlias + " names no directory (PATH).");
+  if (!directoryExists(path))
+    refuse(Memo, "The database directory " + path + " of the alias " + DatabaseAlias +
+                     " does not exist or is not a directory.");
+  return excludeTrailingPathDelimiter(path);
+}
+
+bool TMainForm::TestExclusiveAccess() {
+  releaseTables();
+  try {
+    TStringList params;
+    Session().GetAliasParams(DatabaseAlias, params);
+    const std::string path = params.Values("PATH");
+    TStringList names;
+    Session().GetTableNames(path, "*.DB", true, false, names);
+    for (int i = 0; i < names.Count(); ++i) {
+      auto table = std::make_unique<TTable>();
+      table->Exclusive = true;
+      table->DatabaseName = DatabaseAlias;
+      table->TableName = names[i];
+      table->Open();
+      FLockedTables.push_back(std::move(table));
+    }
+    return true;
+  } catch (...) {
+    releaseTables();
+    return false;
+  }
+}
+
+void TMainForm::releaseTables() {
+  for (auto& table : FLockedTables)
+    if (table) table->Close();
+  FLockedTables.clear();
+}
+
+std::string TMainForm::MarkerLine(TDateTime When) { return DateToStr(When) + " " + TimeToStr(When) + "\r\n"; }
+
+bool TMainForm::IsBackupArchive(const std::vector<std::string>& MemberNames) {
+  static const std::set<std::string> recognising = {"KVBAK", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB"};
+  std::set<std::string> found;
+  for (const auto& name : MemberNames) {
+    const std::string upper = UpperCase(name);
+    if (recognising.count(upper)) found.insert(upper);
+  }
+  return found.size() == recognising.size();
+}
+
+void TMainForm::writeMarker(const std::string& Directory) {
+  const std::string path = joinPath(Directory, MarkerFileName);
+  const std::string line = MarkerLine(Now());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (out) out.write(line.data(), static_cast<std::streamsize>(line.size()));
+  if (!out || !out.flush()) throw EInOutError("Cannot write the file " + path + ": " + std::strerror(errno));
+}
+
+void TMainForm::writeRegistryValue(const char* Name, const std::string& Value) {
+  TRegistry reg;
+  if (!reg.OpenKey(RegistryKey, true))
+    throw ERegistryException(std::string("Cannot open the key ") + RegistryKey);
+  reg.WriteString(Name, Value);
+  reg.CloseKey();
+}
+
+// ---- backup
+
+void TMainForm::BackupDatabase(const std::string&) {
+  FProgressBar = BackupProgress;
+  BackupMemo->Lines().Clear();
+  BackupMemo->Repaint();
+  BackupProgress->SetPosition(0);
+  BackupPanel->SetVisible(true);
+  BackupFileEdit->SetEnabled(false);
+  Button1->SetEnabled(false);
+  Button2->SetEnabled(false);
+  Screen().SetCursor(crHourGlass);
+  FLastOutcome = TActionOutcome::aoFailed;
+  ScopeExit done([this] {
+    releaseTables();
+    BackupFileEdit->SetEnabled(true);
+    Button1->SetEnabled(true);
+    Button2->SetEnabled(true);
+    Screen().SetCursor(crDefault);
+  });
+
+  Session().AddPassword(TablePassword);
+  try {
+    const std::string directory = databaseDirectory(BackupMemo);
+    log(BackupMemo, "Try to exclusivly access the database...");
+    if (!TestExclusiveAccess()) refuse(BackupMemo, kInstanceText);
+    log(BackupMemo, "Ok");
+    log(BackupMemo, "Creating backup...");
+    log(BackupMemo, directory);
+    writeMarker(directory);
+    TStringList spec;
+    spec.Add(joinPath(directory, "*.*"));
+    Zip->SetFSpecArgs(spec);
+    Zip->SetZipFileName(BackupFileEdit->Text());
+    // A run that packed nothing, or whose parts could not be written, is no backup.
+    if (Zip->Add() != 0 || Zip->SuccessCount() <= 0) {
+      log(BackupMemo, "Error.");
+      silentFailure();
+    }
+    log(BackupMemo, "Ok");
+    writeRegistryValue("BackupFile", BackupFileEdit->Text());
+    FLastOutcome = TActionOutcome::aoDone;
+  } catch (const Exception& e) {
+    if (!e.Message().empty()) Application().ShowException(e);
+  }
+}
+
+// ---- restore
+
+void TMainForm::RestoreDatabase(const std::string&) {
+  FProgressBar = RestoreProgress;
+  RestoreMemo->Lines().Clear();
+  RestoreMemo->Repaint();
+  RestoreProgress->SetPosition(0);
+  RestorePanel->SetVisible(true);
+  RestoreFileEdit->SetEnabled(false);
+  Button3->SetEnabled(false);
+  Button4->SetEnabled(false);
+  Screen().SetCursor(crHourGlass);
+  FLastOutcome = TActionOutcome::aoFailed;
+  ScopeExit done([this] {
+    releaseTables();
+    RestoreFileEdit->SetEnabled(true);
+    Button3->SetEnabled(true);
+    Button4->SetEnabled(true);
+    Screen().SetCursor(crDefault);
+  });
+
+  Session().AddPassword(TablePassword);
+  try {
+    const std::string directory = databaseDirectory(RestoreMemo);
+    log(RestoreMemo, "opening backup file.");
+    Zip->SetFSpecArgs(TStringList());
+    Zip->SetExtrBaseDir(directory);
+    Zip->SetZipFileName(RestoreFileEdit->Text());
+    const int listed = Zip->List();
+    std::vector<std::string> names;
+    for (int i = 0; i < Zip->Count(); ++i)
+      names.push_back(Zip->ZipContents()[i].FileName);
+    if (listed != 0 || !IsBackupArchive(names)) refuse(RestoreMemo, kNotABackupText);
+    log(RestoreMemo, "Ok");
+    log(RestoreMemo, "Try to exclusivly access the database...");
+    if (!TestExclusiveAccess()) refuse(RestoreMemo, kInstanceText);
+    log(RestoreMemo, "Ok");
+    if (MessageDlg(kRestoreQuestion, TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}, 0) ==
+        mrYes) {
+      log(RestoreMemo, "Restoring database...");
+      restoreThroughStaging(directory);
+      log(RestoreMemo, "Ok");
+    } else {
+      log(RestoreMemo, "Restore canceld.");
+    }
+    writeRegistryValue("RestoreFile", RestoreFileEdit->Text());
+    FLastOutcome = TActionOutcome::aoDone;
+  } catch (const Exception& e) {
+    if (!e.Message().empty()) Application().ShowException(e);
+  }
+}
+
+// The archive is unpacked into a folder of its own first and checked there; only a
+// complete unpacking replaces the database files, so a failed one leaves the database as
+// it was. Files of the database directory that the archive does not hold stay.
+void TMainForm::restoreThroughStaging(const std::string& Directory) {
+  const fs::path dir(Directory);
+  const fs::path staging = makeStagingFolder(dir);
+  ScopeExit cleanUp([&staging] {
+    std::error_code ec;
+    fs::remove_all(staging, ec);
+  });
+
+  struct Member {
+    std::string name;
+    uint32_t size;
+  };
+  std::vector<Member> members;
+  for (int i = 0; i < Zip->Count(); ++i)
+    members.push_back({plainName(Zip->ZipContents()[i].FileName), Zip->ZipContents()[i].UncompressedSize});
+
+  Zip->SetFSpecArgs(TStringList());
+  Zip->SetExtrBaseDir(staging.string());
+  const int extracted = Zip->Extract();
+  Zip->SetExtrBaseDir(Directory);
+  bool complete = extracted == 0;
+  for (const auto& m : members) {
+    if (!complete) break;
+    if (m.name.empty()) continue; // a directory entry
+    std::error_code ec;
+    const fs::path file = staging / m.name;
+    complete = fs::is_regular_file(file, ec) && fs::file_size(file, ec) == m.size;
+  }
+  if (!complete) {
+    log(RestoreMemo, "Error.");
+    silentFailure();
+  }
+
+  std::vector<fs::path> unpacked;
+  for (const auto& entry : fs::directory_iterator(staging))
+    if (entry.is_regular_file()) unpacked.push_back(entry.path());
+  std::sort(unpacked.begin(), unpacked.end());
+  for (const auto& file : unpacked) {
+    const fs::path target = targetFor(dir, file.filename().string());
+    std::error_code ec;
+    fs::rename(file, target, ec);
+    if (ec) {
+      // Another file system after all: copy beside the target, then put it in place at once.
+      const fs::path beside = dir / ("." + file.filename().string() + ".restore");
+      fs::copy_file(file, beside, fs::copy_options::overwrite_existing, ec);
+      if (!ec) fs::rename(beside, target, ec);
+      if (ec) {
+        fs::remove(beside, ec);
+        log(RestoreMemo, "Error.");
+        throw EInOutError("Cannot replace " + target.string() + ": " + ec.message());
+      }
+    }
+  }
+}
+
+// ---- the published table
+
+const TClassInfo& TMainForm::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TMainForm, TForm>("TMainForm")
+                                     .Field("PageControl1", &TMainForm::PageControl1)
+                                     .Field("BackupSheet", &TMainForm::BackupSheet)
+                                     .Field("Label1", &TMainForm::Label1)
+                                     .Field("BackupFileEdit", &TMainForm::BackupFileEdit)
+                                     .Field("Button1", &TMainForm::Button1)
+                                     .Field("Button2", &TMainForm::Button2)
+                                     .Field("BackupPanel", &TMainForm::BackupPanel)
+                                     .Field("BackupProgress", &TMainForm::BackupProgress)
+                                     .Field("BackupMemo", &TMainForm::BackupMemo)
+                                     .Field("RestoreSheet", &TMainForm::RestoreSheet)
+                                     .Field("Label2", &TMainForm::Label2)
+                                     .Field("RestoreFileEdit", &TMainForm::RestoreFileEdit)
+                                     .Field("Button3", &TMainForm::Button3)
+                                     .Field("Button4", &TMainForm::Button4)
+                                     .Field("RestorePanel", &TMainForm::RestorePanel)
+                                     .Field("RestoreProgress", &TMainForm::RestoreProgress)
+                                     .Field("RestoreMemo", &TMainForm::RestoreMemo)
+                                     .Field("SaveDialog1", &TMainForm::SaveDialog1)
+                                     .Field("OpenDialog1", &TMainForm::OpenDialog1)
+                                     .Field("AutoTimer", &TMainForm::AutoTimer)
+                                     .Field("Zip", &TMainForm::Zip)
+                                     .Method("FormShow", &TMainForm::FormShow)
+                                     .Method("Button1Click", &TMainForm::Button1Click)
+                                     .Method("Button2Click", &TMainForm::Button2Click)
+                                     .Method("Button3Click", &TMainForm::Button3Click)
+                                     .Method("Button4Click", &TMainForm::Button4Click)
+                                     .Method("AutoTimerTimer", &TMainForm::AutoTimerTimer)
+                                     .Method("ZipMessage", &TMainForm::ZipMessage)
+                                     .Method("ZipProgress", &TMainForm::ZipProgress)
+                                     .Build();
+  return info;
+}
+
+} // namespace uMainForm

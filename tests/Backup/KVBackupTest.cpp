@@ -1,0 +1,151 @@
+// The program as a nightly job runs it: KVBackup -BACKUP FILE without a display, on a sample
+// database, checked with Python's zipfile, unzip, kvreg and flock.
+#include "BackupTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace backuptest;
+
+class KVBackupRun : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(kvtest::haveTool("unzip"));
+    makeSampleDatabase(db());
+    writeAliases(config(), db().string());
+    fs::create_directories(out());
+  }
+
+  fs::path db() const { return t / "db"; }
+  fs::path out() const { return t / "out"; }
+  fs::path config() const { return t / "config"; }
+
+  // Runs the program without a display and without a terminal.
+  kvtest::CommandResult backup(const std::string& args, const std::string& extraEnv = {}) {
+    return kvtest::run(
+        "env -u DISPLAY -u WAYLAND_DISPLAY KV_CONFIG_DIR=" + kvtest::shellQuote(config().string()) +
+        " KV_NOW='2004-12-24 17:05:09' KV_SHORT_DATE_FORMAT=dd/mm/yyyy KV_DATE_SEPARATOR=. "
+        "KV_LONG_TIME_FORMAT=hh:nn:ss " +
+        extraEnv + " " + kvtest::shellQuote((kvtest::buildDir() / "bin" / "KVBackup").string()) + " " + args);
+  }
+  std::string remembered(const std::string& name) {
+    return kvtest::run("KV_CONFIG_DIR=" + kvtest::shellQuote(config().string()) + " " +
+                       kvtest::shellQuote((kvtest::buildDir() / "bin" / "kvreg").string()) +
+                       " get '\\Software\\Dolvane\\Korvalis30\\BR' " + name)
+        .out;
+  }
+
+  kvtest::TempDir t{"kvbackup"};
+};
+
+TEST_F(KVBackupRun, AnUnattendedBackupPacksExactlyTheFolderIntoTheFirstPart) {
+  const auto r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()));
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+
+  // The marker: short date, blank, long time, CR LF, from the injected clock and formats. The
+  // clock starts at 17:05:09 and moves only while the program waits: the timer's one second.
+  EXPECT_EQ(kvtest::readFile(db() / "kvbak"), "24.12.2004 17:05:10\r\n");
+
+  // One part, numbered before the extension; no file under the plain name.
+  EXPECT_EQ(filesIn(out()), (std::vector<std::string>{"KorvBak001.zip"}));
+  const fs::path archive = out() / "KorvBak001.zip";
+  EXPECT_EQ(kvtest::run("unzip -tq " + kvtest::shellQuote(archive.string())).exitCode, 0);
+  // Every file of the folder, the marker included, under its bare name and with its bytes.
+  const auto listing = peerMembers(archive);
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : listing) {
+    names.push_back(name);
+    EXPECT_EQ(bytes, kvtest::readFile(db() / name)) << name;
+  }
+  EXPECT_EQ(names, filesIn(db()));
+  EXPECT_NE(std::find(names.begin(), names.end(), "kvbak"), names.end());
+
+  EXPECT_EQ(remembered("BackupFile"), (out() / "KorvBak.zip").string() + "\n");
+  // The log, in order, on standard output.
+  const std::vector<std::string> log = lines(r.out);
+  ASSERT_GE(log.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 4),
+            (std::vector<std::string>{"Try to exclusivly access the database...", "Ok", "Creating backup...",
+                                      db().string()}));
+  EXPECT_EQ(log.back(), "Ok");
+}
+
+TEST_F(KVBackupRun, ATableHeldByAnotherProgramStopsTheBackupBeforeAnythingIsWritten) {
+  ASSERT_TRUE(kvtest::haveTool("flock"));
+  kvtest::writeFile(db() / "kvbak", "old marker\r\n");
+  SharedLockHolder holder(db() / "CONFIG.DB");
+  ASSERT_TRUE(holder.holding());
+
+  const auto r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()));
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("Probably there is an instance of Korvalis running. Please close all running Korvalis "
+                       "processes."),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(lines(r.out), (std::vector<std::string>{"Try to exclusivly access the database...", "Error."}));
+  EXPECT_EQ(kvtest::readFile(db() / "kvbak"), "old marker\r\n");
+  EXPECT_TRUE(filesIn(out()).empty());
+  EXPECT_EQ(remembered("BackupFile"), "");
+}
+
+TEST_F(KVBackupRun, AnExistingPartFileIsNotOverwrittenWhenNobodyCanBeAsked) {
+  kvtest::writeFile(out() / "KorvBak001.zip", "an earlier backup");
+  const auto r = backup("-backup " + kvtest::shellQuote((out() / "KorvBak.zip").string()));
+  EXPECT_NE(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.err.find("KorvBak001.zip"), std::string::npos) << r.err;
+  EXPECT_EQ(kvtest::readFile(out() / "KorvBak001.zip"), "an earlier backup");
+  EXPECT_EQ(lines(r.out).back(), "Error.");
+  EXPECT_EQ(remembered("BackupFile"), "");
+}
+
+TEST_F(KVBackupRun, BackupWithoutAFileNameIsRefusedAndTheRememberedNameStays) {
+  ASSERT_EQ(kvtest::run("KV_CONFIG_DIR=" + kvtest::shellQuote(config().string()) + " " +
+                        kvtest::shellQuote((kvtest::buildDir() / "bin" / "kvreg").string()) +
+                        " set '\\Software\\Dolvane\\Korvalis30\\BR' BackupFile /srv/save/Nightly.zip")
+                .exitCode,
+            0);
+  for (const char* args : {"-BACKUP", "-BACKUP ''"}) {
+    const auto r = backup(args);
+    EXPECT_EQ(r.exitCode, 2) << args;
+    EXPECT_NE(r.err.find("-BACKUP and the name of the backup file"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(db() / "kvbak"));
+    EXPECT_EQ(remembered("BackupFile"), "/srv/save/Nightly.zip\n");
+  }
+}
+
+TEST_F(KVBackupRun, AnAliasWithoutAUsableDirectoryIsRefusedBeforeAnythingIsPacked) {
+  kvtest::writeFile(t / "plainfile", "x");
+  struct Case {
+    std::string aliases;
+    std::string said;
+  } cases[] = {
+      {"[Korv3]\nPATH=\n", "names no directory"},
+      {"[Korv3]\nDRIVER=PARADOX\n", "names no directory"},
+      {"[Korv3]\nPATH=" + (t / "nowhere").string() + "\n", "does not exist or is not a directory"},
+      {"[Korv3]\nPATH=" + (t / "plainfile").string() + "\n", "does not exist or is not a directory"},
+      {"[Other]\nPATH=" + db().string() + "\n", "Korv3"},
+  };
+  for (const auto& c : cases) {
+    kvtest::writeFile(config() / "aliases.ini", c.aliases);
+    const auto r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()));
+    EXPECT_EQ(r.exitCode, 1) << c.aliases;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << c.aliases << r.err;
+    EXPECT_EQ(lines(r.out), std::vector<std::string>{"Error."}) << c.aliases;
+    EXPECT_TRUE(filesIn(out()).empty()) << c.aliases;
+    EXPECT_FALSE(fs::exists(db() / "kvbak"));
+  }
+}
+
+TEST_F(KVBackupRun, WithoutADisplayTheFormIsNotOffered) {
+  const auto r = backup("foo");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("no display"), std::string::npos);
+  EXPECT_EQ(backup("", "KV_NOW=yesterday").exitCode, 2);
+}
+
+} // namespace

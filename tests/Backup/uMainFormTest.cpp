@@ -1,0 +1,510 @@
+// The main form in-process and headless: the stored form, the remembered names, the timer
+// of the command line, both actions with their checks, and the progress handler.
+#include "uMainForm.h"
+
+#include "BackupTestSupport.h"
+#include "Platform/AppInfo/AppInfo.h"
+#include "Platform/Dialogs/Dialogs.h"
+#include "Platform/Registry/Registry.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace kv::platform;
+using namespace uMainForm;
+using namespace backuptest;
+
+namespace {
+
+// Records every dialog and answers it by a rule of the test (default: the safe answer).
+class RecordingDialogs : public DialogService {
+public:
+  std::vector<std::string> shown;
+  std::function<TModalResult(const MessageDialogRequest&)> onDialog;
+  std::function<int(const MessageBoxRequest&)> onBox;
+  std::function<std::optional<std::string>(const FileDialogRequest&)> onFile;
+  std::vector<FileDialogRequest> fileRequests;
+
+  int messageBox(const MessageBoxRequest& r) override {
+    shown.push_back("box: " + r.text);
+    return onBox ? onBox(r) : safeMessageBoxAnswer(r.flags);
+  }
+  TModalResult messageDialog(const MessageDialogRequest& r) override {
+    shown.push_back("dialog: " + r.text);
+    return onDialog ? onDialog(r) : safeMessageDialogAnswer(r.buttons);
+  }
+  PasswordReply password(const PasswordRequest& r) override {
+    shown.push_back("password: " + r.prompt);
+    return {};
+  }
+  std::optional<std::string> fileDialog(const FileDialogRequest& r) override {
+    fileRequests.push_back(r);
+    return onFile ? onFile(r) : std::nullopt;
+  }
+  void exceptionBox(const std::string&, const std::string& message) override {
+    shown.push_back("exception: " + message);
+  }
+};
+
+const char* const kInstance =
+    "dialog: Probably there is an instance of Korvalis running. Please close all running Korvalis processes.";
+const char* const kNotABackup = "dialog: This file is not an Korvalis backup file.";
+const char* const kQuestion =
+    "dialog: Do you really want to restore the database?\n\nALL DATA OF AN EXISTING DATABASE WILL BE LOST!";
+
+std::vector<std::string> memoLines(TMemo* memo) {
+  std::vector<std::string> out;
+  for (int i = 0; i < memo->Lines().Count(); ++i)
+    out.push_back(memo->Lines()[i]);
+  return out;
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ResetApplication();
+    oldClock =
+        setClock(std::make_unique<VirtualClock>(EncodeDate(2004, 12, 24) + EncodeTime(17, 5, 9, 0), 0));
+    oldSettings = FormatSettings();
+    TFormatSettings fs = oldSettings;
+    fs.ShortDateFormat = "dd/mm/yyyy";
+    fs.DateSeparator = '.';
+    fs.LongTimeFormat = "hh:nn:ss";
+    SetFormatSettings(fs);
+    auto d = std::make_unique<RecordingDialogs>();
+    dialogs = d.get();
+    setDialogs(std::move(d));
+    auto p = std::make_unique<HeadlessPresenter>();
+    presenter = p.get();
+    Application().SetPresenter(std::move(p));
+    Application().Initialize();
+    makeSampleDatabase(db());
+    writeAliases(t.path(), db().string());
+    fs::create_directories(t / "Docs");
+    RegisterFormResource("TMainForm", MainFormText, "uMainForm.kfm");
+    setArgs({"KVBackup"});
+  }
+  void TearDown() override {
+    ResetApplication();
+    setDialogs(nullptr);
+    setClock(std::move(oldClock));
+    SetFormatSettings(oldSettings);
+    setProcessMessagesHook({});
+  }
+
+  fs::path db() const { return t / "db"; }
+  void setArgs(std::vector<std::string> args) {
+    argStore = std::move(args);
+    argv.clear();
+    for (auto& a : argStore)
+      argv.push_back(a.c_str());
+    SetCommandLine(static_cast<int>(argv.size()), argv.data());
+  }
+  TMainForm& showForm() {
+    Application().CreateForm(MainForm);
+    MainForm->Show();
+    return *MainForm;
+  }
+  void remember(const std::string& name, const std::string& value) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(RegistryKey, true));
+    reg.WriteString(name, value);
+  }
+  std::optional<std::string> remembered(const std::string& name) {
+    TRegistry reg;
+    if (!reg.OpenKey(RegistryKey, false) || !reg.ValueExists(name)) return std::nullopt;
+    return reg.ReadString(name);
+  }
+  // A backup archive of the sample database under the given member names (bytes of the
+  // database files named alike regardless of case; "kvbak" a marker).
+  void archiveOf(const fs::path& archive, const std::vector<std::string>& names) {
+    std::vector<std::pair<std::string, std::string>> members;
+    for (const auto& n : names) {
+      std::string bytes = "24.12.2004 17:05:09\r\n";
+      for (const auto& f : filesIn(db()))
+        if (SameText(f, fs::path(n).filename().string())) bytes = "restored " + kvtest::readFile(db() / f);
+      members.emplace_back(n, bytes);
+    }
+    peerWriteArchive(archive, members);
+  }
+
+  kvtest::TempDir t{"kvmainform"};
+  kvtest::ScopedEnv configDir{"KV_CONFIG_DIR", t.str()};
+  kvtest::ScopedEnv documents{"XDG_DOCUMENTS_DIR", (t / "Docs").string()};
+  RecordingDialogs* dialogs = nullptr;
+  HeadlessPresenter* presenter = nullptr;
+  std::unique_ptr<Clock> oldClock;
+  TFormatSettings oldSettings;
+  std::vector<std::string> argStore;
+  std::vector<const char*> argv;
+};
+
+} // namespace
+
+TEST_F(MainFormTest, TheStoredFormHoldsEveryComponentInItsPlace) {
+  TMainForm& f = showForm();
+  EXPECT_EQ(f.Caption(), "Korvalis database backup/restore");
+  EXPECT_EQ(f.BorderStyle(), TBorderStyle::bsDialog);
+  EXPECT_EQ(f.ClientWidth(), 482);
+  EXPECT_EQ(f.ClientHeight(), 260);
+  EXPECT_EQ(f.Position(), TPosition::poScreenCenter);
+  EXPECT_EQ(f.Font().Name(), "MS Sans Serif");
+  EXPECT_EQ(f.Font().Height(), -11);
+  EXPECT_EQ(f.OnShow.HandlerName(), "FormShow");
+  EXPECT_EQ(f.PageControl1->Align(), TAlign::alClient);
+  EXPECT_EQ(f.PageControl1->ActivePage(), f.BackupSheet);
+  EXPECT_EQ(f.BackupSheet->Caption(), "Backup");
+  EXPECT_EQ(f.RestoreSheet->Caption(), "Restore");
+
+  struct Place {
+    TControl* control;
+    TWinControl* parent;
+    int left, top, width, height; // -1: not stored
+    const char* caption;
+  };
+  const Place places[] = {
+      {f.Label1, f.BackupSheet, 8, 8, -1, -1, "Name of backup file"},
+      {f.BackupFileEdit, f.BackupSheet, 8, 24, 353, -1, ""},
+      {f.Button1, f.BackupSheet, 368, 22, 89, 25, "Browse..."},
+      {f.Button2, f.BackupSheet, 8, 64, 137, 25, "Start backup"},
+      {f.BackupPanel, f.BackupSheet, 8, 96, 457, 129, nullptr},
+      {f.BackupProgress, f.BackupPanel, 8, 8, 441, 16, nullptr},
+      {f.BackupMemo, f.BackupPanel, 8, 32, 441, 89, nullptr},
+      {f.Label2, f.RestoreSheet, 8, 8, -1, -1, "Name of backup file"},
+      {f.RestoreFileEdit, f.RestoreSheet, 8, 24, 353, -1, ""},
+      {f.Button3, f.RestoreSheet, 368, 22, 89, 25, "Browse..."},
+      {f.Button4, f.RestoreSheet, 8, 64, 137, 25, "Start restore"},
+      {f.RestorePanel, f.RestoreSheet, 8, 96, 457, 129, nullptr},
+      {f.RestoreProgress, f.RestorePanel, 8, 8, 441, 16, nullptr},
+      {f.RestoreMemo, f.RestorePanel, 8, 32, 441, 89, nullptr},
+  };
+  for (const auto& p : places) {
+    ASSERT_NE(p.control, nullptr);
+    SCOPED_TRACE(p.control->Name());
+    EXPECT_EQ(p.control->Parent(), p.parent);
+    EXPECT_EQ(p.control->Left(), p.left);
+    EXPECT_EQ(p.control->Top(), p.top);
+    if (p.width >= 0) EXPECT_EQ(p.control->Width(), p.width);
+    if (p.height >= 0) EXPECT_EQ(p.control->Height(), p.height);
+    if (p.caption && *p.caption) EXPECT_EQ(p.control->Caption(), p.caption);
+  }
+  EXPECT_EQ(f.Button1->OnClick.HandlerName(), "Button1Click");
+  EXPECT_EQ(f.Button2->OnClick.HandlerName(), "Button2Click");
+  EXPECT_EQ(f.Button3->OnClick.HandlerName(), "Button3Click");
+  EXPECT_EQ(f.Button4->OnClick.HandlerName(), "Button4Click");
+  for (TPanel* panel : {f.BackupPanel, f.RestorePanel}) {
+    EXPECT_FALSE(panel->Visible());
+    EXPECT_EQ(panel->BevelOuter(), TPanelBevel::bvLowered);
+  }
+  for (TProgressBar* bar : {f.BackupProgress, f.RestoreProgress}) {
+    EXPECT_EQ(bar->Min(), 0);
+    EXPECT_EQ(bar->Max(), 100);
+  }
+  for (TMemo* memo : {f.BackupMemo, f.RestoreMemo}) {
+    EXPECT_TRUE(memo->ReadOnly());
+    EXPECT_EQ(memo->ScrollBars(), TScrollStyle::ssBoth);
+  }
+  const char* filter = "Komprimierte ZIP-Datei|*.zip|Alle Dateien|*.*";
+  EXPECT_EQ(f.SaveDialog1->DefaultExt(), "zip");
+  EXPECT_EQ(f.SaveDialog1->Filter(), filter);
+  EXPECT_EQ(f.SaveDialog1->Options(),
+            (TOpenOptions{TOpenOption::ofOverwritePrompt, TOpenOption::ofHideReadOnly,
+                          TOpenOption::ofNoChangeDir, TOpenOption::ofPathMustExist,
+                          TOpenOption::ofNoReadOnlyReturn, TOpenOption::ofEnableSizing}));
+  EXPECT_EQ(f.OpenDialog1->DefaultExt(), "zip");
+  EXPECT_EQ(f.OpenDialog1->Filter(), filter);
+  EXPECT_EQ(f.OpenDialog1->Options(),
+            (TOpenOptions{TOpenOption::ofHideReadOnly, TOpenOption::ofNoChangeDir,
+                          TOpenOption::ofFileMustExist, TOpenOption::ofEnableSizing}));
+  EXPECT_FALSE(f.AutoTimer->Enabled());
+  EXPECT_EQ(f.AutoTimer->Interval(), 1000u);
+  EXPECT_EQ(f.AutoTimer->OnTimer.HandlerName(), "AutoTimerTimer");
+  ASSERT_NE(f.Zip, nullptr);
+  EXPECT_EQ(f.Zip->GetAddOptions(), ZavOzeriz::AddOpts{ZavOzeriz::AddOptsEnum::AddDiskSpan});
+  EXPECT_EQ(f.Zip->GetExtrOptions(), ZavOzeriz::ExtrOpts{ZavOzeriz::ExtrOptsEnum::ExtrOverWrite});
+  EXPECT_EQ(f.Zip->GetSFXPath(), "ZavSFX.bin");
+  EXPECT_EQ(f.Zip->OnProgress.HandlerName(), "ZipProgress");
+  EXPECT_EQ(f.Zip->OnMessage.HandlerName(), "ZipMessage");
+}
+
+TEST_F(MainFormTest, TheEditsShowTheRememberedNamesOrTheDocumentsFolder) {
+  const std::string docs = (t / "Docs").string() + "/KorvBak.zip";
+  struct Case {
+    std::optional<std::string> backup, restore;
+    std::string shownBackup, shownRestore;
+  } cases[] = {
+      {std::nullopt, std::nullopt, docs, docs},
+      {"/srv/save/Db.zip", std::nullopt, "/srv/save/Db.zip", "/srv/save/Db.zip"},
+      {"/srv/save/Db.zip", "/media/usb/Old.zip", "/srv/save/Db.zip", "/media/usb/Old.zip"},
+      {std::nullopt, "/media/usb/Old.zip", docs, "/media/usb/Old.zip"},
+  };
+  for (const auto& c : cases) {
+    ResetApplication();
+    fs::remove_all(t / "registry");
+    if (c.backup) remember("BackupFile", *c.backup);
+    if (c.restore) remember("RestoreFile", *c.restore);
+    TMainForm& f = showForm();
+    EXPECT_EQ(f.BackupFileEdit->Text(), c.shownBackup);
+    EXPECT_EQ(f.RestoreFileEdit->Text(), c.shownRestore);
+    EXPECT_FALSE(f.AutoTimer->Enabled()); // no arguments
+  }
+}
+
+TEST_F(MainFormTest, AnUnknownArgumentLetsTheTimerFireOnceAndChangesNothing) {
+  setArgs({"KVBackup", "foo"});
+  TMainForm& f = showForm();
+  EXPECT_TRUE(f.AutoTimer->Enabled());
+  Application().ProcessMessages();
+  presenter->after(1500, [] {});
+  Application().HandleMessage();
+  Application().ProcessMessages();
+  EXPECT_FALSE(f.AutoTimer->Enabled());
+  EXPECT_FALSE(Application().Terminated());
+  EXPECT_FALSE(f.BackupPanel->Visible());
+  EXPECT_FALSE(fs::exists(db() / "kvbak"));
+}
+
+TEST_F(MainFormTest, TheBackupButtonRunsTheBackupWithItsControlsDisabledAndTheTablesLocked) {
+  remember("BackupFile", (t / "KorvBak.zip").string());
+  TMainForm& f = showForm();
+  int calls = 0;
+  bool disabled = true, locked = true;
+  setProcessMessagesHook([&] {
+    if (calls++ > 0) return; // looking once is enough, and keeps the run short
+    disabled = !f.BackupFileEdit->Enabled() && !f.Button1->Enabled() && !f.Button2->Enabled();
+    locked =
+        kvtest::run("flock -n -s " + kvtest::shellQuote((db() / "CONFIG.DB").string()) + " true").exitCode !=
+        0;
+  });
+  f.Button2->Click();
+  EXPECT_GT(calls, 0);
+  EXPECT_TRUE(disabled);
+  EXPECT_TRUE(locked);
+  EXPECT_TRUE(f.BackupFileEdit->Enabled() && f.Button1->Enabled() && f.Button2->Enabled());
+  EXPECT_TRUE(f.BackupPanel->Visible());
+  EXPECT_EQ(dialogs->shown, std::vector<std::string>{});
+  // After the run nobody is locked out any more.
+  EXPECT_EQ(
+      kvtest::run("flock -n -x " + kvtest::shellQuote((db() / "CONFIG.DB").string()) + " true").exitCode, 0);
+
+  const auto log = memoLines(f.BackupMemo);
+  ASSERT_GE(log.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + 4),
+            (std::vector<std::string>{"Try to exclusivly access the database...", "Ok", "Creating backup...",
+                                      db().string()}));
+  EXPECT_EQ(log.back(), "Ok");
+  EXPECT_GT(f.BackupProgress->Max(), 0);
+  EXPECT_EQ(f.BackupProgress->Position(), f.BackupProgress->Max());
+  EXPECT_EQ(kvtest::readFile(db() / "kvbak"), "24.12.2004 17:05:09\r\n");
+  EXPECT_EQ(remembered("BackupFile"), (t / "KorvBak.zip").string());
+  EXPECT_EQ(f.LastOutcome(), TActionOutcome::aoDone);
+  std::vector<std::string> names;
+  for (const auto& m : peerMembers(t / "KorvBak001.zip"))
+    names.push_back(m.first);
+  EXPECT_EQ(names, filesIn(db()));
+}
+
+TEST_F(MainFormTest, RestoreAcceptsTheFiveNamesInAnyCaseAndAsksFirst) {
+  const fs::path archive = t / "Mixed.zip";
+  archiveOf(archive, {"kvbak", "config.db", "Modules.DB", "LANG.DB", "ldef.db", "NEW.TXT"});
+  kvtest::writeFile(db() / "LOCAL.TXT", "stays");
+  const auto before = kvtest::readFile(db() / "CONFIG.DB");
+
+  // Answered No: nothing changes, but the name is remembered.
+  remember("RestoreFile", archive.string());
+  TMainForm& f = showForm();
+  dialogs->onDialog = [](const MessageDialogRequest&) { return mrNo; };
+  f.Button4->Click();
+  EXPECT_EQ(dialogs->shown, std::vector<std::string>{kQuestion});
+  EXPECT_EQ(memoLines(f.RestoreMemo),
+            (std::vector<std::string>{"opening backup file.", "Ok",
+                                      "Try to exclusivly access the database...", "Ok", "Restore canceld."}));
+  EXPECT_EQ(kvtest::readFile(db() / "CONFIG.DB"), before);
+  EXPECT_EQ(remembered("RestoreFile"), archive.string());
+  fs::remove_all(t / "registry");
+
+  // Answered Yes: the archive's files replace the database's, whatever the case of their names.
+  dialogs->shown.clear();
+  dialogs->onDialog = [](const MessageDialogRequest&) { return mrYes; };
+  f.Button4->Click();
+  EXPECT_EQ(dialogs->shown, std::vector<std::string>{kQuestion});
+  const auto log = memoLines(f.RestoreMemo);
+  ASSERT_GE(log.size(), 6u);
+  EXPECT_EQ(log[4], "Restoring database...");
+  EXPECT_EQ(log.back(), "Ok");
+  EXPECT_EQ(kvtest::readFile(db() / "CONFIG.DB"), "restored " + before);
+  EXPECT_EQ(kvtest::readFile(db() / "kvbak"), "24.12.2004 17:05:09\r\n");
+  EXPECT_EQ(kvtest::readFile(db() / "NEW.TXT"), "24.12.2004 17:05:09\r\n");
+  EXPECT_EQ(kvtest::readFile(db() / "LOCAL.TXT"), "stays");
+  EXPECT_EQ(filesIn(db()),
+            (std::vector<std::string>{"CONFIG.DB", "KORV3.INI", "LANG.DB", "LDEF.DB", "LOCAL.TXT",
+                                      "MEASURE.DB", "MODULES.DB", "NEW.TXT", "README.TXT", "kvbak"}));
+  EXPECT_EQ(remembered("RestoreFile"), archive.string());
+  // No staging folder is left beside the database.
+  for (const auto& e : fs::directory_iterator(t.path()))
+    EXPECT_EQ(e.path().filename().string().find(".db.restore-"), std::string::npos);
+}
+
+TEST_F(MainFormTest, RestoreRefusesWhatIsNoBackup) {
+  kvtest::writeFile(t / "plain.zip", "this is no zip archive at all");
+  archiveOf(t / "four.zip", {"kvbak", "CONFIG.DB", "MODULES.DB", "LANG.DB"});
+  archiveOf(t / "copies.zip", {"CONFIG.DB", "config.db", "Config.Db", "MODULES.DB", "LANG.DB"});
+  archiveOf(t / "dirs.zip",
+            {"data/kvbak", "data/CONFIG.DB", "data/MODULES.DB", "data/LANG.DB", "data/LDEF.DB"});
+  const auto before = filesIn(db());
+  for (const char* name : {"plain.zip", "four.zip", "copies.zip", "dirs.zip", "missing.zip"}) {
+    SCOPED_TRACE(name);
+    ResetApplication();
+    dialogs->shown.clear();
+    remember("RestoreFile", (t / name).string());
+    TMainForm& f = showForm();
+    f.Button4->Click();
+    ASSERT_FALSE(dialogs->shown.empty());
+    EXPECT_EQ(dialogs->shown.back(), kNotABackup);
+    // An archive that cannot be read is reported by the component first.
+    if (std::string(name) == "plain.zip") EXPECT_GE(dialogs->shown.size(), 2u);
+    EXPECT_EQ(memoLines(f.RestoreMemo), (std::vector<std::string>{"opening backup file.", "Error."}));
+    EXPECT_EQ(filesIn(db()), before);
+    EXPECT_EQ(f.LastOutcome(), TActionOutcome::aoFailed);
+    EXPECT_TRUE(f.Button4->Enabled());
+  }
+  fs::remove_all(t / "registry");
+  EXPECT_EQ(remembered("RestoreFile"), std::nullopt);
+}
+
+TEST_F(MainFormTest, ARestoreWhoseUnpackingFailsLeavesTheDatabaseAsItWas) {
+  const fs::path archive = t / "broken.zip";
+  archiveOf(archive, {"kvbak", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB"});
+  // Damage the last member's data so that its check sum no longer fits.
+  std::string bytes = kvtest::readFile(archive);
+  const auto at = bytes.rfind("LDEF.DB", bytes.rfind("PK\x01\x02"));
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 7 + 2] ^= 0x55;
+  kvtest::writeFile(archive, bytes);
+  std::map<std::string, std::string> before;
+  for (const auto& n : filesIn(db()))
+    before[n] = kvtest::readFile(db() / n);
+
+  remember("RestoreFile", archive.string());
+  TMainForm& f = showForm();
+  dialogs->onDialog = [](const MessageDialogRequest&) { return mrYes; };
+  f.Button4->Click();
+  EXPECT_EQ(memoLines(f.RestoreMemo).back(), "Error.");
+  for (const auto& [n, content] : before)
+    EXPECT_EQ(kvtest::readFile(db() / n), content) << n;
+  EXPECT_EQ(filesIn(db()).size(), before.size());
+  fs::remove_all(t / "registry");
+  EXPECT_EQ(remembered("RestoreFile"), std::nullopt);
+}
+
+TEST_F(MainFormTest, RestoreWhileATableIsHeldIsRefused) {
+  ASSERT_TRUE(kvtest::haveTool("flock"));
+  archiveOf(t / "ok.zip", {"kvbak", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB"});
+  remember("RestoreFile", (t / "ok.zip").string());
+  SharedLockHolder holder(db() / "LANG.DB");
+  ASSERT_TRUE(holder.holding());
+  TMainForm& f = showForm();
+  f.Button4->Click();
+  EXPECT_EQ(dialogs->shown, std::vector<std::string>{kInstance});
+  EXPECT_EQ(memoLines(f.RestoreMemo),
+            (std::vector<std::string>{"opening backup file.", "Ok",
+                                      "Try to exclusivly access the database...", "Error."}));
+}
+
+TEST_F(MainFormTest, TheBrowseButtonsOfferTheEditsNameAndTakeTheChoice) {
+  remember("BackupFile", "/srv/save/Db.zip");
+  remember("RestoreFile", "/media/usb/Old.zip");
+  TMainForm& f = showForm();
+  dialogs->onFile = [](const FileDialogRequest& r) -> std::optional<std::string> {
+    if (r.save) return std::string("/srv/other/New.zip");
+    return std::nullopt;
+  };
+  f.Button1->Click();
+  f.Button3->Click();
+  ASSERT_EQ(dialogs->fileRequests.size(), 2u);
+  EXPECT_TRUE(dialogs->fileRequests[0].save);
+  EXPECT_EQ(dialogs->fileRequests[0].initialDir, "/srv/save/");
+  EXPECT_EQ(dialogs->fileRequests[0].fileName, "Db.zip");
+  EXPECT_FALSE(dialogs->fileRequests[1].save);
+  EXPECT_EQ(dialogs->fileRequests[1].initialDir, "/media/usb/");
+  EXPECT_EQ(dialogs->fileRequests[1].fileName, "Old.zip");
+  EXPECT_EQ(f.BackupFileEdit->Text(), "/srv/other/New.zip");
+  EXPECT_EQ(f.RestoreFileEdit->Text(), "/media/usb/Old.zip"); // cancelled
+}
+
+TEST_F(MainFormTest, TheProgressHandlerFollowsTheTotalAndTheUpdates) {
+  TMainForm& f = showForm();
+  // A restore of a missing file is refused at once; its page's bar stays the one in use.
+  f.RestoreFileEdit->SetText((t / "none.zip").string());
+  f.Button4->Click();
+  struct Step {
+    ProgressType type;
+    uint32_t size;
+    int position, max;
+  };
+  using P = ProgressType;
+  // The runs follow each other: the third starts with the total of 0 the second left.
+  const std::vector<std::vector<Step>> runs = {
+      {{P::TotalSize2Process, 1000, 1, 1000},
+       {P::ProgressUpdate, 300, 300, 1000},
+       {P::NewFile, 5, 300, 1000},
+       {P::ProgressUpdate, 700, 1000, 1000},
+       {P::EndOfBatch, 0, 1000, 1000}},
+      // A total of 0 sets the maximum to 0 and the bar never moves afterwards.
+      {{P::TotalSize2Process, 0, 0, 0}, {P::ProgressUpdate, 500, 0, 0}},
+      {{P::TotalFiles2Process, 9, 0, 100}, {P::ProgressUpdate, 40, 0, 100}},
+  };
+  for (const auto& run : runs) {
+    f.RestoreProgress->SetMax(100);
+    f.RestoreProgress->SetPosition(0);
+    for (const auto& s : run) {
+      f.ZipProgress(f.Zip, s.type, "x", s.size);
+      EXPECT_EQ(f.RestoreProgress->Position(), s.position);
+      EXPECT_EQ(f.RestoreProgress->Max(), s.max);
+    }
+  }
+  EXPECT_EQ(f.BackupProgress->Max(), 100);
+}
+
+TEST(MainFormRules, TheMarkerLineFollowsTheRegionalFormats) {
+  const TFormatSettings old = FormatSettings();
+  struct Case {
+    const char* date;
+    char dateSep;
+    const char* time;
+    char timeSep;
+    const char* line;
+  } cases[] = {
+      {"dd/mm/yyyy", '.', "hh:nn:ss", ':', "24.12.2004 17:05:09\r\n"},
+      {"m/d/yyyy", '/', "h:nn:ss ampm", ':', "12/24/2004 5:05:09 PM\r\n"},
+      {"yyyy/mm/dd", '-', "hh.nn.ss", '.', "2004-12-24 17.05.09\r\n"},
+  };
+  for (const auto& c : cases) {
+    TFormatSettings fs = old;
+    fs.ShortDateFormat = c.date;
+    fs.DateSeparator = c.dateSep;
+    fs.LongTimeFormat = c.time;
+    fs.TimeSeparator = c.timeSep;
+    SetFormatSettings(fs);
+    EXPECT_EQ(TMainForm::MarkerLine(EncodeDate(2004, 12, 24) + EncodeTime(17, 5, 9, 0)), c.line);
+  }
+  SetFormatSettings(old);
+}
+
+TEST(MainFormRules, ABackupHoldsEachOfTheFiveNames) {
+  struct Case {
+    std::vector<std::string> names;
+    bool backup;
+  } cases[] = {
+      {{"kvbak", "config.db", "Modules.DB", "LANG.DB", "ldef.db"}, true},
+      {{"KVBAK", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB", "MEASURE.DB", "README.TXT"}, true},
+      {{"CONFIG.DB", "CONFIG.DB", "CONFIG.DB", "CONFIG.DB", "CONFIG.DB"}, false},
+      {{"kvbak", "kvbak", "CONFIG.DB", "MODULES.DB", "LANG.DB"}, false},
+      {{"data\\kvbak", "data\\CONFIG.DB", "data\\MODULES.DB", "data\\LANG.DB", "data\\LDEF.DB"}, false},
+      {{"kvbak.txt", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB"}, false},
+      {{}, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TMainForm::IsBackupArchive(c.names), c.backup) << ::testing::PrintToString(c.names);
+}
