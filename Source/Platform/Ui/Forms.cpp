@@ -1,5 +1,6 @@
 #include "Platform/Ui/Forms.h"
 
+#include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/ExtCtrls.h"
 
 #ifdef KV_HAVE_DIALOGS
@@ -337,6 +338,15 @@ void TCustomForm::SetFocusedControl(TWinControl* Control) {
   if (Control != this) activeControl_ = Control;
   if (old) old->Perform(CM_EXIT);
   if (Control && focusedControl_ == Control) Control->Perform(CM_ENTER);
+  // Every control of the form hears of it (a default button gives up its ring to a focused one).
+  std::function<void(TWinControl*)> tell = [&](TWinControl* w) {
+    for (int i = 0; i < w->ControlCount(); ++i) {
+      TControl* c = w->Controls(i);
+      c->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control));
+      if (auto* cw = dynamic_cast<TWinControl*>(c)) tell(cw);
+    }
+  };
+  tell(this);
 }
 
 void TCustomForm::controlGoing(TWinControl* Control) {
@@ -724,7 +734,12 @@ std::unique_ptr<TScreen>& screenSlot() {
 }
 } // namespace
 
-void RegisterStandardClasses() { RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo()}); }
+void RegisterStandardClasses() {
+  RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo()});
+  RegisterStdControls();
+  RegisterExtControls();
+  RegisterComControls();
+}
 
 TApplication& Application() {
   auto& a = applicationSlot();

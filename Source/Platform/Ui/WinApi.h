@@ -326,6 +326,8 @@ bool RedrawWindow(HWND Wnd, const TRect* Rect, UINT Flags);
 // A context on the client area (valid until ReleaseDC).
 DrawingContext* GetDC(HWND Wnd);
 int ReleaseDC(HWND Wnd, DrawingContext* DC);
+// A context on the whole window, frame included (window coordinates; valid until ReleaseDC).
+DrawingContext* GetWindowDC(HWND Wnd);
 // Freezes the drawing of one window and its children (0 releases); only one window at a time.
 bool LockWindowUpdate(HWND Wnd);
 HWND GetLockedWindow();

@@ -1111,6 +1111,17 @@ DrawingContext* GetDC(HWND Wnd) {
   return raw;
 }
 
+DrawingContext* GetWindowDC(HWND Wnd) {
+  Window* w = find(Wnd);
+  if (!w) return nullptr;
+  auto ctx = surfaceOf(*w).createContext();
+  ctx->setDeviceOrigin(TPoint{0, 0});
+  ctx->setClipRect(TRect{0, 0, w->rect.Width(), w->rect.Height()});
+  DrawingContext* raw = ctx.get();
+  w->contexts.push_back(std::move(ctx));
+  return raw;
+}
+
 int ReleaseDC(HWND Wnd, DrawingContext* DC) {
   Window* w = find(Wnd);
   if (!w || !DC) return 0;

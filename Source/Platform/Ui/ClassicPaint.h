@@ -1,0 +1,90 @@
+// The classic Windows look shared by the standard controls: bevels, push-button faces, the
+// sunken client edge, focus rectangles, captions with accelerator marks (and their embossed
+// disabled form), scroll bars, and the text measuring that controls need before they have a
+// window. Everything draws through a TCanvas, so the recording context sees it as well.
+#pragma once
+
+#include "Platform/Ui/Graphics.h"
+#include "Platform/Ui/WinApi.h"
+
+#include <string>
+#include <vector>
+
+namespace kv::platform {
+
+class TWinControl;
+
+namespace classic {
+
+// Text of a caption without its accelerator marks ("&&" stays one '&'), and the byte index
+// of the marked character in the result (-1 without one).
+std::string StripAccel(const std::string& Caption, int* MarkIndex = nullptr);
+// The character after a single '&', upper-cased, or 0.
+char AccelChar(const std::string& Caption);
+
+// Size of a text in a font, without a window (a measuring context of the drawing layer).
+TSize MeasureText(const TFont& Font, const std::string& Text);
+// One text line's height in the font.
+int LineHeight(const TFont& Font);
+// Breaks a text into lines at line breaks and, when Width > 0, between words so that each
+// line fits (a word longer than the width stands alone on its line).
+std::vector<std::string> WrapText(const TFont& Font, const std::string& Text, int Width);
+
+// Flags of DrawCaption.
+inline constexpr unsigned dcLeft = 0, dcCenter = 1, dcRight = 2, dcVCenter = 4, dcBottom = 8,
+                          dcWordBreak = 0x10, dcNoPrefix = 0x800;
+// Draws a caption in the canvas's font into R (transparently); with Enabled false embossed in
+// clBtnHighlight and clBtnShadow. Returns the rectangle the text took.
+TRect DrawCaption(TCanvas& Canvas, const TRect& R, const std::string& Caption, unsigned Flags, bool Enabled);
+
+// One ring: TopLeft on the top row and left column, BottomRight on the others.
+void Bevel(TCanvas& Canvas, TRect& R, TColor TopLeft, TColor BottomRight);
+// A raised two-ring edge (highlight/dark shadow outside, light/shadow inside), as a button.
+void RaisedEdge(TCanvas& Canvas, TRect& R);
+// The sunken two-ring edge of edits and lists (shadow/highlight outside, dark shadow/light inside).
+void SunkenEdge(TCanvas& Canvas, TRect& R);
+// The face of a push button: default (a black ring around), pressed (a flat shadow ring).
+// Returns the content rectangle.
+TRect ButtonFace(TCanvas& Canvas, TRect R, bool Pressed, bool IsDefault);
+// A dotted rectangle: every other pixel of its outline, starting at the top left corner.
+void FocusRect(TCanvas& Canvas, const TRect& R);
+
+// ---- scroll bars (window bars and the scroll bar control)
+struct ScrollBarParts {
+  TRect lineUp, lineDown, track, thumb; // thumb empty when the bar cannot scroll
+};
+ScrollBarParts ScrollBarLayout(const TRect& R, bool Horizontal, int Min, int Max, int Page, int Pos);
+// The SB_ code of a point on the bar (SB_THUMBTRACK on the thumb), -1 outside it.
+int ScrollBarHit(const ScrollBarParts& Parts, TPoint P, bool Horizontal);
+// The position that a thumb dragged to P stands for.
+int ScrollBarTrackPos(const ScrollBarParts& Parts, TPoint P, bool Horizontal, int Min, int Max, int Page,
+                      int GrabOffset);
+void PaintScrollBar(TCanvas& Canvas, const TRect& R, bool Horizontal, int Min, int Max, int Page, int Pos,
+                    bool Enabled);
+
+// ---- the frame of a window (client edge, border and window scroll bars)
+
+// Draws the frame of a control's window on its whole window surface.
+void PaintNonClient(HWND Wnd);
+// The window scroll bar under a point of the client coordinates (outside the client area):
+// SB_HORZ or SB_VERT and its rectangle in client coordinates; -1 when there is none there.
+int NonClientScrollBarAt(HWND Wnd, TPoint ClientPoint, TRect* BarRect);
+
+// Follows the mouse on a window scroll bar: a press on an arrow or the track sends one
+// scroll message, a press on the thumb tracks it until the button goes up.
+class WindowScrollTracker {
+public:
+  // True when the press was on a window scroll bar (and has been handled).
+  bool mouseDown(HWND Wnd, TPoint ClientPoint);
+  bool mouseMove(HWND Wnd, TPoint ClientPoint);
+  bool mouseUp(HWND Wnd, TPoint ClientPoint);
+  bool tracking() const { return bar_ >= 0; }
+
+private:
+  int bar_ = -1;
+  int grab_ = 0;
+  TRect rect_;
+};
+
+} // namespace classic
+} // namespace kv::platform
