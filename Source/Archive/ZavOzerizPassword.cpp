@@ -2,6 +2,7 @@
 // adding; none at all when the component runs unattended.
 #include "Archive/ZavOzeriz.h"
 
+#include "Archive/ZavPasswordDlg.h"
 #include "Archive/ZipMessages.h"
 #include "Platform/Dialogs/Dialogs.h"
 
@@ -45,6 +46,7 @@ TPasswordButton TZavOzeriz::RunPasswordDlg(const std::string& Caption, const std
   for (const TPasswordDlgButton& b : layout.Buttons)
     request.buttonCaptions.push_back(LoadZipStr(b.CaptionId, MissingStringText(b.CaptionId)));
   request.maxLength = static_cast<size_t>(layout.EditMaxLength);
+  ZavPasswordDlg::InstallPasswordDlg(); // shown in a window when the dialogs are windows
   pf::PasswordReply reply = pf::dialogs().password(request);
   // Closed without a button: as Cancel.
   if (reply.result == pf::mrNone) reply.result = pf::mrCancel;

@@ -76,7 +76,8 @@ const TClassInfo& TPanel::StaticClassInfo() {
           .Enum<TPanelBevel>("BevelInner", &TPanel::BevelInner, &TPanel::SetBevelInner, bvNone)
           .Enum<TPanelBevel>("BevelOuter", &TPanel::BevelOuter, &TPanel::SetBevelOuter, bvRaised)
           .Int("BevelWidth", &TPanel::BevelWidth, &TPanel::SetBevelWidth, 1)
-          .Enum<TBorderStyle>("BorderStyle", &TPanel::BorderStyle, &TPanel::SetBorderStyle, TBorderStyle::bsNone)
+          .Enum<TBorderStyle>("BorderStyle", &TPanel::BorderStyle, &TPanel::SetBorderStyle,
+                              TBorderStyle::bsNone)
           .Int("BorderWidth", &TPanel::BorderWidth, &TPanel::SetBorderWidth, 0)
           .With(published::Caption)
           .With(published::Color(clBtnFace))
@@ -180,7 +181,9 @@ void TPanel::Paint() {
   c.FillRect(r);
   if (!Caption().empty()) {
     c.SetFont(Font());
-    const unsigned flags = (alignment_ == taCenter ? dcCenter : alignment_ == taRightJustify ? dcRight : dcLeft) |
+    const unsigned flags = (alignment_ == taCenter         ? dcCenter
+                            : alignment_ == taRightJustify ? dcRight
+                                                           : dcLeft) |
                            dcVCenter;
     DrawCaption(c, r, Caption(), flags, Enabled());
   }

@@ -1,7 +1,11 @@
 #include "Platform/Ui/Forms.h"
 
+#include "Platform/Ui/Buttons.h"
 #include "Platform/Ui/ComCtrls.h"
+#include "Platform/Ui/CommonDialogs.h"
 #include "Platform/Ui/ExtCtrls.h"
+#include "Platform/Ui/Menus.h"
+#include "Platform/Ui/WindowDialogs.h"
 
 #ifdef KV_HAVE_DIALOGS
 #include "Platform/Dialogs/Dialogs.h"
@@ -621,6 +625,7 @@ TApplication::~TApplication() {
 
 void TApplication::Initialize() {
   if (!GetPresenter()) SetPresenter(std::make_unique<HeadlessPresenter>());
+  InstallWindowDialogs();
 }
 
 void TApplication::SetPresenter(std::unique_ptr<Presenter> P) {
@@ -739,6 +744,9 @@ void RegisterStandardClasses() {
   RegisterStdControls();
   RegisterExtControls();
   RegisterComControls();
+  RegisterButtons();
+  RegisterDialogComponents();
+  RegisterMenus();
 }
 
 TApplication& Application() {

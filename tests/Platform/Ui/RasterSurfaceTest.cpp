@@ -57,17 +57,19 @@ TEST_F(RasterSurfaceTest, ControlsPaintRealPixelsThroughTheDrawingLayer) {
     int x, y;
     TColor32 want;
   } cases[] = {
-      {0, 0, yellow}, {1, 1, red},    {4, 4, red},     {5, 5, yellow},  // fills exclude right and bottom
-      {0, 9, blue},   {5, 9, blue},   {6, 9, yellow},                   // the line leaves out its end
+      {0, 0, yellow},   {1, 1, red},  {4, 4, red},    {5, 5, yellow}, // fills exclude right and bottom
+      {0, 9, blue},     {5, 9, blue}, {6, 9, yellow},                 // the line leaves out its end
       {19, 19, yellow},
   };
-  for (const auto& c : cases) EXPECT_EQ(pixels->pixel(c.x, c.y), c.want) << c.x << "," << c.y;
+  for (const auto& c : cases)
+    EXPECT_EQ(pixels->pixel(c.x, c.y), c.want) << c.x << "," << c.y;
 }
 
 TEST_F(RasterSurfaceTest, ScrollingMovesPixelsOnlyInsideTheClip) {
   RasterSurface surface(4, 1);
   Raster& r = surface.raster();
-  for (int x = 0; x < 4; ++x) r.row(0)[x] = TColor32(x + 1);
+  for (int x = 0; x < 4; ++x)
+    r.row(0)[x] = TColor32(x + 1);
   surface.scroll(TRect{0, 0, 4, 1}, TRect{0, 0, 3, 1}, 1, 0);
   // Pixel 0 stays (nothing moves into it), 1 and 2 take their left neighbours, 3 is outside the clip.
   EXPECT_EQ(r.pixel(0, 0), 1u);
@@ -76,4 +78,4 @@ TEST_F(RasterSurfaceTest, ScrollingMovesPixelsOnlyInsideTheClip) {
   EXPECT_EQ(r.pixel(3, 0), 4u);
 }
 
-}  // namespace
+} // namespace
