@@ -1,0 +1,253 @@
+#include "KVControls.h"
+
+#include <cmath>
+
+namespace KVControls {
+
+using namespace kv::platform;
+
+namespace {
+
+template <class T, class B> void tagProps(B& b) {
+  b.Bool("SaveToRegistry", &TRegistryTag::SaveToRegistry, &TRegistryTag::SetSaveToRegistry, NoDefault)
+      .Str("RegValueName", &TRegistryTag::GetRegValueName, &TRegistryTag::SetRegValueName, std::string());
+}
+
+// The value of a typed number in the locale's notation, as the class library's conversion
+// reads it: the locale's decimal separator and nothing else. The thousands separators that our
+// own canonical text carries (1.234,56) are taken where they group three digits, so a value we
+// showed reads back as itself; anywhere else they make the text no number.
+bool parseLocaleNumber(const std::string& Text, double& Value) {
+  const TFormatSettings& fs = FormatSettings();
+  const char dec = fs.DecimalSeparator, thou = fs.ThousandSeparator;
+  const size_t decAt = Text.find(dec);
+  std::string whole = Text.substr(0, decAt), frac = decAt == std::string::npos ? std::string() : Text.substr(decAt + 1);
+  if (thou != dec && whole.find(thou) != std::string::npos) {
+    std::string digits;
+    size_t group = 0, groups = 0;
+    for (size_t i = 0; i < whole.size(); ++i) {
+      if (whole[i] == thou) {
+        if ((groups == 0 ? (group == 0 || group > 3) : group != 3)) return false;
+        group = 0;
+        ++groups;
+        continue;
+      }
+      if (whole[i] < '0' || whole[i] > '9') return false;
+      digits += whole[i];
+      ++group;
+    }
+    if (group != 3) return false;
+    whole = digits;
+  }
+  if (dec != '.' && (whole.find('.') != std::string::npos || frac.find('.') != std::string::npos)) return false;
+  const std::string s = decAt == std::string::npos ? whole : whole + "." + frac;
+  if (!TryStrToFloat(s, Value)) return false;
+  return std::isfinite(Value);
+}
+
+// Passes backspace, '*', the digits and (while the text has none) the decimal separator.
+void filterKey(const std::string& TextBefore, char& Key) {
+  const char sep = FormatSettings().DecimalSeparator;
+  const bool hasSep = TextBefore.find(sep) != std::string::npos;
+  const bool pass = Key == '\b' || Key == '*' || (Key >= '0' && Key <= '9') || (!hasSep && Key == sep);
+  if (!pass) Key = 0;
+}
+
+// The edit applies a key inside its own KeyPress, after OnKeyPress; the fields judge the key
+// between the two. So OnKeyPress runs once, before the filter, and while the edit then applies
+// what passed, the event is held aside.
+bool judgeKey(TWinControl& Edit, char& Key) {
+  const std::string before = Edit.Text();
+  Edit.OnKeyPress(&Edit, Key);
+  if (Key == 0) return false;
+  filterKey(before, Key);
+  return Key != 0;
+}
+
+class KeyPressAside {
+public:
+  explicit KeyPressAside(TWinControl& Edit) : slot_(Edit.OnKeyPress), saved_(Edit.OnKeyPress) { slot_.Clear(); }
+  ~KeyPressAside() { slot_ = saved_; }
+
+private:
+  TKeyPressEvent& slot_;
+  TKeyPressEvent saved_;
+};
+
+} // namespace
+
+std::string TRegistryTag::GetRegValueName() const { return regValueName_.empty() ? self_->Name() : regValueName_; }
+
+// ---- tagged controls
+
+const TClassInfo& TKVCheckBox::StaticClassInfo() {
+  static const TClassInfo info =
+      TClassBuilder<TKVCheckBox, TCheckBox>("TKVCheckBox").With([](auto& b) { tagProps<TKVCheckBox>(b); }).Build();
+  return info;
+}
+TKVCheckBox::TKVCheckBox(TComponent* AOwner) : TCheckBox(AOwner), TRegistryTag(this) {}
+
+const TClassInfo& TKVDateTimePicker::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TKVDateTimePicker, TDateTimePicker>("TKVDateTimePicker")
+                                     .With([](auto& b) { tagProps<TKVDateTimePicker>(b); })
+                                     .Build();
+  return info;
+}
+TKVDateTimePicker::TKVDateTimePicker(TComponent* AOwner) : TDateTimePicker(AOwner), TRegistryTag(this) {}
+
+const TClassInfo& TKVEdit::StaticClassInfo() {
+  static const TClassInfo info =
+      TClassBuilder<TKVEdit, TEdit>("TKVEdit").With([](auto& b) { tagProps<TKVEdit>(b); }).Build();
+  return info;
+}
+TKVEdit::TKVEdit(TComponent* AOwner) : TEdit(AOwner), TRegistryTag(this) {}
+
+const TClassInfo& TKVRadioButton::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TKVRadioButton, TRadioButton>("TKVRadioButton")
+                                     .With([](auto& b) { tagProps<TKVRadioButton>(b); })
+                                     .Build();
+  return info;
+}
+TKVRadioButton::TKVRadioButton(TComponent* AOwner) : TRadioButton(AOwner), TRegistryTag(this) {}
+
+// ---- density field
+
+const TClassInfo& TDensityEdit::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TDensityEdit, TKVEdit>("TDensityEdit").Build();
+  return info;
+}
+
+TDensityEdit::TDensityEdit(TComponent* AOwner) : TKVEdit(AOwner) { SetMaxLength(4); }
+
+void TDensityEdit::Change() {
+  double v = 0;
+  density_ = parseLocaleNumber(Text(), v) ? RoundToInt(v * 100) : -1;
+  TKVEdit::Change();
+}
+
+void TDensityEdit::SetDensityVal(std::int32_t Value) {
+  density_ = Value;
+  if (Value <= -1)
+    SetText(std::string("*") + FormatSettings().DecimalSeparator + "**");
+  else
+    SetText(FloatToStrF(Value / 100.0, ffNumber, 18, 2));
+}
+
+void TDensityEdit::SetDensityValF(double X) { SetDensityVal(RoundToInt(X * 100)); }
+
+void TDensityEdit::DoExit() {
+  TKVEdit::DoExit();
+  SetDensityVal(DensityVal());
+}
+
+void TDensityEdit::KeyPress(char& Key) {
+  if (!judgeKey(*this, Key)) return;
+  KeyPressAside aside(*this);
+  TKVEdit::KeyPress(Key);
+}
+
+// ---- temperature field
+
+const TClassInfo& TTempEdit::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TTempEdit, TEdit>("TTempEdit").Build();
+  return info;
+}
+
+TTempEdit::TTempEdit(TComponent* AOwner) : TEdit(AOwner) { SetMaxLength(4); }
+
+void TTempEdit::Change() {
+  double v = 0;
+  temp_ = parseLocaleNumber(Text(), v) ? RoundToInt(v * 10) : -1;
+  TEdit::Change();
+}
+
+void TTempEdit::SetTempVal(double X) {
+  temp_ = RoundToInt(X * 10);
+  if (temp_ <= -1)
+    SetText("**.*");
+  else
+    SetText(FloatToStrF(temp_ / 10.0, ffNumber, 18, 1));
+}
+
+void TTempEdit::DoExit() {
+  TEdit::DoExit();
+  SetTempVal(TempVal());
+}
+
+void TTempEdit::KeyPress(char& Key) {
+  if (!judgeKey(*this, Key)) return;
+  KeyPressAside aside(*this);
+  TEdit::KeyPress(Key);
+}
+
+// ---- repeat button
+
+const TClassInfo& TTimedSpeedButton::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TTimedSpeedButton, TSpeedButton>("TTimedSpeedButton").Build();
+  return info;
+}
+
+TTimedSpeedButton::TTimedSpeedButton(TComponent* AOwner) : TSpeedButton(AOwner), TimeBtnState{tbAllowTimer} {}
+
+TTimedSpeedButton::~TTimedSpeedButton() {
+  TComponent::Free(repeatTimer_);
+  repeatTimer_ = nullptr;
+}
+
+void TTimedSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == TMouseButton::mbLeft && Enabled()) held_ = true;
+  TSpeedButton::MouseDown(Button, Shift, X, Y);
+  if (TimeBtnState.Contains(tbAllowTimer)) {
+    if (!repeatTimer_) repeatTimer_ = new TTimer(this);
+    repeatTimer_->OnTimer.Bind([this](TObject* Sender) { TimerExpired(Sender); }, "TimerExpired");
+    repeatTimer_->SetInterval(400);
+    repeatTimer_->SetEnabled(true);
+  }
+}
+
+void TTimedSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
+  if (MouseCapture() && held_ != PtInRect(ClientRect(), TPoint{X, Y})) held_ = !held_;
+  TSpeedButton::MouseMove(Shift, X, Y);
+}
+
+void TTimedSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == TMouseButton::mbLeft) held_ = false;
+  TSpeedButton::MouseUp(Button, Shift, X, Y);
+  if (repeatTimer_) repeatTimer_->SetEnabled(false);
+}
+
+void TTimedSpeedButton::TimerExpired(TObject*) {
+  repeatTimer_->SetInterval(100);
+  if (IsDown() && MouseCapture()) {
+    try {
+      Click();
+    } catch (...) {
+      repeatTimer_->SetEnabled(false);
+      throw;
+    }
+  }
+}
+
+// ---- registration
+
+void Register() {
+  RegisterComponents("Korvalis", {&TKVCheckBox::StaticClassInfo()});
+  RegisterComponents("Korvalis", {&TKVDateTimePicker::StaticClassInfo()});
+  RegisterComponents("Korvalis", {&TKVEdit::StaticClassInfo()});
+  RegisterComponents("Korvalis", {&TKVRadioButton::StaticClassInfo()});
+  RegisterComponents("Korvalis", {&TDensityEdit::StaticClassInfo()});
+  RegisterComponents("Korvalis", {&TTempEdit::StaticClassInfo()});
+  RegisterComponents("Korvalis", {&TTimedSpeedButton::StaticClassInfo()});
+}
+
+namespace {
+const bool classesRegistered =
+    (RegisterDateTimePicker(), RegisterButtons(),
+     RegisterClasses({&TKVCheckBox::StaticClassInfo(), &TKVDateTimePicker::StaticClassInfo(),
+                      &TKVEdit::StaticClassInfo(), &TKVRadioButton::StaticClassInfo(),
+                      &TDensityEdit::StaticClassInfo(), &TTempEdit::StaticClassInfo(),
+                      &TTimedSpeedButton::StaticClassInfo()}),
+     true);
+} // namespace
+
+} // namespace KVControls

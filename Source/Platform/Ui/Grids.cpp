@@ -1,0 +1,496 @@
+#include "Platform/Ui/Grids.h"
+
+#include "Platform/Ui/ClassicPaint.h"
+
+#include <algorithm>
+
+namespace kv::platform {
+
+using namespace classic;
+
+// ---- TCustomGrid
+
+const TClassInfo& TCustomGrid::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TCustomGrid, TCustomControl>("TCustomGrid").Build();
+  return info;
+}
+
+TCustomGrid::TCustomGrid(TComponent* AOwner) : TCustomControl(AOwner) {
+  SetControlStyle(TControlStyle{csCaptureMouse, csOpaque, csDoubleClicks, csClickEvents});
+  SetBounds(0, 0, 320, 120);
+  SetColor(clWindow);
+  SetTabStop(true);
+  colWidths_.assign(static_cast<size_t>(colCount_), defaultColWidth_);
+  rowHeights_.assign(static_cast<size_t>(rowCount_), defaultRowHeight_);
+}
+
+TCustomGrid::~TCustomGrid() = default;
+
+void TCustomGrid::CreateParams(TCreateParams& Params) {
+  TCustomControl::CreateParams(Params);
+  if (borderStyle_ == TBorderStyle::bsSingle) {
+    if (Ctl3D())
+      Params.ExStyle |= WS_EX_CLIENTEDGE;
+    else
+      Params.Style |= WS_BORDER;
+  }
+}
+
+void TCustomGrid::sizeChanged() {
+  clampCurrent();
+  Invalidate();
+}
+
+void TCustomGrid::SetColCount(int Value) {
+  Value = std::max(Value, 1);
+  colCount_ = Value;
+  colWidths_.resize(static_cast<size_t>(Value), defaultColWidth_);
+  if (fixedCols_ >= colCount_) fixedCols_ = colCount_ - 1;
+  sizeChanged();
+}
+void TCustomGrid::SetRowCount(int Value) {
+  Value = std::max(Value, 1);
+  rowCount_ = Value;
+  rowHeights_.resize(static_cast<size_t>(Value), defaultRowHeight_);
+  if (fixedRows_ >= rowCount_) fixedRows_ = rowCount_ - 1;
+  sizeChanged();
+}
+void TCustomGrid::SetFixedCols(int Value) {
+  // At least one column stays scrollable, as the class library demands.
+  if (Value < 0 || Value >= colCount_) throw EInvalidOperation("Fixed column count must be less than column count");
+  fixedCols_ = Value;
+  sizeChanged();
+}
+void TCustomGrid::SetFixedRows(int Value) {
+  if (Value < 0 || Value >= rowCount_) throw EInvalidOperation("Fixed row count must be less than row count");
+  fixedRows_ = Value;
+  sizeChanged();
+}
+void TCustomGrid::SetDefaultColWidth(int Value) {
+  defaultColWidth_ = std::max(Value, 0);
+  std::fill(colWidths_.begin(), colWidths_.end(), defaultColWidth_);
+  Invalidate();
+}
+void TCustomGrid::SetDefaultRowHeight(int Value) {
+  defaultRowHeight_ = std::max(Value, 0);
+  std::fill(rowHeights_.begin(), rowHeights_.end(), defaultRowHeight_);
+  Invalidate();
+}
+void TCustomGrid::SetGridLineWidth(int Value) {
+  gridLineWidth_ = std::max(Value, 0);
+  Invalidate();
+}
+void TCustomGrid::SetOptions(TGridOptions Value) {
+  options_ = Value;
+  Invalidate();
+}
+void TCustomGrid::SetFixedColor(TColor Value) {
+  fixedColor_ = Value;
+  Invalidate();
+}
+void TCustomGrid::SetDefaultDrawing(bool Value) {
+  defaultDrawing_ = Value;
+  Invalidate();
+}
+void TCustomGrid::SetScrollBars(TScrollStyle Value) { scrollBars_ = Value; }
+void TCustomGrid::SetBorderStyle(TBorderStyle Value) {
+  if (borderStyle_ == Value) return;
+  borderStyle_ = Value;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+int TCustomGrid::ColWidths(int Index) const {
+  return Index >= 0 && Index < colCount_ ? colWidths_[static_cast<size_t>(Index)] : defaultColWidth_;
+}
+void TCustomGrid::SetColWidths(int Index, int Value) {
+  if (Index < 0 || Index >= colCount_) throw EListError("Grid index out of range");
+  colWidths_[static_cast<size_t>(Index)] = std::max(Value, 0);
+  Invalidate();
+}
+int TCustomGrid::RowHeights(int Index) const {
+  return Index >= 0 && Index < rowCount_ ? rowHeights_[static_cast<size_t>(Index)] : defaultRowHeight_;
+}
+void TCustomGrid::SetRowHeights(int Index, int Value) {
+  if (Index < 0 || Index >= rowCount_) throw EListError("Grid index out of range");
+  rowHeights_[static_cast<size_t>(Index)] = std::max(Value, 0);
+  Invalidate();
+}
+
+void TCustomGrid::clampCurrent() {
+  const int firstCol = std::min(fixedCols_, colCount_ - 1), firstRow = std::min(fixedRows_, rowCount_ - 1);
+  col_ = std::clamp(col_, firstCol, colCount_ - 1);
+  row_ = std::clamp(row_, firstRow, rowCount_ - 1);
+  leftCol_ = std::clamp(leftCol_, firstCol, colCount_ - 1);
+  topRow_ = std::clamp(topRow_, firstRow, rowCount_ - 1);
+}
+
+void TCustomGrid::SetLeftCol(int Value) {
+  const int old = leftCol_;
+  leftCol_ = Value;
+  clampCurrent();
+  if (leftCol_ != old) {
+    Invalidate();
+    OnTopLeftChanged(this);
+  }
+}
+void TCustomGrid::SetTopRow(int Value) {
+  const int old = topRow_;
+  topRow_ = Value;
+  clampCurrent();
+  if (topRow_ != old) {
+    Invalidate();
+    OnTopLeftChanged(this);
+  }
+}
+
+int TCustomGrid::colLeft(int ACol) const {
+  if (ACol < 0 || ACol >= colCount_) return -1;
+  int x = 0;
+  for (int c = 0; c < fixedCols_; ++c) {
+    if (c == ACol) return x;
+    x += ColWidths(c) + gridLineWidth_;
+  }
+  if (ACol < leftCol_) return -1;
+  for (int c = leftCol_; c < ACol; ++c) x += ColWidths(c) + gridLineWidth_;
+  return x;
+}
+int TCustomGrid::rowTop(int ARow) const {
+  if (ARow < 0 || ARow >= rowCount_) return -1;
+  int y = 0;
+  for (int r = 0; r < fixedRows_; ++r) {
+    if (r == ARow) return y;
+    y += RowHeights(r) + gridLineWidth_;
+  }
+  if (ARow < topRow_) return -1;
+  for (int r = topRow_; r < ARow; ++r) y += RowHeights(r) + gridLineWidth_;
+  return y;
+}
+
+TRect TCustomGrid::CellRect(int ACol, int ARow) const {
+  const int x = colLeft(ACol), y = rowTop(ARow);
+  if (x < 0 || y < 0) return TRect{};
+  const TRect client = ClientRect();
+  if (x >= client.Right || y >= client.Bottom) return TRect{};
+  return TRect{x, y, x + ColWidths(ACol), y + RowHeights(ARow)};
+}
+
+bool TCustomGrid::MouseToCell(int X, int Y, int& ACol, int& ARow) const {
+  ACol = ARow = -1;
+  for (int c = 0; c < colCount_; ++c) {
+    const int x = colLeft(c);
+    if (x >= 0 && X >= x && X < x + ColWidths(c) + gridLineWidth_) {
+      ACol = c;
+      break;
+    }
+  }
+  for (int r = 0; r < rowCount_; ++r) {
+    const int y = rowTop(r);
+    if (y >= 0 && Y >= y && Y < y + RowHeights(r) + gridLineWidth_) {
+      ARow = r;
+      break;
+    }
+  }
+  if (ACol < 0 || ARow < 0) {
+    ACol = ARow = -1;
+    return false;
+  }
+  return true;
+}
+
+int TCustomGrid::VisibleColCount() const {
+  const int width = ClientWidth();
+  int n = 0;
+  for (int c = leftCol_; c < colCount_; ++c) {
+    const int x = colLeft(c);
+    if (x < 0 || x + ColWidths(c) > width) break;
+    ++n;
+  }
+  return n;
+}
+int TCustomGrid::VisibleRowCount() const {
+  const int height = ClientHeight();
+  int n = 0;
+  for (int r = topRow_; r < rowCount_; ++r) {
+    const int y = rowTop(r);
+    if (y < 0 || y + RowHeights(r) > height) break;
+    ++n;
+  }
+  return n;
+}
+
+bool TCustomGrid::SelectCell(int ACol, int ARow) {
+  bool can = true;
+  OnSelectCell(this, ACol, ARow, can);
+  return can;
+}
+
+void TCustomGrid::FocusCell(int ACol, int ARow) {
+  ACol = std::clamp(ACol, std::min(fixedCols_, colCount_ - 1), colCount_ - 1);
+  ARow = std::clamp(ARow, std::min(fixedRows_, rowCount_ - 1), rowCount_ - 1);
+  if (ACol == col_ && ARow == row_) return;
+  if (!SelectCell(ACol, ARow)) return;
+  InvalidateCell(col_, row_);
+  if (options_.Contains(TGridOption::goRowSelect)) Invalidate();
+  col_ = ACol;
+  row_ = ARow;
+  // Scroll the new cell into view.
+  if (col_ < leftCol_) SetLeftCol(col_);
+  while (col_ > leftCol_ && CellRect(col_, fixedRows_).Right > ClientWidth()) SetLeftCol(leftCol_ + 1);
+  if (row_ < topRow_) SetTopRow(row_);
+  while (row_ > topRow_ && CellRect(fixedCols_, row_).Bottom > ClientHeight()) SetTopRow(topRow_ + 1);
+  InvalidateCell(col_, row_);
+  if (options_.Contains(TGridOption::goRowSelect)) Invalidate();
+}
+
+void TCustomGrid::InvalidateCell(int ACol, int ARow) {
+  if (!HandleAllocated()) return;
+  const TRect r = CellRect(ACol, ARow);
+  if (r.Right <= r.Left) return;
+  const TRect withLines{r.Left, r.Top, r.Right + gridLineWidth_, r.Bottom + gridLineWidth_};
+  InvalidateRect(Handle(), &withLines, false);
+}
+
+TRect TCustomGrid::toDevice(const TRect& R) {
+  DrawingContext* dc = Canvas().Handle();
+  const TPoint org = dc ? dc->windowOrg() : TPoint{0, 0};
+  const TPoint client = HandleAllocated() ? GetClientOrigin(Handle()) : TPoint{0, 0};
+  const int dx = client.X - org.X, dy = client.Y - org.Y;
+  return TRect{R.Left + dx, R.Top + dy, R.Right + dx, R.Bottom + dy};
+}
+
+void TCustomGrid::Paint() {
+  TCanvas& c = Canvas();
+  const TRect client = ClientRect();
+  const bool lines = gridLineWidth_ > 0;
+  int bottomEdge = 0, rightEdge = 0;
+  for (int r = 0; r < rowCount_; ++r) {
+    const int y = rowTop(r);
+    if (y < 0 || y >= client.Bottom) continue;
+    for (int col = 0; col < colCount_; ++col) {
+      const int x = colLeft(col);
+      if (x < 0 || x >= client.Right) continue;
+      const TRect where{x, y, x + ColWidths(col), y + RowHeights(r)};
+      rightEdge = std::max(rightEdge, where.Right + gridLineWidth_);
+      bottomEdge = std::max(bottomEdge, where.Bottom + gridLineWidth_);
+      const bool fixed = col < fixedCols_ || r < fixedRows_;
+      TGridDrawState state;
+      if (fixed) state.Include(gdFixed);
+      const bool current = col == col_ && r == row_;
+      const bool selected =
+          !fixed && (current || (options_.Contains(TGridOption::goRowSelect) && r == row_));
+      if (selected) state.Include(gdSelected);
+      if (current && Focused()) state.Include(gdFocused);
+      if (defaultDrawing_) {
+        c.SetFont(Font());
+        const bool highlight =
+            selected && (!current || !Focused() || options_.Contains(TGridOption::goDrawFocusSelected) ||
+                         options_.Contains(TGridOption::goRowSelect));
+        if (fixed)
+          c.Brush().SetColor(fixedColor_);
+        else if (highlight) {
+          c.Brush().SetColor(clHighlight);
+          c.Font().SetColor(clHighlightText);
+        } else
+          c.Brush().SetColor(Color());
+        c.Brush().SetStyle(TBrushStyle::bsSolid);
+        c.FillRect(where);
+      }
+      DrawCell(col, r, where, state);
+      if (defaultDrawing_) {
+        if (fixed && Ctl3D()) {
+          // The raised inner edge of title cells.
+          TRect edge = where;
+          Bevel(c, edge, clBtnHighlight, clBtnShadow);
+        }
+        if (current && Focused() && !fixed && !options_.Contains(TGridOption::goRowSelect)) FocusRect(c, where);
+      }
+      if (lines) {
+        const TColor lineColor = fixed ? clBlack : clSilver;
+        const bool vert = options_.Contains(fixed ? TGridOption::goFixedVertLine : TGridOption::goVertLine);
+        const bool horz = options_.Contains(fixed ? TGridOption::goFixedHorzLine : TGridOption::goHorzLine);
+        c.Brush().SetStyle(TBrushStyle::bsSolid);
+        c.Brush().SetColor(lineColor);
+        if (vert) c.FillRect(TRect{where.Right, where.Top, where.Right + gridLineWidth_, where.Bottom + gridLineWidth_});
+        if (horz) c.FillRect(TRect{where.Left, where.Bottom, where.Right + gridLineWidth_, where.Bottom + gridLineWidth_});
+        if (!vert || !horz) {
+          // Without a line the gap takes the cell's colour.
+          c.Brush().SetColor(fixed ? fixedColor_ : Color());
+          if (!vert) c.FillRect(TRect{where.Right, where.Top, where.Right + gridLineWidth_, where.Bottom});
+          if (!horz) c.FillRect(TRect{where.Left, where.Bottom, where.Right, where.Bottom + gridLineWidth_});
+        }
+      }
+    }
+  }
+  // The area beyond the last cells.
+  c.Brush().SetStyle(TBrushStyle::bsSolid);
+  c.Brush().SetColor(Color());
+  if (rightEdge < client.Right) c.FillRect(TRect{rightEdge, 0, client.Right, client.Bottom});
+  if (bottomEdge < client.Bottom) c.FillRect(TRect{0, bottomEdge, std::min(rightEdge, client.Right), client.Bottom});
+}
+
+void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == TMouseButton::mbLeft) {
+    if (CanFocus() && !Focused()) SetFocus();
+    int c = -1, r = -1;
+    if (MouseToCell(X, Y, c, r) && c >= fixedCols_ && r >= fixedRows_) FocusCell(c, r);
+  }
+  TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomGrid::KeyDown(uint16_t& Key, TShiftState Shift) {
+  TCustomControl::KeyDown(Key, Shift);
+  const int page = std::max(1, VisibleRowCount());
+  switch (Key) {
+  case VK_UP: FocusCell(col_, row_ - 1); break;
+  case VK_DOWN: FocusCell(col_, row_ + 1); break;
+  case VK_LEFT: FocusCell(col_ - 1, row_); break;
+  case VK_RIGHT: FocusCell(col_ + 1, row_); break;
+  case VK_PRIOR: FocusCell(col_, row_ - page); break;
+  case VK_NEXT: FocusCell(col_, row_ + page); break;
+  case VK_HOME: FocusCell(Shift.Contains(ssCtrl) ? col_ : fixedCols_, Shift.Contains(ssCtrl) ? fixedRows_ : row_); break;
+  case VK_END: FocusCell(Shift.Contains(ssCtrl) ? col_ : colCount_ - 1, Shift.Contains(ssCtrl) ? rowCount_ - 1 : row_); break;
+  default: break;
+  }
+}
+
+bool TCustomGrid::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+  bool handled = false;
+  OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+  if (!handled) {
+    if (WheelDelta < 0)
+      FocusCell(col_, row_ + 1);
+    else if (WheelDelta > 0)
+      FocusCell(col_, row_ - 1);
+    handled = true;
+  }
+  return handled;
+}
+
+void TCustomGrid::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+  case WM_PAINT:
+    TCustomControl::Dispatch(Message);
+    if (HandleAllocated()) PaintNonClient(Handle());
+    return;
+  case WM_GETDLGCODE:
+    Message.Result = DLGC_WANTARROWS;
+    return;
+  case WM_SETFOCUS:
+  case WM_KILLFOCUS:
+    TCustomControl::Dispatch(Message);
+    InvalidateCell(col_, row_);
+    return;
+  case WM_SIZE:
+    TCustomControl::Dispatch(Message);
+    Invalidate();
+    return;
+  case WM_MOUSEWHEEL: {
+    const TPoint pos{loWord(static_cast<uint64_t>(Message.LParam)), hiWord(static_cast<uint64_t>(Message.LParam))};
+    if (DoMouseWheel(MouseKeysToShiftState(Message.WParam & 0xFFFF), hiWord(Message.WParam), pos)) Message.Result = 1;
+    return;
+  }
+  default:
+    TCustomControl::Dispatch(Message);
+  }
+}
+
+// ---- TDrawGrid
+
+namespace {
+template <class B> void gridProps(B& b) {
+  using G = TCustomGrid;
+  b.With(published::Align)
+      .With(published::Anchors)
+      .template Enum<TBorderStyle>("BorderStyle", &G::BorderStyle, &G::SetBorderStyle, TBorderStyle::bsSingle)
+      .With(published::Color(clWindow))
+      .Int("ColCount", &G::ColCount, &G::SetColCount, 5)
+      .With(published::Constraints)
+      .With(published::Ctl3D)
+      .Int("DefaultColWidth", &G::DefaultColWidth, &G::SetDefaultColWidth, 64)
+      .Int("DefaultRowHeight", &G::DefaultRowHeight, &G::SetDefaultRowHeight, 24)
+      .Bool("DefaultDrawing", &G::DefaultDrawing, &G::SetDefaultDrawing, true)
+      .With(published::Enabled)
+      .IdentInt("FixedColor", ColorIdents(), &G::FixedColor, &G::SetFixedColor, clBtnFace)
+      .Int("FixedCols", &G::FixedCols, &G::SetFixedCols, 1)
+      .Int("RowCount", &G::RowCount, &G::SetRowCount, 5)
+      .Int("FixedRows", &G::FixedRows, &G::SetFixedRows, 1)
+      .With(published::Font)
+      .Int("GridLineWidth", &G::GridLineWidth, &G::SetGridLineWidth, 1)
+      .template Set<TGridOption>("Options", &G::Options, &G::SetOptions,
+                        TGridOptions{TGridOption::goFixedVertLine, TGridOption::goFixedHorzLine,
+                                     TGridOption::goVertLine, TGridOption::goHorzLine, TGridOption::goRangeSelect})
+      .With(published::ParentColor)
+      .With(published::ParentCtl3D)
+      .With(published::ParentFont)
+      .template Enum<TScrollStyle>("ScrollBars", &G::ScrollBars, &G::SetScrollBars, TScrollStyle::ssBoth)
+      .With(published::ShowHint)
+      .With(published::TabOrder)
+      .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+      .With(published::Visible)
+      .With(published::OnClick)
+      .With(published::OnDblClick)
+      .With(published::OnEnter)
+      .With(published::OnExit)
+      .With(published::OnKeyDown)
+      .With(published::OnKeyPress)
+      .With(published::OnKeyUp)
+      .With(published::OnMouseDown)
+      .With(published::OnMouseMove)
+      .With(published::OnMouseUp)
+      .Event("OnSelectCell", &G::OnSelectCell)
+      .Event("OnTopLeftChanged", &G::OnTopLeftChanged);
+}
+} // namespace
+
+const TClassInfo& TDrawGrid::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TDrawGrid, TCustomGrid>("TDrawGrid")
+                                     .With([](auto& b) { gridProps(b); })
+                                     .Event("OnDrawCell", &TDrawGrid::OnDrawCell)
+                                     .Build();
+  return info;
+}
+
+TDrawGrid::TDrawGrid(TComponent* AOwner) : TCustomGrid(AOwner) {}
+
+void TDrawGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
+  OnDrawCell(this, ACol, ARow, ARect, AState);
+}
+
+// ---- TStringGrid
+
+const TClassInfo& TStringGrid::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TStringGrid, TDrawGrid>("TStringGrid").Build();
+  return info;
+}
+
+TStringGrid::TStringGrid(TComponent* AOwner) : TDrawGrid(AOwner) {}
+
+const std::string& TStringGrid::Cells(int ACol, int ARow) const {
+  static const std::string empty;
+  const auto it = cells_.find({ACol, ARow});
+  return it == cells_.end() ? empty : it->second.text;
+}
+void TStringGrid::SetCells(int ACol, int ARow, const std::string& Value) {
+  if (ACol < 0 || ARow < 0 || ACol >= ColCount() || ARow >= RowCount())
+    throw EListError("Grid index out of range");
+  cells_[{ACol, ARow}].text = Value;
+  InvalidateCell(ACol, ARow);
+}
+TObject* TStringGrid::Objects(int ACol, int ARow) const {
+  const auto it = cells_.find({ACol, ARow});
+  return it == cells_.end() ? nullptr : it->second.object;
+}
+void TStringGrid::SetObjects(int ACol, int ARow, TObject* Value) {
+  if (ACol < 0 || ARow < 0 || ACol >= ColCount() || ARow >= RowCount())
+    throw EListError("Grid index out of range");
+  cells_[{ACol, ARow}].object = Value;
+}
+
+void TStringGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
+  if (DefaultDrawing()) Canvas().TextRect(ARect, ARect.Left + 2, ARect.Top + 2, Cells(ACol, ARow));
+  TDrawGrid::DrawCell(ACol, ARow, ARect, AState);
+}
+
+void RegisterGrids() { RegisterClasses({&TDrawGrid::StaticClassInfo(), &TStringGrid::StaticClassInfo()}); }
+
+} // namespace kv::platform

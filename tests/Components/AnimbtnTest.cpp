@@ -1,0 +1,148 @@
+// The animated button: its frames by state with real pixels, the pointer rules through the
+// capture, its own click, and the text-only frames.
+#include "Animbtn.h"
+
+#include "../Platform/Ui/ControlTestSupport.h"
+
+using namespace kv::platform;
+using namespace Animbtn;
+using kvtest::kFace;
+using kvtest::kShadow;
+using kvtest::kWhite;
+
+namespace {
+
+// Frame colours of the strip, one per state, as raster colours.
+constexpr TColor32 kFrames[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00};
+
+class AnimbtnTest : public kvtest::ControlTest {
+protected:
+  TAnimBtn* make() {
+    form = makeForm(300, 200);
+    auto* b = new TAnimBtn(form);
+    b->SetParent(form);
+    b->SetBounds(10, 10, 72, 24);
+    TBitmap strip;
+    strip.SetSize(400, 30);
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 400; ++x) strip.raster().setPixel(x, y, kFrames[x / 100]);
+    b->SetImg(strip);
+    show(form);
+    return b;
+  }
+  static void move(TControl* c, int x, int y) {
+    HeadlessPresenter::mouseMove(at(c, x, y));
+    run();
+  }
+  static void down(TControl* c, int x, int y) {
+    HeadlessPresenter::mouseDown(at(c, x, y));
+    run();
+  }
+  static void up(TControl* c, int x, int y) {
+    HeadlessPresenter::mouseUp(at(c, x, y));
+    run();
+  }
+  TForm* form = nullptr;
+};
+
+} // namespace
+
+TEST_F(AnimbtnTest, NewButtonAndItsStrip) {
+  auto* plain = new TAnimBtn(nullptr);
+  EXPECT_EQ(plain->Width(), 72);
+  EXPECT_EQ(plain->Height(), 24);
+  EXPECT_TRUE(plain->ControlStyle() == (TControlStyle{csCaptureMouse, csOpaque, csDoubleClicks}));
+  TComponent::Free(plain);
+  auto* b = make();
+  EXPECT_EQ(b->Width(), 100);
+  EXPECT_EQ(b->Height(), 30);
+  EXPECT_EQ(b->State(), 0);
+  EXPECT_EQ(px(b, 50, 15), kFrames[0]);
+}
+
+TEST_F(AnimbtnTest, PressMoveOutAndBackAndReleaseClicksOnce) {
+  auto* b = make();
+  int clicks = 0;
+  b->OnClick.Bind([&](TObject* s) {
+    EXPECT_EQ(s, b);
+    ++clicks;
+  });
+  down(b, 50, 15);
+  EXPECT_EQ(b->State(), 2);
+  EXPECT_EQ(px(b, 50, 15), kFrames[2]);
+  move(b, 150, 15);
+  EXPECT_EQ(b->State(), 0);
+  EXPECT_EQ(px(b, 50, 15), kFrames[0]); // held, but outside
+  EXPECT_EQ(GetCapture(), b->Handle());
+  move(b, 50, 15);
+  EXPECT_EQ(b->State(), 2);
+  up(b, 50, 15);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(b->State(), 0);
+  EXPECT_EQ(GetCapture(), 0u);
+  down(b, 50, 15);
+  up(b, 150, 15);
+  EXPECT_EQ(clicks, 1); // released outside
+}
+
+TEST_F(AnimbtnTest, HoverTakesTheCaptureAndTheEdgesCountAsInside) {
+  auto* b = make();
+  move(b, 50, 15);
+  EXPECT_EQ(b->State(), 1);
+  move(b, 100, 30); // X = Width, Y = Height, seen through the capture
+  EXPECT_EQ(b->State(), 1);
+  EXPECT_EQ(GetCapture(), b->Handle());
+  EXPECT_EQ(px(b, 50, 15), kFrames[1]);
+  move(b, 101, 30);
+  EXPECT_EQ(b->State(), 0);
+  EXPECT_EQ(GetCapture(), 0u);
+}
+
+TEST_F(AnimbtnTest, DisabledShowsFrameThreeAndLosingFocusWaitsForTheNextPaint) {
+  auto* b = make();
+  b->SetEnabled(false);
+  EXPECT_EQ(b->State(), 3);
+  EXPECT_EQ(px(b, 50, 15), kFrames[3]);
+  move(b, 50, 15);
+  EXPECT_EQ(b->State(), 3);
+  b->SetEnabled(true);
+  EXPECT_EQ(b->State(), 0);
+  move(b, 50, 15);
+  EXPECT_EQ(px(b, 50, 15), kFrames[1]);
+  b->Perform(WM_KILLFOCUS);
+  EXPECT_EQ(b->State(), 0);
+  EXPECT_EQ(px(b, 50, 15), kFrames[1]); // no repaint yet
+  b->Invalidate();
+  EXPECT_EQ(px(b, 50, 15), kFrames[0]);
+}
+
+TEST_F(AnimbtnTest, TextOnlyFramesAndDisabledCaption) {
+  auto* b = make();
+  b->SetTextOnly(true);
+  EXPECT_EQ(px(b, 0, 0), kFrames[0]); // no repaint by itself
+  b->SetColor(clSilver);
+  b->Invalidate();
+  EXPECT_EQ(px(b, 0, 0), kFace);
+  move(b, 50, 15); // hover: white top and left, grey bottom and right
+  EXPECT_EQ(px(b, 0, 0), kWhite);
+  EXPECT_EQ(px(b, 0, 27), kWhite);
+  EXPECT_EQ(px(b, 0, 28), kFace);
+  EXPECT_EQ(px(b, 98, 0), kWhite);
+  EXPECT_EQ(px(b, 99, 29), kShadow);
+  EXPECT_EQ(px(b, 1, 29), kShadow);
+  EXPECT_EQ(px(b, 99, 2), kShadow);
+  EXPECT_EQ(px(b, 99, 1), kFace); // a line leaves out its end point
+  down(b, 50, 15); // pressed: the reverse
+  EXPECT_EQ(px(b, 0, 0), kShadow);
+  for (int x : {1, 50, 98}) EXPECT_EQ(px(b, x, 29), kWhite) << x;
+  EXPECT_EQ(px(b, 99, 10), kWhite);
+}
+
+TEST(AnimbtnRegister, GoesOnZusaetzlich) {
+  ClearPalette();
+  Animbtn::Register();
+  ASSERT_EQ(PaletteEntries().size(), 1u);
+  EXPECT_EQ(PaletteEntries()[0].Page, "Zus\xC3\xA4tzlich");
+  EXPECT_EQ(PaletteEntries()[0].ClassName, "TAnimBtn");
+  ClearPalette();
+}

@@ -1,0 +1,281 @@
+// The registry-tagged controls, the density and temperature fields (values, canonical texts,
+// the key filter) and the repeating speed button, driven headless.
+#include "KVControls.h"
+
+#include "../Platform/Ui/UiTestSupport.h"
+
+#include "Platform/Rtl/Streaming.h"
+
+using namespace kv::platform;
+using namespace KVControls;
+
+namespace {
+
+class KVControlsTest : public kvtest::UiTest {
+protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    saved_ = FormatSettings();
+    TFormatSettings comma = saved_;
+    comma.DecimalSeparator = ',';
+    comma.ThousandSeparator = '.';
+    SetFormatSettings(comma);
+    form = TCustomForm::CreateNew<TForm>(&Application());
+    form->SetBorderStyle(TBorderStyle::bsNone);
+    form->SetBounds(0, 0, 300, 200);
+  }
+  void TearDown() override {
+    SetFormatSettings(saved_);
+    UiTest::TearDown();
+  }
+  template <class T> T* add(int top = 10) {
+    auto* c = new T(form);
+    c->SetParent(form);
+    c->SetTop(top);
+    return c;
+  }
+  void showAndFocus(TWinControl* c) {
+    form->Show();
+    Application().ProcessMessages();
+    c->SetFocus();
+    Application().ProcessMessages();
+  }
+  static void type(const std::string& s) {
+    HeadlessPresenter::typeText(s);
+    Application().ProcessMessages();
+  }
+  static void advance(uint64_t ms) {
+    static_cast<VirtualClock&>(currentClock()).advance(ms);
+    Application().ProcessMessages();
+  }
+  TForm* form = nullptr;
+
+private:
+  TFormatSettings saved_;
+};
+
+} // namespace
+
+TEST_F(KVControlsTest, DensityFollowsTheTypedTextInHundredths) {
+  auto* d = add<TDensityEdit>();
+  EXPECT_EQ(d->DensityVal(), -1);
+  EXPECT_EQ(d->MaxLength(), 4);
+  struct Row {
+    std::string text;
+    int value;
+  };
+  const Row rows[] = {{"1,25", 125}, {"0,5", 50}, {"abc", -1}, {"", -1}, {"1.25", -1}, {"*,**", -1}, {"2,345", 235},
+                      {"2,355", 236}, {"1.234,5", 123450}, {"12.34", -1}};
+  // 2.345 x 100 is 234.50000000000003 in doubles (Python agrees), so it rounds up; 2.355 x 100
+  // is exactly 235.5 and goes to the even 236.
+  for (const Row& r : rows) {
+    d->SetText(r.text);
+    EXPECT_EQ(d->DensityVal(), r.value) << r.text;
+  }
+  d->SetText("1,25");
+  EXPECT_DOUBLE_EQ(d->DensityValF(), 1.25);
+}
+
+TEST_F(KVControlsTest, DensityTextIsRewrittenOnLeavingTheField) {
+  auto* d = add<TDensityEdit>(10);
+  auto* other = add<TEdit>(50);
+  int exits = 0;
+  d->OnExit.Bind([&](TObject*) {
+    ++exits;
+    EXPECT_EQ(d->Text(), "1,2"); // still as typed while OnExit runs
+  });
+  showAndFocus(d);
+  type("1,2");
+  EXPECT_EQ(d->DensityVal(), 120);
+  other->SetFocus();
+  Application().ProcessMessages();
+  EXPECT_EQ(exits, 1);
+  EXPECT_EQ(d->Text(), "1,20");
+  d->OnExit.Clear();
+  d->SetFocus();
+  d->SetText("x");
+  other->SetFocus();
+  Application().ProcessMessages();
+  EXPECT_EQ(d->Text(), "*,**");
+  EXPECT_EQ(d->DensityVal(), -1);
+}
+
+TEST_F(KVControlsTest, DensityValuesSetByTheProgram) {
+  auto* d = add<TDensityEdit>();
+  d->SetDensityValF(0.125); // Round(12.5) = 12, ties to even
+  EXPECT_EQ(d->DensityVal(), 12);
+  EXPECT_EQ(d->Text(), "0,12");
+  d->SetDensityVal(125);
+  EXPECT_EQ(d->Text(), "1,25");
+  d->SetDensityVal(-1);
+  EXPECT_EQ(d->Text(), "*,**");
+  // A value with thousands reads back as itself from its own text.
+  d->SetDensityVal(123456);
+  EXPECT_EQ(d->Text(), "1.234,56");
+  EXPECT_EQ(d->DensityVal(), 123456);
+}
+
+TEST_F(KVControlsTest, TemperatureInTenths) {
+  auto* t = add<TTempEdit>();
+  EXPECT_EQ(t->TempVal(), 0.0);
+  EXPECT_EQ(t->Text(), "");
+  EXPECT_EQ(t->MaxLength(), 4);
+  t->SetText("20,5");
+  EXPECT_EQ(t->TempTenths(), 205);
+  t->SetText("abc");
+  EXPECT_EQ(t->TempTenths(), -1);
+  t->SetTempVal(-3.0);
+  EXPECT_EQ(t->Text(), "**.*");
+  t->SetTempVal(21.25); // Round(212.5) = 212
+  EXPECT_EQ(t->Text(), "21,2");
+  EXPECT_DOUBLE_EQ(t->TempVal(), 21.2);
+}
+
+TEST_F(KVControlsTest, KeyFilterPassesDigitsStarBackspaceAndOneSeparator) {
+  struct Row {
+    std::string typed, expected;
+  };
+  const Row rows[] = {
+      {"1,2,3", "1,23"},  // the second separator is swallowed
+      {"a1b", "1"},       // letters never pass
+      {"**", "**"},       // '*' always passes
+      {"12\b3", "13"},    // backspace always passes
+      {"1.5", "15"},      // the point is not this locale's separator
+      {"-1", "1"},
+      {"1 2", "12"},
+  };
+  for (const Row& r : rows) {
+    for (int kind = 0; kind < 2; ++kind) {
+      TCustomEdit* e = kind == 0 ? static_cast<TCustomEdit*>(add<TDensityEdit>()) : add<TTempEdit>();
+      showAndFocus(e);
+      std::string seen;
+      static_cast<TWinControl*>(e)->OnKeyPress.Bind([&](TObject*, char& k) { seen += k; });
+      type(r.typed);
+      EXPECT_EQ(e->Text(), r.expected) << r.typed << " kind " << kind;
+      EXPECT_EQ(seen, r.typed); // OnKeyPress saw every key once, before the filter
+      TComponent::Free(e);
+    }
+  }
+}
+
+TEST_F(KVControlsTest, OnKeyPressCanSwallowAKeyFirst) {
+  auto* d = add<TDensityEdit>();
+  showAndFocus(d);
+  d->OnKeyPress.Bind([](TObject*, char& k) {
+    if (k == '5') k = 0;
+  });
+  type("152");
+  EXPECT_EQ(d->Text(), "12");
+}
+
+TEST_F(KVControlsTest, RegistryTagNamesTheValueAfterTheControl) {
+  auto* e = add<TKVEdit>();
+  e->SetName("Edit1");
+  EXPECT_TRUE(e->SaveToRegistry());
+  EXPECT_EQ(e->GetRegValueName(), "Edit1");
+  e->SetRegValueName("Customer");
+  EXPECT_EQ(e->GetRegValueName(), "Customer");
+  auto* c = add<TKVCheckBox>();
+  c->SetName("Check");
+  c->SetSaveToRegistry(false);
+  EXPECT_FALSE(c->SaveToRegistry());
+  EXPECT_EQ(c->GetRegValueName(), "Check");
+  // No default: the tag is always written, after the parent's properties.
+  const std::string text = WriteComponentText(*c);
+  EXPECT_NE(text.find("SaveToRegistry = False"), std::string::npos) << text;
+  EXPECT_NE(text.find("RegValueName = 'Check'"), std::string::npos);
+  const auto& props = TKVRadioButton::StaticClassInfo().Props;
+  ASSERT_GE(props.size(), 2u);
+  EXPECT_EQ(props[props.size() - 2].Name, "SaveToRegistry");
+  EXPECT_EQ(props.back().Name, "RegValueName");
+  auto* p = add<TKVDateTimePicker>();
+  p->SetName("Picker");
+  EXPECT_EQ(p->GetRegValueName(), "Picker");
+  EXPECT_EQ(TDensityEdit::StaticClassInfo().FindProp("SaveToRegistry") != nullptr, true);
+  EXPECT_EQ(TTempEdit::StaticClassInfo().FindProp("SaveToRegistry"), nullptr);
+}
+
+TEST_F(KVControlsTest, HeldButtonRepeatsAfter400AndThenEvery100Milliseconds) {
+  auto* b = add<TTimedSpeedButton>();
+  b->SetLeft(10);
+  int clicks = 0;
+  b->OnClick.Bind([&](TObject*) { ++clicks; });
+  form->Show();
+  Application().ProcessMessages();
+  const TPoint inside = b->ClientToScreen(TPoint{5, 5});
+  HeadlessPresenter::mouseDown(inside);
+  Application().ProcessMessages();
+  advance(399);
+  EXPECT_EQ(clicks, 0);
+  advance(1);
+  EXPECT_EQ(clicks, 1);
+  advance(100);
+  EXPECT_EQ(clicks, 2);
+  advance(100);
+  EXPECT_EQ(clicks, 3);
+  // Off the button: the repetition pauses, the timer keeps running.
+  HeadlessPresenter::mouseMove(b->ClientToScreen(TPoint{100, 100}));
+  Application().ProcessMessages();
+  advance(300);
+  EXPECT_EQ(clicks, 3);
+  ASSERT_NE(b->RepeatTimer(), nullptr);
+  EXPECT_TRUE(b->RepeatTimer()->Enabled());
+  HeadlessPresenter::mouseMove(inside);
+  Application().ProcessMessages();
+  advance(100);
+  EXPECT_EQ(clicks, 4);
+  HeadlessPresenter::mouseUp(inside);
+  Application().ProcessMessages();
+  EXPECT_EQ(clicks, 5); // the ordinary click on release
+  EXPECT_FALSE(b->RepeatTimer()->Enabled());
+  advance(500);
+  EXPECT_EQ(clicks, 5);
+}
+
+TEST_F(KVControlsTest, ButtonWithoutTheTimerIsAPlainSpeedButton) {
+  auto* b = add<TTimedSpeedButton>();
+  b->TimeBtnState = TTimeBtnState{};
+  int clicks = 0;
+  b->OnClick.Bind([&](TObject*) { ++clicks; });
+  form->Show();
+  Application().ProcessMessages();
+  const TPoint inside = b->ClientToScreen(TPoint{5, 5});
+  HeadlessPresenter::mouseDown(inside);
+  Application().ProcessMessages();
+  advance(1000);
+  EXPECT_EQ(clicks, 0);
+  EXPECT_EQ(b->RepeatTimer(), nullptr);
+  HeadlessPresenter::mouseUp(inside);
+  Application().ProcessMessages();
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(KVControlsTest, AFailingRepeatedClickStopsTheRepetition) {
+  auto* b = add<TTimedSpeedButton>();
+  b->OnClick.Bind([&](TObject*) { throw EInvalidOperation("refused"); });
+  form->Show();
+  Application().ProcessMessages();
+  HeadlessPresenter::mouseDown(b->ClientToScreen(TPoint{5, 5}));
+  Application().ProcessMessages();
+  static_cast<VirtualClock&>(currentClock()).advance(400);
+  try {
+    Application().ProcessMessages();
+  } catch (const EInvalidOperation&) {
+  }
+  ASSERT_NE(b->RepeatTimer(), nullptr);
+  EXPECT_FALSE(b->RepeatTimer()->Enabled());
+}
+
+TEST(KVControlsRegister, SevenControlsOnKorvalisInOrder) {
+  ClearPalette();
+  KVControls::Register();
+  const char* expected[] = {"TKVCheckBox", "TKVDateTimePicker", "TKVEdit",          "TKVRadioButton",
+                            "TDensityEdit", "TTempEdit",        "TTimedSpeedButton"};
+  ASSERT_EQ(PaletteEntries().size(), 7u);
+  for (size_t i = 0; i < 7; ++i) {
+    EXPECT_EQ(PaletteEntries()[i].Page, "Korvalis");
+    EXPECT_EQ(PaletteEntries()[i].ClassName, expected[i]);
+    EXPECT_NE(GetClass(expected[i]), nullptr);
+  }
+  ClearPalette();
+}
