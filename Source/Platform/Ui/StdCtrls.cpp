@@ -1710,8 +1710,54 @@ void TScrollBar::KeyDown(uint16_t& Key, TShiftState Shift) {
   }
 }
 
+void TScrollBar::scrollMessage(int Code, int Pos) {
+  TScrollCode code = TScrollCode::scEndScroll;
+  int p = position_;
+  switch (Code) {
+  case SB_LINEUP:
+    code = TScrollCode::scLineUp;
+    p -= smallChange_;
+    break;
+  case SB_LINEDOWN:
+    code = TScrollCode::scLineDown;
+    p += smallChange_;
+    break;
+  case SB_PAGEUP:
+    code = TScrollCode::scPageUp;
+    p -= largeChange_;
+    break;
+  case SB_PAGEDOWN:
+    code = TScrollCode::scPageDown;
+    p += largeChange_;
+    break;
+  case SB_THUMBPOSITION:
+    code = TScrollCode::scPosition;
+    p = Pos;
+    break;
+  case SB_THUMBTRACK:
+    code = TScrollCode::scTrack;
+    p = Pos;
+    break;
+  case SB_TOP:
+    code = TScrollCode::scTop;
+    p = min_;
+    break;
+  case SB_BOTTOM:
+    code = TScrollCode::scBottom;
+    p = maxPos();
+    break;
+  default:
+    break;
+  }
+  Scroll(code, std::clamp(p, min_, maxPos()));
+}
+
 void TScrollBar::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
+  case CN_HSCROLL:
+  case CN_VSCROLL:
+    scrollMessage(loWord(Message.WParam), hiWord(Message.WParam));
+    return;
   case WM_GETDLGCODE:
     Message.Result = DLGC_WANTARROWS;
     return;
