@@ -1088,30 +1088,15 @@ void TCustomEdit::Dispatch(TMessage& Message) {
     TCustomControl::Dispatch(Message);
     return;
   case WM_LBUTTONDOWN:
-  case WM_LBUTTONDBLCLK: {
-    const TWMMouse m(Message);
-    if (HandleAllocated() && !PtInRect(ClientRect(), m.Pos())) {
-      if (!Focused() && CanFocus()) SetFocus();
-      tracker_.mouseDown(Handle(), m.Pos());
-      return;
-    }
-    break;
-  }
-  case WM_MOUSEMOVE:
-    if (tracker_.tracking()) {
-      tracker_.mouseMove(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
-    break;
-  case WM_LBUTTONUP:
-    if (tracker_.tracking()) {
-      tracker_.mouseUp(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
+  case WM_LBUTTONDBLCLK:
+    // A press on a window scroll bar takes the focus as well.
+    if (HandleAllocated() && !PtInRect(ClientRect(), TWMMouse(Message).Pos()) && !Focused() && CanFocus())
+      SetFocus();
     break;
   default:
     break;
   }
+  if (HandleAllocated() && tracker_.mouseMessage(Handle(), ClientRect(), Message)) return;
   TCustomControl::Dispatch(Message);
 }
 
@@ -1961,30 +1946,10 @@ void TListBox::Dispatch(TMessage& Message) {
   case WM_MOUSEWHEEL:
     SetTopIndex(topIndex_ - hiWord(Message.WParam) / 120 * 3);
     return;
-  case WM_LBUTTONDOWN:
-  case WM_LBUTTONDBLCLK: {
-    const TWMMouse m(Message);
-    if (HandleAllocated() && !PtInRect(ClientRect(), m.Pos())) {
-      tracker_.mouseDown(Handle(), m.Pos());
-      return;
-    }
-    break;
-  }
-  case WM_MOUSEMOVE:
-    if (tracker_.tracking()) {
-      tracker_.mouseMove(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
-    break;
-  case WM_LBUTTONUP:
-    if (tracker_.tracking()) {
-      tracker_.mouseUp(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
-    break;
   default:
     break;
   }
+  if (HandleAllocated() && tracker_.mouseMessage(Handle(), ClientRect(), Message)) return;
   TCustomControl::Dispatch(Message);
 }
 
