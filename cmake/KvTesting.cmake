@@ -1,8 +1,10 @@
 # kv_platform_service(NAME SOURCES... [LIBS ...]): one service of the platform layer,
-# a static library kvplatform_NAME, collected into the umbrella target kvplatform.
+# a shared library kvplatform_NAME, collected into the umbrella target kvplatform.
+# Shared, so that a program and the libraries it loads (KVLib, KV3Components) hold one
+# class library between them: one window system, one class registry.
 function(kv_platform_service name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-  add_library(kvplatform_${name} STATIC ${ARG_SOURCES})
+  add_library(kvplatform_${name} SHARED ${ARG_SOURCES})
   target_include_directories(kvplatform_${name} PUBLIC ${CMAKE_SOURCE_DIR}/Source)
   target_link_libraries(kvplatform_${name} PUBLIC ${ARG_LIBS})
   set_property(GLOBAL APPEND PROPERTY KV_PLATFORM_SERVICES kvplatform_${name})

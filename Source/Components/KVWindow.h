@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Platform/Ui/Controls.h"
+#include "Platform/Ui/StdCtrls.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,8 +19,7 @@ using kv::platform::TPaintStruct;
 using kv::platform::TRect;
 using kv::platform::TWMKey;
 
-enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-KV_ENUM_NAMES(TScrollStyle, "ssNone", "ssHorizontal", "ssVertical", "ssBoth")
+using kv::platform::TScrollStyle;
 inline constexpr auto ssNone = TScrollStyle::ssNone;
 inline constexpr auto ssHorizontal = TScrollStyle::ssHorizontal;
 inline constexpr auto ssVertical = TScrollStyle::ssVertical;

@@ -41,113 +41,12 @@ std::vector<TRect> subtract(const TRect& r, std::initializer_list<TRect> holes) 
   return parts;
 }
 
-int scrollBarMetric(TScrollBarKind kind) {
-  return GetSystemMetrics(kind == TScrollBarKind::sbVertical ? SM_CXVSCROLL : SM_CYHSCROLL);
-}
-
 } // namespace
-
-// ---- the scroll bar control
-
-TScrollBar::TScrollBar(TComponent* AOwner) : TCustomControl(AOwner) {
-  SetBounds(Left(), Top(), 121, scrollBarMetric(TScrollBarKind::sbHorizontal));
-  SetColor(clBtnFace);
-}
-
-void TScrollBar::SetKind(TScrollBarKind Value) {
-  if (Value == kind_) return;
-  kind_ = Value;
-  SetBounds(Left(), Top(), Height(), Width());
-  Invalidate();
-}
-
-void TScrollBar::SetParams(int APosition, int AMin, int AMax) {
-  if (AMax < AMin || AMax < APosition) throw EInvalidOperation("Scroll bar property out of range");
-  if (APosition < AMin) APosition = AMin;
-  if (APosition == position_ && AMin == min_ && AMax == max_) return;
-  position_ = APosition;
-  min_ = AMin;
-  max_ = AMax;
-  Invalidate();
-}
-
-void TScrollBar::ScrollMessage(int ScrollCode, int Pos) {
-  int scrollPos = position_;
-  TScrollCode code = TScrollCode::scEndScroll;
-  switch (ScrollCode) {
-  case SB_LINEUP:
-    code = TScrollCode::scLineUp;
-    scrollPos -= smallChange_;
-    break;
-  case SB_LINEDOWN:
-    code = TScrollCode::scLineDown;
-    scrollPos += smallChange_;
-    break;
-  case SB_PAGEUP:
-    code = TScrollCode::scPageUp;
-    scrollPos -= largeChange_;
-    break;
-  case SB_PAGEDOWN:
-    code = TScrollCode::scPageDown;
-    scrollPos += largeChange_;
-    break;
-  case SB_THUMBPOSITION:
-    code = TScrollCode::scPosition;
-    scrollPos = Pos;
-    break;
-  case SB_THUMBTRACK:
-    code = TScrollCode::scTrack;
-    scrollPos = Pos;
-    break;
-  case SB_TOP:
-    code = TScrollCode::scTop;
-    scrollPos = min_;
-    break;
-  case SB_BOTTOM:
-    code = TScrollCode::scBottom;
-    scrollPos = max_;
-    break;
-  default:
-    break;
-  }
-  scrollPos = std::clamp(scrollPos, min_, max_);
-  OnScroll(this, code, scrollPos);
-  SetPosition(std::clamp(scrollPos, min_, max_));
-}
-
-void TScrollBar::Dispatch(TMessage& Message) {
-  if (Message.Msg == CN_HSCROLL || Message.Msg == CN_VSCROLL) {
-    ScrollMessage(loWord(Message.WParam), hiWord(Message.WParam));
-    return;
-  }
-  TCustomControl::Dispatch(Message);
-}
-
-void TScrollBar::Paint() {
-  TCanvas& c = Canvas();
-  c.Brush().SetColor(clBtnFace);
-  c.FillRect(TRect{0, 0, Width(), Height()});
-  const bool vertical = kind_ == TScrollBarKind::sbVertical;
-  const int length = vertical ? Height() : Width();
-  const int thickness = vertical ? Width() : Height();
-  const int track = std::max(0, length - 3 * thickness);
-  const int64_t span = int64_t{max_} - min_;
-  const int at = thickness + (span > 0 ? static_cast<int>(track * (int64_t{position_} - min_) / span) : 0);
-  TRect thumb = vertical ? TRect{0, at, thickness, at + thickness} : TRect{at, 0, at + thickness, thickness};
-  c.Frame3D(thumb, clBtnHighlight, clBtnShadow, 1);
-}
-
-const TClassInfo& TScrollBar::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TScrollBar, TCustomControl>("TScrollBar").Build();
-  return info;
-}
 
 // ---- the paint surface
 
 TPaintPanel::TPaintPanel(TComponent* AOwner, TComponent* APreview)
-    : TCustomControl(AOwner), preview_(APreview) {
-  SetBounds(0, 0, 185, 41);
-}
+    : TPanel(AOwner), preview_(APreview) {}
 
 void TPaintPanel::WMPaint(TWMPaint& Message) {
   if (Message.DC) return;
@@ -176,7 +75,7 @@ void TPaintPanel::Paint() {
 }
 
 const TClassInfo& TPaintPanel::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TPaintPanel, TCustomControl>("TPaintPanel").Build();
+  static const TClassInfo info = TClassBuilder<TPaintPanel, TPanel>("TPaintPanel").Build();
   return info;
 }
 

@@ -4,6 +4,7 @@
 // and once per page when it prints, so screen and paper come from the same code.
 #pragma once
 
+#include "Platform/Ui/ExtCtrls.h"
 #include "Platform/Ui/Forms.h"
 #include "Platform/Ui/RasterSurface.h"
 
@@ -40,66 +41,17 @@ using TRealPointArray = std::array<TRealPoint, 321>;
 using TLineStyleRow = std::array<double, 21>;
 using TLineStyles = std::array<TLineStyleRow, 5>;
 
-// The class library's scroll style (which bars a control shows).
-enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-KV_ENUM_NAMES(TScrollStyle, "ssNone", "ssHorizontal", "ssVertical", "ssBoth")
-
-enum class TScrollCode {
-  scLineUp,
-  scLineDown,
-  scPageUp,
-  scPageDown,
-  scPosition,
-  scTrack,
-  scTop,
-  scBottom,
-  scEndScroll
-};
+using kv::platform::TScrollBar;
+using kv::platform::TScrollCode;
+using kv::platform::TScrollStyle;
 
 using TPrintPageEvent = kv::platform::TEvent<TObject*, TCanvas*, int, bool>;
 using TScaleChangeEvent = kv::platform::TEvent<TObject*, double>;
-using TScrollEvent = kv::platform::TEvent<TObject*, TScrollCode, int&>;
-
-// A scroll bar control: position within Min .. Max, moved by its scroll messages; OnScroll
-// sees the new position before the bar takes it.
-class TScrollBar : public kv::platform::TCustomControl {
-  KV_CLASS_INFO(TScrollBar)
-public:
-  explicit TScrollBar(TComponent* AOwner);
-
-  kv::platform::TScrollBarKind Kind() const { return kind_; }
-  void SetKind(kv::platform::TScrollBarKind Value);
-  int Min() const { return min_; }
-  int Max() const { return max_; }
-  int Position() const { return position_; }
-  // Raises EInvalidOperation when Max would lie below Min or below the position.
-  void SetParams(int APosition, int AMin, int AMax);
-  void SetMin(int Value) { SetParams(position_, Value, max_); }
-  void SetMax(int Value) { SetParams(position_, min_, Value); }
-  void SetPosition(int Value) { SetParams(Value, min_, max_); }
-  int SmallChange() const { return smallChange_; }
-  void SetSmallChange(int Value) { smallChange_ = Value; }
-  int LargeChange() const { return largeChange_; }
-  void SetLargeChange(int Value) { largeChange_ = Value; }
-  TScrollEvent OnScroll;
-
-  // What the bar does with a scroll message from the user (SB_ codes).
-  void ScrollMessage(int ScrollCode, int Pos);
-  void Dispatch(kv::platform::TMessage& Message) override;
-
-protected:
-  void Paint() override;
-
-private:
-  kv::platform::TScrollBarKind kind_ = kv::platform::TScrollBarKind::sbHorizontal;
-  int min_ = 0, max_ = 100, position_ = 0;
-  int smallChange_ = 1, largeChange_ = 1;
-};
 
 class TPrintPreview;
 
 // The surface the page is painted on.
-class TPaintPanel : public kv::platform::TCustomControl {
+class TPaintPanel : public kv::platform::TPanel {
   KV_CLASS_INFO(TPaintPanel)
 public:
   TPaintPanel(TComponent* AOwner, TComponent* APreview);

@@ -385,6 +385,41 @@ void walkDays(const Chart& chart, int32_t step, int32_t right, const TDateTime* 
   }
 }
 
+// One step of a graph from a sample to the next, in pixels: with averages y1 and y2 are the
+// averages; otherwise top1 and top2 are the maxima and y1 and y2 the minima of the bars.
+struct GraphStep {
+  int32_t x1, x2, top1, top2, y1, y2;
+  bool last;    // the step to the graph's last sample
+  bool visible; // the step meets the columns of the plot
+};
+
+// Hands every step between two samples of the graph to f, for the screen and the printer alike.
+template <class Chart, class Graph, class F>
+void forEachStep(const Chart& chart, const Graph& graph, const TRect& r, F&& f) {
+  const int32_t n = graph.Count();
+  for (int32_t i = 0; i + 1 < n; ++i) {
+    const TChartSample* s1 = graph.Sample(i);
+    const TChartSample* s2 = graph.Sample(i + 1);
+    if (!s1 || !s2) continue;
+    GraphStep step{};
+    step.last = i == n - 2;
+    step.x1 = chart.xPix(s1->Date);
+    step.x2 = chart.xPix(s2->Date);
+    step.visible = (step.x1 >= r.Left && step.x1 <= r.Right) || (step.x2 >= r.Left && step.x2 <= r.Right) ||
+                   (step.x1 <= r.Left && step.x2 >= r.Right);
+    if (chart.PaintAverage) {
+      step.y1 = chart.yPix(s1->Average);
+      step.y2 = chart.yPix(s2->Average);
+    } else {
+      step.top1 = chart.yPix(s1->Max);
+      step.top2 = chart.yPix(s2->Max);
+      step.y1 = chart.yPix(s1->Min);
+      step.y2 = chart.yPix(s2->Min);
+    }
+    f(step);
+  }
+}
+
 } // namespace
 
 void TDateChart::Paint(TBitmap32* Bitmap) {
@@ -467,41 +502,31 @@ void TDateChart::paintGraph(TBitmap32& b, const TChartGraph& graph, const TRect&
   auto line = [&](int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
     b.LineFS(float(x1), float(y1), float(x2), float(y2), c, false);
   };
-  for (int32_t i = 0; i + 1 < n; ++i) {
-    const TChartSample* s1 = graph.Sample(i);
-    const TChartSample* s2 = graph.Sample(i + 1);
-    if (!s1 || !s2) continue;
-    const bool last = i == n - 2;
-    const int32_t x1 = xPix(s1->Date), x2 = xPix(s2->Date);
-    const bool visible =
-        (x1 >= r.Left && x1 <= r.Right) || (x2 >= r.Left && x2 <= r.Right) || (x1 <= r.Left && x2 >= r.Right);
+  forEachStep(*this, graph, r, [&](const GraphStep& s) {
     if (PaintAverage) {
-      const int32_t y1 = yPix(s1->Average), y2 = yPix(s2->Average);
-      if (visible) line(x1, y1, x2, y2);
+      if (s.visible) line(s.x1, s.y1, s.x2, s.y2);
       if (PaintPoints) {
-        point(x1, y1);
-        if (last) point(x2, y2);
+        point(s.x1, s.y1);
+        if (s.last) point(s.x2, s.y2);
       }
-      continue;
+      return;
     }
-    const int32_t top1 = yPix(s1->Max), top2 = yPix(s2->Max);
-    if (visible) line(x1, top1, x2, top2);
+    if (s.visible) line(s.x1, s.top1, s.x2, s.top2);
     if (PaintPoints) {
-      point(x1, top1);
-      if (last) point(x2, top2);
+      point(s.x1, s.top1);
+      if (s.last) point(s.x2, s.top2);
     }
-    const int32_t y1 = yPix(s1->Min), y2 = yPix(s2->Min);
-    if (visible) {
-      line(x1, y1, x2, y2);
-      line(x1, top1, x1, y1);
+    if (s.visible) {
+      line(s.x1, s.y1, s.x2, s.y2);
+      line(s.x1, s.top1, s.x1, s.y1);
       // The last sample gets its bar too, not only its points.
-      if (last) line(x2, top2, x2, y2);
+      if (s.last) line(s.x2, s.top2, s.x2, s.y2);
     }
     if (PaintPoints) {
-      point(x1, y1);
-      if (last) point(x2, y2);
+      point(s.x1, s.y1);
+      if (s.last) point(s.x2, s.y2);
     }
-  }
+  });
 }
 
 // The date labels are written upright into a label bitmap (Border.Bottom wide, as high as
@@ -639,39 +664,28 @@ void TDateChart::printGraph(HDC dc, TChartGraph& graph, const TRect& r) const {
   auto point = [&](int32_t x, int32_t y) {
     Ellipse(dc, saturate(x - d), saturate(y - d), saturate(x + d), saturate(y + d));
   };
-  const int32_t n = graph.Count();
-  for (int32_t i = 0; i + 1 < n; ++i) {
-    const TChartSample* s1 = graph.Sample(i);
-    const TChartSample* s2 = graph.Sample(i + 1);
-    if (!s1 || !s2) continue;
-    const bool last = i == n - 2;
-    const int32_t x1 = xPix(s1->Date), x2 = xPix(s2->Date);
-    const bool visible =
-        (x1 >= r.Left && x1 <= r.Right) || (x2 >= r.Left && x2 <= r.Right) || (x1 <= r.Left && x2 >= r.Right);
+  forEachStep(*this, graph, r, [&](const GraphStep& s) {
     if (PaintAverage) {
-      const int32_t y1 = yPix(s1->Average), y2 = yPix(s2->Average);
-      if (visible) segment(dc, x1, y1, x2, y2);
+      if (s.visible) segment(dc, s.x1, s.y1, s.x2, s.y2);
       if (PaintPoints) {
-        point(x1, y1);
-        if (last) point(x2, y2);
+        point(s.x1, s.y1);
+        if (s.last) point(s.x2, s.y2);
       }
-      continue;
+      return;
     }
-    const int32_t top1 = yPix(s1->Max), top2 = yPix(s2->Max);
-    const int32_t y1 = yPix(s1->Min), y2 = yPix(s2->Min);
-    if (visible) {
-      segment(dc, x1, top1, x2, top2);
-      segment(dc, x1, y1, x2, y2);
-      segment(dc, x1, top1, x1, y1);
-      if (last) segment(dc, x2, top2, x2, y2);
+    if (s.visible) {
+      segment(dc, s.x1, s.top1, s.x2, s.top2);
+      segment(dc, s.x1, s.y1, s.x2, s.y2);
+      segment(dc, s.x1, s.top1, s.x1, s.y1);
+      if (s.last) segment(dc, s.x2, s.top2, s.x2, s.y2);
     }
     if (PaintPoints) {
-      point(x1, top1);
-      if (last) point(x2, top2);
-      point(x1, y1);
-      if (last) point(x2, y2);
+      point(s.x1, s.top1);
+      if (s.last) point(s.x2, s.top2);
+      point(s.x1, s.y1);
+      if (s.last) point(s.x2, s.y2);
     }
-  }
+  });
   SelectClipRgn(dc, 0);
 }
 

@@ -2,16 +2,12 @@
 
 #include "Platform/Database/Database.h"
 #include "Platform/Rtl/SysUtils.h"
+#include "Platform/Ui/Buttons.h"
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/ExtCtrls.h"
 #include "Platform/Ui/Forms.h"
+#include "Platform/Ui/Menus.h"
 #include "Platform/Ui/StdCtrls.h"
-
-// The bitmap buttons and speed buttons live in a unit of their own in the class library.
-#if __has_include("Platform/Ui/Buttons.h")
-#include "Platform/Ui/Buttons.h"
-#define KV_LANGCACHE_HAVE_BUTTONS 1
-#endif
 
 #include <utility>
 
@@ -36,13 +32,9 @@ bool carriesText(TControl* C) {
   return dynamic_cast<TTabSheet*>(C) || dynamic_cast<TForm*>(C) || dynamic_cast<TLabel*>(C) ||
          dynamic_cast<TRadioButton*>(C) || dynamic_cast<TCheckBox*>(C) || dynamic_cast<TButton*>(C) ||
          dynamic_cast<TEdit*>(C) ||
-#ifdef KV_LANGCACHE_HAVE_BUTTONS
          dynamic_cast<TSpeedButton*>(C) ||
-#endif
          dynamic_cast<TGroupBox*>(C) || dynamic_cast<TRadioGroup*>(C) ||
-#ifdef KV_LANGCACHE_HAVE_BUTTONS
          dynamic_cast<TBitBtn*>(C) ||
-#endif
          dynamic_cast<TStaticText*>(C) || dynamic_cast<TPanel*>(C);
 }
 
@@ -144,6 +136,19 @@ void TLangCache::translateControl(TControl* C) {
   if (auto* bar = dynamic_cast<TToolBar*>(C))
     for (int i = 0; i < bar->ButtonCount(); ++i)
       translateControl(bar->Buttons(i));
+}
+
+void TLangCache::TranslateMenu(TMenu* Menu) {
+  if (!Menu || !Menu->Items()) return;
+  TMenuItem* root = Menu->Items();
+  for (int i = 0; i < root->Count(); ++i)
+    translateMenuItem(root->Items(i));
+}
+
+void TLangCache::translateMenuItem(TMenuItem* Item) {
+  if (Item->Tag != 0) Item->SetCaption(GetText(Item->Tag));
+  for (int i = 0; i < Item->Count(); ++i)
+    translateMenuItem(Item->Items(i));
 }
 
 } // namespace uKVModuleLangCache

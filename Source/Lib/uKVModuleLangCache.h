@@ -15,6 +15,8 @@
 namespace kv::platform {
 class TWinControl;
 class TControl;
+class TMenu;
+class TMenuItem;
 } // namespace kv::platform
 
 namespace uKVModuleLangCache {
@@ -56,16 +58,9 @@ public:
   // Sets the texts of Root and of every control below it that carries a text number.
   void TranslateControls(kv::platform::TWinControl* Root);
 
-  // Sets the captions of a menu's items (not of its root item) that carry a text number.
-  // Works on any menu whose Items() is the root item and whose items have Count(),
-  // Items(i), Tag and SetCaption.
-  template <class TMenu> void TranslateMenu(TMenu* Menu) {
-    if (!Menu) return;
-    auto* root = Menu->Items();
-    if (!root) return;
-    for (int i = 0; i < root->Count(); ++i)
-      translateMenuItem(root->Items(i));
-  }
+  // Sets the captions of a menu's items (not of its root item) that carry a text number;
+  // a main menu and a popup menu alike.
+  void TranslateMenu(kv::platform::TMenu* Menu);
 
   int32_t ModuleID = 0;
   std::unique_ptr<TBegriff> Probe;
@@ -74,12 +69,7 @@ public:
   int32_t Language = 0;
 
 private:
-  template <class TMenuItem> void translateMenuItem(TMenuItem* Item) {
-    if (!Item) return;
-    if (Item->Tag != 0) Item->SetCaption(GetText(Item->Tag));
-    for (int i = 0; i < Item->Count(); ++i)
-      translateMenuItem(Item->Items(i));
-  }
+  KVLIB_LOCAL void translateMenuItem(kv::platform::TMenuItem* Item);
   KVLIB_LOCAL void translateControl(kv::platform::TControl* C);
 };
 

@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -17,13 +16,11 @@
 using namespace kv::platform;
 
 namespace {
-// Gives the name back as a program does when its form goes, then ends without running the
-// static destructors: this program and libKV3Components.so each hold a copy of the class
-// library, and tearing down both copies of its window system is not what is tested here.
-[[noreturn]] void leave(VnkSingleInst::TVarnekSingleInstance* guard) {
+// Gives the name back as a program does when its form goes.
+int leave(VnkSingleInst::TVarnekSingleInstance* guard) {
   std::fflush(stdout);
   kv::platform::TComponent::Free(guard);
-  std::_Exit(0);
+  return 0;
 }
 } // namespace
 
@@ -39,10 +36,10 @@ int main(int argc, char** argv) {
       handled = true;
     });
   guard->Loaded();
-  if (handled) leave(guard);
+  if (handled) return leave(guard);
   if (Application().Terminated()) {
     std::printf("TERMINATED\n");
-    leave(guard);
+    return leave(guard);
   }
   std::printf("FIRST %u %llu\n", VnkSingleInst::ModuleInstance(),
               static_cast<unsigned long long>(form->Handle()));
@@ -50,5 +47,5 @@ int main(int argc, char** argv) {
   if (argc > 2)
     for (int i = 0; i < 1500 && !std::filesystem::exists(argv[2]); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  leave(guard);
+  return leave(guard);
 }

@@ -2,16 +2,13 @@
 
 #include "Platform/Database/Database.h"
 #include "Platform/Rtl/SysUtils.h"
+#include "Platform/Ui/Buttons.h"
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/ExtCtrls.h"
 #include "Platform/Ui/Forms.h"
+#include "Platform/Ui/Menus.h"
 #include "Platform/Ui/StdCtrls.h"
 #include "TestSupport.h"
-
-#if __has_include("Platform/Ui/Buttons.h")
-#include "Platform/Ui/Buttons.h"
-#define HAVE_BUTTONS 1
-#endif
 
 #include <gtest/gtest.h>
 
@@ -256,10 +253,8 @@ TEST_F(TranslateTest, ControlsWithATextNumberGetTheirText) {
   toolButton->Tag = 7;
   toolButton->SetCaption("Werkzeug"); // tool buttons are not among the translated classes
 
-#ifdef HAVE_BUTTONS
   auto* bitBtn = add<TBitBtn>(panel, 7);
   auto* speed = add<TSpeedButton>(panel, 8);
-#endif
 
   cache.TranslateControls(form);
 
@@ -289,10 +284,8 @@ TEST_F(TranslateTest, ControlsWithATextNumberGetTheirText) {
   EXPECT_EQ(view->Column(2)->Caption(), "Spalte minus"); // columns take negative numbers too
   EXPECT_EQ(view->Column(3)->Caption(), "## 99 ##");
   EXPECT_EQ(toolButton->Caption(), "Werkzeug");
-#ifdef HAVE_BUTTONS
   EXPECT_EQ(bitBtn->Caption(), "Knopf");
   EXPECT_EQ(speed->Caption(), "Auswahl");
-#endif
 
   // Translating starts below the form as well, and an empty root does nothing.
   label->SetCaption("again");
@@ -302,48 +295,44 @@ TEST_F(TranslateTest, ControlsWithATextNumberGetTheirText) {
   cache.TranslateControls(nullptr);
 }
 
-// A menu tree of the shape the class library's menus have.
-struct FakeMenuItem {
-  int Tag = 0;
-  std::string caption;
-  std::vector<std::unique_ptr<FakeMenuItem>> items;
-  int Count() const { return static_cast<int>(items.size()); }
-  FakeMenuItem* Items(int Index) const { return items.at(static_cast<size_t>(Index)).get(); }
-  void SetCaption(const std::string& Value) { caption = Value; }
-  FakeMenuItem* add(int tag, const std::string& text) {
-    items.push_back(std::make_unique<FakeMenuItem>());
-    items.back()->Tag = tag;
-    items.back()->caption = text;
-    return items.back().get();
-  }
-};
-struct FakeMenu {
-  FakeMenuItem root;
-  FakeMenuItem* Items() { return &root; }
-};
+// A menu item of text number `tag` under `parent`.
+TMenuItem* addItem(TMenuItem* parent, int tag, const std::string& caption) {
+  auto* item = new TMenuItem(nullptr); // freed with its parent item
+  item->Tag = tag;
+  item->SetCaption(caption);
+  parent->Add(item);
+  return item;
+}
 
 TEST_F(TranslateTest, MenuItemsWithANonZeroNumberGetTheirCaption) {
-  FakeMenu menu;
-  menu.root.Tag = 9;
-  menu.root.caption = "root";
-  FakeMenuItem* file = menu.root.add(9, "&File");
-  FakeMenuItem* open = file->add(10, "&Open");
-  FakeMenuItem* sep = file->add(0, "-");
-  FakeMenuItem* sub = file->add(-5, "Sub");
-  FakeMenuItem* deep = sub->add(99, "deep");
-  FakeMenuItem* edit = menu.root.add(0, "&Edit");
-  FakeMenuItem* under = edit->add(2, "x");
+  TMainMenu menu(nullptr);
+  TMenuItem* root = menu.Items();
+  root->Tag = 9;
+  root->SetCaption("root");
+  TMenuItem* file = addItem(root, 9, "&File");
+  TMenuItem* open = addItem(file, 10, "&Open");
+  TMenuItem* sep = addItem(file, 0, "-");
+  TMenuItem* sub = addItem(file, -5, "Sub");
+  TMenuItem* deep = addItem(sub, 99, "deep");
+  TMenuItem* edit = addItem(root, 0, "&Edit");
+  TMenuItem* under = addItem(edit, 2, "x");
 
   cache.TranslateMenu(&menu);
-  EXPECT_EQ(menu.root.caption, "root");
-  EXPECT_EQ(file->caption, "Datei");
-  EXPECT_EQ(open->caption, "Öffnen");
-  EXPECT_EQ(sep->caption, "-");
-  EXPECT_EQ(sub->caption, "Spalte minus");
-  EXPECT_EQ(deep->caption, "## 99 ##");
-  EXPECT_EQ(edit->caption, "&Edit");
-  EXPECT_EQ(under->caption, "Name:");
-  cache.TranslateMenu(static_cast<FakeMenu*>(nullptr));
+  EXPECT_EQ(root->Caption(), "root");
+  EXPECT_EQ(file->Caption(), "Datei");
+  EXPECT_EQ(open->Caption(), "Öffnen");
+  EXPECT_EQ(sep->Caption(), "-");
+  EXPECT_EQ(sub->Caption(), "Spalte minus");
+  EXPECT_EQ(deep->Caption(), "## 99 ##");
+  EXPECT_EQ(edit->Caption(), "&Edit");
+  EXPECT_EQ(under->Caption(), "Name:");
+  cache.TranslateMenu(nullptr);
+
+  // A popup menu is a menu as well.
+  TPopupMenu popup(nullptr);
+  TMenuItem* item = addItem(popup.Items(), 2, "y");
+  cache.TranslateMenu(&popup);
+  EXPECT_EQ(item->Caption(), "Name:");
 }
 
 } // namespace

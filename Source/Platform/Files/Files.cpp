@@ -79,13 +79,15 @@ void fileClose(FileHandle handle) {
   if (handle >= 0) ::close(handle);
 }
 
-int64_t fileRead(FileHandle handle, void* buffer, int64_t count) {
+namespace {
+// Moves count bytes with read or write in pieces, again after a signal: the count moved,
+// less at the end of the file, or -1 when the first piece fails.
+template <class Byte, class Op> int64_t transferAll(FileHandle handle, Byte* p, int64_t count, Op op) {
   if (handle < 0 || count < 0) return -1;
-  auto* p = static_cast<unsigned char*>(buffer);
   int64_t done = 0;
   while (done < count) {
     const size_t chunk = static_cast<size_t>(std::min<int64_t>(count - done, INT_MAX / 2));
-    const ssize_t n = ::read(handle, p + done, chunk);
+    const ssize_t n = op(handle, p + done, chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
       return done > 0 ? done : -1;
@@ -95,22 +97,14 @@ int64_t fileRead(FileHandle handle, void* buffer, int64_t count) {
   }
   return done;
 }
+} // namespace
+
+int64_t fileRead(FileHandle handle, void* buffer, int64_t count) {
+  return transferAll(handle, static_cast<unsigned char*>(buffer), count, ::read);
+}
 
 int64_t fileWrite(FileHandle handle, const void* buffer, int64_t count) {
-  if (handle < 0 || count < 0) return -1;
-  const auto* p = static_cast<const unsigned char*>(buffer);
-  int64_t done = 0;
-  while (done < count) {
-    const size_t chunk = static_cast<size_t>(std::min<int64_t>(count - done, INT_MAX / 2));
-    const ssize_t n = ::write(handle, p + done, chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return done > 0 ? done : -1;
-    }
-    if (n == 0) break;
-    done += n;
-  }
-  return done;
+  return transferAll(handle, static_cast<const unsigned char*>(buffer), count, ::write);
 }
 
 int64_t fileSeek(FileHandle handle, int64_t offset, int origin) {

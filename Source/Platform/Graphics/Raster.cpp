@@ -157,45 +157,31 @@ void Raster::line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_
   });
 }
 
+void Raster::blendAlong(bool xMajor, std::int64_t major, std::int64_t minor, TColor32 c, unsigned coverage,
+                        const IRect& window) {
+  if (coverage == 0) return;
+  const std::int64_t x = xMajor ? major : minor, y = xMajor ? minor : major;
+  if (!window.contains(x, y)) return;
+  TColor32& p = pixels_[std::size_t(y) * width_ + std::size_t(x)];
+  p = blendOver(p, withCoverage(c, coverage));
+}
+
 void Raster::lineAA(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, TColor32 c,
                     bool endPixel, const IRect* clip) {
   const IRect window = visible(clip);
-  if (window.empty()) return;
-  const std::int64_t dx = x2 - x1, dy = y2 - y1;
-  const std::int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-  const bool xMajor = adx >= ady;
-  const std::int64_t n = xMajor ? adx : ady;
-  const std::int64_t last = endPixel ? n : n - 1;
-  if (last < 0) return;
-  const std::int64_t major0 = xMajor ? x1 : y1, minor0 = xMajor ? y1 : x1;
-  const std::int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
-  const std::int64_t sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
-  const std::int64_t aMinor = xMajor ? ady : adx;
-  const std::int64_t wLo = xMajor ? window.left : window.top,
-                     wHi = (xMajor ? window.right : window.bottom) - 1;
-  std::int64_t iLo = sMajor > 0 ? wLo - major0 : major0 - wHi;
-  std::int64_t iHi = sMajor > 0 ? wHi - major0 : major0 - wLo;
-  iLo = std::max<std::int64_t>(iLo, 0);
-  iHi = std::min<std::int64_t>(iHi, last);
-  auto put = [&](std::int64_t major, std::int64_t minor, unsigned coverage) {
-    if (coverage == 0) return;
-    const std::int64_t x = xMajor ? major : minor, y = xMajor ? minor : major;
-    if (!window.contains(x, y)) return;
-    TColor32& p = pixels_[std::size_t(y) * width_ + std::size_t(x)];
-    p = blendOver(p, withCoverage(c, coverage));
-  };
-  for (std::int64_t i = iLo; i <= iHi; ++i) {
-    const std::int64_t major = major0 + sMajor * i;
-    if (n == 0) {
-      put(major, minor0, 255);
+  const LineSteps l = lineSteps(x1, y1, x2, y2, endPixel, window);
+  for (std::int64_t i = l.iLo; i <= l.iHi; ++i) {
+    const std::int64_t major = l.major0 + l.sMajor * i;
+    if (l.n == 0) {
+      blendAlong(l.xMajor, major, l.minor0, c, 255, window);
       continue;
     }
-    const __int128 num = __int128(i) * aMinor;
-    const std::int64_t q = std::int64_t(num / n);
-    const std::int64_t rem = std::int64_t(num % n);
-    const unsigned far = unsigned((__int128(255) * rem + n / 2) / n);
-    put(major, minor0 + sMinor * q, 255 - far);
-    put(major, minor0 + sMinor * (q + 1), far);
+    const __int128 num = __int128(i) * l.aMinor;
+    const std::int64_t q = std::int64_t(num / l.n);
+    const std::int64_t rem = std::int64_t(num % l.n);
+    const unsigned far = unsigned((__int128(255) * rem + l.n / 2) / l.n);
+    blendAlong(l.xMajor, major, l.minor0 + l.sMinor * q, c, 255 - far, window);
+    blendAlong(l.xMajor, major, l.minor0 + l.sMinor * (q + 1), c, far, window);
   }
 }
 
@@ -220,21 +206,14 @@ void Raster::lineF(double x1, double y1, double x2, double y2, TColor32 c, bool 
   iLo = std::max<std::int64_t>(iLo, 0);
   iHi = std::min<std::int64_t>(iHi, last);
   const double slope = da == 0.0 ? 0.0 : db / da;
-  auto put = [&](std::int64_t major, std::int64_t minor, unsigned coverage) {
-    if (coverage == 0) return;
-    const std::int64_t x = xMajor ? major : minor, y = xMajor ? minor : major;
-    if (!window.contains(x, y)) return;
-    TColor32& p = pixels_[std::size_t(y) * width_ + std::size_t(x)];
-    p = blendOver(p, withCoverage(c, coverage));
-  };
   for (std::int64_t i = iLo; i <= iHi; ++i) {
     const std::int64_t k = k0 + step * i;
     const double b = b0 + (double(k) - a0) * slope;
     const double fl = std::floor(b);
     const std::int64_t q = clampToInt64(fl);
     const unsigned far = unsigned(std::lround((b - fl) * 255.0));
-    put(k, q, 255 - far);
-    put(k, q + 1, far);
+    blendAlong(xMajor, k, q, c, 255 - far, window);
+    blendAlong(xMajor, k, q + 1, c, far, window);
   }
 }
 

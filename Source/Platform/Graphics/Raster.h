@@ -121,6 +121,9 @@ public:
   IRect visible(const IRect* clip) const { return clip ? bounds().intersect(*clip) : bounds(); }
 
 private:
+  // Blends c at the given coverage into the pixel of a line's step, when it lies in window.
+  void blendAlong(bool xMajor, std::int64_t major, std::int64_t minor, TColor32 c, unsigned coverage,
+                  const IRect& window);
   int width_ = 0, height_ = 0;
   std::vector<TColor32> pixels_;
 };
@@ -133,45 +136,53 @@ private:
 void transformRaster(Raster& dst, const Raster& src, const Affine& forward, double srcLeft, double srcTop,
                      double srcRight, double srcBottom, const IRect* clip = nullptr);
 
+// The integer line from (x1, y1) to (x2, y2) along its major axis: step i (0 .. last) has the
+// major coordinate major0 + sMajor * i, and the minor one moves from minor0 by sMinor over
+// aMinor pixels in n steps. Only steps iLo .. iHi have their major coordinate in `window`
+// (none when iLo > iHi), so a loop over them never runs longer than the window is wide.
+struct LineSteps {
+  bool xMajor = true;
+  std::int64_t n = 0, major0 = 0, minor0 = 0, sMajor = 1, sMinor = 1, aMinor = 0;
+  std::int64_t iLo = 0, iHi = -1;
+};
+inline LineSteps lineSteps(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, bool endPixel,
+                           const IRect& window) {
+  LineSteps l;
+  if (window.empty()) return l;
+  const std::int64_t dx = x2 - x1, dy = y2 - y1;
+  const std::int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+  l.xMajor = adx >= ady;
+  l.n = l.xMajor ? adx : ady;
+  const std::int64_t last = endPixel ? l.n : l.n - 1;
+  if (last < 0) return l;
+  l.major0 = l.xMajor ? x1 : y1;
+  l.minor0 = l.xMajor ? y1 : x1;
+  l.sMajor = (l.xMajor ? dx : dy) < 0 ? -1 : 1;
+  l.sMinor = (l.xMajor ? dy : dx) < 0 ? -1 : 1;
+  l.aMinor = l.xMajor ? ady : adx;
+  const std::int64_t wLo = l.xMajor ? window.left : window.top,
+                     wHi = (l.xMajor ? window.right : window.bottom) - 1;
+  l.iLo = std::max<std::int64_t>(l.sMajor > 0 ? wLo - l.major0 : l.major0 - wHi, 0);
+  l.iHi = std::min<std::int64_t>(l.sMajor > 0 ? wHi - l.major0 : l.major0 - wLo, last);
+  return l;
+}
+
 // Walks the pixels of a one-pixel line under the rules above, calling plot(x, y, step) for
 // every step that lands inside `window`; the loop never runs longer than the window is wide
 // or high, whatever the end points are.
 template <class Plot>
 void walkLine(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2, bool endPixel,
               const IRect& window, Plot&& plot) {
-  if (window.empty()) return;
-  const std::int64_t dx = x2 - x1, dy = y2 - y1;
-  const std::int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-  const bool xMajor = adx >= ady;
-  const std::int64_t n = xMajor ? adx : ady;
-  const std::int64_t last = endPixel ? n : n - 1;
-  if (last < 0) return;
-  const std::int64_t major0 = xMajor ? x1 : y1, minor0 = xMajor ? y1 : x1;
-  const std::int64_t sMajor = (xMajor ? dx : dy) < 0 ? -1 : 1;
-  const std::int64_t sMinor = (xMajor ? dy : dx) < 0 ? -1 : 1;
-  const std::int64_t aMinor = xMajor ? ady : adx;
-  const std::int64_t wLo = xMajor ? window.left : window.top,
-                     wHi = (xMajor ? window.right : window.bottom) - 1;
-  const std::int64_t mLo = xMajor ? window.top : window.left,
-                     mHi = (xMajor ? window.bottom : window.right) - 1;
-  // Steps whose major coordinate lies in the window.
-  std::int64_t iLo, iHi;
-  if (sMajor > 0) {
-    iLo = wLo - major0;
-    iHi = wHi - major0;
-  } else {
-    iLo = major0 - wHi;
-    iHi = major0 - wLo;
-  }
-  iLo = std::max<std::int64_t>(iLo, 0);
-  iHi = std::min<std::int64_t>(iHi, last);
-  for (std::int64_t i = iLo; i <= iHi; ++i) {
+  const LineSteps l = lineSteps(x1, y1, x2, y2, endPixel, window);
+  const std::int64_t mLo = l.xMajor ? window.top : window.left,
+                     mHi = (l.xMajor ? window.bottom : window.right) - 1;
+  for (std::int64_t i = l.iLo; i <= l.iHi; ++i) {
     std::int64_t off = 0;
-    if (n > 0) off = std::int64_t((__int128(2) * i * aMinor + n) / (__int128(2) * n));
-    const std::int64_t minor = minor0 + sMinor * off;
+    if (l.n > 0) off = std::int64_t((__int128(2) * i * l.aMinor + l.n) / (__int128(2) * l.n));
+    const std::int64_t minor = l.minor0 + l.sMinor * off;
     if (minor < mLo || minor > mHi) continue;
-    const std::int64_t major = major0 + sMajor * i;
-    if (xMajor)
+    const std::int64_t major = l.major0 + l.sMajor * i;
+    if (l.xMajor)
       plot(major, minor, i);
     else
       plot(minor, major, i);

@@ -415,31 +415,50 @@ bool WindowScrollTracker::mouseDown(HWND Wnd, TPoint ClientPoint) {
   return true;
 }
 
-bool WindowScrollTracker::mouseMove(HWND Wnd, TPoint ClientPoint) {
-  if (bar_ < 0) return false;
+int WindowScrollTracker::trackPos(HWND Wnd, TPoint ClientPoint) const {
   int mn, mx, pg, ps;
   barInfo(Wnd, bar_, mn, mx, pg, ps);
   const bool horz = bar_ == SB_HORZ;
   const ScrollBarParts parts = ScrollBarLayout(rect_, horz, mn, mx, pg, ps);
-  const int pos = ScrollBarTrackPos(parts, ClientPoint, horz, mn, mx, pg, grab_);
+  return ScrollBarTrackPos(parts, ClientPoint, horz, mn, mx, pg, grab_);
+}
+
+bool WindowScrollTracker::mouseMove(HWND Wnd, TPoint ClientPoint) {
+  if (bar_ < 0) return false;
+  const int pos = trackPos(Wnd, ClientPoint);
   SetScrollTrackPos(Wnd, bar_, pos);
-  SendMessage(Wnd, horz ? WM_HSCROLL : WM_VSCROLL, makeWParam(SB_THUMBTRACK, pos), 0);
+  SendMessage(Wnd, bar_ == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, makeWParam(SB_THUMBTRACK, pos), 0);
   return true;
 }
 
 bool WindowScrollTracker::mouseUp(HWND Wnd, TPoint ClientPoint) {
   if (bar_ < 0) return false;
-  int mn, mx, pg, ps;
-  barInfo(Wnd, bar_, mn, mx, pg, ps);
-  const bool horz = bar_ == SB_HORZ;
-  const ScrollBarParts parts = ScrollBarLayout(rect_, horz, mn, mx, pg, ps);
-  const int pos = ScrollBarTrackPos(parts, ClientPoint, horz, mn, mx, pg, grab_);
+  const int pos = trackPos(Wnd, ClientPoint);
+  const UINT msg = bar_ == SB_HORZ ? WM_HSCROLL : WM_VSCROLL;
   bar_ = -1;
   if (GetCapture() == Wnd) ReleaseCapture();
-  const UINT msg = horz ? WM_HSCROLL : WM_VSCROLL;
   SendMessage(Wnd, msg, makeWParam(SB_THUMBPOSITION, pos), 0);
   SendMessage(Wnd, msg, makeWParam(SB_ENDSCROLL, 0), 0);
   return true;
+}
+
+bool WindowScrollTracker::mouseMessage(HWND Wnd, const TRect& Client, const TMessage& Message) {
+  if (!Wnd) return false;
+  switch (Message.Msg) {
+  case WM_LBUTTONDOWN:
+  case WM_LBUTTONDBLCLK: {
+    const TPoint p = TWMMouse(Message).Pos();
+    if (PtInRect(Client, p)) return false;
+    mouseDown(Wnd, p);
+    return true;
+  }
+  case WM_MOUSEMOVE:
+    return mouseMove(Wnd, TWMMouse(Message).Pos());
+  case WM_LBUTTONUP:
+    return mouseUp(Wnd, TWMMouse(Message).Pos());
+  default:
+    return false;
+  }
 }
 
 } // namespace kv::platform::classic

@@ -79,8 +79,14 @@ public:
   bool mouseMove(HWND Wnd, TPoint ClientPoint);
   bool mouseUp(HWND Wnd, TPoint ClientPoint);
   bool tracking() const { return bar_ >= 0; }
+  // A mouse message of a control's window (whose client rectangle is Client): a left press
+  // outside the client area, and every move and the release while the thumb is tracked, go
+  // to the tracker. True when the message was taken and the control handles it no further.
+  bool mouseMessage(HWND Wnd, const TRect& Client, const TMessage& Message);
 
 private:
+  // The thumb position of the tracked bar for the mouse at ClientPoint.
+  int trackPos(HWND Wnd, TPoint ClientPoint) const;
   int bar_ = -1;
   int grab_ = 0;
   TRect rect_;

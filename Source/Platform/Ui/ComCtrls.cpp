@@ -947,30 +947,10 @@ void TListView::Dispatch(TMessage& Message) {
   case WM_MOUSEWHEEL:
     Scroll(0, -hiWord(Message.WParam) / 120 * 3 * RowHeight());
     return;
-  case WM_LBUTTONDOWN:
-  case WM_LBUTTONDBLCLK: {
-    const TWMMouse m(Message);
-    if (HandleAllocated() && !PtInRect(ClientRect(), m.Pos())) {
-      tracker_.mouseDown(Handle(), m.Pos());
-      return;
-    }
-    break;
-  }
-  case WM_MOUSEMOVE:
-    if (tracker_.tracking()) {
-      tracker_.mouseMove(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
-    break;
-  case WM_LBUTTONUP:
-    if (tracker_.tracking()) {
-      tracker_.mouseUp(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
-    break;
   default:
     break;
   }
+  if (HandleAllocated() && tracker_.mouseMessage(Handle(), ClientRect(), Message)) return;
   TCustomControl::Dispatch(Message);
 }
 

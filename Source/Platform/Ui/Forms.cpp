@@ -1,5 +1,6 @@
 #include "Platform/Ui/Forms.h"
 
+#include "Platform/Dialogs/Dialogs.h"
 #include "Platform/Ui/Buttons.h"
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/CommonDialogs.h"
@@ -7,12 +8,7 @@
 #include "Platform/Ui/Menus.h"
 #include "Platform/Ui/WindowDialogs.h"
 
-#ifdef KV_HAVE_DIALOGS
-#include "Platform/Dialogs/Dialogs.h"
-#endif
-
 #include <algorithm>
-#include <iostream>
 
 namespace kv::platform {
 
@@ -586,11 +582,7 @@ void TScreen::removeForm(TCustomForm* Form) {
 namespace {
 ExceptionBoxHook& exceptionBoxHook() {
   static ExceptionBoxHook hook = [](const std::string& caption, const std::string& message) {
-#ifdef KV_HAVE_DIALOGS
     dialogs().exceptionBox(caption, message);
-#else
-    std::cerr << caption << ": " << message << std::endl;
-#endif
   };
   return hook;
 }

@@ -1088,30 +1088,15 @@ void TCustomEdit::Dispatch(TMessage& Message) {
     TCustomControl::Dispatch(Message);
     return;
   case WM_LBUTTONDOWN:
-  case WM_LBUTTONDBLCLK: {
-    const TWMMouse m(Message);
-    if (HandleAllocated() && !PtInRect(ClientRect(), m.Pos())) {
-      if (!Focused() && CanFocus()) SetFocus();
-      tracker_.mouseDown(Handle(), m.Pos());
-      return;
-    }
-    break;
-  }
-  case WM_MOUSEMOVE:
-    if (tracker_.tracking()) {
-      tracker_.mouseMove(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
-    break;
-  case WM_LBUTTONUP:
-    if (tracker_.tracking()) {
-      tracker_.mouseUp(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
+  case WM_LBUTTONDBLCLK:
+    // A press on a window scroll bar takes the focus as well.
+    if (HandleAllocated() && !PtInRect(ClientRect(), TWMMouse(Message).Pos()) && !Focused() && CanFocus())
+      SetFocus();
     break;
   default:
     break;
   }
+  if (HandleAllocated() && tracker_.mouseMessage(Handle(), ClientRect(), Message)) return;
   TCustomControl::Dispatch(Message);
 }
 
@@ -1710,8 +1695,54 @@ void TScrollBar::KeyDown(uint16_t& Key, TShiftState Shift) {
   }
 }
 
+void TScrollBar::scrollMessage(int Code, int Pos) {
+  TScrollCode code = TScrollCode::scEndScroll;
+  int p = position_;
+  switch (Code) {
+  case SB_LINEUP:
+    code = TScrollCode::scLineUp;
+    p -= smallChange_;
+    break;
+  case SB_LINEDOWN:
+    code = TScrollCode::scLineDown;
+    p += smallChange_;
+    break;
+  case SB_PAGEUP:
+    code = TScrollCode::scPageUp;
+    p -= largeChange_;
+    break;
+  case SB_PAGEDOWN:
+    code = TScrollCode::scPageDown;
+    p += largeChange_;
+    break;
+  case SB_THUMBPOSITION:
+    code = TScrollCode::scPosition;
+    p = Pos;
+    break;
+  case SB_THUMBTRACK:
+    code = TScrollCode::scTrack;
+    p = Pos;
+    break;
+  case SB_TOP:
+    code = TScrollCode::scTop;
+    p = min_;
+    break;
+  case SB_BOTTOM:
+    code = TScrollCode::scBottom;
+    p = maxPos();
+    break;
+  default:
+    break;
+  }
+  Scroll(code, std::clamp(p, min_, maxPos()));
+}
+
 void TScrollBar::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
+  case CN_HSCROLL:
+  case CN_VSCROLL:
+    scrollMessage(loWord(Message.WParam), hiWord(Message.WParam));
+    return;
   case WM_GETDLGCODE:
     Message.Result = DLGC_WANTARROWS;
     return;
@@ -1915,30 +1946,10 @@ void TListBox::Dispatch(TMessage& Message) {
   case WM_MOUSEWHEEL:
     SetTopIndex(topIndex_ - hiWord(Message.WParam) / 120 * 3);
     return;
-  case WM_LBUTTONDOWN:
-  case WM_LBUTTONDBLCLK: {
-    const TWMMouse m(Message);
-    if (HandleAllocated() && !PtInRect(ClientRect(), m.Pos())) {
-      tracker_.mouseDown(Handle(), m.Pos());
-      return;
-    }
-    break;
-  }
-  case WM_MOUSEMOVE:
-    if (tracker_.tracking()) {
-      tracker_.mouseMove(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
-    break;
-  case WM_LBUTTONUP:
-    if (tracker_.tracking()) {
-      tracker_.mouseUp(Handle(), TWMMouse(Message).Pos());
-      return;
-    }
-    break;
   default:
     break;
   }
+  if (HandleAllocated() && tracker_.mouseMessage(Handle(), ClientRect(), Message)) return;
   TCustomControl::Dispatch(Message);
 }
 

@@ -429,6 +429,8 @@ protected:
   void Scroll(TScrollCode Code, int Pos);
 
 private:
+  // A scroll message (SB_ code, thumb position) that the parent passed back to the bar.
+  void scrollMessage(int Code, int Pos);
   int maxPos() const { return std::max(min_, max_ - std::max(pageSize_ - 1, 0)); }
   TScrollBarKind kind_ = TScrollBarKind::sbHorizontal;
   int min_ = 0, max_ = 100, position_ = 0, pageSize_ = 0, smallChange_ = 1, largeChange_ = 1;

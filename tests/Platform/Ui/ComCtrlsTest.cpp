@@ -331,6 +331,34 @@ TEST_F(ComCtrlsTest, ScrollBarAndListBox) {
   EXPECT_EQ(px(list, 2 + 50, 2 + 2 * 12 + 3), kNavy); // the selected row, third shown
 }
 
+// The scroll messages a parent passes back to its bar: the new position, limited to the bar's
+// range less its page, goes through OnScroll before the bar takes it.
+TEST_F(ComCtrlsTest, ScrollBarTakesTheScrollMessagesOfItsParent) {
+  const struct {
+    int code, thumb;
+    TScrollCode seen;
+    int pos;
+  } cases[] = {
+      {SB_LINEDOWN, 0, TScrollCode::scLineDown, 51}, {SB_LINEUP, 0, TScrollCode::scLineUp, 49},
+      {SB_PAGEDOWN, 0, TScrollCode::scPageDown, 60}, {SB_PAGEUP, 0, TScrollCode::scPageUp, 40},
+      {SB_THUMBTRACK, 70, TScrollCode::scTrack, 70}, {SB_THUMBPOSITION, 95, TScrollCode::scPosition, 90},
+      {SB_TOP, 0, TScrollCode::scTop, 0},           {SB_BOTTOM, 0, TScrollCode::scBottom, 90},
+      {SB_ENDSCROLL, 0, TScrollCode::scEndScroll, 50},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    TScrollBar bar(nullptr);
+    bar.SetLargeChange(10);
+    bar.SetPageSize(11); // the last position is 100 - 10
+    bar.SetPosition(50);
+    std::vector<std::pair<TScrollCode, int>> seen;
+    bar.OnScroll.Bind([&](TObject*, TScrollCode code, int& pos) { seen.emplace_back(code, pos); });
+    bar.Perform(CN_VSCROLL, makeWParam(c.code, c.thumb), 0);
+    EXPECT_EQ(seen, (std::vector<std::pair<TScrollCode, int>>{{c.seen, c.pos}}));
+    EXPECT_EQ(bar.Position(), c.pos);
+  }
+}
+
 TEST_F(ComCtrlsTest, BitBtnKindsAndSpeedButtonGroups) {
   TForm* form = makeForm();
   const struct {
