@@ -100,6 +100,13 @@ void TDockPanel::gripChanged() {
 
 void TDockPanel::SetShowHandle(bool Value) {
   FShowHandle = Value;
+  // With the grip the paint leaves row 0 to the background erase, so the panel no longer
+  // covers its whole client area and must be erased before each paint; otherwise that row
+  // would keep whatever was drawn there before (an old bevel line, an old colour).
+  if (Value)
+    SetControlStyle(ControlStyle() - TControlStyle{csOpaque});
+  else
+    SetControlStyle(ControlStyle() + TControlStyle{csOpaque});
   gripChanged();
 }
 

@@ -38,6 +38,7 @@ KV_ENUM_NAMES(TPanelBevel, "bvNone", "bvLowered", "bvRaised", "bvSpace")
 inline constexpr auto bvNone = TPanelBevel::bvNone;
 inline constexpr auto bvLowered = TPanelBevel::bvLowered;
 inline constexpr auto bvRaised = TPanelBevel::bvRaised;
+inline constexpr auto bvSpace = TPanelBevel::bvSpace;
 
 class TPopupMenu;
 
