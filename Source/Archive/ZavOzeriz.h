@@ -463,7 +463,7 @@ public:
   std::string StoreSuffixList() const;
 
   // One engine run: load unless loaded, fill the record, execute once, free the record,
-  // clear the specification lists, unload what was loaded here. AfterExec, when given, runs
+  // clear the file specification lists, unload what was loaded here. AfterExec, when given, runs
   // right after the engine returned, inside the same guard (an add's spanning write, the
   // deletion of an extract's joined copy). False when the engine could not be loaded: then
   // nothing else happened and the specifications are kept.

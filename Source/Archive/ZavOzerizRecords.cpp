@@ -128,7 +128,7 @@ void TZavOzeriz::FillZipSpecs(TZipCommand& Cmd) {
   for (int i = 0; i < count; ++i) {
     const std::string& s = FFSpecArgs->Get(i);
     FileSpecRecord& spec = Cmd.Specs[static_cast<size_t>(i)];
-    size_t first = 0, last = s.size(); // the specification is s[first, last)
+    size_t first = 0, last = s.size(); // the file specification is s[first, last)
     uint16_t recurse = r.Recurse;
     int32_t encrypt = r.Encrypt;
     const char* password = r.Password ? Cmd.Texts.Copy(r.Password) : nullptr;

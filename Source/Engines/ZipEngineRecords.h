@@ -143,7 +143,7 @@ static inline int32_t ZipSkipTypeIndex(int64_t fileSize) {
  * File specification of an add, one per line of the caller's specification list.
  *
  *  offset width field        content
- *     0     8   FileSpec     text: the specification (a path with wildcards * and ?)
+ *     0     8   FileSpec     text: the file specification (a path with wildcards * and ?)
  *     8     8   Reserved1    0
  *    16     8   Password     text: the line's password, else the command's; null when neither
  *    24     4   Encrypt      -1 or 0 from the command, 65535 when the line carries its own password,

@@ -288,7 +288,7 @@ TEST(UnzipCommandRecordFields, OptionsPropertiesAndSpecifications) {
 }
 
 // What the engine sees through a run is the record filled from the properties; the run
-// uses the specification lists up and frees the record.
+// uses the file specification lists up and frees the record.
 TEST(EngineRuns, TheEngineReceivesTheRecordAndTheListsAreUsedUp) {
   FakeEngine engine("ok", "vizivi");
   TZavOzeriz zip(nullptr);
