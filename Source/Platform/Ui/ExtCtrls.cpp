@@ -1,6 +1,7 @@
 #include "Platform/Ui/ExtCtrls.h"
 
 #include "Platform/Ui/Forms.h"
+#include "Platform/Ui/Menus.h"
 
 #include <algorithm>
 
@@ -65,11 +66,116 @@ namespace kv::platform {
 
 using namespace classic;
 
+// ---- TCustomPanel
+
+const TClassInfo& TCustomPanel::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TCustomPanel, TCustomControl>("TCustomPanel").Build();
+  return info;
+}
+
+TCustomPanel::TCustomPanel(TComponent* AOwner) : TCustomControl(AOwner) {
+  SetControlStyle(TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csOpaque,
+                                csDoubleClicks, csReplicatable});
+  SetBounds(0, 0, 185, 41);
+  SetColor(clBtnFace);
+}
+
+TCustomPanel::~TCustomPanel() { SetPopupMenu(nullptr); }
+
+void TCustomPanel::SetPopupMenu(TPopupMenu* Value) {
+  if (popupMenu_ == Value) return;
+  if (popupMenu_) popupMenu_->RemoveFreeNotification(this);
+  popupMenu_ = Value;
+  if (popupMenu_) popupMenu_->FreeNotification(this);
+}
+
+void TCustomPanel::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomControl::Notification(AComponent, Operation);
+  if (Operation == TOperation::opRemove && AComponent == popupMenu_) popupMenu_ = nullptr;
+}
+
+void TCustomPanel::changed() {
+  Realign();
+  Invalidate();
+}
+void TCustomPanel::SetBevelOuter(TPanelBevel Value) {
+  bevelOuter_ = Value;
+  changed();
+}
+void TCustomPanel::SetBevelInner(TPanelBevel Value) {
+  bevelInner_ = Value;
+  changed();
+}
+void TCustomPanel::SetBevelWidth(int Value) {
+  bevelWidth_ = std::max(1, Value);
+  changed();
+}
+void TCustomPanel::SetBorderWidth(int Value) {
+  borderWidth_ = std::max(0, Value);
+  changed();
+}
+void TCustomPanel::SetBorderStyle(TBorderStyle Value) {
+  if (borderStyle_ == Value) return;
+  borderStyle_ = Value;
+  if (HandleAllocated()) {
+    auto style = static_cast<uint32_t>(GetWindowLong(Handle(), GWL_STYLE));
+    style = Value == TBorderStyle::bsSingle ? (style | WS_BORDER) : (style & ~WS_BORDER);
+    SetWindowLong(Handle(), GWL_STYLE, style);
+    SetWindowPos(Handle(), 0, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  }
+  changed();
+}
+void TCustomPanel::SetAlignment(TAlignment Value) {
+  alignment_ = Value;
+  Invalidate();
+}
+
+void TCustomPanel::AdjustClientRect(TRect& Rect) {
+  int size = borderWidth_;
+  if (bevelOuter_ != bvNone) size += bevelWidth_;
+  if (bevelInner_ != bvNone) size += bevelWidth_;
+  Rect = TRect{Rect.Left + size, Rect.Top + size, Rect.Right - size, Rect.Bottom - size};
+}
+
+void TCustomPanel::Dispatch(TMessage& Message) {
+  if (Message.Msg == WM_PAINT) {
+    TCustomControl::Dispatch(Message);
+    if (borderStyle_ == TBorderStyle::bsSingle && HandleAllocated()) PaintNonClient(Handle());
+    return;
+  }
+  if (Message.Msg == WM_NCCALCSIZE) return;
+  TCustomControl::Dispatch(Message);
+}
+
+void TCustomPanel::Paint() {
+  TCanvas& c = Canvas();
+  TRect r = ClientRect();
+  auto bevel = [&](TPanelBevel b) {
+    if (b == bvNone) return;
+    const TColor top = b == bvLowered ? clBtnShadow : b == bvRaised ? clBtnHighlight : Color();
+    const TColor bottom = b == bvLowered ? clBtnHighlight : b == bvRaised ? clBtnShadow : Color();
+    c.Frame3D(r, top, bottom, bevelWidth_);
+  };
+  bevel(bevelOuter_);
+  c.Frame3D(r, Color(), Color(), borderWidth_);
+  bevel(bevelInner_);
+  c.Brush().SetColor(Color());
+  c.FillRect(r);
+  if (!Caption().empty()) {
+    c.SetFont(Font());
+    const unsigned flags = (alignment_ == taCenter         ? dcCenter
+                            : alignment_ == taRightJustify ? dcRight
+                                                           : dcLeft) |
+                           dcVCenter;
+    DrawCaption(c, r, Caption(), flags, Enabled());
+  }
+}
+
 // ---- TPanel
 
 const TClassInfo& TPanel::StaticClassInfo() {
   static const TClassInfo info =
-      TClassBuilder<TPanel, TCustomControl>("TPanel")
+      TClassBuilder<TPanel, TCustomPanel>("TPanel")
           .With(published::Align)
           .Enum<TAlignment>("Alignment", &TPanel::Alignment, &TPanel::SetAlignment, taCenter)
           .With(published::Anchors)
@@ -103,90 +209,6 @@ const TClassInfo& TPanel::StaticClassInfo() {
           .With(published::OnResize)
           .Build();
   return info;
-}
-
-TPanel::TPanel(TComponent* AOwner) : TCustomControl(AOwner) {
-  SetControlStyle(TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csOpaque,
-                                csDoubleClicks, csReplicatable});
-  SetBounds(0, 0, 185, 41);
-  SetColor(clBtnFace);
-}
-
-void TPanel::changed() {
-  Realign();
-  Invalidate();
-}
-void TPanel::SetBevelOuter(TPanelBevel Value) {
-  bevelOuter_ = Value;
-  changed();
-}
-void TPanel::SetBevelInner(TPanelBevel Value) {
-  bevelInner_ = Value;
-  changed();
-}
-void TPanel::SetBevelWidth(int Value) {
-  bevelWidth_ = std::max(1, Value);
-  changed();
-}
-void TPanel::SetBorderWidth(int Value) {
-  borderWidth_ = std::max(0, Value);
-  changed();
-}
-void TPanel::SetBorderStyle(TBorderStyle Value) {
-  if (borderStyle_ == Value) return;
-  borderStyle_ = Value;
-  if (HandleAllocated()) {
-    auto style = static_cast<uint32_t>(GetWindowLong(Handle(), GWL_STYLE));
-    style = Value == TBorderStyle::bsSingle ? (style | WS_BORDER) : (style & ~WS_BORDER);
-    SetWindowLong(Handle(), GWL_STYLE, style);
-    SetWindowPos(Handle(), 0, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-  }
-  changed();
-}
-void TPanel::SetAlignment(TAlignment Value) {
-  alignment_ = Value;
-  Invalidate();
-}
-
-void TPanel::AdjustClientRect(TRect& Rect) {
-  int size = borderWidth_;
-  if (bevelOuter_ != bvNone) size += bevelWidth_;
-  if (bevelInner_ != bvNone) size += bevelWidth_;
-  Rect = TRect{Rect.Left + size, Rect.Top + size, Rect.Right - size, Rect.Bottom - size};
-}
-
-void TPanel::Dispatch(TMessage& Message) {
-  if (Message.Msg == WM_PAINT) {
-    TCustomControl::Dispatch(Message);
-    if (borderStyle_ == TBorderStyle::bsSingle && HandleAllocated()) PaintNonClient(Handle());
-    return;
-  }
-  if (Message.Msg == WM_NCCALCSIZE) return;
-  TCustomControl::Dispatch(Message);
-}
-
-void TPanel::Paint() {
-  TCanvas& c = Canvas();
-  TRect r = ClientRect();
-  auto bevel = [&](TPanelBevel b) {
-    if (b == bvNone) return;
-    const TColor top = b == bvLowered ? clBtnShadow : b == bvRaised ? clBtnHighlight : Color();
-    const TColor bottom = b == bvLowered ? clBtnHighlight : b == bvRaised ? clBtnShadow : Color();
-    c.Frame3D(r, top, bottom, bevelWidth_);
-  };
-  bevel(bevelOuter_);
-  c.Frame3D(r, Color(), Color(), borderWidth_);
-  bevel(bevelInner_);
-  c.Brush().SetColor(Color());
-  c.FillRect(r);
-  if (!Caption().empty()) {
-    c.SetFont(Font());
-    const unsigned flags = (alignment_ == taCenter         ? dcCenter
-                            : alignment_ == taRightJustify ? dcRight
-                                                           : dcLeft) |
-                           dcVCenter;
-    DrawCaption(c, r, Caption(), flags, Enabled());
-  }
 }
 
 // ---- TRadioGroup
