@@ -221,7 +221,7 @@ protected:
   std::string output() const { return kvtest::readFile(dir_ / "demo.out"); }
   // Waits for the program to print `line`.
   void expectLine(const std::string& line) {
-    EXPECT_TRUE(waitUntil([&] { return haveLine(output(), line); }, 110s))
+    EXPECT_TRUE(waitUntil([&] { return haveLine(output(), line); }, 40s))
         << "no line \"" << line << "\" in:\n"
         << output();
   }
