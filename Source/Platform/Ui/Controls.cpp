@@ -416,12 +416,24 @@ void TControl::Dispatch(TMessage& Message) {
   }
 }
 
+namespace {
+// A press ends whatever mouse mode the active control of each form up the chain is in (an open
+// drop-down, a drag); the notification names the control that was pressed.
+void sendCancelMode(TControl* Sender) {
+  for (TControl* c = Sender; c; c = c->Parent())
+    if (auto* form = dynamic_cast<TCustomForm*>(c))
+      if (TWinControl* active = form->ActiveControl())
+        active->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(Sender));
+}
+} // namespace
+
 void TControl::mouseMessage(TMessage& Message) {
   const TWMMouse m(Message);
   TShiftState shift = MouseKeysToShiftState(m.Keys);
   const int x = m.XPos, y = m.YPos;
   DefaultHandler(Message);
   auto down = [&](TMouseButton button, bool dbl) {
+    sendCancelMode(this);
     if (button == TMouseButton::mbLeft) {
       if (controlStyle_.Contains(csCaptureMouse)) SetMouseCapture(true);
       if (controlStyle_.Contains(csClickEvents)) controlState_.Include(csClicked);
