@@ -8,6 +8,7 @@
 #include "Platform/Ui/WindowDialogs.h"
 
 #ifdef KV_HAVE_DIALOGS
+#include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Dialogs/Dialogs.h"
 #endif
 
@@ -619,6 +620,7 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TApplication::~TApplication() {
+  if (messagesHook_) setProcessMessagesHook({});
   DestroyComponents();
   if (presenter_ && GetPresenter() == presenter_.get()) kv::platform::SetPresenter(nullptr);
 }
@@ -626,6 +628,18 @@ TApplication::~TApplication() {
 void TApplication::Initialize() {
   if (!GetPresenter()) SetPresenter(std::make_unique<HeadlessPresenter>());
   InstallWindowDialogs();
+  // Long work on the main thread (an engine packing an archive) lets the waiting messages run
+  // through here, so that the windows repaint and take input meanwhile. A hook somebody else
+  // installed (a test's) stays.
+  if (!messagesHook_) {
+    ProcessMessagesHook previous = setProcessMessagesHook({});
+    if (previous) {
+      setProcessMessagesHook(std::move(previous));
+    } else {
+      setProcessMessagesHook([this] { ProcessMessages(); });
+      messagesHook_ = true;
+    }
+  }
 }
 
 void TApplication::SetPresenter(std::unique_ptr<Presenter> P) {
