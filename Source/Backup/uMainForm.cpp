@@ -262,6 +262,11 @@ void TMainForm::writeRegistryValue(const char* Name, const std::string& Value) {
 // ---- backup
 
 void TMainForm::BackupDatabase(const std::string&) {
+  // The window takes input while the engine works, and the other page stays usable; a
+  // second action would take the component and the locked tables from the running one.
+  if (FActionRunning || Zip->CheckBusy()) return;
+  FActionRunning = true;
+  ScopeExit running([this] { FActionRunning = false; });
   FProgressBar = BackupProgress;
   BackupMemo->Lines().Clear();
   BackupMemo->Repaint();
@@ -309,6 +314,11 @@ void TMainForm::BackupDatabase(const std::string&) {
 // ---- restore
 
 void TMainForm::RestoreDatabase(const std::string&) {
+  // The window takes input while the engine works, and the other page stays usable; a
+  // second action would take the component and the locked tables from the running one.
+  if (FActionRunning || Zip->CheckBusy()) return;
+  FActionRunning = true;
+  ScopeExit running([this] { FActionRunning = false; });
   FProgressBar = RestoreProgress;
   RestoreMemo->Lines().Clear();
   RestoreMemo->Repaint();

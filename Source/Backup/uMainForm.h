@@ -120,6 +120,7 @@ private:
   int32_t FProgressTotal = 0;
   int32_t FProgressSum = 0;
   TActionOutcome FLastOutcome = TActionOutcome::aoNone;
+  bool FActionRunning = false;
   std::vector<std::unique_ptr<kv::platform::TTable>> FLockedTables;
 };
 

@@ -7,7 +7,7 @@
 // is not used. An empty argument ends the argument list, as the command-line rules of the
 // original platform have it.
 //
-// The form never shows itself; the only windows are the archive component's message boxes
+// The form stays off screen; the only windows are the archive component's message boxes
 // and the error dialog for a wrong command line. Without a display their texts go to
 // standard error and every question gets its safe answer (Cancel or No), so nothing waits.
 //
@@ -18,6 +18,7 @@
 
 #include "Platform/Dialogs/ConsoleDialogs.h"
 #include "Platform/Rtl/SysUtils.h"
+#include "Platform/Ui/GtkPresenter.h"
 
 #include <cstdio>
 #include <exception>
@@ -32,9 +33,10 @@ int run(int argc, char** argv) {
   while (count < argc && argv[count][0] != '\0')
     ++count;
   SetCommandLine(count, argv);
-  // Nobody may be asked when there is no display, not even on a terminal: an installer
-  // that started us is waiting for the end.
-  if (!displayPresent()) setDialogs(std::make_unique<NonInteractiveDialogs>());
+  // With a display the message boxes are real windows; the form itself stays off screen.
+  // Nobody may be asked when there is none (or it cannot be reached), not even on a
+  // terminal: an installer that started us is waiting for the end.
+  if (!UseDesktopIfAvailable()) setDialogs(std::make_unique<NonInteractiveDialogs>());
 
   RegisterFormResource("TForm1", uMainForm::Form1Text, uMainForm::Form1FileName);
   Application().Initialize();

@@ -149,3 +149,22 @@ TEST_F(KVBackupRun, WithoutADisplayTheFormIsNotOffered) {
 }
 
 } // namespace
+
+namespace {
+
+// A display that nobody serves is no display: the nightly job still runs, nothing waits.
+TEST_F(KVBackupRun, ADisplayThatCannotBeReachedKeepsTheProgramNonInteractive) {
+  const std::string unreachable = "DISPLAY=:65000 GDK_BACKEND=x11";
+  kvtest::writeFile(out() / "KorvBak001.zip", "an earlier backup");
+  // The overwrite question gets its safe answer instead of a window.
+  auto r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()), unreachable);
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_EQ(kvtest::readFile(out() / "KorvBak001.zip"), "an earlier backup");
+  fs::remove(out() / "KorvBak001.zip");
+  r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()), unreachable);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(filesIn(out()), (std::vector<std::string>{"KorvBak001.zip"}));
+  EXPECT_EQ(backup("", unreachable).exitCode, 2);
+}
+
+} // namespace

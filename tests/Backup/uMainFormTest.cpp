@@ -6,6 +6,8 @@
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Dialogs/Dialogs.h"
 #include "Platform/Registry/Registry.h"
+#include "Platform/Ui/Compose.h"
+#include "Platform/Ui/RasterSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -185,9 +187,15 @@ TEST_F(MainFormTest, TheStoredFormHoldsEveryComponentInItsPlace) {
     EXPECT_EQ(p.control->Parent(), p.parent);
     EXPECT_EQ(p.control->Left(), p.left);
     EXPECT_EQ(p.control->Top(), p.top);
-    if (p.width >= 0) EXPECT_EQ(p.control->Width(), p.width);
-    if (p.height >= 0) EXPECT_EQ(p.control->Height(), p.height);
-    if (p.caption && *p.caption) EXPECT_EQ(p.control->Caption(), p.caption);
+    if (p.width >= 0) {
+      EXPECT_EQ(p.control->Width(), p.width);
+    }
+    if (p.height >= 0) {
+      EXPECT_EQ(p.control->Height(), p.height);
+    }
+    if (p.caption && *p.caption) {
+      EXPECT_EQ(p.control->Caption(), p.caption);
+    }
   }
   EXPECT_EQ(f.Button1->OnClick.HandlerName(), "Button1Click");
   EXPECT_EQ(f.Button2->OnClick.HandlerName(), "Button2Click");
@@ -363,7 +371,9 @@ TEST_F(MainFormTest, RestoreRefusesWhatIsNoBackup) {
     ASSERT_FALSE(dialogs->shown.empty());
     EXPECT_EQ(dialogs->shown.back(), kNotABackup);
     // An archive that cannot be read is reported by the component first.
-    if (std::string(name) == "plain.zip") EXPECT_GE(dialogs->shown.size(), 2u);
+    if (std::string(name) == "plain.zip") {
+      EXPECT_GE(dialogs->shown.size(), 2u);
+    }
     EXPECT_EQ(memoLines(f.RestoreMemo), (std::vector<std::string>{"opening backup file.", "Error."}));
     EXPECT_EQ(filesIn(db()), before);
     EXPECT_EQ(f.LastOutcome(), TActionOutcome::aoFailed);
@@ -507,4 +517,189 @@ TEST(MainFormRules, ABackupHoldsEachOfTheFiveNames) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(TMainForm::IsBackupArchive(c.names), c.backup) << ::testing::PrintToString(c.names);
+}
+
+namespace {
+
+// The form with real pixels, driven by clicks at screen points as a user's mouse would.
+class MainFormOnScreenTest : public MainFormTest {
+protected:
+  void SetUp() override {
+    SetSurfaceFactory(&RasterSurface::make);
+    MainFormTest::SetUp();
+  }
+  void TearDown() override {
+    MainFormTest::TearDown();
+    SetSurfaceFactory(nullptr);
+  }
+  static void clickAt(TControl* control, TPoint client) {
+    HeadlessPresenter::click(control->ClientToScreen(client));
+    Application().ProcessMessages();
+  }
+  static TPoint centre(const TRect& r) { return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2}; }
+  static void clickCentre(TControl* control) {
+    clickAt(control, {control->Width() / 2, control->Height() / 2});
+  }
+  // The part of the form's picture that a control covers, in the picture's coordinates.
+  static TRect placeOf(TControl* control) {
+    TRect window;
+    GetWindowRect(MainForm->Handle(), &window);
+    TRect own;
+    if (auto* windowed = dynamic_cast<TWinControl*>(control)) {
+      GetWindowRect(windowed->Handle(), &own); // the frame too, not only the client area
+      return TRect{own.Left - window.Left, own.Top - window.Top, own.Right - window.Left,
+                   own.Bottom - window.Top};
+    }
+    const TPoint at = control->ClientToScreen({0, 0});
+    return TRect{at.X - window.Left, at.Y - window.Top, at.X - window.Left + control->Width(),
+                 at.Y - window.Top + control->Height()};
+  }
+  static int count(const Raster& picture, const TRect& r, const std::function<bool(TColor32)>& is) {
+    int n = 0;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x)
+        if (is(picture.pixel(x, y))) ++n;
+    return n;
+  }
+  static bool dark(TColor32 c) {
+    return (c & 0xFF) < 0x40 && ((c >> 8) & 0xFF) < 0x40 && ((c >> 16) & 0xFF) < 0x40;
+  }
+};
+
+} // namespace
+
+TEST_F(MainFormOnScreenTest, ThePagesShowTheRememberedNamesAndAClickedBackupFillsTheLogAndTheBar) {
+  remember("BackupFile", (t / "KorvBak.zip").string());
+  remember("RestoreFile", "/media/usb/Old.zip");
+  TMainForm& f = showForm();
+  Application().ProcessMessages();
+  EXPECT_EQ(GetWindowText(f.Handle()), "Korvalis database backup/restore");
+  Raster picture = ComposeWindow(f.Handle());
+  ASSERT_EQ(picture.width(), f.Width());
+  ASSERT_EQ(picture.height(), f.Height());
+  constexpr TColor32 face = 0xFFC0C0C0, navy = 0xFF000080, white = 0xFFFFFFFF;
+  auto tab = [&](int i) {
+    const TRect r = f.PageControl1->TabRect(i);
+    const TRect at = placeOf(f.PageControl1);
+    return TRect{at.Left + r.Left, at.Top + r.Top, at.Left + r.Right, at.Top + r.Bottom};
+  };
+  // Both tabs carry their captions; the Backup page shows its edit with the remembered name
+  // and no log panel yet.
+  EXPECT_GT(count(picture, tab(0), dark), 20);
+  EXPECT_GT(count(picture, tab(1), dark), 20);
+  EXPECT_GT(count(picture, placeOf(f.BackupFileEdit), dark), 100);
+  EXPECT_GT(count(picture, placeOf(f.Button2), dark), 50);
+  EXPECT_EQ(count(picture, placeOf(f.BackupPanel), [&](TColor32 c) { return c != face; }), 0);
+  auto pixelsOf = [&](const Raster& p, const TRect& r) {
+    std::vector<TColor32> out;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x)
+        out.push_back(p.pixel(x, y));
+    return out;
+  };
+  auto inside = [](TRect r) { return TRect{r.Left + 2, r.Top + 2, r.Right - 2, r.Bottom - 2}; };
+  const TRect editPlace = inside(placeOf(f.BackupFileEdit)), buttonPlace = placeOf(f.Button2);
+  const auto backupEdit = pixelsOf(picture, editPlace), backupButton = pixelsOf(picture, buttonPlace);
+
+  // A click on the Restore tab brings its page with its own name and button, at the same places.
+  clickAt(f.PageControl1, centre(f.PageControl1->TabRect(1)));
+  EXPECT_EQ(f.PageControl1->ActivePage(), f.RestoreSheet);
+  picture = ComposeWindow(f.Handle());
+  EXPECT_EQ(inside(placeOf(f.RestoreFileEdit)), editPlace);
+  EXPECT_GT(count(picture, editPlace, dark), 100);
+  EXPECT_NE(pixelsOf(picture, editPlace), backupEdit);
+  EXPECT_NE(pixelsOf(picture, buttonPlace), backupButton);
+  clickAt(f.PageControl1, centre(f.PageControl1->TabRect(0)));
+  EXPECT_EQ(f.PageControl1->ActivePage(), f.BackupSheet);
+  EXPECT_EQ(pixelsOf(ComposeWindow(f.Handle()), editPlace), backupEdit);
+
+  // The click on "Start backup": while it runs the page's inputs are disabled (the edit's
+  // text drawn grey, not black), afterwards they take input again.
+  bool disabledWhileRunning = true;
+  int greyText = -1, blackText = -1;
+  // The run lets pending messages through while the engine works, so the screen follows.
+  ProcessMessagesHook pending;
+  pending = setProcessMessagesHook([&] {
+    if (pending) pending();
+    disabledWhileRunning = disabledWhileRunning && !f.BackupFileEdit->Enabled() && !f.Button1->Enabled() &&
+                           !f.Button2->Enabled();
+    const Raster during = ComposeWindow(f.Handle());
+    greyText = count(during, editPlace, [](TColor32 c) { return c == 0xFF808080; });
+    blackText = count(during, editPlace, dark);
+  });
+  clickCentre(f.Button2);
+  setProcessMessagesHook(pending);
+  EXPECT_TRUE(disabledWhileRunning);
+  EXPECT_GT(greyText, 50);
+  EXPECT_EQ(blackText, 0);
+  EXPECT_TRUE(f.BackupFileEdit->Enabled() && f.Button1->Enabled() && f.Button2->Enabled());
+  EXPECT_TRUE(fs::exists(t / "KorvBak001.zip"));
+  EXPECT_EQ(memoLines(f.BackupMemo).back(), "Ok");
+  EXPECT_EQ(f.BackupProgress->Position(), f.BackupProgress->Max());
+
+  // The panel is there with a full bar and the log's last lines.
+  Application().ProcessMessages();
+  picture = ComposeWindow(f.Handle());
+  EXPECT_GT(count(picture, editPlace, dark), 100);
+  TRect bar = placeOf(f.BackupProgress);
+  const int barArea = (bar.Right - bar.Left) * (bar.Bottom - bar.Top);
+  EXPECT_GT(count(picture, bar, [&](TColor32 c) { return c == navy; }), barArea / 2);
+  const TRect memo = placeOf(f.BackupMemo);
+  EXPECT_GT(count(picture, memo, [&](TColor32 c) { return c == white; }), 1000);
+  EXPECT_GT(count(picture, memo, dark), 300);
+
+  // The log is longer than the memo: its vertical bar's arrows are black and point outwards,
+  // the tip of the upper one on top, of the lower one at the bottom.
+  auto glyphRows = [&](const TRect& button) { // inside the button's two-pixel edge
+    std::vector<int> rows;
+    for (int y = button.Top + 2; y < button.Bottom - 2; ++y)
+      if (int n = count(picture, {button.Left + 2, y, button.Right - 2, y + 1}, dark); n > 0)
+        rows.push_back(n);
+    return rows;
+  };
+  const int barLeft = memo.Right - 2 - 16;
+  const auto up = glyphRows({barLeft, memo.Top + 2, memo.Right - 2, memo.Top + 18});
+  EXPECT_EQ(up, (std::vector<int>{1, 3, 5, 7}));
+  const int downTop = memo.Bottom - 2 - 16 - 16; // above the horizontal bar's row
+  const auto down = glyphRows({barLeft, downTop, memo.Right - 2, downTop + 16});
+  EXPECT_EQ(down, (std::vector<int>{7, 5, 3, 1}));
+}
+
+// The window takes input while the engine packs: the other page can be shown, but its start
+// button must not take the component or the locked tables from the running backup.
+TEST_F(MainFormOnScreenTest, ARestoreClickedDuringABackupIsNotStarted) {
+  remember("BackupFile", (t / "KorvBak.zip").string());
+  archiveOf(t / "ok.zip", {"kvbak", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB"});
+  remember("RestoreFile", (t / "ok.zip").string());
+  TMainForm& f = showForm();
+  Application().ProcessMessages();
+  ProcessMessagesHook pending;
+  bool clicked = false, lockedAfterwards = false;
+  pending = setProcessMessagesHook([&] {
+    if (pending) pending();
+    if (clicked) return;
+    clicked = true;
+    HeadlessPresenter::click(f.PageControl1->ClientToScreen(centre(f.PageControl1->TabRect(1))));
+    if (pending) pending();
+    HeadlessPresenter::click(f.Button4->ClientToScreen({f.Button4->Width() / 2, f.Button4->Height() / 2}));
+    if (pending) pending();
+    lockedAfterwards =
+        kvtest::run("flock -n -s " + kvtest::shellQuote((db() / "CONFIG.DB").string()) + " true").exitCode !=
+        0;
+  });
+  clickCentre(f.Button2);
+  setProcessMessagesHook(pending);
+  ASSERT_TRUE(clicked);
+  EXPECT_EQ(f.PageControl1->ActivePage(), f.RestoreSheet);
+  EXPECT_TRUE(lockedAfterwards);
+  EXPECT_EQ(dialogs->shown, std::vector<std::string>{});
+  EXPECT_FALSE(f.RestorePanel->Visible());
+  EXPECT_EQ(memoLines(f.RestoreMemo), std::vector<std::string>{});
+  EXPECT_EQ(memoLines(f.BackupMemo).back(), "Ok");
+  EXPECT_EQ(f.LastOutcome(), TActionOutcome::aoDone);
+  EXPECT_EQ(remembered("BackupFile"), (t / "KorvBak.zip").string());
+  EXPECT_EQ(peerMembers(t / "KorvBak001.zip").size(), filesIn(db()).size());
+  // Once the backup is over the restore starts as usual (and is answered No here).
+  f.Button4->Click();
+  EXPECT_EQ(dialogs->shown, std::vector<std::string>{kQuestion});
 }

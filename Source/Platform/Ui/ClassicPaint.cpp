@@ -3,6 +3,7 @@
 #include "Platform/Ui/RasterSurface.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace kv::platform::classic {
 
@@ -238,25 +239,25 @@ int ScrollBarTrackPos(const ScrollBarParts& Parts, TPoint P, bool Horizontal, in
 }
 
 namespace {
-// A small solid arrow pointing along the bar: 4 rows of 7, 5, 3 and 1 pixels.
+// A small solid arrow pointing along the bar: 4 rows of 1, 3, 5 and 7 pixels from its tip.
 void arrowGlyph(TCanvas& Canvas, const TRect& R, int direction, TColor color) {
   const int cx = R.Left + R.Width() / 2, cy = R.Top + R.Height() / 2;
   for (int i = 0; i < 4; ++i) {
-    const int half = 3 - i;
-    for (int j = -half; j <= half; ++j) {
+    const int tipFirst = i, tipLast = 3 - i; // the half width of the row at offset i
+    for (int j = -3; j <= 3; ++j) {
       switch (direction) {
-      case 0:
-        Canvas.SetPixel(cx + j, cy - 2 + i, color);
-        break; // up: the tip on top
-      case 1:
-        Canvas.SetPixel(cx + j, cy + 1 - i, color);
-        break; // down
-      case 2:
-        Canvas.SetPixel(cx - 2 + i, cy + j, color);
-        break; // left
-      default:
-        Canvas.SetPixel(cx + 1 - i, cy + j, color);
-        break; // right
+      case 0: // up: the tip on top
+        if (std::abs(j) <= tipFirst) Canvas.SetPixel(cx + j, cy - 2 + i, color);
+        break;
+      case 1: // down: the tip at the bottom
+        if (std::abs(j) <= tipLast) Canvas.SetPixel(cx + j, cy - 2 + i, color);
+        break;
+      case 2: // left: the tip on the left
+        if (std::abs(j) <= tipFirst) Canvas.SetPixel(cx - 2 + i, cy + j, color);
+        break;
+      default: // right
+        if (std::abs(j) <= tipLast) Canvas.SetPixel(cx - 2 + i, cy + j, color);
+        break;
       }
     }
   }

@@ -1,5 +1,6 @@
 #include "Platform/Ui/Forms.h"
 
+#include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Dialogs/Dialogs.h"
 #include "Platform/Ui/Buttons.h"
 #include "Platform/Ui/ComCtrls.h"
@@ -611,6 +612,7 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TApplication::~TApplication() {
+  if (messagesHook_) setProcessMessagesHook({});
   DestroyComponents();
   if (presenter_ && GetPresenter() == presenter_.get()) kv::platform::SetPresenter(nullptr);
 }
@@ -618,6 +620,18 @@ TApplication::~TApplication() {
 void TApplication::Initialize() {
   if (!GetPresenter()) SetPresenter(std::make_unique<HeadlessPresenter>());
   InstallWindowDialogs();
+  // Long work on the main thread (an engine packing an archive) lets the waiting messages run
+  // through here, so that the windows repaint and take input meanwhile. A hook somebody else
+  // installed (a test's) stays.
+  if (!messagesHook_) {
+    ProcessMessagesHook previous = setProcessMessagesHook({});
+    if (previous) {
+      setProcessMessagesHook(std::move(previous));
+    } else {
+      setProcessMessagesHook([this] { ProcessMessages(); });
+      messagesHook_ = true;
+    }
+  }
 }
 
 void TApplication::SetPresenter(std::unique_ptr<Presenter> P) {

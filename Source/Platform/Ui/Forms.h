@@ -307,6 +307,7 @@ private:
 
   TCustomForm* mainForm_ = nullptr;
   bool terminated_ = false;
+  bool messagesHook_ = false; // processMessages() runs ProcessMessages (installed by Initialize)
   std::string title_;
   std::unique_ptr<Presenter> presenter_;
   static TControl* mouseControl_;

@@ -73,8 +73,10 @@ struct GtkPresenter::Impl {
   }
 
   static void release(NativeWindow& w) {
-    if (w.window) gtk_widget_destroy(w.window);
+    // Cleared first, so that the destroy signal knows the window goes at our wish.
+    GtkWidget* window = w.window;
     w.window = w.area = nullptr;
+    if (window) gtk_widget_destroy(window);
     if (w.pixels) cairo_surface_destroy(w.pixels);
     w.pixels = nullptr;
   }
@@ -97,6 +99,21 @@ struct GtkPresenter::Impl {
     auto w = std::make_unique<NativeWindow>();
     w->owner = this;
     w->hwnd = h;
+    build(*w);
+    NativeWindow* raw = w.get();
+    windows[h] = std::move(w);
+    return *raw;
+  }
+
+  // Makes the GTK window of w (again, when the desktop destroyed the last one).
+  static void build(NativeWindow& nw) {
+    NativeWindow* w = &nw;
+    w->mapped = false;
+    w->size = TSize{0, 0};
+    w->place = TPoint{INT32_MIN, INT32_MIN};
+    w->requested = TSize{-1, -1};
+    w->titleSet = false;
+    w->transientFor = 0;
     w->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     // The client area stands where the class library puts it, whatever frame the desktop adds.
     gtk_window_set_gravity(GTK_WINDOW(w->window), GDK_GRAVITY_STATIC);
@@ -106,7 +123,7 @@ struct GtkPresenter::Impl {
                                        GDK_SCROLL_MASK);
     gtk_widget_add_events(w->window, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK);
     gtk_container_add(GTK_CONTAINER(w->window), w->area);
-    NativeWindow* raw = w.get();
+    NativeWindow* raw = w;
     g_signal_connect(w->area, "draw", G_CALLBACK(onDraw), raw);
     g_signal_connect(w->area, "motion-notify-event", G_CALLBACK(onMotion), raw);
     g_signal_connect(w->area, "button-press-event", G_CALLBACK(onButton), raw);
@@ -117,8 +134,7 @@ struct GtkPresenter::Impl {
     g_signal_connect(w->window, "key-release-event", G_CALLBACK(onKey), raw);
     g_signal_connect(w->window, "focus-in-event", G_CALLBACK(onFocusIn), raw);
     g_signal_connect(w->window, "delete-event", G_CALLBACK(onDelete), raw);
-    windows[h] = std::move(w);
-    return *raw;
+    g_signal_connect(w->window, "destroy", G_CALLBACK(onDestroy), raw);
   }
 
   // Brings every changed window on screen up to date with the class library.
@@ -155,6 +171,7 @@ struct GtkPresenter::Impl {
     TRect rect, client;
     GetWindowRect(w.hwnd, &rect);
     GetClientRect(w.hwnd, &client);
+    if (!w.window) build(w);
     const bool decorated = (style & WS_CAPTION) == WS_CAPTION;
     const TPoint offset = decorated ? GetClientOrigin(w.hwnd) : TPoint{0, 0};
     const TSize size =
@@ -336,6 +353,19 @@ struct GtkPresenter::Impl {
     PostMessage(w->hwnd, WM_CLOSE, 0, 0);
     w->owner->queued();
     return TRUE;
+  }
+
+  static void onDestroy(GtkWidget*, gpointer data) {
+    auto* w = static_cast<NativeWindow*>(data);
+    if (!w->window) return; // released by us
+    // The desktop destroyed the window (a window manager's or xdotool's kill of the X window):
+    // for the class library that is a close request, as GTK treats it for top-level windows. A
+    // window that stays open gets a new GTK window at the next update.
+    w->window = w->area = nullptr;
+    w->mapped = false;
+    w->dirty = true;
+    PostMessage(w->hwnd, WM_CLOSE, 0, 0);
+    w->owner->queued();
   }
 
   static void onAllocate(GtkWidget*, GdkRectangle* a, gpointer data) {

@@ -1,0 +1,179 @@
+// The program as an operator uses it: KVBackup without arguments on a (virtual) desktop, with
+// remembered names prepared by kvreg and a sample database; xdotool clicks the tabs and the
+// start button and closes the window, screenshots show what is on the screen.
+#include "BackupTestSupport.h"
+#include "DesktopSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace backuptest;
+using namespace desktoptest;
+
+const char* const kTitle = "Korvalis database backup/restore";
+
+// Places on the form's client area (the GTK window shows exactly that, 482 x 260): the pages'
+// client area starts at (4, 24), so the edit at (8, 24) of its page is at (12, 48), the start
+// button at (12, 88), the panel's bar at (20, 128) and its memo at (20, 152). The tabs are the
+// row above the pages.
+struct Area {
+  int x0, y0, x1, y1;
+};
+constexpr Area kBackupTab{2, 2, 55, 20}, kRestoreTab{57, 2, 110, 20};
+constexpr Area kEditText{16, 51, 360, 66};
+constexpr Area kStartButton{12, 88, 149, 113};
+constexpr Area kBar{21, 130, 460, 142};
+constexpr Area kMemo{22, 154, 440, 220};
+constexpr Area kEmptyPage{160, 120, 470, 250};
+
+constexpr uint32_t face = 0xC0C0C0, white = 0xFFFFFF, navy = 0x000080;
+bool dark(uint32_t c) { return ((c >> 16) & 0xFF) < 0x40 && ((c >> 8) & 0xFF) < 0x40 && (c & 0xFF) < 0x40; }
+
+class KVBackupDesktop : public DesktopFixture {
+protected:
+  void SetUp() override {
+    DesktopFixture::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    makeSampleDatabase(db());
+    writeAliases(config(), db().string());
+    fs::create_directories(out());
+    kvreg("set '\\Software\\Dolvane\\Korvalis30\\BR' BackupFile " + kvtest::shellQuote(backupName()));
+    kvreg("set '\\Software\\Dolvane\\Korvalis30\\BR' RestoreFile " +
+          kvtest::shellQuote((out() / "Old.zip").string()));
+  }
+
+  fs::path db() const { return t / "db"; }
+  fs::path out() const { return t / "out"; }
+  fs::path config() const { return t / "config"; }
+  std::string backupName() const { return (out() / "KorvBak.zip").string(); }
+  kvtest::CommandResult kvreg(const std::string& args) {
+    auto r = kvtest::run("KV_CONFIG_DIR=" + kvtest::shellQuote(config().string()) + " " +
+                         kvtest::shellQuote((kvtest::buildDir() / "bin" / "kvreg").string()) + " " + args);
+    EXPECT_EQ(r.exitCode, 0) << args << r.err;
+    return r;
+  }
+
+  // Starts the program and finds its window; its client area's place on the screen.
+  Geometry startForm() {
+    startProgram({(kvtest::buildDir() / "bin" / "KVBackup").string()}, config());
+    window = findWindow(kTitle);
+    if (window.empty()) return Geometry{};
+    return geometry(window);
+  }
+  int countIn(const Screenshot& s, const Area& a, const std::function<bool(uint32_t)>& is) const {
+    return s.count(at.x + a.x0, at.y + a.y0, at.x + a.x1, at.y + a.y1, is);
+  }
+  std::vector<uint32_t> pixelsOf(const Screenshot& s, const Area& a) const {
+    return s.pixels(at.x + a.x0, at.y + a.y0, at.x + a.x1, at.y + a.y1);
+  }
+  void click(const Area& a) { clickAt(at.x + (a.x0 + a.x1) / 2, at.y + (a.y0 + a.y1) / 2); }
+  // Takes screenshots until `done` holds for one (the window repaints in its own time).
+  Screenshot screenUntil(const std::function<bool(const Screenshot&)>& done) {
+    Screenshot shot;
+    waitUntil(
+        [&] {
+          shot = screenshot();
+          return done(shot);
+        },
+        15s);
+    return shot;
+  }
+
+  kvtest::TempDir t{"kvbackupdesk"};
+  std::string window;
+  Geometry at;
+};
+
+TEST_F(KVBackupDesktop, TheFormShowsItsPagesAndABackupStartedWithItsButton) {
+  at = startForm();
+  ASSERT_TRUE(at.valid) << "the window did not appear:\n" << output();
+  // The client area as stored, centred on the 1024 x 768 screen (the frame is the desktop's).
+  EXPECT_EQ(at.width, 482);
+  EXPECT_EQ(at.height, 260);
+  EXPECT_NEAR(at.x + at.width / 2, 512, 10);
+  EXPECT_NEAR(at.y + at.height / 2, 384, 20);
+
+  // The Backup page: both tab captions, the remembered name in the edit, no log panel yet.
+  Screenshot shot = screenUntil([&](const Screenshot& s) { return countIn(s, kEditText, dark) > 100; });
+  EXPECT_EQ(shot.at(5, 5), 0x000000u) << "the screen outside the window";
+  EXPECT_GT(countIn(shot, kBackupTab, dark), 30);
+  EXPECT_GT(countIn(shot, kRestoreTab, dark), 30);
+  EXPECT_GT(countIn(shot, kEditText, dark), 100);
+  EXPECT_GT(countIn(shot, kEditText, [](uint32_t c) { return c == white; }), 3000);
+  EXPECT_GT(countIn(shot, kStartButton, dark), 50);
+  EXPECT_EQ(countIn(shot, kEmptyPage, [](uint32_t c) { return c != face; }), 0);
+  const auto backupEdit = pixelsOf(shot, kEditText), backupButton = pixelsOf(shot, kStartButton);
+
+  // The Restore page: its own remembered name and button; then back.
+  click(kRestoreTab);
+  shot = screenUntil([&](const Screenshot& s) { return pixelsOf(s, kEditText) != backupEdit; });
+  EXPECT_NE(pixelsOf(shot, kEditText), backupEdit) << "the Restore page did not come";
+  EXPECT_GT(countIn(shot, kEditText, dark), 50);
+  EXPECT_NE(pixelsOf(shot, kStartButton), backupButton);
+  click(kBackupTab);
+  shot = screenUntil([&](const Screenshot& s) { return pixelsOf(s, kEditText) == backupEdit; });
+  EXPECT_EQ(pixelsOf(shot, kStartButton), backupButton) << "the Backup page did not come back";
+
+  // "Start backup": the archive is written, the panel shows a full bar and the log.
+  click(kStartButton);
+  const fs::path archive = out() / "KorvBak001.zip";
+  ASSERT_TRUE(waitUntil([&] { return fs::exists(archive); }, 30s)) << output();
+  shot = screenUntil([&](const Screenshot& s) {
+    return countIn(s, kBar, [](uint32_t c) { return c == navy; }) > 2000 && countIn(s, kMemo, dark) > 300;
+  });
+  screenshot("after-backup");
+  EXPECT_GT(countIn(shot, kBar, [](uint32_t c) { return c == navy; }), 2000);
+  EXPECT_GT(countIn(shot, kMemo, dark), 300);
+  EXPECT_GT(countIn(shot, kMemo, [](uint32_t c) { return c == white; }), 5000);
+  // The edit and the buttons take input again: the name is black, not grey.
+  EXPECT_EQ(pixelsOf(shot, kEditText), backupEdit);
+
+  // The desktop closes the window; the program ends by itself.
+  x("xdotool windowclose " + window);
+  const auto code = program_.wait(15s);
+  ASSERT_TRUE(code.has_value()) << "the program did not end:\n" << output();
+  EXPECT_EQ(*code, 0) << output();
+  EXPECT_FALSE(windowExists(kTitle));
+
+  EXPECT_EQ(kvtest::run("unzip -tq " + kvtest::shellQuote(archive.string())).exitCode, 0);
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : peerMembers(archive)) {
+    names.push_back(name);
+    EXPECT_EQ(bytes, kvtest::readFile(db() / name)) << name;
+  }
+  EXPECT_EQ(names, filesIn(db()));
+}
+
+// With a display the program's dialogs are windows on it that wait for the operator.
+TEST_F(KVBackupDesktop, TheInstanceDialogIsAWindowThatWaitsForTheOperator) {
+  ASSERT_TRUE(kvtest::haveTool("flock"));
+  SharedLockHolder holder(db() / "CONFIG.DB");
+  ASSERT_TRUE(holder.holding());
+  at = startForm();
+  ASSERT_TRUE(at.valid) << "the window did not appear:\n" << output();
+  screenUntil([&](const Screenshot& s) { return countIn(s, kEditText, dark) > 100; });
+  click(kStartButton);
+  const std::string dialog = findWindow("Error");
+  ASSERT_FALSE(dialog.empty()) << "no error dialog:\n" << output();
+  const Geometry box = geometry(dialog);
+  // The dialog waits: no answer comes by itself, and the backup's inputs stay disabled.
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(windowExists("Error"));
+  EXPECT_FALSE(program_.wait(0ms).has_value());
+  const Screenshot shot = screenshot("dialog");
+  EXPECT_GT(shot.count(box.x, box.y, box.x + box.width, box.y + box.height, dark), 200)
+      << "the dialog's text";
+
+  x("xdotool windowfocus --sync " + dialog);
+  x("xdotool key Return");
+  EXPECT_TRUE(waitUntil([&] { return !windowExists("Error"); }, 10s));
+  EXPECT_TRUE(fs::is_empty(out()));
+
+  x("xdotool windowclose " + window);
+  const auto code = program_.wait(15s);
+  ASSERT_TRUE(code.has_value()) << output();
+  EXPECT_EQ(*code, 0);
+}
+
+} // namespace
