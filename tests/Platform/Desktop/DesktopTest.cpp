@@ -2,182 +2,29 @@
 // display and stops. The demo program shows its form there; xdotool clicks and types like a
 // user, screenshots show what is on the screen, and the program's own lines show what its
 // controls received. Every wait has a time limit.
+#include "DesktopTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <functional>
 #include <map>
-#include <poll.h>
+#include <memory>
 #include <sstream>
-#include <sys/wait.h>
+#include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-// A program started in the background; stopped when the object goes.
-class Child {
-public:
-  Child() = default;
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  ~Child() { stop(); }
-
-  // Starts argv with the extra environment variables (an empty value removes one), its
-  // output into `output`; `passFd`, when given, becomes descriptor 3 of the program.
-  bool start(const std::vector<std::string>& argv,
-             const std::vector<std::pair<std::string, std::string>>& env, const fs::path& output,
-             int passFd = -1) {
-    pid_ = fork();
-    if (pid_ < 0) return false;
-    if (pid_ == 0) {
-      const int in = open("/dev/null", O_RDONLY);
-      const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (in < 0 || out < 0) _exit(127);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(out, 2);
-      if (passFd >= 0 && passFd != 3) {
-        dup2(passFd, 3);
-        close(passFd);
-      }
-      for (const auto& [name, value] : env)
-        if (value.empty())
-          unsetenv(name.c_str());
-        else
-          setenv(name.c_str(), value.c_str(), 1);
-      std::vector<char*> args;
-      for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-    return true;
-  }
-
-  // Waits for the program to end; its exit status, or -1 when it was still running.
-  int wait(std::chrono::milliseconds limit) {
-    if (pid_ <= 0) return status_;
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (true) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = 0;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return status_;
-      }
-      if (std::chrono::steady_clock::now() >= end) return -1;
-      std::this_thread::sleep_for(20ms);
-    }
-  }
-
-  void stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    if (wait(3s) < 0) {
-      kill(pid_, SIGKILL);
-      wait(3s);
-    }
-  }
-
-private:
-  pid_t pid_ = 0;
-  int status_ = -1;
-};
-
-// An X server of our own on whatever display number is free.
-class VirtualDisplay {
-public:
-  explicit VirtualDisplay(const fs::path& log) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const bool started = server_.start(
-        {"Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten", "tcp"}, {}, log, fds[1]);
-    close(fds[1]);
-    if (started) {
-      // The server writes its display number once it takes connections.
-      std::string number;
-      pollfd p{fds[0], POLLIN, 0};
-      const auto end = std::chrono::steady_clock::now() + 15s;
-      while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
-        if (poll(&p, 1, 200) <= 0) continue;
-        char buf[32];
-        const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n <= 0) break;
-        number.append(buf, size_t(n));
-      }
-      if (number.find('\n') != std::string::npos) name_ = ":" + number.substr(0, number.find('\n'));
-    }
-    close(fds[0]);
-  }
-  bool ready() const { return !name_.empty(); }
-  const std::string& name() const { return name_; }
-
-private:
-  Child server_;
-  std::string name_;
-};
-
-// A screenshot in 8-bit RGB.
-struct Screenshot {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-  uint32_t at(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFFu;
-    const size_t i = (size_t(y) * width + x) * 3;
-    return uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2];
-  }
-};
-
-// Reads a binary PPM (P6, maxval 255) as ImageMagick writes it.
-bool readPpm(const fs::path& path, Screenshot& shot) {
-  const std::vector<unsigned char> bytes = kvtest::readBytes(path);
-  size_t pos = 0;
-  auto token = [&]() {
-    std::string t;
-    while (pos < bytes.size()) {
-      const char c = char(bytes[pos]);
-      if (c == '#') {
-        while (pos < bytes.size() && bytes[pos] != '\n')
-          ++pos;
-      } else if (isspace(static_cast<unsigned char>(c))) {
-        if (!t.empty()) break;
-        ++pos;
-      } else {
-        t += c;
-        ++pos;
-      }
-    }
-    return t;
-  };
-  if (token() != "P6") return false;
-  const int w = std::atoi(token().c_str()), h = std::atoi(token().c_str());
-  if (token() != "255" || w <= 0 || h <= 0) return false;
-  ++pos; // the one white space after the header
-  if (bytes.size() - pos < size_t(w) * h * 3) return false;
-  shot.width = w;
-  shot.height = h;
-  shot.rgb.assign(bytes.begin() + long(pos), bytes.begin() + long(pos + size_t(w) * h * 3));
-  return true;
-}
-
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (true) {
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(50ms);
-  }
-}
+using kvtest::desktop::Child;
+using kvtest::desktop::readPpm;
+using kvtest::desktop::Screenshot;
+using kvtest::desktop::VirtualDisplay;
+using kvtest::desktop::waitUntil;
 
 bool haveLine(const std::string& output, const std::string& line) {
   std::istringstream in(output);
@@ -191,7 +38,7 @@ protected:
   void SetUp() override {
     for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
       if (!kvtest::haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
-    display_ = std::make_unique<VirtualDisplay>(dir_ / "xvfb.log");
+    display_ = std::make_unique<VirtualDisplay>(dir_ / "xvfb.log", "800x600x24");
     ASSERT_TRUE(display_->ready()) << "Xvfb did not start: " << kvtest::readFile(dir_ / "xvfb.log");
   }
 
