@@ -342,6 +342,27 @@ void barInfo(HWND Wnd, int Bar, int& Min, int& Max, int& Page, int& Pos) {
 }
 } // namespace
 
+std::optional<int> ScrolledTopRow(const TMessage& Message, int Top, int Rows) {
+  if (Message.Msg == WM_MOUSEWHEEL) return Top - hiWord(Message.WParam) / 120 * 3;
+  if (Message.Msg != WM_VSCROLL) return std::nullopt;
+  const TWMScroll m(Message);
+  switch (m.ScrollCode) {
+  case SB_LINEUP:
+    return Top - 1;
+  case SB_LINEDOWN:
+    return Top + 1;
+  case SB_PAGEUP:
+    return Top - Rows;
+  case SB_PAGEDOWN:
+    return Top + Rows;
+  case SB_THUMBTRACK:
+  case SB_THUMBPOSITION:
+    return m.Pos;
+  default:
+    return std::nullopt;
+  }
+}
+
 void PaintNonClient(HWND Wnd) {
   if (!IsWindow(Wnd)) return;
   const Frame f = frameOf(Wnd);

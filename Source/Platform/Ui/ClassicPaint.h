@@ -7,6 +7,7 @@
 #include "Platform/Ui/Graphics.h"
 #include "Platform/Ui/WinApi.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,10 @@ int ScrollBarTrackPos(const ScrollBarParts& Parts, TPoint P, bool Horizontal, in
                       int GrabOffset);
 void PaintScrollBar(TCanvas& Canvas, const TRect& R, bool Horizontal, int Min, int Max, int Page, int Pos,
                     bool Enabled);
+
+// The top row that a vertical scroll message (WM_VSCROLL, or WM_MOUSEWHEEL at three rows a
+// notch) asks of a list showing Rows rows from Top; nothing for other messages and codes.
+std::optional<int> ScrolledTopRow(const TMessage& Message, int Top, int Rows);
 
 // ---- the frame of a window (client edge, border and window scroll bars)
 

@@ -917,35 +917,10 @@ void TListView::Dispatch(TMessage& Message) {
     TCustomControl::Dispatch(Message);
     updateScrollBar();
     return;
-  case WM_VSCROLL: {
-    const TWMScroll m(Message);
-    const int rows = VisibleRowCount();
-    int top = topIndex_;
-    switch (m.ScrollCode) {
-    case SB_LINEUP:
-      --top;
-      break;
-    case SB_LINEDOWN:
-      ++top;
-      break;
-    case SB_PAGEUP:
-      top -= rows;
-      break;
-    case SB_PAGEDOWN:
-      top += rows;
-      break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION:
-      top = m.Pos;
-      break;
-    default:
-      return;
-    }
-    Scroll(0, (top - topIndex_) * RowHeight());
-    return;
-  }
+  case WM_VSCROLL:
   case WM_MOUSEWHEEL:
-    Scroll(0, -hiWord(Message.WParam) / 120 * 3 * RowHeight());
+    if (const auto top = ScrolledTopRow(Message, topIndex_, VisibleRowCount()))
+      Scroll(0, (*top - topIndex_) * RowHeight());
     return;
   default:
     break;

@@ -1919,32 +1919,9 @@ void TListBox::Dispatch(TMessage& Message) {
     TCustomControl::Dispatch(Message);
     updateScrollBar();
     return;
-  case WM_VSCROLL: {
-    const TWMScroll m(Message);
-    switch (m.ScrollCode) {
-    case SB_LINEUP:
-      SetTopIndex(topIndex_ - 1);
-      break;
-    case SB_LINEDOWN:
-      SetTopIndex(topIndex_ + 1);
-      break;
-    case SB_PAGEUP:
-      SetTopIndex(topIndex_ - visibleRows());
-      break;
-    case SB_PAGEDOWN:
-      SetTopIndex(topIndex_ + visibleRows());
-      break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION:
-      SetTopIndex(m.Pos);
-      break;
-    default:
-      break;
-    }
-    return;
-  }
+  case WM_VSCROLL:
   case WM_MOUSEWHEEL:
-    SetTopIndex(topIndex_ - hiWord(Message.WParam) / 120 * 3);
+    if (const auto top = ScrolledTopRow(Message, topIndex_, visibleRows())) SetTopIndex(*top);
     return;
   default:
     break;
