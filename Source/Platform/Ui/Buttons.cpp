@@ -231,9 +231,7 @@ const TClassInfo& TSpeedButton::StaticClassInfo() {
           .With(published::Visible)
           .With(published::OnClick)
           .With(published::OnDblClick)
-          .With(published::OnMouseDown)
-          .With(published::OnMouseMove)
-          .With(published::OnMouseUp)
+          .With(published::MouseEvents)
           .Build();
   return info;
 }

@@ -561,6 +561,20 @@ inline constexpr auto OnExit = [](auto& b) { b.Event("OnExit", &TWinControl::OnE
 inline constexpr auto OnKeyDown = [](auto& b) { b.Event("OnKeyDown", &TWinControl::OnKeyDown); };
 inline constexpr auto OnKeyPress = [](auto& b) { b.Event("OnKeyPress", &TWinControl::OnKeyPress); };
 inline constexpr auto OnKeyUp = [](auto& b) { b.Event("OnKeyUp", &TWinControl::OnKeyUp); };
+// The keyboard events of a focusable control, and the mouse button and move events, in the
+// order class tables list them.
+inline constexpr auto KeyEvents = [](auto& b) {
+  OnEnter(b);
+  OnExit(b);
+  OnKeyDown(b);
+  OnKeyPress(b);
+  OnKeyUp(b);
+};
+inline constexpr auto MouseEvents = [](auto& b) {
+  OnMouseDown(b);
+  OnMouseMove(b);
+  OnMouseUp(b);
+};
 } // namespace published
 
 // The control that holds the mouse capture (a graphic control's window holds the real one).

@@ -325,11 +325,7 @@ const TClassInfo& TDBGrid::StaticClassInfo() {
           .With(published::Visible)
           .With(published::OnDblClick)
           .Event("OnDrawDataCell", &G::OnDrawDataCell)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
+          .With(published::KeyEvents)
           .Build();
   return info;
 }

@@ -31,11 +31,7 @@ const TClassInfo& TDateTimePicker::StaticClassInfo() {
           .With(published::Visible)
           .Event("OnChange", &P::OnChange)
           .With(published::OnClick)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
+          .With(published::KeyEvents)
           .Build();
   return info;
 }

@@ -203,9 +203,7 @@ const TClassInfo& TPanel::StaticClassInfo() {
           .With(published::OnDblClick)
           .With(published::OnEnter)
           .With(published::OnExit)
-          .With(published::OnMouseDown)
-          .With(published::OnMouseMove)
-          .With(published::OnMouseUp)
+          .With(published::MouseEvents)
           .With(published::OnResize)
           .Build();
   return info;

@@ -429,14 +429,8 @@ template <class B> void gridProps(B& b) {
       .With(published::Visible)
       .With(published::OnClick)
       .With(published::OnDblClick)
-      .With(published::OnEnter)
-      .With(published::OnExit)
-      .With(published::OnKeyDown)
-      .With(published::OnKeyPress)
-      .With(published::OnKeyUp)
-      .With(published::OnMouseDown)
-      .With(published::OnMouseMove)
-      .With(published::OnMouseUp)
+      .With(published::KeyEvents)
+      .With(published::MouseEvents)
       .Event("OnSelectCell", &G::OnSelectCell)
       .Event("OnTopLeftChanged", &G::OnTopLeftChanged);
 }

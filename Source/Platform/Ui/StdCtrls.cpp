@@ -53,9 +53,7 @@ const TClassInfo& TLabel::StaticClassInfo() {
           .Bool("WordWrap", &TLabel::WordWrap, &TLabel::SetWordWrap, false)
           .With(published::OnClick)
           .With(published::OnDblClick)
-          .With(published::OnMouseDown)
-          .With(published::OnMouseMove)
-          .With(published::OnMouseUp)
+          .With(published::MouseEvents)
           .Build();
   return info;
 }
@@ -260,14 +258,8 @@ const TClassInfo& TButton::StaticClassInfo() {
                                      .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
                                      .With(published::Visible)
                                      .With(published::OnClick)
-                                     .With(published::OnEnter)
-                                     .With(published::OnExit)
-                                     .With(published::OnKeyDown)
-                                     .With(published::OnKeyPress)
-                                     .With(published::OnKeyUp)
-                                     .With(published::OnMouseDown)
-                                     .With(published::OnMouseMove)
-                                     .With(published::OnMouseUp)
+                                     .With(published::KeyEvents)
+                                     .With(published::MouseEvents)
                                      .Build();
   return info;
 }
@@ -384,11 +376,7 @@ const TClassInfo& TCheckBox::StaticClassInfo() {
           .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
           .With(published::Visible)
           .With(published::OnClick)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
+          .With(published::KeyEvents)
           .Build();
   return info;
 }
@@ -452,11 +440,7 @@ const TClassInfo& TRadioButton::StaticClassInfo() {
           .With(published::Visible)
           .With(published::OnClick)
           .With(published::OnDblClick)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
+          .With(published::KeyEvents)
           .Build();
   return info;
 }
@@ -557,14 +541,8 @@ const TClassInfo& TEdit::StaticClassInfo() {
           .Event("OnChange", &TEdit::OnChange)
           .With(published::OnClick)
           .With(published::OnDblClick)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
-          .With(published::OnMouseDown)
-          .With(published::OnMouseMove)
-          .With(published::OnMouseUp)
+          .With(published::KeyEvents)
+          .With(published::MouseEvents)
           .Build();
   return info;
 }
@@ -1213,11 +1191,7 @@ const TClassInfo& TMemo::StaticClassInfo() {
           .Event("OnChange", &TMemo::OnChange)
           .With(published::OnClick)
           .With(published::OnDblClick)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
+          .With(published::KeyEvents)
           .Build();
   return info;
 }
