@@ -671,10 +671,7 @@ TListView::~TListView() {
 
 void TListView::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (Ctl3D())
-    Params.ExStyle |= WS_EX_CLIENTEDGE;
-  else
-    Params.Style |= WS_BORDER;
+  AddClientFrame(Params);
 }
 
 void TListView::SetViewStyle(TViewStyle Value) {

@@ -548,6 +548,13 @@ void TWinControl::CreateParams(TCreateParams& Params) {
   Params.WinClassName = ClassName();
 }
 
+void TWinControl::AddClientFrame(TCreateParams& Params) const {
+  if (Ctl3D())
+    Params.ExStyle |= WS_EX_CLIENTEDGE;
+  else
+    Params.Style |= WS_BORDER;
+}
+
 void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
   WindowProc proc = [this](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
     if (!handle_ && !destroyingHandle_) {

@@ -388,6 +388,8 @@ public:
 
 protected:
   virtual void CreateParams(TCreateParams& Params);
+  // The frame of an edit or list: the sunken client edge with Ctl3D, else a plain border.
+  void AddClientFrame(TCreateParams& Params) const;
   virtual void CreateWnd();
   virtual void CreateWindowHandle(const TCreateParams& Params);
   virtual void DestroyWnd();

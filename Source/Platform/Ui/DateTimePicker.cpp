@@ -44,10 +44,7 @@ TDateTimePicker::TDateTimePicker(TComponent* AOwner) : TCustomControl(AOwner), d
 
 void TDateTimePicker::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (Ctl3D())
-    Params.ExStyle |= WS_EX_CLIENTEDGE;
-  else
-    Params.Style |= WS_BORDER;
+  AddClientFrame(Params);
 }
 
 void TDateTimePicker::SetDateTime(TDateTime Value) {

@@ -28,12 +28,7 @@ TCustomGrid::~TCustomGrid() = default;
 
 void TCustomGrid::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (borderStyle_ == TBorderStyle::bsSingle) {
-    if (Ctl3D())
-      Params.ExStyle |= WS_EX_CLIENTEDGE;
-    else
-      Params.Style |= WS_BORDER;
-  }
+  if (borderStyle_ == TBorderStyle::bsSingle) AddClientFrame(Params);
 }
 
 void TCustomGrid::sizeChanged() {

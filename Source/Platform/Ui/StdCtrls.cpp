@@ -560,12 +560,7 @@ TCustomEdit::~TCustomEdit() = default;
 
 void TCustomEdit::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (borderStyle_ == TBorderStyle::bsSingle) {
-    if (Ctl3D())
-      Params.ExStyle |= WS_EX_CLIENTEDGE;
-    else
-      Params.Style |= WS_BORDER;
-  }
+  if (borderStyle_ == TBorderStyle::bsSingle) AddClientFrame(Params);
 }
 
 void TCustomEdit::SetText(const std::string& Value) {
@@ -1781,10 +1776,7 @@ TListBox::~TListBox() { items_->OnChange.Clear(); }
 
 void TListBox::CreateParams(TCreateParams& Params) {
   TCustomControl::CreateParams(Params);
-  if (Ctl3D())
-    Params.ExStyle |= WS_EX_CLIENTEDGE;
-  else
-    Params.Style |= WS_BORDER;
+  AddClientFrame(Params);
 }
 
 int TListBox::ItemHeight() const { return std::max(1, LineHeight(Font())); }
