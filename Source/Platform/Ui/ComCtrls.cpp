@@ -897,19 +897,8 @@ void TListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) 
 }
 
 void TListView::Dispatch(TMessage& Message) {
+  if (DispatchEditFrame(Message)) return;
   switch (Message.Msg) {
-  case WM_PAINT:
-    TCustomControl::Dispatch(Message);
-    if (HandleAllocated()) PaintNonClient(Handle());
-    return;
-  case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
-    return;
-  case WM_SETFOCUS:
-  case WM_KILLFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   case WM_SIZE:
     TCustomControl::Dispatch(Message);
     updateScrollBar();

@@ -1,5 +1,6 @@
 #include "Platform/Ui/Controls.h"
 
+#include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Forms.h"
 
 #include <algorithm>
@@ -1284,6 +1285,25 @@ void TCustomControl::Dispatch(TMessage& Message) {
     return;
   }
   TWinControl::Dispatch(Message);
+}
+
+bool TCustomControl::DispatchEditFrame(TMessage& Message) {
+  switch (Message.Msg) {
+  case WM_PAINT:
+    TCustomControl::Dispatch(Message);
+    if (HandleAllocated()) classic::PaintNonClient(Handle());
+    return true;
+  case WM_GETDLGCODE:
+    Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+    return true;
+  case WM_SETFOCUS:
+  case WM_KILLFOCUS:
+    TCustomControl::Dispatch(Message);
+    Invalidate();
+    return true;
+  default:
+    return false;
+  }
 }
 
 void TCustomControl::PaintWindow(DrawingContext* DC) {

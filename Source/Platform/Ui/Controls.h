@@ -484,6 +484,10 @@ public:
 protected:
   virtual void Paint() {}
   void PaintWindow(DrawingContext* DC) override;
+  // What edits and lists answer alike: the window's frame painted after the client area, the
+  // arrows and characters kept from dialog navigation, a repaint as the focus comes or goes.
+  // True when the message was one of these.
+  bool DispatchEditFrame(TMessage& Message);
 
 private:
   std::unique_ptr<TControlCanvas> canvas_;

@@ -1036,19 +1036,8 @@ void TCustomEdit::Paint() {
 }
 
 void TCustomEdit::Dispatch(TMessage& Message) {
+  if (DispatchEditFrame(Message)) return;
   switch (Message.Msg) {
-  case WM_PAINT:
-    TCustomControl::Dispatch(Message);
-    if (HandleAllocated()) PaintNonClient(Handle());
-    return;
-  case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
-    return;
-  case WM_SETFOCUS:
-  case WM_KILLFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   case WM_SIZE:
     TCustomControl::Dispatch(Message);
     invalidateLayout();
@@ -1868,19 +1857,8 @@ void TListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
 }
 
 void TListBox::Dispatch(TMessage& Message) {
+  if (DispatchEditFrame(Message)) return;
   switch (Message.Msg) {
-  case WM_PAINT:
-    TCustomControl::Dispatch(Message);
-    if (HandleAllocated()) PaintNonClient(Handle());
-    return;
-  case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
-    return;
-  case WM_SETFOCUS:
-  case WM_KILLFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   case WM_SIZE:
     TCustomControl::Dispatch(Message);
     updateScrollBar();
