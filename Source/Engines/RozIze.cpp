@@ -8,7 +8,7 @@
 
 #include "EngineArchive.h"
 #include "EngineCallback.h"
-#include "EngineCodePage.h"
+#include "Platform/CodePage/CodePage.h"
 #include "EngineCrypt.h"
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
@@ -57,7 +57,7 @@ std::string memberNameOf(const CentralEntry& e) {
     name = e.name;
   else if (e.hostSystem == kHostFat || e.hostSystem == kHostHpfs ||
            (e.hostSystem == kHostNtfs && e.versionMadeBy == 50))
-    name = cp850ToUtf8(e.name);
+    name = kv::platform::oemToAnsi(e.name);
   else
     name = e.name;
   std::replace(name.begin(), name.end(), '\\', '/');

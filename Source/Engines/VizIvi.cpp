@@ -6,7 +6,7 @@
 
 #include "EngineArchive.h"
 #include "EngineCallback.h"
-#include "EngineCodePage.h"
+#include "Platform/CodePage/CodePage.h"
 #include "EngineCrypt.h"
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
@@ -403,10 +403,10 @@ std::string ZipRun::dosName(const std::string& name) const {
 std::string ZipRun::encodeName(const std::string& name, uint16_t& flags, uint8_t& host) const {
   if (oem_) {
     host = kHostFat;
-    return utf8ToCp850(name);
+    return kv::platform::ansiToOem(name, '_');
   }
   host = kHostUnix;
-  if (!isAscii(name) && isValidUtf8(name)) flags |= kFlagUtf8;
+  if (!kv::platform::isAscii(name) && kv::platform::isValidUtf8(name)) flags |= kFlagUtf8;
   return name;
 }
 
@@ -557,12 +557,12 @@ bool ZipRun::planMembers() {
     const auto it = oldByName_.find(m.storedName);
     m.replaces = it == oldByName_.end() ? nullptr : it->second;
     const std::string current =
-        m.replaces ? (oem_ ? cp850ToUtf8(m.replaces->comment) : m.replaces->comment) : "";
+        m.replaces ? (oem_ ? kv::platform::oemToAnsi(m.replaces->comment) : m.replaces->comment) : "";
     channel_.send(zcaFileComment, 0, 0, m.name, current);
     checkCancel();
     if (channel_.reply().ErrorCode == 1) {
       const std::string comment = channel_.replyText();
-      m.comment = oem_ ? utf8ToCp850(comment) : comment;
+      m.comment = oem_ ? kv::platform::ansiToOem(comment, '_') : comment;
     } else if (m.replaces) {
       m.comment = m.replaces->comment;
     }

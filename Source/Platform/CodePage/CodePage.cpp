@@ -28,6 +28,52 @@ void appendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+// Decodes one UTF-8 sequence at pos; returns false (and advances one byte) on a malformed one.
+bool decodeUtf8(std::string_view s, size_t& pos, uint32_t& cp) {
+  const auto b0 = static_cast<uint8_t>(s[pos]);
+  if (b0 < 0x80) {
+    cp = b0;
+    ++pos;
+    return true;
+  }
+  int length = 0;
+  uint32_t minimum = 0;
+  if ((b0 & 0xE0) == 0xC0) {
+    length = 2;
+    cp = b0 & 0x1F;
+    minimum = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    length = 3;
+    cp = b0 & 0x0F;
+    minimum = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    length = 4;
+    cp = b0 & 0x07;
+    minimum = 0x10000;
+  } else {
+    ++pos;
+    return false;
+  }
+  if (pos + length > s.size()) {
+    ++pos;
+    return false;
+  }
+  for (int i = 1; i < length; ++i) {
+    const auto b = static_cast<uint8_t>(s[pos + i]);
+    if ((b & 0xC0) != 0x80) {
+      ++pos;
+      return false;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++pos;
+    return false;
+  }
+  pos += length;
+  return true;
+}
+
 } // namespace
 
 char32_t oemToUnicode(uint8_t oem) { return oem < 0x80 ? oem : Cp850High[oem - 0x80]; }
@@ -40,40 +86,43 @@ std::string oemToAnsi(std::string_view oem) {
   return out;
 }
 
-std::string ansiToOem(std::string_view ansi) {
+std::string ansiToOem(std::string_view ansi, char replacement) {
   std::string out;
   out.reserve(ansi.size());
-  size_t i = 0;
-  while (i < ansi.size()) {
-    const auto b = static_cast<uint8_t>(ansi[i]);
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-      ++i;
+  size_t pos = 0;
+  while (pos < ansi.size()) {
+    uint32_t cp = 0;
+    if (!decodeUtf8(ansi, pos, cp)) {
+      out += replacement;
       continue;
     }
-    size_t len = b >= 0xF0 && b < 0xF8 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
-    char32_t c = len == 2 ? b & 0x1F : len == 3 ? b & 0x0F : b & 0x07;
-    bool ok = len != 0 && i + len <= ansi.size();
-    for (size_t k = 1; ok && k < len; ++k) {
-      const auto cb = static_cast<uint8_t>(ansi[i + k]);
-      if ((cb & 0xC0) != 0x80) ok = false;
-      c = (c << 6) | (cb & 0x3F);
-    }
-    if (!ok) {
-      out += '?';
-      ++i;
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
       continue;
     }
-    char mapped = '?';
+    char mapped = replacement;
     for (int k = 0; k < 128; ++k)
-      if (Cp850High[k] == c) {
+      if (Cp850High[k] == cp) {
         mapped = static_cast<char>(0x80 + k);
         break;
       }
     out += mapped;
-    i += len;
   }
   return out;
+}
+
+bool isValidUtf8(std::string_view text) {
+  size_t pos = 0;
+  uint32_t cp = 0;
+  while (pos < text.size())
+    if (!decodeUtf8(text, pos, cp)) return false;
+  return true;
+}
+
+bool isAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<uint8_t>(c) >= 0x80) return false;
+  return true;
 }
 
 } // namespace kv::platform
