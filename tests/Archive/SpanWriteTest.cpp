@@ -780,3 +780,63 @@ TEST(SpanWrite, FixedDriveUnattendedStopsAtAnExistingPart) {
   EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), dir.str() + "/"), -7);
   EXPECT_EQ(zip.ErrCode(), 11009);
 }
+
+// The owner's windows stay alive: pending messages run at every piece written to a part, at
+// every piece joined, at the disk prompts and for every folder erased.
+TEST(SpanWrite, PendingMessagesRunWhileSetsAreWrittenJoinedAndErased) {
+  int runs = 0;
+  const auto old = pf::setProcessMessagesHook([&] { ++runs; });
+  kvtest::TempDir dir;
+  const std::string set = (dir / "M.zip").string(), last = partName(dir.path(), "M", 3);
+  Drive d;
+  d.sim->addDisk("one", 300000, "");
+  struct Case {
+    const char* what;
+    std::function<void(TZavOzeriz&)> run;
+    int atLeast; // the 204,409 bytes of zip_plain.zip in pieces of 10,240: 20 and more
+  };
+  const Case cases[] = {
+      {"writing parts",
+       [&](TZavOzeriz& z) {
+         z.SetMaxVolumeSize(100000);
+         ASSERT_EQ(z.WriteSpan(fixture("zip_plain.zip"), set), 0);
+       },
+       20},
+      {"joining them",
+       [&](TZavOzeriz& z) {
+         std::string out = (dir / "joined.zip").string();
+         ASSERT_EQ(z.ReadSpan(last, out), 0);
+       },
+       20},
+      {"asking for the last disk",
+       [&](TZavOzeriz& z) {
+         // The drive holds a disk without a set: the prompt comes before anything is copied.
+         d.sim.swap(d.root, "one");
+         z.OnGetNextDisk.Bind([&](pf::TObject*, int, int, const std::string&, bool& abort) {
+           EXPECT_GE(runs, 1);
+           abort = true;
+         });
+         std::string out = (dir / "joined.zip").string();
+         OperatorScope ops;
+         ops->expect("Zip file could not be opened", id::OK);
+         EXPECT_EQ(z.ReadSpan(d.root + "KorvBak.zip", out), -7);
+       },
+       1},
+      {"erasing a disk",
+       [&](TZavOzeriz& z) {
+         for (const char* sub : {"a", "b", "b/c"})
+           fs::create_directories(d.root + sub);
+         z.EraseFloopy(d.root);
+         EXPECT_TRUE(filesIn(d.root).empty());
+       },
+       3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    runs = 0;
+    TZavOzeriz zip(nullptr);
+    c.run(zip);
+    EXPECT_GE(runs, c.atLeast);
+  }
+  pf::setProcessMessagesHook(old);
+}
