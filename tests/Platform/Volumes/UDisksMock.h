@@ -7,7 +7,6 @@
 #include "DesktopTestSupport.h"
 
 #include <memory>
-#include <poll.h>
 #include <string>
 #include <vector>
 
@@ -26,26 +25,9 @@ public:
   UDisksMock(const fs::path& dir, const std::vector<Disk>& disks, const std::string& refusal = {})
       : dir_(dir) {
     fs::create_directories(dir);
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const bool started = bus_.start({"dbus-daemon", "--session", "--nofork", "--print-address=3"}, {},
-                                    dir / "bus.log", fds[1]);
-    close(fds[1]);
-    std::string address;
-    if (started) {
-      pollfd p{fds[0], POLLIN, 0};
-      const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-      while (address.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
-        if (poll(&p, 1, 200) <= 0) continue;
-        char buf[256];
-        const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n <= 0) break;
-        address.append(buf, size_t(n));
-      }
-    }
-    close(fds[0]);
-    if (address.find('\n') == std::string::npos) return;
-    address_ = address.substr(0, address.find('\n'));
+    address_ =
+        bus_.startForLine({"dbus-daemon", "--session", "--nofork", "--print-address=3"}, dir / "bus.log");
+    if (address_.empty()) return;
 
     std::string list;
     for (const auto& d : disks)
