@@ -390,7 +390,12 @@ void TMainForm::restoreThroughStaging(const std::string& Directory) {
 
   Zip->SetFSpecArgs(TStringList());
   Zip->SetExtrBaseDir(staging.string());
+  // A set of several parts is joined in there as well: on the database's own disk, within
+  // its rights, and gone with the folder.
+  const std::string tempDir = Zip->GetTempDir();
+  Zip->SetTempDir(staging.string());
   const int extracted = Zip->Extract();
+  Zip->SetTempDir(tempDir);
   Zip->SetExtrBaseDir(Directory);
   bool complete = extracted == 0;
   for (const auto& m : members) {

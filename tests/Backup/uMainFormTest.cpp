@@ -433,17 +433,25 @@ private:
   bool ok_ = false;
 };
 
-// The database directory may be writable while the folder above it is not: the restore needs
-// no rights outside it. Root writes everywhere, so as root the restore runs as "nobody".
+// The database directory may be writable while the folder above it is not, nor the
+// temporary folder: the restore of a set of two parts needs no rights outside the directory.
+// Root writes everywhere, so as root the restore runs as "nobody".
 TEST_F(MainFormTest, ARestoreNeedsNoRightsAboveTheDatabaseDirectory) {
   const fs::path parent = t / "locked", dir = parent / "db";
   fs::create_directories(parent);
   makeSampleDatabase(dir);
   writeAliases(t.path(), dir.string());
   archiveOf(t / "ok.zip", {"kvbak", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB"});
+  {
+    ZavOzeriz::TZavOzeriz split(nullptr);
+    split.SetMaxVolumeSize(static_cast<int>(fs::file_size(t / "ok.zip") / 2 + 100));
+    split.SetMinFreeVolumeSize(1);
+    ASSERT_EQ(split.WriteSpan((t / "ok.zip").string(), (t / "set.zip").string()), 0);
+    ASSERT_TRUE(fs::exists(t / "set002.zip") && !fs::exists(t / "set003.zip"));
+  }
   const std::string config = kvtest::readFile(dir / "CONFIG.DB");
   const std::string restored = "restored " + kvtest::readFile(db() / "CONFIG.DB");
-  remember("RestoreFile", (t / "ok.zip").string());
+  remember("RestoreFile", (t / "set002.zip").string());
   TMainForm& f = showForm();
   dialogs->onDialog = [](const MessageDialogRequest&) { return mrYes; };
 
@@ -457,18 +465,15 @@ TEST_F(MainFormTest, ARestoreNeedsNoRightsAboveTheDatabaseDirectory) {
     f.Zip->SetDLLDirectory((t / "engines").string());
     fs::permissions(t.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                   fs::perms::others_read | fs::perms::others_exec);
-    for (const fs::path& p : {t.path(), dir})
-      ASSERT_EQ(kvtest::run("chown -R nobody " + kvtest::shellQuote(p.string())).exitCode, 0);
-    ASSERT_EQ(kvtest::run("chown root " + kvtest::shellQuote(t.str()) + " " +
-                          kvtest::shellQuote(parent.string()) + " " +
-                          kvtest::shellQuote((t / "ok.zip").string()))
+    ASSERT_EQ(kvtest::run("chown -R nobody " + kvtest::shellQuote(t.str()) + " && chown root " +
+                          kvtest::shellQuote(parent.string()))
                   .exitCode,
               0);
-    ASSERT_EQ(kvtest::run("chown nobody " + kvtest::shellQuote(t.str())).exitCode, 0);
   }
   fs::permissions(parent, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                               fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   {
+    kvtest::ScopedEnv temp("TMPDIR", parent.string());
     std::unique_ptr<RunningAs> as;
     if (root) {
       as = std::make_unique<RunningAs>(nobody->pw_uid, nobody->pw_gid);
