@@ -230,7 +230,13 @@ TEST_F(MainFormOnDesktop, TheWindowRepaintsWhileASpannedBackupIsWritten) {
   pf::Application().CreateForm(uMainForm::MainForm);
   uMainForm::TMainForm& f = *uMainForm::MainForm;
   f.Show();
-  pf::Application().ProcessMessages();
+  // The window comes on the screen while this process lets GTK run.
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        pf::Application().ProcessMessages();
+        return windowExists(kTitle);
+      },
+      15s));
   window = findWindow(kTitle);
   ASSERT_FALSE(window.empty());
   at = geometry(window);
