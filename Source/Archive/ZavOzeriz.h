@@ -626,8 +626,9 @@ public:
 
 private:
   struct SpanPart {
-    std::string temp;  // where the part is written
-    std::string final; // the name it takes once the set is complete
+    std::string temp;     // where the part is written
+    std::string final;    // the name it takes once the set is complete
+    std::string replaces; // an older part on the same disk that it overwrites, while it is there
   };
   void spreadArchive();
   void joinSet(const ZipRecords::EndOfCentralDirRecord& eoc, int64_t eocOffset);
@@ -637,6 +638,8 @@ private:
   void finishSpanParts(const std::string& lastName);
   void discardSpanParts();
   void askForSpace(const std::string& partName);
+  void writePart(const uint8_t* p, int64_t n);
+  void reportVolumeRefusal();
   int spanLabelNumber() const;
   int lastSpanDisk() const;
   void readAcross(void* Buffer, int64_t Len, int ErrorId);

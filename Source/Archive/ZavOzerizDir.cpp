@@ -256,7 +256,9 @@ void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
 
   FDataStart =
       FSpanInputSize == 22 ? 0 : static_cast<uint32_t>(std::min<int64_t>(FSpanInputSize, UINT32_MAX));
-  if (eoc.CentralOffset != FCentralDirStart) {
+  // An empty directory has no place to be wrong about: a spanned set without members
+  // stores 0 behind its span marker.
+  if (eoc.CentralOffset != FCentralDirStart && eoc.TotalEntries > 0) {
     FStructureWarning = true;
     ShowZipMessage(LI_ErrorInStructure);
   }

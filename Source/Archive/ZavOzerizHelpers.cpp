@@ -3,6 +3,7 @@
 #include "Archive/ZavOzeriz.h"
 
 #include "Archive/ZipMessages.h"
+#include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Dialogs/MessageBoxes.h"
 #include "Platform/Paths/Paths.h"
 #include "Platform/TempFiles/TempFiles.h"
@@ -147,6 +148,8 @@ void TZavOzeriz::PromptForDisk(bool Estimate) {
     FNewDiskWanted = false;
     return;
   }
+  // The owner's windows are brought up to date before the operator is asked.
+  pf::processMessages();
   int answer = pf::id::OK;
   uint32_t style = pf::mb::OKCANCEL;
   while ((answer == pf::id::OK && !CheckDrive()) || FNewDiskWanted) {

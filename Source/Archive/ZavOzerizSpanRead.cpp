@@ -6,6 +6,7 @@
 #include "Archive/ZavOzeriz.h"
 #include "Archive/ZavOzerizSpan.h"
 #include "Archive/ZipMessages.h"
+#include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Paths/Paths.h"
 #include "Platform/TempFiles/TempFiles.h"
 #include "Platform/Volumes/Volumes.h"
@@ -86,6 +87,8 @@ void TZavOzeriz::writeJoined(const void* Buffer, int64_t Len, int ErrorId) {
 void TZavOzeriz::CopyAcrossDisks(int64_t Len, int ErrorId) {
   FCopyBuffer.resize(SpanCopyBufferSize);
   while (Len > 0) {
+    // A long copy keeps the owner's windows alive.
+    pf::processMessages();
     const int64_t n = std::min<int64_t>(Len, SpanCopyBufferSize);
     readAcross(FCopyBuffer.data(), n, ErrorId);
     writeJoined(FCopyBuffer.data(), n, ErrorId);

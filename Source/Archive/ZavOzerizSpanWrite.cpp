@@ -2,10 +2,13 @@
 // one part per labelled disk on a removable one. Every part is written under a temporary
 // name beside its own and takes its name only once it is complete (on a fixed drive:
 // once the whole set is), so a failed or cancelled write never costs the previous backup.
+// Pending window messages run at every write and prompt, so the owner's windows stay alive.
 #include "Archive/ZavOzeriz.h"
 #include "Archive/ZavOzerizSpan.h"
 #include "Archive/ZipMessages.h"
+#include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Dialogs/MessageBoxes.h"
+#include "Platform/Files/Files.h"
 #include "Platform/Paths/Paths.h"
 #include "Platform/Volumes/Volumes.h"
 
@@ -164,6 +167,7 @@ void TZavOzeriz::openSpanPart() {
       if (r == -1) throw spanError(DS_Canceled, true);
     }
 
+    std::string replaces; // an older part the operator agreed to overwrite on this disk
     if (pf::fileExists(partName)) {
       const int n = numbered ? FCurrentDisk + 1 : spanLabelNumber();
       if (FUnattended) throw spanError(DS_UnattendedSpan);
@@ -197,10 +201,11 @@ void TZavOzeriz::openSpanPart() {
         FNewDiskWanted = true;
         continue;
       }
+      if (!FSpanOnFixedDrive) replaces = partName;
     }
 
     // The older file of this name stays untouched until the new part is complete.
-    FOpenPart = {nameBeside(partName), partName};
+    FOpenPart = {nameBeside(partName), partName, replaces};
     SpanOutHandle = FOpenPart.temp.empty() ? pf::InvalidFile : pf::fileCreate(FOpenPart.temp);
     if (SpanOutHandle == pf::InvalidFile) {
       FOpenPart = {};
@@ -209,6 +214,9 @@ void TZavOzeriz::openSpanPart() {
     FPartBytesWritten = 0;
 
     ReadDiskFree(1);
+    // The room of the part being replaced is the new part's too (see writePart).
+    if (!replaces.empty() && FVolumeFree != UnknownSize)
+      FVolumeFree += static_cast<uint64_t>(std::max<int64_t>(pf::fileSizeByName(replaces), 0));
     uint64_t keep = FKeepFreeOnAllDisks;
     if (FCurrentDisk == 0 && FKeepFreeOnDisk1 > 0) keep += static_cast<uint64_t>(FKeepFreeOnDisk1);
     FVolumeFree = FVolumeFree > keep ? FVolumeFree - keep : 0;
@@ -224,14 +232,41 @@ void TZavOzeriz::openSpanPart() {
 
     if (!FSpanOnFixedDrive && !noVolumeName) {
       FVolumeLabelText = SpanVolumeLabel(FCurrentDisk);
-      if (!pf::volumes().setLabel(FSpanDrive, FVolumeLabelText)) throw spanError(DS_VolumeLabelCouldSet);
+      if (!pf::volumes().setLabel(FSpanDrive, FVolumeLabelText)) {
+        reportVolumeRefusal();
+        throw spanError(DS_VolumeLabelCouldSet);
+      }
     }
     return;
   }
 }
 
+// The volume service's own words on a refused label or format, beside the component's
+// message, so that the operator learns why.
+void TZavOzeriz::reportVolumeRefusal() {
+  const std::string why = pf::volumes().lastFailure();
+  if (!why.empty() && OnMessage) OnMessage(this, 0, why);
+}
+
+// A disk that runs out of room while the older part this one replaces is still on it gets
+// that part's room: the operator agreed to overwrite it, and it has to go now for the new
+// one to fit. Any other failed write fails the part.
+void TZavOzeriz::writePart(const uint8_t* p, int64_t n) {
+  if (pf::fileWrite(SpanOutHandle, p, n) == n) return;
+  const auto space = pf::volumes().space(FSpanDrive);
+  if (!FOpenPart.replaces.empty() && space && space->freeBytes < static_cast<uint64_t>(n) &&
+      pf::deleteFile(FOpenPart.replaces)) {
+    FOpenPart.replaces.clear();
+    if (pf::fileSeek(SpanOutHandle, FPartBytesWritten, 0) == FPartBytesWritten &&
+        pf::fileWrite(SpanOutHandle, p, n) == n)
+      return;
+  }
+  throw spanError(DS_WriteOutputFile);
+}
+
 void TZavOzeriz::WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguous) {
   const auto* p = static_cast<const uint8_t*>(Buffer);
+  pf::processMessages();
   for (;;) {
     // A run the owner cancelled stops at its next write.
     if (FCancel) throw spanError(DS_Canceled, false);
@@ -255,7 +290,7 @@ void TZavOzeriz::WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguo
     }
     const int64_t n = static_cast<uint64_t>(Len) < FVolumeFree ? Len : static_cast<int64_t>(FVolumeFree);
     if (n > 0) {
-      if (pf::fileWrite(SpanOutHandle, p, n) != n) throw spanError(DS_WriteOutputFile);
+      writePart(p, n);
       if (SpanProgress)
         OnProgress(this, ProgressType::ProgressUpdate, std::string(), static_cast<uint32_t>(n));
     }
@@ -293,10 +328,12 @@ int TZavOzeriz::ShellFormatDrive(uintptr_t, const std::string& Drive) {
   case pf::FormatResult::Done:
     return 0;
   case pf::FormatResult::Failed:
+    reportVolumeRefusal();
     return -1;
   case pf::FormatResult::Cancelled:
     return -2;
   case pf::FormatResult::Refused:
+    reportVolumeRefusal();
     break;
   }
   return -3;
@@ -360,6 +397,7 @@ void TZavOzeriz::EraseFloopy(const std::string& Dir) {
     std::error_code ec;
     if (step.directory) {
       TraceMessage("EraseFloopy - Removing " + step.path);
+      pf::processMessages();
       fs::remove(step.path, ec);
     } else {
       TraceMessage("EraseFloopy - Deleting " + step.path);
@@ -507,8 +545,8 @@ void TZavOzeriz::spreadArchive() {
   EndOfCentralDirRecord out = eoc;
   out.ThisDiskNo = static_cast<uint16_t>(FCurrentDisk);
   out.CentralDiskNo = static_cast<uint16_t>(cdOffset < 0 ? FCurrentDisk : cdDisk);
-  // Without members the directory, empty, begins where the end record does.
-  out.CentralOffset = static_cast<uint32_t>(cdOffset < 0 ? FPartBytesWritten : cdOffset);
+  // An empty directory starts at 0: that is what readers of a set without members expect.
+  out.CentralOffset = static_cast<uint32_t>(cdOffset < 0 ? 0 : cdOffset);
   out.CentralEntriesOnDisk =
       static_cast<uint16_t>(std::count(headerDisks.begin(), headerDisks.end(), FCurrentDisk));
   uint8_t record[EndOfCentralDir::Size];

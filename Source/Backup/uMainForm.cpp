@@ -52,20 +52,19 @@ std::string plainName(const std::string& memberName) {
   return cut == std::string::npos ? memberName : memberName.substr(cut + 1);
 }
 
-// A folder of its own beside the database directory, so that moving its files into the
-// database directory stays on one file system.
+// A hidden folder of its own inside the database directory: its files move into the
+// directory by renaming on the same file system, and a restore needs no rights outside the
+// directory. A backup leaves it out, as it packs no folders.
 fs::path makeStagingFolder(const fs::path& databaseDir) {
   std::random_device random;
-  const fs::path parent = databaseDir.parent_path();
-  const std::string base = "." + databaseDir.filename().string() + ".restore-";
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate = parent / (base + IntToHex(random() & 0xFFFFFF, 6));
+    const fs::path candidate = databaseDir / (".restore-" + IntToHex(random() & 0xFFFFFF, 6));
     std::error_code ec;
     if (fs::create_directory(candidate, ec)) return candidate;
     if (ec && ec != std::errc::file_exists)
       throw EInOutError("Cannot create the folder " + candidate.string() + ": " + ec.message());
   }
-  throw EInOutError("Cannot create a restore folder in " + parent.string());
+  throw EInOutError("Cannot create a restore folder in " + databaseDir.string());
 }
 
 // The file of the database directory that Name stands for: the one of that name, else
@@ -297,6 +296,8 @@ void TMainForm::BackupDatabase(const std::string&) {
     TStringList spec;
     spec.Add(joinPath(directory, "*.*"));
     Zip->SetFSpecArgs(spec);
+    // Every file of the directory belongs in the backup, names beginning with '.' too.
+    Zip->SetAddOptions(Zip->GetAddOptions().Include(ZavOzeriz::AddOptsEnum::AddHiddenFiles));
     Zip->SetZipFileName(BackupFileEdit->Text());
     // A run that packed nothing, or whose parts could not be written, is no backup.
     if (Zip->Add() != 0 || Zip->SuccessCount() <= 0) {
@@ -389,7 +390,12 @@ void TMainForm::restoreThroughStaging(const std::string& Directory) {
 
   Zip->SetFSpecArgs(TStringList());
   Zip->SetExtrBaseDir(staging.string());
+  // A set of several parts is joined in there as well: on the database's own disk, within
+  // its rights, and gone with the folder.
+  const std::string tempDir = Zip->GetTempDir();
+  Zip->SetTempDir(staging.string());
   const int extracted = Zip->Extract();
+  Zip->SetTempDir(tempDir);
   Zip->SetExtrBaseDir(Directory);
   bool complete = extracted == 0;
   for (const auto& m : members) {

@@ -1,6 +1,7 @@
 // Spreading archives over volumes: part names and sizes, the joined set against the
 // original byte for byte, the disk prompts, labels and questions on simulated removable
 // disks, and that a failed write leaves the previous backup as it was.
+#include "../Platform/Volumes/UDisksMock.h"
 #include "SpanTestSupport.h"
 
 #include "Archive/ZavOzerizSpan.h"
@@ -8,6 +9,8 @@
 #include "Platform/Files/Files.h"
 
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 using namespace spantest;
@@ -92,7 +95,7 @@ TEST(SpanWrite, WorkListRefusesIndexesOutsideIt) {
   EXPECT_THROW(list.ItemAt(-1), pf::EListError);
 }
 
-TEST(SpanWrite, EndRecordOfAnEmptyArchiveSitsBehindTheMarker) {
+TEST(SpanWrite, AnEmptySetIsTheMarkerAndAnEndRecordThatPeersAccept) {
   kvtest::TempDir dir;
   OperatorScope ops;
   TZavOzeriz zip(nullptr);
@@ -104,8 +107,19 @@ TEST(SpanWrite, EndRecordOfAnEmptyArchiveSitsBehindTheMarker) {
   EXPECT_EQ(ZipRecords::getU32(p), ZipRecords::EndCentralDirSig);
   EXPECT_EQ(ZipRecords::getU16(p + 4), 0);  // this disk
   EXPECT_EQ(ZipRecords::getU16(p + 6), 0);  // directory disk
-  EXPECT_EQ(ZipRecords::getU32(p + 16), 4); // where the (empty) directory begins
+  EXPECT_EQ(ZipRecords::getU32(p + 16), 0); // where the (empty) directory begins
   EXPECT_EQ(part.substr(26), "nothing inside");
+  // unzip finds nothing to test, which it calls a warning (1), as for any empty archive.
+  const std::string file = kvtest::shellQuote((dir / "E001.zip").string());
+  const auto unzip = kvtest::run("unzip -t " + file + " 2>&1");
+  EXPECT_LE(unzip.exitCode, 1) << unzip.out;
+  EXPECT_EQ(unzip.out.find("error"), std::string::npos) << unzip.out;
+  const auto sevenZip = kvtest::run("7z t " + file + " 2>&1");
+  EXPECT_EQ(sevenZip.exitCode, 0) << sevenZip.out;
+  // Our own reader, too, reads it without a word.
+  zip.SetZipFileName((dir / "E001.zip").string());
+  EXPECT_EQ(zip.ErrCode(), 0) << zip.LastMessage();
+  EXPECT_EQ(zip.Count(), 0);
 }
 
 TEST(SpanWrite, ProgressAndCopyingLinesFollowTheMembers) {
@@ -339,6 +353,149 @@ TEST(SpanWrite, RemovableDisksAreLabelledAndEachHoldsItsPartUnderTheTargetName) 
   EXPECT_EQ(kvtest::readFile(out), kvtest::readFile(fixture("zip_plain.zip")));
   // The last disk (asked for without a number), then from the first on.
   EXPECT_EQ(asked, (std::vector<std::string>{"0/0", "1/3", "2/3", "3/3"}));
+}
+
+// Real removable volumes: the volume provider of the system, talking to the desktop's disk
+// service, played here by a mock whose disks are folders.
+TEST(SpanWrite, OnTheDiskServicesDisksEachPartIsLabelledOrTheRefusalSaysWhy) {
+  const std::string refusal = "Not authorized to perform operation";
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "refused" : "labelled");
+    kvtest::TempDir dir;
+    kvtest::UDisksMock mock(dir.path(), {{"disk1", ""}, {"disk2", ""}, {"disk3", "OLD"}},
+                            refused ? refusal : std::string());
+    ASSERT_TRUE(mock.ready()) << mock.log();
+    ASSERT_TRUE(mock.insert("disk1"));
+    TZavOzeriz zip(nullptr);
+    zip.SetMaxVolumeSize(80000);
+    zip.SetMinFreeVolumeSize(1000);
+    std::vector<std::string> asked;
+    zip.OnGetNextDisk.Bind([&](pf::TObject*, int seq, int total, const std::string&, bool&) {
+      asked.push_back(std::to_string(seq) + "/" + std::to_string(total));
+      EXPECT_TRUE(mock.insert("disk" + std::to_string(seq == 0 ? 3 : seq)));
+    });
+    OperatorScope ops;
+    Recorder rec(zip);
+    const std::string target = mock.drive() + "KorvBak.zip";
+    if (refused) {
+      ops->expect("Volume label could not be set", id::OK);
+      EXPECT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), target), -7);
+      EXPECT_EQ(zip.ErrCode(), 11005);
+      // The service's reason, then the component's own message.
+      ASSERT_GE(rec.messages.size(), 2u);
+      EXPECT_NE(rec.messages[rec.messages.size() - 2].text.find(refusal), std::string::npos);
+      EXPECT_EQ(rec.messages.back().errCodeArg, 11005);
+      EXPECT_TRUE(filesIn(mock.drive()).empty());
+      continue;
+    }
+    ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), target), 0) << zip.LastMessage();
+    const auto sizes = Fixtures::get().partSizes("zip_plain.zip", 80000);
+    ASSERT_EQ(sizes.size(), 3u);
+    EXPECT_EQ(asked, (std::vector<std::string>{"1/3", "2/3", "3/3"}));
+    pf::RealVolumes volumes;
+    for (int i = 1; i <= 3; ++i) {
+      ASSERT_TRUE(mock.insert("disk" + std::to_string(i)));
+      EXPECT_EQ(volumes.label(mock.drive()), "PKBACK# 00" + std::to_string(i));
+      EXPECT_EQ(filesIn(mock.drive()), std::vector<std::string>{"KorvBak.zip"});
+      EXPECT_EQ(pf::fileSizeByName(target), sizes[i - 1]);
+    }
+    // Joined again from the disks, found by their labels, starting with the first in the drive.
+    ASSERT_TRUE(mock.insert("disk1"));
+    asked.clear();
+    std::string out = (dir / "joined.zip").string();
+    ASSERT_EQ(zip.ReadSpan(target, out), 0) << zip.LastMessage();
+    EXPECT_EQ(kvtest::readFile(out), kvtest::readFile(fixture("zip_plain.zip")));
+    EXPECT_EQ(asked, (std::vector<std::string>{"0/0", "1/3", "2/3", "3/3"}));
+  }
+}
+
+// An older part on the disk, the new part 50,000 bytes: an archive of one stored member of
+// 49,888 bytes is 30 + 5 + 49,888 (local) + 46 + 5 (central) + 22 (end) = 49,996 bytes, and
+// its part 4 bytes more for the span marker.
+TEST(SpanWrite, AnOlderPartTheOperatorAgreedToOverwriteLendsItsRoom) {
+  kvtest::TempDir fixtures;
+  const std::string archive = (fixtures / "fifty.zip").string();
+  const auto made = kvtest::run(
+      kvtest::systemPython() + " -c " +
+      kvtest::shellQuote("import sys, zipfile\n"
+                         "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                         "    z.writestr('n.bin', bytes((i * 7919) % 251 for i in range(49888)))\n") +
+      " " + kvtest::shellQuote(archive));
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  ASSERT_EQ(pf::fileSizeByName(archive), 49996);
+  const bool root = geteuid() == 0;
+  struct Case {
+    const char* what;
+    int64_t other, old; // bytes of another file and of the older part on the 100,000-byte disk
+    bool realDisk;      // the drive is a file system of that size: both parts cannot be on it
+    bool abortWrite;    // the owner stops the write half way
+    std::vector<std::string> statuses;
+    int result;
+  };
+  const Case cases[] = {
+      {"overwrite agreed", 0, 90000, false, false, {"HasFiles+SameFileName"}, 0},
+      {"write aborted", 0, 90000, false, true, {"HasFiles+SameFileName"}, -9},
+      {"too small even then", 40000, 20000, false, false, {"HasFiles+SameFileName", "NotEnoughSpace"}, -7},
+      {"disk without room for both", 0, 90000, true, false, {"HasFiles+SameFileName"}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.realDisk && !root) {
+      std::cout << "[ SKIPPED  ] " << c.what << ": mounting a small file system needs root\n";
+      continue;
+    }
+    kvtest::TempDir dir;
+    const fs::path floppy = dir / "floppy";
+    fs::create_directories(floppy);
+    bool mounted = false;
+    if (c.realDisk) {
+      // A file system of its own, in a mount namespace of this process only.
+      ASSERT_EQ(unshare(CLONE_NEWNS), 0);
+      ASSERT_EQ(mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr), 0);
+      ASSERT_EQ(mount("tmpfs", floppy.c_str(), "tmpfs", 0, "size=100k"), 0);
+      mounted = true;
+    }
+    {
+      SimulatedScope sim;
+      const std::string drive = sim.addDrive(floppy);
+      sim->addDisk("one", 100000, "");
+      sim.swap(drive, "one");
+      const std::string target = drive + "KorvBak.zip";
+      if (c.other) kvtest::writeFile(drive + "other.bin", std::string(size_t(c.other), 'x'));
+      const std::string older(size_t(c.old), 'o');
+      kvtest::writeFile(target, older);
+      TZavOzeriz zip(nullptr);
+      zip.OnGetNextDisk.Bind([](pf::TObject*, int, int, const std::string&, bool&) {});
+      std::vector<std::string> seen;
+      zip.OnStatusDisk.Bind([&](pf::TObject*, int, const std::string&, TZipDiskStatus s, TZipDiskAction& a) {
+        seen.push_back(s.Contains(TZipDiskStatusEnum::zdsNotEnoughSpace) ? "NotEnoughSpace"
+                                                                         : "HasFiles+SameFileName");
+        a = seen.size() == 1 ? TZipDiskAction::zdaOk : TZipDiskAction::zdaCancel;
+      });
+      if (c.abortWrite) {
+        zip.OnProgress.Bind([&](pf::TObject*, ProgressType t, const std::string&, uint32_t) {
+          if (t == ProgressType::ProgressUpdate && zip.PartBytesWritten() > 20000)
+            throw pf::Exception("stopped by its owner");
+        });
+      }
+      OperatorScope ops;
+      if (c.abortWrite)
+        ops->expect("UnKnown error in function ReadSpan(), WriteSpan(), Rename() or CopyZippedFiles()\n"
+                    "stopped by its owner",
+                    id::OK);
+      EXPECT_EQ(zip.WriteSpan(archive, target), c.result) << zip.LastMessage();
+      EXPECT_EQ(seen, c.statuses);
+      if (c.result == 0) {
+        EXPECT_EQ(pf::fileSizeByName(target), 50000);
+        EXPECT_TRUE(unzipAccepts(target));
+        EXPECT_EQ(*sim->label(drive), "PKBACK# 001");
+      } else {
+        EXPECT_TRUE(kvtest::readFile(target) == older);
+      }
+      EXPECT_EQ(filesIn(drive).size(), c.other ? 2u : 1u); // no temporary left
+    }
+    if (mounted) EXPECT_EQ(umount(floppy.c_str()), 0);
+  }
 }
 
 TEST(SpanWrite, DiskPromptsAndQuestionsAsTheOperatorSeesThem) {
@@ -622,4 +779,64 @@ TEST(SpanWrite, FixedDriveUnattendedStopsAtAnExistingPart) {
   EXPECT_EQ(zip.ErrCode(), 11001);
   EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), dir.str() + "/"), -7);
   EXPECT_EQ(zip.ErrCode(), 11009);
+}
+
+// The owner's windows stay alive: pending messages run at every piece written to a part, at
+// every piece joined, at the disk prompts and for every folder erased.
+TEST(SpanWrite, PendingMessagesRunWhileSetsAreWrittenJoinedAndErased) {
+  int runs = 0;
+  const auto old = pf::setProcessMessagesHook([&] { ++runs; });
+  kvtest::TempDir dir;
+  const std::string set = (dir / "M.zip").string(), last = partName(dir.path(), "M", 3);
+  Drive d;
+  d.sim->addDisk("one", 300000, "");
+  struct Case {
+    const char* what;
+    std::function<void(TZavOzeriz&)> run;
+    int atLeast; // the 204,409 bytes of zip_plain.zip in pieces of 10,240: 20 and more
+  };
+  const Case cases[] = {
+      {"writing parts",
+       [&](TZavOzeriz& z) {
+         z.SetMaxVolumeSize(100000);
+         ASSERT_EQ(z.WriteSpan(fixture("zip_plain.zip"), set), 0);
+       },
+       20},
+      {"joining them",
+       [&](TZavOzeriz& z) {
+         std::string out = (dir / "joined.zip").string();
+         ASSERT_EQ(z.ReadSpan(last, out), 0);
+       },
+       20},
+      {"asking for the last disk",
+       [&](TZavOzeriz& z) {
+         // The drive holds a disk without a set: the prompt comes before anything is copied.
+         d.sim.swap(d.root, "one");
+         z.OnGetNextDisk.Bind([&](pf::TObject*, int, int, const std::string&, bool& abort) {
+           EXPECT_GE(runs, 1);
+           abort = true;
+         });
+         std::string out = (dir / "joined.zip").string();
+         OperatorScope ops;
+         ops->expect("Zip file could not be opened", id::OK);
+         EXPECT_EQ(z.ReadSpan(d.root + "KorvBak.zip", out), -7);
+       },
+       1},
+      {"erasing a disk",
+       [&](TZavOzeriz& z) {
+         for (const char* sub : {"a", "b", "b/c"})
+           fs::create_directories(d.root + sub);
+         z.EraseFloopy(d.root);
+         EXPECT_TRUE(filesIn(d.root).empty());
+       },
+       3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    runs = 0;
+    TZavOzeriz zip(nullptr);
+    c.run(zip);
+    EXPECT_GE(runs, c.atLeast);
+  }
+  pf::setProcessMessagesHook(old);
 }

@@ -1,10 +1,17 @@
 // The program as an operator uses it: KVBackup without arguments on a (virtual) desktop, with
 // remembered names prepared by kvreg and a sample database; xdotool clicks the tabs and the
 // start button and closes the window, screenshots show what is on the screen.
+#include "uMainForm.h"
+
 #include "BackupTestSupport.h"
 #include "DesktopSupport.h"
+#include "Platform/Dialogs/ScriptedDialogs.h"
+#include "Platform/Ui/GtkPresenter.h"
+#include "Platform/Ui/RasterSurface.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace {
 
@@ -174,6 +181,104 @@ TEST_F(KVBackupDesktop, TheInstanceDialogIsAWindowThatWaitsForTheOperator) {
   const auto code = program_.wait(15s);
   ASSERT_TRUE(code.has_value()) << output();
   EXPECT_EQ(*code, 0);
+}
+
+namespace pf = kv::platform;
+
+// The form in this process, on the display, with its backup spread over parts of a slow
+// fixed disk: the window must keep repainting while the parts are written, long after the
+// engine is done. Its bar then follows the copying.
+class MainFormOnDesktop : public KVBackupDesktop {
+protected:
+  void SetUp() override {
+    KVBackupDesktop::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"DISPLAY", display_->name()},
+                                                          {"GDK_BACKEND", "x11"},
+                                                          {"GSETTINGS_BACKEND", "memory"},
+                                                          {"NO_AT_BRIDGE", "1"},
+                                                          {"KV_CONFIG_DIR", config().string()}})
+      env_.push_back(std::make_unique<kvtest::ScopedEnv>(name, value));
+    env_.push_back(std::make_unique<kvtest::ScopedEnv>("WAYLAND_DISPLAY"));
+    pf::ResetApplication();
+    pf::setDialogs(
+        std::make_unique<pf::ScriptedDialogs>([](const std::string& why) { ADD_FAILURE() << why; }));
+    ASSERT_TRUE(pf::UseDesktopIfAvailable());
+    pf::Application().Initialize();
+    pf::RegisterFormResource("TMainForm", uMainForm::MainFormText, "uMainForm.kfm");
+    const char* argv[] = {"KVBackup"};
+    pf::SetCommandLine(1, argv);
+  }
+  void TearDown() override {
+    pf::ResetApplication();
+    pf::setDialogs(nullptr);
+    pf::SetSurfaceFactory(nullptr);
+    KVBackupDesktop::TearDown();
+  }
+  std::vector<std::unique_ptr<kvtest::ScopedEnv>> env_;
+};
+
+TEST_F(MainFormOnDesktop, TheWindowRepaintsWhileASpannedBackupIsWritten) {
+  // A megabyte that does not pack smaller: about a hundred pieces to copy.
+  std::string noise(1 << 20, '\0');
+  std::mt19937 random(7);
+  for (char& c : noise)
+    c = static_cast<char>(random());
+  kvtest::writeFile(db() / "NOISE.BIN", noise);
+
+  pf::Application().CreateForm(uMainForm::MainForm);
+  uMainForm::TMainForm& f = *uMainForm::MainForm;
+  f.Show();
+  // The window comes on the screen while this process lets GTK run.
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        pf::Application().ProcessMessages();
+        return windowExists(kTitle);
+      },
+      15s));
+  window = findWindow(kTitle);
+  ASSERT_FALSE(window.empty());
+  at = geometry(window);
+  ASSERT_TRUE(at.valid);
+  f.Zip->SetMaxVolumeSize(300000);
+
+  // The part of the bar drawn filled, along its middle row.
+  auto filled = [&](const Screenshot& shot) {
+    const int y = at.y + (kBar.y0 + kBar.y1) / 2;
+    return double(
+               shot.count(at.x + kBar.x0, y, at.x + kBar.x1, y + 1, [](uint32_t c) { return c == navy; })) /
+           (kBar.x1 - kBar.x0);
+  };
+  struct Sample {
+    double written, shown; // of the bar's maximum, and of its width on the screen
+  };
+  std::vector<Sample> samples;
+  int pieces = 0;
+  const auto formProgress = f.Zip->OnProgress;
+  f.Zip->OnProgress.Bind(
+      [&](pf::TObject* sender, ZavOzeriz::ProgressType type, const std::string& name, uint32_t size) {
+        formProgress(sender, type, name, size);
+        if (type != ZavOzeriz::ProgressType::ProgressUpdate || !f.Zip->SpanWriteBusy()) return;
+        // A slow disk: every piece takes its time. Nothing here lets messages run.
+        std::this_thread::sleep_for(15ms);
+        if (++pieces % 12 == 0)
+          samples.push_back({double(f.BackupProgress->Position()) / f.BackupProgress->Max(),
+                             filled(screenshot("during" + std::to_string(samples.size())))});
+      });
+  f.Button2->Click();
+  EXPECT_EQ(f.BackupMemo->Lines()[f.BackupMemo->Lines().Count() - 1], "Ok");
+  EXPECT_TRUE(fs::exists(out() / "KorvBak004.zip"));
+
+  // What a full bar shows, once the window has caught up.
+  pf::Application().ProcessMessages();
+  const double full = filled(screenUntil([&](const Screenshot& shot) { return filled(shot) > 0.5; }));
+  ASSERT_GT(full, 0.5);
+  ASSERT_GE(samples.size(), 5u);
+  for (const auto& s : samples)
+    EXPECT_NEAR(s.shown / full, s.written, 0.1)
+        << "the screen showed " << s.shown / full << " of the bar at " << s.written;
+  EXPECT_GT((samples.back().shown - samples.front().shown) / full, 0.5);
 }
 
 } // namespace

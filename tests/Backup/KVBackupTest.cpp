@@ -43,6 +43,11 @@ protected:
 };
 
 TEST_F(KVBackupRun, AnUnattendedBackupPacksExactlyTheFolderIntoTheFirstPart) {
+  // Every file of the folder, whatever its name, and nothing of its subfolders.
+  kvtest::writeFile(db() / ".hidden", "a dot file");
+  kvtest::writeFile(db() / "with space.txt", "a blank in the name");
+  fs::create_directories(db() / "sub" / ".deeper");
+  kvtest::writeFile(db() / "sub" / "inner.txt", "in a subfolder");
   const auto r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()));
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "");
@@ -63,7 +68,8 @@ TEST_F(KVBackupRun, AnUnattendedBackupPacksExactlyTheFolderIntoTheFirstPart) {
     EXPECT_EQ(bytes, kvtest::readFile(db() / name)) << name;
   }
   EXPECT_EQ(names, filesIn(db()));
-  EXPECT_NE(std::find(names.begin(), names.end(), "kvbak"), names.end());
+  for (const char* name : {"kvbak", ".hidden", "with space.txt"})
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
 
   EXPECT_EQ(remembered("BackupFile"), (out() / "KorvBak.zip").string() + "\n");
   // The log, in order, on standard output.

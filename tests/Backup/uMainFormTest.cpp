@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace kv::platform;
 using namespace uMainForm;
@@ -349,9 +353,9 @@ TEST_F(MainFormTest, RestoreAcceptsTheFiveNamesInAnyCaseAndAsksFirst) {
             (std::vector<std::string>{"CONFIG.DB", "KORV3.INI", "LANG.DB", "LDEF.DB", "LOCAL.TXT",
                                       "MEASURE.DB", "MODULES.DB", "NEW.TXT", "README.TXT", "kvbak"}));
   EXPECT_EQ(remembered("RestoreFile"), archive.string());
-  // No staging folder is left beside the database.
-  for (const auto& e : fs::directory_iterator(t.path()))
-    EXPECT_EQ(e.path().filename().string().find(".db.restore-"), std::string::npos);
+  // Nothing but files is left in the database directory, no staging folder.
+  for (const auto& e : fs::directory_iterator(db()))
+    EXPECT_TRUE(e.is_regular_file()) << e.path();
 }
 
 TEST_F(MainFormTest, RestoreRefusesWhatIsNoBackup) {
@@ -403,9 +407,91 @@ TEST_F(MainFormTest, ARestoreWhoseUnpackingFailsLeavesTheDatabaseAsItWas) {
   EXPECT_EQ(memoLines(f.RestoreMemo).back(), "Error.");
   for (const auto& [n, content] : before)
     EXPECT_EQ(kvtest::readFile(db() / n), content) << n;
-  EXPECT_EQ(filesIn(db()).size(), before.size());
+  // Nothing else, no staging folder either.
+  EXPECT_EQ(std::distance(fs::directory_iterator(db()), fs::directory_iterator()), before.size());
   fs::remove_all(t / "registry");
   EXPECT_EQ(remembered("RestoreFile"), std::nullopt);
+}
+
+// Running as another user for a while, as root can: rights are then checked as for that user.
+class RunningAs {
+public:
+  RunningAs(uid_t uid, gid_t gid) {
+    groups_.resize(static_cast<size_t>(getgroups(0, nullptr)));
+    groups_.resize(static_cast<size_t>(getgroups(static_cast<int>(groups_.size()), groups_.data())));
+    ok_ = setgroups(0, nullptr) == 0 && setegid(gid) == 0 && seteuid(uid) == 0;
+  }
+  ~RunningAs() {
+    EXPECT_EQ(seteuid(0), 0);
+    EXPECT_EQ(setegid(0), 0);
+    EXPECT_EQ(setgroups(groups_.size(), groups_.data()), 0);
+  }
+  bool ok() const { return ok_; }
+
+private:
+  std::vector<gid_t> groups_;
+  bool ok_ = false;
+};
+
+// The database directory may be writable while the folder above it is not, nor the
+// temporary folder: the restore of a set of two parts needs no rights outside the directory.
+// Root writes everywhere, so as root the restore runs as "nobody".
+TEST_F(MainFormTest, ARestoreNeedsNoRightsAboveTheDatabaseDirectory) {
+  const fs::path parent = t / "locked", dir = parent / "db";
+  fs::create_directories(parent);
+  makeSampleDatabase(dir);
+  writeAliases(t.path(), dir.string());
+  archiveOf(t / "ok.zip", {"kvbak", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB"});
+  {
+    ZavOzeriz::TZavOzeriz split(nullptr);
+    split.SetMaxVolumeSize(static_cast<int>(fs::file_size(t / "ok.zip") / 2 + 100));
+    split.SetMinFreeVolumeSize(1);
+    ASSERT_EQ(split.WriteSpan((t / "ok.zip").string(), (t / "set.zip").string()), 0);
+    ASSERT_TRUE(fs::exists(t / "set002.zip") && !fs::exists(t / "set003.zip"));
+  }
+  const std::string config = kvtest::readFile(dir / "CONFIG.DB");
+  const std::string restored = "restored " + kvtest::readFile(db() / "CONFIG.DB");
+  remember("RestoreFile", (t / "set002.zip").string());
+  TMainForm& f = showForm();
+  dialogs->onDialog = [](const MessageDialogRequest&) { return mrYes; };
+
+  const bool root = geteuid() == 0;
+  const passwd* nobody = getpwnam("nobody");
+  if (root) {
+    ASSERT_NE(nobody, nullptr);
+    // The engine from a folder that user can reach, wherever the build lies.
+    fs::create_directories(t / "engines");
+    fs::copy_file(kvtest::buildDir() / "lib" / "librozize.so", t / "engines" / "librozize.so");
+    f.Zip->SetDLLDirectory((t / "engines").string());
+    fs::permissions(t.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+    ASSERT_EQ(kvtest::run("chown -R nobody " + kvtest::shellQuote(t.str()) + " && chown root " +
+                          kvtest::shellQuote(parent.string()))
+                  .exitCode,
+              0);
+  }
+  fs::permissions(parent, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  {
+    kvtest::ScopedEnv temp("TMPDIR", parent.string());
+    std::unique_ptr<RunningAs> as;
+    if (root) {
+      as = std::make_unique<RunningAs>(nobody->pw_uid, nobody->pw_gid);
+      ASSERT_TRUE(as->ok());
+    }
+    ASSERT_NE(faccessat(AT_FDCWD, parent.c_str(), W_OK, AT_EACCESS), 0); // really out of bounds
+    f.Button4->Click();
+  }
+  fs::permissions(parent, fs::perms::owner_all);
+  EXPECT_EQ(memoLines(f.RestoreMemo).back(), "Ok") << ::testing::PrintToString(dialogs->shown);
+  EXPECT_TRUE(kvtest::readFile(dir / "CONFIG.DB") == restored);
+  EXPECT_NE(config, restored);
+  std::vector<std::string> above;
+  for (const auto& e : fs::directory_iterator(parent))
+    above.push_back(e.path().filename().string());
+  EXPECT_EQ(above, std::vector<std::string>{"db"});
+  for (const auto& e : fs::directory_iterator(dir))
+    EXPECT_TRUE(e.is_regular_file()) << e.path();
 }
 
 TEST_F(MainFormTest, RestoreWhileATableIsHeldIsRefused) {

@@ -76,6 +76,29 @@ public:
     return true;
   }
 
+  // Starts argv with a pipe as its descriptor 3 and returns the first line it writes there
+  // within the limit (a server telling where it listens), "" when none came.
+  std::string startForLine(const std::vector<std::string>& argv, const fs::path& output,
+                           std::chrono::milliseconds limit = 15s) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    const bool started = start(argv, {}, output, fds[1]);
+    close(fds[1]);
+    std::string text;
+    pollfd p{fds[0], POLLIN, 0};
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (started && text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
+      if (poll(&p, 1, 200) <= 0) continue;
+      char buf[256];
+      const ssize_t n = read(fds[0], buf, sizeof buf);
+      if (n <= 0) break;
+      text.append(buf, size_t(n));
+    }
+    close(fds[0]);
+    const auto eol = text.find('\n');
+    return eol == std::string::npos ? std::string() : text.substr(0, eol);
+  }
+
   // The exit status once the program has ended within the limit, else nothing.
   std::optional<int> wait(std::chrono::milliseconds limit) {
     if (pid_ <= 0) return status_;
@@ -110,26 +133,10 @@ private:
 class VirtualDisplay {
 public:
   VirtualDisplay(const fs::path& log, const std::string& screen) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    const bool started = server_.start(
-        {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, {}, log, fds[1]);
-    close(fds[1]);
-    if (started) {
-      // The server writes its display number once it takes connections.
-      std::string number;
-      pollfd p{fds[0], POLLIN, 0};
-      const auto end = std::chrono::steady_clock::now() + 15s;
-      while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
-        if (poll(&p, 1, 200) <= 0) continue;
-        char buf[32];
-        const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n <= 0) break;
-        number.append(buf, size_t(n));
-      }
-      if (number.find('\n') != std::string::npos) name_ = ":" + number.substr(0, number.find('\n'));
-    }
-    close(fds[0]);
+    // The server writes its display number once it takes connections.
+    const std::string number =
+        server_.startForLine({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, log);
+    if (!number.empty()) name_ = ":" + number;
   }
   bool ready() const { return !name_.empty(); }
   const std::string& name() const { return name_; }

@@ -1,4 +1,5 @@
 #include "Platform/Paths/Paths.h"
+#include "Platform/Volumes/UDisks.h"
 #include "Platform/Volumes/Volumes.h"
 
 #include <cctype>
@@ -90,6 +91,14 @@ std::string readSmallFile(const std::string& name) {
   return s;
 }
 
+// What the disk service reports mounted at the root, if anything.
+std::optional<udisks::MountedVolume> serviceVolumeAt(const std::string& root) {
+  const std::string point = excludeTrailingPathDelimiter(expandFileName(root));
+  for (auto& v : udisks::mountedVolumes())
+    if (v.mountPoint == point) return v;
+  return std::nullopt;
+}
+
 bool removableDevice(unsigned major, unsigned minor) {
   const std::string dev = "/sys/dev/block/" + std::to_string(major) + ":" + std::to_string(minor);
   std::string flag = readSmallFile(dev + "/removable");
@@ -101,13 +110,21 @@ bool removableDevice(unsigned major, unsigned minor) {
 
 std::string RealVolumes::volumeRoot(const std::string& path) {
   if (path.empty()) return {};
-  const auto m = mountOf(excludeTrailingPathDelimiter(expandFileName(path)));
-  return m ? includeTrailingPathDelimiter(m->point) : std::string();
+  const std::string full = excludeTrailingPathDelimiter(expandFileName(path));
+  const auto m = mountOf(full);
+  std::string point = m ? m->point : std::string();
+  for (const auto& v : udisks::mountedVolumes())
+    if (isUnder(full, v.mountPoint) && v.mountPoint.size() > point.size()) point = v.mountPoint;
+  return point.empty() ? std::string() : includeTrailingPathDelimiter(point);
 }
 
 DriveType RealVolumes::driveType(const std::string& root) {
   const auto m = mountAt(root);
-  if (!m) return DriveType::NoRootDir;
+  if (!m) {
+    const auto v = serviceVolumeAt(root);
+    if (!v) return DriveType::NoRootDir;
+    return v->removable ? DriveType::Removable : DriveType::Fixed;
+  }
   const std::string& t = m->fsType;
   if (t == "tmpfs" || t == "ramfs") return DriveType::RamDisk;
   if (t == "nfs" || t == "nfs4" || t == "cifs" || t == "smb3" || t == "smbfs" || t == "fuse.sshfs" ||
@@ -126,6 +143,7 @@ std::optional<VolumeSpace> RealVolumes::space(const std::string& root) {
 }
 
 std::optional<std::string> RealVolumes::label(const std::string& root) {
+  if (const auto v = serviceVolumeAt(root)) return v->label;
   const auto m = mountAt(root);
   if (!m) return std::nullopt;
   DIR* dir = ::opendir("/dev/disk/by-label");
@@ -153,6 +171,20 @@ std::optional<std::string> RealVolumes::label(const std::string& root) {
   }
   ::closedir(dir);
   return found;
+}
+
+bool RealVolumes::setLabel(const std::string& root, const std::string& label) {
+  failure_.clear();
+  return udisks::setLabel(excludeTrailingPathDelimiter(expandFileName(root)), label, failure_);
+}
+
+FormatResult RealVolumes::formatVolume(const std::string& root) {
+  failure_.clear();
+  if (driveType(root) != DriveType::Removable) {
+    failure_ = root + " is not the root of a removable volume";
+    return FormatResult::Refused;
+  }
+  return udisks::format(excludeTrailingPathDelimiter(expandFileName(root)), failure_);
 }
 
 } // namespace kv::platform

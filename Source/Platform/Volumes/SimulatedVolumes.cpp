@@ -129,7 +129,8 @@ std::optional<std::string> SimulatedVolumes::label(const std::string& root) {
 
 bool SimulatedVolumes::setLabel(const std::string& root, const std::string& label) {
   Drive* d = findDrive(root);
-  if (!d) return fallback_->setLabel(root, label);
+  if (!d) return forward([&] { return fallback_->setLabel(root, label); });
+  failure_.clear();
   if (!d->disk) return false;
   Disk& disk = disks_[*d->disk];
   if (!disk.formatted || disk.labelRefused) return false;
@@ -139,7 +140,8 @@ bool SimulatedVolumes::setLabel(const std::string& root, const std::string& labe
 
 bool SimulatedVolumes::format(const std::string& root) {
   Drive* d = findDrive(root);
-  if (!d) return fallback_->format(root);
+  if (!d) return forward([&] { return fallback_->format(root); });
+  failure_.clear();
   if (!d->disk) return false;
   std::error_code ec;
   Disk& disk = disks_[*d->disk];
@@ -155,7 +157,8 @@ bool SimulatedVolumes::format(const std::string& root) {
 }
 
 FormatResult SimulatedVolumes::formatVolume(const std::string& root) {
-  if (!findDrive(root)) return fallback_->formatVolume(root);
+  if (!findDrive(root)) return forward([&] { return fallback_->formatVolume(root); });
+  failure_.clear();
   ++formatRequests_;
   if (formatAnswer_ != FormatResult::Done) return formatAnswer_;
   return format(root) ? FormatResult::Done : FormatResult::Failed;

@@ -1,6 +1,6 @@
 // Volumes stand in for the drives of the system this replaces: the "drive" of a path is
 // the mounted volume that holds it. A provider answers the type, free space and label of
-// a volume; setting a label and formatting are refused by the real provider.
+// a volume, sets its label and formats it.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +49,12 @@ public:
   virtual FormatResult formatVolume(const std::string& root) {
     return format(root) ? FormatResult::Done : FormatResult::Refused;
   }
+  // Why the last label or format request was refused, in the words of whoever refused it;
+  // "" when it was not refused or nobody said why.
+  const std::string& lastFailure() const { return failure_; }
+
+protected:
+  std::string failure_;
 };
 
 // The provider in use: the real one unless replaced.
@@ -57,15 +63,20 @@ VolumeProvider& volumes();
 std::unique_ptr<VolumeProvider> setVolumes(std::unique_ptr<VolumeProvider> provider);
 
 // The system's volumes: statvfs and the mount table; removable media from the kernel's
-// removable flag; labels from /dev/disk/by-label.
+// removable flag; labels, labelling and formatting through the desktop's disk service
+// (UDisks2, on the system bus or the one DBUS_SYSTEM_BUS_ADDRESS names), labels of volumes
+// it does not know from /dev/disk/by-label. A volume the disk service reports mounted
+// counts as mounted where it says, with the removable flag it reports for its disk.
 class RealVolumes : public VolumeProvider {
 public:
   std::string volumeRoot(const std::string& path) override;
   DriveType driveType(const std::string& root) override;
   std::optional<VolumeSpace> space(const std::string& root) override;
   std::optional<std::string> label(const std::string& root) override;
-  bool setLabel(const std::string&, const std::string&) override { return false; }
-  bool format(const std::string&) override { return false; }
+  bool setLabel(const std::string& root, const std::string& label) override;
+  bool format(const std::string& root) override { return formatVolume(root) == FormatResult::Done; }
+  // Only a removable volume is formatted: vfat, keeping its label, mounted again in its place.
+  FormatResult formatVolume(const std::string& root) override;
 };
 
 // For tests: directories standing for removable drives into which simulated disks are
@@ -114,6 +125,12 @@ private:
     std::optional<std::string> disk;
   };
   Drive* findDrive(const std::string& root);
+  // A request for a volume that is not simulated, and why the fallback refused it.
+  template <class Request> auto forward(Request request) {
+    auto result = request();
+    failure_ = fallback_->lastFailure();
+    return result;
+  }
   std::unique_ptr<VolumeProvider> fallback_;
   std::map<std::string, Drive> drives_; // keyed by root with a trailing '/'
   std::map<std::string, Disk> disks_;
