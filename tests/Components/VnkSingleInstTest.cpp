@@ -136,7 +136,9 @@ TEST_F(SingleInstanceTest, LaterStartHandsOverToTheFirst) {
     EXPECT_EQ(desktop->raised, c.raised);
     EXPECT_EQ(Application().Terminated(), c.terminated);
     EXPECT_EQ(told.size(), c.handler ? 1u : 0u);
-    if (!told.empty()) EXPECT_EQ(told[0].first, 4242u);
+    if (!told.empty()) {
+      EXPECT_EQ(told[0].first, 4242u);
+    }
     TComponent::Free(guard);
   }
 }
