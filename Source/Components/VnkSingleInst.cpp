@@ -1,6 +1,7 @@
 #include "VnkSingleInst.h"
 
 #include "Platform/Ui/Forms.h"
+#include "Platform/Ui/Presenter.h"
 
 #include <unistd.h>
 
@@ -61,8 +62,7 @@ void TVarnekSingleInstance::AlreadyRunning(uint32_t hPrevInst, HWND hPrevWnd) {
     OnAlreadyRunning(this, hPrevInst, hPrevWnd);
     return;
   }
-  // The window handle names a window of the first process; handles here belong to one process,
-  // so it is not handed to this process's windows (it could name an unrelated one of ours).
+  SetForegroundWindow(hPrevWnd);
   Application().Terminate();
 }
 
@@ -78,16 +78,17 @@ void TVarnekSingleInstance::Loaded() {
   uint8_t* block = view->Data();
   if (mapping_->AlreadyExisted()) {
     const uint32_t inst = readLE32(block);
-    const HWND wnd = readLE32(block + 4);
+    const uint32_t wnd = readLE32(block + 4);
     view.reset();
-    AlreadyRunning(inst, wnd);
+    AlreadyRunning(inst, ForeignWindowHandle(wnd, inst));
     return;
   }
   writeLE32(block, ModuleInstance());
   for (TComponent* c = Owner(); c; c = c->Owner())
     if (auto* form = dynamic_cast<TForm*>(c)) {
-      const HWND wnd = form->Handle();
-      // The block has room for 32 bits; a handle that needs more is not recorded.
+      // Our window handles mean nothing in another process; the desktop's id of the form's
+      // real window does (an X11 window id, 32 bits). Without a desktop the block keeps 0.
+      const uint64_t wnd = GetPresenter() ? GetPresenter()->desktopWindowId(form->Handle()) : 0;
       writeLE32(block + 4, wnd <= 0xFFFFFFFFu ? static_cast<uint32_t>(wnd) : 0);
       break;
     }

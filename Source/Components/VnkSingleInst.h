@@ -1,7 +1,13 @@
 // TVarnekSingleInstance: keeps a program from running twice. When its form is loaded, the guard
 // creates a small named shared memory block named after the program's file; the first process
 // writes who it is into the block, and a later process that finds the block already there learns
-// the first one's main window from it and, unless a handler says otherwise, ends itself.
+// the first one's main window from it and, unless a handler says otherwise, brings that window to
+// the front and ends itself.
+//
+// The block keeps its 8 bytes, with values that another process can use: at offset 0 the first
+// process's id (ModuleInstance), at offset 4 the desktop's id of its form's real window (an X11
+// window id; 0 without a form or without a desktop). A later process hands the window on as a
+// handle of its own window system (ForeignWindowHandle), which SetForegroundWindow takes.
 #pragma once
 
 #include "Platform/Rtl/Classes.h"
@@ -21,7 +27,7 @@ KV_DECLARE_EXCEPTION(ESingleInstError, Exception);
 
 using TAlreadyRunningEvent = kv::platform::TEvent<kv::platform::TObject*, uint32_t, HWND>;
 
-// The block: the first process's instance at offset 0, its form's window at offset 4.
+// The block: the first process's instance at offset 0, its form's desktop window at offset 4.
 inline constexpr std::size_t kBlockSize = 8;
 
 class TVarnekSingleInstance : public kv::platform::TComponent {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -29,7 +30,7 @@ struct Area {
 };
 constexpr Area kBackupTab{2, 2, 55, 20}, kRestoreTab{57, 2, 110, 20};
 constexpr Area kEditText{16, 51, 360, 66};
-constexpr Area kStartButton{12, 88, 149, 113};
+constexpr Area kStartButton{12, 88, 149, 113}, kBrowseButton{372, 46, 461, 71};
 constexpr Area kBar{21, 130, 460, 142};
 constexpr Area kMemo{22, 154, 440, 220};
 constexpr Area kEmptyPage{160, 120, 470, 250};
@@ -85,6 +86,25 @@ protected:
         },
         15s);
     return shot;
+  }
+
+  std::string registryValue(const std::string& name) {
+    std::string v = kvreg("get '\\Software\\Dolvane\\Korvalis30\\BR' " + name).out;
+    while (!v.empty() && (v.back() == '\n' || v.back() == '\r'))
+      v.pop_back();
+    return v;
+  }
+  // Waits for the desktop's chooser titled `title`, answers it with the keys, and waits for it to go.
+  void answerChooser(const std::string& title, const std::vector<std::string>& keys) {
+    ASSERT_FALSE(findWindow(title).empty()) << "no chooser \"" << title << "\":\n" << output();
+    // The chooser fills its list in its own time.
+    std::this_thread::sleep_for(1s);
+    std::string shot = "chooser-" + title;
+    std::replace(shot.begin(), shot.end(), ' ', '-');
+    screenshot(shot);
+    for (const std::string& k : keys)
+      x(k);
+    EXPECT_TRUE(waitUntil([&] { return !windowExists(title); }, 15s)) << "the chooser stayed";
   }
 
   kvtest::TempDir t{"kvbackupdesk"};
@@ -150,6 +170,45 @@ TEST_F(KVBackupDesktop, TheFormShowsItsPagesAndABackupStartedWithItsButton) {
     EXPECT_EQ(bytes, kvtest::readFile(db() / name)) << name;
   }
   EXPECT_EQ(names, filesIn(db()));
+}
+
+// The Browse buttons open the desktop's file chooser in the folder of the page's file, showing
+// the form's file types; what is chosen there goes into the page's edit, and the page's action
+// takes it from there.
+TEST_F(KVBackupDesktop, BrowseChoosesTheFileWithTheDesktopsFileChooser) {
+  kvtest::writeFile(out() / "A-notes.txt", ""); // listed first of all, but of another type
+  at = startForm();
+  ASSERT_TRUE(at.valid) << "the window did not appear:\n" << output();
+  Screenshot shot = screenUntil([&](const Screenshot& s) { return countIn(s, kEditText, dark) > 100; });
+
+  // Backup: a name typed in the save chooser gets the default extension "zip".
+  click(kBrowseButton);
+  answerChooser("Save As", {"xdotool key ctrl+a", "xdotool type --delay 20 Nightly", "xdotool key Return"});
+  screenUntil([&](const Screenshot& s) { return pixelsOf(s, kEditText) != pixelsOf(shot, kEditText); });
+  click(kStartButton);
+  const fs::path archive = out() / "Nightly001.zip";
+  ASSERT_TRUE(waitUntil([&] { return fs::exists(archive); }, 30s)) << output();
+  EXPECT_TRUE(waitUntil([&] { return registryValue("BackupFile") == (out() / "Nightly.zip").string(); }, 15s))
+      << registryValue("BackupFile");
+
+  // Restore: the open chooser lists the zip files of the remembered name's folder; the first
+  // of them is the archive just written (without the filter it would be the notes).
+  click(kRestoreTab);
+  screenUntil([&](const Screenshot& s) { return countIn(s, kEditText, dark) > 50; });
+  click(kBrowseButton);
+  answerChooser("Open", {"xdotool key Home", "xdotool key Return"});
+  click(kStartButton);
+  // The restore asks before it overwrites the database; declined, it remembers the archive.
+  const std::string confirm = findWindow("Confirm");
+  ASSERT_FALSE(confirm.empty()) << "no question:\n" << output();
+  x("xdotool key Escape");
+  EXPECT_TRUE(waitUntil([&] { return registryValue("RestoreFile") == archive.string(); }, 15s))
+      << registryValue("RestoreFile");
+
+  x("xdotool windowclose " + window);
+  const auto code = program_.wait(15s);
+  ASSERT_TRUE(code.has_value()) << output();
+  EXPECT_EQ(*code, 0);
 }
 
 // With a display the program's dialogs are windows on it that wait for the operator.

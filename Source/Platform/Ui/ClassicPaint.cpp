@@ -299,6 +299,8 @@ void PaintScrollBar(TCanvas& Canvas, const TRect& R, bool Horizontal, int Min, i
   }
 }
 
+void DropDownButton(TCanvas& Canvas, const TRect& R, bool Enabled) { arrowButton(Canvas, R, 1, Enabled); }
+
 // ---- window frames
 
 namespace {

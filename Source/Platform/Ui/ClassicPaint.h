@@ -62,6 +62,8 @@ int ScrollBarTrackPos(const ScrollBarParts& Parts, TPoint P, bool Horizontal, in
                       int GrabOffset);
 void PaintScrollBar(TCanvas& Canvas, const TRect& R, bool Horizontal, int Min, int Max, int Page, int Pos,
                     bool Enabled);
+// The button of a drop-down field: a raised face with the arrow of a scroll bar's down button.
+void DropDownButton(TCanvas& Canvas, const TRect& R, bool Enabled);
 
 // The top row that a vertical scroll message (WM_VSCROLL, or WM_MOUSEWHEEL at three rows a
 // notch) asks of a list showing Rows rows from Top; nothing for other messages and codes.

@@ -2,6 +2,10 @@
 
 #include "Platform/Dialogs/MessageBoxes.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
 namespace kv::platform {
 
 const TClassInfo& TOpenDialog::StaticClassInfo() {
@@ -27,11 +31,59 @@ const TClassInfo& TSaveDialog::StaticClassInfo() {
 }
 
 std::string AddDefaultExt(const std::string& FileName, const std::string& DefaultExt) {
-  if (DefaultExt.empty() || FileName.empty()) return FileName;
+  const std::string ext = DefaultExt.substr(std::min(DefaultExt.find_first_not_of('.'), DefaultExt.size()));
+  if (ext.empty() || FileName.empty()) return FileName;
   const auto slash = FileName.find_last_of('/');
   const std::string base = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
   if (base.empty() || base.find('.') != std::string::npos) return FileName;
-  return FileName + (DefaultExt[0] == '.' ? DefaultExt : "." + DefaultExt);
+  return FileName + "." + ext;
+}
+
+namespace {
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (true) {
+    const size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+} // namespace
+
+std::vector<std::string> FilePatterns(const std::string& Patterns) {
+  std::vector<std::string> out;
+  for (const std::string& p : split(Patterns, ';')) {
+    const size_t a = p.find_first_not_of(" \t");
+    if (a != std::string::npos) out.push_back(p.substr(a, p.find_last_not_of(" \t") - a + 1));
+  }
+  return out;
+}
+
+std::vector<std::pair<std::string, std::vector<std::string>>> ParseFileFilter(const std::string& Filter) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> filters;
+  if (Filter.empty()) return filters;
+  const std::vector<std::string> parts = split(Filter, '|');
+  for (size_t i = 0; i + 1 < parts.size(); i += 2)
+    if (auto patterns = FilePatterns(parts[i + 1]); !patterns.empty())
+      filters.emplace_back(parts[i], std::move(patterns));
+  return filters;
+}
+
+ChosenFileCheck CheckChosenFile(const FileDialogRequest& Request, const std::string& Path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (Request.pathMustExist && !fs::is_directory(fs::path(Path).parent_path(), ec))
+    return {ChosenFileCheck::Refuse,
+            Path + "\nPath does not exist.\nPlease verify the correct path was given."};
+  const bool exists = fs::exists(Path, ec);
+  if (Request.fileMustExist && !exists)
+    return {ChosenFileCheck::Refuse,
+            Path + "\nFile not found.\nPlease verify the correct file name was given."};
+  if (Request.save && Request.overwritePrompt && exists)
+    return {ChosenFileCheck::AskReplace, Path + " already exists.\nDo you want to replace it?"};
+  return {};
 }
 
 bool TOpenDialog::Execute() {

@@ -8,6 +8,8 @@
 #include "Platform/Rtl/TypInfo.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kv::platform {
 
@@ -81,8 +83,24 @@ protected:
   bool isSave() const override { return true; }
 };
 
-// A chosen name without an extension gets the default one ("zip" or ".zip").
+// ---- the rules that every open and save dialog follows
+
+// A chosen name without an extension gets the default one ("zip" or ".zip"); a dot in a folder
+// name counts not.
 std::string AddDefaultExt(const std::string& FileName, const std::string& DefaultExt);
+// "*.DB; *.PX": the patterns of one file type, ';' between them.
+std::vector<std::string> FilePatterns(const std::string& Patterns);
+// "Zip files|*.zip|All files|*.*": the file types, names with their patterns; a name without
+// patterns is left out.
+std::vector<std::pair<std::string, std::vector<std::string>>> ParseFileFilter(const std::string& Filter);
+
+// What a dialog does with a chosen name (its default extension on): take it, ask whether the
+// existing file may be replaced (Text is the question), or refuse it (Text is the notice).
+struct ChosenFileCheck {
+  enum Action { Take, AskReplace, Refuse } action = Take;
+  std::string text;
+};
+ChosenFileCheck CheckChosenFile(const FileDialogRequest& Request, const std::string& Path);
 
 // The message dialog of the class library (mr* result).
 TModalResult MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int HelpCtx);

@@ -1,50 +1,59 @@
 #include "Platform/Ui/GtkFileChooser.h"
 
+#include "Platform/Ui/CommonDialogs.h"
 #include "Platform/Ui/GtkPresenter.h"
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
 
 namespace kv::platform {
 
 namespace {
 
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (true) {
-    const size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return parts;
-    start = end + 1;
-  }
-}
-
-std::string trim(const std::string& s) {
-  const size_t a = s.find_first_not_of(" \t");
-  if (a == std::string::npos) return std::string();
-  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
-}
-
 GtkPresenter* desktop() { return dynamic_cast<GtkPresenter*>(GetPresenter()); }
 
-} // namespace
-
-std::vector<std::pair<std::string, std::vector<std::string>>> ParseFileFilter(const std::string& Filter) {
-  std::vector<std::pair<std::string, std::vector<std::string>>> filters;
-  if (Filter.empty()) return filters;
-  const std::vector<std::string> parts = split(Filter, '|');
-  // A name without its patterns at the end is left out.
-  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
-    std::vector<std::string> patterns;
-    for (const std::string& p : split(parts[i + 1], ';'))
-      if (!trim(p).empty()) patterns.push_back(trim(p));
-    if (!patterns.empty()) filters.emplace_back(parts[i], patterns);
+// The chooser takes the size it last had, else one of its own that may be larger than the
+// screen, as it appears: then it gets ours instead, within the screen, centred over its parent.
+void fitOnScreen(GtkWidget* chooser, gpointer) {
+  GdkRectangle area{0, 0, 1024, 768};
+  if (GdkMonitor* m =
+          gdk_display_get_monitor_at_window(gtk_widget_get_display(chooser), gtk_widget_get_window(chooser)))
+    gdk_monitor_get_workarea(m, &area);
+  int width = 0, height = 0;
+  gtk_window_get_size(GTK_WINDOW(chooser), &width, &height);
+  if (width <= area.width && height <= area.height) return;
+  width = std::min(640, area.width * 9 / 10);
+  height = std::min(440, area.height * 9 / 10);
+  GdkRectangle over = area;
+  if (GtkWindow* parent = gtk_window_get_transient_for(GTK_WINDOW(chooser))) {
+    gtk_window_get_position(parent, &over.x, &over.y);
+    gtk_window_get_size(parent, &over.width, &over.height);
   }
-  return filters;
+  gtk_window_resize(GTK_WINDOW(chooser), width, height);
+  gtk_window_move(GTK_WINDOW(chooser),
+                  std::clamp(over.x + (over.width - width) / 2, area.x, area.x + area.width - width),
+                  std::clamp(over.y + (over.height - height) / 2, area.y, area.y + area.height - height));
 }
+
+// Whether the chooser may take a name that the dialogs' rules checked: a refused one is told,
+// and an existing file is replaced only when the user says so, in a message over the chooser.
+bool acceptable(GtkWindow* chooser, const ChosenFileCheck& check) {
+  if (check.action == ChosenFileCheck::Take) return true;
+  const bool ask = check.action == ChosenFileCheck::AskReplace;
+  GtkWidget* box =
+      gtk_message_dialog_new(chooser, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                             ask ? GTK_BUTTONS_YES_NO : GTK_BUTTONS_OK, "%s", check.text.c_str());
+  gtk_window_set_title(GTK_WINDOW(box), gtk_window_get_title(chooser));
+  const gint answer = gtk_dialog_run(GTK_DIALOG(box));
+  gtk_widget_destroy(box);
+  return ask && answer == GTK_RESPONSE_YES;
+}
+
+} // namespace
 
 std::string CaseInsensitivePattern(const std::string& Pattern) {
   if (Pattern == "*.*") return "*";
@@ -63,17 +72,6 @@ std::string CaseInsensitivePattern(const std::string& Pattern) {
   return out;
 }
 
-std::string WithDefaultExtension(const std::string& Path, const std::string& Ext) {
-  std::string ext = Ext;
-  while (!ext.empty() && ext.front() == '.')
-    ext.erase(ext.begin());
-  if (ext.empty()) return Path;
-  const size_t slash = Path.find_last_of('/');
-  const std::string base = slash == std::string::npos ? Path : Path.substr(slash + 1);
-  if (base.empty() || base.find('.') != std::string::npos) return Path;
-  return Path + "." + ext;
-}
-
 bool DesktopFileChooserAvailable() { return desktop() != nullptr; }
 
 std::optional<std::string> ChooseFileOnDesktop(const FileDialogRequest& Request) {
@@ -86,12 +84,17 @@ std::optional<std::string> ChooseFileOnDesktop(const FileDialogRequest& Request)
       parent ? GTK_WINDOW(parent) : nullptr,
       save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL,
       save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+  // Gone however the chooser ends, with what its going leaves for GTK to do.
+  const std::unique_ptr<GtkWidget, void (*)(GtkWidget*)> owned(dialog, [](GtkWidget* w) {
+    gtk_widget_destroy(w);
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+  });
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
-  gtk_window_set_default_size(GTK_WINDOW(dialog), 640, 440);
+  g_signal_connect(dialog, "map", G_CALLBACK(fitOnScreen), nullptr);
   gtk_window_set_position(GTK_WINDOW(dialog), parent ? GTK_WIN_POS_CENTER_ON_PARENT : GTK_WIN_POS_CENTER);
   gtk_file_chooser_set_local_only(chooser, TRUE);
-  gtk_file_chooser_set_do_overwrite_confirmation(chooser, save && Request.overwritePrompt);
 
   const auto filters = ParseFileFilter(Request.filter);
   for (size_t i = 0; i < filters.size(); ++i) {
@@ -120,15 +123,16 @@ std::optional<std::string> ChooseFileOnDesktop(const FileDialogRequest& Request)
       gtk_file_chooser_set_filename(chooser, (folder / name).c_str());
   }
 
+  // The chosen name is checked as every dialog of ours checks it, the default extension on (so
+  // that the question about replacing a file names the file that would be replaced); after a
+  // refusal the chooser shows again as the user left it.
   std::optional<std::string> chosen;
-  if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-    if (gchar* file = gtk_file_chooser_get_filename(chooser)) {
-      chosen = WithDefaultExtension(file, Request.defaultExt);
-      g_free(file);
-    }
-  }
-  gtk_widget_destroy(dialog);
-  while (g_main_context_iteration(nullptr, FALSE)) {
+  while (!chosen && gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    gchar* file = gtk_file_chooser_get_filename(chooser);
+    if (!file) continue;
+    const std::string path = AddDefaultExt(file, Request.defaultExt);
+    g_free(file);
+    if (acceptable(GTK_WINDOW(dialog), CheckChosenFile(Request, path))) chosen = path;
   }
   return chosen;
 }

@@ -6,8 +6,6 @@
 
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace kv::platform {
 
@@ -15,17 +13,12 @@ namespace kv::platform {
 bool DesktopFileChooserAvailable();
 
 // Shows the open or save chooser for the request, modal over the active window; the chosen
-// file, or nothing when the user cancelled (or there is no desktop).
+// file (with the default extension), or nothing when the user cancelled (or there is no
+// desktop). A name that the request's options refuse keeps the chooser open.
 std::optional<std::string> ChooseFileOnDesktop(const FileDialogRequest& Request);
 
-// ---- the rules the chooser follows, apart for tests
-
-// "Zip files|*.zip|All files|*.*": names with their patterns (a ';' separates patterns).
-std::vector<std::pair<std::string, std::vector<std::string>>> ParseFileFilter(const std::string& Filter);
-// A pattern that matches names regardless of case, as the dialogs did ("*.zip" matches
-// "A.ZIP"); "*.*" stands for every file, with or without a dot.
+// A pattern of the chooser that matches names regardless of case, as the dialogs did ("*.zip"
+// matches "A.ZIP"); "*.*" stands for every file, with or without a dot.
 std::string CaseInsensitivePattern(const std::string& Pattern);
-// The name with ".Ext" added when its last part has no extension and Ext is given.
-std::string WithDefaultExtension(const std::string& Path, const std::string& Ext);
 
 } // namespace kv::platform

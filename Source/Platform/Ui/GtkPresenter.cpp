@@ -7,6 +7,10 @@
 #include "Platform/Ui/RasterSurface.h"
 
 #include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_X11
+#include <X11/Xatom.h>
+#include <gdk/gdkx.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -500,6 +504,102 @@ bool GtkPresenter::waitForInput(std::optional<uint64_t> Deadline) {
     if (timedOut) return true;
   }
   return true;
+}
+
+namespace {
+
+uint64_t desktopIdOf(GtkWidget* window) {
+#ifdef GDK_WINDOWING_X11
+  GdkWindow* g = window ? gtk_widget_get_window(window) : nullptr;
+  if (g && GDK_IS_X11_WINDOW(g)) return GDK_WINDOW_XID(g);
+#endif
+  return 0;
+}
+
+#ifdef GDK_WINDOWING_X11
+// Whether the X window is a top-level window of that process (GTK and most toolkits name the
+// process in _NET_WM_PID): a window id read from elsewhere may be stale, or of another display.
+bool x11WindowOfProcess(GdkDisplay* display, ::Window target, uint32_t process) {
+  Display* x = GDK_DISPLAY_XDISPLAY(display);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, rest = 0;
+  unsigned char* data = nullptr;
+  const int status =
+      XGetWindowProperty(x, target, gdk_x11_get_xatom_by_name_for_display(display, "_NET_WM_PID"), 0, 1,
+                         False, XA_CARDINAL, &type, &format, &count, &rest, &data);
+  bool same = false;
+  if (status == Success && data && type == XA_CARDINAL && format == 32 && count == 1)
+    same = static_cast<uint32_t>(*reinterpret_cast<unsigned long*>(data)) == process;
+  if (data) XFree(data);
+  return same;
+}
+
+bool x11Activate(uint64_t desktopId, uint32_t process) {
+  GdkDisplay* display = gdk_display_get_default();
+  if (!display || !GDK_IS_X11_DISPLAY(display) || desktopId > 0xFFFFFFFFu) return false;
+  Display* x = GDK_DISPLAY_XDISPLAY(display);
+  const auto target = static_cast<::Window>(desktopId);
+  GdkScreen* screen = gdk_display_get_default_screen(display);
+  gdk_x11_display_error_trap_push(display);
+  XWindowAttributes attributes{};
+  bool done =
+      XGetWindowAttributes(x, target, &attributes) != 0 && x11WindowOfProcess(display, target, process);
+  if (done &&
+      gdk_x11_screen_supports_net_wm_hint(screen, gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW"))) {
+    // A window manager decides what comes to the front: it is asked as a pager asks it, on
+    // the user's behalf (it restores a minimised window as well).
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = target;
+    e.xclient.message_type = gdk_x11_get_xatom_by_name_for_display(display, "_NET_ACTIVE_WINDOW");
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = 2;
+    e.xclient.data.l[1] = static_cast<long>(CurrentTime);
+    XSendEvent(x, GDK_WINDOW_XID(gdk_screen_get_root_window(screen)), False,
+               SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  } else if (done) {
+    // Without one, the window goes on top of the stack of the screen's windows and gets the
+    // keyboard: what being in front means on a bare X server. A hidden window stays hidden.
+    done = attributes.map_state == IsViewable;
+    if (done) {
+      XRaiseWindow(x, target);
+      XSetInputFocus(x, target, RevertToParent, CurrentTime);
+    }
+  }
+  XSync(x, False);
+  return gdk_x11_display_error_trap_pop(display) == 0 && done;
+}
+#endif
+
+} // namespace
+
+uint64_t GtkPresenter::desktopWindowId(HWND Wnd) {
+  HWND top = Wnd;
+  while (IsWindow(top) && (GetWindowLong(top, GWL_STYLE) & WS_CHILD) && GetParent(top))
+    top = GetParent(top);
+  if (!IsWindow(top)) return 0;
+  NativeWindow* w = impl_->find(top);
+  if (!w) w = &impl_->create(top);
+  if (!w->window) Impl::build(*w);
+  // Made now, the window keeps its id when it is shown later.
+  gtk_widget_realize(w->window);
+  return desktopIdOf(w->window);
+}
+
+bool GtkPresenter::activateDesktopWindow(uint64_t DesktopId, uint32_t ProcessId) {
+  if (!DesktopId) return false;
+  for (const auto& [h, w] : impl_->windows)
+    if (desktopIdOf(w->window) == DesktopId) {
+      if (!w->mapped) return false;
+      gtk_window_present(GTK_WINDOW(w->window));
+      return true;
+    }
+#ifdef GDK_WINDOWING_X11
+  return x11Activate(DesktopId, ProcessId);
+#else
+  return false;
+#endif
 }
 
 bool UseDesktopIfAvailable() {

@@ -36,6 +36,8 @@ public:
   bool waitForInput(std::optional<uint64_t> Deadline) override;
   void pollInput() override;
   TSize screenSize() const override;
+  uint64_t desktopWindowId(HWND Wnd) override;
+  bool activateDesktopWindow(uint64_t DesktopId, uint32_t ProcessId) override;
 
   // The GTK window (a GtkWidget*) that shows Wnd, nullptr when none does.
   void* nativeWindow(HWND Wnd) const;

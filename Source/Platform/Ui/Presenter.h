@@ -30,6 +30,15 @@ public:
   // during long work that only calls ProcessMessages.
   virtual void pollInput() {}
   virtual TSize screenSize() const { return TSize{1024, 768}; }
+
+  // Windows of other programs. The desktop's own id of the real window that shows top-level Wnd
+  // (an X11 window id, which every program on the display can use), that window being made now,
+  // not yet shown, when Wnd has none; 0 where the desktop gives no such ids.
+  virtual uint64_t desktopWindowId(HWND) { return 0; }
+  // Brings the window with that desktop id to the front and gives it the keyboard, provided it
+  // belongs to process ProcessId (ours or another program's); false when the desktop has no such
+  // window or would not do it.
+  virtual bool activateDesktopWindow(uint64_t /*DesktopId*/, uint32_t /*ProcessId*/) { return false; }
 };
 
 // No screen; input comes from scripted actions, each run when the clock reaches its tick

@@ -1,6 +1,7 @@
 #include "Platform/Ui/StdCtrls.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kv::platform {
 
@@ -1897,13 +1898,263 @@ void TListBox::Paint() {
   }
 }
 
+// ---- TComboBox
+
+// The dropped list: a list box as a window of its own on the desktop, below the field. It holds
+// the mouse while it is open, the row under the mouse showing as the chosen one; the field keeps
+// the keyboard and hands it the keys that move in the list.
+class TComboDropList : public TListBox {
+public:
+  explicit TComboDropList(TComboBox* Combo) : TListBox(Combo), combo_(Combo) { SetTabStop(false); }
+
+  bool isOpen() const { return open_; }
+
+  void open() {
+    Items().Assign(combo_->Items());
+    Font().Assign(combo_->Font());
+    TRect field;
+    GetWindowRect(combo_->Handle(), &field);
+    const int rows = std::clamp(Count(), 1, combo_->DropDownCount());
+    const int height = rows * ItemHeight() + 2;
+    // Below the field, or above it where the screen ends.
+    const int top =
+        field.Bottom + height <= GetSystemMetrics(SM_CYSCREEN) ? field.Bottom : field.Top - height;
+    HandleNeeded();
+    SetBounds(field.Left, top, field.Width(), height);
+    SetItemIndex(combo_->ItemIndex());
+    open_ = true;
+    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+    SetCapture(Handle());
+    combo_->Invalidate();
+  }
+
+  void close(bool Choose) {
+    if (!open_) return;
+    open_ = false;
+    if (GetCapture() == Handle()) ReleaseCapture();
+    ShowWindow(Handle(), SW_HIDE);
+    combo_->Invalidate();
+    if (Choose && ItemIndex() >= 0) combo_->choose(ItemIndex());
+  }
+
+  void Dispatch(TMessage& Message) override {
+    if (!open_) return TListBox::Dispatch(Message);
+    const TPoint p = TWMMouse(Message).Pos();
+    switch (Message.Msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN: {
+      TRect window;
+      GetWindowRect(Handle(), &window);
+      if (!PtInRect(window, ClientToScreen(p))) return close(false);
+      barPressed_ = !PtInRect(ClientRect(), p);
+      if (barPressed_) break;
+      if (const int i = ItemAtPos(p, true); i >= 0) SetItemIndex(i);
+      return;
+    }
+    case WM_MOUSEMOVE:
+      TListBox::Dispatch(Message);
+      if (PtInRect(ClientRect(), p) && !barPressed_)
+        if (const int i = ItemAtPos(p, true); i >= 0) SetItemIndex(i);
+      return;
+    case WM_LBUTTONUP:
+      TListBox::Dispatch(Message);
+      if (!std::exchange(barPressed_, false) && PtInRect(ClientRect(), p) && ItemAtPos(p, true) >= 0)
+        return close(true);
+      // The scroll bar lets go of the mouse when its button goes up; the list keeps it.
+      if (open_ && GetCapture() != Handle()) SetCapture(Handle());
+      return;
+    default:
+      break;
+    }
+    TListBox::Dispatch(Message);
+  }
+
+protected:
+  void CreateParams(TCreateParams& Params) override {
+    TListBox::CreateParams(Params);
+    Params.Style = (Params.Style & ~(WS_CHILD | WS_TABSTOP)) | WS_POPUP | WS_BORDER;
+    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+    TCustomForm* form = GetParentForm(combo_);
+    Params.WndParent = form ? form->Handle() : 0;
+  }
+
+private:
+  TComboBox* combo_;
+  bool open_ = false;
+  bool barPressed_ = false; // the button went down on the scroll bar
+};
+
+const TClassInfo& TComboBox::StaticClassInfo() {
+  static const TClassInfo info =
+      TClassBuilder<TComboBox, TCustomControl>("TComboBox")
+          .With(published::Anchors)
+          .With(published::Color(clWindow))
+          .With(published::Ctl3D)
+          .Int("DropDownCount", &TComboBox::DropDownCount, &TComboBox::SetDropDownCount, 8)
+          .With(published::Enabled)
+          .With(published::Font)
+          .Int("ItemIndex", &TComboBox::ItemIndex, &TComboBox::SetItemIndex, -1)
+          .Object("Items", [](const TComboBox& c) { return &const_cast<TComboBox&>(c).Items(); })
+          .With(published::ParentColor)
+          .With(published::ParentFont)
+          .With(published::TabOrder)
+          .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+          .With(published::Visible)
+          .Event("OnChange", &TComboBox::OnChange)
+          .With(published::OnEnter)
+          .With(published::OnExit)
+          .With(published::OnKeyDown)
+          .With(published::OnKeyPress)
+          .Build();
+  return info;
+}
+
+TComboBox::TComboBox(TComponent* AOwner) : TCustomControl(AOwner), items_(std::make_unique<TStringList>()) {
+  SetBounds(0, 0, 145, 21);
+  SetTabStop(true);
+  SetColor(clWindow);
+  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
+                  TControlStyle{csOpaque});
+  items_->OnChange.Bind([this](TObject*) {
+    if (itemIndex_ >= Count()) itemIndex_ = -1;
+    Invalidate();
+  });
+}
+
+TComboBox::~TComboBox() { items_->OnChange.Clear(); }
+
+void TComboBox::CreateParams(TCreateParams& Params) {
+  TCustomControl::CreateParams(Params);
+  AddClientFrame(Params);
+}
+
+TListBox* TComboBox::DropList() const { return list_; }
+
+bool TComboBox::DroppedDown() const { return list_ && list_->isOpen(); }
+
+void TComboBox::SetDroppedDown(bool Value) {
+  if (Value == DroppedDown()) return;
+  if (!Value) return list_->close(false);
+  if (!HandleAllocated() || Count() == 0) return;
+  if (!list_) list_ = new TComboDropList(this);
+  list_->open();
+}
+
+void TComboBox::SetItemIndex(int Value) {
+  if (Value < -1 || Value >= Count()) Value = -1;
+  if (Value == itemIndex_) return;
+  itemIndex_ = Value;
+  Invalidate();
+}
+
+void TComboBox::choose(int Index) {
+  if (Index == itemIndex_ || Index < 0 || Index >= Count()) return;
+  SetItemIndex(Index);
+  OnChange(this);
+}
+
+void TComboBox::KeyDown(uint16_t& Key, TShiftState Shift) {
+  TCustomControl::KeyDown(Key, Shift);
+  const bool toggle = Key == VK_F4 || (Shift.Contains(ssAlt) && (Key == VK_DOWN || Key == VK_UP));
+  if (DroppedDown()) {
+    if (toggle || Key == VK_RETURN)
+      list_->close(true);
+    else if (Key == VK_ESCAPE)
+      list_->close(false);
+    else if (Key == VK_UP || Key == VK_DOWN || Key == VK_HOME || Key == VK_END || Key == VK_PRIOR ||
+             Key == VK_NEXT)
+      list_->Perform(WM_KEYDOWN, Key, 0);
+    else
+      return;
+    Key = 0;
+    return;
+  }
+  if (toggle) {
+    SetDroppedDown(true);
+  } else {
+    const int last = Count() - 1;
+    switch (Key) {
+    case VK_UP:
+      choose(std::max(0, itemIndex_ - 1));
+      break;
+    case VK_DOWN:
+      choose(std::min(last, itemIndex_ + 1));
+      break;
+    case VK_HOME:
+      choose(0);
+      break;
+    case VK_END:
+      choose(last);
+      break;
+    default:
+      return;
+    }
+  }
+  Key = 0;
+}
+
+void TComboBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == TMouseButton::mbLeft) {
+    if (CanFocus() && !Focused()) SetFocus();
+    SetDroppedDown(!DroppedDown());
+  }
+  TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TComboBox::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+  case CM_WANTSPECIALKEY:
+    // The open list takes Return and Escape before the form's buttons do.
+    if (DroppedDown() && (Message.WParam == VK_RETURN || Message.WParam == VK_ESCAPE)) {
+      Message.Result = 1;
+      return;
+    }
+    break;
+  case WM_KILLFOCUS:
+    if (DroppedDown()) list_->close(false);
+    break;
+  case CM_ENABLEDCHANGED:
+  case CM_FONTCHANGED:
+    Invalidate();
+    break;
+  default:
+    break;
+  }
+  if (DispatchEditFrame(Message)) return;
+  TCustomControl::Dispatch(Message);
+}
+
+void TComboBox::Paint() {
+  TCanvas& c = Canvas();
+  const TRect client = ClientRect();
+  c.Brush().SetColor(Enabled() ? Color() : clBtnFace);
+  c.FillRect(client);
+  const int button = GetSystemMetrics(SM_CXVSCROLL);
+  DropDownButton(c, TRect{client.Right - button, client.Top, client.Right, client.Bottom}, Enabled());
+  // The chosen item, highlighted while the field has the keyboard and the list is closed.
+  const TRect text{client.Left + 2, client.Top + 2, client.Right - button - 2, client.Bottom - 2};
+  const bool highlighted = Focused() && !DroppedDown();
+  if (highlighted) {
+    c.Brush().SetColor(clHighlight);
+    c.FillRect(text);
+  }
+  useFont(c, Font());
+  c.Font().SetColor(!Enabled() ? clGrayText : highlighted ? clHighlightText : Font().Color());
+  if (itemIndex_ >= 0)
+    DrawCaption(c, TRect{text.Left + 1, text.Top, text.Right, text.Bottom}, items_->Get(itemIndex_),
+                dcLeft | dcVCenter | dcNoPrefix, true);
+  if (highlighted) FocusRect(c, text);
+}
+
 // ---- registration
 
 void RegisterStdControls() {
   RegisterClasses({&TLabel::StaticClassInfo(), &TButton::StaticClassInfo(), &TCheckBox::StaticClassInfo(),
                    &TRadioButton::StaticClassInfo(), &TEdit::StaticClassInfo(), &TMemo::StaticClassInfo(),
                    &TGroupBox::StaticClassInfo(), &TStaticText::StaticClassInfo(),
-                   &TScrollBar::StaticClassInfo(), &TListBox::StaticClassInfo()});
+                   &TScrollBar::StaticClassInfo(), &TListBox::StaticClassInfo(),
+                   &TComboBox::StaticClassInfo()});
 }
 
 } // namespace kv::platform

@@ -6,6 +6,7 @@
 #include "Platform/Ui/Controls.h"
 #include "Platform/Ui/Forms.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -472,6 +473,50 @@ private:
   int itemIndex_ = -1;
   int topIndex_ = 0;
   classic::WindowScrollTracker tracker_;
+};
+
+// ---- combo box
+
+class TComboDropList;
+
+// A combo box of the drop-down list style: a field that shows the chosen item, with a button
+// that drops the list of the items below it (a click on the field, Alt+Down or F4). A click on
+// an item or Return chooses it; Escape, F4 or a click elsewhere leaves the list. Up, Down, Home
+// and End choose in the closed field. OnChange follows each choice of the user.
+class TComboBox : public TCustomControl {
+  KV_CLASS_INFO(TComboBox)
+public:
+  explicit TComboBox(TComponent* AOwner);
+  ~TComboBox() override;
+  TStrings& Items() { return *items_; }
+  void SetItems(const TStrings& Value) { items_->Assign(Value); }
+  int Count() const { return items_->Count(); }
+  int ItemIndex() const { return itemIndex_; }
+  void SetItemIndex(int Value);
+  int DropDownCount() const { return dropDownCount_; }
+  void SetDropDownCount(int Value) { dropDownCount_ = std::max(1, Value); }
+  bool DroppedDown() const;
+  void SetDroppedDown(bool Value);
+  // The dropped list: a list box in a window of its own below the field (nullptr before the
+  // first drop).
+  TListBox* DropList() const;
+  TNotifyEvent OnChange;
+  void Dispatch(TMessage& Message) override;
+
+protected:
+  void CreateParams(TCreateParams& Params) override;
+  void Paint() override;
+  void KeyDown(uint16_t& Key, TShiftState Shift) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+private:
+  friend class TComboDropList;
+  // A choice of the user: the item shows, OnChange follows when it is another one.
+  void choose(int Index);
+  std::unique_ptr<TStringList> items_;
+  int itemIndex_ = -1;
+  int dropDownCount_ = 8;
+  TComboDropList* list_ = nullptr; // a component of ours
 };
 
 // The system's in-process clipboard (a desktop presenter may connect it to the real one).

@@ -367,6 +367,15 @@ HWND SetFocus(HWND Wnd);
 HWND GetFocus();
 HWND GetActiveWindow();
 HWND SetActiveWindow(HWND Wnd);
+// Brings the top-level window of Wnd to the front of the desktop and makes it active. Wnd may be
+// a window of another program (ForeignWindowHandle); false when nothing could be done.
+bool SetForegroundWindow(HWND Wnd);
+// Windows names every window of the desktop with a handle that every process can use; ours name
+// this process's windows only. A top-level window of another program gets a handle here, made
+// from the desktop's id of it (Presenter::desktopWindowId in that program) and the process that
+// owns it: the same handle for the same window, never one of our own windows' handles. Only
+// SetForegroundWindow acts on such handles; the other calls see no window in them. 0 for id 0.
+HWND ForeignWindowHandle(uint64_t DesktopId, uint32_t ProcessId);
 bool GetCursorPos(TPoint* Point);
 bool SetCursorPos(int X, int Y);
 // High bit set while the key is down, low bit toggled at each press.

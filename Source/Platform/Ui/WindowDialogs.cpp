@@ -1,6 +1,7 @@
 #include "Platform/Ui/WindowDialogs.h"
 
 #include "Platform/Ui/CommonDialogs.h"
+#include "Platform/Ui/GtkFileChooser.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -304,6 +305,8 @@ PasswordReply WindowDialogs::password(const PasswordRequest& Request) {
 }
 
 std::optional<std::string> WindowDialogs::fileDialog(const FileDialogRequest& Request) {
+  // On the desktop its own file chooser serves; our form where there is none.
+  if (DesktopFileChooserAvailable()) return ChooseFileOnDesktop(Request);
   auto* form = TCustomForm::CreateNew<TFileDialogForm>(nullptr);
   struct Free {
     TCustomForm* f;
@@ -348,11 +351,12 @@ const TClassInfo& TFileDialogForm::StaticClassInfo() {
 TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
   SetBorderStyle(TBorderStyle::bsDialog);
   SetPosition(TPosition::poScreenCenter);
-  SetClientSize(424, 292);
+  SetClientSize(424, 276);
+  // Labels take the size of their text.
   auto label = [&](const char* text, int x, int y) {
     auto* l = new TLabel(this);
-    l->SetCaption(text);
     l->SetBounds(x, y, 10, 10);
+    l->SetCaption(text);
     l->SetParent(this);
     return l;
   };
@@ -370,8 +374,8 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
   FileNameEdit->SetBounds(88, 212, 240, 21);
   FileNameEdit->SetParent(this);
   label("Files of &type:", 8, 244);
-  FilterList = new TListBox(this);
-  FilterList->SetBounds(88, 240, 240, 44);
+  FilterList = new TComboBox(this);
+  FilterList->SetBounds(88, 240, 240, 21);
   FilterList->SetParent(this);
   OkButton = new TButton(this);
   OkButton->SetBounds(340, 210, 75, 25);
@@ -408,7 +412,7 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
     FileNameEdit->SetText(FileList->Items().Get(i));
     Accept();
   });
-  FilterList->OnClick.Bind([this](TObject*) {
+  FilterList->OnChange.Bind([this](TObject*) {
     typedPattern_.clear();
     fillFiles();
   });
@@ -418,20 +422,8 @@ void TFileDialogForm::Setup(const FileDialogRequest& Request) {
   request_ = Request;
   SetCaption(!Request.title.empty() ? Request.title : Request.save ? "Save As" : "Open");
   OkButton->SetCaption(Request.save ? "&Save" : "&Open");
-  // The filter: name|patterns pairs.
-  filters_.clear();
-  const std::string& f = Request.filter;
-  size_t start = 0;
-  std::vector<std::string> parts;
-  while (start <= f.size() && !f.empty()) {
-    const size_t bar = f.find('|', start);
-    parts.push_back(f.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-    if (bar == std::string::npos) break;
-    start = bar + 1;
-  }
-  for (size_t i = 0; i + 1 < parts.size(); i += 2)
-    filters_.emplace_back(parts[i], parts[i + 1]);
-  if (filters_.empty()) filters_.emplace_back("All files", "*");
+  filters_ = ParseFileFilter(Request.filter);
+  if (filters_.empty()) filters_.emplace_back("All files", std::vector<std::string>{"*"});
   FilterList->Items().BeginUpdate();
   for (const auto& p : filters_)
     FilterList->Items().Add(p.first);
@@ -448,23 +440,10 @@ void TFileDialogForm::Setup(const FileDialogRequest& Request) {
 }
 
 std::vector<std::string> TFileDialogForm::patterns() const {
-  std::string spec = typedPattern_;
-  if (spec.empty()) {
-    const int i = FilterList->ItemIndex();
-    spec = i >= 0 && i < static_cast<int>(filters_.size()) ? filters_[static_cast<size_t>(i)].second : "*";
-  }
-  std::vector<std::string> out;
-  size_t start = 0;
-  while (true) {
-    const size_t semi = spec.find(';', start);
-    std::string p = spec.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
-    while (!p.empty() && p.front() == ' ')
-      p.erase(p.begin());
-    if (!p.empty()) out.push_back(p);
-    if (semi == std::string::npos) break;
-    start = semi + 1;
-  }
-  return out;
+  if (!typedPattern_.empty()) return FilePatterns(typedPattern_);
+  const int i = FilterList->ItemIndex();
+  return i >= 0 && i < static_cast<int>(filters_.size()) ? filters_[static_cast<size_t>(i)].second
+                                                         : std::vector<std::string>{"*"};
 }
 
 void TFileDialogForm::SetDirectory(const std::string& Dir) {
@@ -529,22 +508,14 @@ void TFileDialogForm::Accept() {
     fillFiles();
     return;
   }
-  std::string chosen = AddDefaultExt(path.lexically_normal().string(), request_.defaultExt);
-  const fs::path parent = fs::path(chosen).parent_path();
-  if (request_.pathMustExist && !fs::is_directory(parent, ec)) {
-    dialogs().messageBox({chosen + "\nPath does not exist.\nPlease verify the correct path was given.",
-                          Caption(), mb::OK | mb::ICONWARNING});
+  const std::string chosen = AddDefaultExt(path.lexically_normal().string(), request_.defaultExt);
+  const ChosenFileCheck check = CheckChosenFile(request_, chosen);
+  if (check.action == ChosenFileCheck::Refuse) {
+    dialogs().messageBox({check.text, Caption(), mb::OK | mb::ICONWARNING});
     return;
   }
-  const bool exists = fs::exists(chosen, ec);
-  if (request_.fileMustExist && !exists) {
-    dialogs().messageBox({chosen + "\nFile not found.\nPlease verify the correct file name was given.",
-                          Caption(), mb::OK | mb::ICONWARNING});
-    return;
-  }
-  if (request_.save && request_.overwritePrompt && exists &&
-      dialogs().messageBox({chosen + " already exists.\nDo you want to replace it?", Caption(),
-                            mb::YESNO | mb::ICONWARNING}) != id::YES)
+  if (check.action == ChosenFileCheck::AskReplace &&
+      dialogs().messageBox({check.text, Caption(), mb::YESNO | mb::ICONWARNING}) != id::YES)
     return;
   Result = chosen;
   SetModalResult(mrOk);

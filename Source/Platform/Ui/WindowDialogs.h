@@ -1,6 +1,7 @@
 // The dialogs service in windows of our own: message boxes and message dialogs with their
 // icons and buttons, the exception box, the password prompt and the open and save dialogs
-// (a folder list, a file list, a name edit and the file types). Every dialog is a form shown
+// (the desktop's file chooser where the desktop presenter shows the windows, else a form of a
+// folder list, a file list, a name edit and the file types). Every dialog is a form shown
 // modally; what the user chose comes back as the service's answer.
 #pragma once
 
@@ -65,7 +66,7 @@ public:
   TListBox* DirList = nullptr;
   TListBox* FileList = nullptr;
   TEdit* FileNameEdit = nullptr;
-  TListBox* FilterList = nullptr;
+  TComboBox* FilterList = nullptr;
   TButton* OkButton = nullptr;
   TButton* CancelButton = nullptr;
 
@@ -74,7 +75,7 @@ private:
   std::vector<std::string> patterns() const;
   FileDialogRequest request_;
   std::string dir_;
-  std::vector<std::pair<std::string, std::string>> filters_; // name, patterns
+  std::vector<std::pair<std::string, std::vector<std::string>>> filters_; // name, patterns
   std::string typedPattern_;
 };
 

@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <unistd.h>
 
 namespace kv::platform {
 
@@ -138,6 +139,8 @@ struct System {
   bool typedPending = false;
   WPARAM typedKey = 0;
   std::string typedChars;
+  // Windows of other programs by their handles here: desktop id and owning process.
+  std::map<HWND, std::pair<uint64_t, uint32_t>> foreign;
 };
 
 System& sys() {
@@ -1372,6 +1375,30 @@ HWND SetActiveWindow(HWND Wnd) {
   return old;
 }
 
+bool SetForegroundWindow(HWND Wnd) {
+  auto& s = sys();
+  if (const auto it = s.foreign.find(Wnd); it != s.foreign.end())
+    return s.presenter && s.presenter->activateDesktopWindow(it->second.first, it->second.second);
+  const HWND top = topLevelOf(Wnd);
+  Window* w = find(top);
+  if (!w || !(w->style & WS_VISIBLE)) return false;
+  SetActiveWindow(top);
+  // Active here already, the window may still lie under another program's on the desktop.
+  if (s.presenter)
+    s.presenter->activateDesktopWindow(s.presenter->desktopWindowId(top), static_cast<uint32_t>(getpid()));
+  return GetActiveWindow() == top;
+}
+
+HWND ForeignWindowHandle(uint64_t DesktopId, uint32_t ProcessId) {
+  if (!DesktopId) return 0;
+  auto& s = sys();
+  for (const auto& [h, named] : s.foreign)
+    if (named == std::pair{DesktopId, ProcessId}) return h;
+  const HWND h = s.nextId++;
+  s.foreign[h] = {DesktopId, ProcessId};
+  return h;
+}
+
 bool GetCursorPos(TPoint* Point) {
   if (!Point) return false;
   *Point = sys().cursor;
@@ -1478,6 +1505,7 @@ void ResetWindowSystem() {
   s.cursor = TPoint{};
   s.lastDownWnd = 0;
   s.typedPending = false;
+  s.foreign.clear();
   s.presenter = p;
 }
 

@@ -226,22 +226,6 @@ TEST_F(DesktopInputTest, RunningThePendingMessagesAsksTheDesktopForInput) {
   EXPECT_EQ(noted->polls, before + 2);
 }
 
-TEST(DesktopFileChooser, FiltersAreReadAsTheDialogsWroteThem) {
-  using Filters = std::vector<std::pair<std::string, std::vector<std::string>>>;
-  const struct {
-    std::string filter;
-    Filters want;
-  } cases[] = {
-      {"Zip files|*.zip|All files|*.*", {{"Zip files", {"*.zip"}}, {"All files", {"*.*"}}}},
-      {"Tables|*.DB; *.PX|Text|*.txt", {{"Tables", {"*.DB", "*.PX"}}, {"Text", {"*.txt"}}}},
-      {"", {}},
-      {"Zip files|*.zip|Lost name", {{"Zip files", {"*.zip"}}}}, // a name without patterns
-      {"Empty||Zip|*.zip", {{"Zip", {"*.zip"}}}},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ParseFileFilter(c.filter), c.want) << c.filter;
-}
-
 TEST(DesktopFileChooser, PatternsMatchRegardlessOfCase) {
   const struct {
     std::string pattern, want;
@@ -253,22 +237,6 @@ TEST(DesktopFileChooser, PatternsMatchRegardlessOfCase) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(CaseInsensitivePattern(c.pattern), c.want) << c.pattern;
-}
-
-TEST(DesktopFileChooser, TheDefaultExtensionGoesOnlyOnNamesWithoutOne) {
-  const struct {
-    std::string path, ext, want;
-  } cases[] = {
-      {"/srv/save/KorvBak", "zip", "/srv/save/KorvBak.zip"},
-      {"/srv/save/KorvBak", ".zip", "/srv/save/KorvBak.zip"},
-      {"/srv/save/KorvBak.ZIP", "zip", "/srv/save/KorvBak.ZIP"},
-      {"/srv/save/KorvBak.tar", "zip", "/srv/save/KorvBak.tar"},
-      {"/srv/save.d/KorvBak", "zip", "/srv/save.d/KorvBak.zip"}, // a dot in the folder counts not
-      {"/srv/save/KorvBak", "", "/srv/save/KorvBak"},
-      {"/srv/save/", "zip", "/srv/save/"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(WithDefaultExtension(c.path, c.ext), c.want) << c.path;
 }
 
 TEST(DesktopOpen, WithoutADisplayThereIsNoDesktop) {

@@ -3,6 +3,8 @@
 #include "Platform/Ui/ExtCtrls.h"
 #include "Platform/Ui/StdCtrls.h"
 
+#include <functional>
+
 using namespace kv::platform;
 using namespace kvtest;
 
@@ -250,6 +252,89 @@ TEST_F(StdCtrlsTest, GroupBoxFrameAndStaticText) {
   EXPECT_EQ(px(text, 0, 0), kShadow);
   EXPECT_EQ(px(text, 13, 13), kWhite);
   EXPECT_EQ(px(text, 1, 1), kBlack);
+}
+
+// The drop-down list: the field with the items "Zip", "Text", "All" (the first chosen) on a form
+// whose OK and Cancel buttons take Return and Escape; rows of the box font are 12 pixels high.
+TEST_F(StdCtrlsTest, ComboBoxDropsChoosesAndLeaves) {
+  struct Combo {
+    TForm* form;
+    TComboBox* box;
+  };
+  using Step = std::function<void(StdCtrlsTest&, Combo&)>;
+  const Step clickField = [](StdCtrlsTest& t, Combo& c) { t.click(c.box, 10, 8); };
+  auto row = [](int i) {
+    return [i](StdCtrlsTest& t, Combo& c) { t.click(c.box->DropList(), 10, 12 * i + 6); };
+  };
+  auto press = [](int vk) { return [vk](StdCtrlsTest& t, Combo&) { t.key(vk); }; };
+  const struct {
+    const char* what;
+    std::vector<Step> steps;
+    int index, changes;
+    bool dropped;
+  } cases[] = {
+      {"Down in the closed field", {press(VK_DOWN)}, 1, 1, false},
+      {"End, then Home", {press(VK_END), press(VK_HOME)}, 0, 2, false},
+      {"Up at the first item", {press(VK_UP)}, 0, 0, false},
+      {"a click drops the list", {clickField}, 0, 0, true},
+      {"a click on a row chooses it", {clickField, row(2)}, 2, 1, false},
+      {"the first row again", {clickField, row(0)}, 0, 0, false},
+      {"Down, Down and Return in the list",
+       {clickField, press(VK_DOWN), press(VK_DOWN), press(VK_RETURN)},
+       2,
+       1,
+       false},
+      {"F4, Down and Escape", {press(VK_F4), press(VK_DOWN), press(VK_ESCAPE)}, 0, 0, false},
+      {"F4 twice chooses the row", {press(VK_F4), press(VK_END), press(VK_F4)}, 2, 1, false},
+      {"Alt+Down drops", {[](StdCtrlsTest& t, Combo&) { t.chord(VK_MENU, VK_DOWN); }}, 0, 0, true},
+      {"a press elsewhere leaves",
+       {clickField, [](StdCtrlsTest& t, Combo& c) { t.click(c.form, 250, 150); }},
+       0,
+       0,
+       false},
+      {"the list follows the mouse",
+       {clickField,
+        [](StdCtrlsTest&, Combo& c) {
+          HeadlessPresenter::mouseMove(at(c.box->DropList(), 10, 12 + 6));
+          run();
+          EXPECT_EQ(c.box->DropList()->ItemIndex(), 1);
+        }},
+       0,
+       0,
+       true},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.what);
+    ResetApplication();
+    Application().SetPresenter(std::make_unique<HeadlessPresenter>());
+    Application().Initialize();
+    ButtonForm b = makeButtons(*this, makeForm());
+    Combo c{b.form, new TComboBox(b.form)};
+    c.box->SetParent(b.form);
+    c.box->SetBounds(10, 100, 150, 21);
+    for (const char* item : {"Zip", "Text", "All"})
+      c.box->Items().Add(item);
+    c.box->SetItemIndex(0);
+    int changes = 0;
+    c.box->OnChange.Bind([&](TObject*) { ++changes; });
+    show(b.form);
+    c.box->SetFocus();
+    run();
+    for (const Step& step : k.steps)
+      step(*this, c);
+    EXPECT_EQ(c.box->ItemIndex(), k.index);
+    EXPECT_EQ(changes, k.changes);
+    EXPECT_EQ(c.box->DroppedDown(), k.dropped);
+    EXPECT_EQ(b.form->ModalResult(), mrNone); // Return and Escape stayed with the list
+    if (k.dropped) {
+      // The list lies under the field, as wide, three rows of 12 pixels in a one-pixel border.
+      TRect field, list;
+      GetWindowRect(c.box->Handle(), &field);
+      GetWindowRect(c.box->DropList()->Handle(), &list);
+      EXPECT_EQ(list, (TRect{field.Left, field.Bottom, field.Right, field.Bottom + 38}));
+      EXPECT_TRUE(IsWindowVisible(c.box->DropList()->Handle()));
+    }
+  }
 }
 
 } // namespace

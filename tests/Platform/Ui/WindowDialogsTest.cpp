@@ -143,6 +143,17 @@ TEST_F(WindowDialogsTest, FileDialogListsChoosesAndChecks) {
   std::string title, name;
   later([&](TCustomForm* form) {
     auto* f = dynamic_cast<TFileDialogForm*>(form);
+    // Every label shows its whole text, and no control covers another.
+    for (int i = 0; i < f->ControlCount(); ++i) {
+      TControl* c = f->Controls(i);
+      if (auto* l = dynamic_cast<TLabel*>(c); l && !l->Caption().empty()) {
+        EXPECT_GE(l->Width(), classic::MeasureText(l->Font(), classic::StripAccel(l->Caption())).cx)
+            << l->Caption();
+      }
+      for (int j = 0; j < i; ++j)
+        EXPECT_TRUE(IsRectEmpty(IntersectRects(c->BoundsRect(), f->Controls(j)->BoundsRect())))
+            << c->ClassName() << " " << c->Caption() << " over " << f->Controls(j)->ClassName();
+    }
     title = f->Caption();
     name = f->FileNameEdit->Text();
     for (int i = 0; i < f->FileList->Count(); ++i)
@@ -196,6 +207,25 @@ TEST_F(WindowDialogsTest, FileDialogListsChoosesAndChecks) {
     f->FileList->OnDblClick(f->FileList);
   });
   EXPECT_EQ(windows.fileDialog(o), root + "/c.txt");
+
+  // The file types drop down: a click on the field, a click on the first row.
+  o.fileMustExist = false;
+  std::vector<std::string> zips;
+  later([&](TCustomForm* form) {
+    auto* f = dynamic_cast<TFileDialogForm*>(form);
+    HeadlessPresenter::click(f->FilterList->ClientToScreen(TPoint{10, 8}));
+    presenter->after(5, [&, f] {
+      ASSERT_TRUE(f->FilterList->DroppedDown());
+      HeadlessPresenter::click(f->FilterList->DropList()->ClientToScreen(TPoint{10, 4}));
+      presenter->after(5, [&, f] {
+        for (int i = 0; i < f->FileList->Count(); ++i)
+          zips.push_back(f->FileList->Items()[i]);
+        f->CancelButton->Click();
+      });
+    });
+  });
+  EXPECT_EQ(windows.fileDialog(o), std::nullopt);
+  EXPECT_EQ(zips, (std::vector<std::string>{"a.zip", "b.ZIP"}));
 }
 
 TEST_F(WindowDialogsTest, PatternsMatchRegardlessOfCase) {
@@ -208,6 +238,39 @@ TEST_F(WindowDialogsTest, PatternsMatchRegardlessOfCase) {
                {"a", "a?", false},       {"abc", "*b*", true},       {"", "*", true}};
   for (const auto& c : cases)
     EXPECT_EQ(MatchesPattern(c.name, c.pattern), c.want) << c.name << " " << c.pattern;
+}
+
+TEST(FileDialogRules, FiltersAreReadAsTheDialogsWroteThem) {
+  using Filters = std::vector<std::pair<std::string, std::vector<std::string>>>;
+  const struct {
+    std::string filter;
+    Filters want;
+  } cases[] = {
+      {"Zip files|*.zip|All files|*.*", {{"Zip files", {"*.zip"}}, {"All files", {"*.*"}}}},
+      {"Tables|*.DB; *.PX|Text|*.txt", {{"Tables", {"*.DB", "*.PX"}}, {"Text", {"*.txt"}}}},
+      {"", {}},
+      {"Zip files|*.zip|Lost name", {{"Zip files", {"*.zip"}}}}, // a name without patterns
+      {"Empty||Zip|*.zip", {{"Zip", {"*.zip"}}}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ParseFileFilter(c.filter), c.want) << c.filter;
+}
+
+TEST(FileDialogRules, TheDefaultExtensionGoesOnlyOnNamesWithoutOne) {
+  const struct {
+    std::string path, ext, want;
+  } cases[] = {
+      {"/srv/save/KorvBak", "zip", "/srv/save/KorvBak.zip"},
+      {"/srv/save/KorvBak", ".zip", "/srv/save/KorvBak.zip"},
+      {"/srv/save/KorvBak.ZIP", "zip", "/srv/save/KorvBak.ZIP"},
+      {"/srv/save/KorvBak.tar", "zip", "/srv/save/KorvBak.tar"},
+      {"/srv/save.d/KorvBak", "zip", "/srv/save.d/KorvBak.zip"}, // a dot in the folder counts not
+      {"/srv/save/KorvBak", "", "/srv/save/KorvBak"},
+      {"/srv/save/", "zip", "/srv/save/"},
+      {"name", "zip", "name.zip"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(AddDefaultExt(c.path, c.ext), c.want) << c.path;
 }
 
 TEST_F(WindowDialogsTest, OpenAndSaveDialogComponentsAskTheService) {
@@ -225,11 +288,6 @@ TEST_F(WindowDialogsTest, OpenAndSaveDialogComponentsAskTheService) {
   scripted->expectFileDialog("", std::nullopt);
   EXPECT_FALSE(save->Execute());
   EXPECT_EQ(save->FileName(), "/srv/save/Db.zip"); // kept when cancelled
-
-  EXPECT_EQ(AddDefaultExt("/a.b/name", "zip"), "/a.b/name.zip");
-  EXPECT_EQ(AddDefaultExt("name.txt", "zip"), "name.txt");
-  EXPECT_EQ(AddDefaultExt("name", ".zip"), "name.zip");
-  EXPECT_EQ(AddDefaultExt("name", ""), "name");
 
   scripted->expectMessageDialog("General installation error.", mrOk);
   EXPECT_EQ(MessageDlg("General installation error.", TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}, 0), mrOk);
