@@ -8,11 +8,11 @@
 
 #include "EngineArchive.h"
 #include "EngineCallback.h"
-#include "Platform/CodePage/CodePage.h"
 #include "EngineCrypt.h"
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
+#include "Platform/CodePage/CodePage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -466,7 +466,7 @@ bool UnzipRun::findPassword(Job& job, const uint8_t header[kEncryptionHeaderSize
   while (mayAskPassword_ && remaining > 0 && asked < 15) {
     drain();
     sendNewFile(job);
-    channel_.send(zcaPassword, 0, remaining, job.name);
+    channel_.send(zcaPassword, KV_PASSWORD_REQUEST_EXTRACT, remaining, job.name);
     checkCancel();
     ++asked;
     const CallbackRecord& reply = channel_.reply();

@@ -6,11 +6,11 @@
 
 #include "EngineArchive.h"
 #include "EngineCallback.h"
-#include "Platform/CodePage/CodePage.h"
 #include "EngineCrypt.h"
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
+#include "Platform/CodePage/CodePage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -574,12 +574,11 @@ bool ZipRun::planMembers() {
     if (m.encrypt && m.password.empty()) {
       if (!askedPassword_ && mayAskPassword_) {
         askedPassword_ = true;
-        channel_.send(zcaPassword, 1, 1, m.name);
+        channel_.send(zcaPassword, KV_PASSWORD_REQUEST_ADD, 1, m.name);
         checkCancel();
-        // The request's code and the reply flag share a field: a caller that did not answer
-        // leaves the 1 and the member name there, which must not become the password.
-        const std::string answer = channel_.replyText();
-        if (channel_.reply().ErrorCode == 1 && answer != m.name) sessionPassword_ = answer;
+        // Only a reply flag of 1 is an answer: a caller that wrote nothing back left the
+        // request's own code there, and the member's name in the text.
+        if (channel_.reply().ErrorCode == 1) sessionPassword_ = channel_.replyText();
         if (channel_.reply().ActionCode == 0) mayAskPassword_ = false;
       }
       m.password = sessionPassword_;
