@@ -11,6 +11,7 @@
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
 #include "Platform/CodePage/CodePage.h"
+#include "Platform/Trash/Trash.h"
 
 #include <algorithm>
 #include <atomic>
@@ -247,6 +248,7 @@ private:
   bool oem_ = false;
   bool forceDos_ = false;
   bool move_ = false;
+  bool allowUndo_ = false;
   bool update_ = false;
   bool freshen_ = false;
   bool separateDirs_ = false;
@@ -302,6 +304,7 @@ void ZipRun::readOptions() {
   forceDos_ = flag(cmd_.ForceDOS);
   oem_ = cmd_.CodePage == KV_CODEPAGE_OEM || forceDos_;
   move_ = flag(cmd_.Move);
+  allowUndo_ = flag(cmd_.AllowUndo);
   update_ = flag(cmd_.Update);
   freshen_ = flag(cmd_.Freshen) && !update_;
   separateDirs_ = !flag(cmd_.NoSeparateDirs);
@@ -1034,10 +1037,18 @@ int32_t ZipRun::execute() {
     channel_.send(zcaEndOfBatch, 0, 0, "");
     return 0;
   }
-  for (const auto& path : movedFiles_)
-    if (unlink(path.c_str()) != 0)
+  // Moved files go to the trash unless the caller wants them gone for good; one the trash
+  // cannot take stays where it was.
+  for (const auto& path : movedFiles_) {
+    if (allowUndo_) {
+      if (const int error = kv::platform::moveToTrash(path); error != 0)
+        channel_.message(zeArchiveWrite,
+                         "Cannot move " + path + " to the trash after moving it: " + systemErrorText(error));
+    } else if (unlink(path.c_str()) != 0) {
       channel_.message(zeArchiveWrite,
                        "Cannot delete " + path + " after moving it: " + systemErrorText(errno));
+    }
+  }
   verbose("Added " + std::to_string(added_) + " file(s) to " + archivePath_);
   channel_.send(zcaEndOfBatch, 0, 0, "");
   return added_;

@@ -221,7 +221,7 @@ typedef struct FileSpecRecord {
  *   196     4   ExclCount         number of exclusion specifications
  *   200     8   Exclusions        pointer to ExclCount texts
  *   208    32   StreamFields      0 (memory-stream modes are not used)
- *   240     4   AllowUndo         Boolean: deleted files may go to the trash (they are deleted)
+ *   240     4   AllowUndo         Boolean: moved files go to the trash, else they are deleted
  *   244     2   CodePage          2: names in the OEM code page (CP850), else UTF-8
  *   246    18   Reserved7         0
  *   264     4   Check             7

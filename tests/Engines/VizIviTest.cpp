@@ -313,20 +313,37 @@ TEST(VizIvi, FreshenAndUpdateReplaceOnlyOlderMembers) {
   }
 }
 
+// The moved files go once the archive is written: to the trash when the caller allows an undo
+// (each with the trash's record of where it came from), else for good.
 TEST(VizIvi, MoveDeletesTheFilesOnlyAfterTheArchiveIsWritten) {
-  TempDir dir;
-  makeMixedTree(dir / "in");
-  const auto archive = dir / "moved.zip";
-  Recorder rec;
-  ZipOptions o;
-  o.specs = {(dir / "in" / "*.*").string()};
-  o.dirNames = false;
-  o.move = true;
-  ASSERT_EQ(runZip(archive.string(), o, rec), 5);
-  EXPECT_EQ(run("unzip -tq " + shellQuote(archive.string())).exitCode, 0);
-  for (const char* gone : {"readme.txt", "noext", "random.bin", "empty.dat", "picture.gif"})
-    EXPECT_FALSE(fs::exists(dir / "in" / gone)) << gone;
-  EXPECT_TRUE(fs::exists(dir / "in" / "sub" / "table.DB"));
+  for (bool allowUndo : {false, true}) {
+    SCOPED_TRACE(allowUndo ? "to the trash" : "for good");
+    TempDir dir;
+    kvtest::ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+    makeMixedTree(dir / "in");
+    const auto archive = dir / "moved.zip";
+    Recorder rec;
+    ZipOptions o;
+    o.specs = {(dir / "in" / "*.*").string()};
+    o.dirNames = false;
+    o.move = true;
+    o.allowUndo = allowUndo;
+    ASSERT_EQ(runZip(archive.string(), o, rec), 5);
+    EXPECT_TRUE(rec.errorCodes().empty());
+    EXPECT_EQ(run("unzip -tq " + shellQuote(archive.string())).exitCode, 0);
+    for (const char* gone : {"readme.txt", "noext", "random.bin", "empty.dat", "picture.gif"}) {
+      EXPECT_FALSE(fs::exists(dir / "in" / gone)) << gone;
+      const auto trashed = dir / "data" / "Trash" / "files" / gone;
+      EXPECT_EQ(fs::exists(trashed), allowUndo) << gone;
+      if (!allowUndo) continue;
+      const std::string info =
+          kvtest::readFile(dir / "data" / "Trash" / "info" / (std::string(gone) + ".trashinfo"));
+      EXPECT_NE(info.find("\nPath=" + (dir / "in" / gone).string() + "\n"), std::string::npos) << info;
+    }
+    if (allowUndo)
+      EXPECT_EQ(kvtest::readFile(dir / "data" / "Trash" / "files" / "readme.txt"), textBytes(20000, 1));
+    EXPECT_TRUE(fs::exists(dir / "in" / "sub" / "table.DB"));
+  }
 }
 
 TEST(VizIvi, AStubInFrontOfAnEmptyArchiveIsKept) {
