@@ -263,14 +263,14 @@ void TZavOzeriz::ShowZipMessage(int Ident, const std::string& Extra) {
   auto text = tableText(Ident);
   const std::string msg = (text ? *text : MissingStringText(Ident)) + Extra;
   FMessage = msg;
-  FErrCode = Ident;
+  reportErrCode(Ident);
   if (!FUnattended) kv::platform::showMessage(msg);
   OnMessage(this, 0, msg);
 }
 
 void TZavOzeriz::ReportZipError(const EZavOzeriz& E) {
   if (E.DisplayMsg && !FUnattended) kv::platform::showMessage(E.Message());
-  FErrCode = E.ResId;
+  reportErrCode(E.ResId);
   FMessage = E.Message();
   OnMessage(this, FErrCode, E.Message());
 }

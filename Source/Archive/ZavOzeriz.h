@@ -529,8 +529,18 @@ private:
   int FMaxVolumeSize = 0;
   int FMinFreeVolumeSize = 65536;
 
-  // Message state.
+  // Message state. Every message and engine error leaves its code through reportErrCode, whose
+  // count tells an operation whether anything was reported while it ran.
+  void reportErrCode(int Code) {
+    FErrCode = Code;
+    ++FErrCodeReports;
+  }
+  void engineError(int Code) {
+    reportErrCode(Code & 0xFF);
+    FFullErrCode = Code;
+  }
   int FErrCode = 0;
+  unsigned FErrCodeReports = 0;
   int FFullErrCode = 0;
   std::string FMessage;
   uintptr_t FParentWindow = 0;
