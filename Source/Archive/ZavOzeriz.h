@@ -574,6 +574,7 @@ private:
   int FDroppedEntries = 0;
   int FEntryVersion = 0;
   int FEntryHost = 0;
+  uint16_t FEntryFlag = 0;
 
   // Wait cursor.
   int32_t FCursorLevel = 0;

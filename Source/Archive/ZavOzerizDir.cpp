@@ -68,6 +68,8 @@ int numberOrZero(const std::string& s) {
 } // namespace
 
 std::string TZavOzeriz::ConvertNameCodePage(const std::string& Name, bool ToOEM) const {
+  // A writer that marks the entry UTF-8 says what its bytes are, so no code page applies.
+  if (FEntryFlag & FlagUtf8) return Name;
   const bool convert = (FCodePage == CodePageOpts::cpAuto && FEntryHost == HostFAT) ||
                        FEntryHost == HostHPFS || (FEntryHost == HostNTFS && FEntryVersion == 50) ||
                        FCodePage == CodePageOpts::cpOEM;
@@ -282,6 +284,7 @@ void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
     if (!in.take(fields->FileNameLength, p)) throw EZavOzeriz::CreateResDisp(DS_CENameLen, true);
     FEntryVersion = fields->MadeByVersion;
     FEntryHost = fields->HostVersionNo;
+    FEntryFlag = fields->Flag;
     entry->FileName = SlashToBackslash(
         ConvertNameCodePage(std::string(reinterpret_cast<const char*>(p), fields->FileNameLength), false));
     entry->Encrypted = (fields->Flag & FlagEncrypted) != 0;

@@ -35,6 +35,8 @@ protected:
                     " && cat stub.bin zipr.zip > sfx_unshifted.zip && cp sfx_unshifted.zip sfx_shifted.zip"
                     " && zip -q -A sfx_shifted.zip"
                     " && 7z a -tzip -bd seven.zip tree >/dev/null"
+                    " && mkdir -p utf && echo gruss > 'utf/Grüße.txt' && echo mark > 'utf/Ölmühle €.txt'"
+                    " && 7z a -tzip -mcu=on -bd seven_utf8.zip utf >/dev/null"
                     " && zip -q -s 64k split.zip big.bin");
     ASSERT_EQ(r.exitCode, 0) << r.err;
   }
@@ -65,7 +67,7 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
       {"comment100.zip", false},    {"extra.zip", false},       {"sfx_shifted.zip", false},
       {"sfx_unshifted.zip", false}, {"padded.zip", false},      {"padded_dirty.zip", false},
       {"padded_long.zip", false},   {"garbage.zip", false},     {"eoc_only.zip", false},
-      {"plain.zip", false},
+      {"plain.zip", false},         {"utf8.zip", false},        {"seven_utf8.zip", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.file) + (row.useDirOnly ? " with directory entries" : ""));
@@ -122,27 +124,32 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
 }
 
 TEST_F(DirReading, CodePageOptionsDecideWhichNamesAreConverted) {
-  for (auto [opt, name] : {std::pair{CodePageOpts::cpNone, "none"}, std::pair{CodePageOpts::cpOEM, "oem"}}) {
-    SCOPED_TRACE(name);
-    const auto want = peer(fx("codepage.zip"), name);
-    TZavOzeriz zip(nullptr);
-    zip.SetUnattended(true);
-    zip.SetCodePage(opt);
-    zip.SetZipFileName(fx("codepage.zip"));
-    ASSERT_EQ(zip.Count(), static_cast<int>(want["entries"].a.size()));
-    for (int i = 0; i < zip.Count(); ++i) {
-      EXPECT_EQ(zip.ZipContents()[i].FileName,
-                minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
-      EXPECT_EQ(zip.ZipContents()[i].FileComment,
-                minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["comment"].s));
+  for (const char* file : {"codepage.zip", "utf8.zip"})
+    for (auto [opt, name] :
+         {std::pair{CodePageOpts::cpNone, "none"}, std::pair{CodePageOpts::cpOEM, "oem"}}) {
+      SCOPED_TRACE(std::string(file) + " " + name);
+      const auto want = peer(fx(file), name);
+      TZavOzeriz zip(nullptr);
+      zip.SetUnattended(true);
+      zip.SetCodePage(opt);
+      zip.SetZipFileName(fx(file));
+      ASSERT_EQ(zip.Count(), static_cast<int>(want["entries"].a.size()));
+      for (int i = 0; i < zip.Count(); ++i) {
+        EXPECT_EQ(zip.ZipContents()[i].FileName,
+                  minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
+        EXPECT_EQ(zip.ZipContents()[i].FileComment,
+                  minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["comment"].s));
+      }
     }
-  }
   // By hand: OEM 0x81 is u with diaeresis; host 11 version 20 keeps the raw byte.
   TZavOzeriz zip(nullptr);
   zip.SetUnattended(true);
   zip.SetZipFileName(fx("codepage.zip"));
   EXPECT_EQ(zip.ZipContents()[0].FileName, "\xC3\xBC_fat.txt");
   EXPECT_EQ(zip.ZipContents()[1].FileName, "\x81_ntfs20.txt");
+  // A name marked UTF-8 stays as it is, also from a FAT host.
+  zip.SetZipFileName(fx("utf8.zip"));
+  EXPECT_EQ(zip.ZipContents()[0].FileName, "Grüße\\Übersicht.txt");
 }
 
 TEST_F(DirReading, FailuresGiveTheirIdsAndClearTheFileName) {
