@@ -219,6 +219,7 @@ private:
                 const std::string& nameRoot);
   bool excluded(const std::string& path, const std::string& relative) const;
   std::string encodeName(const std::string& name, uint16_t& flags, uint8_t& host) const;
+  std::string encodeComment(const std::string& comment, uint16_t& flags) const;
   std::string dosName(const std::string& name) const;
   bool planMembers();
   void addDirectoryEntries();
@@ -363,7 +364,7 @@ void ZipRun::openOldArchive() {
     throw AddFailure(unsupported ? zeUnsupported : zeArchiveRead,
                      "Cannot add to " + archivePath_ + ": " + error);
   for (const auto& entry : old_->entries)
-    oldByName_.emplace(entry.name, &entry);
+    oldByName_.emplace(entry.textName(), &entry);
 }
 
 bool ZipRun::excluded(const std::string& path, const std::string& relative) const {
@@ -411,6 +412,12 @@ std::string ZipRun::encodeName(const std::string& name, uint16_t& flags, uint8_t
   host = kHostUnix;
   if (!kv::platform::isAscii(name) && kv::platform::isValidUtf8(name)) flags |= kFlagUtf8;
   return name;
+}
+
+std::string ZipRun::encodeComment(const std::string& comment, uint16_t& flags) const {
+  if (oem_) return kv::platform::ansiToOem(comment, '_');
+  if (!kv::platform::isAscii(comment) && kv::platform::isValidUtf8(comment)) flags |= kFlagUtf8;
+  return comment;
 }
 
 void ZipRun::consider(const std::string& path, const struct stat& st, const FileSpecRecord& spec,
@@ -508,7 +515,7 @@ bool ZipRun::planMembers() {
   for (auto& m : members_) {
     m.storedName = encodeName(m.name, m.flags, m.host);
     m.dos = toDosDateTime(m.st.st_mtime);
-    const auto it = oldByName_.find(m.storedName);
+    const auto it = oldByName_.find(m.name);
     const CentralEntry* existing = it == oldByName_.end() ? nullptr : it->second;
     if (freshen_ && !existing) continue;
     if ((freshen_ || update_) && existing &&
@@ -557,18 +564,16 @@ bool ZipRun::planMembers() {
         m.storedName = encodeName(m.name, m.flags, m.host);
       }
     }
-    const auto it = oldByName_.find(m.storedName);
+    const auto it = oldByName_.find(m.name);
     m.replaces = it == oldByName_.end() ? nullptr : it->second;
-    const std::string current =
-        m.replaces ? (oem_ ? kv::platform::oemToAnsi(m.replaces->comment) : m.replaces->comment) : "";
+    const std::string current = m.replaces ? m.replaces->textComment() : "";
     channel_.send(zcaFileComment, 0, 0, m.name, current);
     checkCancel();
-    if (channel_.reply().ErrorCode == 1) {
-      const std::string comment = channel_.replyText();
-      m.comment = oem_ ? kv::platform::ansiToOem(comment, '_') : comment;
-    } else if (m.replaces) {
-      m.comment = m.replaces->comment;
-    }
+    // The comment is stored as the new member's name is, whatever the old member had.
+    if (channel_.reply().ErrorCode == 1)
+      m.comment = encodeComment(channel_.replyText(), m.flags);
+    else if (m.replaces)
+      m.comment = encodeComment(current, m.flags);
 
     if (!newNames_.insert(m.storedName).second) {
       channel_.message(zeBadParameters, "Duplicate name " + m.name + ": " + m.path + " not added");
@@ -622,8 +627,8 @@ void ZipRun::addDirectoryEntries() {
       ++slash;
       uint16_t flags = 0;
       uint8_t host = kHostUnix;
+      if (!known.insert(dirName).second) continue;
       const std::string stored = encodeName(dirName, flags, host);
-      if (!known.insert(stored).second) continue;
       NewMember& d = withDirs.emplace_back();
       d.directory = true;
       d.name = dirName;

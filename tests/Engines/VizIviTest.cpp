@@ -313,6 +313,51 @@ TEST(VizIvi, FreshenAndUpdateReplaceOnlyOlderMembers) {
   }
 }
 
+// An old member is the one of the same name as text, whether it was stored in the OEM code
+// page or marked UTF-8: an update replaces it, and its comment is kept in the new encoding.
+// Python reads the result (unmarked names and comments in code page 437, which agrees with
+// code page 850 on these letters).
+TEST(VizIvi, OldMembersAreFoundByTheirNameAsText) {
+  const struct {
+    const char* label;
+    bool oldOem, newOem;
+  } rows[] = {{"OEM names updated in UTF-8", true, false}, {"UTF-8 names updated in OEM", false, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    TempDir dir;
+    fs::create_directories(dir / "in");
+    writeFile(dir / "in" / "Grüße.txt", "old");
+    setMtime(dir / "in" / "Grüße.txt", 1000000000);
+    const auto archive = dir / "u.zip";
+    ZipOptions o;
+    o.specs = {"*.txt"};
+    o.rootDir = (dir / "in").string();
+    o.oem = row.oldOem;
+    Recorder first;
+    first.reply = [](CallbackRecord& r) {
+      if (r.ActionCode == zcaFileComment) {
+        replyText(r, "für Ä");
+        r.ErrorCode = 1;
+      }
+      return 0;
+    };
+    ASSERT_EQ(runZip(archive.string(), o, first), 1);
+    writeFile(dir / "in" / "Grüße.txt", "new");
+    setMtime(dir / "in" / "Grüße.txt", 1100000000);
+    o.oem = row.newOem;
+    o.update = true;
+    Recorder rec;
+    ASSERT_EQ(runZip(archive.string(), o, rec), 1);
+    EXPECT_EQ(rec.of(zcaFileComment).at(0).comment, "für Ä");
+    EXPECT_EQ(
+        python("import zipfile\nz=zipfile.ZipFile(" + shellQuote(archive.string()) +
+               ")\nfor i in z.infolist():\n"
+               "  print(i.filename, z.read(i).decode(), i.comment.decode('utf-8' if i.flag_bits & 0x800 "
+               "else 'cp437'))"),
+        "Grüße.txt new für Ä\n");
+  }
+}
+
 // The moved files go once the archive is written: to the trash when the caller allows an undo
 // (each with the trash's record of where it came from), else for good.
 TEST(VizIvi, MoveDeletesTheFilesOnlyAfterTheArchiveIsWritten) {
@@ -340,8 +385,9 @@ TEST(VizIvi, MoveDeletesTheFilesOnlyAfterTheArchiveIsWritten) {
           kvtest::readFile(dir / "data" / "Trash" / "info" / (std::string(gone) + ".trashinfo"));
       EXPECT_NE(info.find("\nPath=" + (dir / "in" / gone).string() + "\n"), std::string::npos) << info;
     }
-    if (allowUndo)
+    if (allowUndo) {
       EXPECT_EQ(kvtest::readFile(dir / "data" / "Trash" / "files" / "readme.txt"), textBytes(20000, 1));
+    }
     EXPECT_TRUE(fs::exists(dir / "in" / "sub" / "table.DB"));
   }
 }
