@@ -209,7 +209,8 @@ void TZavOzeriz::SetExtAddStoreSuffixes(const std::string& Value) {
 // ---- busy guard and wait cursor
 
 int TZavOzeriz::List() {
-  if (CheckBusy()) return -255;
+  // A read that runs already reads this very name: a handler's List in it is one too many.
+  if (CheckBusy() || FReadingDir) return -255;
   FBusy = true;
   struct Clear {
     bool& flag;

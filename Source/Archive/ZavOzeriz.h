@@ -495,6 +495,7 @@ public:
   // ==== End of engine link
 
 private:
+  void readZipDirOnce();
   void readDirectory(ZipRecords::EndOfCentralDirRecord& eoc);
   void closeInput();
 
@@ -550,6 +551,7 @@ private:
   bool FSpanWriteBusy = false;
   bool FSpanReadBusy = false;
   bool FReadingDir = false;
+  bool FReadDirAgain = false; // ZipFileName was set while a read ran
 
   // Directory state.
   TZipContents FZipContents;

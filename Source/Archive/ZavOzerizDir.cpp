@@ -175,9 +175,25 @@ bool TZavOzeriz::ReadEOC(EndOfCentralDirRecord& EOC, bool RaiseErrors) {
 
 void TZavOzeriz::ReadZipDir() {
   if (IsDesigning()) return;
-  // A handler that names another archive while this one is read must not pull the
-  // directory away under the read; the new name is read the next time.
-  if (FReadingDir) return;
+  // A handler that names another archive while one is read must not pull the directory away
+  // under the read: the name set last is read, with its own OnDirUpdate, once the running
+  // read has finished.
+  if (FReadingDir) {
+    FReadDirAgain = true;
+    return;
+  }
+  FReadingDir = true;
+  struct Done {
+    bool& reading;
+    ~Done() { reading = false; }
+  } done{FReadingDir};
+  do {
+    FReadDirAgain = false;
+    readZipDirOnce();
+  } while (FReadDirAgain);
+}
+
+void TZavOzeriz::readZipDirOnce() {
   ClearZipContents();
   FRealFileSize = 0;
   FCentralDirStart = 0;
@@ -194,15 +210,13 @@ void TZavOzeriz::ReadZipDir() {
     return;
   }
 
-  FReadingDir = true;
   bool cursor = false;
   EndOfCentralDirRecord eoc;
   auto finish = [&](bool failed) {
-    FReadingDir = false;
     if (cursor) StopWaitCursor();
     closeInput();
     if (failed) {
-      FZipFileName.clear();
+      if (!FReadDirAgain) FZipFileName.clear(); // a name set meanwhile is still to be read
       FDataStart = 0;
     } else {
       FDataStart += static_cast<uint32_t>(FCentralDirStart - static_cast<int64_t>(eoc.CentralOffset));

@@ -303,6 +303,44 @@ TEST_F(DirReading, MissingFileGivesAnEmptyDirectoryAndOneUpdate) {
   EXPECT_TRUE(rec.messages.empty());
 }
 
+// A handler that names another archive while one is read: the name set last is read, with its
+// own OnDirUpdate, once the running read is over, also when that read fails.
+TEST_F(DirReading, ANameSetDuringAReadIsReadAfterIt) {
+  const struct {
+    const char* label;
+    const char* first;
+    bool fromMessage; // set from OnMessage, else from the first OnNewName
+    int firstCount;   // entries of the first read when its OnDirUpdate fires
+  } rows[] = {{"from OnNewName of a read that succeeds", "zipr.zip", false, 3},
+              {"from OnMessage of a read that fails", "random.bin", true, 0}};
+  const auto want = peer(fx("plain.zip"));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    TZavOzeriz zip(nullptr);
+    zip.SetUnattended(true);
+    bool renamed = false;
+    auto rename = [&] {
+      if (renamed) return;
+      renamed = true;
+      zip.SetZipFileName(fx("plain.zip"));
+      EXPECT_EQ(zip.GetZipFileName(), fx("plain.zip"));
+    };
+    std::vector<int> counts;
+    zip.OnDirUpdate.Bind([&](kv::platform::TObject*) { counts.push_back(zip.ZipContents().Count()); });
+    if (row.fromMessage)
+      zip.OnMessage.Bind([&](kv::platform::TObject*, int, const std::string&) { rename(); });
+    else
+      zip.OnNewName.Bind([&](kv::platform::TObject*, int, ZipDirEntry) { rename(); });
+    zip.SetZipFileName(fx(row.first));
+    EXPECT_EQ(counts, (std::vector<int>{row.firstCount, 1}));
+    EXPECT_EQ(zip.GetZipFileName(), fx("plain.zip"));
+    ASSERT_EQ(zip.Count(), 1);
+    EXPECT_EQ(zip.ZipContents()[0].FileName, minijson::unhex(want["entries"].a[0]["name"].s));
+    EXPECT_EQ(zip.ErrCode(), 0);
+    EXPECT_EQ(zip.WaitCursorLevel(), 0);
+  }
+}
+
 TEST_F(DirReading, WarningIsShownInABoxUnlessUnattendedAndListReturnsIt) {
   ScriptedDialogsScope dialogs;
   dialogs->expectMessageBox("Warning - Garbage at the end of the zipfile!", kv::platform::id::OK);
@@ -324,6 +362,7 @@ TEST_F(DirReading, ListInsideAnOperationIsRefused) {
   zip.OnNewName.Bind([&](kv::platform::TObject*, int, ZipDirEntry) { inner.push_back(zip.List()); });
   EXPECT_EQ(zip.List(), 0); // no file name: an empty directory
   zip.SetZipFileName(fx("plain.zip"));
+  EXPECT_EQ(inner, std::vector<int>{-255}); // also inside a read that setting the name started
   inner.clear();
   EXPECT_EQ(zip.List(), 0);
   EXPECT_EQ(inner, std::vector<int>{-255});
