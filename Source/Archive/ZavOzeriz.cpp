@@ -108,6 +108,12 @@ std::optional<std::string> tableText(int Ident) {
   return kv::platform::loadResString(Ident);
 }
 
+// What an id the table lacks reads when nothing more particular is known about it.
+std::string missingResText(int Ident) {
+  return "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: " +
+         std::to_string(Ident);
+}
+
 } // namespace
 
 std::string FormatZipText(const std::string& format, const std::vector<std::string>& values) {
@@ -118,7 +124,7 @@ std::string FormatZipText(const std::string& format, const std::vector<std::stri
 
 EZavOzeriz EZavOzeriz::CreateResDisp(int Ident, bool Display) {
   auto text = tableText(Ident);
-  return EZavOzeriz(text ? *text : TZavOzeriz::MissingStringText(Ident), Ident, Display);
+  return EZavOzeriz(text ? *text : missingResText(Ident), Ident, Display);
 }
 
 EZavOzeriz EZavOzeriz::CreateResFmtInt(int Ident, int Value) {
@@ -250,8 +256,7 @@ std::string TZavOzeriz::MissingStringText(int Ident) {
   case DS_DiskSpanningSupported:
     return "Span not supported";
   default:
-    return "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: " +
-           std::to_string(Ident);
+    return missingResText(Ident);
   }
 }
 

@@ -130,7 +130,7 @@ void TZavOzeriz::dispatchAction(int Action, int Code, const std::string& Text, i
     FMessage = rightTrim(Text);
     if (Code != 0) {
       engineError(Code);
-      if (FErrCode == zeAbort && !FHandlerFailure.empty()) FMessage = "Exception in Event" + FHandlerFailure;
+      if (FErrCode == zeAbort && !FHandlerFailure.empty()) FMessage = "Exception in Event " + FHandlerFailure;
     }
     OnMessage(this, Code, FMessage);
     break;
