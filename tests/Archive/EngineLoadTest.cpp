@@ -32,6 +32,15 @@ std::vector<std::pair<int, std::string>> idsAndTexts(const Recorder& r) {
 
 std::string fullPath(const fs::path& p) { return fs::canonical(p).string(); }
 
+// A test's folder: the current directory work, the program's folder app/bin, and a zip engine
+// in each of the given folders.
+void layOut(const fs::path& tmp, const std::vector<std::string>& engineDirs) {
+  fs::create_directories(tmp / "work");
+  fs::create_directories(tmp / "app" / "bin");
+  for (const auto& d : engineDirs)
+    copyEngine("ok", "vizivi", tmp / d);
+}
+
 } // namespace
 
 // Each way a library can fail, on both sides, with the exact messages and ids.
@@ -206,10 +215,7 @@ TEST(EngineLoading, SearchOrder) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     kvtest::TempDir tmp;
-    fs::create_directories(tmp / "work");
-    fs::create_directories(tmp / "app" / "bin");
-    for (const auto& d : row.engineDirs)
-      copyEngine("ok", "vizivi", tmp / d);
+    layOut(tmp.path(), row.engineDirs);
     ProgramAt program((tmp / "app" / "bin" / "prog").string());
     // The current directory is app/../work, so "lib" would be ../lib of it too.
     InDirectory cwd(tmp / "work");
@@ -270,10 +276,7 @@ TEST(EngineLoading, LastTheSystemLoaderIsAskedForThePlainName) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     kvtest::TempDir tmp;
-    fs::create_directories(tmp / "work");
-    fs::create_directories(tmp / "app" / "bin");
-    for (const auto& d : row.engineDirs)
-      copyEngine("ok", "vizivi", tmp / d);
+    layOut(tmp.path(), row.engineDirs);
     std::string libraryPath = row.libraryPath;
     for (size_t at; (at = libraryPath.find('@')) != std::string::npos;)
       libraryPath.replace(at, 1, tmp.str() + "/");
