@@ -147,7 +147,11 @@ TEST(GetFolderPath, KindsWithAnXdgFolderResolveToIt) {
       EXPECT_EQ(GetFolderPath(static_cast<std::uint8_t>(row.kind)), expected) << "kind " << row.kind;
     }
   }
-  // The defaults, where the variables are unset or relative.
+  // The defaults, where the variables are unset or relative; without user-dirs.dirs the
+  // desktop is ~/Desktop all the same.
+  std::filesystem::remove(env.home / "cfg" / "user-dirs.dirs");
+  const auto desktop = kvtest::run("xdg-user-dir DESKTOP");
+  EXPECT_EQ(GetFolderPath(18), desktop.out.substr(0, desktop.out.find('\n')) + "/");
   kvtest::ScopedEnv noConfig("XDG_CONFIG_HOME", "cfg");
   kvtest::ScopedEnv noData("XDG_DATA_HOME");
   kvtest::ScopedEnv noCache("XDG_CACHE_HOME");

@@ -57,6 +57,8 @@ std::string homeFolder() {
 
 namespace {
 
+// The desktop's default is ~/Desktop whether or not it exists (as xdg-user-dir and GLib have
+// it); the others fall back to the home folder unless their English-named folder is there.
 std::string userDir(const std::string& key, const std::string& englishName) {
   const std::string variable = "XDG_" + key + "_DIR";
   if (std::string dir = environment(variable.c_str()); !dir.empty()) return withoutTrailingSeparators(dir);
@@ -71,7 +73,8 @@ std::string userDir(const std::string& key, const std::string& englishName) {
   }
   if (home.empty()) return {};
   std::error_code ec;
-  if (std::filesystem::is_directory(home + "/" + englishName, ec)) return home + "/" + englishName;
+  if (key == "DESKTOP" || std::filesystem::is_directory(home + "/" + englishName, ec))
+    return home + "/" + englishName;
   return home;
 }
 

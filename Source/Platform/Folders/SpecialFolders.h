@@ -12,7 +12,7 @@ std::string homeFolder();
 
 // The XDG user directories: $XDG_<KEY>_DIR, else XDG_<KEY>_DIR of
 // $XDG_CONFIG_HOME/user-dirs.dirs (~/.config/user-dirs.dirs), else ~/<English name> when it
-// exists, else the home folder.
+// exists (the desktop's always), else the home folder.
 std::string desktopFolder();   // DESKTOP, ~/Desktop
 std::string documentsFolder(); // DOCUMENTS, ~/Documents
 std::string musicFolder();     // MUSIC, ~/Music
