@@ -98,7 +98,7 @@ TEST(GetFolderPath, TemporaryAndHomeFolders) {
 
 // Every kind with an XDG or freedesktop.org folder resolves to it: the user directories as
 // xdg-user-dir reads the same user-dirs.dirs, the base directories as the XDG base directory
-// specification defines them (relative entries ignored), written out here.
+// rules define them (relative entries ignored), written out here.
 TEST(GetFolderPath, KindsWithAnXdgFolderResolveToIt) {
   FolderEnv env;
   const std::string h = env.home.str();

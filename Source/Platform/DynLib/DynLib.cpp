@@ -50,6 +50,7 @@ void* openFile(const std::string& fileName) { return ::dlopen(fileName.c_str(), 
 // current directory is never loaded by its bare name.
 void* openBareName(const std::string& name) {
   const std::vector<std::string> folders = loaderFolders();
+  ::dlerror(); // what asking for the folders left is no reason of this load
   bool belowCurrent = false;
   for (const auto& folder : folders)
     if (folder.empty() || folder[0] != '/')

@@ -78,8 +78,8 @@ std::string userDir(const std::string& key, const std::string& englishName) {
   return home;
 }
 
-// A base directory: the variable when it is an absolute path (the specification has relative
-// ones ignored), else the default below the home folder.
+// A base directory: the variable when it is an absolute path (the XDG base directory rules
+// ignore relative ones), else the default below the home folder.
 std::string baseDir(const char* variable, const char* belowHome) {
   if (std::string dir = environment(variable); !dir.empty() && dir[0] == '/')
     return withoutTrailingSeparators(dir);
