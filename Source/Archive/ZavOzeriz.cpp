@@ -108,6 +108,12 @@ std::optional<std::string> tableText(int Ident) {
   return kv::platform::loadResString(Ident);
 }
 
+// What an id the table lacks reads when nothing more particular is known about it.
+std::string missingResText(int Ident) {
+  return "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: " +
+         std::to_string(Ident);
+}
+
 } // namespace
 
 std::string FormatZipText(const std::string& format, const std::vector<std::string>& values) {
@@ -118,7 +124,7 @@ std::string FormatZipText(const std::string& format, const std::vector<std::stri
 
 EZavOzeriz EZavOzeriz::CreateResDisp(int Ident, bool Display) {
   auto text = tableText(Ident);
-  return EZavOzeriz(text ? *text : TZavOzeriz::MissingStringText(Ident), Ident, Display);
+  return EZavOzeriz(text ? *text : missingResText(Ident), Ident, Display);
 }
 
 EZavOzeriz EZavOzeriz::CreateResFmtInt(int Ident, int Value) {
@@ -209,7 +215,8 @@ void TZavOzeriz::SetExtAddStoreSuffixes(const std::string& Value) {
 // ---- busy guard and wait cursor
 
 int TZavOzeriz::List() {
-  if (CheckBusy()) return -255;
+  // A read that runs already reads this very name: a handler's List in it is one too many.
+  if (CheckBusy() || FReadingDir) return -255;
   FBusy = true;
   struct Clear {
     bool& flag;
@@ -249,8 +256,7 @@ std::string TZavOzeriz::MissingStringText(int Ident) {
   case DS_DiskSpanningSupported:
     return "Span not supported";
   default:
-    return "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: " +
-           std::to_string(Ident);
+    return missingResText(Ident);
   }
 }
 
@@ -263,14 +269,14 @@ void TZavOzeriz::ShowZipMessage(int Ident, const std::string& Extra) {
   auto text = tableText(Ident);
   const std::string msg = (text ? *text : MissingStringText(Ident)) + Extra;
   FMessage = msg;
-  FErrCode = Ident;
+  reportErrCode(Ident);
   if (!FUnattended) kv::platform::showMessage(msg);
   OnMessage(this, 0, msg);
 }
 
 void TZavOzeriz::ReportZipError(const EZavOzeriz& E) {
   if (E.DisplayMsg && !FUnattended) kv::platform::showMessage(E.Message());
-  FErrCode = E.ResId;
+  reportErrCode(E.ResId);
   FMessage = E.Message();
   OnMessage(this, FErrCode, E.Message());
 }

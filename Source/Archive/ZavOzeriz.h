@@ -495,6 +495,7 @@ public:
   // ==== End of engine link
 
 private:
+  void readZipDirOnce();
   void readDirectory(ZipRecords::EndOfCentralDirRecord& eoc);
   void closeInput();
 
@@ -529,8 +530,18 @@ private:
   int FMaxVolumeSize = 0;
   int FMinFreeVolumeSize = 65536;
 
-  // Message state.
+  // Message state. Every message and engine error leaves its code through reportErrCode, whose
+  // count tells an operation whether anything was reported while it ran.
+  void reportErrCode(int Code) {
+    FErrCode = Code;
+    ++FErrCodeReports;
+  }
+  void engineError(int Code) {
+    reportErrCode(Code & 0xFF);
+    FFullErrCode = Code;
+  }
   int FErrCode = 0;
+  unsigned FErrCodeReports = 0;
   int FFullErrCode = 0;
   std::string FMessage;
   uintptr_t FParentWindow = 0;
@@ -540,6 +551,7 @@ private:
   bool FSpanWriteBusy = false;
   bool FSpanReadBusy = false;
   bool FReadingDir = false;
+  bool FReadDirAgain = false; // ZipFileName was set while a read ran
 
   // Directory state.
   TZipContents FZipContents;
@@ -564,6 +576,7 @@ private:
   int FDroppedEntries = 0;
   int FEntryVersion = 0;
   int FEntryHost = 0;
+  uint16_t FEntryFlag = 0;
 
   // Wait cursor.
   int32_t FCursorLevel = 0;

@@ -95,15 +95,20 @@ void TZavOzeriz::ExecAdd(int /*Mode: always files into a file*/) {
     }
     pf::deleteFile(engineTarget);
   };
+  const unsigned reportsBefore = FErrCodeReports;
   if (!RunVizIvi(engineTarget, spreadOverVolumes)) return;
   scratch.Remove();
 
   if (FSuccessCount > 0) {
     ReadZipDir();
-  } else if (FErrCode == 0) {
-    // An add that packed nothing is never taken for one that succeeded, also when the
-    // engine gave no reason.
-    ShowZipMessage(AD_NoFilesZip);
+  } else if (FErrCodeReports == reportsBefore) {
+    // The engine packed nothing and gave no reason. Freshening or updating an archive that
+    // is up to date has nothing to do, which is no error; any other add that packed nothing
+    // is never taken for one that succeeded.
+    if (FAddOptions.Contains(AddOptsEnum::AddFreshen) || FAddOptions.Contains(AddOptsEnum::AddUpdate))
+      FErrCode = 0;
+    else
+      ShowZipMessage(AD_NoFilesZip);
   }
 }
 

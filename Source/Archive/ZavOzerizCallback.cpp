@@ -129,9 +129,8 @@ void TZavOzeriz::dispatchAction(int Action, int Code, const std::string& Text, i
     // members of an archive.
     FMessage = rightTrim(Text);
     if (Code != 0) {
-      FErrCode = Code & 0xFF;
-      if (FErrCode == zeAbort && !FHandlerFailure.empty()) FMessage = "Exception in Event" + FHandlerFailure;
-      FFullErrCode = Code;
+      engineError(Code);
+      if (FErrCode == zeAbort && !FHandlerFailure.empty()) FMessage = "Exception in Event " + FHandlerFailure;
     }
     OnMessage(this, Code, FMessage);
     break;
@@ -173,10 +172,7 @@ void TZavOzeriz::dispatchAction(int Action, int Code, const std::string& Text, i
     }
     break;
   case zcaSkipped:
-    if (Code != 0) {
-      FErrCode = Code & 0xFF;
-      FFullErrCode = Code;
-    }
+    if (Code != 0) engineError(Code);
     // The engine counts the reasons from 1; one it should not have sent becomes the
     // general extract error rather than a value outside the list.
     OnExtractSkipped(this, CallbackFileName(Text), static_cast<UnZipSkipTypes>(ZipSkipTypeIndex(Size)), Code);

@@ -68,6 +68,8 @@ int numberOrZero(const std::string& s) {
 } // namespace
 
 std::string TZavOzeriz::ConvertNameCodePage(const std::string& Name, bool ToOEM) const {
+  // A writer that marks the entry UTF-8 says what its bytes are, so no code page applies.
+  if (FEntryFlag & FlagUtf8) return Name;
   const bool convert = (FCodePage == CodePageOpts::cpAuto && FEntryHost == HostFAT) ||
                        FEntryHost == HostHPFS || (FEntryHost == HostNTFS && FEntryVersion == 50) ||
                        FCodePage == CodePageOpts::cpOEM;
@@ -173,9 +175,25 @@ bool TZavOzeriz::ReadEOC(EndOfCentralDirRecord& EOC, bool RaiseErrors) {
 
 void TZavOzeriz::ReadZipDir() {
   if (IsDesigning()) return;
-  // A handler that names another archive while this one is read must not pull the
-  // directory away under the read; the new name is read the next time.
-  if (FReadingDir) return;
+  // A handler that names another archive while one is read must not pull the directory away
+  // under the read: the name set last is read, with its own OnDirUpdate, once the running
+  // read has finished.
+  if (FReadingDir) {
+    FReadDirAgain = true;
+    return;
+  }
+  FReadingDir = true;
+  struct Done {
+    bool& reading;
+    ~Done() { reading = false; }
+  } done{FReadingDir};
+  do {
+    FReadDirAgain = false;
+    readZipDirOnce();
+  } while (FReadDirAgain);
+}
+
+void TZavOzeriz::readZipDirOnce() {
   ClearZipContents();
   FRealFileSize = 0;
   FCentralDirStart = 0;
@@ -192,15 +210,13 @@ void TZavOzeriz::ReadZipDir() {
     return;
   }
 
-  FReadingDir = true;
   bool cursor = false;
   EndOfCentralDirRecord eoc;
   auto finish = [&](bool failed) {
-    FReadingDir = false;
     if (cursor) StopWaitCursor();
     closeInput();
     if (failed) {
-      FZipFileName.clear();
+      if (!FReadDirAgain) FZipFileName.clear(); // a name set meanwhile is still to be read
       FDataStart = 0;
     } else {
       FDataStart += static_cast<uint32_t>(FCentralDirStart - static_cast<int64_t>(eoc.CentralOffset));
@@ -284,6 +300,7 @@ void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
     if (!in.take(fields->FileNameLength, p)) throw EZavOzeriz::CreateResDisp(DS_CENameLen, true);
     FEntryVersion = fields->MadeByVersion;
     FEntryHost = fields->HostVersionNo;
+    FEntryFlag = fields->Flag;
     entry->FileName = SlashToBackslash(
         ConvertNameCodePage(std::string(reinterpret_cast<const char*>(p), fields->FileNameLength), false));
     entry->Encrypted = (fields->Flag & FlagEncrypted) != 0;

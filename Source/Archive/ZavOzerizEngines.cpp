@@ -60,8 +60,9 @@ void TZavOzeriz::RozIzePath(pf::LibraryHandle Handle, std::string& Path) const {
 
 // Where the engine comes from: the DLLDirectory when it holds one (a relative directory
 // that begins with "." also below the program's directory), else beside the program, else
-// in the lib folder beside the program's folder. The current directory is never searched
-// unless DLLDirectory names it.
+// in the lib folder beside the program's folder, else wherever the system loader finds its
+// plain name (an engine installed in a system library folder). The current directory is
+// never searched unless DLLDirectory names it.
 int TZavOzeriz::loadEngineLibrary(const TEngineSide& Side, TEngineModule& Engine) {
   const std::string programDir = pf::extractFilePath(pf::application().exeName());
   std::string path;
@@ -83,12 +84,11 @@ int TZavOzeriz::loadEngineLibrary(const TEngineSide& Side, TEngineModule& Engine
       }
     }
   }
-  // Not the system loader's search for the bare name: an empty entry in the library path
-  // would make that the current directory.
+  if (path.empty()) path = Side.FileName;
 
   try {
     Engine.Exec = Engine.Version = nullptr;
-    Engine.Module = path.empty() ? nullptr : pf::openLibrary(path);
+    Engine.Module = pf::openLibrary(path);
     if (!Engine.Module) {
       ShowZipMessage(Side.NotFound);
     } else {

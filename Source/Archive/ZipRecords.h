@@ -45,6 +45,8 @@ inline constexpr size_t Signature = 0, ThisDiskNo = 4, CentralDiskNo = 6, Centra
 
 // General purpose flag bits.
 inline constexpr uint16_t FlagEncrypted = 0x0001, FlagDataDescriptor = 0x0008;
+// The member's name and comment are UTF-8, whichever host wrote them.
+inline constexpr uint16_t FlagUtf8 = 0x0800;
 // Host systems whose names are in the OEM code page.
 inline constexpr uint8_t HostFAT = 0, HostHPFS = 6, HostNTFS = 11;
 

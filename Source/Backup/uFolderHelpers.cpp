@@ -9,10 +9,26 @@ namespace uFolderHelpers {
 namespace {
 
 // Published shell folder ids used below.
+constexpr std::uint16_t CSIDL_DESKTOP = 0;
+constexpr std::uint16_t CSIDL_PROGRAMS = 2;
 constexpr std::uint16_t CSIDL_PERSONAL = 5;
+constexpr std::uint16_t CSIDL_STARTUP = 7;
+constexpr std::uint16_t CSIDL_STARTMENU = 11;
+constexpr std::uint16_t CSIDL_MYMUSIC = 13;
+constexpr std::uint16_t CSIDL_MYVIDEO = 14;
+constexpr std::uint16_t CSIDL_FONTS = 20;
+constexpr std::uint16_t CSIDL_TEMPLATES = 21;
+constexpr std::uint16_t CSIDL_COMMON_STARTMENU = 22;
+constexpr std::uint16_t CSIDL_COMMON_PROGRAMS = 23;
+constexpr std::uint16_t CSIDL_COMMON_STARTUP = 24;
+constexpr std::uint16_t CSIDL_APPDATA = 26;
+constexpr std::uint16_t CSIDL_LOCAL_APPDATA = 28;
+constexpr std::uint16_t CSIDL_INTERNET_CACHE = 32;
+constexpr std::uint16_t CSIDL_COMMON_APPDATA = 35;
+constexpr std::uint16_t CSIDL_WINDOWS = 36;
 constexpr std::uint16_t CSIDL_SYSTEM = 37;
 constexpr std::uint16_t CSIDL_PROGRAM_FILES = 38;
-constexpr std::uint16_t CSIDL_WINDOWS = 36;
+constexpr std::uint16_t CSIDL_MYPICTURES = 39;
 constexpr std::uint16_t CSIDL_PROFILE = 40;
 
 constexpr std::uint8_t kSystemDirectory = 41;
@@ -20,61 +36,94 @@ constexpr std::uint8_t kTempDirectory = 43;
 constexpr std::uint8_t kWindowsDirectory = 45;
 
 constexpr std::array<std::uint16_t, 46> kCSIDLOfKind = {
-    48,                  // 0 admin tools
-    26,                  // 1 application data
-    10,                  // 2 recycle bin
-    47,                  // 3 common admin tools
-    35,                  // 4 common application data
-    25,                  // 5 common desktop
-    46,                  // 6 common documents
-    31,                  // 7 common favorites
-    53,                  // 8 common music
-    54,                  // 9 common pictures
-    43,                  // 10 common program files
-    23,                  // 11 common programs
-    22,                  // 12 common start menu
-    24,                  // 13 common startup
-    45,                  // 14 common templates
-    55,                  // 15 common video
-    3,                   // 16 control panel
-    33,                  // 17 cookies
-    0,                   // 18 desktop
-    17,                  // 19 my computer
-    6,                   // 20 favorites
-    20,                  // 21 fonts
-    34,                  // 22 history
-    32,                  // 23 internet cache
-    28,                  // 24 local application data
-    13,                  // 25 my music
-    39,                  // 26 my pictures
-    14,                  // 27 my video
-    19,                  // 28 network neighbourhood folder
-    18,                  // 29 network
-    CSIDL_PERSONAL,      // 30 my documents
-    4,                   // 31 printers
-    27,                  // 32 printer links
-    CSIDL_PROFILE,       // 33 user profile
-    CSIDL_PROGRAM_FILES, // 34 program files
-    42,                  // 35 program files (x86)
-    2,                   // 36 programs
-    8,                   // 37 recent
-    9,                   // 38 send to
-    11,                  // 39 start menu
-    7,                   // 40 startup
-    CSIDL_SYSTEM,        // 41 system directory, answered directly
-    41,                  // 42 system (x86)
-    CSIDL_PROGRAM_FILES, // 43 temporary directory, answered directly
-    21,                  // 44 templates
-    CSIDL_WINDOWS,       // 45 Windows directory, answered directly
+    48,                     // 0 admin tools
+    CSIDL_APPDATA,          // 1 application data
+    10,                     // 2 recycle bin
+    47,                     // 3 common admin tools
+    CSIDL_COMMON_APPDATA,   // 4 common application data
+    25,                     // 5 common desktop
+    46,                     // 6 common documents
+    31,                     // 7 common favorites
+    53,                     // 8 common music
+    54,                     // 9 common pictures
+    43,                     // 10 common program files
+    CSIDL_COMMON_PROGRAMS,  // 11 common programs
+    CSIDL_COMMON_STARTMENU, // 12 common start menu
+    CSIDL_COMMON_STARTUP,   // 13 common startup
+    45,                     // 14 common templates
+    55,                     // 15 common video
+    3,                      // 16 control panel
+    33,                     // 17 cookies
+    CSIDL_DESKTOP,          // 18 desktop
+    17,                     // 19 my computer
+    6,                      // 20 favorites
+    CSIDL_FONTS,            // 21 fonts
+    34,                     // 22 history
+    CSIDL_INTERNET_CACHE,   // 23 internet cache
+    CSIDL_LOCAL_APPDATA,    // 24 local application data
+    CSIDL_MYMUSIC,          // 25 my music
+    CSIDL_MYPICTURES,       // 26 my pictures
+    CSIDL_MYVIDEO,          // 27 my video
+    19,                     // 28 network neighbourhood folder
+    18,                     // 29 network
+    CSIDL_PERSONAL,         // 30 my documents
+    4,                      // 31 printers
+    27,                     // 32 printer links
+    CSIDL_PROFILE,          // 33 user profile
+    CSIDL_PROGRAM_FILES,    // 34 program files
+    42,                     // 35 program files (x86)
+    CSIDL_PROGRAMS,         // 36 programs
+    8,                      // 37 recent
+    9,                      // 38 send to
+    CSIDL_STARTMENU,        // 39 start menu
+    CSIDL_STARTUP,          // 40 startup
+    CSIDL_SYSTEM,           // 41 system directory, answered directly
+    41,                     // 42 system (x86)
+    CSIDL_PROGRAM_FILES,    // 43 temporary directory, answered directly
+    CSIDL_TEMPLATES,        // 44 templates
+    CSIDL_WINDOWS,          // 45 Windows directory, answered directly
 };
 
-// The folders a Linux desktop has; every other shell folder is unknown here.
+// The shell folders that have an XDG or freedesktop.org counterpart; the others (virtual
+// folders, program files, the system's own directories, ...) are unknown here.
 std::string shellFolder(std::uint16_t csidl) {
+  namespace pf = kv::platform;
+  auto below = [](const std::string& base, const char* name) { return base.empty() ? base : base + name; };
   switch (csidl) {
+  case CSIDL_DESKTOP:
+    return pf::desktopFolder();
   case CSIDL_PERSONAL:
-    return kv::platform::documentsFolder();
+    return pf::documentsFolder();
+  case CSIDL_MYMUSIC:
+    return pf::musicFolder();
+  case CSIDL_MYPICTURES:
+    return pf::picturesFolder();
+  case CSIDL_MYVIDEO:
+    return pf::videosFolder();
+  case CSIDL_TEMPLATES:
+    return pf::templatesFolder();
   case CSIDL_PROFILE:
-    return kv::platform::homeFolder();
+    return pf::homeFolder();
+  case CSIDL_APPDATA:
+    return pf::configHome();
+  case CSIDL_LOCAL_APPDATA:
+    return pf::dataHome();
+  case CSIDL_INTERNET_CACHE:
+    return pf::cacheHome();
+  case CSIDL_FONTS:
+    return below(pf::dataHome(), "/fonts");
+  case CSIDL_PROGRAMS:
+  case CSIDL_STARTMENU:
+    return below(pf::dataHome(), "/applications");
+  case CSIDL_STARTUP:
+    return below(pf::configHome(), "/autostart");
+  case CSIDL_COMMON_APPDATA:
+    return pf::systemDataFolder();
+  case CSIDL_COMMON_PROGRAMS:
+  case CSIDL_COMMON_STARTMENU:
+    return below(pf::systemDataFolder(), "/applications");
+  case CSIDL_COMMON_STARTUP:
+    return below(pf::systemConfigFolder(), "/autostart");
   default:
     return {};
   }

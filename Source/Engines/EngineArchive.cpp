@@ -1,6 +1,7 @@
 #include "EngineArchive.h"
 
 #include "EngineFiles.h"
+#include "Platform/CodePage/CodePage.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -43,6 +44,25 @@ std::string CentralEntry::encode() const {
   out += comment;
   return out;
 }
+
+namespace {
+
+// Bytes of the entry's name or comment as text of this platform.
+std::string entryText(const CentralEntry& e, const std::string& bytes) {
+  const bool oem = !(e.flags & kFlagUtf8) && (e.hostSystem == kHostFat || e.hostSystem == kHostHpfs ||
+                                              (e.hostSystem == kHostNtfs && e.versionMadeBy == 50));
+  return oem ? kv::platform::oemToAnsi(bytes) : bytes;
+}
+
+} // namespace
+
+std::string CentralEntry::textName() const {
+  std::string text = entryText(*this, name);
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return text;
+}
+
+std::string CentralEntry::textComment() const { return entryText(*this, comment); }
 
 std::optional<int64_t> CentralEntry::unixModTime() const {
   const auto* p = reinterpret_cast<const uint8_t*>(extra.data());

@@ -60,6 +60,11 @@ struct CentralEntry {
   std::string comment; // as stored
 
   std::string encode() const; // the central header with its variable parts
+  // The name and the comment as text of this platform: as stored when flagged UTF-8, from the OEM
+  // code page when a DOS-family host wrote them, otherwise as stored; in the name, '/' also for
+  // the '\' that DOS tools write.
+  std::string textName() const;
+  std::string textComment() const;
   // The Unix modification time of an extended-timestamp extra field, when the field has one.
   std::optional<int64_t> unixModTime() const;
 };

@@ -8,7 +8,6 @@
 
 #include "EngineArchive.h"
 #include "EngineCallback.h"
-#include "Platform/CodePage/CodePage.h"
 #include "EngineCrypt.h"
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
@@ -48,21 +47,6 @@ public:
 
 bool flag(int32_t value) { return value != 0; }
 std::string text(const char* p) { return p ? std::string(p) : std::string(); }
-
-// The member name as text of this platform: UTF-8 when flagged, from the OEM code page when a
-// DOS-family host wrote it, otherwise as stored; '\' written by DOS tools becomes '/'.
-std::string memberNameOf(const CentralEntry& e) {
-  std::string name;
-  if (e.flags & kFlagUtf8)
-    name = e.name;
-  else if (e.hostSystem == kHostFat || e.hostSystem == kHostHpfs ||
-           (e.hostSystem == kHostNtfs && e.versionMadeBy == 50))
-    name = kv::platform::oemToAnsi(e.name);
-  else
-    name = e.name;
-  std::replace(name.begin(), name.end(), '\\', '/');
-  return name;
-}
 
 // Splits a member name into safe components; false for a name that would leave the base
 // directory (absolute, a drive, "..") or cannot be a file name at all.
@@ -466,7 +450,7 @@ bool UnzipRun::findPassword(Job& job, const uint8_t header[kEncryptionHeaderSize
   while (mayAskPassword_ && remaining > 0 && asked < 15) {
     drain();
     sendNewFile(job);
-    channel_.send(zcaPassword, 0, remaining, job.name);
+    channel_.send(zcaPassword, KV_PASSWORD_REQUEST_EXTRACT, remaining, job.name);
     checkCancel();
     ++asked;
     const CallbackRecord& reply = channel_.reply();
@@ -487,7 +471,7 @@ void UnzipRun::process(const CentralEntry& e, size_t index) {
   auto job = std::make_unique<Job>();
   job->entry = &e;
   job->index = index;
-  job->name = memberNameOf(e);
+  job->name = e.textName();
   job->test = test_;
   const bool isDirectory = !job->name.empty() && job->name.back() == '/';
 
@@ -745,7 +729,7 @@ int32_t UnzipRun::execute() {
     std::vector<size_t> chosen;
     uint64_t totalSize = 0;
     for (size_t i = 0; i < dir_->entries.size(); ++i)
-      if (selected(memberNameOf(dir_->entries[i]))) {
+      if (selected(dir_->entries[i].textName())) {
         chosen.push_back(i);
         totalSize += dir_->entries[i].uncompressedSize;
       }

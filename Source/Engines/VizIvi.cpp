@@ -6,11 +6,12 @@
 
 #include "EngineArchive.h"
 #include "EngineCallback.h"
-#include "Platform/CodePage/CodePage.h"
 #include "EngineCrypt.h"
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
+#include "Platform/CodePage/CodePage.h"
+#include "Platform/Trash/Trash.h"
 
 #include <algorithm>
 #include <atomic>
@@ -218,6 +219,7 @@ private:
                 const std::string& nameRoot);
   bool excluded(const std::string& path, const std::string& relative) const;
   std::string encodeName(const std::string& name, uint16_t& flags, uint8_t& host) const;
+  std::string encodeComment(const std::string& comment, uint16_t& flags) const;
   std::string dosName(const std::string& name) const;
   bool planMembers();
   void addDirectoryEntries();
@@ -247,6 +249,7 @@ private:
   bool oem_ = false;
   bool forceDos_ = false;
   bool move_ = false;
+  bool allowUndo_ = false;
   bool update_ = false;
   bool freshen_ = false;
   bool separateDirs_ = false;
@@ -302,6 +305,7 @@ void ZipRun::readOptions() {
   forceDos_ = flag(cmd_.ForceDOS);
   oem_ = cmd_.CodePage == KV_CODEPAGE_OEM || forceDos_;
   move_ = flag(cmd_.Move);
+  allowUndo_ = flag(cmd_.AllowUndo);
   update_ = flag(cmd_.Update);
   freshen_ = flag(cmd_.Freshen) && !update_;
   separateDirs_ = !flag(cmd_.NoSeparateDirs);
@@ -360,7 +364,7 @@ void ZipRun::openOldArchive() {
     throw AddFailure(unsupported ? zeUnsupported : zeArchiveRead,
                      "Cannot add to " + archivePath_ + ": " + error);
   for (const auto& entry : old_->entries)
-    oldByName_.emplace(entry.name, &entry);
+    oldByName_.emplace(entry.textName(), &entry);
 }
 
 bool ZipRun::excluded(const std::string& path, const std::string& relative) const {
@@ -408,6 +412,12 @@ std::string ZipRun::encodeName(const std::string& name, uint16_t& flags, uint8_t
   host = kHostUnix;
   if (!kv::platform::isAscii(name) && kv::platform::isValidUtf8(name)) flags |= kFlagUtf8;
   return name;
+}
+
+std::string ZipRun::encodeComment(const std::string& comment, uint16_t& flags) const {
+  if (oem_) return kv::platform::ansiToOem(comment, '_');
+  if (!kv::platform::isAscii(comment) && kv::platform::isValidUtf8(comment)) flags |= kFlagUtf8;
+  return comment;
 }
 
 void ZipRun::consider(const std::string& path, const struct stat& st, const FileSpecRecord& spec,
@@ -505,7 +515,7 @@ bool ZipRun::planMembers() {
   for (auto& m : members_) {
     m.storedName = encodeName(m.name, m.flags, m.host);
     m.dos = toDosDateTime(m.st.st_mtime);
-    const auto it = oldByName_.find(m.storedName);
+    const auto it = oldByName_.find(m.name);
     const CentralEntry* existing = it == oldByName_.end() ? nullptr : it->second;
     if (freshen_ && !existing) continue;
     if ((freshen_ || update_) && existing &&
@@ -554,18 +564,16 @@ bool ZipRun::planMembers() {
         m.storedName = encodeName(m.name, m.flags, m.host);
       }
     }
-    const auto it = oldByName_.find(m.storedName);
+    const auto it = oldByName_.find(m.name);
     m.replaces = it == oldByName_.end() ? nullptr : it->second;
-    const std::string current =
-        m.replaces ? (oem_ ? kv::platform::oemToAnsi(m.replaces->comment) : m.replaces->comment) : "";
+    const std::string current = m.replaces ? m.replaces->textComment() : "";
     channel_.send(zcaFileComment, 0, 0, m.name, current);
     checkCancel();
-    if (channel_.reply().ErrorCode == 1) {
-      const std::string comment = channel_.replyText();
-      m.comment = oem_ ? kv::platform::ansiToOem(comment, '_') : comment;
-    } else if (m.replaces) {
-      m.comment = m.replaces->comment;
-    }
+    // The comment is stored as the new member's name is, whatever the old member had.
+    if (channel_.reply().ErrorCode == 1)
+      m.comment = encodeComment(channel_.replyText(), m.flags);
+    else if (m.replaces)
+      m.comment = encodeComment(current, m.flags);
 
     if (!newNames_.insert(m.storedName).second) {
       channel_.message(zeBadParameters, "Duplicate name " + m.name + ": " + m.path + " not added");
@@ -574,12 +582,11 @@ bool ZipRun::planMembers() {
     if (m.encrypt && m.password.empty()) {
       if (!askedPassword_ && mayAskPassword_) {
         askedPassword_ = true;
-        channel_.send(zcaPassword, 1, 1, m.name);
+        channel_.send(zcaPassword, KV_PASSWORD_REQUEST_ADD, 1, m.name);
         checkCancel();
-        // The request's code and the reply flag share a field: a caller that did not answer
-        // leaves the 1 and the member name there, which must not become the password.
-        const std::string answer = channel_.replyText();
-        if (channel_.reply().ErrorCode == 1 && answer != m.name) sessionPassword_ = answer;
+        // Only a reply flag of 1 is an answer: a caller that wrote nothing back left the
+        // request's own code there, and the member's name in the text.
+        if (channel_.reply().ErrorCode == 1) sessionPassword_ = channel_.replyText();
         if (channel_.reply().ActionCode == 0) mayAskPassword_ = false;
       }
       m.password = sessionPassword_;
@@ -620,8 +627,8 @@ void ZipRun::addDirectoryEntries() {
       ++slash;
       uint16_t flags = 0;
       uint8_t host = kHostUnix;
+      if (!known.insert(dirName).second) continue;
       const std::string stored = encodeName(dirName, flags, host);
-      if (!known.insert(stored).second) continue;
       NewMember& d = withDirs.emplace_back();
       d.directory = true;
       d.name = dirName;
@@ -1035,10 +1042,18 @@ int32_t ZipRun::execute() {
     channel_.send(zcaEndOfBatch, 0, 0, "");
     return 0;
   }
-  for (const auto& path : movedFiles_)
-    if (unlink(path.c_str()) != 0)
+  // Moved files go to the trash unless the caller wants them gone for good; one the trash
+  // cannot take stays where it was.
+  for (const auto& path : movedFiles_) {
+    if (allowUndo_) {
+      if (const int error = kv::platform::moveToTrash(path); error != 0)
+        channel_.message(zeArchiveWrite,
+                         "Cannot move " + path + " to the trash after moving it: " + systemErrorText(error));
+    } else if (unlink(path.c_str()) != 0) {
       channel_.message(zeArchiveWrite,
                        "Cannot delete " + path + " after moving it: " + systemErrorText(errno));
+    }
+  }
   verbose("Added " + std::to_string(added_) + " file(s) to " + archivePath_);
   channel_.send(zcaEndOfBatch, 0, 0, "");
   return added_;

@@ -81,10 +81,10 @@ enum ZipCallbackAction {
   zcaTotalFiles = 5,    /* FileSize: number of files or members to process */
   zcaTotalSize = 6,     /* FileSize: bytes to process */
   zcaNewName = 7,       /* Text: proposed member name; reply ErrorCode 1 with the new name in Text */
-  zcaPassword = 8,      /* ErrorCode bit 0: a password for adding; FileSize: repeat count;
-                           reply ErrorCode 1 with the password in Text and the repeat count in FileSize,
-                           or ErrorCode 0 (always written: the request's code shares the field);
-                           ActionCode 0 afterwards: no more passwords in this run */
+  zcaPassword = 8,      /* ErrorCode: KV_PASSWORD_REQUEST_ADD or KV_PASSWORD_REQUEST_EXTRACT;
+                           FileSize: repeat count; reply ErrorCode 1 with the password in Text and the
+                           repeat count in FileSize, or ErrorCode 0 (always written: the request's code
+                           shares the field); ActionCode 0 afterwards: no more passwords in this run */
   zcaCrcError = 9,      /* ErrorCode: CRC found; FileSize: CRC expected (both unsigned 32-bit);
                            reply ErrorCode 1 keep the data, 0 discard, 2 no opinion (discarded);
                            always written, as the request's value shares the field */
@@ -96,6 +96,13 @@ enum ZipCallbackAction {
   zcaStreamResize = 13, /* memory-stream modes only, never sent by these engines */
   zcaDataRequest = 14   /* never sent by these engines */
 };
+
+/* ErrorCode of a password request. Bit 0 asks for a password for adding (entered twice). The
+ * request for adding also differs from both replies (0 and 1), so that a caller that writes nothing
+ * back is told from one that answers, whatever the answer is; an unanswered request for extracting
+ * reads as a refusal anyway. */
+#define KV_PASSWORD_REQUEST_ADD 0x101
+#define KV_PASSWORD_REQUEST_EXTRACT 0
 
 /* Error codes of engine messages (zcaMessage, zcaSkipped). The caller keeps the low byte. */
 enum ZipEngineError {
@@ -214,7 +221,7 @@ typedef struct FileSpecRecord {
  *   196     4   ExclCount         number of exclusion specifications
  *   200     8   Exclusions        pointer to ExclCount texts
  *   208    32   StreamFields      0 (memory-stream modes are not used)
- *   240     4   AllowUndo         Boolean: deleted files may go to the trash (they are deleted)
+ *   240     4   AllowUndo         Boolean: moved files go to the trash, else they are deleted
  *   244     2   CodePage          2: names in the OEM code page (CP850), else UTF-8
  *   246    18   Reserved7         0
  *   264     4   Check             7

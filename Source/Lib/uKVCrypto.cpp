@@ -14,7 +14,6 @@ const char kPassPhrase[] = "7hq2048tk5519302w8bv3eeeee418857rxz61fn209374";
 const char kHeader[] = "@A";
 constexpr int kMinPaddedLength = 10;
 constexpr int kPaddingSpread = 10; // padded lengths 10 to 19
-constexpr int kMaxPadding = kMinPaddedLength + kPaddingSpread - 1;
 
 // The cipher under the key of one salt: SHA-256 of the pass phrase followed by the salt.
 // Nothing of the key stays in memory once the cipher is gone.
@@ -77,8 +76,9 @@ std::string KVDecryptString(const std::string& S) {
   if (plain->size() > 3 && plain->compare(0, 2, kHeader) == 0) {
     const int n = static_cast<unsigned char>((*plain)[2]) - 64;
     const size_t rest = plain->size() - 3;
-    // A count that no encryption writes, or more padding than there is text: not ours.
-    if (n >= 0 && n <= kMaxPadding && static_cast<size_t>(n) <= rest) result = plain->substr(3, rest - n);
+    // A count the text has no room for, or one below "@", cuts nothing.
+    const size_t cut = n > 0 && static_cast<size_t>(n) <= rest ? static_cast<size_t>(n) : 0;
+    result = plain->substr(3, rest - cut);
   }
   secureWipe(plain->data(), plain->size());
   return result;

@@ -12,7 +12,9 @@ namespace uKVCrypto {
 std::string KVEncryptString(const std::string& S);
 // The same with salt and padding drawn from Random (tests give a fixed sequence).
 std::string KVEncryptString(const std::string& S, kv::platform::RandomSource& Random);
-// The plain text of an encrypted text; the empty string for anything that is not one.
+// The plain text of an encrypted text: the empty string when its decryption lacks the header;
+// otherwise the text after the header, less as many characters at its end as the count says
+// (none when it claims more than the text has, or lies below "@").
 std::string KVDecryptString(const std::string& S);
 
 } // namespace uKVCrypto

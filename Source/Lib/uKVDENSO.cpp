@@ -106,23 +106,17 @@ std::optional<double> featuresValue(std::string_view payload) {
   return decimal(sub(payload, at + 4, 4));
 }
 
-// Fills Steps[1..21]; false when a group is missing or no number. A group without a
-// reading ("-.--") gives -1.
-bool extractSteps(std::string_view s, int16_t* steps) {
-  bool good = true;
+// Fills Steps[1..21]. A group without a reading ("-.--") gives -1, one that is missing or no
+// number 0: one bad step does not cost the wedge its other readings.
+void extractSteps(std::string_view s, int16_t* steps) {
   for (int i = 1; i <= 21; ++i) {
     const std::string_view group = sub(s, 4, 4);
-    if (trimBlanks(group) == "-.--") {
+    if (trimBlanks(group) == "-.--")
       steps[i] = -1;
-    } else if (const auto v = scaled<int16_t>(decimal(group), 100)) {
-      steps[i] = *v;
-    } else {
-      steps[i] = 0;
-      good = false;
-    }
+    else
+      steps[i] = scaled<int16_t>(decimal(group), 100).value_or(0);
     s = sub(s, 8);
   }
-  return good;
 }
 
 char letterOf(TCommand cmd) {
@@ -301,10 +295,7 @@ void TDenso::SendCommand(TCommand Cmd, TResponse& Response) {
         return;
       }
       Response.Command = dcGetSteps;
-      if (!extractSteps(payload, Response.Steps)) {
-        Response.Command = dcError;
-        return;
-      }
+      extractSteps(payload, Response.Steps);
     }
     const auto features = exchange(dcGetFeatures);
     if (!features) return;
@@ -367,7 +358,8 @@ bool TDenso::CommEvent(TResponse& Response, const std::string& Line) {
       Response.Value = *value;
     }
   } else if (letter == "D") {
-    if (extractSteps(payload, Response.Steps)) Response.Command = dcGetSteps;
+    Response.Command = dcGetSteps;
+    extractSteps(payload, Response.Steps);
   } else if (letter == "V") {
     if (const auto value = wholeInteger(payload)) {
       Response.Command = dcSoftRev;

@@ -2,7 +2,9 @@
 // every way a library can be unusable.
 #include "EngineLinkTestSupport.h"
 
+#include <cstdlib>
 #include <dlfcn.h>
+#include <iostream>
 
 using namespace ZavOzeriz;
 using namespace archivetest;
@@ -29,6 +31,15 @@ std::vector<std::pair<int, std::string>> idsAndTexts(const Recorder& r) {
 }
 
 std::string fullPath(const fs::path& p) { return fs::canonical(p).string(); }
+
+// A test's folder: the current directory work, the program's folder app/bin, and a zip engine
+// in each of the given folders.
+void layOut(const fs::path& tmp, const std::vector<std::string>& engineDirs) {
+  fs::create_directories(tmp / "work");
+  fs::create_directories(tmp / "app" / "bin");
+  for (const auto& d : engineDirs)
+    copyEngine("ok", "vizivi", tmp / d);
+}
 
 } // namespace
 
@@ -204,10 +215,7 @@ TEST(EngineLoading, SearchOrder) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     kvtest::TempDir tmp;
-    fs::create_directories(tmp / "work");
-    fs::create_directories(tmp / "app" / "bin");
-    for (const auto& d : row.engineDirs)
-      copyEngine("ok", "vizivi", tmp / d);
+    layOut(tmp.path(), row.engineDirs);
     ProgramAt program((tmp / "app" / "bin" / "prog").string());
     // The current directory is app/../work, so "lib" would be ../lib of it too.
     InDirectory cwd(tmp / "work");
@@ -234,6 +242,55 @@ TEST(EngineLoading, SearchOrder) {
       ASSERT_FALSE(rec.messages.empty());
       EXPECT_EQ(rec.messages[0].text, "ZIP DLL Loaded " + fullPath(tmp / row.found / "libvizivi.so"));
     }
+  }
+}
+
+// Last, the system loader is asked for the plain name: an engine installed in a folder of its
+// search is found there; one below the current directory never is, not even where the library
+// path names the current directory. The loader reads the library path when a program starts, so
+// each row runs this test program again with the row's library path ("@" stands for the test's
+// folder), and the run reports what it loaded.
+TEST(EngineLoading, LastTheSystemLoaderIsAskedForThePlainName) {
+  if (const char* program = std::getenv("KV_ENGINE_LOAD_PROBE")) {
+    ProgramAt at(program);
+    TZavOzeriz zip(nullptr);
+    zip.SetUnattended(true);
+    zip.SetTrace(true);
+    Recorder rec(zip);
+    const Loaded l = load(zip, true);
+    std::cout << "probe " << l.version << " " << (rec.messages.empty() ? "" : rec.messages[0].text) << "\n";
+    return;
+  }
+  struct Row {
+    const char* name;
+    std::string libraryPath;
+    std::vector<std::string> engineDirs; // relative to the test's folder
+    std::string found;                   // relative to the test's folder; empty: not found
+  };
+  const Row rows[] = {
+      {"an installed engine", "@sys", {"sys"}, "sys"},
+      {"never below the current directory", ":.:sub:@empty", {"work", "work/sub"}, ""},
+      {"an absolute folder though the current directory comes first", ".:@sys", {"work", "sys"}, "sys"},
+  };
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    kvtest::TempDir tmp;
+    layOut(tmp.path(), row.engineDirs);
+    std::string libraryPath = row.libraryPath;
+    for (size_t at; (at = libraryPath.find('@')) != std::string::npos;)
+      libraryPath.replace(at, 1, tmp.str() + "/");
+    const auto r =
+        kvtest::run("cd " + kvtest::shellQuote((tmp / "work").string()) +
+                    " && KV_ENGINE_LOAD_PROBE=" + kvtest::shellQuote((tmp / "app/bin/prog").string()) +
+                    " LD_LIBRARY_PATH=" + kvtest::shellQuote(libraryPath) + " " + kvtest::shellQuote(self) +
+                    " --gtest_filter=EngineLoading.LastTheSystemLoaderIsAskedForThePlainName");
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto line = r.out.find("probe ");
+    ASSERT_NE(line, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(line, r.out.find('\n', line) - line),
+              row.found.empty() ? "probe 0 VIZIVI.DLL not found!"
+                                : "probe 172 ZIP DLL Loaded " + fullPath(tmp / row.found / "libvizivi.so"));
   }
 }
 

@@ -35,6 +35,8 @@ protected:
                     " && cat stub.bin zipr.zip > sfx_unshifted.zip && cp sfx_unshifted.zip sfx_shifted.zip"
                     " && zip -q -A sfx_shifted.zip"
                     " && 7z a -tzip -bd seven.zip tree >/dev/null"
+                    " && mkdir -p utf && echo gruss > 'utf/Grüße.txt' && echo mark > 'utf/Ölmühle €.txt'"
+                    " && 7z a -tzip -mcu=on -bd seven_utf8.zip utf >/dev/null"
                     " && zip -q -s 64k split.zip big.bin");
     ASSERT_EQ(r.exitCode, 0) << r.err;
   }
@@ -65,7 +67,7 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
       {"comment100.zip", false},    {"extra.zip", false},       {"sfx_shifted.zip", false},
       {"sfx_unshifted.zip", false}, {"padded.zip", false},      {"padded_dirty.zip", false},
       {"padded_long.zip", false},   {"garbage.zip", false},     {"eoc_only.zip", false},
-      {"plain.zip", false},
+      {"plain.zip", false},         {"utf8.zip", false},        {"seven_utf8.zip", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.file) + (row.useDirOnly ? " with directory entries" : ""));
@@ -122,27 +124,32 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
 }
 
 TEST_F(DirReading, CodePageOptionsDecideWhichNamesAreConverted) {
-  for (auto [opt, name] : {std::pair{CodePageOpts::cpNone, "none"}, std::pair{CodePageOpts::cpOEM, "oem"}}) {
-    SCOPED_TRACE(name);
-    const auto want = peer(fx("codepage.zip"), name);
-    TZavOzeriz zip(nullptr);
-    zip.SetUnattended(true);
-    zip.SetCodePage(opt);
-    zip.SetZipFileName(fx("codepage.zip"));
-    ASSERT_EQ(zip.Count(), static_cast<int>(want["entries"].a.size()));
-    for (int i = 0; i < zip.Count(); ++i) {
-      EXPECT_EQ(zip.ZipContents()[i].FileName,
-                minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
-      EXPECT_EQ(zip.ZipContents()[i].FileComment,
-                minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["comment"].s));
+  for (const char* file : {"codepage.zip", "utf8.zip"})
+    for (auto [opt, name] :
+         {std::pair{CodePageOpts::cpNone, "none"}, std::pair{CodePageOpts::cpOEM, "oem"}}) {
+      SCOPED_TRACE(std::string(file) + " " + name);
+      const auto want = peer(fx(file), name);
+      TZavOzeriz zip(nullptr);
+      zip.SetUnattended(true);
+      zip.SetCodePage(opt);
+      zip.SetZipFileName(fx(file));
+      ASSERT_EQ(zip.Count(), static_cast<int>(want["entries"].a.size()));
+      for (int i = 0; i < zip.Count(); ++i) {
+        EXPECT_EQ(zip.ZipContents()[i].FileName,
+                  minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
+        EXPECT_EQ(zip.ZipContents()[i].FileComment,
+                  minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["comment"].s));
+      }
     }
-  }
   // By hand: OEM 0x81 is u with diaeresis; host 11 version 20 keeps the raw byte.
   TZavOzeriz zip(nullptr);
   zip.SetUnattended(true);
   zip.SetZipFileName(fx("codepage.zip"));
   EXPECT_EQ(zip.ZipContents()[0].FileName, "\xC3\xBC_fat.txt");
   EXPECT_EQ(zip.ZipContents()[1].FileName, "\x81_ntfs20.txt");
+  // A name marked UTF-8 stays as it is, also from a FAT host.
+  zip.SetZipFileName(fx("utf8.zip"));
+  EXPECT_EQ(zip.ZipContents()[0].FileName, "Grüße\\Übersicht.txt");
 }
 
 TEST_F(DirReading, FailuresGiveTheirIdsAndClearTheFileName) {
@@ -296,6 +303,44 @@ TEST_F(DirReading, MissingFileGivesAnEmptyDirectoryAndOneUpdate) {
   EXPECT_TRUE(rec.messages.empty());
 }
 
+// A handler that names another archive while one is read: the name set last is read, with its
+// own OnDirUpdate, once the running read is over, also when that read fails.
+TEST_F(DirReading, ANameSetDuringAReadIsReadAfterIt) {
+  const struct {
+    const char* label;
+    const char* first;
+    bool fromMessage; // set from OnMessage, else from the first OnNewName
+    int firstCount;   // entries of the first read when its OnDirUpdate fires
+  } rows[] = {{"from OnNewName of a read that succeeds", "zipr.zip", false, 3},
+              {"from OnMessage of a read that fails", "random.bin", true, 0}};
+  const auto want = peer(fx("plain.zip"));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    TZavOzeriz zip(nullptr);
+    zip.SetUnattended(true);
+    bool renamed = false;
+    auto rename = [&] {
+      if (renamed) return;
+      renamed = true;
+      zip.SetZipFileName(fx("plain.zip"));
+      EXPECT_EQ(zip.GetZipFileName(), fx("plain.zip"));
+    };
+    std::vector<int> counts;
+    zip.OnDirUpdate.Bind([&](kv::platform::TObject*) { counts.push_back(zip.ZipContents().Count()); });
+    if (row.fromMessage)
+      zip.OnMessage.Bind([&](kv::platform::TObject*, int, const std::string&) { rename(); });
+    else
+      zip.OnNewName.Bind([&](kv::platform::TObject*, int, ZipDirEntry) { rename(); });
+    zip.SetZipFileName(fx(row.first));
+    EXPECT_EQ(counts, (std::vector<int>{row.firstCount, 1}));
+    EXPECT_EQ(zip.GetZipFileName(), fx("plain.zip"));
+    ASSERT_EQ(zip.Count(), 1);
+    EXPECT_EQ(zip.ZipContents()[0].FileName, minijson::unhex(want["entries"].a[0]["name"].s));
+    EXPECT_EQ(zip.ErrCode(), 0);
+    EXPECT_EQ(zip.WaitCursorLevel(), 0);
+  }
+}
+
 TEST_F(DirReading, WarningIsShownInABoxUnlessUnattendedAndListReturnsIt) {
   ScriptedDialogsScope dialogs;
   dialogs->expectMessageBox("Warning - Garbage at the end of the zipfile!", kv::platform::id::OK);
@@ -317,6 +362,7 @@ TEST_F(DirReading, ListInsideAnOperationIsRefused) {
   zip.OnNewName.Bind([&](kv::platform::TObject*, int, ZipDirEntry) { inner.push_back(zip.List()); });
   EXPECT_EQ(zip.List(), 0); // no file name: an empty directory
   zip.SetZipFileName(fx("plain.zip"));
+  EXPECT_EQ(inner, std::vector<int>{-255}); // also inside a read that setting the name started
   inner.clear();
   EXPECT_EQ(zip.List(), 0);
   EXPECT_EQ(inner, std::vector<int>{-255});

@@ -134,16 +134,23 @@ TEST(ZipMessageTable, MissingEntriesFallBack) {
   zip.SetUnattended(true);
   Recorder rec(zip);
   auto& table = pf::resourceStrings();
-  const auto saved10605 = *table.find(10605), saved10201 = *table.find(10201);
+  const auto saved10605 = *table.find(10605), saved10201 = *table.find(10201),
+             saved10804 = *table.find(10804);
   table.remove(10605);
   table.remove(10201);
+  table.remove(10804);
   zip.ShowZipMessage(10605, "/opt/VIZIVI.DLL");
   zip.ShowZipMessage(10201);
-  EXPECT_EQ(EZavOzeriz::CreateResDisp(10201, true).Message(),
-            "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: 10201");
+  // The exception's constructor knows only the general text, also for the ids that the
+  // component's own fallback knows more about.
+  for (int id : {10201, 10605, 10804})
+    EXPECT_EQ(EZavOzeriz::CreateResDisp(id, true).Message(),
+              "ZavMsgXX.res is probably not linked to the executable\nMissing String ID is: " +
+                  std::to_string(id));
   EXPECT_EQ(TZavOzeriz::LoadZipStr(10201, "default"), "default");
   table.add(10605, saved10605);
   table.add(10201, saved10201);
+  table.add(10804, saved10804);
   ASSERT_EQ(rec.messages.size(), 2u);
   EXPECT_EQ(rec.messages[0].text, "Old Dll from /opt/VIZIVI.DLL");
   EXPECT_EQ(rec.messages[1].text,

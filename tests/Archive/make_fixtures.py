@@ -42,6 +42,18 @@ data = buf.getvalue().replace(b"Q_", b"\x81_")
 with open(os.path.join(out, "codepage.zip"), "wb") as f:
     f.write(data)
 
+# UTF-8 names (zipfile marks every non-ASCII name with flag bit 11) from the hosts whose
+# unmarked names are in the OEM code page, and from a Unix host for the cpOEM option.
+with zipfile.ZipFile(os.path.join(out, "utf8.zip"), "w") as z:
+    for host, version, name, comment in [(0, 20, "Grüße/Übersicht.txt", "Kommentar für Grüße"),
+                                         (11, 50, "naïve café.txt", "Ωmega"), (11, 63, "Zürich.db", ""),
+                                         (3, 63, "日本語.txt", "日本")]:
+        info = zipfile.ZipInfo(name, (2001, 2, 3, 4, 5, 6))
+        info.create_system = host
+        info.create_version = version
+        info.comment = comment.encode("utf-8")
+        z.writestr(info, b"x")
+
 with zipfile.ZipFile(os.path.join(out, "comment100.zip"), "w") as z:
     z.writestr("a.txt", b"a")
     z.comment = b"C" * 100

@@ -34,7 +34,9 @@ def raw(text, flag):
     return text.encode("utf-8") if flag & 0x800 else text.encode("cp437")
 
 
-def converted(b, host, version):
+def converted(b, host, version, flag):
+    if flag & 0x800:
+        return b  # marked UTF-8: taken as it stands, whatever the code page
     convert = (code_page == "auto" and host == 0) or host == 6 or (host == 11 and version == 50) or code_page == "oem"
     return b.decode("cp850").encode("utf-8") if convert else b
 
@@ -44,11 +46,12 @@ entries = []
 for seq, z in enumerate(zf.infolist(), start=1):
     y, mo, d, h, mi, s = z.date_time
     dos = ((y - 1980) << 25) | (mo << 21) | (d << 16) | (h << 11) | (mi << 5) | (s // 2)
-    name = converted(raw(z.orig_filename, z.flag_bits), z.create_system, z.create_version).replace(b"/", b"\\")
+    name = converted(raw(z.orig_filename, z.flag_bits), z.create_system, z.create_version,
+                     z.flag_bits).replace(b"/", b"\\")
     entries.append({
         "seq": seq,
         "name": name.hex(),
-        "comment": converted(z.comment, z.create_system, z.create_version).hex(),
+        "comment": converted(z.comment, z.create_system, z.create_version, z.flag_bits).hex(),
         "made_by": z.create_version, "host": z.create_system, "needed": z.extract_version,
         "flag": z.flag_bits, "method": z.compress_type, "datetime": dos, "crc": z.CRC,
         "csize": z.compress_size, "usize": z.file_size, "start_disk": z.volume,

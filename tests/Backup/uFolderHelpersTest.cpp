@@ -24,6 +24,8 @@ struct FolderEnv {
   kvtest::TempDir home{"kvhome"};
   kvtest::ScopedEnv homeEnv{"HOME", home.str()};
   kvtest::ScopedEnv noDocs{"XDG_DOCUMENTS_DIR"};
+  kvtest::ScopedEnv noDesktop{"XDG_DESKTOP_DIR"}, noMusic{"XDG_MUSIC_DIR"}, noPictures{"XDG_PICTURES_DIR"},
+      noVideos{"XDG_VIDEOS_DIR"}, noTemplates{"XDG_TEMPLATES_DIR"};
   kvtest::ScopedEnv config{"XDG_CONFIG_HOME", (home / "cfg").string()};
 };
 
@@ -94,9 +96,81 @@ TEST(GetFolderPath, TemporaryAndHomeFolders) {
   EXPECT_EQ(GetFolderPath(33), env.home.str() + "/");
 }
 
+// Every kind with an XDG or freedesktop.org folder resolves to it: the user directories as
+// xdg-user-dir reads the same user-dirs.dirs, the base directories as the XDG base directory
+// rules define them (relative entries ignored), written out here.
+TEST(GetFolderPath, KindsWithAnXdgFolderResolveToIt) {
+  FolderEnv env;
+  const std::string h = env.home.str();
+  std::filesystem::create_directories(env.home / "cfg");
+  kvtest::writeFile(env.home / "cfg" / "user-dirs.dirs",
+                    "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
+                    "XDG_MUSIC_DIR=\"/srv/Musik\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
+                    "XDG_VIDEOS_DIR=\"$HOME/Videos\"\nXDG_TEMPLATES_DIR=\"$HOME/Vorlagen\"\n");
+  struct Row {
+    int kind;
+    const char* userDir; // the key xdg-user-dir answers for, or nullptr
+    std::string expected;
+  };
+  {
+    kvtest::ScopedEnv data("XDG_DATA_HOME", h + "/data");
+    kvtest::ScopedEnv cache("XDG_CACHE_HOME", h + "/cache/");
+    kvtest::ScopedEnv dataDirs("XDG_DATA_DIRS", "share:/opt/share/:/usr/share");
+    kvtest::ScopedEnv configDirs("XDG_CONFIG_DIRS", "/etc/kvxdg");
+    const Row rows[] = {
+        {18, "DESKTOP", ""},
+        {25, "MUSIC", ""},
+        {26, "PICTURES", ""},
+        {27, "VIDEOS", ""},
+        {30, "DOCUMENTS", ""},
+        {44, "TEMPLATES", ""},
+        {1, nullptr, h + "/cfg/"},
+        {24, nullptr, h + "/data/"},
+        {23, nullptr, h + "/cache/"},
+        {21, nullptr, h + "/data/fonts/"},
+        {36, nullptr, h + "/data/applications/"},
+        {39, nullptr, h + "/data/applications/"},
+        {40, nullptr, h + "/cfg/autostart/"},
+        {33, nullptr, h + "/"},
+        {4, nullptr, "/opt/share/"},
+        {11, nullptr, "/opt/share/applications/"},
+        {12, nullptr, "/opt/share/applications/"},
+        {13, nullptr, "/etc/kvxdg/autostart/"},
+    };
+    for (const auto& row : rows) {
+      std::string expected = row.expected;
+      if (row.userDir) {
+        const auto peer = kvtest::run("xdg-user-dir " + std::string(row.userDir));
+        ASSERT_EQ(peer.exitCode, 0) << peer.err;
+        expected = peer.out.substr(0, peer.out.find('\n')) + "/";
+      }
+      EXPECT_EQ(GetFolderPath(static_cast<std::uint8_t>(row.kind)), expected) << "kind " << row.kind;
+    }
+  }
+  // The defaults, where the variables are unset or relative; without user-dirs.dirs the
+  // desktop is ~/Desktop all the same.
+  std::filesystem::remove(env.home / "cfg" / "user-dirs.dirs");
+  const auto desktop = kvtest::run("xdg-user-dir DESKTOP");
+  EXPECT_EQ(GetFolderPath(18), desktop.out.substr(0, desktop.out.find('\n')) + "/");
+  kvtest::ScopedEnv noConfig("XDG_CONFIG_HOME", "cfg");
+  kvtest::ScopedEnv noData("XDG_DATA_HOME");
+  kvtest::ScopedEnv noCache("XDG_CACHE_HOME");
+  kvtest::ScopedEnv noDataDirs("XDG_DATA_DIRS");
+  kvtest::ScopedEnv noConfigDirs("XDG_CONFIG_DIRS");
+  const Row defaults[] = {
+      {1, nullptr, h + "/.config/"},     {24, nullptr, h + "/.local/share/"},
+      {23, nullptr, h + "/.cache/"},     {40, nullptr, h + "/.config/autostart/"},
+      {4, nullptr, "/usr/local/share/"}, {13, nullptr, "/etc/xdg/autostart/"},
+  };
+  for (const auto& row : defaults)
+    EXPECT_EQ(GetFolderPath(static_cast<std::uint8_t>(row.kind)), row.expected) << "kind " << row.kind;
+}
+
 TEST(GetFolderPath, KindsWithoutALinuxFolderGiveTheSeparatorAlone) {
   FolderEnv env;
-  // 200 looks up the program files folder, 41 and 45 the system and Windows directories.
-  for (int kind : {0, 1, 18, 21, 34, 41, 45, 46, 200, 255})
+  // Virtual folders, Windows' own folders and those Linux has no counterpart of; 200 looks up
+  // the program files folder, 41 and 45 the system and Windows directories.
+  for (int kind : {0,  2,  3,  5,  6,  7,  8,  9,  10, 14, 15, 16, 17, 19,  20,
+                   22, 28, 29, 31, 32, 34, 35, 37, 38, 41, 42, 45, 46, 200, 255})
     EXPECT_EQ(GetFolderPath(kind), "/") << "kind " << kind;
 }

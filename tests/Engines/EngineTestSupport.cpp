@@ -100,6 +100,7 @@ int32_t runZip(const std::string& archive, const ZipOptions& o, Recorder& record
   cmd.NoDirNames = o.dirNames ? 0 : -1;
   cmd.Recurse = o.recurse ? 0xFFFF : 0;
   cmd.Move = o.move ? -1 : 0;
+  cmd.AllowUndo = o.allowUndo ? -1 : 0;
   cmd.Update = o.update ? -1 : 0;
   cmd.Freshen = (o.freshen && !o.update) ? -1 : 0;
   cmd.ZipTime = o.zipTime ? -1 : 0;

@@ -63,6 +63,7 @@ struct ZipOptions {
   bool dirNames = true;
   bool hidden = false;
   bool move = false;
+  bool allowUndo = false;
   bool freshen = false;
   bool update = false;
   bool oem = false;

@@ -313,20 +313,83 @@ TEST(VizIvi, FreshenAndUpdateReplaceOnlyOlderMembers) {
   }
 }
 
+// An old member is the one of the same name as text, whether it was stored in the OEM code
+// page or marked UTF-8: an update replaces it, and its comment is kept in the new encoding.
+// Python reads the result (unmarked names and comments in code page 437, which agrees with
+// code page 850 on these letters).
+TEST(VizIvi, OldMembersAreFoundByTheirNameAsText) {
+  const struct {
+    const char* label;
+    bool oldOem, newOem;
+  } rows[] = {{"OEM names updated in UTF-8", true, false}, {"UTF-8 names updated in OEM", false, true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    TempDir dir;
+    fs::create_directories(dir / "in");
+    writeFile(dir / "in" / "Grüße.txt", "old");
+    setMtime(dir / "in" / "Grüße.txt", 1000000000);
+    const auto archive = dir / "u.zip";
+    ZipOptions o;
+    o.specs = {"*.txt"};
+    o.rootDir = (dir / "in").string();
+    o.oem = row.oldOem;
+    Recorder first;
+    first.reply = [](CallbackRecord& r) {
+      if (r.ActionCode == zcaFileComment) {
+        replyText(r, "für Ä");
+        r.ErrorCode = 1;
+      }
+      return 0;
+    };
+    ASSERT_EQ(runZip(archive.string(), o, first), 1);
+    writeFile(dir / "in" / "Grüße.txt", "new");
+    setMtime(dir / "in" / "Grüße.txt", 1100000000);
+    o.oem = row.newOem;
+    o.update = true;
+    Recorder rec;
+    ASSERT_EQ(runZip(archive.string(), o, rec), 1);
+    EXPECT_EQ(rec.of(zcaFileComment).at(0).comment, "für Ä");
+    EXPECT_EQ(
+        python("import zipfile\nz=zipfile.ZipFile(" + shellQuote(archive.string()) +
+               ")\nfor i in z.infolist():\n"
+               "  print(i.filename, z.read(i).decode(), i.comment.decode('utf-8' if i.flag_bits & 0x800 "
+               "else 'cp437'))"),
+        "Grüße.txt new für Ä\n");
+  }
+}
+
+// The moved files go once the archive is written: to the trash when the caller allows an undo
+// (each with the trash's record of where it came from), else for good.
 TEST(VizIvi, MoveDeletesTheFilesOnlyAfterTheArchiveIsWritten) {
-  TempDir dir;
-  makeMixedTree(dir / "in");
-  const auto archive = dir / "moved.zip";
-  Recorder rec;
-  ZipOptions o;
-  o.specs = {(dir / "in" / "*.*").string()};
-  o.dirNames = false;
-  o.move = true;
-  ASSERT_EQ(runZip(archive.string(), o, rec), 5);
-  EXPECT_EQ(run("unzip -tq " + shellQuote(archive.string())).exitCode, 0);
-  for (const char* gone : {"readme.txt", "noext", "random.bin", "empty.dat", "picture.gif"})
-    EXPECT_FALSE(fs::exists(dir / "in" / gone)) << gone;
-  EXPECT_TRUE(fs::exists(dir / "in" / "sub" / "table.DB"));
+  for (bool allowUndo : {false, true}) {
+    SCOPED_TRACE(allowUndo ? "to the trash" : "for good");
+    TempDir dir;
+    kvtest::ScopedEnv data("XDG_DATA_HOME", (dir / "data").string());
+    makeMixedTree(dir / "in");
+    const auto archive = dir / "moved.zip";
+    Recorder rec;
+    ZipOptions o;
+    o.specs = {(dir / "in" / "*.*").string()};
+    o.dirNames = false;
+    o.move = true;
+    o.allowUndo = allowUndo;
+    ASSERT_EQ(runZip(archive.string(), o, rec), 5);
+    EXPECT_TRUE(rec.errorCodes().empty());
+    EXPECT_EQ(run("unzip -tq " + shellQuote(archive.string())).exitCode, 0);
+    for (const char* gone : {"readme.txt", "noext", "random.bin", "empty.dat", "picture.gif"}) {
+      EXPECT_FALSE(fs::exists(dir / "in" / gone)) << gone;
+      const auto trashed = dir / "data" / "Trash" / "files" / gone;
+      EXPECT_EQ(fs::exists(trashed), allowUndo) << gone;
+      if (!allowUndo) continue;
+      const std::string info =
+          kvtest::readFile(dir / "data" / "Trash" / "info" / (std::string(gone) + ".trashinfo"));
+      EXPECT_NE(info.find("\nPath=" + (dir / "in" / gone).string() + "\n"), std::string::npos) << info;
+    }
+    if (allowUndo) {
+      EXPECT_EQ(kvtest::readFile(dir / "data" / "Trash" / "files" / "readme.txt"), textBytes(20000, 1));
+    }
+    EXPECT_TRUE(fs::exists(dir / "in" / "sub" / "table.DB"));
+  }
 }
 
 TEST(VizIvi, AStubInFrontOfAnEmptyArchiveIsKept) {
@@ -388,18 +451,22 @@ TEST(VizIvi, CallbacksArriveInMemberOrderOnTheCallingThread) {
 TEST(VizIvi, APasswordIsAskedForOnceWhenNoneIsGiven) {
   TempDir dir;
   makeMixedTree(dir / "in");
+  // "=" answers with the name the request carries: a password like any other. An empty
+  // answer writes nothing back, as a caller that does not answer.
   const struct {
     const char* label;
     std::string answer;
     int32_t added;
-  } rows[] = {{"answered", "asked-for", 5}, {"refused", "", 0}};
+  } rows[] = {{"answered", "asked-for", 5}, {"answered with the member name", "=", 5}, {"refused", "", 0}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     const auto archive = dir / (std::string(row.label) + ".zip");
     Recorder rec;
+    std::string given = row.answer;
     rec.reply = [&](CallbackRecord& r) {
       if (r.ActionCode == zcaPassword && !row.answer.empty()) {
-        replyText(r, row.answer);
+        if (row.answer == "=") given = r.Text;
+        replyText(r, given);
         r.ErrorCode = 1;
       }
       return 0;
@@ -412,7 +479,7 @@ TEST(VizIvi, APasswordIsAskedForOnceWhenNoneIsGiven) {
     ASSERT_EQ(rec.of(zcaPassword).size(), 1u);
     EXPECT_EQ(rec.of(zcaPassword)[0].code & 1, 1);
     if (row.added)
-      pythonVerify(archive, dir / "in", row.answer);
+      pythonVerify(archive, dir / "in", given);
     else
       EXPECT_FALSE(fs::exists(archive));
   }

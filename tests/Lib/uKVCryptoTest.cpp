@@ -131,25 +131,33 @@ TEST(KVCrypto, PaddingFillsUpToTheDrawnLength) {
   }
 }
 
-TEST(KVCrypto, MalformedTextsDecryptToNothing) {
-  // Texts under salt "AA" whose plain texts were made with the reference implementation.
-  const std::pair<const char*, const char*> rows[] = {
-      {"", "empty"},
-      {"A", "one character"},
-      {"AA", "salt only"},
-      {"AAZm9v!", "not Base64"},
-      {"AAZm9", "Base64 cut short"},
-      {"AAZm9v", "no header"},
-      {"AAIHin", "header only: @A@"},
-      {"AAIHsvWz3DSOZ+RAXMPw==", "wrong header: @B@helloworld"},
-      {"AAIHize31f6Gw=", "count 20: @ATxxxxx"},
-      {"AAIHiipgiT", "count 5 on three characters: @AEabc"},
-      {"AAIHjYKW13Vsk=", "count below zero: @A?hello"},
-      {"ABIHin9vbZSHQ=", "another salt than the one used"},
+// Texts under salt "AA" whose plain texts were made with the reference implementation. Without
+// the header nothing comes back; with it, the count character says how many characters to cut
+// from the end: any count the text has room for, none when it claims more or lies below "@".
+TEST(KVCrypto, DecryptionCutsWhatTheHeaderCounts) {
+  const struct {
+    const char* text;
+    const char* what;
+    const char* plain;
+  } rows[] = {
+      {"", "empty", ""},
+      {"A", "one character", ""},
+      {"AA", "salt only", ""},
+      {"AAZm9v!", "not Base64", ""},
+      {"AAZm9", "Base64 cut short", ""},
+      {"AAZm9v", "no header", ""},
+      {"AAIHin", "header only: @A@", ""},
+      {"AAIHsvWz3DSOZ+RAXMPw==", "wrong header: @B@helloworld", ""},
+      {"ABIHin9vbZSHQ=", "another salt than the one used", ""},
+      {"AAIHin9vbZSHQ=", "count 0: @A@hello", "hello"},
+      {"AAIHik+F0mffg=", "count 3: @AChello", "he"},
+      {"AAIHiipgiT/zM=", "count 5 on five characters: @AEabcde", ""},
+      {"AAIHiza/h+zWq6RkfTi3/FFJiojpDO4fGTstLdrw==", "count 20 on 25 characters: @AThello + 20 x", "hello"},
+      {"AAIHize31f6Gw=", "count 20 on five characters: @ATxxxxx", "xxxxx"},
+      {"AAIHiipgiT", "count 5 on three characters: @AEabc", "abc"},
+      {"AAIHiZjY7HYCZ+0ItKzQ==", "count 62 on ten characters: @A~yyyyyyyyyy", "yyyyyyyyyy"},
+      {"AAIHjYKW13Vsk=", "count below zero: @A?hello", "hello"},
   };
-  for (const auto& [text, what] : rows)
-    EXPECT_EQ(KVDecryptString(text), "") << what;
-  // Valid texts of the same kind, not made by our encryption.
-  EXPECT_EQ(KVDecryptString("AAIHin9vbZSHQ="), "hello"); // @A@hello
-  EXPECT_EQ(KVDecryptString("AAIHik+F0mffg="), "he");    // @AChello
+  for (const auto& row : rows)
+    EXPECT_EQ(KVDecryptString(row.text), row.plain) << row.what;
 }

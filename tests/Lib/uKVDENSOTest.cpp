@@ -193,8 +193,18 @@ TEST(DensoFrames, UnaskedLines) {
   EXPECT_EQ(r.Command, dcGetSteps);
   for (int i = 1; i <= 21; ++i)
     EXPECT_EQ(r.Steps[i], i * 15) << i;
+  // A wedge answer that passes its check stays one: a step that is no number, or is missing,
+  // reads 0, as ExtractSteps gives it.
   EXPECT_TRUE(d.CommEvent(r, answer("10", 'D', wedgePayload().substr(0, 100))));
-  EXPECT_EQ(r.Command, dcError) << "a wedge answer with missing steps";
+  EXPECT_EQ(r.Command, dcGetSteps) << "a wedge answer with missing steps";
+  for (int i = 1; i <= 21; ++i)
+    EXPECT_EQ(r.Steps[i], i <= 12 ? i * 15 : 0) << i;
+  std::string payload = wedgePayload();
+  payload.replace(8 * 4 + 4, 4, "x.yz");
+  EXPECT_TRUE(d.CommEvent(r, answer("10", 'D', payload)));
+  EXPECT_EQ(r.Command, dcGetSteps) << "a wedge answer with a step that is no number";
+  EXPECT_EQ(r.Steps[5], 0);
+  EXPECT_EQ(r.Steps[6], 90);
 }
 
 TEST(DensoFrames, Steps) {
@@ -384,6 +394,21 @@ TEST_F(DensoLink, DecodesEveryAnswer) {
   EXPECT_EQ(r.Command, dcBattery);
   EXPECT_EQ(r.Value, 99);
   EXPECT_EQ(instrument.commands().size(), 8u);
+  // A wedge answer with a step without a reading and one that is no number: still the wedge,
+  // those steps at -1 and 0, and the features are asked for all the same.
+  std::string payload = wedgePayload();
+  payload.replace(8 * 2 + 4, 4, "-.--");
+  payload.replace(8 * 4 + 4, 4, "x.yz");
+  instrument.reply('D', answer("10", 'D', payload) + "\n");
+  denso.SendCommand(dcGetSteps, r);
+  EXPECT_EQ(r.Command, dcGetSteps);
+  EXPECT_EQ(r.Steps[0], 7);
+  EXPECT_EQ(r.Steps[3], -1);
+  EXPECT_EQ(r.Steps[5], 0);
+  EXPECT_EQ(r.Steps[21], 315);
+  const auto last = instrument.commands();
+  ASSERT_EQ(last.size(), 10u);
+  EXPECT_EQ(last[9], std::string("<10K()057>\r\n\0", 13));
   denso.DisConnect();
   EXPECT_FALSE(denso.Connected);
   EXPECT_LT(denso.Handle, 0);

@@ -13,8 +13,10 @@ using LibraryHandle = void*;
 // Opens the library of that file name, binding all its symbols at once and keeping them
 // out of the global namespace. A name with a '/' is that very file (a relative one
 // counts from the current directory); a bare name goes through the system loader's
-// search, which never looks in the current directory on its own. nullptr on failure,
-// with the loader's reason in *error when asked.
+// search (library path, run paths, the system's library folders and their cache), but
+// never finds a library below the current directory, not even through an empty or
+// relative folder of the library path. nullptr on failure, with the loader's reason in
+// *error when asked.
 LibraryHandle openLibrary(const std::string& fileName, std::string* error = nullptr);
 // The address of the named entry point, nullptr when the library has none.
 void* librarySymbol(LibraryHandle library, const std::string& name);

@@ -55,24 +55,65 @@ std::string homeFolder() {
   return {};
 }
 
-std::string documentsFolder() {
-  if (std::string dir = environment("XDG_DOCUMENTS_DIR"); !dir.empty()) return withoutTrailingSeparators(dir);
+namespace {
+
+// The desktop's default is ~/Desktop whether or not it exists (as xdg-user-dir and GLib have
+// it); the others fall back to the home folder unless their English-named folder is there.
+std::string userDir(const std::string& key, const std::string& englishName) {
+  const std::string variable = "XDG_" + key + "_DIR";
+  if (std::string dir = environment(variable.c_str()); !dir.empty()) return withoutTrailingSeparators(dir);
   const std::string home = homeFolder();
-  std::string config = environment("XDG_CONFIG_HOME");
-  if (config.empty() && !home.empty()) config = home + "/.config";
-  if (!config.empty()) {
+  if (const std::string config = configHome(); !config.empty()) {
     std::ifstream in(config + "/user-dirs.dirs");
     std::string line;
     while (std::getline(in, line)) {
-      if (std::string dir = userDirValue(line, "XDG_DOCUMENTS_DIR", home); !dir.empty())
+      if (std::string dir = userDirValue(line, variable, home); !dir.empty())
         return withoutTrailingSeparators(dir);
     }
   }
   if (home.empty()) return {};
   std::error_code ec;
-  if (std::filesystem::is_directory(home + "/Documents", ec)) return home + "/Documents";
+  if (key == "DESKTOP" || std::filesystem::is_directory(home + "/" + englishName, ec))
+    return home + "/" + englishName;
   return home;
 }
+
+// A base directory: the variable when it is an absolute path (the XDG base directory rules
+// ignore relative ones), else the default below the home folder.
+std::string baseDir(const char* variable, const char* belowHome) {
+  if (std::string dir = environment(variable); !dir.empty() && dir[0] == '/')
+    return withoutTrailingSeparators(dir);
+  const std::string home = homeFolder();
+  return home.empty() ? std::string() : home + belowHome;
+}
+
+// The first absolute folder of a colon-separated list, or the default when it has none.
+std::string firstOfList(const char* variable, const char* fallback) {
+  const std::string list = environment(variable);
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    if (end > start && list[start] == '/') return withoutTrailingSeparators(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return fallback;
+}
+
+} // namespace
+
+std::string desktopFolder() { return userDir("DESKTOP", "Desktop"); }
+std::string documentsFolder() { return userDir("DOCUMENTS", "Documents"); }
+std::string musicFolder() { return userDir("MUSIC", "Music"); }
+std::string picturesFolder() { return userDir("PICTURES", "Pictures"); }
+std::string videosFolder() { return userDir("VIDEOS", "Videos"); }
+std::string templatesFolder() { return userDir("TEMPLATES", "Templates"); }
+
+std::string configHome() { return baseDir("XDG_CONFIG_HOME", "/.config"); }
+std::string dataHome() { return baseDir("XDG_DATA_HOME", "/.local/share"); }
+std::string cacheHome() { return baseDir("XDG_CACHE_HOME", "/.cache"); }
+std::string systemDataFolder() { return firstOfList("XDG_DATA_DIRS", "/usr/local/share"); }
+std::string systemConfigFolder() { return firstOfList("XDG_CONFIG_DIRS", "/etc/xdg"); }
 
 std::string tempFolder() {
   if (std::string dir = environment("TMPDIR"); !dir.empty()) return withoutTrailingSeparators(dir);

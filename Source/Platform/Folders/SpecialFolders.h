@@ -1,5 +1,6 @@
-// The user's and the system's special folders as Linux knows them. Each answers its path
-// without a trailing separator, or "" when the system has no such folder for the user.
+// The user's and the system's special folders as Linux knows them: the XDG user directories
+// (user-dirs.dirs) and base directories. Each answers its path without a trailing separator,
+// or "" when the system has no such folder for the user.
 #pragma once
 
 #include <string>
@@ -9,10 +10,23 @@ namespace kv::platform {
 // $HOME, else the home directory of the user's account.
 std::string homeFolder();
 
-// The XDG documents folder: $XDG_DOCUMENTS_DIR, else XDG_DOCUMENTS_DIR of
-// $XDG_CONFIG_HOME/user-dirs.dirs (~/.config/user-dirs.dirs), else ~/Documents when it exists,
-// else the home folder.
-std::string documentsFolder();
+// The XDG user directories: $XDG_<KEY>_DIR, else XDG_<KEY>_DIR of
+// $XDG_CONFIG_HOME/user-dirs.dirs (~/.config/user-dirs.dirs), else ~/<English name> when it
+// exists (the desktop's always), else the home folder.
+std::string desktopFolder();   // DESKTOP, ~/Desktop
+std::string documentsFolder(); // DOCUMENTS, ~/Documents
+std::string musicFolder();     // MUSIC, ~/Music
+std::string picturesFolder();  // PICTURES, ~/Pictures
+std::string videosFolder();    // VIDEOS, ~/Videos
+std::string templatesFolder(); // TEMPLATES, ~/Templates
+
+// The XDG base directories: the variable when it holds an absolute path, else the default.
+std::string configHome(); // $XDG_CONFIG_HOME, ~/.config
+std::string dataHome();   // $XDG_DATA_HOME, ~/.local/share
+std::string cacheHome();  // $XDG_CACHE_HOME, ~/.cache
+// The first absolute folder of $XDG_DATA_DIRS (/usr/local/share) and of $XDG_CONFIG_DIRS (/etc/xdg).
+std::string systemDataFolder();
+std::string systemConfigFolder();
 
 // $TMPDIR when set, else /tmp.
 std::string tempFolder();

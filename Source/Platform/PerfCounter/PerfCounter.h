@@ -1,11 +1,12 @@
-// The counters that code timing reads: a fine time-stamp counter that stands in for the
-// processor's cycle counter, a performance counter with its frequency to measure the
-// time-stamp counter's rate against, and the calling thread's scheduling priority.
+// The counters that code timing reads: the processor's time-stamp counter, a performance
+// counter with its frequency to measure the time-stamp counter's rate against, and the calling
+// thread's scheduling priority.
 //
-// On Linux both counters come from one monotonic clock: the time-stamp counter counts its
-// nanoseconds, the performance counter its microseconds (frequency 1,000,000), so a rate
-// measured from them is 1000 "MHz" and cycle counts divided by it are seconds. Tests put a
-// scripted source in place of the real one.
+// On x86-64 the time-stamp counter is the processor's own (rdtsc), counting cycles; elsewhere
+// the monotonic clock's nanoseconds stand in for it. The performance counter is the monotonic
+// clock in microseconds (frequency 1,000,000), so a rate measured from the two is the
+// processor's clock rate in MHz (1000 where nanoseconds stand in). Tests put a scripted source
+// in place of the real one.
 #pragma once
 
 #include <cstdint>
@@ -30,10 +31,10 @@ public:
   virtual int timeCriticalPriority() const = 0;
 };
 
-// The source in use: the monotonic clock unless replaced.
+// The source in use: the real counters unless replaced.
 PerfCounterSource& perfCounters();
-// Replaces the source (nullptr puts the monotonic clock back); returns the previous one
-// (nullptr when the monotonic clock was in use).
+// Replaces the source (nullptr puts the real counters back); returns the previous one
+// (nullptr when the real counters were in use).
 std::unique_ptr<PerfCounterSource> setPerfCounters(std::unique_ptr<PerfCounterSource> Source);
 
 } // namespace kv::platform

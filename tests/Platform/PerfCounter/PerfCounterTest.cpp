@@ -3,12 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 #include <unistd.h>
+#if defined(__x86_64__)
+#include <x86intrin.h>
+#endif
 
 using namespace kv::platform;
 
 namespace {
+
+int64_t processorTimeStamp() {
+#if defined(__x86_64__)
+  return static_cast<int64_t>(__rdtsc());
+#else
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+#endif
+}
+
+int64_t monotonicMicroseconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
 
 class Fixed : public PerfCounterSource {
 public:
@@ -20,25 +40,34 @@ public:
   int timeCriticalPriority() const override { return 1; }
 };
 
-TEST(PerfCounter, BothCountersRunOnOneMonotonicClock) {
+// The processor's own counter where there is one (read here with the same instruction around
+// the layer's reading), else the monotonic clock's nanoseconds; the performance counter is the
+// monotonic clock's microseconds.
+TEST(PerfCounter, TheTimeStampIsTheProcessorsAndTheCounterTheMonotonicClock) {
   PerfCounterSource& real = perfCounters();
   ASSERT_EQ(real.frequency(), std::optional<int64_t>(1000000));
-  const int64_t t0 = real.timeStamp();
+  int bracketed = 0;
+  for (int i = 0; i < 5; ++i) {
+    const int64_t before = processorTimeStamp();
+    const int64_t t = real.timeStamp();
+    const int64_t after = processorTimeStamp();
+    if (before <= t && t <= after) ++bracketed;
+  }
+  EXPECT_GE(bracketed, 4) << "a move to another processor may spoil one reading";
   const int64_t c0 = real.counter();
+  const int64_t m0 = monotonicMicroseconds();
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const int64_t m1 = monotonicMicroseconds();
   const int64_t c1 = real.counter();
-  const int64_t t1 = real.timeStamp();
-  // The counter is the time-stamp counter's nanoseconds in microseconds.
-  EXPECT_GE(c0, t0 / 1000);
-  EXPECT_LE(c1, t1 / 1000);
+  EXPECT_LE(c0, m0);
+  EXPECT_GE(c1, m1);
   EXPECT_GE(c1 - c0, 5000);
-  EXPECT_GE(t1 - t0, 5000000);
   EXPECT_GT(real.timeCriticalPriority(), 0);
 }
 
 TEST(PerfCounter, ASourceCanBePutInPlaceAndTakenBack) {
   auto previous = setPerfCounters(std::make_unique<Fixed>());
-  EXPECT_EQ(previous, nullptr); // the monotonic clock was in use
+  EXPECT_EQ(previous, nullptr); // the real counters were in use
   EXPECT_EQ(perfCounters().timeStamp(), 42);
   auto fixed = setPerfCounters(nullptr);
   ASSERT_NE(fixed, nullptr);
