@@ -43,6 +43,14 @@ std::vector<std::string> lines(const TStrings& list) {
   return out;
 }
 
+std::vector<std::string> filesIn(const std::filesystem::path& dir) {
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    files.push_back(e.path().filename());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
 using DatabaseTest = dbtest::DatabaseFixture;
 
 } // namespace
@@ -260,11 +268,8 @@ TEST_F(DatabaseTest, OpenTablesHoldLocksThatOtherProgramsSee) {
   EXPECT_TRUE(exclusive.Active());
   exclusive.Close();
 
-  // Nothing but the table itself was written into the directory.
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(db.path()))
-    files.push_back(e.path().filename());
-  EXPECT_EQ(files, std::vector<std::string>{"CONFIG.DB"});
+  // Nothing but the table and its memo file was written into the directory.
+  EXPECT_EQ(filesIn(db.path()), (std::vector<std::string>{"CONFIG.DB", "CONFIG.MB"}));
 }
 
 TEST_F(DatabaseTest, EncryptedTablesOpenOnlyWithTheirPassword) {
@@ -317,7 +322,7 @@ TEST_F(DatabaseTest, WritingRefusesWhatDoesNotFitAndKeepsTheOldTable) {
       {{FieldValue{}, std::int64_t{32768}, FieldValue{}}, "out of range"},
       {{FieldValue{}, std::int64_t{-32769}, FieldValue{}}, "out of range"},
       {{FieldValue{}, std::string("1"), FieldValue{}}, "integer"},
-      {{FieldValue{}, FieldValue{}, std::string("123456")}, "longer than 5"}, // memo keeps Size - 10 bytes
+      {{FieldValue{}, FieldValue{}, std::string("Ω")}, "code page"},
       {{FieldValue{}, FieldValue{}}, "needs 3 values"},
   };
   for (const auto& c : cases) {
@@ -331,6 +336,7 @@ TEST_F(DatabaseTest, WritingRefusesWhatDoesNotFitAndKeepsTheOldTable) {
   EXPECT_NO_THROW(
       CreateTable(db / "U.DB", fields, {{std::string("äöüßé"), FieldValue{}, std::string("12345")}}));
   std::filesystem::remove(db / "U.DB");
+  std::filesystem::remove(db / "U.MB");
   EXPECT_THROW(CreateTable(db / "U.DB", {{"way_too_long_a_field_name_x", TFieldType::ftInteger, 0}}, {}),
                EDBEngineError);
   EXPECT_THROW(CreateTable(db / "U.DB", {{"m", TFieldType::ftMemo, 10}}, {}), EDBEngineError);
@@ -342,8 +348,5 @@ TEST_F(DatabaseTest, WritingRefusesWhatDoesNotFitAndKeepsTheOldTable) {
   ASSERT_TRUE(other.locked());
   EXPECT_NE(engineError([&] { CreateTable(db / "T.DB", fields, {}); }).find("in use"), std::string::npos);
   EXPECT_EQ(kvtest::readFile(db / "T.DB"), before);
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(db.path()))
-    files.push_back(e.path().filename());
-  EXPECT_EQ(files, std::vector<std::string>{"T.DB"});
+  EXPECT_EQ(filesIn(db.path()), (std::vector<std::string>{"T.DB", "T.MB"}));
 }
