@@ -64,6 +64,7 @@ TEST_F(KVBackupRun, AnUnattendedBackupPacksExactlyTheFolderIntoTheFirstPart) {
   }
   EXPECT_EQ(names, filesIn(db()));
   EXPECT_NE(std::find(names.begin(), names.end(), "kvbak"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), "LANG.MB"), names.end()); // the long texts
 
   EXPECT_EQ(remembered("BackupFile"), (out() / "KorvBak.zip").string() + "\n");
   // The log, in order, on standard output.

@@ -339,6 +339,27 @@ TEST_F(LangTableTest, OnlyTheMemosOfTheRowsReadCanFail) {
   EXPECT_EQ(cache.GetText(4), shown(600, 'a')); // read before the failure
 }
 
+// The demo's sample database keeps its long texts in LANG.MB, whole blocks, and the cache reads them.
+TEST_F(LangCacheTest, TheDemoDatabaseCarriesLongTexts) {
+  std::filesystem::remove(db / "LANG.DB");
+  const auto made = kvtest::run(kvtest::shellQuote((kvtest::buildDir() / "bin" / "kvmkdemo").string()) + " " +
+                                kvtest::shellQuote(db.str()));
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const auto memoSize = std::filesystem::file_size(db / "LANG.MB");
+  EXPECT_EQ(memoSize % 4096, 0u);
+  EXPECT_GT(memoSize, 4096u);
+  std::string help;
+  for (int k = 0; k < 8; ++k)
+    help += "Jeder Punkt ist die mittlere Dichte eines Tages; ein Tag ohne Messung lässt eine Lücke. ";
+  TLangCache cache(2, "Korv3");
+  cache.SetLanguage(2);
+  EXPECT_EQ(cache.GetText(2), "Zeigt die gemessenen Dichten der gewählten Tage.");
+  EXPECT_EQ(cache.GetText(3), help);
+  cache.SetModuleID(3);
+  cache.SetLanguage(1);
+  EXPECT_EQ(cache.GetText(1).size(), 500u * 149); // 149 characters a paragraph
+}
+
 // A text found costs no allocation besides the string returned.
 TEST_F(LangCacheTest, FoundTextsAreReturnedWithoutFurtherAllocation) {
   TLangCache cache(2, "Korv3");
