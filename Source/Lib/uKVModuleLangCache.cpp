@@ -42,15 +42,15 @@ bool carriesText(TControl* C) {
 // The stored form of a text: a backslash and the two characters after it stand for the byte they
 // spell in hexadecimal, a byte of the table's code page; a backslash too near the end is dropped.
 // The engine hands the text over in UTF-8, so characters are counted as such and each escaped
-// byte comes out as its character in UTF-8.
+// byte comes out as its character in UTF-8. That character takes at most the three bytes of its
+// escape, so the text is decoded where it stands.
 std::string DecodeLangText(std::string S, const SingleByteCodePage& CodePage) {
-  if (S.find('\\') == std::string::npos) return S;
-  std::string out;
-  out.reserve(S.size());
-  size_t i = 0;
+  size_t out = S.find('\\');
+  if (out == std::string::npos) return S;
+  size_t i = out;
   while (i < S.size()) {
     if (S[i] != '\\') {
-      out += S[i++];
+      S[out++] = S[i++];
       continue;
     }
     size_t pos = i + 1;
@@ -67,11 +67,15 @@ std::string DecodeLangText(std::string S, const SingleByteCodePage& CodePage) {
       ++i;
       continue;
     }
-    appendUtf8(out, CodePage.toUnicode(
-                        static_cast<std::uint8_t>(16 * digitValue(digits[0]) + digitValue(digits[1]))));
+    std::string character;
+    appendUtf8(character, CodePage.toUnicode(
+                              static_cast<std::uint8_t>(16 * digitValue(digits[0]) + digitValue(digits[1]))));
+    std::copy(character.begin(), character.end(), S.begin() + out);
+    out += character.size();
     i = pos;
   }
-  return out;
+  S.resize(out);
+  return S;
 }
 
 } // namespace

@@ -399,6 +399,7 @@ TDataSet::Contents TQuery::load() {
   // read further when a program asks for their values.
   std::vector<int> rows;
   std::string bytes;
+  bytes.reserve(static_cast<size_t>(table.recordCount()) * table.recordSize()); // only touched pages cost
   table.forEachRecord([&](int recno, std::string_view raw) {
     if (!sql::matches(plan, [&](int column) { return table.value(raw, column, recno); })) return;
     rows.push_back(recno);
@@ -406,19 +407,23 @@ TDataSet::Contents TQuery::load() {
   });
   const size_t size = table.recordSize();
   if (!plan.orderBy.empty() && rows.size() > 1) {
-    std::vector<std::vector<FieldValue>> keys(rows.size());
+    std::vector<FieldValue> keys;
+    keys.reserve(rows.size() * plan.orderBy.size());
     for (size_t i = 0; i < rows.size(); ++i)
       for (int column : plan.orderBy)
-        keys[i].push_back(table.value(std::string_view(bytes).substr(i * size, size), column, rows[i]));
-    std::vector<int> sortedRows;
-    std::string sortedBytes;
-    sortedBytes.reserve(bytes.size());
-    for (size_t i : sql::order(keys)) {
-      sortedRows.push_back(rows[i]);
-      sortedBytes.append(bytes, i * size, size);
+        keys.push_back(table.value(std::string_view(bytes).substr(i * size, size), column, rows[i]));
+    const std::vector<size_t> order = sql::order(keys, plan.orderBy.size());
+    if (!std::is_sorted(order.begin(), order.end())) { // else in table order already
+      std::vector<int> sortedRows;
+      std::string sortedBytes;
+      sortedBytes.reserve(bytes.size());
+      for (size_t i : order) {
+        sortedRows.push_back(rows[i]);
+        sortedBytes.append(bytes, i * size, size);
+      }
+      rows = std::move(sortedRows);
+      bytes = std::move(sortedBytes);
     }
-    rows = std::move(sortedRows);
-    bytes = std::move(sortedBytes);
   }
   contents.rows = std::move(rows);
   contents.rowBytes = std::move(bytes);

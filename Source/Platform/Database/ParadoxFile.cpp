@@ -294,9 +294,9 @@ TableReader::TableReader(TableLock lock, fs::path file, std::string tableName)
   if (promised > st.st_size || header_.recordCount > room)
     damaged("its header promises more than the file holds");
 
-  const SingleByteCodePage& cp = SingleByteCodePage::get(codePage());
+  codePage_ = &SingleByteCodePage::get(header_.codePage ? header_.codePage : kDefaultCodePage);
   for (const auto& f : header_.fields) {
-    TFieldDef def{cp.toUtf8(f.name), typeOf(f.type), 0};
+    TFieldDef def{codePage_->toUtf8(f.name), typeOf(f.type), 0};
     if (def.DataType == TFieldType::ftString || def.DataType == TFieldType::ftMemo) def.Size = f.length;
     fields_.push_back(std::move(def));
   }
@@ -304,9 +304,7 @@ TableReader::TableReader(TableLock lock, fs::path file, std::string tableName)
 
 TableReader::~TableReader() = default;
 
-int TableReader::codePage() const {
-  return SingleByteCodePage::get(header_.codePage ? header_.codePage : kDefaultCodePage).number();
-}
+int TableReader::codePage() const { return codePage_->number(); }
 
 void TableReader::damaged(const std::string& why) const {
   throw EDBEngineError("Table " + tableName_ + " is damaged: " + why);
@@ -316,6 +314,9 @@ TableReader::Doc& TableReader::doc() {
   if (doc_) return *doc_;
   FILE* fp = reopen(lock_.fd(), "rb");
   if (!fp) throw EDBEngineError("Cannot read table " + tableName_ + ": " + std::strerror(errno));
+  // pxlib walks the chain of block headers when it opens a table; a small buffer keeps it from
+  // reading the whole of every block on the way.
+  std::setvbuf(fp, nullptr, _IOFBF, 512);
   auto doc = std::make_unique<Doc>(fp);
   if (!doc->px) throw EDBEngineError("Cannot read table " + tableName_ + ": out of memory");
   if (PX_open_fp(doc->px, fp) < 0) damaged(doc->sink.error);
@@ -388,7 +389,7 @@ FieldValue TableReader::value(std::string_view raw, int field, int recno) {
   const TableHeader::Field& f = header_.fields.at(field);
   if (raw.size() != static_cast<size_t>(header_.recordSize)) damaged("a record is cut off");
   char* p = const_cast<char*>(raw.data()) + f.offset; // pxlib's decoders only read
-  const SingleByteCodePage& cp = SingleByteCodePage::get(codePage());
+  const SingleByteCodePage& cp = *codePage_;
   switch (f.type) {
   case pxfAlpha: {
     const size_t length = strnlen(p, f.length);

@@ -46,6 +46,13 @@ struct TableHeader {
 };
 
 class MemoReader;
+} // namespace kv::platform::paradox
+
+namespace kv::platform {
+class SingleByteCodePage;
+}
+
+namespace kv::platform::paradox {
 
 class TableReader {
 public:
@@ -83,6 +90,7 @@ private:
   std::filesystem::path file_;
   std::string tableName_;
   TableHeader header_;
+  const SingleByteCodePage* codePage_ = nullptr;
   std::vector<TFieldDef> fields_;
   std::unique_ptr<Doc> doc_;
   std::unique_ptr<MemoReader> memos_;

@@ -222,13 +222,13 @@ bool matches(const Plan& plan, const std::function<FieldValue(int column)>& valu
   });
 }
 
-std::vector<size_t> order(const std::vector<std::vector<FieldValue>>& keys) {
-  std::vector<size_t> positions(keys.size());
+std::vector<size_t> order(const std::vector<FieldValue>& keys, size_t columns) {
+  std::vector<size_t> positions(columns ? keys.size() / columns : 0);
   for (size_t i = 0; i < positions.size(); ++i)
     positions[i] = i;
   std::stable_sort(positions.begin(), positions.end(), [&](size_t a, size_t b) {
-    for (size_t k = 0; k < keys[a].size(); ++k)
-      if (const int c = compareValues(keys[a][k], keys[b][k]); c != 0) return c < 0;
+    for (size_t k = 0; k < columns; ++k)
+      if (const int c = compareValues(keys[a * columns + k], keys[b * columns + k]); c != 0) return c < 0;
     return false;
   });
   return positions;

@@ -51,8 +51,8 @@ Plan plan(const Select& select, const std::vector<TFieldDef>& fields, const std:
 // and stops at the first that fails.
 bool matches(const Plan& plan, const std::function<FieldValue(int column)>& value);
 
-// The positions of rows in the requested order, given each row's values of the order columns
-// (stable, so rows equal in the ordering keep their table order; null sorts first).
-std::vector<size_t> order(const std::vector<std::vector<FieldValue>>& keys);
+// The positions of rows in the requested order, given each row's values of the order columns one
+// row after another (stable, so rows equal in the ordering keep their table order; null sorts first).
+std::vector<size_t> order(const std::vector<FieldValue>& keys, size_t columns);
 
 } // namespace kv::platform::sql
