@@ -106,7 +106,15 @@ int read(const char* table, const char* memo) {
     }
     std::printf("%ld %ld %ld %ld %s %s\n", v[0]->value.lval, v[1]->value.lval, v[2]->value.lval,
                 v[5]->value.lval, texts[0].c_str(), texts[1].c_str());
+    for (int i = 0; i < 6; ++i) {
+      if ((kTypes[i] == pxfAlpha || kTypes[i] == pxfMemoBLOb) && v[i]->value.str.val)
+        px->free(px, v[i]->value.str.val);
+      px->free(px, v[i]);
+    }
+    px->free(px, v);
   }
+  PX_close(px);
+  PX_delete(px);
   return 0;
 }
 
