@@ -214,7 +214,8 @@ protected:
 };
 
 // Creates (or replaces) a table file in a directory and writes its records; with a password
-// the table is encrypted. The file is locked exclusively while it is written, so a table that
+// the table is encrypted. A table with memo fields gets its memo file beside it (the table's name
+// with .MB, whole 4 kB blocks). The file is locked exclusively while it is written, so a table that
 // another program has open is refused, not overwritten. Raises EDBEngineError naming the table.
 void CreateTable(const std::filesystem::path& file, const std::vector<TFieldDef>& fields,
                  const std::vector<std::vector<FieldValue>>& records, const std::string& password = {});

@@ -248,14 +248,15 @@ std::optional<TableHeader> TableHeader::parse(std::string_view bytes) {
       static_cast<size_t>(h.headerSize) > bytes.size() || h.recordCount > std::numeric_limits<int>::max())
     return std::nullopt;
   h.blockSize = maxTableSize * 1024;
-  h.codePage = extended ? getLe16(b + kCodePage) : 0;
-  h.encryption = getLe32(b + (extended ? kEncryption2 : kEncryption1));
 
   // Type and length of each field, then a pointer to the table name and one to each field name
   // (meaningless on disk), the table name, and the field names, each ended by a zero byte.
   const size_t tableName = fieldInfo + 2 * numFields + 4 + 4 * numFields;
   size_t name = tableName + (h.fileVersion >= kLongNameVersion ? 261 : 79);
   if (name > static_cast<size_t>(h.headerSize)) return std::nullopt;
+  // From here on the bytes hold at least the fixed part of the header.
+  h.codePage = extended ? getLe16(b + kCodePage) : 0;
+  h.encryption = getLe32(b + (extended ? kEncryption2 : kEncryption1));
   int offset = 0;
   for (int i = 0; i < numFields; ++i) {
     Field f;
@@ -365,7 +366,7 @@ void TableReader::forEachRecord(const std::function<void(int, std::string_view)>
   }
 }
 
-const MemoReader& TableReader::memos(int, int) {
+const MemoReader& TableReader::memos() {
   if (memos_) return *memos_;
   // The memo file is the table's name with the extension .MB, found regardless of case.
   fs::path wanted = file_;
@@ -404,7 +405,7 @@ FieldValue TableReader::value(std::string_view raw, int field, int recno) {
     if (ref.length == 0) return {};
     if (ref.length <= static_cast<std::uint32_t>(leader)) return cp.toUtf8(std::string_view(p, ref.length));
     try {
-      return cp.toUtf8(memos(recno, field).read(ref));
+      return cp.toUtf8(memos().read(ref));
     } catch (const MemoDamaged& e) {
       throw EDBEngineError("Cannot read memo field " + fields_[field].Name + " of record " +
                            std::to_string(recno + 1) + " of table " + tableName_ + ": " + e.what());

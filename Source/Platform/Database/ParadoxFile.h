@@ -83,7 +83,7 @@ public:
 private:
   struct Doc;
   Doc& doc();
-  const MemoReader& memos(int recno, int field);
+  const MemoReader& memos();
   [[noreturn]] void damaged(const std::string& why) const;
 
   TableLock lock_;

@@ -198,6 +198,8 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
   kvtest::writeFile(db / "EMPTY.DB", "");
   const auto good = kvtest::readFile(db / "GOOD.DB");
   kvtest::writeFile(db / "CUT.DB", good.substr(0, good.size() - 100));
+  // A header that claims to end before its fixed part does.
+  kvtest::writeFile(db / "TINY.DB", good.substr(0, 2) + std::string("\x60\x00", 2) + good.substr(4, 0x5C));
   struct Case {
     const char* database;
     const char* table;
@@ -209,6 +211,7 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
       {"Korv3", "GARBAGE.DB", "not a Paradox table"},
       {"Korv3", "EMPTY.DB", "not a Paradox table"},
       {"Korv3", "CUT.DB", "damaged"},
+      {"Korv3", "TINY.DB", "not a Paradox table"},
       {"/no/such/dir", "GOOD.DB", "Unknown database"},
   };
   for (const auto& c : cases) {
