@@ -85,6 +85,8 @@ protected:
                     {i(11), i(2), i(1), s("100\\25 \\"), null, i(0)},
                     {i(12), i(2), i(1), s("Zwölf"), null, i(0)},
                     {i(-5), i(2), i(1), s("Minus fünf"), null, i(0)},
+                    {i(14), i(2), i(1), s("\\ä1"), null, i(0)},
+                    {i(15), i(2), i(1), s("x\\ä"), null, i(0)},
                     {i(1), i(2), i(2), s("File:"), null, i(0)},
                     {i(12), i(2), i(2), s("Twelve"), null, i(0)},
                     {i(1), i(3), i(1), s("Modul drei"), null, i(0)},
@@ -120,6 +122,10 @@ TEST_F(LangCacheTest, StoredTextsAreDecodedAndTakenFromTheirColumn) {
       {11, "100% "},
       {12, "Zwölf"},
       {-5, "Minus fünf"},
+      // Characters after a backslash are those of the code page: 'ä' is E4, 228 - 55 = 173, so
+      // 16*173+1 = 2769, D1 modulo 256, which is 'Ñ'; a single one at the end goes with its backslash.
+      {14, "Ñ"},
+      {15, "xä"},
       {13, "## 13 ##"}, // not in this language
       {0, "## 0 ##"},
   };
@@ -128,7 +134,7 @@ TEST_F(LangCacheTest, StoredTextsAreDecodedAndTakenFromTheirColumn) {
     EXPECT_EQ(cache.GetText(c.id), c.text);
     EXPECT_EQ(cache.GetLaufweite(c.id), 0);
   }
-  EXPECT_EQ(cache.Tree->Count, 13); // 14 rows, two of them numbered 1
+  EXPECT_EQ(cache.Tree->Count, 15); // 16 rows, two of them numbered 1
 }
 
 TEST_F(LangCacheTest, NewCacheAnswersEveryNumberWithItsPlaceholder) {
