@@ -276,8 +276,10 @@ TEST_F(DatabaseTest, OpenTablesHoldLocksThatOtherProgramsSee) {
 }
 
 TEST_F(DatabaseTest, EncryptedTablesOpenOnlyWithTheirPassword) {
-  CreateTable(db / "LDEF.DB", {{"lname", TFieldType::ftString, 30}}, {{std::string("Deutsch geheim")}},
-              "58k31");
+  CreateTable(
+      db / "LDEF.DB", {{"lname", TFieldType::ftString, 30}, {"lnote", TFieldType::ftMemo, 20}},
+      {{std::string("Deutsch geheim"), std::string(5000, 'n')}, {std::string("English"), FieldValue{}}},
+      "58k31");
   // The plain text must not be readable in the file.
   EXPECT_FALSE(contains(kvtest::readBytes(db / "LDEF.DB"), "geheim"));
 
@@ -295,7 +297,16 @@ TEST_F(DatabaseTest, EncryptedTablesOpenOnlyWithTheirPassword) {
   Session().AddPassword("58k31");
   t.Open();
   EXPECT_EQ(t.FieldByName("lname").AsString(), "Deutsch geheim");
+  EXPECT_EQ(t.FieldByName("lnote").AsString(), std::string(5000, 'n'));
   t.Close();
+  // A query deciphers the records it selects as well.
+  TQuery q;
+  q.DatabaseName = "Korv3";
+  q.SQL.SetText("select * from ldef where lname='English'");
+  q.Open();
+  ASSERT_EQ(q.RecordCount(), 1);
+  EXPECT_TRUE(q.FieldByName("lnote").IsNull());
+  q.Close();
 
   // A session of its own holds its own passwords.
   TSession other;
@@ -492,7 +503,7 @@ TEST_F(DatabaseTest, DamagedMemoFilesFailTheirFieldOnly) {
       }
       const std::string message = engineError([&] { t.FieldByName("note").AsString(); });
       for (const std::string& part : {std::string(c.expected), "record " + std::to_string(r),
-                                     std::string("note"), std::string("NOTES.DB")})
+                                      std::string("note"), std::string("NOTES.DB")})
         EXPECT_NE(message.find(part), std::string::npos) << message;
     }
   }
