@@ -1,5 +1,6 @@
 #include "uKVModuleLangCache.h"
 
+#include "Platform/CodePage/CodePage.h"
 #include "Platform/Database/Database.h"
 #include "Platform/Rtl/SysUtils.h"
 #include "Platform/Ui/Buttons.h"
@@ -20,44 +21,61 @@ namespace {
 constexpr const char* kLanguageQuery =
     "select * from lang.db where lfkmodid=:modid: and llang=:lang: order by lid";
 
-int digitValue(char c) {
-  const unsigned char u = static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  // No check for hexadecimal digits: stored texts only ever hold them, and any other
-  // character gives the value it always gave.
-  return u > 64 ? u - 55 : u - 48;
+// What a character after a backslash counts as: its byte in the table's code page, lower-case
+// letters taken as upper-case, then above 64 minus 55 ("A" is 10), else minus 48. No check for
+// hexadecimal digits: stored texts only ever hold them, and any other character gives the value it
+// always gave.
+int digitValue(std::uint8_t byte) {
+  if (byte >= 'a' && byte <= 'z') byte = static_cast<std::uint8_t>(byte - 'a' + 'A');
+  return byte > 64 ? byte - 55 : byte - 48;
 }
 
 // The classes whose text (caption, or an edit's text) a text number in Tag sets.
 bool carriesText(TControl* C) {
   return dynamic_cast<TTabSheet*>(C) || dynamic_cast<TForm*>(C) || dynamic_cast<TLabel*>(C) ||
          dynamic_cast<TRadioButton*>(C) || dynamic_cast<TCheckBox*>(C) || dynamic_cast<TButton*>(C) ||
-         dynamic_cast<TEdit*>(C) ||
-         dynamic_cast<TSpeedButton*>(C) ||
-         dynamic_cast<TGroupBox*>(C) || dynamic_cast<TRadioGroup*>(C) ||
-         dynamic_cast<TBitBtn*>(C) ||
-         dynamic_cast<TStaticText*>(C) || dynamic_cast<TPanel*>(C);
+         dynamic_cast<TEdit*>(C) || dynamic_cast<TSpeedButton*>(C) || dynamic_cast<TGroupBox*>(C) ||
+         dynamic_cast<TRadioGroup*>(C) || dynamic_cast<TBitBtn*>(C) || dynamic_cast<TStaticText*>(C) ||
+         dynamic_cast<TPanel*>(C);
 }
 
-// The stored form of a text: a backslash and the two characters after it stand for the
-// byte they spell in hexadecimal; a backslash too near the end is dropped.
-std::string DecodeLangText(const std::string& S) {
-  std::string out;
-  out.reserve(S.size());
-  size_t i = 0;
+// The stored form of a text: a backslash and the two characters after it stand for the byte they
+// spell in hexadecimal, a byte of the table's code page; a backslash too near the end is dropped.
+// The engine hands the text over in UTF-8, so characters are counted as such and each escaped
+// byte comes out as its character in UTF-8. That character takes at most the three bytes of its
+// escape, so the text is decoded where it stands.
+std::string DecodeLangText(std::string S, const SingleByteCodePage& CodePage) {
+  size_t out = S.find('\\');
+  if (out == std::string::npos) return S;
+  size_t i = out;
   while (i < S.size()) {
     if (S[i] != '\\') {
-      out += S[i++];
+      S[out++] = S[i++];
       continue;
     }
-    if (S.size() - i < 3) { // fewer than two characters after the backslash
+    size_t pos = i + 1;
+    std::uint8_t digits[2];
+    int found = 0;
+    for (; found < 2 && pos < S.size(); ++found) {
+      const size_t at = pos;
+      char32_t c = 0;
+      // The engine's text is always UTF-8 in characters of the code page; a stray byte counts as itself.
+      digits[found] =
+          nextUtf8(S, pos, c) ? CodePage.fromUnicode(c).value_or('?') : static_cast<std::uint8_t>(S[at]);
+    }
+    if (found < 2) { // fewer than two characters after the backslash
       ++i;
       continue;
     }
-    const int value = 16 * digitValue(S[i + 1]) + digitValue(S[i + 2]);
-    out += static_cast<char>(static_cast<unsigned>(value) & 0xFF);
-    i += 3;
+    std::string character;
+    appendUtf8(character, CodePage.toUnicode(
+                              static_cast<std::uint8_t>(16 * digitValue(digits[0]) + digitValue(digits[1]))));
+    std::copy(character.begin(), character.end(), S.begin() + out);
+    out += character.size();
+    i = pos;
   }
-  return out;
+  S.resize(out);
+  return S;
 }
 
 } // namespace
@@ -85,10 +103,19 @@ void TLangCache::SetLanguage(int32_t Lang) {
   query->Params[0].SetAsInteger(ModuleID);
   query->Params[1].SetAsInteger(Language);
   query->Open();
+  const SingleByteCodePage& codePage = SingleByteCodePage::get(query->codePage());
+  // Each column is looked up once, when a row first needs it.
+  TField* lid = nullptr;
+  TField* lislong = nullptr;
+  TField* texts[2] = {nullptr, nullptr}; // ltext, llongtext
+  const auto field = [&](TField*& f, const char* name) -> TField& {
+    return f ? *f : *(f = &query->FieldByName(name));
+  };
   for (; !query->Eof(); query->Next()) {
-    const bool isLong = query->FieldByName("lislong").AsInteger() == 1;
-    const std::string stored = query->FieldByName(isLong ? "llongtext" : "ltext").AsString();
-    auto entry = std::make_unique<TBegriff>(query->FieldByName("lid").AsInteger(), DecodeLangText(stored), 0);
+    const bool isLong = field(lislong, "lislong").AsInteger() == 1;
+    std::string stored = field(texts[isLong], isLong ? "llongtext" : "ltext").AsString();
+    auto entry = std::make_unique<TBegriff>(field(lid, "lid").AsInteger(),
+                                            DecodeLangText(std::move(stored), codePage), 0);
     // The first row of a number wins; the tree refuses the later ones and they stay ours.
     if (Tree->Add(entry.get(), true)) entry.release();
   }

@@ -23,6 +23,13 @@ namespace {
 FieldValue num(std::int64_t v) { return v; }
 FieldValue text(std::string s) { return s; }
 
+std::string repeated(const std::string& paragraph, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i)
+    out += paragraph;
+  return out;
+}
+
 void writeText(const fs::path& file, const std::string& content) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out << content;
@@ -50,22 +57,40 @@ void makeDatabase(const fs::path& dir, const std::string& password) {
                {num(2), text("Charts"), text("kvcharts.so"), num(1)},
                {num(3), text("Holidays"), text("kvholidays.so"), num(0)}});
 
-  CreateTable(dir / "LANG.DB",
-              {{"lid", TFieldType::ftInteger, 0},
-               {"lfkmodid", TFieldType::ftInteger, 0},
-               {"llang", TFieldType::ftString, 3},
-               {"ltext", TFieldType::ftString, 120},
-               {"llongtext", TFieldType::ftMemo, 240},
-               {"lislong", TFieldType::ftBoolean, 0}},
-              {{num(1), num(1), text("EN"), text("Measure"), FieldValue{}, num(0)},
-               {num(2), num(1), text("DE"), text("Messen"), FieldValue{}, num(0)},
-               {num(3), num(2), text("EN"), text("Density over days"),
-                text("Shows the measured densities of the chosen days."), num(1)},
-               {num(4), num(2), text("DE"), text("Dichte über Tage"),
-                text("Zeigt die gemessenen Dichten der gewählten Tage."), num(1)}});
+  // The language table as the product keeps it: texts escape-encoded in code page 1252, long
+  // ones (lislong 1) in the memo field, most of them too long for the record and so in LANG.MB.
+  CreateTable(
+      dir / "LANG.DB",
+      {{"lid", TFieldType::ftInteger, 0},
+       {"lfkmodid", TFieldType::ftInteger, 0},
+       {"llang", TFieldType::ftInteger, 0},
+       {"ltext", TFieldType::ftString, 120},
+       {"llongtext", TFieldType::ftMemo, 240},
+       {"lislong", TFieldType::ftSmallint, 0}},
+      {{num(1), num(1), num(1), text("Measure"), FieldValue{}, num(0)},
+       {num(1), num(1), num(2), text("Messen"), FieldValue{}, num(0)},
+       {num(2), num(2), num(1), text("Density over days"),
+        text("Shows the measured densities of the chosen days."), num(1)},
+       {num(2), num(2), num(2), text("Dichte \\FCber Tage"),
+        text("Zeigt die gemessenen Dichten der gew\\E4hlten Tage."), num(1)},
+       {num(3), num(2), num(1), text("Help"),
+        text(repeated("Each point is the mean density of one day; a day without measurements leaves a "
+                      "gap in the line. ",
+                      40)),
+        num(1)},
+       {num(3), num(2), num(2), text("Hilfe"),
+        text(repeated("Jeder Punkt ist die mittlere Dichte eines Tages; ein Tag ohne Messung l\\E4sst "
+                      "eine L\\FCcke. ",
+                      8)),
+        num(1)},
+       {num(1), num(3), num(1), text("Holidays"),
+        text(repeated("New Year, Epiphany, Good Friday, Easter Monday, Labour Day, Ascension, Whit "
+                      "Monday, Corpus Christi, Assumption, German Unity, All Saints, Christmas. ",
+                      500)),
+        num(1)}});
 
-  CreateTable(dir / "LDEF.DB", {{"llang", TFieldType::ftString, 3}, {"lname", TFieldType::ftString, 40}},
-              {{text("EN"), text("English")}, {text("DE"), text("Deutsch")}});
+  CreateTable(dir / "LDEF.DB", {{"llang", TFieldType::ftInteger, 0}, {"lname", TFieldType::ftString, 40}},
+              {{num(1), text("English")}, {num(2), text("Deutsch")}});
 
   CreateTable(dir / "MEASURE.DB",
               {{"mid", TFieldType::ftInteger, 0},

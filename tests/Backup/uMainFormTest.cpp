@@ -350,7 +350,7 @@ TEST_F(MainFormTest, RestoreAcceptsTheFiveNamesInAnyCaseAndAsksFirst) {
   EXPECT_EQ(kvtest::readFile(db() / "NEW.TXT"), "24.12.2004 17:05:09\r\n");
   EXPECT_EQ(kvtest::readFile(db() / "LOCAL.TXT"), "stays");
   EXPECT_EQ(filesIn(db()),
-            (std::vector<std::string>{"CONFIG.DB", "KORV3.INI", "LANG.DB", "LDEF.DB", "LOCAL.TXT",
+            (std::vector<std::string>{"CONFIG.DB", "KORV3.INI", "LANG.DB", "LANG.MB", "LDEF.DB", "LOCAL.TXT",
                                       "MEASURE.DB", "MODULES.DB", "NEW.TXT", "README.TXT", "kvbak"}));
   EXPECT_EQ(remembered("RestoreFile"), archive.string());
   // Nothing but files is left in the database directory, no staging folder.

@@ -1,5 +1,6 @@
 #include "uKVModuleLangCache.h"
 
+#include "Platform/CodePage/CodePage.h"
 #include "Platform/Database/Database.h"
 #include "Platform/Rtl/SysUtils.h"
 #include "Platform/Ui/Buttons.h"
@@ -12,12 +13,43 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <map>
 #include <memory>
+#include <new>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 using namespace kv::platform;
 using namespace uKVModuleLangCache;
+
+std::atomic<long> gAllocations{0};
+
+// Counts every allocation of the program, for the test that a found text needs none of its own.
+// Every plain form is replaced, so that each allocation and its release meet in malloc and free.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+  ++gAllocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++gAllocations;
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -47,12 +79,14 @@ protected:
                     {i(5), i(2), i(1), s("kurz fünf"), s("lang fünf"), i(0)},
                     {i(6), i(2), i(1), s("kurz sechs"), s("lang sechs"), i(2)},
                     {i(7), i(2), i(1), s("ohne Merker"), s("lang sieben"), null},
-                    {i(8), i(2), i(1), s("Gr\\C3\\B6\\C3\\9Fe"), null, i(0)},
+                    {i(8), i(2), i(1), s("Gr\\F6\\DFe"), null, i(0)},
                     {i(1), i(2), i(1), s("zweite Eins"), null, i(0)},
                     {i(10), i(2), i(1), s("\\zz\\0\\\\41"), null, i(0)},
                     {i(11), i(2), i(1), s("100\\25 \\"), null, i(0)},
                     {i(12), i(2), i(1), s("Zwölf"), null, i(0)},
                     {i(-5), i(2), i(1), s("Minus fünf"), null, i(0)},
+                    {i(14), i(2), i(1), s("\\ä1"), null, i(0)},
+                    {i(15), i(2), i(1), s("x\\ä"), null, i(0)},
                     {i(1), i(2), i(2), s("File:"), null, i(0)},
                     {i(12), i(2), i(2), s("Twelve"), null, i(0)},
                     {i(1), i(3), i(1), s("Modul drei"), null, i(0)},
@@ -81,13 +115,17 @@ TEST_F(LangCacheTest, StoredTextsAreDecodedAndTakenFromTheirColumn) {
       {5, "kurz fünf"},                      // lislong 0, 2 or empty: the short text
       {6, "kurz sechs"},
       {7, "ohne Merker"},
-      {8, "Größe"}, // escaped UTF-8 bytes
+      {8, "Größe"}, // escaped bytes of the table's code page (1252)
       // No digit check: 'Z' counts 90 - 55 = 35, so 16*35+35 = 595, 83 ('S') modulo 256; a
       // backslash counts 92 - 55 = 37, so "0\" is 37 ('%'); the next backslash starts "41".
       {10, "S%A"},
       {11, "100% "},
       {12, "Zwölf"},
       {-5, "Minus fünf"},
+      // Characters after a backslash are those of the code page: 'ä' is E4, 228 - 55 = 173, so
+      // 16*173+1 = 2769, D1 modulo 256, which is 'Ñ'; a single one at the end goes with its backslash.
+      {14, "Ñ"},
+      {15, "xä"},
       {13, "## 13 ##"}, // not in this language
       {0, "## 0 ##"},
   };
@@ -96,7 +134,7 @@ TEST_F(LangCacheTest, StoredTextsAreDecodedAndTakenFromTheirColumn) {
     EXPECT_EQ(cache.GetText(c.id), c.text);
     EXPECT_EQ(cache.GetLaufweite(c.id), 0);
   }
-  EXPECT_EQ(cache.Tree->Count, 13); // 14 rows, two of them numbered 1
+  EXPECT_EQ(cache.Tree->Count, 15); // 16 rows, two of them numbered 1
 }
 
 TEST_F(LangCacheTest, NewCacheAnswersEveryNumberWithItsPlaceholder) {
@@ -169,6 +207,192 @@ TEST_F(LangCacheTest, DatabaseFailuresPassThroughAndLeaveWhatWasRead) {
   }
 }
 
+// ---- a language table as the product keeps it: long texts in LANG.MB, written by pxlib and
+// padded to whole 4 kB blocks as a desktop engine leaves its memo files
+
+// One row: the stored texts are bytes of code page 1252 (nullopt: null); `text` is what the cache
+// must answer for the row's number, hand-decoded into UTF-8.
+struct LangRow {
+  int lid, module, lang, islong;
+  std::optional<std::string> ltext, llongtext;
+  std::string text;
+};
+
+std::string hexOf(const std::optional<std::string>& bytes) {
+  if (!bytes) return "-";
+  std::string out;
+  char buf[3];
+  for (unsigned char c : *bytes) {
+    std::snprintf(buf, sizeof buf, "%02x", c);
+    out += buf;
+  }
+  return out.empty() ? "-" : out;
+}
+
+// `length` stored bytes: a run of one letter, then the escape "\E4" (ä in 1252).
+std::string stored(size_t length, char letter) { return std::string(length - 3, letter) + "\\E4"; }
+std::string shown(size_t length, char letter) { return std::string(length - 3, letter) + "ä"; }
+
+std::string pxlibPeer() { return kvtest::shellQuote((kvtest::buildDir() / "bin" / "pxlib_peer").string()); }
+
+class LangTableTest : public LangCacheTest {
+protected:
+  void SetUp() override {
+    LangCacheTest::SetUp();
+    std::filesystem::remove(db / "LANG.DB");
+    std::string lines;
+    for (const auto& r : rows)
+      lines += std::to_string(r.lid) + " " + std::to_string(r.module) + " " + std::to_string(r.lang) + " " +
+               std::to_string(r.islong) + " " + hexOf(r.ltext) + " " + hexOf(r.llongtext) + "\n";
+    kvtest::writeFile(config / "rows.txt", lines);
+    const auto wrote = kvtest::run(pxlibPeer() + " write " + kvtest::shellQuote((db / "LANG.DB").string()) +
+                                   " " + kvtest::shellQuote((db / "LANG.MB").string()) + " " +
+                                   kvtest::shellQuote((config / "rows.txt").string()));
+    ASSERT_EQ(wrote.exitCode, 0) << wrote.err;
+  }
+
+  // Where pxlib put a long text: the offset of its first bytes in the memo file.
+  size_t memoAt(const std::string& text) {
+    const auto at = kvtest::readFile(db / "LANG.MB").find(text.substr(0, 40));
+    EXPECT_NE(at, std::string::npos);
+    return at;
+  }
+  void padMemoFile() {
+    auto bytes = kvtest::readFile(db / "LANG.MB");
+    bytes.resize((bytes.size() + 4095) / 4096 * 4096, '\0');
+    kvtest::writeFile(db / "LANG.MB", bytes);
+  }
+  void patchMemoFile(size_t at, char byte) {
+    auto bytes = kvtest::readFile(db / "LANG.MB");
+    bytes.at(at) = byte;
+    kvtest::writeFile(db / "LANG.MB", bytes);
+  }
+
+  // Module 5, language 1 is the one loaded; the other rows are there to be left alone.
+  const std::vector<LangRow> rows = {
+      {1, 5, 1, 0, "Datei\\3A", std::nullopt, "Datei:"},
+      {2, 5, 1, 0, "Gr\\F6\\DFe \\80", std::nullopt, "Größe €"},
+      {3, 5, 1, 0,
+       "M\xFC"
+       "ller \x80 \x9C",
+       std::nullopt, "Müller € œ"},
+      {4, 5, 1, 1, "kurz", stored(600, 'a'), shown(600, 'a')},           // shares a memo block
+      {5, 5, 1, 1, "kurz", stored(70000, 'b'), shown(70000, 'b')},       // a block of its own
+      {6, 5, 1, 2, "zwei", stored(1500, 'c'), "zwei"},                   // lislong 2: the short text
+      {7, 5, 1, 0, "null", stored(5000, 'd'), "null"},                   // lislong 0
+      {8, 5, 1, 1, std::nullopt, "im Datensatz \\E4", "im Datensatz ä"}, // kept whole in the record
+      {9, 6, 1, 1, "fremd", stored(70000, 'e'), ""},                     // another module's
+      {10, 6, 1, 1, std::nullopt, stored(600, 'f'), ""},
+      {11, 5, 2, 1, "englisch", stored(3000, 'g'), ""}, // another language
+      {4, 5, 1, 0, "zweite Vier", std::nullopt, ""},    // the first of a number wins
+      {12, 5, 1, 1, std::nullopt, stored(2000, 'h'), shown(2000, 'h')},
+      {-3, 5, 1, 1, "minus", stored(4100, 'i'), shown(4100, 'i')},
+  };
+};
+
+TEST_F(LangTableTest, LongTextsComeFromTheMemoFileConvertedFromItsCodePage) {
+  // pxlib reads back what it wrote, from its own unpadded file; ours reads the same texts.
+  const auto read = kvtest::run(pxlibPeer() + " read " + kvtest::shellQuote((db / "LANG.DB").string()) + " " +
+                                kvtest::shellQuote((db / "LANG.MB").string()));
+  ASSERT_EQ(read.exitCode, 0) << read.err;
+  std::istringstream lines(read.out);
+  TQuery q;
+  q.DatabaseName = "Korv3";
+  q.SQL.SetText("select * from lang.db");
+  q.Open();
+  const SingleByteCodePage& cp1252 = SingleByteCodePage::get(1252);
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.lid);
+    std::string lid, module, lang, islong, ltext, llongtext;
+    lines >> lid >> module >> lang >> islong >> ltext >> llongtext;
+    EXPECT_EQ(ltext, hexOf(r.ltext));
+    EXPECT_EQ(llongtext, hexOf(r.llongtext));
+    ASSERT_FALSE(q.Eof());
+    EXPECT_EQ(q.FieldByName("lid").AsInteger(), r.lid);
+    EXPECT_EQ(q.FieldByName("ltext").AsString(), cp1252.toUtf8(r.ltext.value_or("")));
+    EXPECT_EQ(q.FieldByName("llongtext").AsString(), cp1252.toUtf8(r.llongtext.value_or("")));
+    q.Next();
+  }
+  EXPECT_TRUE(q.Eof());
+  q.Close();
+
+  padMemoFile();
+  EXPECT_EQ(std::filesystem::file_size(db / "LANG.MB") % 4096, 0u);
+  TLangCache cache(5, "Korv3");
+  cache.SetLanguage(1);
+  // The reference: module 5, language 1, the first row of each number.
+  std::map<int, std::string> expected;
+  for (const auto& r : rows)
+    if (r.module == 5 && r.lang == 1) expected.emplace(r.lid, r.text);
+  EXPECT_EQ(cache.Tree->Count, static_cast<int>(expected.size()));
+  for (const auto& [lid, text] : expected) {
+    SCOPED_TRACE(lid);
+    EXPECT_EQ(cache.GetText(lid), text);
+  }
+}
+
+TEST_F(LangTableTest, OnlyTheMemosOfTheRowsReadCanFail) {
+  padMemoFile();
+  // Damaged memos of another module's row and of a row whose text is the short one change nothing.
+  patchMemoFile(memoAt(rows[8].llongtext.value()) - 9, '\x04');
+  patchMemoFile(memoAt(rows[6].llongtext.value()) - 9, '\x04');
+  TLangCache cache(5, "Korv3");
+  cache.SetLanguage(1);
+  EXPECT_EQ(cache.GetText(5), shown(70000, 'b'));
+  EXPECT_EQ(cache.GetText(7), "null");
+
+  // A damaged memo of a row loaded fails the load, naming table, record and field; no part of it
+  // is shown as the text.
+  patchMemoFile(memoAt(rows[4].llongtext.value()) - 9, '\x04');
+  try {
+    cache.SetLanguage(1);
+    ADD_FAILURE() << "no exception";
+  } catch (const EDBEngineError& e) {
+    const std::string message = e.what();
+    for (const char* part : {"LANG.DB", "record 5", "llongtext"})
+      EXPECT_NE(message.find(part), std::string::npos) << message;
+  }
+  EXPECT_EQ(cache.GetText(5), "## 5 ##");
+  EXPECT_EQ(cache.GetText(4), shown(600, 'a')); // read before the failure
+}
+
+// The demo's sample database keeps its long texts in LANG.MB, whole blocks, and the cache reads them.
+TEST_F(LangCacheTest, TheDemoDatabaseCarriesLongTexts) {
+  std::filesystem::remove(db / "LANG.DB");
+  const auto made = kvtest::run(kvtest::shellQuote((kvtest::buildDir() / "bin" / "kvmkdemo").string()) + " " +
+                                kvtest::shellQuote(db.str()));
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  const auto memoSize = std::filesystem::file_size(db / "LANG.MB");
+  EXPECT_EQ(memoSize % 4096, 0u);
+  EXPECT_GT(memoSize, 4096u);
+  std::string help;
+  for (int k = 0; k < 8; ++k)
+    help += "Jeder Punkt ist die mittlere Dichte eines Tages; ein Tag ohne Messung lässt eine Lücke. ";
+  TLangCache cache(2, "Korv3");
+  cache.SetLanguage(2);
+  EXPECT_EQ(cache.GetText(2), "Zeigt die gemessenen Dichten der gewählten Tage.");
+  EXPECT_EQ(cache.GetText(3), help);
+  cache.SetModuleID(3);
+  cache.SetLanguage(1);
+  EXPECT_EQ(cache.GetText(1).size(), 500u * 149); // 149 characters a paragraph
+}
+
+// A text found costs no allocation besides the string returned.
+TEST_F(LangCacheTest, FoundTextsAreReturnedWithoutFurtherAllocation) {
+  TLangCache cache(2, "Korv3");
+  cache.SetLanguage(1);
+  struct Case {
+    int id;
+    long allocations;
+  };
+  const Case cases[] = {{4, 1}, {2, 0}}; // a long text is copied once; "J" fits the string itself
+  for (const auto& c : cases) {
+    const long before = gAllocations;
+    const std::string text = cache.GetText(c.id);
+    EXPECT_EQ(gAllocations - before, c.allocations) << c.id;
+  }
+}
+
 // ---- translating forms
 
 class TranslateTest : public LangCacheTest {
@@ -190,7 +414,7 @@ protected:
                     {i(7), i(7), i(1), s("Knopf"), null, i(0)},
                     {i(8), i(7), i(1), s("Auswahl"), null, i(0)},
                     {i(9), i(7), i(1), s("Datei"), null, i(0)},
-                    {i(10), i(7), i(1), s("\\C3\\96ffnen"), null, i(0)},
+                    {i(10), i(7), i(1), s("\\D6ffnen"), null, i(0)},
                 });
     cache.SetLanguage(1);
   }

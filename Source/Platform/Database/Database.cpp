@@ -7,6 +7,7 @@
 #include "Platform/Settings/SettingsFolder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -184,11 +185,12 @@ bool TField::AsBoolean() const {
 
 // --- data sets -------------------------------------------------------------------------------------------
 
-struct TDataSet::Lock {
-  TableLock lock;
-};
+TDataSet::Contents::Contents() = default;
+TDataSet::Contents::Contents(Contents&&) noexcept = default;
+TDataSet::Contents& TDataSet::Contents::operator=(Contents&&) noexcept = default;
+TDataSet::Contents::~Contents() = default;
 
-TDataSet::TDataSet() : lock_(std::make_unique<Lock>()), session_(&Session()) {}
+TDataSet::TDataSet() : session_(&Session()) {}
 
 TDataSet::~TDataSet() { Close(); }
 
@@ -200,33 +202,50 @@ void TDataSet::SetSession(TSession& session) {
 void TDataSet::Open() {
   if (active_) return;
   Contents contents = load();
+  const auto& defs = contents.table->fields();
   fields_.clear();
-  for (size_t i = 0; i < contents.fields.size(); ++i)
-    fields_.push_back(std::make_unique<TField>(*this, static_cast<int>(i), contents.fields[i]));
-  records_ = std::move(contents.records);
+  for (size_t i = 0; i < defs.size(); ++i)
+    fields_.push_back(std::make_unique<TField>(*this, static_cast<int>(i), defs[i]));
+  contents_ = std::move(contents);
+  values_.assign(defs.size(), FieldValue{});
+  decoded_.assign(defs.size(), 0);
   active_ = true;
   First();
 }
 
 void TDataSet::Close() {
-  lock_->lock.release();
+  contents_ = Contents(); // the table goes, and with it its lock
   fields_.clear();
-  records_.clear();
+  values_.clear();
+  decoded_.clear();
   active_ = false;
   current_ = -1;
+  recordRead_ = false;
   eof_ = bof_ = true;
 }
 
+int TDataSet::rowCount() const {
+  if (!active_) return 0;
+  return contents_.rows ? static_cast<int>(contents_.rows->size()) : contents_.table->recordCount();
+}
+
+void TDataSet::moveTo(int row) {
+  if (row == current_) return;
+  current_ = row;
+  recordRead_ = false;
+  std::fill(decoded_.begin(), decoded_.end(), 0);
+}
+
 void TDataSet::First() {
-  current_ = records_.empty() ? -1 : 0;
+  moveTo(rowCount() == 0 ? -1 : 0);
   bof_ = true;
-  eof_ = records_.empty();
+  eof_ = rowCount() == 0;
 }
 
 void TDataSet::Next() {
   if (eof_) return;
-  if (current_ + 1 < static_cast<int>(records_.size())) {
-    ++current_;
+  if (current_ + 1 < rowCount()) {
+    moveTo(current_ + 1);
     bof_ = false;
   } else {
     eof_ = true;
@@ -236,7 +255,7 @@ void TDataSet::Next() {
 void TDataSet::Prior() {
   if (bof_) return;
   if (current_ > 0) {
-    --current_;
+    moveTo(current_ - 1);
     eof_ = false;
   } else {
     bof_ = true;
@@ -244,14 +263,16 @@ void TDataSet::Prior() {
 }
 
 void TDataSet::Last() {
-  current_ = static_cast<int>(records_.size()) - 1;
+  moveTo(rowCount() - 1);
   eof_ = true;
-  bof_ = records_.empty();
+  bof_ = rowCount() == 0;
 }
 
-int TDataSet::RecordCount() const { return static_cast<int>(records_.size()); }
+int TDataSet::RecordCount() const { return rowCount(); }
 
 int TDataSet::RecNo() const { return current_ + 1; }
+
+int TDataSet::codePage() const { return active_ ? contents_.table->codePage() : 0; }
 
 TField& TDataSet::Fields(int index) {
   if (index < 0 || index >= FieldCount())
@@ -272,12 +293,28 @@ TField& TDataSet::FieldByName(const std::string& name) {
 
 const FieldValue& TDataSet::valueAt(int index) const {
   static const FieldValue null;
-  if (current_ < 0 || current_ >= static_cast<int>(records_.size())) return null;
-  return records_[current_][index];
+  if (current_ < 0 || current_ >= rowCount()) return null;
+  if (!decoded_[index]) {
+    paradox::TableReader& table = *contents_.table;
+    const size_t size = table.recordSize();
+    int record = current_;
+    std::string_view bytes;
+    if (contents_.rows) {
+      record = (*contents_.rows)[current_];
+      bytes = std::string_view(contents_.rowBytes).substr(current_ * size, size);
+    } else {
+      if (!recordRead_) table.readRecord(current_, recordBytes_);
+      recordRead_ = true;
+      bytes = recordBytes_;
+    }
+    values_[index] = table.value(bytes, index, record);
+    decoded_[index] = 1;
+  }
+  return values_[index];
 }
 
-TDataSet::Contents TDataSet::openTable(const std::string& databaseName, const std::string& tableName,
-                                       bool exclusive) {
+std::unique_ptr<paradox::TableReader> TDataSet::openTable(const std::string& databaseName,
+                                                          const std::string& tableName, bool exclusive) {
   if (tableName.empty()) throw EDBEngineError("No table name given for database " + databaseName);
   const fs::path dir = databaseName.empty() && fs::path(tableName).is_absolute()
                            ? fs::path()
@@ -297,15 +334,17 @@ TDataSet::Contents TDataSet::openTable(const std::string& databaseName, const st
   case TableLock::Result::Failed:
     throw EDBEngineError("Cannot open table " + shown + ": " + std::strerror(lock.error()));
   }
-  paradox::TableReader reader(lock.fd(), shown);
-  if (const auto checksum = reader.encryption(); checksum != 0 && !session().holdsPassword(checksum))
+  auto reader = std::make_unique<paradox::TableReader>(std::move(lock), *file, shown);
+  if (const auto checksum = reader->encryption(); checksum != 0 && !session().holdsPassword(checksum))
     throw EDBEngineError("Table " + shown + " is encrypted; the session holds no valid password for it");
-  Contents contents{reader.fields(), reader.readAll()};
-  lock_->lock = std::move(lock);
-  return contents;
+  return reader;
 }
 
-TDataSet::Contents TTable::load() { return openTable(DatabaseName, TableName, Exclusive); }
+TDataSet::Contents TTable::load() {
+  Contents contents;
+  contents.table = openTable(DatabaseName, TableName, Exclusive);
+  return contents;
+}
 
 // --- queries ---------------------------------------------------------------------------------------------
 
@@ -348,21 +387,109 @@ TParam& TParams::ParamByName(const std::string& name) {
 TDataSet::Contents TQuery::load() {
   Params.sync();
   const sql::Select select = sql::parseSelect(SQL.Text());
-  Contents contents = openTable(DatabaseName, select.table, false);
+  Contents contents;
+  contents.table = openTable(DatabaseName, select.table, false);
+  paradox::TableReader& table = *contents.table;
   std::vector<FieldValue> values;
   for (const auto& p : Params.items_)
     values.push_back(p.Value());
-  try {
-    contents.records =
-        sql::evaluate(select, contents.fields, std::move(contents.records), values, select.table);
-  } catch (...) {
-    Close();
-    throw;
+  const sql::Plan plan = sql::plan(select, table.fields(), values, select.table);
+
+  // One pass over the records reads only the columns the conditions name; the rows kept are
+  // read further when a program asks for their values.
+  std::vector<int> rows;
+  std::string bytes;
+  bytes.reserve(static_cast<size_t>(table.recordCount()) * table.recordSize()); // only touched pages cost
+  table.forEachRecord([&](int recno, std::string_view raw) {
+    if (!sql::matches(plan, [&](int column) { return table.value(raw, column, recno); })) return;
+    rows.push_back(recno);
+    bytes.append(raw);
+  });
+  const size_t size = table.recordSize();
+  if (!plan.orderBy.empty() && rows.size() > 1) {
+    std::vector<FieldValue> keys;
+    keys.reserve(rows.size() * plan.orderBy.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+      for (int column : plan.orderBy)
+        keys.push_back(table.value(std::string_view(bytes).substr(i * size, size), column, rows[i]));
+    const std::vector<size_t> order = sql::order(keys, plan.orderBy.size());
+    if (!std::is_sorted(order.begin(), order.end())) { // else in table order already
+      std::vector<int> sortedRows;
+      std::string sortedBytes;
+      sortedBytes.reserve(bytes.size());
+      for (size_t i : order) {
+        sortedRows.push_back(rows[i]);
+        sortedBytes.append(bytes, i * size, size);
+      }
+      rows = std::move(sortedRows);
+      bytes = std::move(sortedBytes);
+    }
   }
+  contents.rows = std::move(rows);
+  contents.rowBytes = std::move(bytes);
   return contents;
 }
 
 // --- writing ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// A new file written beside the one it replaces; removed again unless it was put in place.
+class StagedFile {
+public:
+  StagedFile(const fs::path& target, const std::string& bytes, const std::string& shown) : target_(target) {
+    path_ = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = mkstemp(path_.data());
+    if (fd < 0) {
+      path_.clear();
+      fail(shown, errno);
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        const int err = n < 0 ? errno : EIO;
+        ::close(fd);
+        fail(shown, err);
+      }
+      done += static_cast<size_t>(n);
+    }
+    const bool written = fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    const int err = errno;
+    if (::close(fd) != 0 || !written) fail(shown, written ? errno : err);
+  }
+  ~StagedFile() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  void putInPlace(const std::string& shown) {
+    if (std::rename(path_.c_str(), target_.c_str()) != 0) fail(shown, errno);
+    path_.clear();
+  }
+
+private:
+  [[noreturn]] static void fail(const std::string& shown, int err) {
+    throw EDBEngineError("Cannot create table " + shown + ": " + std::strerror(err));
+  }
+  fs::path target_;
+  std::string path_;
+};
+
+// The memo file of a table: its name with .MB, in the case of the table's extension.
+fs::path memoFileOf(const fs::path& table) {
+  const std::string ext = table.extension().string();
+  const bool lower = !ext.empty() && std::all_of(ext.begin(), ext.end(), [](char c) {
+    return !std::isupper(static_cast<unsigned char>(c));
+  });
+  fs::path memo = table;
+  memo.replace_extension(lower ? ".mb" : ".MB");
+  return memo;
+}
+
+} // namespace
 
 void CreateTable(const fs::path& file, const std::vector<TFieldDef>& fields,
                  const std::vector<std::vector<FieldValue>>& records, const std::string& password) {
@@ -373,31 +500,22 @@ void CreateTable(const fs::path& file, const std::vector<TFieldDef>& fields,
   if (fs::exists(file, ec) && old.acquire(file, TableLock::Mode::Exclusive) != TableLock::Result::Locked)
     throw EDBEngineError("Table is in use by another program: " + shown);
 
-  // The new table is written beside the old one and renamed over it, so a failure leaves the
-  // old table as it was.
-  std::string temp = (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) throw EDBEngineError("Cannot create table " + shown + ": " + std::strerror(errno));
-  const auto discard = [&] {
-    ::close(fd);
-    ::unlink(temp.c_str());
-  };
-  try {
-    paradox::TableWriter writer(fd, fields, password, file.filename().string());
-    for (const auto& record : records)
-      writer.append(record);
-    writer.finish();
-  } catch (...) {
-    discard();
-    throw;
-  }
-  fchmod(fd, 0644);
-  ::close(fd);
-  if (std::rename(temp.c_str(), file.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    throw EDBEngineError("Cannot create table " + shown + ": " + std::strerror(err));
-  }
+  paradox::TableWriter writer(fields, password, file.filename().string());
+  for (const auto& record : records)
+    writer.append(record);
+  writer.finish();
+
+  // The new files are written beside the old ones and renamed over them, so a failure leaves the
+  // old table as it was; the memo file goes first, for a table never names memos its file lacks.
+  const fs::path memoFile = memoFileOf(file);
+  std::optional<StagedFile> memo;
+  if (writer.memoBytes()) memo.emplace(memoFile, *writer.memoBytes(), shown);
+  StagedFile table(file, writer.tableBytes(), shown);
+  if (memo)
+    memo->putInPlace(shown);
+  else
+    fs::remove(memoFile, ec); // a table without memo fields keeps no memo file of an older one
+  table.putInPlace(shown);
 }
 
 } // namespace kv::platform

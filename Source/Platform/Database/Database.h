@@ -4,7 +4,10 @@
 // A database name is an alias of aliases.ini (its PATH is the directory of the tables) or an
 // absolute directory path. Table names are found regardless of case; a name without extension
 // means the .DB file. An open table or query holds a lock on its .DB file until it is closed
-// (see TableLock.h); the records are read when it opens.
+// (see TableLock.h). Opening a table reads its header only; its records are read as a program
+// walks them, and each value when it is asked for, so a memo that cannot be read fails the
+// record and field that hold it and nothing else. A query reads the records once to select its
+// rows and keeps those.
 #pragma once
 
 #include "Platform/Database/DbTypes.h"
@@ -14,10 +17,15 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kv::platform {
+
+namespace paradox {
+class TableReader;
+}
 
 class TSession {
 public:
@@ -104,32 +112,48 @@ public:
   // Raises EDatabaseError for an unknown field.
   TField& FieldByName(const std::string& name);
 
+  // The code page the open table stores its texts in (its header's, 1252 when it names none);
+  // 0 while closed. Values come converted to UTF-8; this tells what their stored bytes were.
+  int codePage() const;
+
 protected:
+  // What an open data set shows: the table it reads, which holds the table's lock, and for a
+  // query the records it returns, in order, with their stored bytes one after another.
   struct Contents {
-    std::vector<TFieldDef> fields;
-    std::vector<std::vector<FieldValue>> records;
+    Contents();
+    Contents(Contents&&) noexcept;
+    Contents& operator=(Contents&&) noexcept;
+    ~Contents();
+    std::unique_ptr<paradox::TableReader> table;
+    std::optional<std::vector<int>> rows; // nullopt: every record of the table in table order
+    std::string rowBytes;
   };
-  // Opens the underlying table under its lock (kept in lock_) and returns what to show.
   virtual Contents load() = 0;
   virtual std::string describe() const = 0;
 
   TSession& session() const { return *session_; }
-  // Locates, locks and reads one table; encrypted tables need a password of the session.
-  Contents openTable(const std::string& databaseName, const std::string& tableName, bool exclusive);
+  // Locates and locks one table and reads its header; encrypted tables need a password of the session.
+  std::unique_ptr<paradox::TableReader> openTable(const std::string& databaseName,
+                                                  const std::string& tableName, bool exclusive);
 
 private:
   friend class TField;
   const FieldValue& valueAt(int index) const;
+  int rowCount() const;
+  void moveTo(int row);
 
-  struct Lock;
-  std::unique_ptr<Lock> lock_;
   TSession* session_;
   bool active_ = false;
   bool eof_ = true;
   bool bof_ = true;
   int current_ = -1;
   std::vector<std::unique_ptr<TField>> fields_;
-  std::vector<std::vector<FieldValue>> records_;
+  Contents contents_;
+  // The current record's bytes and the values read from them so far.
+  mutable std::string recordBytes_;
+  mutable bool recordRead_ = false;
+  mutable std::vector<FieldValue> values_;
+  mutable std::vector<char> decoded_;
 };
 
 class TTable : public TDataSet {
@@ -190,7 +214,8 @@ protected:
 };
 
 // Creates (or replaces) a table file in a directory and writes its records; with a password
-// the table is encrypted. The file is locked exclusively while it is written, so a table that
+// the table is encrypted. A table with memo fields gets its memo file beside it (the table's name
+// with .MB, whole 4 kB blocks). The file is locked exclusively while it is written, so a table that
 // another program has open is refused, not overwritten. Raises EDBEngineError naming the table.
 void CreateTable(const std::filesystem::path& file, const std::vector<TFieldDef>& fields,
                  const std::vector<std::vector<FieldValue>>& records, const std::string& password = {});

@@ -27,7 +27,8 @@ enum class TFieldType {
   ftBoolean,  // logical
   ftFloat,    // number (double)
   ftCurrency, // money (double)
-  ftMemo,     // memo; Size = bytes kept in the record (11..240), the text may use Size - 10 of them
+  ftMemo,     // memo of any length; Size = bytes in the record (11..240): its first Size - 10 bytes
+              // and where the whole text lies in the table's memo file (.MB)
 };
 
 // Null, an integer (also for logical fields: 0 or 1), a floating-point number or text (UTF-8).

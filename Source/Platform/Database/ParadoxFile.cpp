@@ -1,14 +1,20 @@
 #include "Platform/Database/ParadoxFile.h"
 
-#include "Platform/Database/CodePage.h"
+#include "Platform/CodePage/CodePage.h"
+#include "Platform/Database/LittleEndian.h"
+#include "Platform/Database/MemoFile.h"
+#include "Platform/Rtl/Classes.h"
 
 // pxlib's header declares C functions without saying so.
 extern "C" {
 #include <paradox.h>
 }
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <mutex>
 #include <sys/stat.h>
@@ -16,11 +22,26 @@ extern "C" {
 
 namespace kv::platform::paradox {
 
+namespace fs = std::filesystem;
+
 namespace {
 
 // The code page of every table we write: the product's texts are Western European.
 constexpr int kWrittenCodePage = 1252;
 constexpr int kMaxFieldName = 25;
+constexpr int kDefaultCodePage = 1252;
+
+// Offsets in the header of a table file.
+constexpr size_t kRecordSize = 0x00, kHeaderSize = 0x02, kFileType = 0x04, kMaxTableSize = 0x05,
+                 kNumRecords = 0x06, kFileBlocks = 0x0C, kNumFields = 0x21, kEncryption1 = 0x25,
+                 kFileVersion = 0x39, kEncryption2 = 0x5C, kCodePage = 0x6A;
+// Tables of level 4 and later carry a longer header; its field list starts later.
+constexpr size_t kFieldsOld = 0x58, kFieldsExtended = 0x78;
+constexpr int kFirstExtendedVersion = 5;
+// From level 7 on a table's name takes 261 bytes in the header, before that 79.
+constexpr int kLongNameVersion = 12;
+// A data block starts with the numbers of the next and previous blocks and the size of its data.
+constexpr int kBlockHeader = 6;
 
 void bootOnce() {
   static std::once_flag once;
@@ -39,7 +60,7 @@ void collectError(pxdoc_t*, int level, const char* msg, void* data) {
   sink->error = msg ? msg : "unknown error";
 }
 
-TFieldType typeOf(char pxType) {
+TFieldType typeOf(int pxType) {
   switch (pxType) {
   case pxfAlpha:
     return TFieldType::ftString;
@@ -60,26 +81,6 @@ TFieldType typeOf(char pxType) {
     return TFieldType::ftMemo;
   default:
     return TFieldType::ftUnknown;
-  }
-}
-
-// Which member of pxlib's value union a stored type fills.
-enum class Slot { Integer, Double, Bytes };
-Slot slotOf(char pxType) {
-  switch (pxType) {
-  case pxfShort:
-  case pxfLong:
-  case pxfDate:
-  case pxfTime:
-  case pxfLogical:
-  case pxfAutoInc:
-    return Slot::Integer;
-  case pxfTimestamp:
-  case pxfNumber:
-  case pxfCurrency:
-    return Slot::Double;
-  default:
-    return Slot::Bytes;
   }
 }
 
@@ -120,6 +121,53 @@ FILE* reopen(int fd, const char* mode) {
   return fp;
 }
 
+// Reads exactly `size` bytes at `offset`; false when the file ends first or cannot be read.
+bool readFully(int fd, char* out, size_t size, std::uint64_t offset) {
+  while (size > 0) {
+    const ssize_t n = pread(fd, out, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    out += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+// A growable file in memory for pxlib to build a table in: it seeks and reads back for every
+// record it adds, which on a real file costs system calls that grow with the table.
+struct MemoryFile {
+  std::string bytes;
+  size_t pos = 0;
+
+  static ssize_t read(void* cookie, char* buf, size_t size) {
+    auto* m = static_cast<MemoryFile*>(cookie);
+    if (m->pos >= m->bytes.size()) return 0;
+    const size_t n = std::min(size, m->bytes.size() - m->pos);
+    std::memcpy(buf, m->bytes.data() + m->pos, n);
+    m->pos += n;
+    return static_cast<ssize_t>(n);
+  }
+  static ssize_t write(void* cookie, const char* buf, size_t size) {
+    auto* m = static_cast<MemoryFile*>(cookie);
+    if (m->pos + size > m->bytes.size()) m->bytes.resize(m->pos + size, '\0');
+    std::memcpy(m->bytes.data() + m->pos, buf, size);
+    m->pos += size;
+    return static_cast<ssize_t>(size);
+  }
+  static int seek(void* cookie, off64_t* offset, int whence) {
+    auto* m = static_cast<MemoryFile*>(cookie);
+    const off64_t base = whence == SEEK_SET   ? 0
+                         : whence == SEEK_CUR ? static_cast<off64_t>(m->pos)
+                                              : static_cast<off64_t>(m->bytes.size());
+    if (base + *offset < 0) return -1;
+    m->pos = static_cast<size_t>(base + *offset);
+    *offset = static_cast<off64_t>(m->pos);
+    return 0;
+  }
+  FILE* open() { return fopencookie(this, "w+", {read, write, seek, nullptr}); }
+};
+
 } // namespace
 
 // One pxlib document with its stream and its error sink.
@@ -127,7 +175,6 @@ struct PxDoc {
   ErrorSink sink;
   pxdoc_t* px = nullptr;
   FILE* fp = nullptr;
-  std::unique_ptr<CodePageConverter> converter;
 
   explicit PxDoc(FILE* stream) : fp(stream) {
     bootOnce();
@@ -150,9 +197,15 @@ struct PxDoc {
 struct TableReader::Doc : PxDoc {
   using PxDoc::PxDoc;
 };
-struct TableWriter::Doc : PxDoc {
-  using PxDoc::PxDoc;
+
+struct TableWriter::Doc {
+  MemoryFile file;
+  PxDoc px;
+  MemoWriter memos;
+  std::vector<int> offsets; // of each field in the record
+  int records = 0;
   bool finished = false;
+  Doc() : px(file.open()) {}
 };
 
 std::uint32_t passwordChecksum(const std::string& password) {
@@ -173,81 +226,221 @@ std::uint32_t passwordChecksum(const std::string& password) {
   return static_cast<std::uint32_t>(doc.px->px_head->px_encryption);
 }
 
-TableReader::TableReader(int fd, std::string tableName) : tableName_(std::move(tableName)) {
-  FILE* fp = reopen(fd, "rb");
-  if (!fp) throw EDBEngineError("Cannot read table " + tableName_ + ": " + std::strerror(errno));
-  doc_ = std::make_unique<Doc>(fp);
-  if (!doc_->px) throw EDBEngineError("Cannot read table " + tableName_ + ": out of memory");
-  if (PX_open_fp(doc_->px, fp) < 0)
-    throw EDBEngineError("Table " + tableName_ + " is not a Paradox table (" + doc_->sink.error + ")");
+// --- header ----------------------------------------------------------------------------------------------
 
-  // pxlib reads past the end of a cut-off file without noticing; check the size the header promises.
-  const pxhead_t* head = doc_->px->px_head;
+std::optional<TableHeader> TableHeader::parse(std::string_view bytes) {
+  if (bytes.size() < kFieldsOld) return std::nullopt;
+  const char* b = bytes.data();
+  TableHeader h;
+  h.recordSize = getLe16(b + kRecordSize);
+  h.headerSize = getLe16(b + kHeaderSize);
+  const int fileType = static_cast<unsigned char>(b[kFileType]);
+  const int maxTableSize = static_cast<unsigned char>(b[kMaxTableSize]);
+  h.recordCount = getLe32(b + kNumRecords);
+  h.fileBlocks = getLe16(b + kFileBlocks);
+  const int numFields = getLe16(b + kNumFields);
+  h.fileVersion = static_cast<unsigned char>(b[kFileVersion]);
+  const bool extended = h.fileVersion >= kFirstExtendedVersion;
+  const size_t fieldInfo = extended ? kFieldsExtended : kFieldsOld;
+  // Only data files (.DB, keyed or not); block sizes of 1 to 32 kB.
+  if ((fileType != pxfFileTypIndexDB && fileType != pxfFileTypNonIndexDB) || maxTableSize < 1 ||
+      maxTableSize > 32 || numFields < 1 || numFields > 255 || h.recordSize < 1 ||
+      static_cast<size_t>(h.headerSize) > bytes.size() || h.recordCount > std::numeric_limits<int>::max())
+    return std::nullopt;
+  h.blockSize = maxTableSize * 1024;
+
+  // Type and length of each field, then a pointer to the table name and one to each field name
+  // (meaningless on disk), the table name, and the field names, each ended by a zero byte.
+  const size_t tableName = fieldInfo + 2 * numFields + 4 + 4 * numFields;
+  size_t name = tableName + (h.fileVersion >= kLongNameVersion ? 261 : 79);
+  if (name > static_cast<size_t>(h.headerSize)) return std::nullopt;
+  // From here on the bytes hold at least the fixed part of the header.
+  h.codePage = extended ? getLe16(b + kCodePage) : 0;
+  h.encryption = getLe32(b + (extended ? kEncryption2 : kEncryption1));
+  int offset = 0;
+  for (int i = 0; i < numFields; ++i) {
+    Field f;
+    f.type = static_cast<unsigned char>(b[fieldInfo + 2 * i]);
+    f.length = static_cast<unsigned char>(b[fieldInfo + 2 * i + 1]);
+    f.offset = offset;
+    offset += f.length;
+    const void* end = std::memchr(b + name, 0, h.headerSize - name);
+    if (f.length == 0 || !end) return std::nullopt;
+    f.name.assign(b + name, static_cast<const char*>(end));
+    name += f.name.size() + 1;
+    h.fields.push_back(std::move(f));
+  }
+  if (offset != h.recordSize) return std::nullopt;
+  return h;
+}
+
+// --- reading ---------------------------------------------------------------------------------------------
+
+TableReader::TableReader(TableLock lock, fs::path file, std::string tableName)
+    : lock_(std::move(lock)), file_(std::move(file)), tableName_(std::move(tableName)) {
+  const int fd = lock_.fd();
   struct stat st {};
-  const long long promised =
-      head->px_headersize + static_cast<long long>(head->px_fileblocks) * head->px_maxtablesize * 1024LL;
-  if (fstat(fd, &st) != 0 || head->px_numfields <= 0 || head->px_recordsize <= 0 || promised > st.st_size)
-    throw EDBEngineError("Table " + tableName_ + " is damaged");
+  if (fstat(fd, &st) != 0)
+    throw EDBEngineError("Cannot read table " + tableName_ + ": " + std::strerror(errno));
+  // The header is at most 64 kB, whatever the size of the table.
+  std::string head(static_cast<size_t>(std::min<off_t>(st.st_size, 0x10000)), '\0');
+  if (!readFully(fd, head.data(), head.size(), 0))
+    throw EDBEngineError("Cannot read table " + tableName_ + ": " + std::strerror(errno));
+  auto header = TableHeader::parse(head);
+  if (!header) throw EDBEngineError("Table " + tableName_ + " is not a Paradox table");
+  header_ = std::move(*header);
+  // A cut-off file, or a count of records its blocks cannot hold, is found before any record is read.
+  const std::int64_t promised = header_.headerSize + header_.fileBlocks * header_.blockSize;
+  const std::int64_t room = header_.fileBlocks * ((header_.blockSize - kBlockHeader) / header_.recordSize);
+  if (promised > st.st_size || header_.recordCount > room)
+    damaged("its header promises more than the file holds");
 
-  for (int i = 0; i < head->px_numfields; ++i) {
-    const pxfield_t& f = head->px_fields[i];
-    TFieldDef def{f.px_fname ? f.px_fname : "", typeOf(f.px_ftype), 0};
-    if (def.DataType == TFieldType::ftString || def.DataType == TFieldType::ftMemo) def.Size = f.px_flen;
+  codePage_ = &SingleByteCodePage::get(header_.codePage ? header_.codePage : kDefaultCodePage);
+  for (const auto& f : header_.fields) {
+    TFieldDef def{codePage_->toUtf8(f.name), typeOf(f.type), 0};
+    if (def.DataType == TFieldType::ftString || def.DataType == TFieldType::ftMemo) def.Size = f.length;
     fields_.push_back(std::move(def));
   }
-  doc_->converter = std::make_unique<CodePageConverter>(head->px_doscodepage);
-  // Field names are stored in the table's code page too.
-  for (auto& def : fields_)
-    def.Name = doc_->converter->toUtf8(def.Name);
 }
 
 TableReader::~TableReader() = default;
 
-std::uint32_t TableReader::encryption() const {
-  return static_cast<std::uint32_t>(doc_->px->px_head->px_encryption);
+int TableReader::codePage() const { return codePage_->number(); }
+
+void TableReader::damaged(const std::string& why) const {
+  throw EDBEngineError("Table " + tableName_ + " is damaged: " + why);
 }
 
-std::vector<Record> TableReader::readAll() {
-  pxdoc_t* px = doc_->px;
-  const pxhead_t* head = px->px_head;
-  const int count = PX_get_num_records(px);
-  std::vector<Record> records;
-  records.reserve(count > 0 ? count : 0);
-  for (int r = 0; r < count; ++r) {
-    doc_->sink.clear();
-    pxval_t** values = PX_retrieve_record(px, r);
-    if (!values)
-      throw EDBEngineError("Cannot read record " + std::to_string(r + 1) + " of table " + tableName_ + ": " +
-                           doc_->sink.error);
-    Record record(fields_.size());
-    for (int i = 0; i < head->px_numfields; ++i) {
-      pxval_t* v = values[i];
-      if (!v) continue;
-      const char pxType = head->px_fields[i].px_ftype;
-      const Slot slot = slotOf(pxType);
-      if (!v->isnull && fields_[i].DataType != TFieldType::ftUnknown) {
-        if (slot == Slot::Integer)
-          record[i] = static_cast<std::int64_t>(v->value.lval);
-        else if (slot == Slot::Double)
-          record[i] = v->value.dval;
-        else if (v->value.str.val)
-          record[i] = doc_->converter->toUtf8(std::string_view(v->value.str.val, v->value.str.len));
-      }
-      if (slot == Slot::Bytes && v->value.str.val) px->free(px, v->value.str.val);
-      px->free(px, v);
+TableReader::Doc& TableReader::doc() {
+  if (doc_) return *doc_;
+  FILE* fp = reopen(lock_.fd(), "rb");
+  if (!fp) throw EDBEngineError("Cannot read table " + tableName_ + ": " + std::strerror(errno));
+  // pxlib walks the chain of block headers when it opens a table; a small buffer keeps it from
+  // reading the whole of every block on the way.
+  std::setvbuf(fp, nullptr, _IOFBF, 512);
+  auto doc = std::make_unique<Doc>(fp);
+  if (!doc->px) throw EDBEngineError("Cannot read table " + tableName_ + ": out of memory");
+  if (PX_open_fp(doc->px, fp) < 0) damaged(doc->sink.error);
+  if (doc->px->px_head->px_recordsize != header_.recordSize || PX_get_num_records(doc->px) != recordCount())
+    damaged("its blocks do not match its header");
+  doc_ = std::move(doc);
+  return *doc_;
+}
+
+void TableReader::readRecord(int recno, std::string& raw) {
+  Doc& d = doc();
+  raw.resize(header_.recordSize);
+  d.sink.clear();
+  if (recno < 0 || recno >= recordCount() || !PX_get_record(d.px, recno, raw.data()))
+    damaged("record " + std::to_string(recno + 1) + " cannot be read " + d.sink.error);
+}
+
+void TableReader::forEachRecord(const std::function<void(int, std::string_view)>& visit) {
+  const int count = recordCount();
+  const size_t size = header_.recordSize;
+  std::string records;
+  if (header_.encryption != 0) {
+    // pxlib deciphers an encrypted table record by record.
+    for (int recno = 0; recno < count; ++recno) {
+      readRecord(recno, records);
+      visit(recno, records);
     }
-    px->free(px, values);
-    // A memo kept in a companion blob file cannot be read here; the record would be wrong.
-    if (!doc_->sink.error.empty())
-      throw EDBEngineError("Cannot read record " + std::to_string(r + 1) + " of table " + tableName_ + ": " +
-                           doc_->sink.error);
-    records.push_back(std::move(record));
+    return;
   }
-  return records;
+  // pxlib finds each block; its records are read in one piece.
+  Doc& d = doc();
+  std::string first(size, '\0');
+  for (int recno = 0; recno < count;) {
+    int deleted = 0;
+    pxdatablockinfo_t info{};
+    if (!PX_get_record2(d.px, recno, first.data(), &deleted, &info) || info.recno < 0 ||
+        info.numrecords <= info.recno || info.recordpos < 0)
+      damaged("record " + std::to_string(recno + 1) + " cannot be read");
+    const int inBlock = std::min(info.numrecords - info.recno, count - recno);
+    records.resize(inBlock * size);
+    if (!readFully(lock_.fd(), records.data(), records.size(), static_cast<std::uint64_t>(info.recordpos)))
+      damaged("record " + std::to_string(recno + 1) + " lies past its end");
+    for (int k = 0; k < inBlock; ++k)
+      visit(recno + k, std::string_view(records).substr(k * size, size));
+    recno += inBlock;
+  }
 }
 
-TableWriter::TableWriter(int fd, std::vector<TFieldDef> fields, const std::string& password,
-                         std::string tableName)
+const MemoReader& TableReader::memos() {
+  if (memos_) return *memos_;
+  // The memo file is the table's name with the extension .MB, found regardless of case.
+  fs::path wanted = file_;
+  wanted.replace_extension(".MB");
+  std::error_code ec;
+  if (!fs::is_regular_file(wanted, ec)) {
+    for (auto it = fs::directory_iterator(file_.parent_path(), ec); !ec && it != fs::directory_iterator();
+         it.increment(ec))
+      if (SameText(it->path().filename().string(), wanted.filename().string())) {
+        wanted = it->path();
+        break;
+      }
+  }
+  const int fd = ::open(wanted.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw MemoDamaged("cannot open the memo file " + wanted.string() + ": " + std::strerror(errno));
+  memos_ = std::make_unique<MemoReader>(fd);
+  return *memos_;
+}
+
+FieldValue TableReader::value(std::string_view raw, int field, int recno) {
+  const TableHeader::Field& f = header_.fields.at(field);
+  if (raw.size() != static_cast<size_t>(header_.recordSize)) damaged("a record is cut off");
+  char* p = const_cast<char*>(raw.data()) + f.offset; // pxlib's decoders only read
+  const SingleByteCodePage& cp = *codePage_;
+  switch (f.type) {
+  case pxfAlpha: {
+    const size_t length = strnlen(p, f.length);
+    if (length == 0) return {};
+    return cp.toUtf8(std::string_view(p, length));
+  }
+  case pxfMemoBLOb:
+  case pxfFmtMemoBLOb: {
+    // The first bytes of the text stay in the record (its leader); the last ten say where the whole is.
+    const int leader = f.length - static_cast<int>(BlobRef::kSize);
+    const BlobRef ref = BlobRef::parse(std::string_view(p + leader, BlobRef::kSize));
+    if (ref.length == 0) return {};
+    if (ref.length <= static_cast<std::uint32_t>(leader)) return cp.toUtf8(std::string_view(p, ref.length));
+    try {
+      return cp.toUtf8(memos().read(ref));
+    } catch (const MemoDamaged& e) {
+      throw EDBEngineError("Cannot read memo field " + fields_[field].Name + " of record " +
+                           std::to_string(recno + 1) + " of table " + tableName_ + ": " + e.what());
+    }
+  }
+  case pxfShort: {
+    short v = 0;
+    if (PX_get_data_short(doc().px, p, f.length, &v) <= 0) return {};
+    return static_cast<std::int64_t>(v);
+  }
+  case pxfLong:
+  case pxfAutoInc: {
+    long v = 0;
+    if (PX_get_data_long(doc().px, p, f.length, &v) <= 0) return {};
+    return static_cast<std::int64_t>(v);
+  }
+  case pxfLogical: {
+    char v = 0;
+    if (PX_get_data_byte(doc().px, p, f.length, &v) <= 0) return {};
+    return static_cast<std::int64_t>(v);
+  }
+  case pxfNumber:
+  case pxfCurrency: {
+    double v = 0;
+    if (PX_get_data_double(doc().px, p, f.length, &v) <= 0) return {};
+    return v;
+  }
+  default:
+    return {}; // a type this engine does not read
+  }
+}
+
+// --- writing ---------------------------------------------------------------------------------------------
+
+TableWriter::TableWriter(std::vector<TFieldDef> fields, const std::string& password, std::string tableName)
     : tableName_(std::move(tableName)), fields_(std::move(fields)) {
   if (fields_.empty() || fields_.size() > 255)
     throw EDBEngineError("Table " + tableName_ + " needs 1 to 255 fields");
@@ -258,41 +451,45 @@ TableWriter::TableWriter(int fd, std::vector<TFieldDef> fields, const std::strin
     if (type == 0 || badSize || def.Name.empty() || def.Name.size() > kMaxFieldName)
       throw EDBEngineError("Invalid field definition '" + def.Name + "' for table " + tableName_);
   }
-  FILE* fp = reopen(fd, "r+b");
-  if (!fp) throw EDBEngineError("Cannot write table " + tableName_ + ": " + std::strerror(errno));
-  doc_ = std::make_unique<Doc>(fp);
-  pxdoc_t* px = doc_->px;
-  if (!px) throw EDBEngineError("Cannot write table " + tableName_ + ": out of memory");
-  doc_->converter = std::make_unique<CodePageConverter>(kWrittenCodePage);
+  doc_ = std::make_unique<Doc>();
+  pxdoc_t* px = doc_->px.px;
+  if (!px || !doc_->px.fp) throw EDBEngineError("Cannot write table " + tableName_ + ": out of memory");
+  const SingleByteCodePage& cp = SingleByteCodePage::get(kWrittenCodePage);
 
   // pxlib takes ownership of the field array and frees it with its own allocator.
   auto* pxFields = static_cast<pxfield_t*>(px->malloc(px, sizeof(pxfield_t) * fields_.size(), "fields"));
+  int offset = 0;
   for (size_t i = 0; i < fields_.size(); ++i) {
     const auto [type, length] = pxTypeOf(fields_[i]);
-    const auto storedName = doc_->converter->fromUtf8(fields_[i].Name);
+    const auto storedName = cp.fromUtf8(fields_[i].Name);
     pxFields[i].px_fname = PX_strdup(px, storedName ? storedName->c_str() : fields_[i].Name.c_str());
     pxFields[i].px_ftype = type;
     pxFields[i].px_flen = length;
     pxFields[i].px_fdc = 0;
+    doc_->offsets.push_back(offset);
+    offset += length;
   }
-  if (PX_create_fp(px, pxFields, static_cast<int>(fields_.size()), fp, pxfFileTypNonIndexDB) < 0)
-    throw EDBEngineError("Cannot create table " + tableName_ + ": " + doc_->sink.error);
+  if (PX_create_fp(px, pxFields, static_cast<int>(fields_.size()), doc_->px.fp, pxfFileTypNonIndexDB) < 0)
+    throw EDBEngineError("Cannot create table " + tableName_ + ": " + doc_->px.sink.error);
   px->px_head->px_doscodepage = kWrittenCodePage;
   PX_set_parameter(px, "tablename", tableName_.c_str());
   if (!password.empty() && PX_set_parameter(px, "password", password.c_str()) < 0)
-    throw EDBEngineError("Cannot encrypt table " + tableName_ + ": " + doc_->sink.error);
+    throw EDBEngineError("Cannot encrypt table " + tableName_ + ": " + doc_->px.sink.error);
 }
 
 TableWriter::~TableWriter() = default;
 
 void TableWriter::append(const Record& record) {
-  if (!doc_->px || doc_->finished) throw EDBEngineError("Table " + tableName_ + " is already complete");
+  pxdoc_t* px = doc_->px.px;
+  if (!px || doc_->finished) throw EDBEngineError("Table " + tableName_ + " is already complete");
   if (record.size() != fields_.size())
     throw EDBEngineError("A record of table " + tableName_ + " needs " + std::to_string(fields_.size()) +
                          " values");
+  const SingleByteCodePage& cp = SingleByteCodePage::get(kWrittenCodePage);
   std::vector<pxval_t> values(fields_.size());
   std::vector<pxval_t*> pointers(fields_.size());
   std::vector<std::string> texts(fields_.size());
+  std::vector<std::pair<size_t, std::string>> memos; // memo fields are written by us, not by pxlib
   for (size_t i = 0; i < fields_.size(); ++i) {
     const TFieldDef& def = fields_[i];
     const FieldValue& value = record[i];
@@ -311,11 +508,17 @@ void TableWriter::append(const Record& record) {
     case TFieldType::ftMemo: {
       const auto* text = std::get_if<std::string>(&value);
       if (!text) refuse("must be text");
-      auto stored = doc_->converter->fromUtf8(*text);
+      auto stored = cp.fromUtf8(*text);
       if (!stored) refuse("holds a character the table's code page lacks");
-      const int capacity = def.DataType == TFieldType::ftString ? def.Size : def.Size - 10;
-      if (stored->size() > static_cast<size_t>(capacity))
-        refuse("is longer than " + std::to_string(capacity) + " bytes");
+      if (def.DataType == TFieldType::ftMemo) {
+        if (stored->size() > kMaxMemoLength)
+          refuse("is longer than " + std::to_string(kMaxMemoLength) + " bytes");
+        v.isnull = 1;
+        if (!stored->empty()) memos.emplace_back(i, std::move(*stored));
+        break;
+      }
+      if (stored->size() > static_cast<size_t>(def.Size))
+        refuse("is longer than " + std::to_string(def.Size) + " bytes");
       texts[i] = std::move(*stored);
       v.value.str.val = texts[i].data();
       v.value.str.len = static_cast<int>(texts[i].size());
@@ -352,24 +555,54 @@ void TableWriter::append(const Record& record) {
       refuse("has no type");
     }
   }
-  doc_->sink.clear();
-  if (PX_insert_record(doc_->px, pointers.data()) < 0 || !doc_->sink.error.empty())
-    throw EDBEngineError("Cannot add a record to table " + tableName_ + ": " + doc_->sink.error);
+  // The memo file takes what does not fit the records; a refusal there leaves the table as it was.
+  std::vector<std::pair<size_t, BlobRef>> refs;
+  for (const auto& [i, text] : memos) {
+    const size_t leader = fields_[i].Size - BlobRef::kSize;
+    try {
+      refs.emplace_back(i, text.size() <= leader ? BlobRef{0, static_cast<std::uint32_t>(text.size()), 0}
+                                                 : doc_->memos.add(text));
+    } catch (const std::length_error& e) {
+      throw EDBEngineError("Value for field " + fields_[i].Name + " of table " + tableName_ + ": " +
+                           e.what());
+    }
+  }
+  doc_->px.sink.clear();
+  if (PX_insert_record(px, pointers.data()) < 0 || !doc_->px.sink.error.empty())
+    throw EDBEngineError("Cannot add a record to table " + tableName_ + ": " + doc_->px.sink.error);
+  const int recno = doc_->records++;
+  if (memos.empty()) return;
+  // Each memo field keeps the text's first bytes (its leader) and where the whole text is.
+  std::string raw(PX_get_recordsize(px), '\0');
+  if (!PX_get_record(px, recno, raw.data()))
+    throw EDBEngineError("Cannot add a record to table " + tableName_ + ": " + doc_->px.sink.error);
+  for (size_t k = 0; k < memos.size(); ++k) {
+    const auto& [i, text] = memos[k];
+    char* field = raw.data() + doc_->offsets[i];
+    const size_t leader = fields_[i].Size - BlobRef::kSize;
+    std::copy_n(text.begin(), std::min(leader, text.size()), field);
+    refs[k].second.store(field + leader);
+  }
+  if (PX_put_recordn(px, raw.data(), recno) < 0)
+    throw EDBEngineError("Cannot add a record to table " + tableName_ + ": " + doc_->px.sink.error);
 }
 
 void TableWriter::finish() {
   if (doc_->finished) return;
   doc_->finished = true;
-  doc_->sink.clear();
-  PX_close(doc_->px);
-  PX_delete(doc_->px);
-  doc_->px = nullptr;
-  const bool flushed = std::fflush(doc_->fp) == 0 && fsync(fileno(doc_->fp)) == 0;
-  const bool closed = std::fclose(doc_->fp) == 0;
-  doc_->fp = nullptr;
-  if (!flushed || !closed || !doc_->sink.error.empty())
+  doc_->px.sink.clear();
+  PX_close(doc_->px.px);
+  PX_delete(doc_->px.px);
+  doc_->px.px = nullptr;
+  const bool flushed = std::fflush(doc_->px.fp) == 0;
+  if (!flushed || !doc_->px.sink.error.empty())
     throw EDBEngineError("Cannot write table " + tableName_ + ": " +
-                         (doc_->sink.error.empty() ? std::strerror(errno) : doc_->sink.error));
+                         (doc_->px.sink.error.empty() ? std::strerror(errno) : doc_->px.sink.error));
+  const bool hasMemos = std::any_of(fields_.begin(), fields_.end(),
+                                    [](const TFieldDef& def) { return def.DataType == TFieldType::ftMemo; });
+  if (hasMemos) memoBytes_ = doc_->memos.bytes();
 }
+
+const std::string& TableWriter::tableBytes() const { return doc_->file.bytes; }
 
 } // namespace kv::platform::paradox

@@ -1,12 +1,19 @@
-// Reading and writing one Paradox table file through pxlib. The caller opens the file and
-// holds its lock; these classes only ever see the descriptor.
+// Reading and writing one Paradox table. The header is decoded here, field by field, so that
+// opening a table costs the same whatever its size; records are read through pxlib when a
+// program asks for them; memos longer than their record's leader lie in the memo file (.MB)
+// beside the table and are read and written by our own code (MemoFile.h), never by pxlib.
 #pragma once
 
 #include "Platform/Database/DbTypes.h"
+#include "Platform/Database/TableLock.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv::platform::paradox {
@@ -16,46 +23,101 @@ using Record = std::vector<FieldValue>;
 // The checksum an encrypted table stores for its password.
 std::uint32_t passwordChecksum(const std::string& password);
 
+// The header of a table file (.DB).
+struct TableHeader {
+  struct Field {
+    int type = 0;     // the stored type (pxlib's pxf... numbers)
+    int length = 0;   // bytes in the record
+    int offset = 0;   // where it starts in the record
+    std::string name; // in the table's code page
+  };
+  int recordSize = 0;
+  int headerSize = 0;
+  int blockSize = 0;
+  std::int64_t recordCount = 0;
+  std::int64_t fileBlocks = 0;
+  int fileVersion = 0;
+  int codePage = 0;             // 0 when the header names none
+  std::uint32_t encryption = 0; // the password's checksum, 0 for a table without one
+  std::vector<Field> fields;
+
+  // nullopt when the bytes cannot start a table file.
+  static std::optional<TableHeader> parse(std::string_view bytes);
+};
+
+class MemoReader;
+} // namespace kv::platform::paradox
+
+namespace kv::platform {
+class SingleByteCodePage;
+}
+
+namespace kv::platform::paradox {
+
 class TableReader {
 public:
-  // Reads the header; raises EDBEngineError naming `tableName` when the file is not a
-  // readable Paradox table.
-  TableReader(int fd, std::string tableName);
+  // Takes over the lock (and with it the open file) and reads the header, nothing else. Raises
+  // EDBEngineError naming `tableName` when the file is not a readable Paradox table.
+  TableReader(TableLock lock, std::filesystem::path file, std::string tableName);
   ~TableReader();
   TableReader(const TableReader&) = delete;
   TableReader& operator=(const TableReader&) = delete;
 
   // 0 for a table without password.
-  std::uint32_t encryption() const;
+  std::uint32_t encryption() const { return header_.encryption; }
+  // The code page its texts are stored in: the header's, 1252 when it names none.
+  int codePage() const;
   const std::vector<TFieldDef>& fields() const { return fields_; }
-  // Every record in file order, texts in UTF-8.
-  std::vector<Record> readAll();
+  int recordCount() const { return static_cast<int>(header_.recordCount); }
+  int recordSize() const { return header_.recordSize; }
+
+  // The stored bytes of one record (0-based). Raises EDBEngineError when the table is damaged.
+  void readRecord(int recno, std::string& raw);
+  // Every record in table order, with its number and stored bytes, a block at a time.
+  void forEachRecord(const std::function<void(int recno, std::string_view raw)>& visit);
+  // One field of a record's stored bytes, text in UTF-8. A memo longer than its leader is read
+  // from the memo file; one that cannot be read raises EDBEngineError naming the table, the
+  // record (1-based) and the field.
+  FieldValue value(std::string_view raw, int field, int recno);
 
 private:
   struct Doc;
-  std::unique_ptr<Doc> doc_;
+  Doc& doc();
+  const MemoReader& memos();
+  [[noreturn]] void damaged(const std::string& why) const;
+
+  TableLock lock_;
+  std::filesystem::path file_;
   std::string tableName_;
+  TableHeader header_;
+  const SingleByteCodePage* codePage_ = nullptr;
   std::vector<TFieldDef> fields_;
+  std::unique_ptr<Doc> doc_;
+  std::unique_ptr<MemoReader> memos_;
 };
 
+// Builds a new table in memory; with a password the table is encrypted.
 class TableWriter {
 public:
-  // Writes a new table over the (empty) file; with a password the table is encrypted.
-  TableWriter(int fd, std::vector<TFieldDef> fields, const std::string& password, std::string tableName);
+  TableWriter(std::vector<TFieldDef> fields, const std::string& password, std::string tableName);
   ~TableWriter();
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
 
   // Raises EDBEngineError, and writes nothing, for a value that does not fit its field.
   void append(const Record& record);
-  // Writes the header; the table is complete afterwards.
+  // Completes the table: its file's bytes, and its memo file's when it has memo fields (every memo
+  // field has one, even when all its texts fit their records).
   void finish();
+  const std::string& tableBytes() const;
+  const std::optional<std::string>& memoBytes() const { return memoBytes_; }
 
 private:
   struct Doc;
   std::unique_ptr<Doc> doc_;
   std::string tableName_;
   std::vector<TFieldDef> fields_;
+  std::optional<std::string> memoBytes_;
 };
 
 } // namespace kv::platform::paradox

@@ -190,14 +190,9 @@ Select parseSelect(const std::string& text) {
   return select;
 }
 
-std::vector<Record> evaluate(const Select& select, const std::vector<TFieldDef>& fields,
-                             std::vector<Record> records, const std::vector<FieldValue>& params,
-                             const std::string& tableName) {
-  struct Test {
-    int column;
-    FieldValue value;
-  };
-  std::vector<Test> tests;
+Plan plan(const Select& select, const std::vector<TFieldDef>& fields, const std::vector<FieldValue>& params,
+          const std::string& tableName) {
+  Plan result;
   for (const auto& c : select.where) {
     const int column = columnIndex(fields, c.column, tableName);
     FieldValue value = c.literal;
@@ -213,26 +208,30 @@ std::vector<Record> evaluate(const Select& select, const std::vector<TFieldDef>&
     if (type != TFieldType::ftUnknown && textColumn != std::holds_alternative<std::string>(value))
       throw EDBEngineError("Type mismatch in expression: field " + fields[column].Name + " of table " +
                            tableName);
-    tests.push_back({column, std::move(value)});
+    result.where.push_back({column, std::move(value)});
   }
-  std::vector<int> keys;
   for (const auto& name : select.orderBy)
-    keys.push_back(columnIndex(fields, name, tableName));
+    result.orderBy.push_back(columnIndex(fields, name, tableName));
+  return result;
+}
 
-  std::vector<Record> result;
-  for (auto& record : records) {
-    const bool match = std::all_of(tests.begin(), tests.end(), [&](const Test& test) {
-      const FieldValue& stored = record[test.column];
-      return !std::holds_alternative<std::monostate>(stored) && compareValues(stored, test.value) == 0;
-    });
-    if (match) result.push_back(std::move(record));
-  }
-  std::stable_sort(result.begin(), result.end(), [&](const Record& a, const Record& b) {
-    for (int k : keys)
-      if (const int c = compareValues(a[k], b[k]); c != 0) return c < 0;
+bool matches(const Plan& plan, const std::function<FieldValue(int column)>& value) {
+  return std::all_of(plan.where.begin(), plan.where.end(), [&](const Plan::Test& test) {
+    const FieldValue stored = value(test.column);
+    return !std::holds_alternative<std::monostate>(stored) && compareValues(stored, test.value) == 0;
+  });
+}
+
+std::vector<size_t> order(const std::vector<FieldValue>& keys, size_t columns) {
+  std::vector<size_t> positions(columns ? keys.size() / columns : 0);
+  for (size_t i = 0; i < positions.size(); ++i)
+    positions[i] = i;
+  std::stable_sort(positions.begin(), positions.end(), [&](size_t a, size_t b) {
+    for (size_t k = 0; k < columns; ++k)
+      if (const int c = compareValues(keys[a * columns + k], keys[b * columns + k]); c != 0) return c < 0;
     return false;
   });
-  return result;
+  return positions;
 }
 
 } // namespace kv::platform::sql

@@ -7,12 +7,11 @@
 
 #include "Platform/Database/DbTypes.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace kv::platform::sql {
-
-using Record = std::vector<FieldValue>;
 
 struct Condition {
   std::string column;
@@ -32,11 +31,28 @@ std::vector<std::string> paramNames(const std::string& text);
 // Raises EDBEngineError for anything outside the supported form.
 Select parseSelect(const std::string& text);
 
-// The records that meet every condition, in the requested order (stable, so records equal in
-// the ordering keep their table order; null sorts first). Raises EDBEngineError naming the table
-// for an unknown column, a missing parameter or a comparison of text with a number.
-std::vector<Record> evaluate(const Select& select, const std::vector<TFieldDef>& fields,
-                             std::vector<Record> records, const std::vector<FieldValue>& params,
-                             const std::string& tableName);
+// What a statement asks of each record: equalities of columns (by index) with values, and the
+// columns to order by.
+struct Plan {
+  struct Test {
+    int column;
+    FieldValue value;
+  };
+  std::vector<Test> where;
+  std::vector<int> orderBy;
+};
+
+// Raises EDBEngineError naming the table for an unknown column, a missing parameter or a
+// comparison of text with a number.
+Plan plan(const Select& select, const std::vector<TFieldDef>& fields, const std::vector<FieldValue>& params,
+          const std::string& tableName);
+
+// Whether a record meets every test; `value` reads one of its columns, only those the tests need,
+// and stops at the first that fails.
+bool matches(const Plan& plan, const std::function<FieldValue(int column)>& value);
+
+// The positions of rows in the requested order, given each row's values of the order columns one
+// row after another (stable, so rows equal in the ordering keep their table order; null sorts first).
+std::vector<size_t> order(const std::vector<FieldValue>& keys, size_t columns);
 
 } // namespace kv::platform::sql

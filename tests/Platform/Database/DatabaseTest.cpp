@@ -43,6 +43,14 @@ std::vector<std::string> lines(const TStrings& list) {
   return out;
 }
 
+std::vector<std::string> filesIn(const std::filesystem::path& dir) {
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    files.push_back(e.path().filename());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
 using DatabaseTest = dbtest::DatabaseFixture;
 
 } // namespace
@@ -190,6 +198,8 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
   kvtest::writeFile(db / "EMPTY.DB", "");
   const auto good = kvtest::readFile(db / "GOOD.DB");
   kvtest::writeFile(db / "CUT.DB", good.substr(0, good.size() - 100));
+  // A header that claims to end before its fixed part does.
+  kvtest::writeFile(db / "TINY.DB", good.substr(0, 2) + std::string("\x60\x00", 2) + good.substr(4, 0x5C));
   struct Case {
     const char* database;
     const char* table;
@@ -201,6 +211,7 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
       {"Korv3", "GARBAGE.DB", "not a Paradox table"},
       {"Korv3", "EMPTY.DB", "not a Paradox table"},
       {"Korv3", "CUT.DB", "damaged"},
+      {"Korv3", "TINY.DB", "not a Paradox table"},
       {"/no/such/dir", "GOOD.DB", "Unknown database"},
   };
   for (const auto& c : cases) {
@@ -260,16 +271,15 @@ TEST_F(DatabaseTest, OpenTablesHoldLocksThatOtherProgramsSee) {
   EXPECT_TRUE(exclusive.Active());
   exclusive.Close();
 
-  // Nothing but the table itself was written into the directory.
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(db.path()))
-    files.push_back(e.path().filename());
-  EXPECT_EQ(files, std::vector<std::string>{"CONFIG.DB"});
+  // Nothing but the table and its memo file was written into the directory.
+  EXPECT_EQ(filesIn(db.path()), (std::vector<std::string>{"CONFIG.DB", "CONFIG.MB"}));
 }
 
 TEST_F(DatabaseTest, EncryptedTablesOpenOnlyWithTheirPassword) {
-  CreateTable(db / "LDEF.DB", {{"lname", TFieldType::ftString, 30}}, {{std::string("Deutsch geheim")}},
-              "58k31");
+  CreateTable(
+      db / "LDEF.DB", {{"lname", TFieldType::ftString, 30}, {"lnote", TFieldType::ftMemo, 20}},
+      {{std::string("Deutsch geheim"), std::string(5000, 'n')}, {std::string("English"), FieldValue{}}},
+      "58k31");
   // The plain text must not be readable in the file.
   EXPECT_FALSE(contains(kvtest::readBytes(db / "LDEF.DB"), "geheim"));
 
@@ -287,7 +297,16 @@ TEST_F(DatabaseTest, EncryptedTablesOpenOnlyWithTheirPassword) {
   Session().AddPassword("58k31");
   t.Open();
   EXPECT_EQ(t.FieldByName("lname").AsString(), "Deutsch geheim");
+  EXPECT_EQ(t.FieldByName("lnote").AsString(), std::string(5000, 'n'));
   t.Close();
+  // A query deciphers the records it selects as well.
+  TQuery q;
+  q.DatabaseName = "Korv3";
+  q.SQL.SetText("select * from ldef where lname='English'");
+  q.Open();
+  ASSERT_EQ(q.RecordCount(), 1);
+  EXPECT_TRUE(q.FieldByName("lnote").IsNull());
+  q.Close();
 
   // A session of its own holds its own passwords.
   TSession other;
@@ -317,7 +336,7 @@ TEST_F(DatabaseTest, WritingRefusesWhatDoesNotFitAndKeepsTheOldTable) {
       {{FieldValue{}, std::int64_t{32768}, FieldValue{}}, "out of range"},
       {{FieldValue{}, std::int64_t{-32769}, FieldValue{}}, "out of range"},
       {{FieldValue{}, std::string("1"), FieldValue{}}, "integer"},
-      {{FieldValue{}, FieldValue{}, std::string("123456")}, "longer than 5"}, // memo keeps Size - 10 bytes
+      {{FieldValue{}, FieldValue{}, std::string("Ω")}, "code page"},
       {{FieldValue{}, FieldValue{}}, "needs 3 values"},
   };
   for (const auto& c : cases) {
@@ -331,6 +350,7 @@ TEST_F(DatabaseTest, WritingRefusesWhatDoesNotFitAndKeepsTheOldTable) {
   EXPECT_NO_THROW(
       CreateTable(db / "U.DB", fields, {{std::string("äöüßé"), FieldValue{}, std::string("12345")}}));
   std::filesystem::remove(db / "U.DB");
+  std::filesystem::remove(db / "U.MB");
   EXPECT_THROW(CreateTable(db / "U.DB", {{"way_too_long_a_field_name_x", TFieldType::ftInteger, 0}}, {}),
                EDBEngineError);
   EXPECT_THROW(CreateTable(db / "U.DB", {{"m", TFieldType::ftMemo, 10}}, {}), EDBEngineError);
@@ -342,8 +362,200 @@ TEST_F(DatabaseTest, WritingRefusesWhatDoesNotFitAndKeepsTheOldTable) {
   ASSERT_TRUE(other.locked());
   EXPECT_NE(engineError([&] { CreateTable(db / "T.DB", fields, {}); }).find("in use"), std::string::npos);
   EXPECT_EQ(kvtest::readFile(db / "T.DB"), before);
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(db.path()))
-    files.push_back(e.path().filename());
-  EXPECT_EQ(files, std::vector<std::string>{"T.DB"});
+  EXPECT_EQ(filesIn(db.path()), (std::vector<std::string>{"T.DB", "T.MB"}));
+}
+
+// ---- memo files
+
+namespace {
+
+// A table whose memo field keeps ten bytes of text in the record, with memos that stay in the record,
+// share a sub-allocated block, or take blocks of their own.
+const std::vector<TFieldDef> kNoteFields = {{"id", TFieldType::ftInteger, 0},
+                                            {"note", TFieldType::ftMemo, 20}};
+std::vector<std::vector<FieldValue>> noteRecords() {
+  return {{std::int64_t{1}, std::string("kurz")},    {std::int64_t{2}, std::string(600, 'a')},
+          {std::int64_t{3}, std::string(32, 'b')},   {std::int64_t{4}, std::string(70000, 'c')},
+          {std::int64_t{5}, std::string(2049, 'd')}, {std::int64_t{6}, FieldValue{}}};
+}
+
+// Where a record of the notes table lies in its file: all of them sit in the first data block,
+// which starts right after the header, behind the block's six bytes of links and size.
+size_t recordAt(const std::vector<unsigned char>& table, int recno) {
+  return (table.at(2) | table.at(3) << 8) + 6 + recno * 24;
+}
+
+void patch(const std::filesystem::path& file, size_t at, std::vector<unsigned char> bytes) {
+  auto content = kvtest::readFile(file);
+  std::copy(bytes.begin(), bytes.end(), content.begin() + at);
+  kvtest::writeFile(file, content);
+}
+
+} // namespace
+
+TEST_F(DatabaseTest, MemoFileLaysOutWholeBlocks) {
+  CreateTable(db / "NOTES.DB", kNoteFields, noteRecords());
+  // By hand from the format: the header block; a shared block at 4096 holding 600 bytes at 21 * 16
+  // (38 units, 8 bytes in the last) and 32 bytes at 59 * 16 (2 units, all 16 used); 70,000 bytes
+  // in 18 chunks from 8192 (9 header bytes + 70,000 need 17.1 chunks); 2,049 bytes, over the
+  // sharing limit, in one chunk at 81920. 21 blocks in all.
+  const auto memo = kvtest::readBytes(db / "NOTES.MB");
+  ASSERT_EQ(memo.size(), 21u * 4096);
+  EXPECT_EQ(std::vector<unsigned char>(memo.begin(), memo.begin() + 3),
+            (std::vector<unsigned char>{0, 1, 0}));
+  EXPECT_EQ(std::vector<unsigned char>(memo.begin() + 4096, memo.begin() + 4096 + 3),
+            (std::vector<unsigned char>{3, 1, 0}));
+  EXPECT_EQ(std::vector<unsigned char>(memo.begin() + 4096 + 12, memo.begin() + 4096 + 22),
+            (std::vector<unsigned char>{21, 38, 1, 0, 8, 59, 2, 1, 0, 16}));
+  EXPECT_EQ(memo.at(4096 + 336), 'a');
+  EXPECT_EQ(memo.at(4096 + 944), 'b');
+  EXPECT_EQ(std::vector<unsigned char>(memo.begin() + 8192, memo.begin() + 8192 + 10),
+            (std::vector<unsigned char>{2, 18, 0, 0x70, 0x11, 0x01, 0x00, 1, 0, 'c'}));
+  EXPECT_EQ(std::vector<unsigned char>(memo.begin() + 81920, memo.begin() + 81920 + 10),
+            (std::vector<unsigned char>{2, 1, 0, 0x01, 0x08, 0, 0, 1, 0, 'd'}));
+
+  // Each record keeps the first ten bytes and the reference: offset with index (0xFF for a block of
+  // its own), length, modification number.
+  const auto table = kvtest::readBytes(db / "NOTES.DB");
+  const std::vector<std::vector<unsigned char>> references = {{0, 0, 0, 0, 4, 0, 0, 0, 0, 0},
+                                                              {0x00, 0x10, 0, 0, 0x58, 0x02, 0, 0, 1, 0},
+                                                              {0x01, 0x10, 0, 0, 32, 0, 0, 0, 1, 0},
+                                                              {0xFF, 0x20, 0, 0, 0x70, 0x11, 0x01, 0, 1, 0},
+                                                              {0xFF, 0x40, 1, 0, 0x01, 0x08, 0, 0, 1, 0},
+                                                              {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+  const auto records = noteRecords();
+  TTable t;
+  t.DatabaseName = "Korv3";
+  t.TableName = "notes";
+  t.Open();
+  for (int r = 0; r < 6; ++r, t.Next()) {
+    SCOPED_TRACE(r);
+    const size_t at = recordAt(table, r) + 4;
+    EXPECT_EQ(std::vector<unsigned char>(table.begin() + at + 10, table.begin() + at + 20), references[r]);
+    const auto* text = std::get_if<std::string>(&records[r][1]);
+    EXPECT_EQ(std::string(table.begin() + at, table.begin() + at + 10),
+              text ? (*text + std::string(10, '\0')).substr(0, 10) : std::string(10, '\0'));
+    EXPECT_EQ(t.FieldByName("note").Value(), records[r][1]);
+  }
+}
+
+TEST_F(DatabaseTest, DamagedMemoFilesFailTheirFieldOnly) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::filesystem::path& table, const std::filesystem::path& memo)> damage;
+    int record;           // 1-based record whose note fails
+    const char* expected; // part of the message
+  };
+  const auto ref = [](const std::filesystem::path& table, int recno, std::vector<unsigned char> bytes) {
+    patch(table, recordAt(kvtest::readBytes(table), recno) + 14, std::move(bytes));
+  };
+  const Case cases[] = {
+      {"wrong block type", [](auto&, auto& m) { patch(m, 4096, {4}); }, 2, "type 4"},
+      {"free block named as own", [](auto&, auto& m) { patch(m, 8192, {4}); }, 4, "type 4"},
+      {"index out of range", [&](auto& t, auto&) { ref(t, 1, {64}); }, 2, "index 64"},
+      {"reference into the header block",
+       [&](auto& t, auto&) {
+         ref(t, 1, {0x00, 0x00});
+       },
+       2, "names no memo block"},
+      {"reference past the end",
+       [&](auto& t, auto&) {
+         ref(t, 3, {0xFF, 0x00, 0x70});
+       },
+       4, "past the end"},
+      {"file cut in a memo", [](auto&, auto& m) { std::filesystem::resize_file(m, 8192 + 100); }, 4,
+       "cut off"},
+      {"length beyond the block",
+       [](auto&, auto& m) {
+         patch(m, 8192 + 1, {1, 0});
+       },
+       4, "does not fit"},
+      {"no chunks",
+       [](auto&, auto& m) {
+         patch(m, 8192 + 1, {0, 0});
+       },
+       4, "does not fit"},
+      {"length differs from the record's", [](auto&, auto& m) { patch(m, 8192 + 3, {0x6F}); }, 4,
+       "the record says"},
+      {"entry length differs", [](auto&, auto& m) { patch(m, 4096 + 16, {7}); }, 2, "599 bytes"},
+      {"entry reaches past its block", [](auto&, auto& m) { patch(m, 4096 + 12, {250}); }, 2, "reaches past"},
+      {"empty entry", [](auto&, auto& m) { patch(m, 4096 + 12, {0}); }, 2, "holds 0 bytes"},
+      {"no header block", [](auto&, auto& m) { patch(m, 0, {3}); }, 2, "no header block"},
+      {"memo file missing", [](auto&, auto& m) { std::filesystem::remove(m); }, 2,
+       "cannot open the memo file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CreateTable(db / "NOTES.DB", kNoteFields, noteRecords());
+    c.damage(db / "NOTES.DB", db / "NOTES.MB");
+    const auto records = noteRecords();
+    TTable t;
+    t.DatabaseName = "Korv3";
+    t.TableName = "NOTES.DB";
+    t.Open();
+    for (int r = 1; !t.Eof(); ++r, t.Next()) {
+      EXPECT_EQ(t.FieldByName("id").AsInteger(), r);
+      if (r != c.record) {
+        if (r == 1 || r == 6) {
+          EXPECT_EQ(t.FieldByName("note").Value(), records[r - 1][1]) << r;
+        }
+        continue;
+      }
+      const std::string message = engineError([&] { t.FieldByName("note").AsString(); });
+      for (const std::string& part : {std::string(c.expected), "record " + std::to_string(r),
+                                      std::string("note"), std::string("NOTES.DB")})
+        EXPECT_NE(message.find(part), std::string::npos) << message;
+    }
+  }
+}
+
+// Opening reads the header alone: a table whose blocks are broken opens, exclusively too, and
+// fails at the first record that cannot be read.
+TEST_F(DatabaseTest, OpeningReadsTheHeaderOnly) {
+  std::vector<std::vector<FieldValue>> records;
+  for (int i = 0; i < 300; ++i)
+    records.push_back({std::int64_t{i}, std::string(200, 'x')});
+  CreateTable(db / "WIDE.DB", {{"n", TFieldType::ftInteger, 0}, {"s", TFieldType::ftString, 250}}, records);
+  const auto table = kvtest::readBytes(db / "WIDE.DB");
+  const size_t firstBlock = table.at(2) | table.at(3) << 8;
+  patch(db / "WIDE.DB", firstBlock, {0x30, 0x75}); // the first block's link to the next names block 30000
+  TTable t;
+  t.DatabaseName = "Korv3";
+  t.TableName = "WIDE.DB";
+  t.Exclusive = true;
+  t.Open();
+  EXPECT_EQ(t.RecordCount(), 300);
+  EXPECT_EQ(t.FieldByName("s").Size(), 250);
+  EXPECT_EQ(t.FieldByName("n").AsInteger(), 0);
+  int read = 0;
+  const std::string message = engineError([&] {
+    for (; !t.Eof(); t.Next(), ++read)
+      t.FieldByName("n").AsInteger();
+  });
+  EXPECT_NE(message.find("damaged"), std::string::npos) << message;
+  EXPECT_GT(read, 0);
+  EXPECT_LT(read, 300);
+}
+
+// Texts are converted from the code page the table's header names (1252 when none).
+TEST_F(DatabaseTest, TextsComeFromTheTablesCodePage) {
+  struct Case {
+    int codePage;
+    const char* text; // byte 9E
+  };
+  const Case cases[] = {{1252, "ž"}, {0, "ž"}, {850, "×"}, {437, "₧"}, {866, "Ю"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    CreateTable(db / "CP.DB", {{"s", TFieldType::ftString, 10}, {"m", TFieldType::ftMemo, 11}},
+                {{std::string("ž"), std::string(5000, 'x') + "ž"}});
+    patch(db / "CP.DB", 0x6A,
+          {static_cast<unsigned char>(c.codePage), static_cast<unsigned char>(c.codePage >> 8)});
+    TTable t;
+    t.DatabaseName = "Korv3";
+    t.TableName = "CP.DB";
+    t.Open();
+    EXPECT_EQ(t.FieldByName("s").AsString(), c.text);
+    EXPECT_EQ(t.FieldByName("m").AsString(), std::string(5000, 'x') + c.text);
+    EXPECT_EQ(t.codePage(), c.codePage ? c.codePage : 1252);
+  }
 }
