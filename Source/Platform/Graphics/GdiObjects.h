@@ -77,6 +77,16 @@ struct LOGFONTA {
 void setFaceName(LOGFONTA& lf, const std::string& name);
 std::string faceName(const LOGFONTA& lf);
 
+// A font height is pixels of one device (negative: the character height, positive: the cell
+// height). The same size in points is another number of pixels on a device of another
+// resolution, rounded to the nearest pixel, halves to even; a resolution of 0 or less stands
+// for the screen's 96 pixels per inch.
+int rescaleFontHeight(int height, int fromDpi, int toDpi);
+// The character height (negative) of a font of `points` points on a device of `dpi`.
+int fontHeightOfPoints(int points, int dpi);
+// The size in points of a font of `height` pixels on a device of `dpi`.
+int fontPointsOfHeight(int height, int dpi);
+
 HPEN CreatePen(int style, int width, TColor color);
 HPEN CreatePenIndirect(const LOGPEN& pen);
 HBRUSH CreateSolidBrush(TColor color);
