@@ -121,12 +121,12 @@ int nearestInt(double v) { return int(std::clamp(std::nearbyint(v), -2147483647.
 double dpiOrScreen(int dpi) { return dpi > 0 ? dpi : 96; }
 } // namespace
 
-int rescaleFontHeight(int height, int fromDpi, int toDpi) {
-  if (dpiOrScreen(fromDpi) == dpiOrScreen(toDpi)) return height;
-  return nearestInt(double(height) * dpiOrScreen(toDpi) / dpiOrScreen(fromDpi));
-}
 int fontHeightOfPoints(int points, int dpi) { return -nearestInt(double(points) * dpiOrScreen(dpi) / 72.0); }
 int fontPointsOfHeight(int height, int dpi) { return nearestInt(-double(height) * 72.0 / dpiOrScreen(dpi)); }
+int rescaleFontHeight(int height, int fromDpi, int toDpi) {
+  if (dpiOrScreen(fromDpi) == dpiOrScreen(toDpi)) return height;
+  return fontHeightOfPoints(fontPointsOfHeight(height, fromDpi), toDpi);
+}
 
 HPEN CreatePen(int style, int width, TColor color) {
   return CreatePenIndirect(LOGPEN{unsigned(style), {width, 0}, color});

@@ -79,7 +79,7 @@ TEST(CanvasFont, HowAFontReachesACanvasOfThePrinter) {
     int expected;
   };
   const Row rows[] = {
-      {"the canvas's own font, 8.25 points of the screen: -11 * 300 / 96 = -34.4", nothing, nothing, -34},
+      {"the canvas's own font keeps its Size 8: 8 * 300 / 72 = 33.3", nothing, nothing, -33},
       {"a size in points", nothing, [](TCanvas& c) { c.Font().SetSize(12); }, -50},
       {"a size set before the printer came", [](TCanvas& c) { c.Font().SetSize(12); }, nothing, -50},
       {"a height is pixels of the printer", nothing, [](TCanvas& c) { c.Font().SetHeight(-40); }, -40},
