@@ -278,8 +278,9 @@ TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
   EXPECT_LT(first, second);
   EXPECT_EQ(text.out.find("passt nicht"), std::string::npos) << text.out;
   // Font.Size 12 is 12 points on paper: the words' boxes as high as the peer's at 12 points.
-  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Messreihe"))
+  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Messreihe")) {
     EXPECT_NEAR(kvtest::pdfWord(pdf, "Messreihe").height(), peer, 0.1);
+  }
 }
 
 TEST_F(PrnRichEditTest, RegisterPutsTheEditOnTheEigenePage) {

@@ -244,8 +244,9 @@ TEST_F(PrnprevTest, PrintingPageByPageIntoPdf) {
   EXPECT_EQ(std::stoi(info.out.substr(pagesAt + 6)), 3);
   // Font.Size 12 is 12 points on paper: the word's box as high as the peer's at 12 points, but
   // for the font's height in whole printer pixels (42 for 42.3 at 254 dpi).
-  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Seite"))
+  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Seite")) {
     EXPECT_NEAR(kvtest::pdfWord(pdf, "Seite").height(), peer, peer * 0.5 / 42.3);
+  }
 }
 
 TEST_F(PrnprevTest, PageRangesAndAborts) {

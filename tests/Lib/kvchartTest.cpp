@@ -736,8 +736,9 @@ TEST(DateChartPrint, APrintedChartIsAPdfWithItsLabels) {
     EXPECT_NE(text.out.find(label), std::string::npos) << label << " in\n" << text.out;
   // The font's 10 points are 10 points on paper: the label's box as high as the peer's, but for
   // the font's height in whole printer pixels (42 for 41.7 at 300 dpi).
-  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 10, "12.50"))
+  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 10, "12.50")) {
     EXPECT_NEAR(kvtest::pdfWord(dir / "chart.pdf", "12.50").height(), peer, peer * 0.5 / 41.7);
+  }
 }
 
 // ---- the library's interface ----
