@@ -4,6 +4,8 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <dlfcn.h>
 #include <link.h>
 
@@ -32,18 +34,20 @@ inline std::vector<std::string> exportedNames(const std::string& soname) {
   return names;
 }
 
-// The operations (a name up to its opening parenthesis stands for every signature) that the
-// table lacks.
-inline std::vector<std::string> missingFrom(const std::vector<std::string>& names,
-                                            const std::vector<std::string>& operations) {
-  std::vector<std::string> missing;
+// Success when libKVLib.so exports every operation (a name up to its opening parenthesis
+// stands for every signature); otherwise the failure names those it lacks.
+inline ::testing::AssertionResult exportedByKVLib(const std::vector<std::string>& operations) {
+  const std::vector<std::string> names = exportedNames("libKVLib.so");
+  if (names.empty()) return ::testing::AssertionFailure() << "nm could not read libKVLib.so";
+  std::string missing;
   for (const std::string& op : operations) {
     bool found = false;
     for (const std::string& name : names)
       if (name.compare(0, op.size(), op) == 0) found = true;
-    if (!found) missing.push_back(op);
+    if (!found) missing += "\n  " + op;
   }
-  return missing;
+  if (missing.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "not exported:" << missing;
 }
 
 } // namespace kvtest

@@ -1,6 +1,7 @@
 #include "Platform/Ui/DateTimePicker.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -15,14 +16,25 @@ int daysInMonth(int64_t year, int month) {
                           DaysFromCivil(year, month, 1));
 }
 
+// The day, month, year, hour, minute and second of a value (in DateTimePart's order), then its
+// milliseconds.
+using Parts = std::array<int, 7>;
+Parts partsOf(TDate date, TTime time) {
+  Parts p{};
+  DecodeDate(date, p[2], p[1], p[0]);
+  DecodeTime(time, p[3], p[4], p[5], p[6]);
+  return p;
+}
+constexpr size_t at(DateTimePart part) { return static_cast<size_t>(part); }
+
 struct PartRange {
   int min, max;
   size_t digits;
 };
-PartRange rangeOf(DateTimePart part, int year, int month) {
+PartRange rangeOf(DateTimePart part, const Parts& p) {
   switch (part) {
   case DateTimePart::day:
-    return {1, daysInMonth(year, month), 2};
+    return {1, daysInMonth(p[at(DateTimePart::year)], p[at(DateTimePart::month)]), 2};
   case DateTimePart::month:
     return {1, 12, 2};
   case DateTimePart::year:
@@ -36,8 +48,8 @@ PartRange rangeOf(DateTimePart part, int year, int month) {
 
 // What may be typed into a field: any day of a month (one that this month lacks becomes its
 // last day when it is taken), otherwise the field's range.
-PartRange typedRange(DateTimePart part, int year, int month) {
-  return part == DateTimePart::day ? PartRange{1, 31, 2} : rangeOf(part, year, month);
+PartRange typedRange(DateTimePart part, const Parts& p) {
+  return part == DateTimePart::day ? PartRange{1, 31, 2} : rangeOf(part, p);
 }
 
 // A year of two digits in the hundred years that end the century window after this year.
@@ -215,7 +227,7 @@ private:
     const TPoint p{loWord(static_cast<uint64_t>(lp)), hiWord(static_cast<uint64_t>(lp))};
     switch (msg) {
     case WM_PAINT:
-      paint(h);
+      PaintPopup(h, [this](TCanvas& c) { paint(c); });
       return 0;
     case WM_ERASEBKGND:
       return 1;
@@ -257,15 +269,7 @@ private:
     }
   }
 
-  void paint(HWND h) {
-    TPaintStruct ps;
-    DrawingContext* dc = BeginPaint(h, ps);
-    if (!dc) {
-      EndPaint(h, ps);
-      return;
-    }
-    TCanvas c;
-    c.SetHandle(dc);
+  void paint(TCanvas& c) const {
     const Layout l = layout();
     const TFormatSettings& fs = FormatSettings();
     c.SetFont(picker_.Font());
@@ -314,8 +318,6 @@ private:
         c.Brush().SetStyle(TBrushStyle::bsClear);
       }
     }
-    c.SetHandle(nullptr);
-    EndPaint(h, ps);
   }
 
   TDateTimePicker& picker_;
@@ -441,34 +443,15 @@ void TDateTimePicker::selectField(int Index) {
 }
 
 void TDateTimePicker::setPart(DateTimePart Part, int Value) {
-  int year, month, day, hour, minute, second, msec;
-  DecodeDate(Date(), year, month, day);
-  DecodeTime(Time(), hour, minute, second, msec);
-  switch (Part) {
-  case DateTimePart::day:
-    day = Value;
-    break;
-  case DateTimePart::month:
-    month = Value;
-    break;
-  case DateTimePart::year:
-    year = Value;
-    break;
-  case DateTimePart::hour:
-    hour = Value;
-    break;
-  case DateTimePart::minute:
-    minute = Value;
-    break;
-  case DateTimePart::second:
-    second = Value;
-    break;
-  }
+  Parts p = partsOf(Date(), Time());
+  p[at(Part)] = Value;
   // A day that the new month lacks becomes its last day (31 January to February: 28 or 29).
-  day = std::min(day, daysInMonth(year, month));
+  const int year = p[at(DateTimePart::year)], month = p[at(DateTimePart::month)];
+  const int day = std::min(p[at(DateTimePart::day)], daysInMonth(year, month));
   TDateTime date;
   if (!TryEncodeDate(year, month, day, date)) return;
-  SetDateTime(date + EncodeTime(hour, minute, second, msec));
+  SetDateTime(date + EncodeTime(p[at(DateTimePart::hour)], p[at(DateTimePart::minute)],
+                                p[at(DateTimePart::second)], p[6]));
 }
 
 void TDateTimePicker::takeTyped() {
@@ -480,9 +463,7 @@ void TDateTimePicker::takeTyped() {
   const DateTimePart part = fields[static_cast<size_t>(field_)].part;
   int value = std::stoi(digits);
   if (part == DateTimePart::year && digits.size() <= 2) value = fullYear(value);
-  int year, month, day;
-  DecodeDate(Date(), year, month, day);
-  const PartRange range = typedRange(part, year, month);
+  const PartRange range = typedRange(part, partsOf(Date(), Time()));
   if (value >= range.min && value <= range.max) setPart(part, value);
   Invalidate();
 }
@@ -492,9 +473,7 @@ void TDateTimePicker::typeDigit(int Digit) {
   if (fields.empty()) return;
   field_ = std::clamp(field_, 0, static_cast<int>(fields.size()) - 1);
   const DateTimeField f = fields[static_cast<size_t>(field_)];
-  int year, month, day;
-  DecodeDate(Date(), year, month, day);
-  const PartRange range = typedRange(f.part, year, month);
+  const PartRange range = typedRange(f.part, partsOf(Date(), Time()));
   // A field shown with two year digits takes two.
   const size_t digits = f.part == DateTimePart::year && f.length <= 2 ? 2 : range.digits;
   typed_ += static_cast<char>('0' + Digit);
@@ -515,12 +494,9 @@ void TDateTimePicker::stepField(int Delta) {
   const auto fields = shown().fields;
   if (field_ >= static_cast<int>(fields.size())) return;
   const DateTimePart part = fields[static_cast<size_t>(field_)].part;
-  int year, month, day, hour, minute, second, msec;
-  DecodeDate(Date(), year, month, day);
-  DecodeTime(Time(), hour, minute, second, msec);
-  const int values[] = {day, month, year, hour, minute, second};
-  const PartRange range = rangeOf(part, year, month);
-  const int value = values[static_cast<int>(part)] + Delta;
+  const Parts p = partsOf(Date(), Time());
+  const PartRange range = rangeOf(part, p);
+  const int value = p[at(part)] + Delta;
   // Years stop at the calendar's ends; every other field goes round its range.
   if (part == DateTimePart::year)
     setPart(part, std::clamp(value, range.min, range.max));
