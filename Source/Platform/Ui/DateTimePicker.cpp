@@ -52,7 +52,7 @@ PartRange typedRange(DateTimePart part, const Parts& p) {
   return part == DateTimePart::day ? PartRange{1, 31, 2} : rangeOf(part, p);
 }
 
-// A year of two digits in the hundred years that end the century window after this year.
+// A year of two digits in the hundred years that start TwoDigitYearCenturyWindow years ago.
 int fullYear(int twoDigits) {
   int thisYear, month, day;
   DecodeDate(Now(), thisYear, month, day);

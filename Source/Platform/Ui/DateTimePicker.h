@@ -6,8 +6,8 @@
 // year, hour, minute or second) is selected: digits fill it and move on to the next field when
 // no further digit fits, a separator moves on at once, Left and Right change fields, Up and Down
 // step the field round its range (a day within its month). A year is taken when its digits are
-// complete or the field is left; two digits stand for the year in the hundred years that end
-// TwoDigitYearCenturyWindow years after this one.
+// complete or the field is left; two digits stand for the year in the hundred years that start
+// TwoDigitYearCenturyWindow years before this one.
 //
 // The drop button, F4 or Alt+Down open a month calendar below the field: a title row with the
 // month and year between two arrow buttons, the weekday row (Monday first) and six weeks of
