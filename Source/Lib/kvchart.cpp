@@ -182,7 +182,7 @@ TDateChart::TDateChart()
   TargetPen->SetColor(0x00008000);
   LimitPen->SetColor(0x000000FF);
   ownFont_ = new TFont;
-  ownFont_->Name = "Ms Sans Serife";
+  ownFont_->SetName("Ms Sans Serife");
   ownFont_->SetSize(8);
   Font = ownFont_;
   Graphs->Add(new TChartGraph);
@@ -212,6 +212,36 @@ void TDateChart::SetTargetPen(TChartLine* Value) {
 void TDateChart::SetFont(TFont* Value) {
   if (Value) Font = Value;
 }
+
+void TDateChart::SetAALevel(int32_t Value) { AALevel = Value; }
+void TDateChart::SetBGColor(TColor Value) { BGColor = Value; }
+void TDateChart::SetBorder(const TRect& Value) { Border = Value; }
+void TDateChart::SetBottomValue(double Value) { BottomValue = Value; }
+void TDateChart::SetBounds(const TRect& Value) { Bounds = Value; }
+void TDateChart::SetCenterValue(double Value) { CenterValue = Value; }
+void TDateChart::SetCenterYValue(double Value) { CenterYValue = Value; }
+void TDateChart::SetCurrentMarkColor(TColor32 Value) { CurrentMarkColor = Value; }
+void TDateChart::SetCurrentX(TDateTime Value) { CurrentX = Value; }
+void TDateChart::SetCustXScale(double Value) { CustXScale = Value; }
+void TDateChart::SetCustYScale(double Value) { CustYScale = Value; }
+void TDateChart::SetDataPointSize(int32_t Value) { DataPointSize = Value; }
+void TDateChart::SetDrawTitle(bool Value) { DrawTitle = Value; }
+void TDateChart::SetDrawXDescription(bool Value) { DrawXDescription = Value; }
+void TDateChart::SetDrawXGrid(bool Value) { DrawXGrid = Value; }
+void TDateChart::SetGraphBGColor(TColor Value) { GraphBGColor = Value; }
+void TDateChart::SetLimits(TChartLimits Value) { Limits = Value; }
+void TDateChart::SetLowerLimitValue(double Value) { LowerLimitValue = Value; }
+void TDateChart::SetPaintAverage(bool Value) { PaintAverage = Value; }
+void TDateChart::SetPaintPoints(bool Value) { PaintPoints = Value; }
+void TDateChart::SetPaintTarget(bool Value) { PaintTarget = Value; }
+void TDateChart::SetScaleOverhang(double Value) { ScaleOverhang = Value; }
+void TDateChart::SetScaleType(TDCScaleType Value) { ScaleType = Value; }
+void TDateChart::SetTargetValue(double Value) { TargetValue = Value; }
+void TDateChart::SetTitle(const std::string& Value) { Title = Value; }
+void TDateChart::SetTopValue(double Value) { TopValue = Value; }
+void TDateChart::SetUpperLimitValue(double Value) { UpperLimitValue = Value; }
+void TDateChart::SetXStartValue(TDateTime Value) { XStartValue = Value; }
+void TDateChart::SetXStep(double Value) { XStep = Value; }
 
 int32_t TDateChart::AddGraph(const std::string& ATitle) {
   auto* graph = new TChartGraph;
@@ -425,7 +455,8 @@ void forEachStep(const Chart& chart, const Graph& graph, const TRect& r, F&& f) 
 void TDateChart::Paint(TBitmap32* Bitmap) {
   if (!Bitmap) return;
   TBitmap32& b = *Bitmap;
-  b.Font = *Font;
+  // A bitmap has the screen's resolution.
+  b.Font.Assign(logFontOf(Font->InfoAt(96)), Font->Color());
   const TRect r = plotRect();
 
   b.FillRectS(Bounds.Left, Bounds.Top, Bounds.Right, Bounds.Bottom, g32::Color32(BGColor));
@@ -543,7 +574,7 @@ void TDateChart::paintDateStrip(TBitmap32& b, const TRect& r) const {
   const int64_t xB = std::min<int64_t>(w, w - 1 - syLo);
   if (syHi > syLo && b.Width() > 0) {
     TBitmap32 labels;
-    labels.Font = *Font;
+    labels.Font = b.Font;
     labels.SetSize(int(std::max<int64_t>(0, xB - xA)), b.Width());
     labels.Clear(g32::Color32(BGColor));
     const int32_t gap = nearest(4.0 * labels.TextHeight("01.01.") / 5.0);
@@ -570,7 +601,11 @@ void TDateChart::paintDateStrip(TBitmap32& b, const TRect& r) const {
 }
 
 void TDateChart::Print(HDC DC) {
-  const HGDIOBJ oldFont = SelectObject(DC, Font->Handle());
+  // The chart's font at the device's own resolution: its points are as large on paper as on
+  // the screen.
+  const LOGFONTA font = logFontOf(Font->InfoAt(GetDeviceCaps(DC, LOGPIXELSY)));
+  const HFONT printFont = CreateFontIndirectA(font);
+  const HGDIOBJ oldFont = SelectObject(DC, printFont);
   const TRect r = plotRect();
 
   const HGDIOBJ oldPen = SelectObject(DC, AxisPen->GetPen());
@@ -593,7 +628,7 @@ void TDateChart::Print(HDC DC) {
   if (PaintTarget) across(TargetValue, *TargetPen);
 
   const bool labelled = Graphs->Count() > 0 && Graph(0) && Graph(0)->Count() >= 2;
-  if (labelled) printDateLabels(DC, r);
+  if (labelled) printDateLabels(DC, r, saturate(std::llabs(int64_t(font.lfHeight))));
 
   for (int32_t i = 0; i < Graphs->Count(); ++i)
     if (TChartGraph* graph = Graph(i)) printGraph(DC, *graph, r);
@@ -615,11 +650,11 @@ void TDateChart::Print(HDC DC) {
   // The host gets its context back with the pen and font it had.
   if (oldPen) SelectObject(DC, oldPen);
   if (oldFont) SelectObject(DC, oldFont);
+  DeleteObject(printFont);
 }
 
-void TDateChart::printDateLabels(HDC dc, const TRect& r) const {
-  const int32_t height = saturate(std::llabs(int64_t(Font->Height)));
-  const HFONT rotated = CreateFontA(height, 0, 900, 0, 400, 0, 0, 0, 1, 2, 0, 2, 2, Font->Name.c_str());
+void TDateChart::printDateLabels(HDC dc, const TRect& r, int32_t height) const {
+  const HFONT rotated = CreateFontA(height, 0, 900, 0, 400, 0, 0, 0, 1, 2, 0, 2, 2, Font->Name().c_str());
   const HGDIOBJ previousFont = SelectObject(dc, rotated);
   const unsigned previousAlign = SetTextAlign(dc, TA_RIGHT | TA_TOP);
   const int32_t gap = textExtent(dc, "01.01.").cy;

@@ -8,6 +8,7 @@
 #include "Platform/Graphics/DeviceContext.h"
 #include "Platform/Graphics/Graphics32.h"
 #include "Platform/Rtl/Contnrs.h"
+#include "Platform/Ui/Graphics.h"
 
 #include <cstdint>
 #include <string>
@@ -20,11 +21,10 @@ using kv::platform::HPEN;
 using kv::platform::TColor;
 using kv::platform::TColor32;
 using kv::platform::TDateTime;
+using kv::platform::TFont;
 using kv::platform::TObjectList;
 using kv::platform::TRect;
 using kv::platform::Graphics32::TBitmap32;
-// The chart's font: face, height and colour, with a GDI handle for printing.
-using TFont = kv::platform::Graphics32::TBitmap32Font;
 
 enum class TDCScaleType : std::uint8_t { dcsMaxValues, dcsTopLimit, dcsBottomLimit, dcsBothLimits };
 inline constexpr auto dcsMaxValues = TDCScaleType::dcsMaxValues;
@@ -149,41 +149,41 @@ public:
   int32_t yPix(double Value) const;
   double yValueAt(int32_t X, int32_t Y) const;
 
-  void SetAALevel(int32_t Value) { AALevel = Value; }
+  void SetAALevel(int32_t Value);
   void SetAxisPen(TChartLine* Value);
-  void SetBGColor(TColor Value) { BGColor = Value; }
-  void SetBorder(const TRect& Value) { Border = Value; }
-  void SetBottomValue(double Value) { BottomValue = Value; }
-  void SetBounds(const TRect& Value) { Bounds = Value; }
-  void SetCenterValue(double Value) { CenterValue = Value; }
-  void SetCenterYValue(double Value) { CenterYValue = Value; }
-  void SetCurrentMarkColor(TColor32 Value) { CurrentMarkColor = Value; }
-  void SetCurrentX(TDateTime Value) { CurrentX = Value; }
-  void SetCustXScale(double Value) { CustXScale = Value; }
-  void SetCustYScale(double Value) { CustYScale = Value; }
-  void SetDataPointSize(int32_t Value) { DataPointSize = Value; }
-  void SetDrawTitle(bool Value) { DrawTitle = Value; }
-  void SetDrawXDescription(bool Value) { DrawXDescription = Value; }
-  void SetDrawXGrid(bool Value) { DrawXGrid = Value; }
+  void SetBGColor(TColor Value);
+  void SetBorder(const TRect& Value);
+  void SetBottomValue(double Value);
+  void SetBounds(const TRect& Value);
+  void SetCenterValue(double Value);
+  void SetCenterYValue(double Value);
+  void SetCurrentMarkColor(TColor32 Value);
+  void SetCurrentX(TDateTime Value);
+  void SetCustXScale(double Value);
+  void SetCustYScale(double Value);
+  void SetDataPointSize(int32_t Value);
+  void SetDrawTitle(bool Value);
+  void SetDrawXDescription(bool Value);
+  void SetDrawXGrid(bool Value);
   // Stores the reference; the caller keeps the font. A nil font is ignored.
   void SetFont(TFont* Value);
-  void SetGraphBGColor(TColor Value) { GraphBGColor = Value; }
+  void SetGraphBGColor(TColor Value);
   void SetGridPen(TChartLine* Value);
   void SetLimitPen(TChartLine* Value);
-  void SetLimits(TChartLimits Value) { Limits = Value; }
-  void SetLowerLimitValue(double Value) { LowerLimitValue = Value; }
-  void SetPaintAverage(bool Value) { PaintAverage = Value; }
-  void SetPaintPoints(bool Value) { PaintPoints = Value; }
-  void SetPaintTarget(bool Value) { PaintTarget = Value; }
-  void SetScaleOverhang(double Value) { ScaleOverhang = Value; }
-  void SetScaleType(TDCScaleType Value) { ScaleType = Value; }
+  void SetLimits(TChartLimits Value);
+  void SetLowerLimitValue(double Value);
+  void SetPaintAverage(bool Value);
+  void SetPaintPoints(bool Value);
+  void SetPaintTarget(bool Value);
+  void SetScaleOverhang(double Value);
+  void SetScaleType(TDCScaleType Value);
   void SetTargetPen(TChartLine* Value);
-  void SetTargetValue(double Value) { TargetValue = Value; }
-  void SetTitle(const std::string& Value) { Title = Value; }
-  void SetTopValue(double Value) { TopValue = Value; }
-  void SetUpperLimitValue(double Value) { UpperLimitValue = Value; }
-  void SetXStartValue(TDateTime Value) { XStartValue = Value; }
-  void SetXStep(double Value) { XStep = Value; }
+  void SetTargetValue(double Value);
+  void SetTitle(const std::string& Value);
+  void SetTopValue(double Value);
+  void SetUpperLimitValue(double Value);
+  void SetXStartValue(TDateTime Value);
+  void SetXStep(double Value);
 
   double CustYScale = 1.0;
   double CustXScale = 1.0;
@@ -234,7 +234,8 @@ private:
   KVLIB_LOCAL void paintGraph(TBitmap32& bitmap, const TChartGraph& graph, const TRect& r) const;
   KVLIB_LOCAL void paintDateStrip(TBitmap32& bitmap, const TRect& r) const;
   KVLIB_LOCAL void printGraph(HDC dc, TChartGraph& graph, const TRect& r) const;
-  KVLIB_LOCAL void printDateLabels(HDC dc, const TRect& r) const;
+  // The rotated labels in a font `height` pixels of the device high.
+  KVLIB_LOCAL void printDateLabels(HDC dc, const TRect& r, int32_t height) const;
 
   TFont* ownFont_ = nullptr; // the font the chart created; freed with the chart
 };

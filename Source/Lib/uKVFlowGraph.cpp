@@ -188,6 +188,10 @@ TGraph::TGraph() : Samples(new TFlowGraphSampleList) {}
 
 TGraph::~TGraph() { delete Samples; }
 
+void TGraph::SetColor(TColor32 Value) { Color = Value; }
+void TGraph::SetGroupColor(TColor32 Value) { GroupColor = Value; }
+void TGraph::SetInterpolatedColor(TColor32 Value) { InterpolatedColor = Value; }
+
 // ---- TFlowGraph ----
 
 TFlowGraph::TFlowGraph(TBitmap32* ADestBmp, const TRect& ADestRect)
@@ -306,6 +310,20 @@ void TFlowGraph::SetXPos(TDateTime Value) {
   XPos = Value;
   ReCalcXScale();
 }
+
+void TFlowGraph::SetUpperTarget(double Value) { UpperTarget = Value; }
+void TFlowGraph::SetYScale(double Value) { YScale = Value; }
+void TFlowGraph::SetDestBmp(TBitmap32* Value) { DestBmp = Value; }
+void TFlowGraph::SetAALevel(int32_t Value) { AALevel = Value; }
+void TFlowGraph::SetBackgroundColor(TColor32 Value) { BackgroundColor = Value; }
+void TFlowGraph::SetGridColor(TColor32 Value) { GridColor = Value; }
+void TFlowGraph::SetTextColor(TColor32 Value) { TextColor = Value; }
+void TFlowGraph::SetLimitColor(TColor32 Value) { LimitColor = Value; }
+void TFlowGraph::SetAxisColor(TColor32 Value) { AxisColor = Value; }
+void TFlowGraph::SetTargetColor(TColor32 Value) { TargetColor = Value; }
+void TFlowGraph::SetShowGrid(bool Value) { ShowGrid = Value; }
+void TFlowGraph::SetShow1Value(bool Value) { Show1Value = Value; }
+void TFlowGraph::SetYAxisCaption(const std::string& Value) { YAxisCaption = Value; }
 
 // ---- painting ----
 

@@ -93,9 +93,9 @@ public:
   TGraph& operator=(const TGraph&) = delete;
   std::string ClassName() const override { return "TGraph"; }
 
-  void SetColor(TColor32 Value) { Color = Value; }
-  void SetGroupColor(TColor32 Value) { GroupColor = Value; }
-  void SetInterpolatedColor(TColor32 Value) { InterpolatedColor = Value; }
+  void SetColor(TColor32 Value);
+  void SetGroupColor(TColor32 Value);
+  void SetInterpolatedColor(TColor32 Value);
 
   TColor32 Color = 0;
   TColor32 InterpolatedColor = 0;
@@ -135,21 +135,21 @@ public:
   void SetLowerLimit(double Value);
   void SetTarget(double Value);
   void SetLowerTarget(double Value);
-  void SetUpperTarget(double Value) { UpperTarget = Value; }
+  void SetUpperTarget(double Value);
   void SetXStep(double Value);
   void SetXPos(TDateTime Value);
-  void SetYScale(double Value) { YScale = Value; }
-  void SetDestBmp(TBitmap32* Value) { DestBmp = Value; }
-  void SetAALevel(int32_t Value) { AALevel = Value; }
-  void SetBackgroundColor(TColor32 Value) { BackgroundColor = Value; }
-  void SetGridColor(TColor32 Value) { GridColor = Value; }
-  void SetTextColor(TColor32 Value) { TextColor = Value; }
-  void SetLimitColor(TColor32 Value) { LimitColor = Value; }
-  void SetAxisColor(TColor32 Value) { AxisColor = Value; }
-  void SetTargetColor(TColor32 Value) { TargetColor = Value; }
-  void SetShowGrid(bool Value) { ShowGrid = Value; }
-  void SetShow1Value(bool Value) { Show1Value = Value; }
-  void SetYAxisCaption(const std::string& Value) { YAxisCaption = Value; }
+  void SetYScale(double Value);
+  void SetDestBmp(TBitmap32* Value);
+  void SetAALevel(int32_t Value);
+  void SetBackgroundColor(TColor32 Value);
+  void SetGridColor(TColor32 Value);
+  void SetTextColor(TColor32 Value);
+  void SetLimitColor(TColor32 Value);
+  void SetAxisColor(TColor32 Value);
+  void SetTargetColor(TColor32 Value);
+  void SetShowGrid(bool Value);
+  void SetShow1Value(bool Value);
+  void SetYAxisCaption(const std::string& Value);
 
   TBitmap32* DestBmp = nullptr;
   TRect DestRect{0, 0, 0, 0};

@@ -4,6 +4,7 @@
 // the cut after the last line that fits, and a printed page that pdftotext reads.
 #include "PrnRichEdit.h"
 
+#include "../Platform/Graphics/PdfWords.h"
 #include "../Platform/Ui/UiTestSupport.h"
 #include "TestSupport.h"
 
@@ -257,8 +258,8 @@ TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
   if (!kvtest::haveTool("pdftotext")) GTEST_SKIP() << "pdftotext missing";
   kvtest::TempDir dir;
   auto* e = new TPrnRichEdit(&Application());
-  e->DefAttributes().SetName("DejaVu Sans");
-  e->DefAttributes().SetSize(12);
+  e->Font().SetName("DejaVu Sans");
+  e->Font().SetSize(12);
   e->Lines().Add("Messreihe vom Montag");
   e->Lines().Add("Dichte 1,25 bei 20 Grad");
   e->Lines().Add("Diese Zeile passt nicht mehr");
@@ -276,6 +277,10 @@ TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
   ASSERT_NE(second, std::string::npos) << text.out;
   EXPECT_LT(first, second);
   EXPECT_EQ(text.out.find("passt nicht"), std::string::npos) << text.out;
+  // Font.Size 12 is 12 points on paper: the words' boxes as high as the peer's at 12 points.
+  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Messreihe")) {
+    EXPECT_NEAR(kvtest::pdfWord(pdf, "Messreihe").height(), peer, 0.1);
+  }
 }
 
 TEST_F(PrnRichEditTest, RegisterPutsTheEditOnTheEigenePage) {

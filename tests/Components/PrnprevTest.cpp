@@ -1,5 +1,6 @@
 #include "Prnprev.h"
 
+#include "../Platform/Graphics/PdfWords.h"
 #include "../Platform/Ui/UiTestSupport.h"
 #include "Platform/Graphics/Printer.h"
 #include "TestSupport.h"
@@ -216,7 +217,8 @@ TEST_F(PrnprevTest, PrintingPageByPageIntoPdf) {
     EXPECT_TRUE(printing);
     EXPECT_TRUE(pv->PrintJobRunning());
     EXPECT_EQ(pv->xToPix(10), 100); // printer pixels while printing
-    c->Font().SetHeight(-40);
+    c->Font().SetName("DejaVu Sans");
+    c->Font().SetSize(12);
     pv->MetText(20, 20 + page, "Seite " + std::to_string(page));
     pv->MetRect(10, 10, 90, 190);
     printed.push_back(page);
@@ -240,6 +242,11 @@ TEST_F(PrnprevTest, PrintingPageByPageIntoPdf) {
   const auto pagesAt = info.out.find("Pages:");
   ASSERT_NE(pagesAt, std::string::npos) << info.out;
   EXPECT_EQ(std::stoi(info.out.substr(pagesAt + 6)), 3);
+  // Font.Size 12 is 12 points on paper: the word's box as high as the peer's at 12 points, but
+  // for the font's height in whole printer pixels (42 for 42.3 at 254 dpi).
+  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Seite")) {
+    EXPECT_NEAR(kvtest::pdfWord(pdf, "Seite").height(), peer, peer * 0.5 / 42.3);
+  }
 }
 
 TEST_F(PrnprevTest, PageRangesAndAborts) {

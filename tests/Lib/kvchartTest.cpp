@@ -1,6 +1,8 @@
 #include "kvchart.h"
 
+#include "../Platform/Graphics/PdfWords.h"
 #include "../Platform/Graphics/PixelPicture.h"
+#include "ExportTable.h"
 #include "Platform/Graphics/Fonts.h"
 #include "Platform/Graphics/Printer.h"
 #include "Platform/Graphics/RecordingDC.h"
@@ -52,8 +54,8 @@ std::string row(const TBitmap32& b, int y) {
 struct BoxFont {
   TFont font;
   explicit BoxFont(int height) {
-    font.Name = kBoxFaceName;
-    font.Height = height;
+    font.SetName(kBoxFaceName);
+    font.SetHeight(height);
   }
 };
 
@@ -265,7 +267,7 @@ TEST(DateChartData, ClearKeepsPensFontAndPropertiesAndLeavesOneGraph) {
 
 TEST(DateChartData, DefaultsOfANewChart) {
   TDateChart chart;
-  EXPECT_EQ(chart.Font->Name, "Ms Sans Serife");
+  EXPECT_EQ(chart.Font->Name(), "Ms Sans Serife");
   EXPECT_EQ(chart.Font->Size(), 8);
   EXPECT_EQ(chart.GridPen->Color, 0x00C0C0C0);
   EXPECT_EQ(chart.GridPen->Color32, 0xFFC0C0C0u);
@@ -708,9 +710,9 @@ TEST(DateChartPrint, APrintedChartIsAPdfWithItsLabels) {
   printer.setOutputFile((dir / "chart.pdf").string());
   printer.BeginDoc();
   TDateChart chart;
-  TFont font;
-  font.Name = "DejaVu Sans";
-  font.Height = -40;
+  TFont font; // a screen font handed over, as a form's font is
+  font.SetName("DejaVu Sans");
+  font.SetSize(10);
   chart.SetFont(&font);
   chart.SetBounds(Rect(100, 100, 2000, 1300));
   chart.SetBorder(Rect(300, 0, 0, 250));
@@ -732,4 +734,58 @@ TEST(DateChartPrint, APrintedChartIsAPdfWithItsLabels) {
   ASSERT_EQ(text.exitCode, 0) << text.err;
   for (const char* label : {"12.50", "30.00", "2.25", "16.03.", "20.03.", "25.03."})
     EXPECT_NE(text.out.find(label), std::string::npos) << label << " in\n" << text.out;
+  // The font's 10 points are 10 points on paper: the label's box as high as the peer's, but for
+  // the font's height in whole printer pixels (42 for 41.7 at 300 dpi).
+  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 10, "12.50")) {
+    EXPECT_NEAR(kvtest::pdfWord(dir / "chart.pdf", "12.50").height(), peer, peer * 0.5 / 41.7);
+  }
+}
+
+// ---- the library's interface ----
+
+TEST(DateChartExports, EveryOperationIsASymbolOfTheLibrary) {
+  // Each class's operations (a name up to "(" stands for every signature), its destructor and
+  // its type information; argument types where they tell overloads apart or are the point
+  // (a date is a double, a 32-bit signed value an int, the font the class library's).
+  const std::vector<std::string> operations = {
+      "typeinfo for kvchart::TChartLine", "kvchart::TChartLine::TChartLine()",
+      "kvchart::TChartLine::~TChartLine()", "kvchart::TChartLine::GetPen()", "kvchart::TChartLine::SetPen(",
+      "kvchart::TChartLine::SetColor(", "kvchart::TChartLine::SetColor32(",
+      "kvchart::TChartLine::SetWidth(int)", "kvchart::TChartLine::SetStyle(",
+      //
+      "typeinfo for kvchart::TChartSample", "kvchart::TChartSample::TChartSample(double, double)",
+      "kvchart::TChartSample::~TChartSample()", "kvchart::TChartSample::AddValue(double)",
+      "kvchart::TChartSample::Calc()", "kvchart::TChartSample::GetValues(int)",
+      "kvchart::TChartSample::SetValues(int, double)", "kvchart::TChartSample::SetDate(double)",
+      //
+      "typeinfo for kvchart::TChartGraph", "kvchart::TChartGraph::TChartGraph()",
+      "kvchart::TChartGraph::~TChartGraph()", "kvchart::TChartGraph::AddSample(kvchart::TChartSample*)",
+      "kvchart::TChartGraph::FindSample(double)", "kvchart::TChartGraph::RecalcLimits()",
+      "kvchart::TChartGraph::SetGraphPen(kvchart::TChartLine*)", "kvchart::TChartGraph::SetTitle(",
+      //
+      "typeinfo for kvchart::TDateChart", "kvchart::TDateChart::TDateChart()",
+      "kvchart::TDateChart::~TDateChart()", "kvchart::TDateChart::Paint(", "kvchart::TDateChart::Print(",
+      "kvchart::TDateChart::AddGraph(", "kvchart::TDateChart::AddSample(int, double, double)",
+      "kvchart::TDateChart::AddSample(double, double)", "kvchart::TDateChart::Clear()",
+      "kvchart::TDateChart::RecalcLimits()", "kvchart::TDateChart::xPix(double)",
+      "kvchart::TDateChart::xValueAt(int, int)", "kvchart::TDateChart::yPix(double)",
+      "kvchart::TDateChart::yValueAt(int, int)", "kvchart::TDateChart::SetAALevel(int)",
+      "kvchart::TDateChart::SetAxisPen(kvchart::TChartLine*)", "kvchart::TDateChart::SetBGColor(",
+      "kvchart::TDateChart::SetBorder(", "kvchart::TDateChart::SetBottomValue(double)",
+      "kvchart::TDateChart::SetBounds(", "kvchart::TDateChart::SetCenterValue(double)",
+      "kvchart::TDateChart::SetCenterYValue(double)", "kvchart::TDateChart::SetCurrentMarkColor(",
+      "kvchart::TDateChart::SetCurrentX(double)", "kvchart::TDateChart::SetCustXScale(double)",
+      "kvchart::TDateChart::SetCustYScale(double)", "kvchart::TDateChart::SetDataPointSize(int)",
+      "kvchart::TDateChart::SetDrawTitle(bool)", "kvchart::TDateChart::SetDrawXDescription(bool)",
+      "kvchart::TDateChart::SetDrawXGrid(bool)", "kvchart::TDateChart::SetFont(kv::platform::TFont*)",
+      "kvchart::TDateChart::SetGraphBGColor(", "kvchart::TDateChart::SetGridPen(kvchart::TChartLine*)",
+      "kvchart::TDateChart::SetLimitPen(kvchart::TChartLine*)", "kvchart::TDateChart::SetLimits(",
+      "kvchart::TDateChart::SetLowerLimitValue(double)", "kvchart::TDateChart::SetPaintAverage(bool)",
+      "kvchart::TDateChart::SetPaintPoints(bool)", "kvchart::TDateChart::SetPaintTarget(bool)",
+      "kvchart::TDateChart::SetScaleOverhang(double)", "kvchart::TDateChart::SetScaleType(",
+      "kvchart::TDateChart::SetTargetPen(kvchart::TChartLine*)",
+      "kvchart::TDateChart::SetTargetValue(double)", "kvchart::TDateChart::SetTitle(",
+      "kvchart::TDateChart::SetTopValue(double)", "kvchart::TDateChart::SetUpperLimitValue(double)",
+      "kvchart::TDateChart::SetXStartValue(double)", "kvchart::TDateChart::SetXStep(double)"};
+  EXPECT_TRUE(kvtest::exportedByKVLib(operations));
 }

@@ -1,5 +1,6 @@
 #include "uKVFlowGraph.h"
 
+#include "ExportTable.h"
 #include "Platform/Graphics/Fonts.h"
 #include "TestSupport.h"
 
@@ -366,4 +367,47 @@ TEST(FlowGraphPaint, DegenerateStepsAndCountsNeitherHangNorCrash) {
   TFlowGraph none(nullptr, Rect(0, 0, 10, 10));
   none.AddGraph();
   none.RePaint(); // no bitmap: nothing to do
+}
+
+// ---- the library's interface ----
+
+TEST(FlowGraphExports, EveryOperationIsASymbolOfTheLibrary) {
+  // Each class's operations (a name up to "(" stands for every signature), with the argument
+  // types where they tell overloads apart (a date is a double, an Integer an int).
+  const std::vector<std::string> operations = {
+      "uKVFlowGraph::TFlowGraphSample::TFlowGraphSample(double, double, bool)",
+      "uKVFlowGraph::TFlowGraphSample::TFlowGraphSample(double)",
+      "uKVFlowGraph::TFlowGraphSample::Add(double)", "uKVFlowGraph::TFlowGraphSample::GetValues(int)",
+      "uKVFlowGraph::TFlowGraphSample::SetVisible(bool)",
+      //
+      "uKVFlowGraph::TFlowGraphSampleList::TFlowGraphSampleList()",
+      "uKVFlowGraph::TFlowGraphSampleList::~TFlowGraphSampleList()",
+      "uKVFlowGraph::TFlowGraphSampleList::Add(double, double, bool)",
+      "uKVFlowGraph::TFlowGraphSampleList::Clear()", "uKVFlowGraph::TFlowGraphSampleList::GetCount()",
+      "uKVFlowGraph::TFlowGraphSampleList::GetItems(double)", "uKVFlowGraph::TFlowGraphSampleList::SetItems(",
+      "uKVFlowGraph::TFlowGraphSampleList::Normalize()", "uKVFlowGraph::TFlowGraphSampleList::Sort()",
+      //
+      "uKVFlowGraph::TGraph::TGraph()", "uKVFlowGraph::TGraph::~TGraph()", "uKVFlowGraph::TGraph::SetColor(",
+      "uKVFlowGraph::TGraph::SetGroupColor(", "uKVFlowGraph::TGraph::SetInterpolatedColor(",
+      //
+      "uKVFlowGraph::TFlowGraph::TFlowGraph(", "uKVFlowGraph::TFlowGraph::~TFlowGraph()",
+      "uKVFlowGraph::TFlowGraph::AddGraph()", "uKVFlowGraph::TFlowGraph::GetGraph(int)",
+      "uKVFlowGraph::TFlowGraph::Tidy()", "uKVFlowGraph::TFlowGraph::ReCalcRect()",
+      "uKVFlowGraph::TFlowGraph::ReCalcXScale()", "uKVFlowGraph::TFlowGraph::ReCalcYScale()",
+      "uKVFlowGraph::TFlowGraph::Y2Screen(double)", "uKVFlowGraph::TFlowGraph::RePaint()",
+      "uKVFlowGraph::TFlowGraph::DrawLimits()", "uKVFlowGraph::TFlowGraph::DrawGraph(int)",
+      "uKVFlowGraph::TFlowGraph::DrawAxisDescription()", "uKVFlowGraph::TFlowGraph::RRenderText(",
+      "uKVFlowGraph::TFlowGraph::SetDestRect(", "uKVFlowGraph::TFlowGraph::SetYAxisPos(int)",
+      "uKVFlowGraph::TFlowGraph::SetXAxisDecriptionVisible(bool)",
+      "uKVFlowGraph::TFlowGraph::SetVisibleLimits(", "uKVFlowGraph::TFlowGraph::SetUpperLimit(double)",
+      "uKVFlowGraph::TFlowGraph::SetLowerLimit(double)", "uKVFlowGraph::TFlowGraph::SetTarget(double)",
+      "uKVFlowGraph::TFlowGraph::SetLowerTarget(double)", "uKVFlowGraph::TFlowGraph::SetUpperTarget(double)",
+      "uKVFlowGraph::TFlowGraph::SetXStep(double)", "uKVFlowGraph::TFlowGraph::SetXPos(double)",
+      "uKVFlowGraph::TFlowGraph::SetYScale(double)", "uKVFlowGraph::TFlowGraph::SetDestBmp(",
+      "uKVFlowGraph::TFlowGraph::SetAALevel(int)", "uKVFlowGraph::TFlowGraph::SetBackgroundColor(",
+      "uKVFlowGraph::TFlowGraph::SetGridColor(", "uKVFlowGraph::TFlowGraph::SetTextColor(",
+      "uKVFlowGraph::TFlowGraph::SetLimitColor(", "uKVFlowGraph::TFlowGraph::SetAxisColor(",
+      "uKVFlowGraph::TFlowGraph::SetTargetColor(", "uKVFlowGraph::TFlowGraph::SetShowGrid(bool)",
+      "uKVFlowGraph::TFlowGraph::SetShow1Value(bool)", "uKVFlowGraph::TFlowGraph::SetYAxisCaption("};
+  EXPECT_TRUE(kvtest::exportedByKVLib(operations));
 }

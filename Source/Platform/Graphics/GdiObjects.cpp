@@ -1,6 +1,7 @@
 #include "Platform/Graphics/GdiObjects.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <unordered_map>
@@ -113,6 +114,18 @@ void setFaceName(LOGFONTA& lf, const std::string& name) {
 
 std::string faceName(const LOGFONTA& lf) {
   return std::string(lf.lfFaceName, strnlen(lf.lfFaceName, LF_FACESIZE));
+}
+
+namespace {
+int nearestInt(double v) { return int(std::clamp(std::nearbyint(v), -2147483647.0, 2147483647.0)); }
+double dpiOrScreen(int dpi) { return dpi > 0 ? dpi : 96; }
+} // namespace
+
+int fontHeightOfPoints(int points, int dpi) { return -nearestInt(double(points) * dpiOrScreen(dpi) / 72.0); }
+int fontPointsOfHeight(int height, int dpi) { return nearestInt(-double(height) * 72.0 / dpiOrScreen(dpi)); }
+int rescaleFontHeight(int height, int fromDpi, int toDpi) {
+  if (dpiOrScreen(fromDpi) == dpiOrScreen(toDpi)) return height;
+  return fontHeightOfPoints(fontPointsOfHeight(height, fromDpi), toDpi);
 }
 
 HPEN CreatePen(int style, int width, TColor color) {

@@ -77,6 +77,16 @@ struct LOGFONTA {
 void setFaceName(LOGFONTA& lf, const std::string& name);
 std::string faceName(const LOGFONTA& lf);
 
+// A font height is pixels of one device (negative: the character height, positive: the cell
+// height); its size is whole points, as a font's Size reads it. On a device of another
+// resolution the font keeps that size: its height there is the size's pixels, rounded to the
+// nearest pixel, halves to even. A resolution of 0 or less stands for the screen's 96.
+int rescaleFontHeight(int height, int fromDpi, int toDpi);
+// The character height (negative) of a font of `points` points on a device of `dpi`.
+int fontHeightOfPoints(int points, int dpi);
+// The size in points of a font of `height` pixels on a device of `dpi`.
+int fontPointsOfHeight(int height, int dpi);
+
 HPEN CreatePen(int style, int width, TColor color);
 HPEN CreatePenIndirect(const LOGPEN& pen);
 HBRUSH CreateSolidBrush(TColor color);

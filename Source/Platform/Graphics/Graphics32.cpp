@@ -34,10 +34,6 @@ void TBitmap32Font::release() const {
   owned_ = false;
 }
 
-int TBitmap32Font::Size() const { return int(std::lround(-Height * 72.0 / 96.0)); }
-
-void TBitmap32Font::SetSize(int points) { Height = -int(std::lround(points * 96.0 / 72.0)); }
-
 LOGFONTA TBitmap32Font::LogFont() const {
   LOGFONTA lf;
   lf.lfHeight = Height;

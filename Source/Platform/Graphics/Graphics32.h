@@ -38,8 +38,6 @@ public:
   bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
   int Escapement = 0; // tenths of a degree, counter-clockwise
 
-  int Size() const;         // points at 96 pixels per inch
-  void SetSize(int points); // Height := -round(points * 96 / 72)
   LOGFONTA LogFont() const;
   // Takes the face, height, style and escapement of a font record (and the colour).
   void Assign(const LOGFONTA& font, TColor color);

@@ -830,8 +830,13 @@ int DayOfWeek(TDateTime Date) {
 
 namespace {
 
-void formatInto(std::string& out, const std::string& f, TDateTime v, const TFormatSettings& fs, int depth) {
+void formatInto(std::string& out, const std::string& f, TDateTime v, const TFormatSettings& fs, int depth,
+                std::vector<DateTimeField>* fields) {
   if (depth > 2) return;
+  // Where the number or name just written stands, for those who edit the text field by field.
+  auto field = [&](DateTimePart part, size_t start) {
+    if (fields) fields->push_back({part, start, out.size() - start});
+  };
   int year, month, day, hour, minute, second, msec;
   DecodeDate(v, year, month, day);
   DecodeTime(v, hour, minute, second, msec);
@@ -866,44 +871,52 @@ void formatInto(std::string& out, const std::string& f, TDateTime v, const TForm
       ++run;
     switch (lc) {
     case 'c':
-      formatInto(out, fs.ShortDateFormat, v, fs, depth + 1);
+      formatInto(out, fs.ShortDateFormat, v, fs, depth + 1, fields);
       if (std::fabs(v - std::trunc(v)) > 0) {
         out += ' ';
-        formatInto(out, fs.LongTimeFormat, v, fs, depth + 1);
+        formatInto(out, fs.LongTimeFormat, v, fs, depth + 1, fields);
       }
       i += 1;
       continue;
     case 'd':
       if (run >= 6)
-        formatInto(out, fs.LongDateFormat, v, fs, depth + 1), run = 6;
+        formatInto(out, fs.LongDateFormat, v, fs, depth + 1, fields), run = 6;
       else if (run == 5)
-        formatInto(out, fs.ShortDateFormat, v, fs, depth + 1);
+        formatInto(out, fs.ShortDateFormat, v, fs, depth + 1, fields);
       else if (run == 4)
         out += fs.LongDayNames[dow];
       else if (run == 3)
         out += fs.ShortDayNames[dow];
-      else if (run == 2)
-        out += two(day);
-      else
-        out += std::to_string(day);
+      else {
+        const size_t start = out.size();
+        out += run == 2 ? two(day) : std::to_string(day);
+        field(DateTimePart::day, start);
+      }
       i += run;
       lastWasHour = false;
       continue;
-    case 'm':
+    case 'm': {
+      const size_t start = out.size();
       if (lastWasHour && run <= 2) {
         out += run == 2 ? two(minute) : std::to_string(minute);
         lastWasHour = false;
-      } else if (run >= 4) {
-        out += fs.LongMonthNames[month - 1];
-        run = 4;
-      } else if (run == 3) {
-        out += fs.ShortMonthNames[month - 1];
+        field(DateTimePart::minute, start);
       } else {
-        out += run == 2 ? two(month) : std::to_string(month);
+        if (run >= 4) {
+          out += fs.LongMonthNames[month - 1];
+          run = 4;
+        } else if (run == 3) {
+          out += fs.ShortMonthNames[month - 1];
+        } else {
+          out += run == 2 ? two(month) : std::to_string(month);
+        }
+        field(DateTimePart::month, start);
       }
       i += run;
       continue;
-    case 'y':
+    }
+    case 'y': {
+      const size_t start = out.size();
       if (run <= 2)
         out += two(year % 100);
       else {
@@ -911,30 +924,34 @@ void formatInto(std::string& out, const std::string& f, TDateTime v, const TForm
         std::snprintf(b, sizeof b, "%04d", year);
         out += b;
       }
+      field(DateTimePart::year, start);
       i += run;
       lastWasHour = false;
       continue;
+    }
     case 'h': {
       int h = hour;
       if (twelveHour) {
         h = hour % 12;
         if (h == 0) h = 12;
       }
+      const size_t start = out.size();
       out += run >= 2 ? two(h) : std::to_string(h);
+      field(DateTimePart::hour, start);
       i += std::min<size_t>(run, 2);
       lastWasHour = true;
       continue;
     }
     case 'n':
-      out += run >= 2 ? two(minute) : std::to_string(minute);
+    case 's': {
+      const size_t start = out.size();
+      const int n = lc == 'n' ? minute : second;
+      out += run >= 2 ? two(n) : std::to_string(n);
+      field(lc == 'n' ? DateTimePart::minute : DateTimePart::second, start);
       i += std::min<size_t>(run, 2);
       lastWasHour = false;
       continue;
-    case 's':
-      out += run >= 2 ? two(second) : std::to_string(second);
-      i += std::min<size_t>(run, 2);
-      lastWasHour = false;
-      continue;
+    }
     case 'z': {
       if (run >= 3) {
         char b[16];
@@ -948,7 +965,7 @@ void formatInto(std::string& out, const std::string& f, TDateTime v, const TForm
       continue;
     }
     case 't':
-      formatInto(out, run >= 2 ? fs.LongTimeFormat : fs.ShortTimeFormat, v, fs, depth + 1);
+      formatInto(out, run >= 2 ? fs.LongTimeFormat : fs.ShortTimeFormat, v, fs, depth + 1, fields);
       i += std::min<size_t>(run, 2);
       continue;
     case 'a':
@@ -986,7 +1003,15 @@ void formatInto(std::string& out, const std::string& f, TDateTime v, const TForm
 
 std::string FormatDateTime(const std::string& Fmt, TDateTime DateTime, const TFormatSettings& Settings) {
   std::string out;
-  formatInto(out, Fmt.empty() ? std::string("c") : Fmt, DateTime, Settings, 0);
+  formatInto(out, Fmt.empty() ? std::string("c") : Fmt, DateTime, Settings, 0, nullptr);
+  return out;
+}
+
+std::string formatDateTimeFields(const std::string& Fmt, TDateTime DateTime, const TFormatSettings& Settings,
+                                 std::vector<DateTimeField>& Fields) {
+  std::string out;
+  Fields.clear();
+  formatInto(out, Fmt.empty() ? std::string("c") : Fmt, DateTime, Settings, 0, &Fields);
   return out;
 }
 

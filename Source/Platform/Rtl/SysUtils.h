@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace kv::platform {
 
@@ -197,6 +198,15 @@ constexpr void CivilFromDays(int64_t Days, int64_t& Year, int& Month, int& Day) 
 
 std::string FormatDateTime(const std::string& Fmt, TDateTime DateTime);
 std::string FormatDateTime(const std::string& Fmt, TDateTime DateTime, const TFormatSettings& Settings);
+// The numbers and month names of a formatted date and time, where they stand in the text
+// (bytes), for editing it field by field; day names, milliseconds and am/pm are no fields.
+enum class DateTimePart { day, month, year, hour, minute, second };
+struct DateTimeField {
+  DateTimePart part;
+  size_t start, length;
+};
+std::string formatDateTimeFields(const std::string& Fmt, TDateTime DateTime, const TFormatSettings& Settings,
+                                 std::vector<DateTimeField>& Fields);
 std::string DateToStr(TDateTime Date); // ShortDateFormat
 std::string TimeToStr(TDateTime Time); // LongTimeFormat
 std::string DateTimeToStr(TDateTime DateTime);

@@ -365,6 +365,17 @@ std::optional<int> ScrolledTopRow(const TMessage& Message, int Top, int Rows) {
   }
 }
 
+void PaintPopup(HWND Wnd, const std::function<void(TCanvas&)>& Paint) {
+  TPaintStruct ps;
+  if (DrawingContext* dc = BeginPaint(Wnd, ps)) {
+    TCanvas canvas;
+    canvas.SetHandle(dc);
+    Paint(canvas);
+    canvas.SetHandle(nullptr);
+  }
+  EndPaint(Wnd, ps);
+}
+
 void PaintNonClient(HWND Wnd) {
   if (!IsWindow(Wnd)) return;
   const Frame f = frameOf(Wnd);

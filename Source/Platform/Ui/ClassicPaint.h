@@ -7,6 +7,7 @@
 #include "Platform/Ui/Graphics.h"
 #include "Platform/Ui/WinApi.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,6 +69,10 @@ void DropDownButton(TCanvas& Canvas, const TRect& R, bool Enabled);
 // The top row that a vertical scroll message (WM_VSCROLL, or WM_MOUSEWHEEL at three rows a
 // notch) asks of a list showing Rows rows from Top; nothing for other messages and codes.
 std::optional<int> ScrolledTopRow(const TMessage& Message, int Top, int Rows);
+
+// Paints a window that no control stands for (a control's pop-up) through a canvas on its
+// update region.
+void PaintPopup(HWND Wnd, const std::function<void(TCanvas&)>& Paint);
 
 // ---- the frame of a window (client edge, border and window scroll bars)
 

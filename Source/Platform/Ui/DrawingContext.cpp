@@ -19,6 +19,21 @@ TRect UnionRects(const TRect& a, const TRect& b) {
                std::max(a.Bottom, b.Bottom)};
 }
 
+LOGFONTA logFontOf(const FontInfo& font) {
+  LOGFONTA lf;
+  lf.lfHeight = font.height;
+  lf.lfEscapement = font.escapement;
+  lf.lfOrientation = font.escapement;
+  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfItalic = font.italic;
+  lf.lfUnderline = font.underline;
+  lf.lfStrikeOut = font.strikeOut;
+  lf.lfCharSet = static_cast<std::uint8_t>(font.charset);
+  lf.lfPitchAndFamily = static_cast<std::uint8_t>(font.pitch);
+  setFaceName(lf, font.name);
+  return lf;
+}
+
 std::string rectText(const TRect& r) {
   return std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) + "," +
          std::to_string(r.Bottom);

@@ -46,6 +46,9 @@ struct FontInfo {
   bool operator==(const FontInfo&) const = default;
 };
 
+// The drawing layer's record of a font description (its height taken as it is).
+LOGFONTA logFontOf(const FontInfo& font);
+
 // Coordinates are logical: the window origin is subtracted, the device origin (set by the
 // window system for a window's client area) added, and output is clipped to the clip rectangle
 // (device coordinates) when one is set.
@@ -79,6 +82,9 @@ public:
   virtual TSize textExtent(const std::string& text) = 0;
   // Copies (and stretches) Src of Source onto Dest of this context.
   virtual void copyRect(const TRect& dest, DrawingContext& source, const TRect& src) = 0;
+
+  // The device's vertical resolution (LOGPIXELSY), which font heights are measured in.
+  virtual int pixelsPerInch() const { return 96; }
 
   // Set by the window system for the paint of one window.
   virtual void setDeviceOrigin(TPoint origin) = 0;

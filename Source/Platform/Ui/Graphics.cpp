@@ -77,8 +77,19 @@ void TFont::SetHeight(int Value) {
   info_.height = Value;
   Changed();
 }
-int TFont::Size() const { return static_cast<int>(RoundToInt(-info_.height * 72.0 / 96.0)); }
-void TFont::SetSize(int Value) { SetHeight(-RoundToInt(Value * 96.0 / 72.0)); }
+int TFont::Size() const { return fontPointsOfHeight(info_.height, pixelsPerInch_); }
+void TFont::SetSize(int Value) { SetHeight(fontHeightOfPoints(Value, pixelsPerInch_)); }
+void TFont::SetPixelsPerInch(int Value) {
+  if (Value <= 0 || Value == pixelsPerInch_) return;
+  const int height = rescaleFontHeight(info_.height, pixelsPerInch_, Value);
+  pixelsPerInch_ = Value;
+  SetHeight(height);
+}
+FontInfo TFont::InfoAt(int PixelsPerInch) const {
+  FontInfo info = info_;
+  info.height = rescaleFontHeight(info_.height, pixelsPerInch_, PixelsPerInch);
+  return info;
+}
 TFontStyles TFont::Style() const {
   TFontStyles s;
   if (info_.bold) s.Include(fsBold);
@@ -117,8 +128,9 @@ void TFont::SetEscapement(int Value) {
 }
 void TFont::Assign(const TPersistent& Source) {
   if (const auto* f = dynamic_cast<const TFont*>(&Source)) {
-    if (info_ == f->info_) return;
-    info_ = f->info_;
+    const FontInfo info = f->InfoAt(pixelsPerInch_);
+    if (info_ == info) return;
+    info_ = info;
     Changed();
     return;
   }
@@ -216,6 +228,7 @@ TCanvas::~TCanvas() {
 void TCanvas::SetHandle(DrawingContext* Value) {
   if (handle_ == Value) return;
   handle_ = Value;
+  if (handle_) font_.SetPixelsPerInch(handle_->pixelsPerInch());
   penSent_ = brushSent_ = fontSent_ = false;
 }
 

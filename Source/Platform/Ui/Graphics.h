@@ -46,11 +46,17 @@ public:
   TFont() = default;
   const std::string& Name() const { return info_.name; }
   void SetName(const std::string& Value);
+  // Pixels of the device the font draws on (see PixelsPerInch).
   int Height() const { return info_.height; }
   void SetHeight(int Value);
-  // Points at 96 pixels per inch: Size = -Height * 72 / 96.
+  // Points at the font's resolution: Size = -Height * 72 / PixelsPerInch.
   int Size() const;
   void SetSize(int Value);
+  // The resolution that Height is measured in: the screen's 96 pixels per inch until a canvas
+  // takes the font to a device of another resolution. A change keeps the size in points, so
+  // Height follows it.
+  int PixelsPerInch() const { return pixelsPerInch_; }
+  void SetPixelsPerInch(int Value);
   TFontStyles Style() const;
   void SetStyle(TFontStyles Value);
   TColor Color() const { return info_.color; }
@@ -62,10 +68,14 @@ public:
   int Escapement() const { return info_.escapement; }
   void SetEscapement(int Value);
   const FontInfo& Info() const { return info_; }
+  // The font's description at another resolution, with the same size in points.
+  FontInfo InfoAt(int PixelsPerInch) const;
+  // Takes everything of Source; a source of another resolution keeps its size in points.
   void Assign(const TPersistent& Source) override;
 
 private:
   FontInfo info_;
+  int pixelsPerInch_ = 96;
 };
 
 class TPen : public TGraphicsObject {
@@ -99,7 +109,8 @@ private:
 };
 
 // Draws on whatever context its Handle names; the font, pen and brush go to the context when
-// a drawing call needs them.
+// a drawing call needs them. The font follows the resolution of the context it draws on, so a
+// Font.Size in points is that size on the screen, a bitmap and a printed page alike.
 class TCanvas : public TPersistent {
 public:
   TCanvas();

@@ -186,15 +186,7 @@ bool selectable(const PopupState& s, int i) {
          s.rows[static_cast<size_t>(i)]->Enabled();
 }
 
-void paintPopup(HWND h, PopupState& s) {
-  TPaintStruct ps;
-  DrawingContext* dc = BeginPaint(h, ps);
-  if (!dc) {
-    EndPaint(h, ps);
-    return;
-  }
-  TCanvas c;
-  c.SetHandle(dc);
+void paintPopup(HWND h, PopupState& s, TCanvas& c) {
   TRect client;
   GetClientRect(h, &client);
   TRect r = client;
@@ -233,8 +225,6 @@ void paintPopup(HWND h, PopupState& s) {
     }
     y += rh;
   }
-  c.SetHandle(nullptr);
-  EndPaint(h, ps);
 }
 } // namespace
 
@@ -259,7 +249,7 @@ void TPopupMenu::Popup(int X, int Y) {
       [&s](HWND wnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
         switch (msg) {
         case WM_PAINT:
-          paintPopup(wnd, s);
+          PaintPopup(wnd, [&](TCanvas& c) { paintPopup(wnd, s, c); });
           return 0;
         case WM_ERASEBKGND:
           return 1;

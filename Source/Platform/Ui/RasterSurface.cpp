@@ -51,18 +51,7 @@ void DeviceDrawingContext::setPen(const PenInfo& pen) {
 void DeviceDrawingContext::setBrush(const BrushInfo& brush) { selectAndDrop(*dc_, makeBrush(brush)); }
 
 void DeviceDrawingContext::setFont(const FontInfo& font) {
-  LOGFONTA lf;
-  lf.lfHeight = font.height;
-  lf.lfEscapement = font.escapement;
-  lf.lfOrientation = font.escapement;
-  lf.lfWeight = font.bold ? 700 : 400;
-  lf.lfItalic = font.italic;
-  lf.lfUnderline = font.underline;
-  lf.lfStrikeOut = font.strikeOut;
-  lf.lfCharSet = static_cast<std::uint8_t>(font.charset);
-  lf.lfPitchAndFamily = static_cast<std::uint8_t>(font.pitch);
-  setFaceName(lf, font.name);
-  selectAndDrop(*dc_, CreateFontIndirectA(lf));
+  selectAndDrop(*dc_, CreateFontIndirectA(logFontOf(font)));
   dc_->SetTextColor(font.color);
 }
 

@@ -43,6 +43,7 @@ public:
   void textOut(int x, int y, const std::string& text) override { dc_->TextOut(x, y, text); }
   void textRect(const TRect& clip, int x, int y, const std::string& text) override;
   TSize textExtent(const std::string& text) override;
+  int pixelsPerInch() const override { return dc_->GetDeviceCaps(LOGPIXELSY); }
   void copyRect(const TRect& dest, DrawingContext& source, const TRect& src) override;
 
   void setDeviceOrigin(TPoint origin) override;

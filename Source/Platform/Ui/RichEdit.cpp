@@ -205,6 +205,8 @@ void TCustomRichEdit::Dispatch(TMessage& Message) {
     return;
   }
   TMemo::Dispatch(Message);
+  // The control's font is the text's default format: a designed or changed Font is what prints.
+  if (Message.Msg == CM_FONTCHANGED) DefAttributes().Assign(Font());
 }
 
 int TCustomRichEdit::FormatRange(bool Render, const FORMATRANGE& Range) {
