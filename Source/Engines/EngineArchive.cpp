@@ -1,6 +1,7 @@
 #include "EngineArchive.h"
 
 #include "EngineFiles.h"
+#include "Platform/CodePage/CodePage.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -55,6 +56,21 @@ std::optional<int64_t> CentralEntry::unixModTime() const {
     pos += 4 + length;
   }
   return std::nullopt;
+}
+
+// The member name as text of this platform: UTF-8 when flagged, from the OEM code page when a
+// DOS-family host wrote it, otherwise as stored; '\' written by DOS tools becomes '/'.
+std::string memberNameOf(const CentralEntry& e) {
+  std::string name;
+  if (e.flags & kFlagUtf8)
+    name = e.name;
+  else if (e.hostSystem == kHostFat || e.hostSystem == kHostHpfs ||
+           (e.hostSystem == kHostNtfs && e.versionMadeBy == 50))
+    name = kv::platform::oemToAnsi(e.name);
+  else
+    name = e.name;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
 }
 
 std::string LocalHeader::encode() const {

@@ -8,7 +8,6 @@
 
 #include "EngineArchive.h"
 #include "EngineCallback.h"
-#include "Platform/CodePage/CodePage.h"
 #include "EngineCrypt.h"
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
@@ -48,21 +47,6 @@ public:
 
 bool flag(int32_t value) { return value != 0; }
 std::string text(const char* p) { return p ? std::string(p) : std::string(); }
-
-// The member name as text of this platform: UTF-8 when flagged, from the OEM code page when a
-// DOS-family host wrote it, otherwise as stored; '\' written by DOS tools becomes '/'.
-std::string memberNameOf(const CentralEntry& e) {
-  std::string name;
-  if (e.flags & kFlagUtf8)
-    name = e.name;
-  else if (e.hostSystem == kHostFat || e.hostSystem == kHostHpfs ||
-           (e.hostSystem == kHostNtfs && e.versionMadeBy == 50))
-    name = kv::platform::oemToAnsi(e.name);
-  else
-    name = e.name;
-  std::replace(name.begin(), name.end(), '\\', '/');
-  return name;
-}
 
 // Splits a member name into safe components; false for a name that would leave the base
 // directory (absolute, a drive, "..") or cannot be a file name at all.

@@ -351,8 +351,9 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
   SetClientSize(424, 292);
   auto label = [&](const char* text, int x, int y) {
     auto* l = new TLabel(this);
-    l->SetCaption(text);
+    // Placed first: the caption then sizes the label to its text.
     l->SetBounds(x, y, 10, 10);
+    l->SetCaption(text);
     l->SetParent(this);
     return l;
   };
@@ -365,11 +366,11 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
   FileList = new TListBox(this);
   FileList->SetBounds(216, 28, 200, 176);
   FileList->SetParent(this);
-  label("File &name:", 8, 216);
+  FileNameLabel = label("File &name:", 8, 216);
   FileNameEdit = new TEdit(this);
   FileNameEdit->SetBounds(88, 212, 240, 21);
   FileNameEdit->SetParent(this);
-  label("Files of &type:", 8, 244);
+  FilterLabel = label("Files of &type:", 8, 244);
   FilterList = new TListBox(this);
   FilterList->SetBounds(88, 240, 240, 44);
   FilterList->SetParent(this);
@@ -417,7 +418,15 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
 void TFileDialogForm::Setup(const FileDialogRequest& Request) {
   request_ = Request;
   SetCaption(!Request.title.empty() ? Request.title : Request.save ? "Save As" : "Open");
-  OkButton->SetCaption(Request.save ? "&Save" : "&Open");
+  OkButton->SetCaption(Request.folder ? "OK" : Request.save ? "&Save" : "&Open");
+  if (Request.folder) {
+    // The folders take the room of both lists; there are no files or types to choose.
+    DirList->SetWidth(FileList->Left() + FileList->Width() - DirList->Left());
+    FileNameLabel->SetCaption("&Folder:");
+    for (TControl* c : std::initializer_list<TControl*>{FileList, FilterLabel, FilterList})
+      c->SetVisible(false);
+    SetClientHeight(CancelButton->Top() + CancelButton->Height() + 8);
+  }
   // The filter: name|patterns pairs.
   filters_.clear();
   const std::string& f = Request.filter;
@@ -491,6 +500,7 @@ void TFileDialogForm::SetDirectory(const std::string& Dir) {
 }
 
 void TFileDialogForm::fillFiles() {
+  if (request_.folder) return;
   std::error_code ec;
   const auto pats = patterns();
   std::vector<std::string> files;
@@ -516,6 +526,12 @@ void TFileDialogForm::Accept() {
     name.pop_back();
   while (!name.empty() && name.front() == ' ')
     name.erase(name.begin());
+  if (request_.folder) {
+    // The folder shown, or the one named (which need not exist yet).
+    Result = name.empty() ? dir_ : (fs::path(dir_) / name).lexically_normal().string();
+    SetModalResult(mrOk);
+    return;
+  }
   if (name.empty()) return;
   std::error_code ec;
   fs::path path = fs::path(name).is_absolute() ? fs::path(name) : fs::path(dir_) / name;
