@@ -119,7 +119,9 @@ std::unique_ptr<WindowPart> WindowPart::open(std::string& why) {
   return part;
 }
 
-WindowPart::~WindowPart() { table_.close(table_.self); }
+WindowPart::~WindowPart() {
+  if (table_.close) table_.close(table_.self);
+}
 
 std::unique_ptr<pf::DialogService> WindowPart::dialogs() const {
   return std::make_unique<PartDialogs>(table_);

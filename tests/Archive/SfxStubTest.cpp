@@ -63,10 +63,13 @@ std::string addTree(TZavOzeriz& zip, const fs::path& src, const fs::path& exe) {
   return zip.Add() == 0 ? std::string() : zip.LastMessage() + " (" + std::to_string(zip.ErrCode()) + ")";
 }
 
-// Runs a self-extractor from `dir` with neither display nor the build's library paths.
-kvtest::CommandResult runStub(const fs::path& exe, const std::string& args, const fs::path& dir) {
-  return kvtest::run("cd " + kvtest::shellQuote(dir.string()) + " && env -i PATH=/usr/bin:/bin " +
-                     kvtest::shellQuote(exe.string()) + " " + args);
+// Runs a self-extractor from `dir` with neither display nor the build's library paths (unless
+// `env` names a display), inside `wrapper` when given.
+kvtest::CommandResult runStub(const fs::path& exe, const std::string& args, const fs::path& dir,
+                              const std::string& env = {}, const std::string& wrapper = {}) {
+  return kvtest::run("cd " + kvtest::shellQuote(dir.string()) + " && " + wrapper +
+                     " env -i PATH=/usr/bin:/bin " + env + " " + kvtest::shellQuote(exe.string()) + " " +
+                     args);
 }
 
 std::string diffR(const fs::path& a, const fs::path& b) {
@@ -313,4 +316,33 @@ TEST(SfxStub, EncryptedMembersWantAPasswordThatNobodyGivesWithoutADisplay) {
   EXPECT_NE(r.err.find("Enter the password for secret.txt"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("password for secret.txt: not extracted"), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(tmp / "out" / "secret.txt"));
+}
+
+TEST(SfxStub, WithoutAWindowToShowItGoesOnWithout) {
+  kvtest::TempDir tmp;
+  kvtest::writeFile(tmp / "src" / "a.txt", "a");
+  auto host = storedZip("SFXDefaultDir = 'out'\n");
+  ASSERT_EQ(addTree(*host->Zip, tmp / "src", tmp / "setup.exe"), "");
+  // GTK made unreadable for the run only, where this system lets a test have a mount of its own.
+  const std::string gtk = "/usr/lib/x86_64-linux-gnu/libgtk-3.so.0";
+  const bool ownMounts = fs::exists(gtk) && kvtest::run("unshare -m true").exitCode == 0;
+  const struct {
+    const char* name;
+    std::string wrapper;
+    const char* said;
+  } cases[] = {
+      {"a display nobody answers on", "", "No window (the display cannot be reached); going on without one."},
+      {"no GTK on this machine",
+       "unshare -m sh -c 'mount --bind /dev/null " + gtk + " && exec \"$0\" \"$@\"'", "libgtk-3.so.0"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (!c.wrapper.empty() && !ownMounts) continue;
+    const fs::path dir = tmp / c.name;
+    fs::create_directories(dir);
+    const auto r = runStub(tmp / "setup.exe", "", dir, "DISPLAY=:9999", c.wrapper);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    EXPECT_EQ(kvtest::readFile(dir / "out" / "a.txt"), "a");
+  }
 }
