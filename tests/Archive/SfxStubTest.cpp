@@ -353,3 +353,19 @@ TEST(SfxStub, WithoutAWindowToShowItGoesOnWithout) {
     EXPECT_EQ(kvtest::readFile(dir / "out" / "a.txt"), "a");
   }
 }
+
+TEST(SfxStub, AFolderWithTooLittleRoomIsRefusedBeforeAnythingIsWritten) {
+  if (kvtest::run("unshare -m true").exitCode != 0) GTEST_SKIP() << "no mounts of a test's own here";
+  kvtest::TempDir tmp;
+  kvtest::writeFile(tmp / "src" / "random.bin", randomBytes(200 * 1024, 9));
+  auto host = storedZip();
+  ASSERT_EQ(addTree(*host->Zip, tmp / "src", tmp / "setup.exe"), "");
+  fs::create_directories(tmp / "small");
+  // A 64 kB file system for the run only.
+  const auto r = runStub(tmp / "setup.exe", "-d small", tmp.path(), {},
+                         "unshare -m sh -c 'mount -t tmpfs -o size=64k none small && exec \"$0\" \"$@\"'");
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("There is not enough room in small for the files: 204800 bytes are needed"),
+            std::string::npos)
+      << r.err;
+}
