@@ -80,12 +80,15 @@ std::optional<std::string> ChooseFileOnDesktop(const FileDialogRequest& Request)
   GtkPresenter* presenter = desktop();
   if (!presenter) return std::nullopt;
   auto* parent = static_cast<GtkWidget*>(presenter->nativeWindow(GetActiveWindow()));
-  const bool save = Request.save;
-  GtkWidget* dialog = gtk_file_chooser_dialog_new(
-      Request.title.empty() ? (save ? "Save As" : "Open") : Request.title.c_str(),
-      parent ? GTK_WINDOW(parent) : nullptr,
-      save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL,
-      save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+  const bool save = Request.save && !Request.folder;
+  const GtkFileChooserAction action = Request.folder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
+                                      : save         ? GTK_FILE_CHOOSER_ACTION_SAVE
+                                                     : GTK_FILE_CHOOSER_ACTION_OPEN;
+  const char* accept = Request.folder ? "_Select" : save ? "_Save" : "_Open";
+  GtkWidget* dialog =
+      gtk_file_chooser_dialog_new(Request.title.empty() ? (save ? "Save As" : "Open") : Request.title.c_str(),
+                                  parent ? GTK_WINDOW(parent) : nullptr, action, "_Cancel",
+                                  GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_default_size(GTK_WINDOW(dialog), 640, 440);
