@@ -349,9 +349,9 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
   SetBorderStyle(TBorderStyle::bsDialog);
   SetPosition(TPosition::poScreenCenter);
   SetClientSize(424, 292);
+  // Labels take the size of their text.
   auto label = [&](const char* text, int x, int y) {
     auto* l = new TLabel(this);
-    // Placed first: the caption then sizes the label to its text.
     l->SetBounds(x, y, 10, 10);
     l->SetCaption(text);
     l->SetParent(this);
