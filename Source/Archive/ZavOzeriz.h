@@ -9,6 +9,7 @@
 #include "Platform/Files/Files.h"
 #include "Platform/Rtl/Classes.h"
 #include "Platform/Rtl/Icons.h"
+#include "Platform/Rtl/TypInfo.h"
 
 #include <cstdint>
 #include <functional>
@@ -260,9 +261,9 @@ public:
 // The operations of the component that builds self-extractors; the component reaches them
 // only through here, so programs that build none need not use that code.
 class TZavSFXBase : public TComponent {
+  KV_CLASS_INFO(TZavSFXBase)
 public:
   explicit TZavSFXBase(TComponent* AOwner) : TComponent(AOwner) {}
-  std::string ClassName() const override { return "TZavSFXBase"; }
   virtual int ConvertToSFX(TZavOzeriz* Master) = 0;
   virtual int ConvertToZIP(TZavOzeriz* Master) = 0;
   virtual int CreateNewSFX(TZavOzeriz* Master, const std::string& ExeName) = 0;
@@ -704,6 +705,8 @@ public:
   TZavSFXBase* GetSFXSlave();
   // An assigned slave belongs to its owner; the component forgets it when it goes.
   void SetSFXSlave(TZavSFXBase* Value);
+  // What a form stores: the assigned slave only, never the component's own one.
+  TZavSFXBase* assignedSFXSlave() const { return FSFXSlave == FOwnSlave.get() ? nullptr : FSFXSlave; }
   const std::string& GetSFXCaption() const { return FSFXProperties->Caption; }
   void SetSFXCaption(const std::string& Value) { FSFXProperties->Caption = Value; }
   const std::string& GetSFXCommandLine() const { return FSFXProperties->CommandLine; }

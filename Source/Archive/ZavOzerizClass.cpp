@@ -2,6 +2,7 @@
 // declaration order, with the stream defaults that decide what a form omits. Programs that
 // link the component get the class registered, so their form files can create it by name.
 #include "Archive/ZavOzeriz.h"
+#include "Archive/ZavSFX.h"
 
 #include "Platform/Rtl/TypInfo.h"
 
@@ -27,7 +28,6 @@ using kv::platform::TClassBuilder;
 using kv::platform::TClassInfo;
 using Z = TZavOzeriz;
 
-// SFXSlave and SFXIcon belong to the self-extractor builder and join the table with it.
 const TClassInfo& TZavOzeriz::StaticClassInfo() {
   static const TClassInfo info =
       TClassBuilder<Z, TComponent>("TZavOzeriz")
@@ -77,9 +77,12 @@ const TClassInfo& TZavOzeriz::StaticClassInfo() {
           .Int("MinFreeVolumeSize", &Z::GetMinFreeVolumeSize, &Z::SetMinFreeVolumeSize, 65536)
           .Event("OnGetNextDisk", &Z::OnGetNextDisk)
           .Event("OnStatusDisk", &Z::OnStatusDisk)
+          // Reading SFXSlave makes the component's own slave; a form stores an assigned one only.
+          .Ref<TZavSFXBase>("SFXSlave", &Z::assignedSFXSlave, &Z::SetSFXSlave)
           .Str("SFXCaption", &Z::GetSFXCaption, &Z::SetSFXCaption, NoDefault)
           .Str("SFXCommandLine", &Z::GetSFXCommandLine, &Z::SetSFXCommandLine, NoDefault)
           .Str("SFXDefaultDir", &Z::GetSFXDefaultDir, &Z::SetSFXDefaultDir, NoDefault)
+          .Object("SFXIcon", [](const Z& z) { return &const_cast<Z&>(z).GetSFXIcon(); })
           .Str("SFXMessage", &Z::GetSFXMessage, &Z::SetSFXMessage, NoDefault)
           .Set<SFXOptsEnum>("SFXOptions", &Z::GetSFXOptions, &Z::SetSFXOptions,
                             SFXOpts{SFXOptsEnum::SFXCheckSize})
@@ -89,11 +92,33 @@ const TClassInfo& TZavOzeriz::StaticClassInfo() {
   return info;
 }
 
+const TClassInfo& TZavSFXBase::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TZavSFXBase, TComponent>("TZavSFXBase").Build();
+  return info;
+}
+
+} // namespace ZavOzeriz
+
+namespace ZavSFX {
+
+const kv::platform::TClassInfo& TZavSFXSlave::StaticClassInfo() {
+  using S = TZavSFXSlave;
+  static const kv::platform::TClassInfo info =
+      kv::platform::TClassBuilder<S, ZavOzeriz::TZavSFXBase>("TZavSFXSlave")
+          .Str("Version", &S::GetVersion, &S::SetVersion, kv::platform::NoDefault)
+          .Build();
+  return info;
+}
+
+} // namespace ZavSFX
+
+namespace ZavOzeriz {
+
 namespace {
 // Registered as the program starts, so any form file of a program holding the component
-// finds the class by name.
+// finds the classes by name.
 const bool registered = [] {
-  kv::platform::RegisterClass(TZavOzeriz::StaticClassInfo());
+  kv::platform::RegisterClasses({&TZavOzeriz::StaticClassInfo(), &ZavSFX::TZavSFXSlave::StaticClassInfo()});
   return true;
 }();
 } // namespace

@@ -83,9 +83,7 @@ public:
     close();
     std::error_code ec;
     // Made private to the user as a temporary file; as a result it is an ordinary one.
-    fs::permissions(
-        name_,
-        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read, ec);
+    fs::permissions(name_, permissions, ec);
     if (m.GetHowToDelete() == ZavOzeriz::DeleteOpts::htdAllowUndo) {
       // The old file goes to the trash first, where it can be had back.
       if (pf::fileExists(target_) && m.EraseFile(target_, m.GetHowToDelete()) != 0) return false;
@@ -99,6 +97,8 @@ public:
     return true;
   }
   pf::FileHandle handle = pf::InvalidFile;
+  fs::perms permissions =
+      fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
 
 private:
   std::string target_, name_;
@@ -286,6 +286,10 @@ int TZavSFXSlave::WriteSFX(const std::string& Name, bool NewEmpty) {
 
   PendingFile out(exeName);
   if (!out.ok()) return -1;
+  // The executable may be run by whoever may run the stub.
+  std::error_code ec;
+  const fs::perms stubPerms = fs::status(stub, ec).permissions();
+  if (!ec) out.permissions = (stubPerms & fs::perms::all) | fs::perms::owner_read | fs::perms::owner_write;
   int64_t s = -1;
   {
     InputFile in(stub);

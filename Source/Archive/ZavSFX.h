@@ -18,9 +18,9 @@ using ZavOzeriz::TZavSFXBase;
 extern std::string LanguageCode;
 
 class TZavSFXSlave : public TZavSFXBase {
+  KV_CLASS_INFO(TZavSFXSlave)
 public:
   explicit TZavSFXSlave(kv::platform::TComponent* AOwner);
-  std::string ClassName() const override { return "TZavSFXSlave"; }
 
   // Each answers -255 while the slave serves another call.
   int ConvertToSFX(TZavOzeriz* Master) override;

@@ -1,13 +1,15 @@
 // The layout of a self-extracting archive: the stub program, a header block telling the
 // stub its caption, directory, command line, message and options, an 8-byte trailer that
-// finds the header from the archive's side, and a zip archive whose offsets count from the
-// start of the whole executable. Here are the blocks, the moving of an archive's offsets
-// in both directions, the recognising of such a file and the stub's icon image.
+// finds the header from the archive's side (both in ZavSFXHeader.h), and a zip archive whose
+// offsets count from the start of the whole executable. Here are the older header kinds, the
+// moving of an archive's offsets in both directions, the recognising of such a file and the
+// stub's icon image.
 //
 // Every length and offset read from a file is checked against the file before it is used:
 // a damaged or hostile file gives an error result, never a read outside what it holds.
 #pragma once
 
+#include "Archive/ZavSFXHeader.h"
 #include "Archive/ZipRecords.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Rtl/Icons.h"
@@ -22,26 +24,6 @@
 namespace ZavSFXFormat {
 
 using kv::platform::FileHandle;
-
-inline constexpr uint32_t HeaderSig = 0x01005A44;  // bytes 44 5A 00 01
-inline constexpr uint32_t TrailerSig = 0x010A5A44; // bytes 44 5A 0A 01
-inline constexpr size_t TrailerSize = 8;
-
-namespace Header {
-inline constexpr size_t FixedSize = 18;
-inline constexpr size_t Signature = 0, Size = 4, Options = 6, OverWrite = 8, CaptionLen = 9,
-                        DefaultDirLen = 10, CommandLineLen = 11, FourthLen = 12, MessageLen = 13, Style = 14;
-} // namespace Header
-
-// Option bits of the header.
-inline constexpr uint16_t OptBase = 0x0100, OptAskCmdLine = 0x0001, OptAskFiles = 0x0002,
-                          OptHideOverWriteBox = 0x0004, OptAutoRun = 0x0008, OptNoSuccessMsg = 0x0010;
-// Overwrite byte.
-inline constexpr uint8_t OverWriteAlways = 0, OverWriteNever = 1, OverWriteConfirm = 2;
-// Message-box styles of the start message.
-inline constexpr uint32_t StyleOK = 0, StyleOKCancelInfo = 0x41, StyleYesNoQuestion = 0x24;
-// The texts' lengths are single bytes.
-inline constexpr size_t MaxText = 255;
 
 // Flags of the older header kinds ("MPU", "MPV").
 namespace OldFlag {
@@ -58,34 +40,6 @@ inline constexpr size_t IconFileSize = 766, IconImageOffset = 22;
 // Results shared with the builder.
 inline constexpr int ResOK = 0, ResCreate = -1, ResWrite = -2, ResOpen = -3, ResRefused = -9, ResNoIcon = -10,
                      ResIconFailed = -11, ResIconSize = -12, ResSpanned = -101, ResNoDirectory = -102;
-
-struct HeaderValues {
-  uint16_t Options = OptBase;
-  uint8_t OverWrite = OverWriteConfirm;
-  uint32_t Style = StyleOK;
-  std::string Caption, DefaultDir, CommandLine, Message;
-};
-
-// H: 18 bytes and the texts, rounded up to a multiple of 4.
-uint16_t HeaderSize(const HeaderValues& V);
-// The header block of H bytes. The texts must be at most MaxText bytes (std::length_error).
-std::vector<uint8_t> BuildHeader(const HeaderValues& V);
-std::array<uint8_t, TrailerSize> BuildTrailer(uint16_t H);
-
-// The block size a trailer names; nothing when the bytes are no trailer.
-std::optional<uint32_t> ParseTrailer(std::span<const uint8_t> Bytes);
-
-// A header block read back. The texts are set as far as they lie inside the block, in the
-// order caption, default directory, command line, message; Complete when all four were.
-struct ParsedHeader {
-  uint16_t Options = 0;
-  uint8_t OverWrite = 0;
-  uint32_t Style = 0;
-  std::optional<std::string> Caption, DefaultDir, CommandLine, Message;
-  bool Complete = false;
-};
-// Nothing when the block's signature is wrong or its size field is not its length.
-std::optional<ParsedHeader> ParseHeader(std::span<const uint8_t> Block);
 
 // An older header found in the bytes in front of the zip data. Texts that would run past
 // those bytes are cut where they end.

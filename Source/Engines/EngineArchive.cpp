@@ -77,6 +77,21 @@ std::optional<int64_t> CentralEntry::unixModTime() const {
   return std::nullopt;
 }
 
+// The member name as text of this platform: UTF-8 when flagged, from the OEM code page when a
+// DOS-family host wrote it, otherwise as stored; '\' written by DOS tools becomes '/'.
+std::string memberNameOf(const CentralEntry& e) {
+  std::string name;
+  if (e.flags & kFlagUtf8)
+    name = e.name;
+  else if (e.hostSystem == kHostFat || e.hostSystem == kHostHpfs ||
+           (e.hostSystem == kHostNtfs && e.versionMadeBy == 50))
+    name = kv::platform::oemToAnsi(e.name);
+  else
+    name = e.name;
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
+}
+
 std::string LocalHeader::encode() const {
   std::string out;
   out.reserve(kLocalHeaderSize + name.size() + extra.size());

@@ -69,6 +69,9 @@ struct CentralEntry {
   std::optional<int64_t> unixModTime() const;
 };
 
+// The member name as text of this platform, as the unzip engine writes and matches it.
+std::string memberNameOf(const CentralEntry& e);
+
 struct ArchiveDirectory {
   std::vector<CentralEntry> entries;
   std::string comment;

@@ -62,4 +62,30 @@ struct Recorder {
   std::vector<std::string> names;
 };
 
+// The three peers' verdicts; empty when all accept the archive and agree on its members.
+// 7-Zip looks for an archive behind a program only in the program's first megabytes; a caller
+// whose program is larger leaves it out.
+inline std::string peersAccept(const std::string& zip, int members, const std::string& password = {},
+                               bool sevenZip = true) {
+  std::string problems;
+  const std::string q = kvtest::shellQuote(zip);
+  const std::string pw = kvtest::shellQuote(password);
+  auto u = kvtest::run("unzip -tq " + (password.empty() ? std::string() : "-P " + pw + " ") + q);
+  if (u.exitCode != 0) problems += "unzip: " + u.out + u.err + "\n";
+  if (sevenZip) {
+    auto s = kvtest::run("7z t -p" + pw + " " + q);
+    if (s.exitCode != 0 || s.out.find("Everything is Ok") == std::string::npos)
+      problems += "7z: " + s.out + s.err + "\n";
+  }
+  auto p = kvtest::run(kvtest::systemPython() + " -c " +
+                       kvtest::shellQuote("import sys, zipfile\n"
+                                          "z = zipfile.ZipFile(sys.argv[1])\n"
+                                          "if sys.argv[2]: z.setpassword(sys.argv[2].encode())\n"
+                                          "bad = z.testzip()\n"
+                                          "print(len(z.infolist()), bad)\n") +
+                       " " + q + " " + pw);
+  if (p.exitCode != 0 || p.out != std::to_string(members) + " None\n") problems += "python: " + p.out + p.err;
+  return problems;
+}
+
 } // namespace archivetest

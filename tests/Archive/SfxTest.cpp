@@ -472,20 +472,23 @@ TEST(SfxBuilder, TruncatedOrHostileStubsHaveNoReplaceableIcon) {
 }
 
 TEST(SfxBuilder, StubIsFoundWhereTheSettingsSayRegardlessOfCase) {
+  enum Found { nowhere, placed, beside }; // beside: the build's own stub, beside this program
   struct Case {
-    const char* sfxPath; // relative to the test directory; "" for none
-    const char* stubAt;  // where the stub file lies, relative to the test directory
-    bool dllDirectory;   // DLLDirectory names the "engines" directory
-    bool found;
+    const char* sfxPath;  // relative to the test directory; "" for none
+    const char* stubAt;   // where the stub file lies, relative to the test directory
+    bool dllDirectory;    // DLLDirectory names the "engines" directory
+    const char* language; // of the default stub's name
+    Found found;
   };
   const Case cases[] = {
-      {"stubs/ZavSFX.bin", "stubs/DAZUDus.BIN", false, true},
-      {"stubs/zavsfx.BIN", "stubs/dazudus.bin", false, true}, // the stub's name in any case
-      {"stubs/ZavSFX.bin", "stubs/ZavSFX.bin", false, false}, // the language stub is what counts
-      {"stubs/Mine.bin", "stubs/MINE.BIN", false, true},
-      {"", "engines/DAZUDUS.BIN", true, true},
-      {"stubs/ZavSFX.bin", "engines/DAZUDus.BIN", true, true},
-      {"stubs/ZavSFX.bin", "elsewhere/DAZUDus.BIN", false, false},
+      {"stubs/ZavSFX.bin", "stubs/DAZUDus.BIN", false, "us", placed},
+      {"stubs/zavsfx.BIN", "stubs/dazudus.bin", false, "us", placed}, // the stub's name in any case
+      {"stubs/ZavSFX.bin", "stubs/ZavSFX.bin", false, "us", beside},  // the language stub is what counts
+      {"stubs/Mine.bin", "stubs/MINE.BIN", false, "us", placed},
+      {"", "engines/DAZUDUS.BIN", true, "us", beside}, // the program's directory is searched first
+      {"stubs/ZavSFX.bin", "engines/DAZUDde.BIN", true, "de", placed},
+      {"stubs/ZavSFX.bin", "elsewhere/DAZUDus.BIN", false, "us", beside},
+      {"stubs/ZavSFX.bin", "elsewhere/DAZUDde.BIN", false, "de", nowhere},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.sfxPath) + " -> " + c.stubAt);
@@ -494,13 +497,17 @@ TEST(SfxBuilder, StubIsFoundWhereTheSettingsSayRegardlessOfCase) {
     fs::create_directories(dir / "engines");
     fs::create_directories((dir / c.stubAt).parent_path());
     fs::copy_file(fixture("stub_plain.exe"), dir / c.stubAt);
+    ZavSFX::LanguageCode = c.language;
     Sfx s(*c.sfxPath ? (dir / c.sfxPath).string() : "");
     if (c.dllDirectory) s.zip.SetDLLDirectory((dir / "engines").string());
     const fs::path exe = dir / "out.exe";
     const int r = s.zip.CreateEmptySFX(exe.string());
-    if (c.found) {
+    ZavSFX::LanguageCode = "us";
+    if (c.found != nowhere) {
       EXPECT_EQ(r, 0) << s.zip.LastMessage();
-      EXPECT_EQ(kvtest::readFile(exe).substr(0, 3072), kvtest::readFile(dir / c.stubAt));
+      const std::string stub =
+          kvtest::readFile(c.found == placed ? dir / c.stubAt : kvtest::buildDir() / "bin" / "DAZUDus.BIN");
+      EXPECT_EQ(kvtest::readFile(exe).substr(0, stub.size()), stub);
     } else {
       EXPECT_EQ(r, -9);
       EXPECT_EQ(s.ids(), std::vector<int>{10802});

@@ -80,22 +80,19 @@ TEST(ZavOzerizClass, PublishesTheDeclaredPropertiesInOrderWithTheirStreamDefault
   std::vector<std::string> own;
   for (const auto& p : info.Props)
     if (!TComponent::StaticClassInfo().FindProp(p.Name)) own.push_back(p.Name);
-  // The self-extractor's slave and icon come with the self-extractor builder.
   std::vector<std::string> declared;
   for (int i = 0; i < TZavOzerizPropertyCount; ++i)
-    if (std::string(TZavOzerizProperties[i].name) != "SFXSlave" &&
-        std::string(TZavOzerizProperties[i].name) != "SFXIcon")
-      declared.push_back(TZavOzerizProperties[i].name);
+    declared.push_back(TZavOzerizProperties[i].name);
   EXPECT_EQ(own, declared);
 
-  // A fresh component omits exactly the properties that have a stream default; events are
-  // omitted while unassigned.
+  // A fresh component omits exactly the properties that have a stream default; events and
+  // the slave are omitted while unassigned.
   TZavOzeriz zip(nullptr);
   for (int i = 0; i < TZavOzerizPropertyCount; ++i) {
     const auto& d = TZavOzerizProperties[i];
     const TPropInfo* p = info.FindProp(d.name);
     if (!p) continue;
-    if (p->Kind == TTypeKind::tkMethod) {
+    if (p->Kind == TTypeKind::tkMethod || p->Kind == TTypeKind::tkReference) {
       EXPECT_TRUE(p->IsDefault(zip)) << d.name;
       continue;
     }
@@ -188,11 +185,47 @@ TEST(ZavOzerizClass, AWrittenFormKeepsWhatDiffersAndWhatHasNoDefault) {
        {"AddOptions = [AddDiskSpan]", "ExtrOptions = [ExtrOverWrite]", "Verbose = False",
         "SFXPath = 'ZavSFX.bin'", "OnProgress = ZipProgress", "KeepFreeOnAllDisks = 0"})
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
-  for (const char* omitted : {"CodePage", "HowToDelete", "PasswordReqCount", "UseDirOnlyEntries",
-                              "ConfirmErase", "MaxVolumeSize", "MinFreeVolumeSize", "SFXOptions", "OnTick"})
+  for (const char* omitted :
+       {"CodePage", "HowToDelete", "PasswordReqCount", "UseDirOnlyEntries", "ConfirmErase", "MaxVolumeSize",
+        "MinFreeVolumeSize", "SFXOptions", "OnTick", "SFXSlave", "SFXIcon"})
     EXPECT_EQ(text.find(omitted), std::string::npos) << omitted;
   // Read back, the written text gives the same settings.
   auto again = load(text);
   EXPECT_EQ(again->Zip->GetAddOptions(), host->Zip->GetAddOptions());
   EXPECT_EQ(again->Zip->OnMessage.HandlerName(), "ZipMessage");
+}
+
+TEST(ZavOzerizClass, AStoredSlaveAndIconLoadAndAreWrittenBack) {
+  // A 32 x 32 icon of 16 colours, as the builder puts it into a stub: its bytes are the data.
+  const std::string icon = kvtest::readFile(kvtest::sourceDir() / "tests/Archive/sfx-fixtures/red16.ico");
+  ASSERT_EQ(icon.size(), 766u);
+  std::string hex;
+  for (const unsigned char c : icon) {
+    static const char* digits = "0123456789ABCDEF";
+    hex += digits[c >> 4];
+    hex += digits[c & 15];
+  }
+  const std::string text = "object Host: THostForm\n"
+                           "  object Zip: TZavOzeriz\n"
+                           "    SFXSlave = Slave\n"
+                           "    SFXIcon.Data = {" +
+                           hex +
+                           "}\n"
+                           "    SFXPath = 'ZavSFX.bin'\n"
+                           "  end\n"
+                           "  object Slave: TZavSFXSlave\n"
+                           "    Version = '01-01-1999'\n"
+                           "  end\n"
+                           "end\n";
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round == 0 ? "stored" : "written back");
+    auto host = load(round == 0 ? text : WriteComponentText(*load(text)));
+    auto* slave = dynamic_cast<TZavSFXBase*>(host->FindComponent("Slave"));
+    ASSERT_NE(slave, nullptr);
+    EXPECT_EQ(host->Zip->GetSFXSlave(), slave);
+    EXPECT_EQ(std::string(host->Zip->GetSFXIcon().Bytes().begin(), host->Zip->GetSFXIcon().Bytes().end()),
+              icon);
+    // The slave's version is its own, whatever a form says.
+    EXPECT_EQ(slave->SFXVersionText(), "10-23-2002 1.72.0.0");
+  }
 }

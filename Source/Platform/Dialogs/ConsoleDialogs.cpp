@@ -151,7 +151,7 @@ PasswordReply ConsoleDialogs::password(const PasswordRequest& r) {
 }
 
 std::optional<std::string> ConsoleDialogs::fileDialog(const FileDialogRequest& r) {
-  std::fprintf(out_, "[%s]\nFile name%s: ", r.title.c_str(),
+  std::fprintf(out_, "[%s]\n%s%s: ", r.title.c_str(), r.folder ? "Folder" : "File name",
                r.fileName.empty() ? "" : (" (" + r.fileName + ")").c_str());
   std::fflush(out_);
   const auto line = readLine(false);

@@ -88,6 +88,8 @@ struct FileDialogRequest {
   bool overwritePrompt = false;
   bool fileMustExist = false;
   bool pathMustExist = false;
+  // Choose a folder instead of a file: the answer is the folder shown, or the one named.
+  bool folder = false;
 };
 
 class DialogService {

@@ -13,6 +13,16 @@ uint32_t u32(std::span<const uint8_t> b, size_t at) { return u16(b, at) | u16(b,
 
 } // namespace
 
+const TClassInfo& TIcon::StaticClassInfo() {
+  static const TClassInfo info =
+      TClassBuilder<TIcon, TPersistent>("TIcon")
+          .Binary(
+              "Data", [](const TIcon& Icon) { return Icon.Bytes(); },
+              [](TIcon& Icon, const std::vector<uint8_t>& Bytes) { Icon.SetBytes(Bytes); })
+          .Build();
+  return info;
+}
+
 bool TIcon::IsIconFile(std::span<const uint8_t> b) {
   if (b.size() < 6 || u16(b, 0) != 0 || u16(b, 2) != 1) return false;
   const size_t count = u16(b, 4);

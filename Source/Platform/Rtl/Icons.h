@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Platform/Rtl/Classes.h"
+#include "Platform/Rtl/TypInfo.h"
 
 #include <cstdint>
 #include <span>
@@ -14,10 +15,10 @@ namespace kv::platform {
 
 KV_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 
+// Form files hold an icon as its one published property Data: the icon file's bytes.
 class TIcon : public TPersistent {
+  KV_CLASS_INFO(TIcon)
 public:
-  std::string ClassName() const override { return "TIcon"; }
-
   bool Empty() const { return data_.empty(); }
   // Of the first image; 0 when empty (a stored 0 means 256 pixels).
   int Width() const;

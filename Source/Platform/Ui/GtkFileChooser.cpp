@@ -78,12 +78,15 @@ std::optional<std::string> ChooseFileOnDesktop(const FileDialogRequest& Request)
   GtkPresenter* presenter = desktop();
   if (!presenter) return std::nullopt;
   auto* parent = static_cast<GtkWidget*>(presenter->nativeWindow(GetActiveWindow()));
-  const bool save = Request.save;
-  GtkWidget* dialog = gtk_file_chooser_dialog_new(
-      Request.title.empty() ? (save ? "Save As" : "Open") : Request.title.c_str(),
-      parent ? GTK_WINDOW(parent) : nullptr,
-      save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL,
-      save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+  const bool save = Request.save && !Request.folder;
+  const GtkFileChooserAction action = Request.folder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
+                                      : save         ? GTK_FILE_CHOOSER_ACTION_SAVE
+                                                     : GTK_FILE_CHOOSER_ACTION_OPEN;
+  const char* accept = Request.folder ? "_Select" : save ? "_Save" : "_Open";
+  GtkWidget* dialog =
+      gtk_file_chooser_dialog_new(Request.title.empty() ? (save ? "Save As" : "Open") : Request.title.c_str(),
+                                  parent ? GTK_WINDOW(parent) : nullptr, action, "_Cancel",
+                                  GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
   // Gone however the chooser ends, with what its going leaves for GTK to do.
   const std::unique_ptr<GtkWidget, void (*)(GtkWidget*)> owned(dialog, [](GtkWidget* w) {
     gtk_widget_destroy(w);

@@ -369,11 +369,11 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
   FileList = new TListBox(this);
   FileList->SetBounds(216, 28, 200, 176);
   FileList->SetParent(this);
-  label("File &name:", 8, 216);
+  FileNameLabel = label("File &name:", 8, 216);
   FileNameEdit = new TEdit(this);
   FileNameEdit->SetBounds(88, 212, 240, 21);
   FileNameEdit->SetParent(this);
-  label("Files of &type:", 8, 244);
+  FilterLabel = label("Files of &type:", 8, 244);
   FilterList = new TComboBox(this);
   FilterList->SetBounds(88, 240, 240, 21);
   FilterList->SetParent(this);
@@ -421,7 +421,15 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
 void TFileDialogForm::Setup(const FileDialogRequest& Request) {
   request_ = Request;
   SetCaption(!Request.title.empty() ? Request.title : Request.save ? "Save As" : "Open");
-  OkButton->SetCaption(Request.save ? "&Save" : "&Open");
+  OkButton->SetCaption(Request.folder ? "OK" : Request.save ? "&Save" : "&Open");
+  if (Request.folder) {
+    // The folders take the room of both lists; there are no files or types to choose.
+    DirList->SetWidth(FileList->Left() + FileList->Width() - DirList->Left());
+    FileNameLabel->SetCaption("&Folder:");
+    for (TControl* c : std::initializer_list<TControl*>{FileList, FilterLabel, FilterList})
+      c->SetVisible(false);
+    SetClientHeight(CancelButton->Top() + CancelButton->Height() + 8);
+  }
   filters_ = ParseFileFilter(Request.filter);
   if (filters_.empty()) filters_.emplace_back("All files", std::vector<std::string>{"*"});
   FilterList->Items().BeginUpdate();
@@ -470,6 +478,7 @@ void TFileDialogForm::SetDirectory(const std::string& Dir) {
 }
 
 void TFileDialogForm::fillFiles() {
+  if (request_.folder) return;
   std::error_code ec;
   const auto pats = patterns();
   std::vector<std::string> files;
@@ -495,6 +504,12 @@ void TFileDialogForm::Accept() {
     name.pop_back();
   while (!name.empty() && name.front() == ' ')
     name.erase(name.begin());
+  if (request_.folder) {
+    // The folder shown, or the one named (which need not exist yet).
+    Result = name.empty() ? dir_ : (fs::path(dir_) / name).lexically_normal().string();
+    SetModalResult(mrOk);
+    return;
+  }
   if (name.empty()) return;
   std::error_code ec;
   fs::path path = fs::path(name).is_absolute() ? fs::path(name) : fs::path(dir_) / name;

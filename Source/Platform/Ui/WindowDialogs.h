@@ -49,7 +49,7 @@ struct MessageButton {
 TMessageForm* CreateMessageForm(const std::string& Text, const std::string& Caption, TMessageIconKind Icon,
                                 const std::vector<MessageButton>& Buttons, int DefaultIndex, int CancelIndex);
 
-// The open and save dialog as a form.
+// The open and save dialog as a form; for a folder, the folder list alone.
 class TFileDialogForm : public TForm {
   KV_CLASS_INFO(TFileDialogForm)
 public:
@@ -65,7 +65,9 @@ public:
   TLabel* DirLabel = nullptr;
   TListBox* DirList = nullptr;
   TListBox* FileList = nullptr;
+  TLabel* FileNameLabel = nullptr;
   TEdit* FileNameEdit = nullptr;
+  TLabel* FilterLabel = nullptr;
   TComboBox* FilterList = nullptr;
   TButton* OkButton = nullptr;
   TButton* CancelButton = nullptr;

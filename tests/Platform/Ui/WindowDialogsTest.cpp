@@ -226,6 +226,21 @@ TEST_F(WindowDialogsTest, FileDialogListsChoosesAndChecks) {
   });
   EXPECT_EQ(windows.fileDialog(o), std::nullopt);
   EXPECT_EQ(zips, (std::vector<std::string>{"a.zip", "b.ZIP"}));
+
+  // A folder: the folders alone; the folder named, else the one shown (Return) is the answer.
+  FileDialogRequest d;
+  d.folder = true;
+  d.initialDir = root;
+  later([&](TCustomForm* form) {
+    auto* f = dynamic_cast<TFileDialogForm*>(form);
+    EXPECT_FALSE(f->FileList->Visible());
+    EXPECT_FALSE(f->FilterList->Visible());
+    f->FileNameEdit->SetText("new folder");
+    f->Accept();
+  });
+  EXPECT_EQ(windows.fileDialog(d), root + "/new folder");
+  later([&](TCustomForm*) { HeadlessPresenter::key(VK_RETURN); });
+  EXPECT_EQ(windows.fileDialog(d), root);
 }
 
 TEST_F(WindowDialogsTest, PatternsMatchRegardlessOfCase) {
