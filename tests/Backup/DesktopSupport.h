@@ -18,7 +18,7 @@ namespace desktoptest {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using kvtest::desktop::Child;
-using kvtest::desktop::readPpm;
+using kvtest::desktop::screenshotOf;
 using kvtest::desktop::Screenshot;
 using kvtest::desktop::VirtualDisplay;
 using kvtest::desktop::waitUntil;
@@ -43,7 +43,7 @@ class DesktopFixture : public ::testing::Test {
 protected:
   void SetUp() override {
     if (!kvtest::haveTool("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-    for (const char* tool : {"xdotool", "xwd", "convert"})
+    for (const char* tool : {"xdotool", "import", "convert"})
       ASSERT_TRUE(kvtest::haveTool(tool)) << tool << " is not installed";
     display_ = std::make_unique<VirtualDisplay>(dir_ / "xvfb.log", "1024x768x24");
     ASSERT_TRUE(display_->ready()) << "Xvfb did not start: " << kvtest::readFile(dir_ / "xvfb.log");
@@ -85,13 +85,7 @@ protected:
 
   // The whole screen; the PNG stays in the test's folder under `name` for a look at it.
   Screenshot screenshot(const std::string& name = "screen") {
-    Screenshot shot;
-    const fs::path png = dir_ / (name + ".png"), ppm = dir_ / (name + ".ppm");
-    const auto r = x("sh -c " + kvtest::shellQuote("xwd -root -silent | convert xwd:- png:" + png.string()));
-    if (r.exitCode == 0 &&
-        kvtest::run("convert " + png.string() + " -depth 8 ppm:" + ppm.string()).exitCode == 0)
-      readPpm(ppm, shot);
-    return shot;
+    return screenshotOf(display_->name(), dir_ / (name + ".png"));
   }
 
   kvtest::TempDir dir_{"kvdesktop"};

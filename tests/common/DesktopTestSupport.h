@@ -204,4 +204,20 @@ inline bool readPpm(const fs::path& path, Screenshot& shot) {
   return true;
 }
 
+// The whole screen of `display` as pixels, the PNG kept at `png` for a look at it. ImageMagick's
+// import reads every window from its own contents: a dump of the root alone (xwd) shows the windows
+// GTK maps over others, message boxes and pop-ups, as black boxes on a server without compositing.
+inline Screenshot screenshotOf(const std::string& display, const fs::path& png) {
+  Screenshot shot;
+  fs::path ppm = png;
+  ppm.replace_extension(".ppm");
+  const std::string on = "DISPLAY=" + display + " timeout 20 ";
+  if (kvtest::run(on + "import -window root " + kvtest::shellQuote(png.string())).exitCode == 0 &&
+      kvtest::run("convert " + kvtest::shellQuote(png.string()) + " -depth 8 ppm:" +
+                  kvtest::shellQuote(ppm.string()))
+              .exitCode == 0)
+    readPpm(ppm, shot);
+  return shot;
+}
+
 } // namespace kvtest::desktop

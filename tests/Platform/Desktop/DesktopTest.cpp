@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 using kvtest::desktop::Child;
-using kvtest::desktop::readPpm;
+using kvtest::desktop::screenshotOf;
 using kvtest::desktop::Screenshot;
 using kvtest::desktop::VirtualDisplay;
 using kvtest::desktop::waitUntil;
@@ -36,7 +36,7 @@ bool haveLine(const std::string& output, const std::string& line) {
 class DesktopTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    for (const char* tool : {"Xvfb", "xdotool", "xwd", "convert"})
+    for (const char* tool : {"Xvfb", "xdotool", "import", "convert"})
       if (!kvtest::haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
     display_ = std::make_unique<VirtualDisplay>(dir_ / "xvfb.log", "800x600x24");
     ASSERT_TRUE(display_->ready()) << "Xvfb did not start: " << kvtest::readFile(dir_ / "xvfb.log");
@@ -75,15 +75,7 @@ protected:
   kvtest::CommandResult x(const std::string& command) {
     return kvtest::run("DISPLAY=" + display_->name() + " timeout 20 " + command);
   }
-  Screenshot screenshot() {
-    Screenshot shot;
-    const fs::path png = dir_ / "screen.png", ppm = dir_ / "screen.ppm";
-    const auto r = x("sh -c " + kvtest::shellQuote("xwd -root -silent | convert xwd:- png:" + png.string()));
-    if (r.exitCode == 0 &&
-        kvtest::run("convert " + png.string() + " -depth 8 ppm:" + ppm.string()).exitCode == 0)
-      readPpm(ppm, shot);
-    return shot;
-  }
+  Screenshot screenshot() { return screenshotOf(display_->name(), dir_ / "screen.png"); }
   // Takes screenshots until the pixel has the colour (the window repaints on its own time).
   void expectPixel(int x, int y, uint32_t want, const std::string& what) {
     uint32_t got = 0;
