@@ -6,6 +6,7 @@
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/CommonDialogs.h"
 #include "Platform/Ui/ExtCtrls.h"
+#include "Platform/Ui/ImgList.h"
 #include "Platform/Ui/Menus.h"
 #include "Platform/Ui/WindowDialogs.h"
 
@@ -65,7 +66,7 @@ void TControlScrollBar::Update() {
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   si.nMin = 0;
   si.nMax = visible_ && range_ > extent ? range_ - 1 : 0;
-  si.nPage = static_cast<UINT>(std::max(0, extent + 1));
+  si.nPage = static_cast<UINT>(std::max(0, extent));
   si.nPos = position_;
   SetScrollInfo(control_->Handle(), bar, si, true);
   if (position_ > ScrollMax()) SetPosition(ScrollMax());
@@ -160,6 +161,9 @@ void TScrollingWinControl::Dispatch(TMessage& Message) {
   }
   case WM_SIZE:
     TWinControl::Dispatch(Message);
+    // The bars' pages are the client extents: they follow every size change.
+    horz_->Update();
+    vert_->Update();
     Resizing();
     return;
   default:
@@ -750,7 +754,8 @@ std::unique_ptr<TScreen>& screenSlot() {
 } // namespace
 
 void RegisterStandardClasses() {
-  RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo()});
+  RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo(), &TBasicAction::StaticClassInfo(),
+                   &TImageList::StaticClassInfo()});
   RegisterStdControls();
   RegisterExtControls();
   RegisterComControls();
