@@ -755,7 +755,7 @@ std::unique_ptr<TScreen>& screenSlot() {
 
 void RegisterStandardClasses() {
   RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo(), &TBasicAction::StaticClassInfo(),
-                   &TImageList::StaticClassInfo()});
+                   &TCustomImageList::StaticClassInfo(), &TImageList::StaticClassInfo()});
   RegisterStdControls();
   RegisterExtControls();
   RegisterComControls();
