@@ -376,7 +376,6 @@ TEST_F(KVWindowTest, Registration) {
   ClearPalette();
 }
 
-} // namespace
 
 // ---- on the screen: frame, bars and the mouse
 
@@ -386,7 +385,8 @@ using kvtest::kLight;
 using kvtest::kShadow;
 using kvtest::kWhite;
 
-class KVWindowOnScreenTest : public kvtest::ControlTest {
+// The scrolling window and the scroller window of unit Window, which scrolls exactly as it does.
+class KVWindowOnScreenTest : public kvtest::ControlTest, public ::testing::WithParamInterface<const char*> {
 protected:
   // A 150 x 150 window with bsSingle and both bars at (10, 10) of a frameless form: border 1 and
   // client edge 2 on each side, bars 16, so the client area is 150 - 6 - 16 = 128 square. Units of
@@ -394,7 +394,8 @@ protected:
   void SetUp() override {
     ControlTest::SetUp();
     form = makeForm();
-    win = new TKVWindow(form);
+    win = dynamic_cast<TKVWindow*>(GetClass(GetParam())->CreateComponent(form));
+    ASSERT_NE(win, nullptr);
     win->SetParent(form);
     win->SetBounds(10, 10, 150, 150);
     win->SetBorderStyle(TBorderStyle::bsSingle);
@@ -431,7 +432,7 @@ public:
   TKVWindow* win = nullptr;
 };
 
-TEST_F(KVWindowOnScreenTest, FrameAndBarsInTheClassicLook) {
+TEST_P(KVWindowOnScreenTest, FrameAndBarsInTheClassicLook) {
   ASSERT_EQ(win->ClientWidth(), 128);
   ASSERT_EQ(win->ClientHeight(), 128);
   EXPECT_EQ(win->ScrollerXPage(), 16);
@@ -465,7 +466,7 @@ TEST_F(KVWindowOnScreenTest, FrameAndBarsInTheClassicLook) {
     EXPECT_TRUE(px(win, x, 100) == kFace || px(win, x, 100) == kWhite);
 }
 
-TEST_F(KVWindowOnScreenTest, ClicksOnTheBarsScrollByTheRulesAmounts) {
+TEST_P(KVWindowOnScreenTest, ClicksOnTheBarsScrollByTheRulesAmounts) {
   struct Step {
     const char* what;
     std::function<void(KVWindowOnScreenTest&)> act;
@@ -518,7 +519,7 @@ TEST_F(KVWindowOnScreenTest, ClicksOnTheBarsScrollByTheRulesAmounts) {
   EXPECT_EQ(codes.back(), SB_ENDSCROLL);
 }
 
-TEST_F(KVWindowOnScreenTest, OneKeyPressFiresOnKeyDownOnce) {
+TEST_P(KVWindowOnScreenTest, OneKeyPressFiresOnKeyDownOnce) {
   int downs = 0, presses = 0;
   win->OnKeyDown.Bind([&](TObject*, uint16_t&, TShiftState) { ++downs; });
   win->OnKeyPress.Bind([&](TObject*, char&) { ++presses; });
@@ -530,3 +531,7 @@ TEST_F(KVWindowOnScreenTest, OneKeyPressFiresOnKeyDownOnce) {
   key(VK_TAB);           // a dialog key, taken by the form after OnKeyDown
   EXPECT_EQ(downs, 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(ScrollingWindows, KVWindowOnScreenTest, ::testing::Values("TKVWindow", "TWindow"));
+
+} // namespace
