@@ -483,6 +483,7 @@ void TControl::mouseMessage(TMessage& Message) {
     break;
   case WM_RBUTTONUP:
     up(TMouseButton::mbRight);
+    contextPopup(TPoint{x, y});
     break;
   case WM_MBUTTONUP:
     up(TMouseButton::mbMiddle);
@@ -504,6 +505,22 @@ void TControl::SetPopupMenu(TPopupMenu* Value) {
   if (popupMenu_) RemoveFreeNotification(popupMenu_);
   popupMenu_ = Value;
   if (popupMenu_) FreeNotification(popupMenu_);
+}
+
+// A right click: OnContextPopup may take it; otherwise the pop-up menu of the control, or of
+// the nearest parent that has one, shows where the mouse is.
+void TControl::contextPopup(TPoint Pos) {
+  if (IsDesigning()) return;
+  bool handled = false;
+  OnContextPopup(this, Pos, handled);
+  if (handled) return;
+  for (TControl* c = this; c; c = c->Parent())
+    if (TPopupMenu* menu = c->PopupMenu()) {
+      menu->PopupComponent = this;
+      const TPoint at = ClientToScreen(Pos);
+      menu->Popup(at.X, at.Y);
+      return;
+    }
 }
 
 void TControl::SetAction(TBasicAction* Value) {

@@ -330,6 +330,7 @@ protected:
 
 private:
   void mouseMessage(TMessage& Message);
+  void contextPopup(TPoint Pos);
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
