@@ -282,6 +282,14 @@ TEST_F(GeneralPurposeWindowOnScreenTest, ClicksScrollByTheScrollBarsAmounts) {
        },
        8, 820},
       {"up arrow", [](auto& t) { t.clickAt(190, 10); }, 8, 812},
+      // A document beyond the 16 bits of a scroll message: the thumb still reaches its end.
+      {"thumb of a long document dragged to the end",
+       [](auto& t) {
+         t.win->VertScrollBar().SetRange(40000);
+         t.press(190, 20);
+         t.release(190, 190);
+       },
+       8, 40000 - 180},
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(s.what);

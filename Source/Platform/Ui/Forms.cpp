@@ -72,6 +72,16 @@ void TControlScrollBar::Update() {
   if (position_ > ScrollMax()) SetPosition(ScrollMax());
 }
 
+// The message holds only the low 16 bits of the thumb's place; the bar's track position has all
+// of it when the two agree (a document taller than 32767 pixels).
+int TControlScrollBar::thumbPos(const TWMScroll& Message) const {
+  if (!control_->HandleAllocated()) return Message.Pos;
+  TScrollInfo si;
+  si.fMask = SIF_TRACKPOS;
+  GetScrollInfo(control_->Handle(), kind_ == TScrollBarKind::sbHorizontal ? SB_HORZ : SB_VERT, si);
+  return (si.nTrackPos & 0xFFFF) == (Message.Pos & 0xFFFF) ? si.nTrackPos : Message.Pos;
+}
+
 void TControlScrollBar::ScrollMessage(TWMScroll& Message) {
   const TRect c = control_->ClientRect();
   const int page = std::max(1, (kind_ == TScrollBarKind::sbHorizontal ? c.Width() : c.Height()) * 3 / 4);
@@ -89,10 +99,10 @@ void TControlScrollBar::ScrollMessage(TWMScroll& Message) {
     SetPosition(position_ + page);
     break;
   case SB_THUMBPOSITION:
-    SetPosition(Message.Pos);
+    SetPosition(thumbPos(Message));
     break;
   case SB_THUMBTRACK:
-    if (tracking_) SetPosition(Message.Pos);
+    if (tracking_) SetPosition(thumbPos(Message));
     break;
   case SB_TOP:
     SetPosition(0);
