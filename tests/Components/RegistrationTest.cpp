@@ -388,3 +388,66 @@ TEST_F(StoredFormsTest, EveryPublishedPropertyComesBack) {
 }
 
 } // namespace
+
+namespace {
+
+// The published properties and events of the components whose tables name them all, in stream
+// order as their descriptions list them (after Tag, Left, Top, Width and Height, which every
+// control has first), written out by hand.
+TEST(PublishedOrder, AsTheDescriptionsListThem) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"TKVWindow",
+       "Align BorderStyle Font TabStop ParentColor ScrollStyle AutoScroll ThumbTrack ScrollerSetWindowOrg "
+       "OnPaint OnEraseBackground OnScroll OnCalcScroller OnCalcVScrollRect OnCalcHScrollRect OnWMKeyDown "
+       "OnCreate OnDestroy ScrollerXUnit ScrollerYUnit ScrollerXRange ScrollerYRange ScrollerXPage "
+       "ScrollerYPage ScrollerXPos ScrollerYPos ScrollerXTrackPos ScrollerYTrackPos Ctl3D Color Enabled "
+       "ParentCtl3D ParentFont ParentShowHint Visible PopupMenu ShowHint OnClick OnDblClick OnEnter OnExit "
+       "OnKeyDown OnKeyPress OnKeyUp OnMouseDown OnMouseMove OnMouseUp OnMouseWheel OnMouseWheelDown "
+       "OnMouseWheelUp OnMouseEnter OnMouseLeave"},
+      {"TDropDownListView",
+       "Hint HelpContext TabStop HideSelection Align BorderStyle Color Columns Ctl3D DragCursor DragMode "
+       "Enabled Font Items Glyph ParentColor ParentCtl3D ParentFont ParentShowHint PopupMenu ReadOnly "
+       "RowSelect "
+       "SmallImages LargeImages StateImages Selected ShowHint TabOrder Text ViewStyle Visible OnClick "
+       "OnDblClick OnDragDrop OnDragOver OnEndDrag OnEnter OnExit OnKeyDown OnKeyPress OnKeyUp OnMouseDown "
+       "OnMouseMove OnMouseUp OnStartDrag Anchors BiDiMode Constraints OnSizeColumns BeforeDropDown "
+       "AfterDropDown OnListClick"},
+      {"TAnimBtn", "Img Align Caption Color DragCursor DragMode Enabled Font ParentColor ParentFont "
+                   "ParentShowHint PopupMenu ShowHint TextOnly Visible OnClick OnPaint DisabledPic"},
+      {"TKVGeneralPurposeWindow",
+       "BorderStyle EraseBackground OnPaint OnWMVScroll OnWMHScroll UseLockWinUpdate Action Anchors Align "
+       "Color Constraints DragCursor DragKind DragMode DoubleBuffered Enabled Font ParentFont ParentShowHint "
+       "PopupMenu ShowHint TabOrder TabStop Visible OnClick OnContextPopup OnDragDrop OnDragOver OnEndDock "
+       "OnEndDrag OnEnter OnExit OnKeyDown OnKeyPress OnKeyUp OnMouseDown OnMouseMove OnMouseUp OnStartDock "
+       "OnStartDrag OnResize"},
+  };
+  const std::pair<const char*, std::string> more[] = {
+      {"TWindow", std::string(rows[0].second) + " Scroller ScrollControls"},
+      {"TDockPanel",
+       "Align Alignment Anchors AutoSize BevelInner BevelOuter BevelWidth BiDiMode BorderWidth BorderStyle "
+       "Caption Color Constraints Ctl3D UseDockManager DockSite DragCursor DragKind DragMode Enabled "
+       "FullRepaint "
+       "Font Locked ParentBiDiMode ParentColor ParentCtl3D ParentFont ParentShowHint PopupMenu ShowHint "
+       "TabOrder TabStop Visible OnCanResize OnClick OnConstrainedResize OnContextPopup OnDockDrop "
+       "OnDockOver "
+       "OnDblClick OnDragDrop OnDragOver OnEndDock OnEndDrag OnEnter OnExit OnGetSiteInfo OnMouseDown "
+       "OnMouseMove OnMouseUp OnResize OnStartDock OnStartDrag OnUnDock ShowHandle HandleHeight "
+       "FloatConstraints FloatCaption"},
+      {"TPrintPreview",
+       "Align OnClick OnDblClick OnEnter OnExit OnKeyDown OnKeyPress OnKeyUp OnMouseDown "
+       "OnMouseMove OnMouseUp Visible BeforePaint OnPaint FitOnWindow OnCalcPageCount "
+       "OnPrintPage Title ScrollBars OnScaleChange LeftBorder RightBorder TopBorder BottomBorder"},
+  };
+  std::vector<std::pair<std::string, std::string>> all(std::begin(rows), std::end(rows));
+  all.insert(all.end(), std::begin(more), std::end(more));
+  for (const auto& [className, expected] : all) {
+    const TClassInfo* info = GetClass(className);
+    ASSERT_NE(info, nullptr) << className;
+    std::string names;
+    for (const TPropInfo& p : info->Props)
+      names += (names.empty() ? "" : " ") + p.Name;
+    EXPECT_EQ(names, std::string("Tag Left Top Width Height ") + expected) << className;
+  }
+}
+
+} // namespace

@@ -233,8 +233,9 @@ public:
   void SetHelpContext(int Value) { helpContext_ = Value; }
   bool ParentShowHint() const { return parentShowHint_; }
   void SetParentShowHint(bool Value) { parentShowHint_ = Value; }
+  // Shown on a right click on the control or a child without a menu of its own. Follows the
+  // menu: freeing it clears the property.
   TPopupMenu* PopupMenu() const { return popupMenu_; }
-  // Follows the menu: freeing it clears the property.
   void SetPopupMenu(TPopupMenu* Value);
   TBasicAction* Action() const { return action_; }
   // Follows the action: freeing it clears the property. A click runs the action when the
