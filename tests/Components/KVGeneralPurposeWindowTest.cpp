@@ -228,9 +228,9 @@ protected:
 
 public:
   // Synthetic mouse on the window's own coordinates (frame included).
-  void press(int x, int y) { HeadlessPresenter::mouseDown(at(win, x - 2, y - 2)), run(); }
-  void move(int x, int y) { HeadlessPresenter::mouseMove(at(win, x - 2, y - 2)), run(); }
-  void release(int x, int y) { HeadlessPresenter::mouseUp(at(win, x - 2, y - 2)), run(); }
+  void press(int x, int y) { mouseDown(win, x - 2, y - 2); }
+  void move(int x, int y) { mouseMove(win, x - 2, y - 2); }
+  void release(int x, int y) { mouseUp(win, x - 2, y - 2); }
   void clickAt(int x, int y) { press(x, y), release(x, y); }
 
   TForm* form = nullptr;
@@ -240,23 +240,16 @@ public:
 TEST_F(GeneralPurposeWindowOnScreenTest, FrameAndBarsInTheClassicLook) {
   ASSERT_EQ(win->ClientWidth(), 180);
   ASSERT_EQ(win->ClientHeight(), 180);
-  struct Row {
-    const char* what;
-    int x, y;
-    TColor32 colour;
-  };
-  const Row rows[] = {
-      {"client edge, outer ring", 0, 0, kShadow},
-      {"client edge, inner ring", 1, 1, kBlack},
-      {"client edge, outer ring at the bottom right", 199, 199, kWhite},
-      {"client edge, inner ring at the bottom right", 198, 198, kLight},
-      {"corner between the bars", 190, 190, kFace},
-      {"down arrow's tip", 190, 174 + 1, kBlack},
-      {"first cell", 2, 2, cell(0, 0, 0, 0)},
-      {"last shown cell", 181, 181, cell(179, 179, 0, 0)},
-  };
-  for (const auto& r : rows)
-    EXPECT_EQ(px(win, r.x, r.y), r.colour) << r.what;
+  expectPixels(win, {
+                        {"client edge, outer ring", 0, 0, kShadow},
+                        {"client edge, inner ring", 1, 1, kBlack},
+                        {"client edge, outer ring at the bottom right", 199, 199, kWhite},
+                        {"client edge, inner ring at the bottom right", 198, 198, kLight},
+                        {"corner between the bars", 190, 190, kFace},
+                        {"down arrow's tip", 190, 174 + 1, kBlack},
+                        {"first cell", 2, 2, cell(0, 0, 0, 0)},
+                        {"last shown cell", 181, 181, cell(179, 179, 0, 0)},
+                    });
 }
 
 TEST_F(GeneralPurposeWindowOnScreenTest, ClicksScrollByTheScrollBarsAmounts) {

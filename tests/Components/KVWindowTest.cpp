@@ -424,9 +424,9 @@ protected:
 
 public:
   // Synthetic mouse on the window's own coordinates (frame included).
-  void press(int x, int y) { HeadlessPresenter::mouseDown(at(win, x - 3, y - 3)), run(); }
-  void move(int x, int y) { HeadlessPresenter::mouseMove(at(win, x - 3, y - 3)), run(); }
-  void release(int x, int y) { HeadlessPresenter::mouseUp(at(win, x - 3, y - 3)), run(); }
+  void press(int x, int y) { mouseDown(win, x - 3, y - 3); }
+  void move(int x, int y) { mouseMove(win, x - 3, y - 3); }
+  void release(int x, int y) { mouseUp(win, x - 3, y - 3); }
 
   TForm* form = nullptr;
   TKVWindow* win = nullptr;
@@ -436,30 +436,24 @@ TEST_P(KVWindowOnScreenTest, FrameAndBarsInTheClassicLook) {
   ASSERT_EQ(win->ClientWidth(), 128);
   ASSERT_EQ(win->ClientHeight(), 128);
   EXPECT_EQ(win->ScrollerXPage(), 16);
-  struct Row {
-    const char* what;
-    int x, y;
-    TColor32 colour;
-  };
-  const Row rows[] = {
-      {"border, top left", 0, 0, kBlack},
-      {"border, bottom right", 149, 149, kBlack},
-      {"client edge, outer ring", 1, 1, kShadow},
-      {"client edge, inner ring", 2, 2, kBlack},
-      {"client edge, outer ring at the bottom right", 148, 148, kWhite},
-      {"client edge, inner ring at the bottom right", 147, 147, kLight},
-      {"corner between the bars", 139, 139, kFace},
-      // The up arrow's button (131..147, 3..19): face around a black arrow, tip at the centre.
-      {"up arrow's face", 134, 14, kFace},
-      {"up arrow's tip", 139, 9, kBlack},
-      // The thumb at position 0: 96 * 16 div 41 = 37 pixels from the track's top (y 19).
-      {"vertical thumb", 139, 19 + 20, kFace},
-      {"horizontal thumb", 19 + 20, 139, kFace},
-      {"first cell", 3, 3, cell(0, 0, 0, 0)},
-      {"last shown cell", 130, 130, cell(127, 127, 0, 0)},
-  };
-  for (const auto& r : rows)
-    EXPECT_EQ(px(win, r.x, r.y), r.colour) << r.what;
+  expectPixels(win,
+               {
+                   {"border, top left", 0, 0, kBlack},
+                   {"border, bottom right", 149, 149, kBlack},
+                   {"client edge, outer ring", 1, 1, kShadow},
+                   {"client edge, inner ring", 2, 2, kBlack},
+                   {"client edge, outer ring at the bottom right", 148, 148, kWhite},
+                   {"client edge, inner ring at the bottom right", 147, 147, kLight},
+                   {"corner between the bars", 139, 139, kFace},
+                   // The up arrow's button (131..147, 3..19): face around a black arrow, tip at the centre.
+                   {"up arrow's face", 134, 14, kFace},
+                   {"up arrow's tip", 139, 9, kBlack},
+                   // The thumb at position 0: 96 * 16 div 41 = 37 pixels from the track's top (y 19).
+                   {"vertical thumb", 139, 19 + 20, kFace},
+                   {"horizontal thumb", 19 + 20, 139, kFace},
+                   {"first cell", 3, 3, cell(0, 0, 0, 0)},
+                   {"last shown cell", 130, 130, cell(127, 127, 0, 0)},
+               });
   // The track below the thumb in the checked pattern: face and highlight alternate.
   EXPECT_NE(px(win, 139, 100), px(win, 140, 100));
   for (int x : {139, 140})
