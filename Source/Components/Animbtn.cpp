@@ -1,5 +1,7 @@
 #include "Animbtn.h"
 
+#include "Platform/Ui/Menus.h"
+
 namespace Animbtn {
 
 using namespace kv::platform;
@@ -11,10 +13,14 @@ const TClassInfo& TAnimBtn::StaticClassInfo() {
           .With(published::Align)
           .With(published::Caption)
           .With(published::Color(clWindow))
+          .With(published::DragCursor)
+          .With(published::DragMode)
           .With(published::Enabled)
           .With(published::Font)
           .Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true)
           .With(published::ParentFont)
+          .With(published::ParentShowHint)
+          .With(published::PopupMenu)
           .With(published::ShowHint)
           .Bool("TextOnly", &TAnimBtn::TextOnly, &TAnimBtn::SetTextOnly, NoDefault)
           .With(published::Visible)
@@ -37,6 +43,16 @@ void TAnimBtn::SetImg(const TBitmap& Value) {
   SetBounds(Left(), Top(), img_->Width() / 4, img_->Height());
   state_ = 0;
   Invalidate();
+}
+
+// A stored form reads the strip into Img itself; the button then takes its frame size as if
+// the strip had been assigned. A button without a strip keeps its stored size.
+void TAnimBtn::Loaded() {
+  TCustomControl::Loaded();
+  if (img_->Empty()) return;
+  TBitmap strip;
+  strip.Assign(*img_);
+  SetImg(strip);
 }
 
 bool TAnimBtn::mouseInComp(const TMessage& Message) const {
@@ -177,7 +193,7 @@ void TAnimBtn::Paint() {
 void Register() { RegisterComponents("Zus\xC3\xA4tzlich", {&TAnimBtn::StaticClassInfo()}); }
 
 namespace {
-const bool classesRegistered = (RegisterClasses({&TAnimBtn::StaticClassInfo()}), true);
+const bool classesRegistered = (RegisterMenus(), RegisterClasses({&TAnimBtn::StaticClassInfo()}), true);
 } // namespace
 
 } // namespace Animbtn

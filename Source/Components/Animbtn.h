@@ -35,6 +35,7 @@ public:
   int State() const { return state_; }
 
   void Dispatch(TMessage& Message) override;
+  void Loaded() override;
 
 protected:
   void Paint() override;

@@ -1,5 +1,7 @@
 #include "DropDownListView.h"
 
+#include "Platform/Ui/Menus.h"
+
 namespace DropDownListView {
 
 using namespace kv::platform;
@@ -88,14 +90,27 @@ const TClassInfo& TDropDownListView::StaticClassInfo() {
           .With(published::Color(clWindow))
           .Object("Columns", [](const F& f) { return &const_cast<F&>(f).Columns(); })
           .With(published::Ctl3D)
+          .With(published::DragCursor)
+          .With(published::DragMode)
           .With(published::Enabled)
           .With(published::Font)
+          // Never empty (the count comes first), so always written.
+          .Binary(
+              "Items", [](const F& f) { return f.List->Items().Data(); },
+              [](F& f, const std::vector<uint8_t>& bytes) { f.List->Items().SetData(bytes); })
           .Object("Glyph", [](const F& f) { return &f.Glyph(); })
           .With(published::ParentColor)
           .With(published::ParentCtl3D)
           .With(published::ParentFont)
+          .With(published::ParentShowHint)
+          .With(published::PopupMenu)
           .Bool("ReadOnly", &F::ReadOnly, &F::SetReadOnly, false)
           .Bool("RowSelect", &F::RowSelect, &F::SetRowSelect, NoDefault)
+          .Ref<TCustomImageList>("SmallImages", &F::SmallImages, &F::SetSmallImages)
+          .Ref<TCustomImageList>("LargeImages", &F::LargeImages, &F::SetLargeImages)
+          .Ref<TCustomImageList>("StateImages", &F::StateImages, &F::SetStateImages)
+          // The selected item by its index among Items, which are read before it; -1 for none.
+          .Int("Selected", &F::SelectedIndex, &F::SetSelectedIndex, NoDefault)
           .With(published::ShowHint)
           .With(published::TabOrder)
           .Str("Text", &F::Text, &F::SetText, NoDefault)
@@ -103,15 +118,14 @@ const TClassInfo& TDropDownListView::StaticClassInfo() {
           .With(published::Visible)
           .With(published::OnClick)
           .With(published::OnDblClick)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
-          .With(published::OnMouseDown)
-          .With(published::OnMouseMove)
-          .With(published::OnMouseUp)
+          .With(published::OnDragDrop)
+          .With(published::OnDragOver)
+          .With(published::OnEndDrag)
+          .With(published::KeyEvents)
+          .With(published::MouseEvents)
+          .With(published::OnStartDrag)
           .With(published::Anchors)
+          .With(published::BiDiMode)
           .With(published::Constraints)
           .Event("OnSizeColumns", &F::OnSizeColumns)
           .Event("BeforeDropDown", &F::BeforeDropDown)
@@ -200,19 +214,18 @@ void TDropDownListView::SetColumns(const TListColumns* Value) {
 }
 
 void TDropDownListView::SetItems(const TListItems* Value) {
-  if (!Value || Value == &List->Items()) return;
+  if (Value) List->Items().Assign(*Value);
+}
+
+int TDropDownListView::SelectedIndex() const {
+  const TListItem* item = Selected();
+  return item ? item->Index() : -1;
+}
+
+// An index that names no item (a form whose items were edited by hand) selects nothing.
+void TDropDownListView::SetSelectedIndex(int Value) {
   TListItems& items = List->Items();
-  items.BeginUpdate();
-  items.Clear();
-  for (int i = 0; i < Value->Count(); ++i) {
-    TListItem* from = Value->Item(i);
-    TListItem* to = items.Add();
-    to->SetCaption(from->Caption());
-    to->SubItems().Assign(from->SubItems());
-    to->Data = from->Data;
-    to->ImageIndex = from->ImageIndex;
-  }
-  items.EndUpdate();
+  SetSelected(Value >= 0 && Value < items.Count() ? items.Item(Value) : nullptr);
 }
 
 void TDropDownListView::SetGlyph(const TBitmap* Value) {
@@ -250,7 +263,10 @@ void Register() { RegisterComponents("Korvalis", {&TDropDownListView::StaticClas
 
 namespace {
 const bool classesRegistered =
-    (RegisterButtons(), RegisterClasses({&TDropDownListView::StaticClassInfo(), &TExtListView::StaticClassInfo()}), true);
+    (RegisterButtons(), RegisterMenus(),
+     RegisterClasses({&TDropDownListView::StaticClassInfo(), &TExtListView::StaticClassInfo(),
+                      &TCustomImageList::StaticClassInfo(), &TImageList::StaticClassInfo()}),
+     true);
 } // namespace
 
 } // namespace DropDownListView

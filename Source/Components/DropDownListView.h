@@ -65,6 +65,14 @@ public:
   void SetItems(const kv::platform::TListItems* Value);
   kv::platform::TListItem* Selected() const { return List->Selected(); }
   void SetSelected(kv::platform::TListItem* Value) { List->SetSelected(Value); }
+  int SelectedIndex() const;
+  void SetSelectedIndex(int Value);
+  kv::platform::TCustomImageList* SmallImages() const { return List->SmallImages(); }
+  void SetSmallImages(kv::platform::TCustomImageList* Value) { List->SetSmallImages(Value); }
+  kv::platform::TCustomImageList* LargeImages() const { return List->LargeImages(); }
+  void SetLargeImages(kv::platform::TCustomImageList* Value) { List->SetLargeImages(Value); }
+  kv::platform::TCustomImageList* StateImages() const { return List->StateImages(); }
+  void SetStateImages(kv::platform::TCustomImageList* Value) { List->SetStateImages(Value); }
   kv::platform::TBitmap& Glyph() { return glyph_; }
   const kv::platform::TBitmap& Glyph() const { return glyph_; }
   void SetGlyph(const kv::platform::TBitmap* Value);

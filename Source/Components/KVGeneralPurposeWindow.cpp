@@ -1,6 +1,8 @@
 #include "KVGeneralPurposeWindow.h"
 
 #include "Platform/Graphics/Colors.h"
+#include "Platform/Ui/ClassicPaint.h"
+#include "Platform/Ui/Menus.h"
 
 namespace KVGeneralPurposeWindow {
 
@@ -42,9 +44,13 @@ void TKVGeneralPurposeWindow::Resizing() {
   Invalidate();
 }
 
+// The border and the scroll bars lie outside the client area: drawn after each paint in the
+// classic look of the list controls, and driven by the mouse through the same tracker.
 void TKVGeneralPurposeWindow::Dispatch(TMessage& Message) {
+  if (HandleAllocated() && tracker_.mouseMessage(Handle(), ClientRect(), Message)) return;
   if (Message.Msg == WM_PAINT && Message.WParam == 0) {
     WMPaintMessage(Message);
+    if (HandleAllocated()) classic::PaintNonClient(Handle());
     return;
   }
   TScrollingWinControl::Dispatch(Message);
@@ -139,26 +145,34 @@ const TClassInfo& TKVGeneralPurposeWindow::StaticClassInfo() {
           .Event("OnWMHScroll", &TKVGeneralPurposeWindow::OnWMHScroll)
           .Bool("UseLockWinUpdate", &TKVGeneralPurposeWindow::UseLockWinUpdate,
                 &TKVGeneralPurposeWindow::SetUseLockWinUpdate, NoDefault)
+          .With(published::Action)
           .With(published::Anchors)
           .With(published::Align)
           .With(published::Color(clWindow))
           .With(published::Constraints)
+          .With(published::DragCursor)
+          .With(published::DragKind)
+          .With(published::DragMode)
+          .With(published::DoubleBuffered)
           .With(published::Enabled)
           .With(published::Font)
           .With(published::ParentFont)
+          .With(published::ParentShowHint)
+          .With(published::PopupMenu)
           .With(published::ShowHint)
           .With(published::TabOrder)
           .With(published::TabStop)
           .With(published::Visible)
           .With(published::OnClick)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
-          .With(published::OnMouseDown)
-          .With(published::OnMouseMove)
-          .With(published::OnMouseUp)
+          .With(published::OnContextPopup)
+          .With(published::OnDragDrop)
+          .With(published::OnDragOver)
+          .With(published::OnEndDock)
+          .With(published::OnEndDrag)
+          .With(published::KeyEvents)
+          .With(published::MouseEvents)
+          .With(published::OnStartDock)
+          .With(published::OnStartDrag)
           .With(published::OnResize)
           .Build();
   return info;
@@ -168,6 +182,7 @@ void Register() { RegisterComponents("Korvalis", {&TKVGeneralPurposeWindow::Stat
 
 namespace {
 const bool registered = [] {
+  RegisterMenus();
   RegisterClasses({&TKVGeneralPurposeWindow::StaticClassInfo()});
   return true;
 }();

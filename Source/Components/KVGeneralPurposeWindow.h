@@ -5,6 +5,7 @@
 // scrolling runs, a resize hook for descendants and a dashed outline in the designer.
 #pragma once
 
+#include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Forms.h"
 
 #include <memory>
@@ -63,6 +64,7 @@ private:
   bool useLockWinUpdate_ = false;
   TRect paintRect_;
   std::unique_ptr<kv::platform::TControlCanvas> canvas_;
+  kv::platform::classic::WindowScrollTracker tracker_;
 };
 
 void Register();

@@ -1,6 +1,8 @@
 #include "KVWindow.h"
 
 #include "Platform/Graphics/Colors.h"
+#include "Platform/Ui/ClassicPaint.h"
+#include "Platform/Ui/Menus.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -75,70 +77,50 @@ bool TKVWindow::HasVertBar() const { return scrollStyle_ == ssVertical || scroll
 void TKVWindow::SetXUnit(int Value) { xUnit_ = HasHorzBar() ? Value : 1; }
 void TKVWindow::SetYUnit(int Value) { yUnit_ = HasVertBar() ? Value : 1; }
 
-void TKVWindow::SetXRange(int Value) {
-  if (!HasHorzBar()) {
-    xRange_ = 0;
-    return;
-  }
-  xRange_ = Value;
+// One value of one bar (range from 0, page or position), then the bar is drawn anew.
+void TKVWindow::setBar(int Bar, UINT Mask, int Value) {
   TScrollInfo si;
-  si.fMask = SIF_RANGE;
+  si.fMask = Mask;
   si.nMin = 0;
-  si.nMax = xRange_;
-  SetScrollInfo(Handle(), SB_HORZ, si, true);
+  si.nMax = Value;
+  si.nPage = static_cast<UINT>(std::max(Value, 0));
+  si.nPos = Value;
+  SetScrollInfo(Handle(), Bar, si, true);
+  paintFrame();
+}
+
+void TKVWindow::SetXRange(int Value) {
+  xRange_ = HasHorzBar() ? Value : 0;
+  if (HasHorzBar()) setBar(SB_HORZ, SIF_RANGE, xRange_);
 }
 
 void TKVWindow::SetYRange(int Value) {
-  if (!HasVertBar()) {
-    yRange_ = 0;
-    return;
-  }
-  yRange_ = Value;
-  TScrollInfo si;
-  si.fMask = SIF_RANGE;
-  si.nMin = 0;
-  si.nMax = yRange_;
-  SetScrollInfo(Handle(), SB_VERT, si, true);
+  yRange_ = HasVertBar() ? Value : 0;
+  if (HasVertBar()) setBar(SB_VERT, SIF_RANGE, yRange_);
 }
 
 void TKVWindow::SetXPage(int Value) {
-  if (!HasHorzBar()) {
-    xPage_ = 0;
-    return;
-  }
-  xPage_ = Value;
-  TScrollInfo si;
-  si.fMask = SIF_PAGE;
-  si.nPage = static_cast<UINT>(std::max(xPage_, 0));
-  SetScrollInfo(Handle(), SB_HORZ, si, true);
+  xPage_ = HasHorzBar() ? Value : 0;
+  if (HasHorzBar()) setBar(SB_HORZ, SIF_PAGE, xPage_);
 }
 
 void TKVWindow::SetYPage(int Value) {
-  if (!HasVertBar()) {
-    yPage_ = 0;
-    return;
-  }
-  yPage_ = Value;
-  TScrollInfo si;
-  si.fMask = SIF_PAGE;
-  si.nPage = static_cast<UINT>(std::max(yPage_, 0));
-  SetScrollInfo(Handle(), SB_VERT, si, true);
+  yPage_ = HasVertBar() ? Value : 0;
+  if (HasVertBar()) setBar(SB_VERT, SIF_PAGE, yPage_);
 }
 
 void TKVWindow::SetXPos(int Value) {
-  if (!HasHorzBar()) return;
-  TScrollInfo si;
-  si.fMask = SIF_POS;
-  si.nPos = Value;
-  SetScrollInfo(Handle(), SB_HORZ, si, true);
+  if (HasHorzBar()) setBar(SB_HORZ, SIF_POS, Value);
 }
 
 void TKVWindow::SetYPos(int Value) {
-  if (!HasVertBar()) return;
-  TScrollInfo si;
-  si.fMask = SIF_POS;
-  si.nPos = Value;
-  SetScrollInfo(Handle(), SB_VERT, si, true);
+  if (HasVertBar()) setBar(SB_VERT, SIF_POS, Value);
+}
+
+// The border and the bars lie outside the client area that the paint covers; they are drawn
+// after each paint and whenever a bar changes, in the classic look of the list controls.
+void TKVWindow::paintFrame() {
+  if (HandleAllocated() && IsWindowVisible(Handle())) classic::PaintNonClient(Handle());
 }
 
 // Reading a position does not create the window: a window not yet created would start its bars
@@ -196,7 +178,23 @@ void TKVWindow::CalcVScrollRect(int ScrollCode, TRect& ScrollRect) {
 // ---- messages
 
 void TKVWindow::Dispatch(TMessage& Message) {
+  if (HandleAllocated() && tracker_.mouseMessage(Handle(), ClientRect(), Message)) return;
   switch (Message.Msg) {
+  case WM_PAINT:
+    TWinControl::Dispatch(Message);
+    paintFrame();
+    return;
+  case WM_KEYDOWN:
+  case WM_SYSKEYDOWN:
+    if (keyDownDone_ && keyDownDone_->key == Message.WParam) {
+      // OnKeyDown already ran for this press while the key went by as CN_KEYDOWN.
+      const bool handled = keyDownDone_->handled;
+      keyDownDone_.reset();
+      if (!handled) DefaultHandler(Message);
+      return;
+    }
+    TWinControl::Dispatch(Message);
+    return;
   case WM_HSCROLL:
   case WM_VSCROLL: {
     TWMScroll m(Message);
@@ -270,9 +268,14 @@ void TKVWindow::WMSize(TWMSize& Message) {
   Message.Result = 0;
 }
 
+// The key-down processing runs before the dialog keys, as it always did here; a key that the
+// dialog handling leaves then comes back as WM_KEYDOWN, which must not fire OnKeyDown twice.
 void TKVWindow::CNKeyDown(TWMKey& Message) {
-  DoKeyDown(Message);
+  const WPARAM key = Message.CharCode;
+  const bool handled = DoKeyDown(Message);
   TWinControl::CNKeyDown(Message);
+  keyDownDone_.reset();
+  if (Message.Result == 0) keyDownDone_ = KeyDone{key, handled};
 }
 
 void TKVWindow::CMMouseEnter(TMessage& /*Message*/) { OnMouseEnter(this); }
@@ -431,18 +434,15 @@ const TClassInfo& TKVWindow::StaticClassInfo() {
           .With(published::Enabled)
           .With(published::ParentCtl3D)
           .With(published::ParentFont)
+          .With(published::ParentShowHint)
           .With(published::Visible)
+          .With(published::PopupMenu)
           .With(published::ShowHint)
           .With(published::OnClick)
           .With(published::OnDblClick)
-          .With(published::OnEnter)
-          .With(published::OnExit)
-          .With(published::OnKeyDown)
-          .With(published::OnKeyPress)
-          .With(published::OnKeyUp)
-          .With(published::OnMouseDown)
-          .With(published::OnMouseMove)
-          .With(published::OnMouseUp)
+          .With(published::KeyEvents)
+          .With(published::MouseEvents)
+          .With(published::WheelEvents)
           .Event("OnMouseEnter", &TKVWindow::OnMouseEnter)
           .Event("OnMouseLeave", &TKVWindow::OnMouseLeave)
           .Build();
@@ -454,6 +454,7 @@ void Register() { RegisterComponents("Korvalis", {&TKVWindow::StaticClassInfo()}
 namespace {
 // Form files find the class by name whenever the library is loaded.
 const bool registered = [] {
+  RegisterMenus();
   RegisterClasses({&TKVWindow::StaticClassInfo()});
   return true;
 }();

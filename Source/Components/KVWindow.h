@@ -4,11 +4,13 @@
 // scroll position when it paints.
 #pragma once
 
+#include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Controls.h"
 #include "Platform/Ui/StdCtrls.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace KVWindow {
 
@@ -116,6 +118,8 @@ private:
   Axis axis(bool horizontal);
   void scrollMessage(kv::platform::TWMScroll& Message, bool horizontal);
   void scrollPixels(bool horizontal, int64_t units, const TRect* rect);
+  void setBar(int Bar, kv::platform::UINT Mask, int Value);
+  void paintFrame();
 
   TBorderStyle borderStyle_ = TBorderStyle::bsNone;
   TScrollStyle scrollStyle_ = TScrollStyle::ssBoth;
@@ -124,6 +128,13 @@ private:
   int xPage_ = 0, yPage_ = 0;
   TRect paintRect_;
   std::unique_ptr<TCanvas> canvas_;
+  kv::platform::classic::WindowScrollTracker tracker_;
+  // The key whose OnKeyDown ran during CN_KEYDOWN, and whether a handler took it.
+  struct KeyDone {
+    kv::platform::WPARAM key;
+    bool handled;
+  };
+  std::optional<KeyDone> keyDownDone_;
 };
 
 void Register();

@@ -162,9 +162,15 @@ int TPrintPreview::GetYSize() const { return vertSizeMm_ - topBorder_ - bottomBo
 int TPrintPreview::mapX(double mm) const { return xToPix(leftBorder_ + mm * custXScale_); }
 int TPrintPreview::mapY(double mm) const { return yToPix(topBorder_ + mm * custYScale_); }
 
-DrawingContext* TPrintPreview::drawContext() const {
+// The host may draw before the first paint or print has given the preview a canvas: that is
+// refused with the class library's error, never a crash.
+TCanvas& TPrintPreview::drawOn() const {
   if (!drawCanvas_) throw EInvalidOperation("The print preview has no canvas to draw on");
-  DrawingContext* dc = drawCanvas_->Handle();
+  return *drawCanvas_;
+}
+
+DrawingContext* TPrintPreview::drawContext() const {
+  DrawingContext* dc = drawOn().Handle();
   if (!dc) throw EInvalidOperation("Canvas does not allow drawing");
   return dc;
 }
@@ -190,27 +196,23 @@ void TPrintPreview::setPixelClip(const TRect& DeviceRect) {
 // ---- metric drawing
 
 void TPrintPreview::MetLine(double X1, double Y1, double X2, double Y2) {
-  drawCanvas_->MoveTo(mapX(X1), mapY(Y1));
-  drawCanvas_->LineTo(mapX(X2), mapY(Y2));
+  drawOn().MoveTo(mapX(X1), mapY(Y1));
+  drawOn().LineTo(mapX(X2), mapY(Y2));
 }
 
 void TPrintPreview::MetText(double X, double Y, const std::string& Text) {
-  drawCanvas_->TextOut(mapX(X), mapY(Y), Text);
+  drawOn().TextOut(mapX(X), mapY(Y), Text);
 }
 
-double TPrintPreview::MetTextHeight(const std::string& Text) {
-  return yToMet(drawCanvas_->TextExtent(Text).cy);
-}
-double TPrintPreview::MetTextWidth(const std::string& Text) {
-  return xToMet(drawCanvas_->TextExtent(Text).cx);
-}
+double TPrintPreview::MetTextHeight(const std::string& Text) { return yToMet(drawOn().TextExtent(Text).cy); }
+double TPrintPreview::MetTextWidth(const std::string& Text) { return xToMet(drawOn().TextExtent(Text).cx); }
 
 void TPrintPreview::MetRect(double X1, double Y1, double X2, double Y2) {
-  drawCanvas_->Rectangle(mapX(X1), mapY(Y1), mapX(X2), mapY(Y2));
+  drawOn().Rectangle(mapX(X1), mapY(Y1), mapX(X2), mapY(Y2));
 }
 
 void TPrintPreview::MetEllipse(double X1, double Y1, double X2, double Y2) {
-  drawCanvas_->Ellipse(mapX(X1), mapY(Y1), mapX(X2), mapY(Y2));
+  drawOn().Ellipse(mapX(X1), mapY(Y1), mapX(X2), mapY(Y2));
 }
 
 void TPrintPreview::MetClip(double X1, double Y1, double X2, double Y2) {
@@ -222,19 +224,19 @@ void TPrintPreview::CancelClip() { drawContext()->setClipRect(baseClip_); }
 
 void TPrintPreview::PixLine(int X1, int Y1, int X2, int Y2) {
   const int ox = xToPix(leftBorder_), oy = yToPix(topBorder_);
-  drawCanvas_->MoveTo(toInt(X1 * custXScale_) + ox, toInt(Y1 * custYScale_) + oy);
-  drawCanvas_->LineTo(toInt(X2 * custXScale_) + ox, toInt(Y2 * custYScale_) + oy);
+  drawOn().MoveTo(toInt(X1 * custXScale_) + ox, toInt(Y1 * custYScale_) + oy);
+  drawOn().LineTo(toInt(X2 * custXScale_) + ox, toInt(Y2 * custYScale_) + oy);
 }
 
 void TPrintPreview::PixText(int X, int Y, const std::string& Text) {
-  drawCanvas_->TextOut(toInt(X * custXScale_) + xToPix(leftBorder_),
-                       toInt(Y * custYScale_) + yToPix(topBorder_), Text);
+  drawOn().TextOut(toInt(X * custXScale_) + xToPix(leftBorder_), toInt(Y * custYScale_) + yToPix(topBorder_),
+                   Text);
 }
 
 void TPrintPreview::PixRect(int X1, int Y1, int X2, int Y2) {
   const int ox = xToPix(leftBorder_), oy = yToPix(topBorder_);
-  drawCanvas_->Rectangle(toInt(X1 * custXScale_) + ox, toInt(Y1 * custYScale_) + oy,
-                         toInt(X2 * custXScale_) + ox, toInt(Y2 * custYScale_) + oy);
+  drawOn().Rectangle(toInt(X1 * custXScale_) + ox, toInt(Y1 * custYScale_) + oy, toInt(X2 * custXScale_) + ox,
+                     toInt(Y2 * custYScale_) + oy);
 }
 
 // One segment of the dash walk; the state runs on from segment to segment. Each step ends one

@@ -165,6 +165,8 @@ private:
   void setScrollMax(TScrollBar& Bar, int Value);
   int mapX(double mm) const;
   int mapY(double mm) const;
+  // The canvas the drawing operations draw on; raises before the first paint or print.
+  TCanvas& drawOn() const;
   // The canvas's context and the window system's clip and device origin it came with.
   kv::platform::DrawingContext* drawContext() const;
   void takeCanvas(TCanvas* ACanvas);

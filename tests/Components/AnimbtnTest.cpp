@@ -3,6 +3,7 @@
 #include "Animbtn.h"
 
 #include "../Platform/Ui/ControlTestSupport.h"
+#include "Platform/Rtl/Streaming.h"
 
 using namespace kv::platform;
 using namespace Animbtn;
@@ -58,6 +59,32 @@ TEST_F(AnimbtnTest, NewButtonAndItsStrip) {
   EXPECT_EQ(b->Height(), 30);
   EXPECT_EQ(b->State(), 0);
   EXPECT_EQ(px(b, 50, 15), kFrames[0]);
+}
+
+TEST_F(AnimbtnTest, StoredButtonTakesItsSizeFromItsStrip) {
+  auto* b = make();
+  b->SetName("Strip");
+  b->SetBounds(10, 10, 72, 24); // a size the strip does not give
+  auto* plain = new TAnimBtn(form);
+  plain->SetParent(form);
+  plain->SetName("Plain");
+  plain->SetBounds(10, 50, 50, 20);
+  plain->SetTextOnly(true);
+  const std::string text = WriteComponentText(*form);
+  auto* again = TCustomForm::CreateNew<TForm>(&Application());
+  ReadComponentText(*again, "object Again: TForm\n" + text.substr(text.find('\n') + 1), "again.kvf");
+  struct Row {
+    const char* name;
+    int width, height;
+  };
+  // The 400 x 30 strip makes frames of 400 div 4 = 100 by 30; without a strip the stored size stays.
+  for (const Row& r : {Row{"Strip", 100, 30}, Row{"Plain", 50, 20}}) {
+    auto* loaded = dynamic_cast<TAnimBtn*>(again->FindComponent(r.name));
+    ASSERT_NE(loaded, nullptr) << r.name;
+    EXPECT_EQ(loaded->Width(), r.width) << r.name;
+    EXPECT_EQ(loaded->Height(), r.height) << r.name;
+    EXPECT_EQ(loaded->State(), 0);
+  }
 }
 
 TEST_F(AnimbtnTest, PressMoveOutAndBackAndReleaseClicksOnce) {

@@ -173,6 +173,8 @@ TEST_F(DropDownListViewTest, StoredFormCannotKeepReadOnlyOffOrHideSelectionOn) {
   auto* f = make();
   f->SetReadOnly(false);
   f->SetHideSelection(true);
+  f->Items().Item(0)->SubItems().Add("alpha (sub)");
+  f->SetSelected(f->Items().Item(1));
   const std::string text = WriteComponentText(*form);
   EXPECT_EQ(text.find("ReadOnly"), std::string::npos) << text;
   EXPECT_EQ(text.find("HideSelection"), std::string::npos);
@@ -185,6 +187,11 @@ TEST_F(DropDownListViewTest, StoredFormCannotKeepReadOnlyOffOrHideSelectionOn) {
   ASSERT_NE(loaded, nullptr);
   EXPECT_TRUE(loaded->ReadOnly());
   EXPECT_FALSE(loaded->HideSelection());
+  // The designed list comes back with its rows and its selection.
+  ASSERT_EQ(loaded->Items().Count(), 3);
+  EXPECT_EQ(loaded->Items().Item(2)->Caption(), "gamma");
+  EXPECT_EQ(loaded->Items().Item(0)->SubItems().Text(), "alpha (sub)\n");
+  EXPECT_EQ(loaded->Selected(), loaded->Items().Item(1));
 }
 
 TEST(DropDownListViewRegister, OnlyTheFieldGoesOnKorvalis) {

@@ -1,6 +1,8 @@
 #include "KVGeneralPurposeWindow.h"
 
-#include "../Platform/Ui/UiTestSupport.h"
+#include "../Platform/Ui/ControlTestSupport.h"
+
+#include <functional>
 
 using namespace kv::platform;
 using KVGeneralPurposeWindow::TKVGeneralPurposeWindow;
@@ -185,6 +187,132 @@ TEST_F(GeneralPurposeWindowTest, Registration) {
   ASSERT_NE(c, nullptr);
   EXPECT_TRUE(c->FindProp("BorderStyle")->IsDefault(*win));
   EXPECT_FALSE(c->FindProp("EraseBackground")->IsDefault(*win)); // always written
+}
+
+// ---- on the screen: frame, bars and the mouse
+
+using kvtest::kBlack;
+using kvtest::kFace;
+using kvtest::kLight;
+using kvtest::kShadow;
+using kvtest::kWhite;
+
+class GeneralPurposeWindowOnScreenTest : public kvtest::ControlTest {
+protected:
+  // A 200 x 200 window with its sunken client edge (bsSingle, Ctl3D) at (10, 10) of a frameless
+  // form, and 1000 pixels to scroll each way: the client area is 200 - 4 - 16 = 180 square.
+  void SetUp() override {
+    ControlTest::SetUp();
+    form = makeForm(400, 300);
+    win = new TKVGeneralPurposeWindow(form);
+    win->SetParent(form);
+    win->SetBounds(10, 10, 200, 200);
+    win->HorzScrollBar().SetRange(1000);
+    win->VertScrollBar().SetRange(1000);
+    // 10-pixel cells of the document: red for the column, blue for the row.
+    win->OnPaint.Bind([this](TObject*, DrawingContext*, TRect r) {
+      const int h = win->HorzScrollBar().Position(), v = win->VertScrollBar().Position();
+      TCanvas& c = win->Canvas();
+      for (int y = (r.Top + v) / 10; y * 10 - v < r.Bottom; ++y)
+        for (int x = (r.Left + h) / 10; x * 10 - h < r.Right; ++x) {
+          c.Brush().SetColor(static_cast<TColor>((x % 64) * 4 | ((y % 64) * 4) << 16));
+          c.FillRect(TRect{x * 10 - h, y * 10 - v, x * 10 - h + 10, y * 10 - v + 10});
+        }
+    });
+    show(form);
+  }
+  static TColor32 cell(int x, int y, int h, int v) {
+    const int col = (x + h) / 10 % 64, row = (y + v) / 10 % 64;
+    return 0xFF000000u | static_cast<TColor32>(col * 4) << 16 | static_cast<TColor32>(row * 4);
+  }
+
+public:
+  // Synthetic mouse on the window's own coordinates (frame included).
+  void press(int x, int y) { mouseDown(win, x - 2, y - 2); }
+  void move(int x, int y) { mouseMove(win, x - 2, y - 2); }
+  void release(int x, int y) { mouseUp(win, x - 2, y - 2); }
+  void clickAt(int x, int y) { press(x, y), release(x, y); }
+
+  TForm* form = nullptr;
+  TKVGeneralPurposeWindow* win = nullptr;
+};
+
+TEST_F(GeneralPurposeWindowOnScreenTest, FrameAndBarsInTheClassicLook) {
+  ASSERT_EQ(win->ClientWidth(), 180);
+  ASSERT_EQ(win->ClientHeight(), 180);
+  expectPixels(win, {
+                        {"client edge, outer ring", 0, 0, kShadow},
+                        {"client edge, inner ring", 1, 1, kBlack},
+                        {"client edge, outer ring at the bottom right", 199, 199, kWhite},
+                        {"client edge, inner ring at the bottom right", 198, 198, kLight},
+                        {"corner between the bars", 190, 190, kFace},
+                        {"down arrow's tip", 190, 174 + 1, kBlack},
+                        {"first cell", 2, 2, cell(0, 0, 0, 0)},
+                        {"last shown cell", 181, 181, cell(179, 179, 0, 0)},
+                    });
+}
+
+TEST_F(GeneralPurposeWindowOnScreenTest, ClicksScrollByTheScrollBarsAmounts) {
+  // The container's amounts: an arrow is the increment (8), the track a page of three quarters
+  // of the client extent (135), and the last position is the range less the extent (820).
+  struct Step {
+    const char* what;
+    std::function<void(GeneralPurposeWindowOnScreenTest&)> act;
+    int h, v;
+  };
+  const Step steps[] = {
+      {"down arrow", [](auto& t) { t.clickAt(190, 174); }, 0, 8},
+      {"right arrow", [](auto& t) { t.clickAt(174, 190); }, 8, 8},
+      {"page area below the thumb", [](auto& t) { t.clickAt(190, 160); }, 8, 143},
+      {"page area above the thumb", [](auto& t) { t.clickAt(190, 20); }, 8, 8},
+      // Without Tracking the thumb takes effect where it is let go: at the track's end, 820.
+      {"thumb dragged to the end",
+       [](auto& t) {
+         t.press(190, 22);
+         t.move(190, 190);
+         EXPECT_EQ(t.win->VertScrollBar().Position(), 8);
+         t.release(190, 190);
+       },
+       8, 820},
+      {"up arrow", [](auto& t) { t.clickAt(190, 10); }, 8, 812},
+      // A document beyond the 16 bits of a scroll message: the thumb still reaches its end.
+      {"thumb of a long document dragged to the end",
+       [](auto& t) {
+         t.win->VertScrollBar().SetRange(40000);
+         t.press(190, 20);
+         t.release(190, 190);
+       },
+       8, 40000 - 180},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.what);
+    s.act(*this);
+    EXPECT_EQ(win->HorzScrollBar().Position(), s.h);
+    EXPECT_EQ(win->VertScrollBar().Position(), s.v);
+    for (const TPoint p : {TPoint{0, 0}, TPoint{179, 0}, TPoint{0, 179}, TPoint{179, 179}, TPoint{83, 97}})
+      EXPECT_EQ(px(win, p.X + 2, p.Y + 2), cell(p.X, p.Y, s.h, s.v)) << p.X << "," << p.Y;
+  }
+}
+
+TEST_F(GeneralPurposeWindowOnScreenTest, BarsFollowEveryResize) {
+  struct Row {
+    int width, height;
+    UINT hPage, vPage; // the client extents: width - 4 - 16, height - 4 - 16
+  };
+  for (const Row& r : {Row{260, 220, 240, 200}, Row{150, 300, 130, 280}}) {
+    win->SetBounds(10, 10, r.width, r.height);
+    run();
+    TScrollInfo h, v;
+    h.fMask = v.fMask = SIF_ALL;
+    GetScrollInfo(win->Handle(), SB_HORZ, h);
+    GetScrollInfo(win->Handle(), SB_VERT, v);
+    EXPECT_EQ(h.nPage, r.hPage);
+    EXPECT_EQ(v.nPage, r.vPage);
+    // A page click moves by three quarters of the new extent.
+    const int before = win->VertScrollBar().Position();
+    clickAt(r.width - 10, r.height - 4 - 16 - 20);
+    EXPECT_EQ(win->VertScrollBar().Position(), before + static_cast<int>(r.vPage) * 3 / 4);
+  }
 }
 
 } // namespace

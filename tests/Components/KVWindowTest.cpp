@@ -1,9 +1,10 @@
 #include "KVWindow.h"
 
-#include "../Platform/Ui/UiTestSupport.h"
+#include "../Platform/Ui/ControlTestSupport.h"
 #include "Platform/Rtl/Streaming.h"
 
 #include <algorithm>
+#include <functional>
 
 using namespace kv::platform;
 using KVWindow::TKVWindow;
@@ -328,10 +329,22 @@ TEST_F(KVWindowTest, MouseAndKeys) {
   win->OnWMKeyDown.Bind([&](TWMKey&) { seen.push_back("wmkeydown"); });
   win->OnKeyDown.Bind(
       [&](TObject*, uint16_t& k, TShiftState) { seen.push_back("key " + std::to_string(k)); });
+  win->OnMouseWheel.Bind([&](TObject*, TShiftState, int delta, TPoint, bool&) {
+    seen.push_back("wheel " + std::to_string(delta));
+  });
+  win->OnMouseWheelDown.Bind([&](TObject*, TShiftState, TPoint p, bool& handled) {
+    seen.push_back("down at " + std::to_string(p.X) + "," + std::to_string(p.Y));
+    handled = true;
+  });
+  win->OnMouseWheelUp.Bind([&](TObject*, TShiftState, TPoint, bool&) { seen.push_back("up"); });
   win->Perform(CM_MOUSEENTER);
   win->Perform(CM_MOUSELEAVE);
   win->Perform(CN_KEYDOWN, 'A', 0);
-  EXPECT_EQ(seen, (std::vector<std::string>{"enter", "leave", "key 65"}));
+  // A notch towards the user: OnMouseWheel, then OnMouseWheelDown since the first left it.
+  EXPECT_EQ(win->Perform(WM_MOUSEWHEEL, makeWParam(0, -120), makeLParam(30, 40)), 1);
+  win->Perform(WM_MOUSEWHEEL, makeWParam(0, 120), makeLParam(30, 40));
+  EXPECT_EQ(seen, (std::vector<std::string>{"enter", "leave", "key 65", "wheel -120", "down at 30,40",
+                                            "wheel 120", "up"}));
 }
 
 TEST_F(KVWindowTest, StoredForm) {
@@ -362,5 +375,157 @@ TEST_F(KVWindowTest, Registration) {
   EXPECT_NE(GetClass("TKVWindow"), nullptr);
   ClearPalette();
 }
+
+
+// ---- on the screen: frame, bars and the mouse
+
+using kvtest::kBlack;
+using kvtest::kFace;
+using kvtest::kLight;
+using kvtest::kShadow;
+using kvtest::kWhite;
+
+// The scrolling window and the scroller window of unit Window, which scrolls exactly as it does.
+class KVWindowOnScreenTest : public kvtest::ControlTest, public ::testing::WithParamInterface<const char*> {
+protected:
+  // A 150 x 150 window with bsSingle and both bars at (10, 10) of a frameless form: border 1 and
+  // client edge 2 on each side, bars 16, so the client area is 150 - 6 - 16 = 128 square. Units of
+  // 8 pixels and ranges of 40 give pages of 128 div 8 = 16 units, positions 0 .. 40 - 15 = 25.
+  void SetUp() override {
+    ControlTest::SetUp();
+    form = makeForm();
+    win = dynamic_cast<TKVWindow*>(GetClass(GetParam())->CreateComponent(form));
+    ASSERT_NE(win, nullptr);
+    win->SetParent(form);
+    win->SetBounds(10, 10, 150, 150);
+    win->SetBorderStyle(TBorderStyle::bsSingle);
+    win->SetXUnit(8);
+    win->SetYUnit(8);
+    win->SetXRange(40);
+    win->SetYRange(40);
+    // Unit cell (column c, row r) in red c x 4 and blue r x 4, drawn where it lies in the document.
+    win->OnPaint.Bind([this](TPaintStruct&) {
+      TCanvas& c = win->Canvas();
+      for (int r = 0; r < 41; ++r)
+        for (int col = 0; col < 41; ++col) {
+          c.Brush().SetColor(static_cast<TColor>(col * 4 | (r * 4) << 16));
+          c.FillRect(TRect{col * 8, r * 8, col * 8 + 8, r * 8 + 8});
+        }
+    });
+    show(form);
+  }
+  // The colour of the cell shown at a client point for the positions in units.
+  static TColor32 cell(int x, int y, int xPos, int yPos) {
+    const int col = (x + xPos * 8) / 8, row = (y + yPos * 8) / 8;
+    return 0xFF000000u | static_cast<TColor32>(col * 4) << 16 | static_cast<TColor32>(row * 4);
+  }
+  // A window pixel (frame included) from a client point.
+  TColor32 client(int x, int y) { return px(win, x + 3, y + 3); }
+
+public:
+  // Synthetic mouse on the window's own coordinates (frame included).
+  void press(int x, int y) { mouseDown(win, x - 3, y - 3); }
+  void move(int x, int y) { mouseMove(win, x - 3, y - 3); }
+  void release(int x, int y) { mouseUp(win, x - 3, y - 3); }
+
+  TForm* form = nullptr;
+  TKVWindow* win = nullptr;
+};
+
+TEST_P(KVWindowOnScreenTest, FrameAndBarsInTheClassicLook) {
+  ASSERT_EQ(win->ClientWidth(), 128);
+  ASSERT_EQ(win->ClientHeight(), 128);
+  EXPECT_EQ(win->ScrollerXPage(), 16);
+  expectPixels(win,
+               {
+                   {"border, top left", 0, 0, kBlack},
+                   {"border, bottom right", 149, 149, kBlack},
+                   {"client edge, outer ring", 1, 1, kShadow},
+                   {"client edge, inner ring", 2, 2, kBlack},
+                   {"client edge, outer ring at the bottom right", 148, 148, kWhite},
+                   {"client edge, inner ring at the bottom right", 147, 147, kLight},
+                   {"corner between the bars", 139, 139, kFace},
+                   // The up arrow's button (131..147, 3..19): face around a black arrow, tip at the centre.
+                   {"up arrow's face", 134, 14, kFace},
+                   {"up arrow's tip", 139, 9, kBlack},
+                   // The thumb at position 0: 96 * 16 div 41 = 37 pixels from the track's top (y 19).
+                   {"vertical thumb", 139, 19 + 20, kFace},
+                   {"horizontal thumb", 19 + 20, 139, kFace},
+                   {"first cell", 3, 3, cell(0, 0, 0, 0)},
+                   {"last shown cell", 130, 130, cell(127, 127, 0, 0)},
+               });
+  // The track below the thumb in the checked pattern: face and highlight alternate.
+  EXPECT_NE(px(win, 139, 100), px(win, 140, 100));
+  for (int x : {139, 140})
+    EXPECT_TRUE(px(win, x, 100) == kFace || px(win, x, 100) == kWhite);
+}
+
+TEST_P(KVWindowOnScreenTest, ClicksOnTheBarsScrollByTheRulesAmounts) {
+  struct Step {
+    const char* what;
+    std::function<void(KVWindowOnScreenTest&)> act;
+    int xPos, yPos;
+  };
+  const Step steps[] = {
+      // An arrow: one unit, the pixels move by 8.
+      {"down arrow", [](auto& t) { t.press(139, 123), t.release(139, 123); }, 0, 1},
+      {"right arrow", [](auto& t) { t.press(123, 139), t.release(123, 139); }, 1, 1},
+      // The track below the thumb: a page, Min(1 + 16, 40) = 17.
+      {"page area below the thumb", [](auto& t) { t.press(139, 110), t.release(139, 110); }, 1, 17},
+      {"page area right of the thumb", [](auto& t) { t.press(110, 139), t.release(110, 139); }, 17, 17},
+      // Back a page: Max(17 - 16, 0) = 1.
+      {"page area above the thumb", [](auto& t) { t.press(139, 21), t.release(139, 21); }, 17, 1},
+      // The thumb dragged to the track's end: the last position, 25, while it moves (ThumbTrack).
+      {"thumb dragged to the end",
+       [](auto& t) {
+         t.press(139, 25);
+         t.move(139, 130);
+         EXPECT_EQ(t.win->GetYPos(), 25);
+         t.release(139, 130);
+       },
+       17, 25},
+      // And to the start: 25 units are more than a page, so the window is drawn anew.
+      {"thumb dragged to the start",
+       [](auto& t) {
+         t.press(139, 110);
+         t.move(139, 0);
+         t.release(139, 0);
+       },
+       17, 0},
+      {"up arrow at the start", [](auto& t) { t.press(139, 11), t.release(139, 11); }, 17, 0},
+  };
+  std::vector<int> codes;
+  win->OnScroll.Bind([&](int code, int, HWND) {
+    codes.push_back(code);
+    return 0;
+  });
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.what);
+    s.act(*this);
+    EXPECT_EQ(win->GetXPos(), s.xPos);
+    EXPECT_EQ(win->GetYPos(), s.yPos);
+    // The content follows: what shows at the client's corners is the cell of the new position.
+    for (const TPoint p : {TPoint{0, 0}, TPoint{127, 0}, TPoint{0, 127}, TPoint{127, 127}, TPoint{60, 70}})
+      EXPECT_EQ(client(p.X, p.Y), cell(p.X, p.Y, s.xPos, s.yPos)) << p.X << "," << p.Y;
+  }
+  // Every press and release reaches OnScroll, ending with SB_ENDSCROLL.
+  EXPECT_EQ(codes.front(), SB_LINEDOWN);
+  EXPECT_EQ(codes.back(), SB_ENDSCROLL);
+}
+
+TEST_P(KVWindowOnScreenTest, OneKeyPressFiresOnKeyDownOnce) {
+  int downs = 0, presses = 0;
+  win->OnKeyDown.Bind([&](TObject*, uint16_t&, TShiftState) { ++downs; });
+  win->OnKeyPress.Bind([&](TObject*, char&) { ++presses; });
+  win->SetFocus();
+  run();
+  key('A');
+  EXPECT_EQ(downs, 1);
+  EXPECT_EQ(presses, 1); // the character still follows
+  key(VK_TAB);           // a dialog key, taken by the form after OnKeyDown
+  EXPECT_EQ(downs, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(ScrollingWindows, KVWindowOnScreenTest, ::testing::Values("TKVWindow", "TWindow"));
 
 } // namespace

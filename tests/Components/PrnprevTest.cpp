@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <cmath>
+#include <functional>
 
 using namespace kv::platform;
 using Prnprev::TPrintPreview;
@@ -115,6 +116,30 @@ TEST_F(PrnprevTest, MillimetreMapping) {
   // Pixels: round(3 x 2) + the left border in pixels (25), 4 + the top border (5).
   pv->PixLine(3, 4, 0, 0);
   EXPECT_EQ(lines(), (std::vector<std::string>{"moveTo 31,9", "lineTo 25,5"}));
+}
+
+TEST_F(PrnprevTest, DrawingBeforeTheFirstPaintIsRefused) {
+  // No paint and no print has given the preview a canvas yet: every drawing operation raises the
+  // class library's error instead of reaching for a canvas that is not there.
+  TRealPointArray pts{};
+  pts[2] = {1, 1};
+  const std::pair<const char*, std::function<void()>> ops[] = {
+      {"MetLine", [&] { pv->MetLine(0, 0, 1, 1); }},
+      {"MetText", [&] { pv->MetText(0, 0, "x"); }},
+      {"MetTextHeight", [&] { pv->MetTextHeight("x"); }},
+      {"MetTextWidth", [&] { pv->MetTextWidth("x"); }},
+      {"MetRect", [&] { pv->MetRect(0, 0, 1, 1); }},
+      {"MetEllipse", [&] { pv->MetEllipse(0, 0, 1, 1); }},
+      {"MetClip", [&] { pv->MetClip(0, 0, 1, 1); }},
+      {"CancelClip", [&] { pv->CancelClip(); }},
+      {"MetPolyLine", [&] { pv->MetPolyLine(pts, 2, Prnprev::ls_Dash); }},
+      {"PixLine", [&] { pv->PixLine(0, 0, 1, 1); }},
+      {"PixText", [&] { pv->PixText(0, 0, "x"); }},
+      {"PixRect", [&] { pv->PixRect(0, 0, 1, 1); }},
+  };
+  ASSERT_EQ(pv->DrawCanvas(), nullptr);
+  for (const auto& [what, op] : ops)
+    EXPECT_THROW(op(), EInvalidOperation) << what;
 }
 
 TEST_F(PrnprevTest, ZoomMustBePositive) {

@@ -150,6 +150,12 @@ void TComponent::SetLoading(bool Value) {
 
 void TComponent::Loaded() { state_.Exclude(csLoading); }
 
+bool TBasicAction::Execute() {
+  if (!OnExecute) return false;
+  OnExecute(this);
+  return true;
+}
+
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation == TOperation::opRemove) RemoveFreeNotification(AComponent);
 }

@@ -151,6 +151,19 @@ private:
   TComponentState state_;
 };
 
+// A command that controls can share: a control with an action runs it when clicked.
+class TBasicAction : public TComponent {
+public:
+  using TComponent::TComponent;
+  std::string ClassName() const override { return "TBasicAction"; }
+  static const TClassInfo& StaticClassInfo();
+  const TClassInfo* ClassInfo() const override;
+  // Fires OnExecute; false when it has no handler.
+  virtual bool Execute();
+  TNotifyEvent OnExecute;
+  TNotifyEvent OnUpdate;
+};
+
 enum class TDuplicates { dupIgnore, dupAccept, dupError };
 
 // An ordered list of strings, each with an associated object pointer (not owned

@@ -386,6 +386,7 @@ public:
 
   std::any FindMethod(const std::string& Name, int Line) override {
     const TMethodInfo* m = root_.ClassInfo()->FindMethod(Name);
+    if (!m && root_.IsDesigning()) return TDesignHandler{Name};
     if (!m) Error(Line, "Handler " + Name + " not found in " + root_.ClassName());
     return m->Bind(root_);
   }

@@ -26,7 +26,8 @@ namespace kv::platform {
 // Reads a form file into Root, whose class must be the outer object's: creates every nested
 // component by class name (owned by Root, parented to its container), binds Root's fields
 // and handlers by name, resolves references, then calls Loaded on Root and every created
-// component in creation order. Any failure raises EReadError naming the file and line.
+// component in creation order. Any failure raises EReadError naming the file and line. A
+// Root being designed keeps the handler names its class does not have (TDesignHandler).
 void ReadComponentText(TComponent& Root, const std::string& Text, const std::string& FileName);
 
 // Creates the outer object by its class name (owned by Owner) and reads the rest into it.

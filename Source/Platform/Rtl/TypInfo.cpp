@@ -52,6 +52,15 @@ const TClassInfo& TComponent::StaticClassInfo() {
 }
 const TClassInfo* TComponent::ClassInfo() const { return &StaticClassInfo(); }
 
+const TClassInfo& TBasicAction::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TBasicAction, TComponent>("TBasicAction")
+                                     .Event("OnExecute", &TBasicAction::OnExecute)
+                                     .Event("OnUpdate", &TBasicAction::OnUpdate)
+                                     .Build();
+  return info;
+}
+const TClassInfo* TBasicAction::ClassInfo() const { return &StaticClassInfo(); }
+
 const TClassInfo& TCollection::StaticClassInfo() {
   static const TClassInfo info = TClassBuilder<TCollection, TPersistent>("TCollection").Build();
   return info;

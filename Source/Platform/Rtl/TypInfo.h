@@ -121,6 +121,17 @@ struct TPropInfo {
   std::function<bool(const TPersistent&)> Stored;
   // tkClass: the nested object.
   std::function<TPersistent*(const TPersistent&)> Object;
+  // tkEnumeration, tkSet: the member names in member order.
+  const std::vector<std::string>* Names = nullptr;
+  // tkReference: the class the referenced component must have (a function, since a class may
+  // refer to its own kind while its table is being built).
+  const TClassInfo& (*RefClass)() = nullptr;
+};
+
+// What a reader hands an event of a root being designed for a handler name that the root's
+// class does not have: the event keeps the name and does nothing, as a designer shows it.
+struct TDesignHandler {
+  std::string Name;
 };
 
 struct TFieldInfo {
@@ -182,6 +193,16 @@ template <class E> struct EventTraits;
 template <class... A> struct EventTraits<TEvent<A...>> { using Function = std::function<void(A...)>; };
 template <class R, class... A> struct EventTraits<TFuncEvent<R, A...>> {
   using Function = std::function<R(A...)>;
+};
+
+// A handler that does nothing (and answers the default value).
+template <class F> struct DoNothing;
+template <class R, class... A> struct DoNothing<std::function<R(A...)>> {
+  static std::function<R(A...)> make() {
+    return [](A...) -> R {
+      if constexpr (!std::is_void_v<R>) return R{};
+    };
+  }
 };
 
 template <class M> struct MethodTraits;
@@ -297,6 +318,7 @@ public:
   template <class E, class G, class S>
   TClassBuilder& Enum(const char* name, G get, S set, std::optional<E> def) {
     TPropInfo p = base(name, TTypeKind::tkEnumeration);
+    p.Names = &kvEnumNames(E{});
     p.Get = [get](const TPersistent& o) {
       const auto& names = kvEnumNames(E{});
       const auto v = static_cast<size_t>(static_cast<E>(typinfo_detail::get(get, self(o))));
@@ -316,6 +338,7 @@ public:
   template <class E, class G, class S>
   TClassBuilder& Set(const char* name, G get, S set, std::optional<TSet<E>> def) {
     TPropInfo p = base(name, TTypeKind::tkSet);
+    p.Names = &kvEnumNames(E{});
     p.Get = [get](const TPersistent& o) {
       return typinfo_detail::setToNode(TSet<E>(typinfo_detail::get(get, self(o))).Bits(), kvEnumNames(E{}));
     };
@@ -334,7 +357,8 @@ public:
   TClassBuilder& IdentInt(const char* name, const TIdentMap& idents, G get, S set,
                           std::optional<int64_t> def) {
     TPropInfo p = base(name, TTypeKind::tkIdentInt);
-    const TIdentMap* map = &idents;
+    // A copy: a class table may name its values with a map that lives no longer than the call.
+    auto map = std::make_shared<const TIdentMap>(idents);
     p.Get = [get, map](const TPersistent& o) {
       return typinfo_detail::identIntToNode(static_cast<int64_t>(typinfo_detail::get(get, self(o))), *map);
     };
@@ -365,6 +389,7 @@ public:
   // A reference to another component (C), stored by its name.
   template <class C, class G, class S> TClassBuilder& Ref(const char* name, G get, S set) {
     TPropInfo p = base(name, TTypeKind::tkReference);
+    p.RefClass = &C::StaticClassInfo;
     p.Get = [get](const TPersistent& o) {
       const TComponent* c = typinfo_detail::get(get, self(o));
       return typinfo_detail::identNode(c ? c->Name() : std::string());
@@ -480,9 +505,14 @@ private:
     p.Set = [member](TPersistent& o, const TValueNode& n, TReadContext& ctx) {
       if (n.type != TValueNode::Type::Ident) ctx.Error(n.line, "Handler name expected");
       std::any bound = ctx.FindMethod(n.s, n.line);
+      Ev& ev = static_cast<C&>(self(o)).*member;
+      if (std::any_cast<TDesignHandler>(&bound)) {
+        ev.Bind(typinfo_detail::DoNothing<Function>::make(), n.s);
+        return;
+      }
       const Function* fn = std::any_cast<Function>(&bound);
       if (!fn) ctx.Error(n.line, "Handler " + n.s + " does not fit the event");
-      (static_cast<C&>(self(o)).*member).Bind(*fn, n.s);
+      ev.Bind(*fn, n.s);
     };
     p.IsDefault = [member](const TPersistent& o) {
       return !(static_cast<const C&>(self(o)).*member).Assigned();

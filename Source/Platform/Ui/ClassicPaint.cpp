@@ -469,6 +469,7 @@ bool WindowScrollTracker::mouseMove(HWND Wnd, TPoint ClientPoint) {
 bool WindowScrollTracker::mouseUp(HWND Wnd, TPoint ClientPoint) {
   if (bar_ < 0) return false;
   const int pos = trackPos(Wnd, ClientPoint);
+  SetScrollTrackPos(Wnd, bar_, pos);
   const UINT msg = bar_ == SB_HORZ ? WM_HSCROLL : WM_VSCROLL;
   bar_ = -1;
   if (GetCapture() == Wnd) ReleaseCapture();

@@ -609,6 +609,93 @@ void TListItems::EndUpdate() {
   if (updateCount_ > 0 && --updateCount_ == 0) changed();
 }
 
+void TListItems::Assign(const TListItems& Source) {
+  if (&Source == this) return;
+  BeginUpdate();
+  Clear();
+  for (int i = 0; i < Source.Count(); ++i) {
+    const TListItem* from = Source.Item(i);
+    TListItem* to = Add();
+    to->SetCaption(from->Caption());
+    to->SubItems().Assign(from->SubItems());
+    to->Data = from->Data;
+    to->ImageIndex = from->ImageIndex;
+  }
+  EndUpdate();
+}
+
+std::vector<uint8_t> TListItems::Data() const {
+  std::vector<uint8_t> out;
+  auto put32 = [&out](uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+      out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  auto putText = [&](const std::string& t) {
+    put32(static_cast<uint32_t>(t.size()));
+    out.insert(out.end(), t.begin(), t.end());
+  };
+  put32(static_cast<uint32_t>(Count()));
+  for (const auto& item : items_) {
+    put32(static_cast<uint32_t>(item->ImageIndex));
+    putText(item->Caption());
+    put32(static_cast<uint32_t>(item->SubItems().Count()));
+    for (int i = 0; i < item->SubItems().Count(); ++i)
+      putText(item->SubItems().Get(i));
+  }
+  return out;
+}
+
+void TListItems::SetData(const std::vector<uint8_t>& Bytes) {
+  size_t at = 0;
+  auto need = [&](uint64_t n) {
+    if (n > Bytes.size() - at) throw EReadError("List items are not valid");
+  };
+  auto get32 = [&] {
+    need(4);
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+      v |= uint32_t(Bytes[at + size_t(i)]) << (8 * i);
+    at += 4;
+    return v;
+  };
+  auto getText = [&] {
+    const uint32_t n = get32();
+    need(n);
+    std::string t(Bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                  Bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+    at += n;
+    return t;
+  };
+  // Decoded whole before anything changes, so that a broken block leaves the list as it was.
+  struct Row {
+    int image;
+    std::string caption;
+    std::vector<std::string> sub;
+  };
+  std::vector<Row> rows;
+  const uint32_t count = get32();
+  for (uint32_t i = 0; i < count; ++i) {
+    Row r;
+    r.image = static_cast<int32_t>(get32());
+    r.caption = getText();
+    const uint32_t subs = get32();
+    for (uint32_t k = 0; k < subs; ++k)
+      r.sub.push_back(getText());
+    rows.push_back(std::move(r));
+  }
+  if (at != Bytes.size()) throw EReadError("List items are not valid");
+  BeginUpdate();
+  Clear();
+  for (auto& r : rows) {
+    TListItem* item = Add();
+    item->ImageIndex = r.image;
+    item->SetCaption(r.caption);
+    for (auto& t : r.sub)
+      item->SubItems().Add(t);
+  }
+  EndUpdate();
+}
+
 void TListItems::changed() {
   if (updateCount_ == 0 && owner_) owner_->itemsChanged();
 }
@@ -667,6 +754,22 @@ TListView::~TListView() {
   focused_ = nullptr;
   OnSelectItem.Clear();
   items_.reset();
+}
+
+void TListView::setImages(TCustomImageList*& Slot, TCustomImageList* Value) {
+  if (Slot == Value) return;
+  TCustomImageList* old = Slot;
+  Slot = Value;
+  // One notification serves every slot the list still holds.
+  if (old && old != smallImages_ && old != largeImages_ && old != stateImages_) RemoveFreeNotification(old);
+  if (Value) FreeNotification(Value);
+}
+
+void TListView::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomControl::Notification(AComponent, Operation);
+  if (Operation != TOperation::opRemove) return;
+  for (TCustomImageList** slot : {&smallImages_, &largeImages_, &stateImages_})
+    if (*slot == AComponent) *slot = nullptr;
 }
 
 void TListView::CreateParams(TCreateParams& Params) {

@@ -2,6 +2,7 @@
 // view with columns, items and sub-items), tool bar with its buttons.
 #pragma once
 
+#include "Platform/Ui/ImgList.h"
 #include "Platform/Ui/StdCtrls.h"
 
 #include <memory>
@@ -225,6 +226,13 @@ public:
   void BeginUpdate() { ++updateCount_; }
   void EndUpdate();
   TListView* Owner() const { return owner_; }
+  // Replaces the items by copies of Source's (captions, sub-items, image indexes, data).
+  void Assign(const TListItems& Source);
+  // The items as a form file stores them: the count, then per item its image index, caption
+  // and sub-items, each text with its length (little-endian 32-bit numbers).
+  std::vector<uint8_t> Data() const;
+  // Raises EReadError for bytes that are not such a block, and keeps the items then.
+  void SetData(const std::vector<uint8_t>& Bytes);
 
 private:
   friend class TListItem;
@@ -282,6 +290,14 @@ public:
   int HeaderHeight() const;
   void Scroll(int DX, int DY);
 
+  // Kept for stored forms: the list draws no images yet.
+  TCustomImageList* SmallImages() const { return smallImages_; }
+  void SetSmallImages(TCustomImageList* Value) { setImages(smallImages_, Value); }
+  TCustomImageList* LargeImages() const { return largeImages_; }
+  void SetLargeImages(TCustomImageList* Value) { setImages(largeImages_, Value); }
+  TCustomImageList* StateImages() const { return stateImages_; }
+  void SetStateImages(TCustomImageList* Value) { setImages(stateImages_, Value); }
+
   TLVSelectItemEvent OnSelectItem;
   TLVColumnClickEvent OnColumnClick;
 
@@ -298,8 +314,10 @@ protected:
   void Paint() override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
+  void setImages(TCustomImageList*& Slot, TCustomImageList* Value);
   void updateScrollBar();
   void moveTo(int Index, bool Extend);
   std::unique_ptr<TListColumns> columns_;
@@ -308,6 +326,7 @@ private:
   bool readOnly_ = false, rowSelect_ = false, multiSelect_ = false, hideSelection_ = true, gridLines_ = false,
        showColumnHeaders_ = true, columnClick_ = true;
   TListItem* focused_ = nullptr;
+  TCustomImageList *smallImages_ = nullptr, *largeImages_ = nullptr, *stateImages_ = nullptr;
   int anchor_ = -1;
   int topIndex_ = 0;
   classic::WindowScrollTracker tracker_;

@@ -2,6 +2,7 @@
 
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Forms.h"
+#include "Platform/Ui/Menus.h"
 
 #include <algorithm>
 #include <map>
@@ -482,6 +483,7 @@ void TControl::mouseMessage(TMessage& Message) {
     break;
   case WM_RBUTTONUP:
     up(TMouseButton::mbRight);
+    contextPopup(TPoint{x, y});
     break;
   case WM_MBUTTONUP:
     up(TMouseButton::mbMiddle);
@@ -491,7 +493,70 @@ void TControl::mouseMessage(TMessage& Message) {
   }
 }
 
-void TControl::Click() { OnClick(this); }
+void TControl::Click() {
+  if (OnClick)
+    OnClick(this);
+  else if (action_ && !IsDesigning())
+    action_->Execute();
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+  if (popupMenu_ == Value) return;
+  if (popupMenu_) RemoveFreeNotification(popupMenu_);
+  popupMenu_ = Value;
+  if (popupMenu_) FreeNotification(popupMenu_);
+}
+
+// A right click: OnContextPopup may take it; otherwise the pop-up menu of the control, or of
+// the nearest parent that has one, shows where the mouse is.
+void TControl::contextPopup(TPoint Pos) {
+  if (IsDesigning()) return;
+  bool handled = false;
+  OnContextPopup(this, Pos, handled);
+  if (handled) return;
+  for (TControl* c = this; c; c = c->Parent())
+    if (TPopupMenu* menu = c->PopupMenu()) {
+      menu->PopupComponent = this;
+      const TPoint at = ClientToScreen(Pos);
+      menu->Popup(at.X, at.Y);
+      return;
+    }
+}
+
+void TControl::SetAction(TBasicAction* Value) {
+  if (action_ == Value) return;
+  if (action_) RemoveFreeNotification(action_);
+  action_ = Value;
+  if (action_) FreeNotification(action_);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation != TOperation::opRemove) return;
+  if (AComponent == popupMenu_) popupMenu_ = nullptr;
+  if (AComponent == action_) action_ = nullptr;
+}
+
+bool TControl::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
+  bool handled = false;
+  OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
+  if (handled) return true;
+  if (WheelDelta < 0) return DoMouseWheelDown(Shift, MousePos);
+  if (WheelDelta > 0) return DoMouseWheelUp(Shift, MousePos);
+  return false;
+}
+
+bool TControl::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+  bool handled = false;
+  OnMouseWheelDown(this, Shift, MousePos, handled);
+  return handled;
+}
+
+bool TControl::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
+  bool handled = false;
+  OnMouseWheelUp(this, Shift, MousePos, handled);
+  return handled;
+}
 void TControl::DblClick() { OnDblClick(this); }
 void TControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   OnMouseDown(this, Button, Shift, X, Y);
@@ -1141,6 +1206,16 @@ void TWinControl::Dispatch(TMessage& Message) {
   case WM_SYSKEYDOWN: {
     TWMKey m(Message);
     if (!DoKeyDown(m)) DefaultHandler(Message);
+    return;
+  }
+  case WM_MOUSEWHEEL: {
+    // The point comes in screen coordinates, as the window system sends it.
+    const auto lp = static_cast<uint64_t>(Message.LParam);
+    if (DoMouseWheel(MouseKeysToShiftState(Message.WParam & 0xFFFF), hiWord(Message.WParam),
+                     TPoint{loWord(lp), hiWord(lp)}))
+      Message.Result = 1;
+    else
+      DefaultHandler(Message);
     return;
   }
   case WM_CHAR: {

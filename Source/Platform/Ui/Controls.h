@@ -22,6 +22,7 @@ namespace kv::platform {
 
 class TWinControl;
 class TCustomForm;
+class TPopupMenu;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 KV_ENUM_NAMES(TAlign, "alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient", "alCustom")
@@ -113,6 +114,26 @@ using TMouseEvent = TEvent<TObject*, TMouseButton, TShiftState, int, int>;
 using TMouseMoveEvent = TEvent<TObject*, TShiftState, int, int>;
 using TKeyEvent = TEvent<TObject*, uint16_t&, TShiftState>;
 using TKeyPressEvent = TEvent<TObject*, char&>;
+// The wheel: the delta (120 a notch, negative towards the user), the point, and Handled.
+using TMouseWheelEvent = TEvent<TObject*, TShiftState, int, TPoint, bool&>;
+using TMouseWheelUpDownEvent = TEvent<TObject*, TShiftState, TPoint, bool&>;
+
+enum class TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
+KV_ENUM_NAMES(TBiDiMode, "bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly")
+enum class TDragKind { dkDrag, dkDock };
+KV_ENUM_NAMES(TDragKind, "dkDrag", "dkDock")
+enum class TDragMode { dmManual, dmAutomatic };
+KV_ENUM_NAMES(TDragMode, "dmManual", "dmAutomatic")
+enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+
+// Events of context menus and of dragging, each with the sender first. The headless class
+// library has no drag objects: sources and targets are the objects involved.
+using TContextPopupEvent = TEvent<TObject*, TPoint, bool&>;
+using TDragDropEvent = TEvent<TObject*, TObject*, int, int>;
+using TDragOverEvent = TEvent<TObject*, TObject*, int, int, TDragState, bool&>;
+using TEndDragEvent = TEvent<TObject*, TObject*, int, int>;
+using TStartDragEvent = TEvent<TObject*, TObject*&>;
+using TStartDockEvent = TEvent<TObject*, TObject*&>;
 
 // Shift state from a key message's flags and the keyboard state.
 TShiftState KeyDataToShiftState(int32_t KeyData);
@@ -210,6 +231,29 @@ public:
   void SetCursor(TCursor Value) { cursor_ = Value; }
   int HelpContext() const { return helpContext_; }
   void SetHelpContext(int Value) { helpContext_ = Value; }
+  bool ParentShowHint() const { return parentShowHint_; }
+  void SetParentShowHint(bool Value) { parentShowHint_ = Value; }
+  // Shown on a right click on the control or a child without a menu of its own. Follows the
+  // menu: freeing it clears the property.
+  TPopupMenu* PopupMenu() const { return popupMenu_; }
+  void SetPopupMenu(TPopupMenu* Value);
+  TBasicAction* Action() const { return action_; }
+  // Follows the action: freeing it clears the property. A click runs the action when the
+  // control has no OnClick of its own.
+  void SetAction(TBasicAction* Value);
+
+  // Settings kept for stored forms: this class library does no dragging or docking and lays
+  // text out left to right, so nothing reads them yet.
+  TCursor DragCursor() const { return dragCursor_; }
+  void SetDragCursor(TCursor Value) { dragCursor_ = Value; }
+  TDragKind DragKind() const { return dragKind_; }
+  void SetDragKind(TDragKind Value) { dragKind_ = Value; }
+  TDragMode DragMode() const { return dragMode_; }
+  void SetDragMode(TDragMode Value) { dragMode_ = Value; }
+  TBiDiMode BiDiMode() const { return biDiMode_; }
+  void SetBiDiMode(TBiDiMode Value) { biDiMode_ = Value; }
+  bool ParentBiDiMode() const { return parentBiDiMode_; }
+  void SetParentBiDiMode(bool Value) { parentBiDiMode_ = Value; }
 
   TControlStyle ControlStyle() const { return controlStyle_; }
   void SetControlStyle(TControlStyle Value) { controlStyle_ = Value; }
@@ -240,6 +284,16 @@ public:
   TMouseEvent OnMouseUp;
   TMouseMoveEvent OnMouseMove;
   TNotifyEvent OnResize;
+  TMouseWheelEvent OnMouseWheel;
+  TMouseWheelUpDownEvent OnMouseWheelDown;
+  TMouseWheelUpDownEvent OnMouseWheelUp;
+  TContextPopupEvent OnContextPopup;
+  TDragDropEvent OnDragDrop;
+  TDragOverEvent OnDragOver;
+  TEndDragEvent OnEndDock;
+  TEndDragEvent OnEndDrag;
+  TStartDockEvent OnStartDock;
+  TStartDragEvent OnStartDrag;
 
   // ---- streaming
   bool HasParent() const override { return true; }
@@ -260,6 +314,12 @@ protected:
   virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
   virtual void MouseMove(TShiftState Shift, int X, int Y);
   virtual void Resize();
+  // The wheel: OnMouseWheel first; unhandled, OnMouseWheelDown or OnMouseWheelUp by the
+  // direction. True when handled.
+  virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+  virtual bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos);
+  virtual bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   virtual void Changed() {}
   virtual void VisibleChanging() {}
   void RequestAlign();
@@ -271,6 +331,7 @@ protected:
 
 private:
   void mouseMessage(TMessage& Message);
+  void contextPopup(TPoint Pos);
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -289,6 +350,14 @@ private:
   bool showHint_ = false;
   TCursor cursor_ = crDefault;
   int helpContext_ = 0;
+  bool parentShowHint_ = true;
+  TPopupMenu* popupMenu_ = nullptr;
+  TBasicAction* action_ = nullptr;
+  TCursor dragCursor_ = crDrag;
+  TDragKind dragKind_ = TDragKind::dkDrag;
+  TDragMode dragMode_ = TDragMode::dmManual;
+  TBiDiMode biDiMode_ = TBiDiMode::bdLeftToRight;
+  bool parentBiDiMode_ = true;
   TControlStyle controlStyle_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
   TControlState controlState_;
   // Anchor distances: to the right and bottom of the parent's client area.
@@ -345,6 +414,9 @@ public:
 
   bool Ctl3D() const { return ctl3D_; }
   void SetCtl3D(bool Value);
+  // Kept for stored forms: every window here draws into a bitmap of its own already.
+  bool DoubleBuffered() const { return doubleBuffered_; }
+  void SetDoubleBuffered(bool Value) { doubleBuffered_ = Value; }
   bool ParentCtl3D() const { return parentCtl3D_; }
   void SetParentCtl3D(bool Value) { parentCtl3D_ = Value; }
 
@@ -432,6 +504,7 @@ private:
   bool tabStop_ = false;
   bool ctl3D_ = true;
   bool parentCtl3D_ = true;
+  bool doubleBuffered_ = false;
   int alignDisabled_ = 0;
   bool aligning_ = false;
   bool updatingBounds_ = false;
@@ -556,12 +629,46 @@ inline constexpr auto Ctl3D = [](auto& b) {
 inline constexpr auto ParentCtl3D = [](auto& b) {
   b.Bool("ParentCtl3D", &TWinControl::ParentCtl3D, &TWinControl::SetParentCtl3D, true);
 };
+inline constexpr auto ParentShowHint = [](auto& b) {
+  b.Bool("ParentShowHint", &TControl::ParentShowHint, &TControl::SetParentShowHint, true);
+};
+inline constexpr auto Action = [](auto& b) {
+  b.template Ref<TBasicAction>("Action", &TControl::Action, &TControl::SetAction);
+};
+inline constexpr auto BiDiMode = [](auto& b) {
+  b.template Enum<TBiDiMode>("BiDiMode", &TControl::BiDiMode, &TControl::SetBiDiMode, NoDefault);
+};
+inline constexpr auto DragCursor = [](auto& b) {
+  b.IdentInt("DragCursor", CursorIdents(), &TControl::DragCursor, &TControl::SetDragCursor, crDrag);
+};
+inline constexpr auto DragKind = [](auto& b) {
+  b.template Enum<TDragKind>("DragKind", &TControl::DragKind, &TControl::SetDragKind, TDragKind::dkDrag);
+};
+inline constexpr auto DragMode = [](auto& b) {
+  b.template Enum<TDragMode>("DragMode", &TControl::DragMode, &TControl::SetDragMode, TDragMode::dmManual);
+};
+inline constexpr auto DoubleBuffered = [](auto& b) {
+  b.Bool("DoubleBuffered", &TWinControl::DoubleBuffered, &TWinControl::SetDoubleBuffered, NoDefault);
+};
 inline constexpr auto OnClick = [](auto& b) { b.Event("OnClick", &TControl::OnClick); };
 inline constexpr auto OnDblClick = [](auto& b) { b.Event("OnDblClick", &TControl::OnDblClick); };
 inline constexpr auto OnMouseDown = [](auto& b) { b.Event("OnMouseDown", &TControl::OnMouseDown); };
 inline constexpr auto OnMouseMove = [](auto& b) { b.Event("OnMouseMove", &TControl::OnMouseMove); };
 inline constexpr auto OnMouseUp = [](auto& b) { b.Event("OnMouseUp", &TControl::OnMouseUp); };
 inline constexpr auto OnResize = [](auto& b) { b.Event("OnResize", &TControl::OnResize); };
+inline constexpr auto OnContextPopup = [](auto& b) { b.Event("OnContextPopup", &TControl::OnContextPopup); };
+inline constexpr auto OnDragDrop = [](auto& b) { b.Event("OnDragDrop", &TControl::OnDragDrop); };
+inline constexpr auto OnDragOver = [](auto& b) { b.Event("OnDragOver", &TControl::OnDragOver); };
+inline constexpr auto OnEndDock = [](auto& b) { b.Event("OnEndDock", &TControl::OnEndDock); };
+inline constexpr auto OnEndDrag = [](auto& b) { b.Event("OnEndDrag", &TControl::OnEndDrag); };
+inline constexpr auto OnStartDock = [](auto& b) { b.Event("OnStartDock", &TControl::OnStartDock); };
+inline constexpr auto OnStartDrag = [](auto& b) { b.Event("OnStartDrag", &TControl::OnStartDrag); };
+// The three wheel events, in the order class tables list them.
+inline constexpr auto WheelEvents = [](auto& b) {
+  b.Event("OnMouseWheel", &TControl::OnMouseWheel);
+  b.Event("OnMouseWheelDown", &TControl::OnMouseWheelDown);
+  b.Event("OnMouseWheelUp", &TControl::OnMouseWheelUp);
+};
 inline constexpr auto OnEnter = [](auto& b) { b.Event("OnEnter", &TWinControl::OnEnter); };
 inline constexpr auto OnExit = [](auto& b) { b.Event("OnExit", &TWinControl::OnExit); };
 inline constexpr auto OnKeyDown = [](auto& b) { b.Event("OnKeyDown", &TWinControl::OnKeyDown); };

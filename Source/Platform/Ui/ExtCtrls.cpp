@@ -80,19 +80,7 @@ TCustomPanel::TCustomPanel(TComponent* AOwner) : TCustomControl(AOwner) {
   SetColor(clBtnFace);
 }
 
-TCustomPanel::~TCustomPanel() { SetPopupMenu(nullptr); }
-
-void TCustomPanel::SetPopupMenu(TPopupMenu* Value) {
-  if (popupMenu_ == Value) return;
-  if (popupMenu_) popupMenu_->RemoveFreeNotification(this);
-  popupMenu_ = Value;
-  if (popupMenu_) popupMenu_->FreeNotification(this);
-}
-
-void TCustomPanel::Notification(TComponent* AComponent, TOperation Operation) {
-  TCustomControl::Notification(AComponent, Operation);
-  if (Operation == TOperation::opRemove && AComponent == popupMenu_) popupMenu_ = nullptr;
-}
+TCustomPanel::~TCustomPanel() = default;
 
 void TCustomPanel::changed() {
   Realign();

@@ -40,37 +40,20 @@ inline constexpr auto bvLowered = TPanelBevel::bvLowered;
 inline constexpr auto bvRaised = TPanelBevel::bvRaised;
 inline constexpr auto bvSpace = TPanelBevel::bvSpace;
 
-class TPopupMenu;
-
-enum class TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
-KV_ENUM_NAMES(TBiDiMode, "bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly")
-enum class TDragKind { dkDrag, dkDock };
-KV_ENUM_NAMES(TDragKind, "dkDrag", "dkDock")
-enum class TDragMode { dmManual, dmAutomatic };
-KV_ENUM_NAMES(TDragMode, "dmManual", "dmAutomatic")
-enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };
-
-// Events of resizing, context menus, dragging and docking, each with the sender first. The
-// headless class library has no drag objects: sources and targets are the objects involved.
+// Events of resizing and docking, each with the sender first.
 using TCanResizeEvent = TEvent<TObject*, int&, int&, bool&>;
 using TConstrainedResizeEvent = TEvent<TObject*, int&, int&, int&, int&>;
-using TContextPopupEvent = TEvent<TObject*, TPoint, bool&>;
-using TDragDropEvent = TEvent<TObject*, TObject*, int, int>;
-using TDragOverEvent = TEvent<TObject*, TObject*, int, int, TDragState, bool&>;
-using TEndDragEvent = TEvent<TObject*, TObject*, int, int>;
-using TStartDragEvent = TEvent<TObject*, TObject*&>;
 using TDockDropEvent = TEvent<TObject*, TObject*, int, int>;
 using TDockOverEvent = TEvent<TObject*, TObject*, int, int, TDragState, bool&>;
 using TGetSiteInfoEvent = TEvent<TObject*, TControl*, TRect&, TPoint, bool&>;
-using TStartDockEvent = TEvent<TObject*, TObject*&>;
 using TUnDockEvent = TEvent<TObject*, TControl*, TWinControl*, bool&>;
 
 // The panel: a container with an outer and an inner bevel, a border between them and a
 // centred caption. Publishes nothing; TPanel and other panels choose what they publish.
 //
-// The drag-and-dock, right-to-left and size-negotiation settings are kept here for the
-// panels' stored forms; this class library does no dragging or docking, lays text out left
-// to right and sizes controls by their constraints alone, so nothing reads them yet.
+// The docking and size-negotiation settings are kept here for the panels' stored forms; this
+// class library does no docking and sizes controls by their constraints alone, so nothing
+// reads them yet.
 class TCustomPanel : public TCustomControl {
   KV_CLASS_INFO(TCustomPanel)
 public:
@@ -95,38 +78,16 @@ public:
 
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool Value) { autoSize_ = Value; }
-  TBiDiMode BiDiMode() const { return biDiMode_; }
-  void SetBiDiMode(TBiDiMode Value) { biDiMode_ = Value; }
-  bool ParentBiDiMode() const { return parentBiDiMode_; }
-  void SetParentBiDiMode(bool Value) { parentBiDiMode_ = Value; }
   bool UseDockManager() const { return useDockManager_; }
   void SetUseDockManager(bool Value) { useDockManager_ = Value; }
   bool DockSite() const { return dockSite_; }
   void SetDockSite(bool Value) { dockSite_ = Value; }
-  TCursor DragCursor() const { return dragCursor_; }
-  void SetDragCursor(TCursor Value) { dragCursor_ = Value; }
-  TDragKind DragKind() const { return dragKind_; }
-  void SetDragKind(TDragKind Value) { dragKind_ = Value; }
-  TDragMode DragMode() const { return dragMode_; }
-  void SetDragMode(TDragMode Value) { dragMode_ = Value; }
-  bool ParentShowHint() const { return parentShowHint_; }
-  void SetParentShowHint(bool Value) { parentShowHint_ = Value; }
-  TPopupMenu* PopupMenu() const { return popupMenu_; }
-  // Follows the menu: freeing it clears the property.
-  void SetPopupMenu(TPopupMenu* Value);
 
   TCanResizeEvent OnCanResize;
   TConstrainedResizeEvent OnConstrainedResize;
-  TContextPopupEvent OnContextPopup;
   TDockDropEvent OnDockDrop;
   TDockOverEvent OnDockOver;
-  TDragDropEvent OnDragDrop;
-  TDragOverEvent OnDragOver;
-  TEndDragEvent OnEndDock;
-  TEndDragEvent OnEndDrag;
   TGetSiteInfoEvent OnGetSiteInfo;
-  TStartDockEvent OnStartDock;
-  TStartDragEvent OnStartDrag;
   TUnDockEvent OnUnDock;
 
   // Inside the bevels and the border.
@@ -135,7 +96,6 @@ public:
 
 protected:
   void Paint() override;
-  void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
   void changed();
@@ -146,15 +106,8 @@ private:
   bool fullRepaint_ = true;
   bool locked_ = false;
   bool autoSize_ = false;
-  TBiDiMode biDiMode_ = TBiDiMode::bdLeftToRight;
-  bool parentBiDiMode_ = true;
   bool useDockManager_ = true;
   bool dockSite_ = false;
-  TCursor dragCursor_ = crDrag;
-  TDragKind dragKind_ = TDragKind::dkDrag;
-  TDragMode dragMode_ = TDragMode::dmManual;
-  bool parentShowHint_ = true;
-  TPopupMenu* popupMenu_ = nullptr;
 };
 
 class TPanel : public TCustomPanel {

@@ -6,6 +6,7 @@
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/CommonDialogs.h"
 #include "Platform/Ui/ExtCtrls.h"
+#include "Platform/Ui/ImgList.h"
 #include "Platform/Ui/Menus.h"
 #include "Platform/Ui/WindowDialogs.h"
 
@@ -65,10 +66,20 @@ void TControlScrollBar::Update() {
   si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
   si.nMin = 0;
   si.nMax = visible_ && range_ > extent ? range_ - 1 : 0;
-  si.nPage = static_cast<UINT>(std::max(0, extent + 1));
+  si.nPage = static_cast<UINT>(std::max(0, extent));
   si.nPos = position_;
   SetScrollInfo(control_->Handle(), bar, si, true);
   if (position_ > ScrollMax()) SetPosition(ScrollMax());
+}
+
+// The message holds only the low 16 bits of the thumb's place; the bar's track position has all
+// of it when the two agree (a document taller than 32767 pixels).
+int TControlScrollBar::thumbPos(const TWMScroll& Message) const {
+  if (!control_->HandleAllocated()) return Message.Pos;
+  TScrollInfo si;
+  si.fMask = SIF_TRACKPOS;
+  GetScrollInfo(control_->Handle(), kind_ == TScrollBarKind::sbHorizontal ? SB_HORZ : SB_VERT, si);
+  return (si.nTrackPos & 0xFFFF) == (Message.Pos & 0xFFFF) ? si.nTrackPos : Message.Pos;
 }
 
 void TControlScrollBar::ScrollMessage(TWMScroll& Message) {
@@ -88,10 +99,10 @@ void TControlScrollBar::ScrollMessage(TWMScroll& Message) {
     SetPosition(position_ + page);
     break;
   case SB_THUMBPOSITION:
-    SetPosition(Message.Pos);
+    SetPosition(thumbPos(Message));
     break;
   case SB_THUMBTRACK:
-    if (tracking_) SetPosition(Message.Pos);
+    if (tracking_) SetPosition(thumbPos(Message));
     break;
   case SB_TOP:
     SetPosition(0);
@@ -160,6 +171,9 @@ void TScrollingWinControl::Dispatch(TMessage& Message) {
   }
   case WM_SIZE:
     TWinControl::Dispatch(Message);
+    // The bars' pages are the client extents: they follow every size change.
+    horz_->Update();
+    vert_->Update();
     Resizing();
     return;
   default:
@@ -750,7 +764,8 @@ std::unique_ptr<TScreen>& screenSlot() {
 } // namespace
 
 void RegisterStandardClasses() {
-  RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo()});
+  RegisterClasses({&TForm::StaticClassInfo(), &TTimer::StaticClassInfo(), &TBasicAction::StaticClassInfo(),
+                   &TCustomImageList::StaticClassInfo(), &TImageList::StaticClassInfo()});
   RegisterStdControls();
   RegisterExtControls();
   RegisterComControls();

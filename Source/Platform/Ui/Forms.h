@@ -64,6 +64,7 @@ public:
   void ScrollMessage(TWMScroll& Message);
 
 private:
+  int thumbPos(const TWMScroll& Message) const;
   TScrollingWinControl* control_;
   TScrollBarKind kind_;
   int range_ = 0, position_ = 0, increment_ = 8;

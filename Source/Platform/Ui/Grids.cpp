@@ -348,17 +348,14 @@ void TCustomGrid::KeyDown(uint16_t& Key, TShiftState Shift) {
   }
 }
 
-bool TCustomGrid::DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos) {
-  bool handled = false;
-  OnMouseWheel(this, Shift, WheelDelta, MousePos, handled);
-  if (!handled) {
-    if (WheelDelta < 0)
-      FocusCell(col_, row_ + 1);
-    else if (WheelDelta > 0)
-      FocusCell(col_, row_ - 1);
-    handled = true;
-  }
-  return handled;
+bool TCustomGrid::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
+  if (!TCustomControl::DoMouseWheelDown(Shift, MousePos)) FocusCell(col_, row_ + 1);
+  return true;
+}
+
+bool TCustomGrid::DoMouseWheelUp(TShiftState Shift, TPoint MousePos) {
+  if (!TCustomControl::DoMouseWheelUp(Shift, MousePos)) FocusCell(col_, row_ - 1);
+  return true;
 }
 
 void TCustomGrid::Dispatch(TMessage& Message) {
@@ -379,11 +376,6 @@ void TCustomGrid::Dispatch(TMessage& Message) {
     TCustomControl::Dispatch(Message);
     Invalidate();
     return;
-  case WM_MOUSEWHEEL: {
-    const TPoint pos{loWord(static_cast<uint64_t>(Message.LParam)), hiWord(static_cast<uint64_t>(Message.LParam))};
-    if (DoMouseWheel(MouseKeysToShiftState(Message.WParam & 0xFFFF), hiWord(Message.WParam), pos)) Message.Result = 1;
-    return;
-  }
   default:
     TCustomControl::Dispatch(Message);
   }

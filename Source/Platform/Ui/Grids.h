@@ -42,7 +42,6 @@ using TGridOptions = TSet<TGridOption>;
 
 // The wheel: Sender, shift state, wheel delta (120 per notch, positive away from the user), the
 // pointer in screen coordinates, Handled.
-using TMouseWheelEvent = TEvent<TObject*, TShiftState, int, TPoint, bool&>;
 using TDrawCellEvent = TEvent<TObject*, int, int, TRect, TGridDrawState>;
 using TSelectCellEvent = TEvent<TObject*, int, int, bool&>;
 
@@ -103,7 +102,6 @@ public:
   void FocusCell(int ACol, int ARow);
   void InvalidateCell(int ACol, int ARow);
 
-  TMouseWheelEvent OnMouseWheel;
   TSelectCellEvent OnSelectCell;
   TNotifyEvent OnTopLeftChanged;
 
@@ -117,8 +115,9 @@ protected:
   void Paint() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
-  // The wheel: OnMouseWheel first; unhandled, a notch moves the current row by one.
-  virtual bool DoMouseWheel(TShiftState Shift, int WheelDelta, TPoint MousePos);
+  // The wheel: the events first; unhandled, a notch moves the current row by one.
+  bool DoMouseWheelDown(TShiftState Shift, TPoint MousePos) override;
+  bool DoMouseWheelUp(TShiftState Shift, TPoint MousePos) override;
   // Client rectangle in device coordinates of the paint context (for clipping one cell).
   TRect toDevice(const TRect& R);
   void sizeChanged();

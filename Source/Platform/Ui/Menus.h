@@ -118,6 +118,13 @@ private:
   HWND window_ = 0;
 };
 
+// The control's pop-up menu for class tables: .With(published::PopupMenu)
+namespace published {
+inline constexpr auto PopupMenu = [](auto& b) {
+  b.template Ref<TPopupMenu>("PopupMenu", &TControl::PopupMenu, &TControl::SetPopupMenu);
+};
+} // namespace published
+
 void RegisterMenus();
 
 } // namespace kv::platform

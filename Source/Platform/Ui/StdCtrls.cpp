@@ -1146,9 +1146,7 @@ const TClassInfo& TMemo::StaticClassInfo() {
   static const TClassInfo info =
       TClassBuilder<TMemo, TCustomEdit>("TMemo")
           .With(published::Align)
-          .Enum<TAlignment>(
-              "Alignment", [](const TMemo&) { return taLeftJustify; }, [](TMemo&, TAlignment) {},
-              taLeftJustify)
+          .Enum<TAlignment>("Alignment", &TMemo::Alignment, &TMemo::SetAlignment, taLeftJustify)
           .With(published::Anchors)
           .Enum<TBorderStyle>("BorderStyle", &TMemo::BorderStyle, &TMemo::SetBorderStyle,
                               TBorderStyle::bsSingle)

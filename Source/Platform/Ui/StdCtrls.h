@@ -313,6 +313,9 @@ public:
   void SetWantReturns(bool Value) { wantReturns_ = Value; }
   bool WantTabs() const { return wantTabs_; }
   void SetWantTabs(bool Value) { wantTabs_ = Value; }
+  // Kept for stored forms: the lines are always drawn from the left.
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment Value) { alignment_ = Value; }
   // The first line shown.
   int TopLine() const { return topLine_; }
   void SetTopLine(int Value);
@@ -332,6 +335,7 @@ private:
   std::unique_ptr<TMemoStrings> lines_;
   TScrollStyle scrollBars_ = TScrollStyle::ssNone;
   bool wordWrap_ = true, wantReturns_ = true, wantTabs_ = false;
+  TAlignment alignment_ = taLeftJustify;
   uint64_t version_ = 0;
 };
 

@@ -329,6 +329,14 @@ TEST(FormFiles, ErrorsNameFileAndLine) {
       EXPECT_EQ(e.Message().rfind(c.message, 0), 0u) << e.Message();
     }
   }
+  // A root being designed keeps the name of a handler its class lacks (the event does nothing).
+  TRoot designed(nullptr);
+  designed.SetDesigning(true);
+  ReadComponentText(designed, cases[2].text, "design.kfm");
+  auto* x = dynamic_cast<TWidget*>(designed.FindComponent("X"));
+  ASSERT_NE(x, nullptr);
+  EXPECT_EQ(x->OnChange.HandlerName(), "NoHandler");
+  EXPECT_NO_THROW(x->OnChange(x));
 }
 
 TEST(FormFiles, RedeclaredPropertyKeepsItsPlaceAndNewDefault) {

@@ -204,6 +204,44 @@ TEST_F(ComCtrlsTest, ListViewReportColumnsItemsAndSelection) {
   EXPECT_EQ(lv->ItemFocused(), nullptr);
 }
 
+// The byte form of list items in a form file: the count, then per item its image index, its
+// caption and its sub-items, each text after its length; all numbers 32-bit little-endian.
+TEST_F(ComCtrlsTest, ListItemsInTheirStoredForm) {
+  using Bytes = std::vector<uint8_t>;
+  // One item, image 2, caption "ab", one sub-item "c"; written out by hand.
+  const Bytes one{1, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 'a', 'b', 1, 0, 0, 0, 1, 0, 0, 0, 'c'};
+  TListView lv(nullptr);
+  TListItem* item = lv.Items().Add();
+  item->SetCaption("ab");
+  item->ImageIndex = 2;
+  item->SubItems().Add("c");
+  EXPECT_EQ(lv.Items().Data(), one);
+  lv.Items().Clear();
+  EXPECT_EQ(lv.Items().Data(), (Bytes{0, 0, 0, 0}));
+  lv.Items().SetData(one);
+  ASSERT_EQ(lv.Items().Count(), 1);
+  EXPECT_EQ(lv.Items().Item(0)->Caption(), "ab");
+  EXPECT_EQ(lv.Items().Item(0)->ImageIndex, 2);
+  EXPECT_EQ(lv.Items().Item(0)->SubItems().Text(), "c\n");
+  // Blocks that are not such a list are refused and leave the items as they were.
+  struct Row {
+    const char* what;
+    Bytes bytes;
+  };
+  const Row broken[] = {
+      {"empty", {}},
+      {"count cut short", {1, 0, 0}},
+      {"a count with no items", {2, 0, 0, 0}},
+      {"caption longer than the block", {1, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'a'}},
+      {"sub-items missing", {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0}},
+      {"bytes after the last item", {0, 0, 0, 0, 9}},
+  };
+  for (const auto& r : broken) {
+    EXPECT_THROW(lv.Items().SetData(r.bytes), EReadError) << r.what;
+    EXPECT_EQ(lv.Items().Count(), 1) << r.what;
+  }
+}
+
 TEST_F(ComCtrlsTest, ToolBarLaysOutItsButtonsAndGroupsChecks) {
   TForm* form = makeForm();
   auto* bar = new TToolBar(form);

@@ -61,6 +61,29 @@ protected:
     kv::platform::HeadlessPresenter::click(at(c, x, y));
     run();
   }
+  // The left button pressed, the mouse moved and the button released at a point of a control.
+  static void mouseDown(kv::platform::TControl* c, int x, int y) {
+    kv::platform::HeadlessPresenter::mouseDown(at(c, x, y));
+    run();
+  }
+  static void mouseMove(kv::platform::TControl* c, int x, int y) {
+    kv::platform::HeadlessPresenter::mouseMove(at(c, x, y));
+    run();
+  }
+  static void mouseUp(kv::platform::TControl* c, int x, int y) {
+    kv::platform::HeadlessPresenter::mouseUp(at(c, x, y));
+    run();
+  }
+  // Pixels a control should show, each with what it is.
+  struct PixelRow {
+    const char* what;
+    int x, y;
+    kv::platform::TColor32 colour;
+  };
+  static void expectPixels(kv::platform::TControl* c, std::initializer_list<PixelRow> rows) {
+    for (const PixelRow& r : rows)
+      EXPECT_EQ(px(c, r.x, r.y), r.colour) << r.what;
+  }
   static void key(int vk) {
     kv::platform::HeadlessPresenter::key(vk);
     run();

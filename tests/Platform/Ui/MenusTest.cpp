@@ -119,6 +119,41 @@ TEST_F(MenusTest, PopupMenuChoosesByMouseAndKeysAndLeavesOnEscape) {
   menu->Popup(40, 50);
   EXPECT_EQ(clicks, (std::vector<std::string>{"&Second", "&First", "&Second"}));
   EXPECT_FALSE(Application().Terminated());
+
+  // A right click on a control shows its pop-up menu, or its parent's, at the mouse; a handler
+  // of OnContextPopup may take the click instead.
+  auto* panel = new TPanel(form);
+  panel->SetParent(form);
+  panel->SetBounds(100, 100, 50, 50);
+  auto* inner = new TPanel(form);
+  inner->SetParent(panel);
+  inner->SetBounds(10, 10, 20, 20);
+  panel->SetPopupMenu(menu);
+  run();
+  struct Row {
+    TControl* target;
+    bool handled;
+    const char* chosen; // nullptr: no menu
+  };
+  for (const Row& r : {Row{panel, false, "&First"}, Row{inner, false, "&First"}, Row{inner, true, nullptr}}) {
+    clicks.clear();
+    inner->OnContextPopup.Bind([&](TObject*, TPoint, bool& handled) { handled = r.handled; });
+    if (r.chosen)
+      presenter->after(5, [&] {
+        TRect m;
+        GetWindowRect(menu->Window(), &m);
+        EXPECT_EQ((TPoint{m.Left, m.Top}), r.target->ClientToScreen(TPoint{5, 5}));
+        HeadlessPresenter::click(TPoint{m.Left + 30, m.Top + 2 + 5});
+      });
+    HeadlessPresenter::mouseDown(at(r.target, 5, 5), VK_RBUTTON);
+    HeadlessPresenter::mouseUp(at(r.target, 5, 5), VK_RBUTTON);
+    run();
+    EXPECT_EQ(clicks, r.chosen ? std::vector<std::string>{r.chosen} : std::vector<std::string>{});
+    if (r.chosen) EXPECT_EQ(menu->PopupComponent, r.target);
+  }
+  // Freeing the menu clears the property.
+  TComponent::Free(menu);
+  EXPECT_EQ(panel->PopupMenu(), nullptr);
 }
 
 } // namespace
