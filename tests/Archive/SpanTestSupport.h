@@ -17,8 +17,13 @@ namespace fs = std::filesystem;
 namespace pf = kv::platform;
 using namespace ZavOzeriz;
 
-// The fixtures of this test program, made once, and the part sizes the fixture script
-// computes for the archive and volume sizes asked for.
+// The fixtures of this test program, made once, and the layout of a set that the fixture
+// script computes for the archive and volume sizes asked for.
+struct SetLayout {
+  std::vector<int64_t> sizes; // of the parts
+  int headersOnLast = 0;      // central headers on the last part
+};
+
 class Fixtures {
 public:
   static Fixtures& get() {
@@ -26,17 +31,21 @@ public:
     return f;
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  std::vector<int64_t> partSizes(const std::string& name, int64_t cap) const {
-    const auto r = kvtest::run(script_ + " sizes " + kvtest::shellQuote((dir_ / "sizes").string()) + " " +
-                               name + ":" + std::to_string(cap) + " 2>&1");
+  // first: the room of the first volume when it differs from cap.
+  SetLayout layout(const std::string& name, int64_t cap, int64_t first = 0) const {
+    const auto r =
+        kvtest::run(script_ + " sizes " + kvtest::shellQuote((dir_ / "sizes").string()) + " " + name + ":" +
+                    std::to_string(cap) + (first ? ":" + std::to_string(first) : "") + " 2>&1");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     std::istringstream in(r.out);
-    std::string n, c;
+    std::string n, c, slash;
     in >> n >> c;
-    std::vector<int64_t> sizes;
+    SetLayout layout;
     for (int64_t s; in >> s;)
-      sizes.push_back(s);
-    return sizes;
+      layout.sizes.push_back(s);
+    in.clear();
+    in >> slash >> layout.headersOnLast;
+    return layout;
   }
 
 private:

@@ -41,11 +41,14 @@ TEST(SpanWrite, FixedDrivePartsHaveTheExpectedSizesAndJoinBackByteForByte) {
     const char* archive;
     int cap; // MaxVolumeSize, 0 for none
   };
+  // py_plain.zip at 41684: its directory over two parts; at 41730: its end record with the
+  // comment moved whole to the second part.
   const Case cases[] = {{"zip_plain.zip", 0},    {"zip_plain.zip", 100000}, {"zip_plain.zip", 65536},
                         {"zip_plain.zip", 2000}, {"zip_stream.zip", 65536}, {"zip_stream.zip", 30011},
                         {"py_plain.zip", 0},     {"py_plain.zip", 30000},   {"py_plain.zip", 1111},
                         {"py_stream.zip", 7000}, {"hand_dd12.zip", 2000},   {"hand_dd12.zip", 0},
-                        {"empty.zip", 0},        {"empty.zip", 40}};
+                        {"empty.zip", 0},        {"empty.zip", 40},         {"py_plain.zip", 41684},
+                        {"py_plain.zip", 41730}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.archive) + " at " + std::to_string(c.cap));
     kvtest::TempDir dir;
@@ -55,9 +58,8 @@ TEST(SpanWrite, FixedDrivePartsHaveTheExpectedSizesAndJoinBackByteForByte) {
     zip.SetMinFreeVolumeSize(1);
     const std::string original = kvtest::readFile(fixture(c.archive));
     ASSERT_EQ(zip.WriteSpan(fixture(c.archive), (dir / "KorvBak.zip").string()), 0) << zip.LastMessage();
-    const std::vector<int64_t> expected =
-        c.cap ? Fixtures::get().partSizes(c.archive, c.cap)
-              : std::vector<int64_t>{static_cast<int64_t>(original.size()) + 4};
+    const SetLayout set = Fixtures::get().layout(c.archive, c.cap ? c.cap : INT32_MAX);
+    const std::vector<int64_t>& expected = set.sizes;
     std::vector<std::string> names;
     for (size_t i = 0; i < expected.size(); ++i) {
       names.push_back(fs::path(partName(dir.path(), "KorvBak", static_cast<int>(i) + 1)).filename());
@@ -70,6 +72,10 @@ TEST(SpanWrite, FixedDrivePartsHaveTheExpectedSizesAndJoinBackByteForByte) {
     const std::string first = kvtest::readFile(partName(dir.path(), "KorvBak", 1));
     EXPECT_EQ(first.substr(0, 4), std::string("PK\x07\x08", 4));
     const std::string last = partName(dir.path(), "KorvBak", static_cast<int>(expected.size()));
+    // The end record counts the central headers on its own part.
+    const std::string lastBytes = kvtest::readFile(last);
+    const auto* eoc = reinterpret_cast<const uint8_t*>(lastBytes.data()) + lastBytes.rfind("PK\x05\x06");
+    EXPECT_EQ(ZipRecords::getU16(eoc + ZipRecords::EndOfCentralDir::CentralEntriesOnDisk), set.headersOnLast);
     EXPECT_EQ(joined(zip, last, dir.path()), original);
     // The directory reader finds every member through the last part.
     const auto count =
@@ -164,7 +170,7 @@ TEST(SpanWrite, CompatNamesEndInTheTargetAndZipJoinsThem) {
   kvtest::writeFile(dir / "KorvBak.zip", "the older backup");
   ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), (dir / "KorvBak.zip").string()), 0) << zip.LastMessage();
   EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"KorvBak.z01", "KorvBak.z02", "KorvBak.zip"}));
-  const auto sizes = Fixtures::get().partSizes("zip_plain.zip", 100000);
+  const auto sizes = Fixtures::get().layout("zip_plain.zip", 100000).sizes;
   ASSERT_EQ(sizes.size(), 3u);
   EXPECT_EQ(pf::fileSizeByName((dir / "KorvBak.z01").string()), sizes[0]);
   EXPECT_EQ(pf::fileSizeByName((dir / "KorvBak.zip").string()), sizes[2]);
@@ -228,7 +234,9 @@ TEST(SpanWrite, AFailedOrCancelledWriteLeavesThePreviousBackup) {
     EXPECT_EQ(zip.ErrCode(), 11010);
     unchanged();
   }
-  { // the operator gives up at the second part
+  // The operator gives up at the second part, or the owner cancels half way through it.
+  for (const bool byOwner : {false, true}) {
+    SCOPED_TRACE(byOwner ? "cancelled by the owner" : "cancelled by the operator");
     OperatorScope ops;
     TZavOzeriz zip(nullptr);
     zip.SetMaxVolumeSize(100000);
@@ -237,7 +245,10 @@ TEST(SpanWrite, AFailedOrCancelledWriteLeavesThePreviousBackup) {
                 id::YES);
     ops->expect("There is already a file " + partName(dir.path(), "KorvBak", 2) +
                     "\nDo you want to overwrite this file",
-                id::CANCEL);
+                byOwner ? id::YES : id::CANCEL);
+    zip.OnProgress.Bind([&](pf::TObject*, ProgressType, const std::string&, uint32_t) {
+      if (byOwner && zip.CurrentDisk() == 1 && zip.PartBytesWritten() > 50000) zip.SetCallbackCancelled(true);
+    });
     Recorder rec(zip);
     EXPECT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), target), -7);
     EXPECT_EQ(zip.ErrCode(), 11007);
@@ -332,7 +343,7 @@ TEST(SpanWrite, RemovableDisksAreLabelledAndEachHoldsItsPartUnderTheTargetName) 
   // 204409 + 4 bytes over disks of 80000: the estimate says three.
   EXPECT_EQ(asked, (std::vector<std::string>{"1/3 " + d.root, "2/3 " + d.root, "3/3 " + d.root}));
   EXPECT_EQ(zip.LastDisk(), 2);
-  const auto sizes = Fixtures::get().partSizes("zip_plain.zip", 80000);
+  const auto sizes = Fixtures::get().layout("zip_plain.zip", 80000).sizes;
   ASSERT_EQ(sizes.size(), 3u);
   for (int i = 1; i <= 3; ++i) {
     d.sim.swap(d.root, "disk" + std::to_string(i));
@@ -389,7 +400,7 @@ TEST(SpanWrite, OnTheDiskServicesDisksEachPartIsLabelledOrTheRefusalSaysWhy) {
       continue;
     }
     ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), target), 0) << zip.LastMessage();
-    const auto sizes = Fixtures::get().partSizes("zip_plain.zip", 80000);
+    const auto sizes = Fixtures::get().layout("zip_plain.zip", 80000).sizes;
     ASSERT_EQ(sizes.size(), 3u);
     EXPECT_EQ(asked, (std::vector<std::string>{"1/3", "2/3", "3/3"}));
     pf::RealVolumes volumes;
@@ -508,10 +519,10 @@ TEST(SpanWrite, DiskPromptsAndQuestionsAsTheOperatorSeesThem) {
   zip.SetMinFreeVolumeSize(1000);
   zip.SetKeepFreeOnDisk1(5000);
   zip.SetKeepFreeOnAllDisks(20000);
-  zip.SetMaxVolumeSize(90000);
+  zip.SetMaxVolumeSize(98000);
   OperatorScope ops;
   const std::string inDrive = "\nin drive: " + d.root;
-  // (204409 + 4 + 5000) / min(120000 - 20000, 90000) gives 2: disks 1 to 3.
+  // (204409 + 4 + 5000) / min(120000 - 20000, 98000) gives 2: disks 1 to 3.
   ops->expect("Please insert disk volume 1 of 3" + inDrive, id::OK, {}, mb::OKCANCEL);
   // The operator leaves the first disk in: it holds a part of this set, from before.
   ops->expect("Please insert disk volume 2 of 3" + inDrive, id::OK);
@@ -522,9 +533,15 @@ TEST(SpanWrite, DiskPromptsAndQuestionsAsTheOperatorSeesThem) {
   ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), d.root + "KorvBak.zip"), 0) << zip.LastMessage();
   EXPECT_EQ(ops->captions.front(), pf::application().title());
   EXPECT_EQ(ops->captions[2], "Confirm");
-  // The first part leaves room for KeepFreeOnDisk1 and KeepFreeOnAllDisks.
-  d.sim.swap(d.root, "one");
-  EXPECT_EQ(pf::fileSizeByName(d.root + "KorvBak.zip"), 90000);
+  // The first part leaves room for KeepFreeOnDisk1 and KeepFreeOnAllDisks (95,000 bytes are
+  // left), the others for KeepFreeOnAllDisks only, up to MaxVolumeSize.
+  const auto sizes = Fixtures::get().layout("zip_plain.zip", 98000, 95000).sizes;
+  ASSERT_EQ(sizes.size(), 3u);
+  const char* disks[] = {"one", "two", "three"};
+  for (size_t i = 0; i < 3; ++i) {
+    d.sim.swap(d.root, disks[i]);
+    EXPECT_EQ(pf::fileSizeByName(d.root + "KorvBak.zip"), sizes[i]) << disks[i];
+  }
 }
 
 TEST(SpanWrite, StatusEventsForExistingPartsAndShortDisks) {
@@ -535,6 +552,9 @@ TEST(SpanWrite, StatusEventsForExistingPartsAndShortDisks) {
     std::vector<TZipDiskAction> answers;
     std::vector<std::string> statuses; // as seen by OnStatusDisk
     int result;
+    // spNoVolumeName: numbered parts on a disk that still carries a label of another set,
+    // and disks numbered from the volume, not from that label.
+    bool numbered = false;
   };
   auto name = [](TZipDiskStatus s) {
     std::string out;
@@ -554,22 +574,26 @@ TEST(SpanWrite, StatusEventsForExistingPartsAndShortDisks) {
        {TZipDiskAction::zdaReject, TZipDiskAction::zdaCancel},
        {"NotEnoughSpace", "NotEnoughSpace"},
        -7},
+      {"short disk, numbered", "-", 500000, {TZipDiskAction::zdaCancel}, {"NotEnoughSpace"}, -7, true},
+      {"other file, numbered", "not ours", 1000, {TZipDiskAction::zdaOk}, {"HasFiles+SameFileName"}, 0, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Drive d;
-    d.sim->addDisk("one", 300000, "");
+    d.sim->addDisk("one", 300000, c.numbered ? "PKBACK# 007" : "");
     d.sim.swap(d.root, "one");
-    if (c.existing != "-") kvtest::writeFile(d.root + "KorvBak.zip", c.existing);
+    const std::string part = d.root + (c.numbered ? "KorvBak001.zip" : "KorvBak.zip");
+    if (c.existing != "-") kvtest::writeFile(part, c.existing);
     TZavOzeriz zip(nullptr);
     zip.SetMinFreeVolumeSize(c.minFree);
+    if (c.numbered) zip.SetSpanOptions({SpanOptsEnum::spNoVolumeName});
     zip.OnGetNextDisk.Bind([](pf::TObject*, int, int, const std::string&, bool&) {});
     std::vector<std::string> seen;
     size_t next = 0;
     zip.OnStatusDisk.Bind(
         [&](pf::TObject*, int disk, const std::string& file, TZipDiskStatus s, TZipDiskAction& a) {
           EXPECT_EQ(disk, 1);
-          EXPECT_EQ(file, d.root + "KorvBak.zip");
+          EXPECT_EQ(file, part);
           seen.push_back(name(s));
           a = next < c.answers.size() ? c.answers[next++] : TZipDiskAction::zdaCancel;
         });
@@ -578,14 +602,14 @@ TEST(SpanWrite, StatusEventsForExistingPartsAndShortDisks) {
     EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), d.root + "KorvBak.zip"), c.result);
     EXPECT_EQ(seen, c.statuses);
     if (c.result == 0) {
-      EXPECT_EQ(kvtest::readFile(d.root + "KorvBak.zip").size(),
-                pf::fileSizeByName(fixture("py_plain.zip")) + 4u);
+      EXPECT_EQ(kvtest::readFile(part).size(), pf::fileSizeByName(fixture("py_plain.zip")) + 4u);
     } else {
       EXPECT_EQ(zip.ErrCode(), 11007);
-      EXPECT_EQ(c.existing == "-" ? std::vector<std::string>{} : std::vector<std::string>{"KorvBak.zip"},
+      EXPECT_EQ(c.existing == "-" ? std::vector<std::string>{}
+                                  : std::vector{fs::path(part).filename().string()},
                 filesIn(d.root));
       if (c.existing != "-") {
-        EXPECT_EQ(kvtest::readFile(d.root + "KorvBak.zip"), c.existing);
+        EXPECT_EQ(kvtest::readFile(part), c.existing);
       }
     }
   }
@@ -753,6 +777,11 @@ TEST(SpanWrite, ErasingStaysOnTheRootOfARemovableVolume) {
   kvtest::writeFile(d.root + "sub/f.txt", "f");
   kvtest::TempDir fixed;
   kvtest::writeFile(fixed / "f.txt", "f");
+  // Another disk mounted below the root of the first.
+  const std::string inner = d.sim.addDrive(d.root + "mnt");
+  d.sim->addDisk("two", 300000, "");
+  d.sim.swap(inner, "two");
+  kvtest::writeFile(inner + "g.txt", "g");
   TZavOzeriz zip(nullptr);
   zip.EraseFloopy(fixed.str() + "/"); // not removable
   zip.EraseFloopy(d.root + "sub/");   // not the root of the volume
@@ -760,7 +789,9 @@ TEST(SpanWrite, ErasingStaysOnTheRootOfARemovableVolume) {
   EXPECT_TRUE(fs::exists(fixed / "f.txt"));
   EXPECT_TRUE(fs::exists(d.root + "sub/f.txt"));
   zip.EraseFloopy(d.root);
-  EXPECT_TRUE(filesIn(d.root).empty());
+  EXPECT_EQ(filesIn(d.root), std::vector<std::string>{"mnt"});
+  EXPECT_EQ(kvtest::readFile(inner + "g.txt"), "g");
+  d.sim->eject(inner); // before the disk around it
   EXPECT_EQ(zip.ShellFormatDrive(0, fixed.str()), -3);
   EXPECT_EQ(zip.ShellFormatDrive(0, d.root + "sub/"), -3);
 }

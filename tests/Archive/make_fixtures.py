@@ -58,6 +58,14 @@ with zipfile.ZipFile(os.path.join(out, "comment100.zip"), "w") as z:
     z.writestr("a.txt", b"a")
     z.comment = b"C" * 100
 
+# The longest comment puts the end record at the first byte the backward search looks at;
+# so does any comment of an archive that is nothing but its end record.
+with zipfile.ZipFile(os.path.join(out, "comment65535.zip"), "w") as z:
+    z.writestr("a.txt", b"a")
+    z.comment = b"L" * 65535
+with zipfile.ZipFile(os.path.join(out, "eoc_comment.zip"), "w") as z:
+    z.comment = b"nothing inside"
+
 with open(os.path.join(out, "eoc_only.zip"), "wb") as f:
     f.write(b"PK\x05\x06" + b"\0" * 18)
 

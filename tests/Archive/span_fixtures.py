@@ -3,11 +3,13 @@
 zipfile, and by hand where neither writes the form we need (12-byte data descriptors).
 
     span_fixtures.py make DIR          writes the archives into DIR
-    span_fixtures.py sizes DIR NAME:SIZE...
+    span_fixtures.py sizes DIR NAME:SIZE[:FIRST]...
                                       prints the sizes the parts of a spanned set of
-                                      DIR/NAME must have at that volume size: every part
-                                      full except where a record's fixed part with its
-                                      texts would not fit and moves to the next."""
+                                      DIR/NAME must have at that volume size (FIRST: the
+                                      first volume's): every part full except where a
+                                      record's fixed part with its texts would not fit and
+                                      moves to the next; then how many central headers
+                                      the last part holds."""
 import io
 import os
 import random
@@ -184,13 +186,16 @@ def blocks(path):
     return out
 
 
-def part_sizes(path, cap):
+def layout(path, cap, first):
     parts = [0]
-    free = cap
+    free = first
+    starts = []  # the part each central header begins on
     for length, together in blocks(path):
         if together and together > free:
             parts.append(0)
             free = cap
+        if length == 46 and together:  # only central headers are 46 bytes kept together
+            starts.append(len(parts) - 1 if free else len(parts))
         while length:
             if free == 0:
                 parts.append(0)
@@ -199,12 +204,13 @@ def part_sizes(path, cap):
             parts[-1] += step
             free -= step
             length -= step
-    return parts
+    return parts, starts.count(len(parts) - 1)
 
 
 if mode == "make":
     make()
 else:
     for arg in sys.argv[3:]:
-        name, cap = arg.split(":")
-        print(name, cap, " ".join(str(s) for s in part_sizes(os.path.join(out, name), int(cap))))
+        name, cap, *first = arg.split(":")
+        parts, headers_on_last = layout(os.path.join(out, name), int(cap), int((first or [cap])[0]))
+        print(name, cap, " ".join(str(s) for s in parts), "/", headers_on_last)

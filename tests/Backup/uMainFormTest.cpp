@@ -364,8 +364,12 @@ TEST_F(MainFormTest, RestoreRefusesWhatIsNoBackup) {
   archiveOf(t / "copies.zip", {"CONFIG.DB", "config.db", "Config.Db", "MODULES.DB", "LANG.DB"});
   archiveOf(t / "dirs.zip",
             {"data/kvbak", "data/CONFIG.DB", "data/MODULES.DB", "data/LANG.DB", "data/LDEF.DB"});
+  // All five names, but bytes after the end record: the listing warns.
+  archiveOf(t / "warned.zip", {"kvbak", "CONFIG.DB", "MODULES.DB", "LANG.DB", "LDEF.DB"});
+  kvtest::writeFile(t / "warned.zip", kvtest::readFile(t / "warned.zip") + "garbage!");
   const auto before = filesIn(db());
-  for (const char* name : {"plain.zip", "four.zip", "copies.zip", "dirs.zip", "missing.zip"}) {
+  for (const std::string name :
+       {"plain.zip", "four.zip", "copies.zip", "dirs.zip", "missing.zip", "warned.zip"}) {
     SCOPED_TRACE(name);
     ResetApplication();
     dialogs->shown.clear();
@@ -374,8 +378,8 @@ TEST_F(MainFormTest, RestoreRefusesWhatIsNoBackup) {
     f.Button4->Click();
     ASSERT_FALSE(dialogs->shown.empty());
     EXPECT_EQ(dialogs->shown.back(), kNotABackup);
-    // An archive that cannot be read is reported by the component first.
-    if (std::string(name) == "plain.zip") {
+    // An archive that cannot be read, or only with a warning, is reported by the component first.
+    if (name == "plain.zip" || name == "warned.zip") {
       EXPECT_GE(dialogs->shown.size(), 2u);
     }
     EXPECT_EQ(memoLines(f.RestoreMemo), (std::vector<std::string>{"opening backup file.", "Error."}));
@@ -540,13 +544,18 @@ TEST_F(MainFormTest, TheProgressHandlerFollowsTheTotalAndTheUpdates) {
     int position, max;
   };
   using P = ProgressType;
-  // The runs follow each other: the third starts with the total of 0 the second left.
+  // The runs follow each other: the last starts with the total of 0 the one before left.
   const std::vector<std::vector<Step>> runs = {
       {{P::TotalSize2Process, 1000, 1, 1000},
        {P::ProgressUpdate, 300, 300, 1000},
        {P::NewFile, 5, 300, 1000},
        {P::ProgressUpdate, 700, 1000, 1000},
-       {P::EndOfBatch, 0, 1000, 1000}},
+       {P::EndOfBatch, 0, 1000, 1000},
+       // The spreading phase of the same run brings its own total and starts from zero.
+       {P::TotalSize2Process, 400, 1, 400},
+       {P::ProgressUpdate, 100, 100, 400}},
+      // So does the next action.
+      {{P::TotalSize2Process, 600, 1, 600}, {P::ProgressUpdate, 150, 150, 600}},
       // A total of 0 sets the maximum to 0 and the bar never moves afterwards.
       {{P::TotalSize2Process, 0, 0, 0}, {P::ProgressUpdate, 500, 0, 0}},
       {{P::TotalFiles2Process, 9, 0, 100}, {P::ProgressUpdate, 40, 0, 100}},

@@ -100,10 +100,12 @@ std::optional<std::string> SimulatedVolumes::diskIn(const std::string& root) con
 }
 
 std::string SimulatedVolumes::volumeRoot(const std::string& path) {
-  const std::string full = expandFileName(path);
+  // The innermost drive holds the path: a disk may be mounted below another disk's root.
+  const std::string full = includeTrailingPathDelimiter(expandFileName(path));
+  std::string found;
   for (const auto& [root, drive] : drives_)
-    if (includeTrailingPathDelimiter(full).starts_with(root)) return root;
-  return fallback_->volumeRoot(path);
+    if (full.starts_with(root) && root.size() > found.size()) found = root;
+  return found.empty() ? fallback_->volumeRoot(path) : found;
 }
 
 DriveType SimulatedVolumes::driveType(const std::string& root) {
