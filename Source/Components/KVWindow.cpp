@@ -1,25 +1,16 @@
 #include "KVWindow.h"
 
 #include "Platform/Graphics/Colors.h"
+#include "Platform/Rtl/SysUtils.h"
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Menus.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <limits>
 
 namespace KVWindow {
 
 using namespace kv::platform;
-
-namespace {
-
-int saturate(int64_t v) {
-  return static_cast<int>(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-} // namespace
 
 // One axis seen through its scroll bar: the values the scroll rules work with.
 struct TKVWindow::Axis {
@@ -253,8 +244,8 @@ void TKVWindow::WMPaint(TWMPaint& /*Message*/) {
   dc->setFont(Font().Info());
 
   if (ScrollerSetWindowOrg)
-    dc->setWindowOrg(TPoint{saturate(int64_t{GetXPos()} * (HasHorzBar() ? xUnit_ : 0)),
-                            saturate(int64_t{GetYPos()} * (HasVertBar() ? yUnit_ : 0))});
+    dc->setWindowOrg(TPoint{RoundToInt(static_cast<double>(GetXPos()) * (HasHorzBar() ? xUnit_ : 0)),
+                            RoundToInt(static_cast<double>(GetYPos()) * (HasVertBar() ? yUnit_ : 0))});
   Paint(ps);
   if (ScrollerSetWindowOrg) dc->setWindowOrg(TPoint{0, 0});
   PaintControls(dc, nullptr);
@@ -288,7 +279,7 @@ void TKVWindow::WMVScroll(TWMScroll& Message) { scrollMessage(Message, false); }
 // large unit or jump never wraps around into a move the other way.
 void TKVWindow::scrollPixels(bool horizontal, int64_t units, const TRect* rect) {
   const Axis a = axis(horizontal);
-  const int pixels = saturate(units * a.unit);
+  const int pixels = RoundToInt(static_cast<double>(units) * a.unit);
   if (horizontal)
     ScrollWindow(Handle(), pixels, 0, rect, rect);
   else
@@ -332,25 +323,16 @@ void TKVWindow::scrollMessage(TWMScroll& Message, bool horizontal) {
 
   switch (Message.ScrollCode) {
   case SB_LINEUP:
-    if (old > 0) {
-      setPos(old - 1);
-      scrollPixels(horizontal, int64_t{old} - getPos(), area);
-    }
-    break;
   case SB_LINEDOWN:
-    if (int64_t{old} <= int64_t{a.range} - a.page) {
-      setPos(saturate(int64_t{old} + 1));
-      scrollPixels(horizontal, int64_t{old} - getPos(), area);
-    }
-    break;
-  case SB_PAGEUP: {
-    setPos(saturate(std::max<int64_t>(int64_t{old} - a.page, 0)));
-    scrollPixels(horizontal, int64_t{old} - getPos(), area);
-    break;
-  }
+  case SB_PAGEUP:
   case SB_PAGEDOWN: {
-    // The pixels move by what the bar really moved: the bar can stop short of old + page.
-    setPos(saturate(std::min<int64_t>(int64_t{old} + a.page, a.range)));
+    // An arrow up moves only from above 0, an arrow down only from range - page or less; a page
+    // stops at 0 and at the range itself. The bar can stop the position earlier: the pixels move
+    // by what it really moved.
+    const int code = Message.ScrollCode;
+    if ((code == SB_LINEUP && old <= 0) || (code == SB_LINEDOWN && int64_t{old} > int64_t{a.range} - a.page))
+      break;
+    setPos(*classic::ScrollTarget(code, 0, {old, 1, a.page, 0, a.range}));
     scrollPixels(horizontal, int64_t{old} - getPos(), area);
     break;
   }
@@ -371,7 +353,7 @@ void TKVWindow::ScrollBy(int DeltaX, int DeltaY) {
     if (delta == 0) continue;
     const Axis a = axis(horizontal);
     const int old = horizontal ? GetXPos() : GetYPos();
-    const int target = saturate(std::clamp<int64_t>(int64_t{old} + delta, 0, std::max(a.range, 0)));
+    const auto target = static_cast<int>(std::clamp<int64_t>(int64_t{old} + delta, 0, std::max(a.range, 0)));
     horizontal ? SetXPos(target) : SetYPos(target);
     const int now = horizontal ? GetXPos() : GetYPos();
     TRect rect = ClientRect();

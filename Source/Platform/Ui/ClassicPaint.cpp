@@ -342,27 +342,43 @@ void barInfo(HWND Wnd, int Bar, int& Min, int& Max, int& Page, int& Pos) {
   Page = static_cast<int>(si.nPage);
   Pos = si.nPos;
 }
+
+// Summed in 64 bits, then held to the bar: a step from near either end of the int range must not
+// wrap around into a move the other way.
+int onBar(int64_t To, const ScrollSteps& Steps) {
+  return static_cast<int>(std::clamp<int64_t>(To, Steps.min, std::max(Steps.min, Steps.max)));
+}
 } // namespace
 
-std::optional<int> ScrolledTopRow(const TMessage& Message, int Top, int Rows) {
-  if (Message.Msg == WM_MOUSEWHEEL) return Top - hiWord(Message.WParam) / 120 * 3;
-  if (Message.Msg != WM_VSCROLL) return std::nullopt;
-  const TWMScroll m(Message);
-  switch (m.ScrollCode) {
+std::optional<int> ScrollTarget(int Code, int Thumb, const ScrollSteps& Steps) {
+  const int64_t pos = Steps.pos;
+  switch (Code) {
   case SB_LINEUP:
-    return Top - 1;
+    return onBar(pos - Steps.line, Steps);
   case SB_LINEDOWN:
-    return Top + 1;
+    return onBar(pos + Steps.line, Steps);
   case SB_PAGEUP:
-    return Top - Rows;
+    return onBar(pos - Steps.page, Steps);
   case SB_PAGEDOWN:
-    return Top + Rows;
-  case SB_THUMBTRACK:
+    return onBar(pos + Steps.page, Steps);
   case SB_THUMBPOSITION:
-    return m.Pos;
+  case SB_THUMBTRACK:
+    return onBar(Thumb, Steps);
+  case SB_TOP:
+    return Steps.min;
+  case SB_BOTTOM:
+    return onBar(Steps.max, Steps);
   default:
     return std::nullopt;
   }
+}
+
+std::optional<int> ScrollTarget(const TMessage& Message, const ScrollSteps& Steps) {
+  // A turn away from the user (a positive delta) moves towards the start.
+  if (Message.Msg == WM_MOUSEWHEEL)
+    return onBar(Steps.pos - int64_t{hiWord(Message.WParam) / 120} * 3 * Steps.line, Steps);
+  const TWMScroll m(Message);
+  return ScrollTarget(m.ScrollCode, m.Pos, Steps);
 }
 
 void PaintPopup(HWND Wnd, const std::function<void(TCanvas&)>& Paint) {

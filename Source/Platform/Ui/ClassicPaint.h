@@ -66,9 +66,18 @@ void PaintScrollBar(TCanvas& Canvas, const TRect& R, bool Horizontal, int Min, i
 // The button of a drop-down field: a raised face with the arrow of a scroll bar's down button.
 void DropDownButton(TCanvas& Canvas, const TRect& R, bool Enabled);
 
-// The top row that a vertical scroll message (WM_VSCROLL, or WM_MOUSEWHEEL at three rows a
-// notch) asks of a list showing Rows rows from Top; nothing for other messages and codes.
-std::optional<int> ScrolledTopRow(const TMessage& Message, int Top, int Rows);
+// A bar as the scroll codes see it: where it stands, how far an arrow and a press on the track
+// move it, and its first and last positions (a bar with a page ends a page short of its range).
+struct ScrollSteps {
+  int pos, line, page, min, max;
+};
+// The position that a scroll code asks of a bar: a line or a page either way, the thumb's place
+// Thumb (SB_THUMBTRACK, SB_THUMBPOSITION), the first or the last position (SB_TOP, SB_BOTTOM);
+// always within min .. max. Nothing for SB_ENDSCROLL and codes that no bar sends.
+std::optional<int> ScrollTarget(int Code, int Thumb, const ScrollSteps& Steps);
+// The same for a WM_HSCROLL or WM_VSCROLL message (code and thumb in its WParam), and for
+// WM_MOUSEWHEEL, which turns three lines a notch.
+std::optional<int> ScrollTarget(const TMessage& Message, const ScrollSteps& Steps);
 
 // Paints a window that no control stands for (a control's pop-up) through a canvas on its
 // update region.

@@ -870,10 +870,12 @@ TListItem* TListView::GetItemAt(int X, int Y) const {
   return i < items_->Count() ? items_->Item(i) : nullptr;
 }
 
+int TListView::lastTopIndex() const { return std::max(0, items_->Count() - VisibleRowCount()); }
+
 void TListView::Scroll(int DX, int DY) {
   (void)DX;
   const int rows = DY / std::max(1, RowHeight());
-  const int top = std::clamp(topIndex_ + rows, 0, std::max(0, items_->Count() - VisibleRowCount()));
+  const int top = std::clamp(topIndex_ + rows, 0, lastTopIndex());
   if (top == topIndex_) return;
   topIndex_ = top;
   updateScrollBar();
@@ -895,7 +897,7 @@ void TListView::makeVisible(int Index) {
 
 void TListView::itemsChanged() {
   if (!items_) return;
-  topIndex_ = std::clamp(topIndex_, 0, std::max(0, items_->Count() - VisibleRowCount()));
+  topIndex_ = std::clamp(topIndex_, 0, lastTopIndex());
   updateScrollBar();
   Invalidate();
 }
@@ -1008,7 +1010,7 @@ void TListView::Dispatch(TMessage& Message) {
     return;
   case WM_VSCROLL:
   case WM_MOUSEWHEEL:
-    if (const auto top = ScrolledTopRow(Message, topIndex_, VisibleRowCount()))
+    if (const auto top = ScrollTarget(Message, {topIndex_, 1, VisibleRowCount(), 0, lastTopIndex()}))
       Scroll(0, (*top - topIndex_) * RowHeight());
     return;
   default:

@@ -319,6 +319,8 @@ protected:
 private:
   void setImages(TCustomImageList*& Slot, TCustomImageList* Value);
   void updateScrollBar();
+  // The top row that shows the last item on the last row.
+  int lastTopIndex() const;
   void moveTo(int Index, bool Extend);
   std::unique_ptr<TListColumns> columns_;
   std::unique_ptr<TListItems> items_;

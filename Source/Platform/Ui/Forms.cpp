@@ -3,6 +3,7 @@
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Dialogs/Dialogs.h"
 #include "Platform/Ui/Buttons.h"
+#include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/CommonDialogs.h"
 #include "Platform/Ui/ExtCtrls.h"
@@ -83,36 +84,13 @@ int TControlScrollBar::thumbPos(const TWMScroll& Message) const {
 }
 
 void TControlScrollBar::ScrollMessage(TWMScroll& Message) {
+  // A dragged thumb moves the contents only with Tracking; its release always does.
+  if (Message.ScrollCode == SB_THUMBTRACK && !tracking_) return;
   const TRect c = control_->ClientRect();
   const int page = std::max(1, (kind_ == TScrollBarKind::sbHorizontal ? c.Width() : c.Height()) * 3 / 4);
-  switch (Message.ScrollCode) {
-  case SB_LINEUP:
-    SetPosition(position_ - increment_);
-    break;
-  case SB_LINEDOWN:
-    SetPosition(position_ + increment_);
-    break;
-  case SB_PAGEUP:
-    SetPosition(position_ - page);
-    break;
-  case SB_PAGEDOWN:
-    SetPosition(position_ + page);
-    break;
-  case SB_THUMBPOSITION:
-    SetPosition(thumbPos(Message));
-    break;
-  case SB_THUMBTRACK:
-    if (tracking_) SetPosition(thumbPos(Message));
-    break;
-  case SB_TOP:
-    SetPosition(0);
-    break;
-  case SB_BOTTOM:
-    SetPosition(ScrollMax());
-    break;
-  default:
-    break;
-  }
+  if (const auto to = classic::ScrollTarget(Message.ScrollCode, thumbPos(Message),
+                                            {position_, increment_, page, 0, ScrollMax()}))
+    SetPosition(*to);
 }
 
 // ---- TScrollingWinControl

@@ -1222,9 +1222,19 @@ void TMemo::Change() {
 
 int TMemo::VisibleLineCount() const { return std::max(1, textArea().Height() / lineHeight()); }
 
+int TMemo::widestLine() const {
+  int widest = 0;
+  for (const auto& l : visualLines())
+    widest = std::max(widest, MeasureText(Font(), displayText(l.start, l.end)).cx);
+  return widest;
+}
+
+int TMemo::lastTopLine() const {
+  return std::max(0, static_cast<int>(visualLines().size()) - VisibleLineCount());
+}
+
 void TMemo::SetTopLine(int Value) {
-  const int last = std::max(0, static_cast<int>(visualLines().size()) - VisibleLineCount());
-  Value = std::clamp(Value, 0, last);
+  Value = std::clamp(Value, 0, lastTopLine());
   if (Value == topLine_) return;
   topLine_ = Value;
   updateScrollBars();
@@ -1243,13 +1253,10 @@ void TMemo::updateScrollBars() {
     SetScrollInfo(Handle(), SB_VERT, si, true);
   }
   if (scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth) {
-    int widest = 0;
-    for (const auto& l : visualLines())
-      widest = std::max(widest, MeasureText(Font(), displayText(l.start, l.end)).cx);
     TScrollInfo si;
     si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
     si.nMin = 0;
-    si.nMax = std::max(0, widest);
+    si.nMax = std::max(0, widestLine());
     si.nPage = static_cast<UINT>(std::max(1, textArea().Width()));
     si.nPos = scrollX_;
     SetScrollInfo(Handle(), SB_HORZ, si, true);
@@ -1275,75 +1282,21 @@ void TMemo::Dispatch(TMessage& Message) {
     Message.Result = r;
     return;
   }
-  case WM_VSCROLL: {
-    const TWMScroll m(Message);
-    const int rows = VisibleLineCount();
-    switch (m.ScrollCode) {
-    case SB_LINEUP:
-      SetTopLine(topLine_ - 1);
-      break;
-    case SB_LINEDOWN:
-      SetTopLine(topLine_ + 1);
-      break;
-    case SB_PAGEUP:
-      SetTopLine(topLine_ - rows);
-      break;
-    case SB_PAGEDOWN:
-      SetTopLine(topLine_ + rows);
-      break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION:
-      SetTopLine(m.Pos);
-      break;
-    case SB_TOP:
-      SetTopLine(0);
-      break;
-    case SB_BOTTOM:
-      SetTopLine(static_cast<int>(visualLines().size()));
-      break;
-    default:
-      break;
-    }
+  case WM_VSCROLL:
+  case WM_MOUSEWHEEL:
+    if (const auto top = ScrollTarget(Message, {topLine_, 1, VisibleLineCount(), 0, lastTopLine()}))
+      SetTopLine(*top);
     return;
-  }
   case WM_HSCROLL: {
-    const TWMScroll m(Message);
-    int widest = 0;
-    for (const auto& l : visualLines())
-      widest = std::max(widest, MeasureText(Font(), displayText(l.start, l.end)).cx);
     const int page = std::max(1, textArea().Width());
-    int x = scrollX_;
-    switch (m.ScrollCode) {
-    case SB_LINELEFT:
-      x -= 8;
-      break;
-    case SB_LINERIGHT:
-      x += 8;
-      break;
-    case SB_PAGELEFT:
-      x -= page;
-      break;
-    case SB_PAGERIGHT:
-      x += page;
-      break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION:
-      x = m.Pos;
-      break;
-    default:
-      break;
-    }
-    x = std::clamp(x, 0, std::max(0, widest - page + 1));
-    if (x != scrollX_) {
-      scrollX_ = x;
+    const auto x = ScrollTarget(Message, {scrollX_, 8, page, 0, widestLine() - page + 1});
+    if (x && *x != scrollX_) {
+      scrollX_ = *x;
       updateScrollBars();
       Invalidate();
     }
     return;
   }
-  case WM_MOUSEWHEEL:
-    SetTopLine(topLine_ - hiWord(Message.WParam) / 120 * 3);
-    return;
   default:
     TCustomEdit::Dispatch(Message);
   }
@@ -1584,25 +1537,12 @@ void TScrollBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y)
   if (CanFocus() && !Focused()) SetFocus();
   const bool horz = kind_ == TScrollBarKind::sbHorizontal;
   const ScrollBarParts parts = ScrollBarLayout(ClientRect(), horz, min_, max_, pageSize_, position_);
-  switch (ScrollBarHit(parts, TPoint{X, Y}, horz)) {
-  case SB_LINEUP:
-    Scroll(TScrollCode::scLineUp, position_ - smallChange_);
-    break;
-  case SB_LINEDOWN:
-    Scroll(TScrollCode::scLineDown, position_ + smallChange_);
-    break;
-  case SB_PAGEUP:
-    Scroll(TScrollCode::scPageUp, position_ - largeChange_);
-    break;
-  case SB_PAGEDOWN:
-    Scroll(TScrollCode::scPageDown, position_ + largeChange_);
-    break;
-  case SB_THUMBTRACK:
+  const int code = ScrollBarHit(parts, TPoint{X, Y}, horz);
+  if (code == SB_THUMBTRACK) {
     tracking_ = true;
     grab_ = horz ? X - parts.thumb.Left : Y - parts.thumb.Top;
-    break;
-  default:
-    break;
+  } else if (code >= 0) {
+    scrollMessage(code, 0);
   }
 }
 
@@ -1626,72 +1566,24 @@ void TScrollBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
 
 void TScrollBar::KeyDown(uint16_t& Key, TShiftState Shift) {
   TCustomControl::KeyDown(Key, Shift);
-  switch (Key) {
-  case VK_LEFT:
-  case VK_UP:
-    Scroll(TScrollCode::scLineUp, position_ - smallChange_);
-    break;
-  case VK_RIGHT:
-  case VK_DOWN:
-    Scroll(TScrollCode::scLineDown, position_ + smallChange_);
-    break;
-  case VK_PRIOR:
-    Scroll(TScrollCode::scPageUp, position_ - largeChange_);
-    break;
-  case VK_NEXT:
-    Scroll(TScrollCode::scPageDown, position_ + largeChange_);
-    break;
-  case VK_HOME:
-    Scroll(TScrollCode::scTop, min_);
-    break;
-  case VK_END:
-    Scroll(TScrollCode::scBottom, maxPos());
-    break;
-  default:
-    return;
+  static const std::pair<uint16_t, int> codes[] = {
+      {VK_LEFT, SB_LINEUP},  {VK_UP, SB_LINEUP},     {VK_RIGHT, SB_LINEDOWN}, {VK_DOWN, SB_LINEDOWN},
+      {VK_PRIOR, SB_PAGEUP}, {VK_NEXT, SB_PAGEDOWN}, {VK_HOME, SB_TOP},       {VK_END, SB_BOTTOM},
+  };
+  for (const auto& [key, code] : codes) {
+    if (Key == key) {
+      scrollMessage(code, 0);
+      return;
+    }
   }
 }
 
+// The bar's own codes run in the order of the SB_ codes, so a message's code is the event's.
 void TScrollBar::scrollMessage(int Code, int Pos) {
-  TScrollCode code = TScrollCode::scEndScroll;
-  int p = position_;
-  switch (Code) {
-  case SB_LINEUP:
-    code = TScrollCode::scLineUp;
-    p -= smallChange_;
-    break;
-  case SB_LINEDOWN:
-    code = TScrollCode::scLineDown;
-    p += smallChange_;
-    break;
-  case SB_PAGEUP:
-    code = TScrollCode::scPageUp;
-    p -= largeChange_;
-    break;
-  case SB_PAGEDOWN:
-    code = TScrollCode::scPageDown;
-    p += largeChange_;
-    break;
-  case SB_THUMBPOSITION:
-    code = TScrollCode::scPosition;
-    p = Pos;
-    break;
-  case SB_THUMBTRACK:
-    code = TScrollCode::scTrack;
-    p = Pos;
-    break;
-  case SB_TOP:
-    code = TScrollCode::scTop;
-    p = min_;
-    break;
-  case SB_BOTTOM:
-    code = TScrollCode::scBottom;
-    p = maxPos();
-    break;
-  default:
-    break;
-  }
-  Scroll(code, std::clamp(p, min_, maxPos()));
+  if (const auto p = ScrollTarget(Code, Pos, {position_, smallChange_, largeChange_, min_, maxPos()}))
+    Scroll(static_cast<TScrollCode>(Code), *p);
+  else
+    Scroll(TScrollCode::scEndScroll, position_);
 }
 
 void TScrollBar::Dispatch(TMessage& Message) {
@@ -1788,8 +1680,10 @@ void TListBox::updateScrollBar() {
   SetScrollInfo(Handle(), SB_VERT, si, true);
 }
 
+int TListBox::lastTopIndex() const { return std::max(0, Count() - visibleRows()); }
+
 void TListBox::SetTopIndex(int Value) {
-  Value = std::clamp(Value, 0, std::max(0, Count() - visibleRows()));
+  Value = std::clamp(Value, 0, lastTopIndex());
   if (Value == topIndex_) return;
   topIndex_ = Value;
   updateScrollBar();
@@ -1864,7 +1758,8 @@ void TListBox::Dispatch(TMessage& Message) {
     return;
   case WM_VSCROLL:
   case WM_MOUSEWHEEL:
-    if (const auto top = ScrolledTopRow(Message, topIndex_, visibleRows())) SetTopIndex(*top);
+    if (const auto top = ScrollTarget(Message, {topIndex_, 1, visibleRows(), 0, lastTopIndex()}))
+      SetTopIndex(*top);
     return;
   default:
     break;

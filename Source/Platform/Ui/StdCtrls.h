@@ -332,6 +332,9 @@ protected:
   void KeyPress(char& Key) override;
 
 private:
+  int lastTopLine() const;
+  // The width of the widest row in pixels: the horizontal bar's range.
+  int widestLine() const;
   std::unique_ptr<TMemoStrings> lines_;
   TScrollStyle scrollBars_ = TScrollStyle::ssNone;
   bool wordWrap_ = true, wantReturns_ = true, wantTabs_ = false;
@@ -471,6 +474,8 @@ protected:
   void updateScrollBar();
   void makeVisible(int Index);
   int visibleRows() const;
+  // The top row that shows the last item on the last row.
+  int lastTopIndex() const;
 
 private:
   std::unique_ptr<TStringList> items_;

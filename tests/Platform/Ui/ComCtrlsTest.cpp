@@ -350,6 +350,8 @@ TEST_F(ComCtrlsTest, ScrollBarAndListBox) {
   run();
   key(VK_END);
   EXPECT_EQ(sb->Position(), 100);
+  key(VK_RIGHT);
+  EXPECT_EQ(events.back(), "1:100"); // a step at the end reports the end, not beyond it
   key(VK_LEFT);
   EXPECT_EQ(sb->Position(), 99);
   sb->SetPageSize(20);
@@ -377,10 +379,14 @@ TEST_F(ComCtrlsTest, ScrollBarTakesTheScrollMessagesOfItsParent) {
     TScrollCode seen;
     int pos;
   } cases[] = {
-      {SB_LINEDOWN, 0, TScrollCode::scLineDown, 51}, {SB_LINEUP, 0, TScrollCode::scLineUp, 49},
-      {SB_PAGEDOWN, 0, TScrollCode::scPageDown, 60}, {SB_PAGEUP, 0, TScrollCode::scPageUp, 40},
-      {SB_THUMBTRACK, 70, TScrollCode::scTrack, 70}, {SB_THUMBPOSITION, 95, TScrollCode::scPosition, 90},
-      {SB_TOP, 0, TScrollCode::scTop, 0},           {SB_BOTTOM, 0, TScrollCode::scBottom, 90},
+      {SB_LINEDOWN, 0, TScrollCode::scLineDown, 51},
+      {SB_LINEUP, 0, TScrollCode::scLineUp, 49},
+      {SB_PAGEDOWN, 0, TScrollCode::scPageDown, 60},
+      {SB_PAGEUP, 0, TScrollCode::scPageUp, 40},
+      {SB_THUMBTRACK, 70, TScrollCode::scTrack, 70},
+      {SB_THUMBPOSITION, 95, TScrollCode::scPosition, 90},
+      {SB_TOP, 0, TScrollCode::scTop, 0},
+      {SB_BOTTOM, 0, TScrollCode::scBottom, 90},
       {SB_ENDSCROLL, 0, TScrollCode::scEndScroll, 50},
   };
   for (const auto& c : cases) {
@@ -394,6 +400,102 @@ TEST_F(ComCtrlsTest, ScrollBarTakesTheScrollMessagesOfItsParent) {
     bar.Perform(CN_VSCROLL, makeWParam(c.code, c.thumb), 0);
     EXPECT_EQ(seen, (std::vector<std::pair<TScrollCode, int>>{{c.seen, c.pos}}));
     EXPECT_EQ(bar.Position(), c.pos);
+  }
+}
+
+// Every control that scrolls goes where a scroll code sends it, as a Windows bar does: a line or a
+// page either way, the thumb's place, the first or the last position, and never past the last
+// position (the range less the page, plus one); SB_ENDSCROLL moves nothing. Each control starts
+// at 7 of 20 rows with five shown (the last top row 15), the form at 400 of a range of 1000 with
+// a client height of 200 (a page of 150, a line of 8, the last position 800), the memo's row of
+// 100 characters of 6 pixels at 200 in a text area 98 wide (a line of 8, the last position
+// 600 - 98 + 1 = 503).
+TEST_F(ComCtrlsTest, ScrollCodesMoveEveryScrollingControlAlike) {
+  struct Subject {
+    TWinControl* control;
+    UINT msg;
+    std::function<int()> pos;
+  };
+  auto place = [](auto* c, TForm* f, int width, int height) {
+    c->SetParent(f);
+    c->SetBounds(0, 0, width, height);
+    return c;
+  };
+  auto rows20 = [](TStrings& s) {
+    for (int i = 0; i < 20; ++i)
+      s.Add("row " + std::to_string(i));
+  };
+  auto form = [](bool tracking) {
+    return [tracking](TForm* f) {
+      f->VertScrollBar().SetRange(1000);
+      f->VertScrollBar().SetTracking(tracking);
+      show(f);
+      f->VertScrollBar().SetPosition(400);
+      return Subject{f, WM_VSCROLL, [f] { return f->VertScrollBar().Position(); }};
+    };
+  };
+  const struct {
+    const char* what;
+    std::function<Subject(TForm*)> make;
+    // SB_LINEUP, SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN, SB_THUMBPOSITION (thumb 9), SB_THUMBTRACK
+    // (thumb 30000), SB_TOP, SB_BOTTOM, SB_ENDSCROLL
+    int expected[9];
+  } cases[] = {
+      {"list box",
+       [&](TForm* f) {
+         auto* l = place(new TListBox(f), f, 104, 64); // client 100 x 60: five rows of 12
+         rows20(l->Items());
+         show(f);
+         l->SetTopIndex(7);
+         return Subject{l, WM_VSCROLL, [l] { return l->TopIndex(); }};
+       },
+       {6, 8, 2, 12, 9, 15, 0, 15, 7}},
+      {"list view",
+       [&](TForm* f) {
+         auto* lv = place(new TListView(f), f, 304, 104); // client 300 x 100: header 16, five rows of 15
+         lv->SetViewStyle(TViewStyle::vsReport);
+         lv->Columns().Add()->SetWidth(200);
+         for (int i = 0; i < 20; ++i)
+           lv->Items().Add()->SetCaption("row " + std::to_string(i));
+         show(f);
+         lv->Scroll(0, 7 * 15);
+         return Subject{lv, WM_VSCROLL, [lv] { return lv->TopItem()->Index(); }};
+       },
+       {6, 8, 2, 12, 9, 15, 0, 15, 7}},
+      {"memo, vertical",
+       [&](TForm* f) {
+         auto* m = place(new TMemo(f), f, 120, 64); // client 100 x 60 beside the bar: five lines of 12
+         m->SetScrollBars(TScrollStyle::ssVertical);
+         rows20(m->Lines());
+         show(f);
+         m->SetTopLine(7);
+         return Subject{m, WM_VSCROLL, [m] { return m->TopLine(); }};
+       },
+       {6, 8, 2, 12, 9, 15, 0, 15, 7}},
+      {"memo, horizontal",
+       [&](TForm* f) {
+         auto* m = place(new TMemo(f), f, 104, 84); // client 100 wide, text area 98
+         m->SetScrollBars(TScrollStyle::ssHorizontal);
+         m->SetText(std::string(100, 'x'));
+         show(f);
+         m->Perform(WM_HSCROLL, makeWParam(SB_THUMBPOSITION, 200), 0);
+         return Subject{m, WM_HSCROLL, [m] { return GetScrollPos(m->Handle(), SB_HORZ); }};
+       },
+       {192, 208, 102, 298, 9, 503, 0, 503, 200}},
+      {"form, tracking", form(true), {392, 408, 250, 550, 9, 800, 0, 800, 400}},
+      // Without Tracking a dragged thumb moves nothing until it is let go (SB_THUMBPOSITION).
+      {"form", form(false), {392, 408, 250, 550, 9, 400, 0, 800, 400}},
+  };
+  const int thumbs[] = {0, 0, 0, 0, 9, 30000, 0, 0, 0};
+  for (const auto& c : cases) {
+    for (int code = SB_LINEUP; code <= SB_ENDSCROLL; ++code) {
+      SCOPED_TRACE(std::string(c.what) + ", code " + std::to_string(code));
+      TForm* f = makeForm(300, 200);
+      const Subject s = c.make(f);
+      s.control->Perform(s.msg, makeWParam(code, thumbs[code]), 0);
+      EXPECT_EQ(s.pos(), c.expected[code]);
+      delete f;
+    }
   }
 }
 
