@@ -321,9 +321,9 @@ TEST_F(MainFormOnDesktop, TheWindowRepaintsWhileASpannedBackupIsWritten) {
         if (type != ZavOzeriz::ProgressType::ProgressUpdate || !f.Zip->SpanWriteBusy()) return;
         // A slow disk: every piece takes its time. Nothing here lets messages run.
         std::this_thread::sleep_for(15ms);
-        if (++pieces % 12 == 0)
-          samples.push_back({double(f.BackupProgress->Position()) / f.BackupProgress->Max(),
-                             filled(screenshot("during" + std::to_string(samples.size())))});
+        if (++pieces % 12 != 0) return;
+        samples.push_back({double(f.BackupProgress->Position()) / f.BackupProgress->Max(),
+                           filled(screenshot("during" + std::to_string(samples.size())))});
       });
   f.Button2->Click();
   EXPECT_EQ(f.BackupMemo->Lines()[f.BackupMemo->Lines().Count() - 1], "Ok");
@@ -334,10 +334,16 @@ TEST_F(MainFormOnDesktop, TheWindowRepaintsWhileASpannedBackupIsWritten) {
   const double full = filled(screenUntil([&](const Screenshot& shot) { return filled(shot) > 0.5; }));
   ASSERT_GT(full, 0.5);
   ASSERT_GE(samples.size(), 5u);
-  for (const auto& s : samples)
-    EXPECT_NEAR(s.shown / full, s.written, 0.1)
-        << "the screen showed " << s.shown / full << " of the bar at " << s.written;
-  EXPECT_GT((samples.back().shown - samples.front().shown) / full, 0.5);
+  // On a busy machine the screen may show what the window drew a sample earlier, never older: a
+  // frozen window shows the same bar all along.
+  for (size_t i = 1; i < samples.size(); ++i) {
+    const double shown = samples[i].shown / full;
+    EXPECT_TRUE(std::abs(shown - samples[i].written) < 0.1 || std::abs(shown - samples[i - 1].written) < 0.1)
+        << "the screen showed " << shown << " of the bar at " << samples[i].written;
+  }
+  const auto least = std::min_element(samples.begin(), samples.end(),
+                                      [](const Sample& a, const Sample& b) { return a.shown < b.shown; });
+  EXPECT_GT((samples.back().shown - least->shown) / full, 0.5);
 }
 
 } // namespace
