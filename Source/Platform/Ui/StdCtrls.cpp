@@ -1139,6 +1139,17 @@ void TMemoStrings::Delete(int Index) {
 
 void TMemoStrings::Clear() { memo_->SetText(std::string()); }
 
+void TMemoStrings::SetText(const std::string& Value) {
+  // Line by line, every line would lay the whole growing text out again: a long file took
+  // minutes. The lines are split as every string list splits them.
+  TStringList lines;
+  lines.SetText(Value);
+  std::string text;
+  for (int i = 0; i < lines.Count(); ++i)
+    text += (i ? "\n" : "") + lines[i];
+  memo_->SetText(text);
+}
+
 // ---- TMemo
 
 const TClassInfo& TMemo::StaticClassInfo() {

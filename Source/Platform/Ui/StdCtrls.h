@@ -287,6 +287,8 @@ public:
   void Insert(int Index, const std::string& S) override;
   void Delete(int Index) override;
   void Clear() override;
+  // The whole text in one change, as the edit control takes a text (caret at the start).
+  void SetText(const std::string& Value) override;
 
 private:
   void refresh() const;
