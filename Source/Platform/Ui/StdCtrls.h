@@ -6,6 +6,7 @@
 #include "Platform/Ui/Controls.h"
 #include "Platform/Ui/Forms.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -161,6 +162,12 @@ private:
 };
 
 // ---- edits
+
+// Where the longest run of whole characters from From that Fits ends; From when not even the
+// first character fits. Next tells where the character at a position ends, or -1 at the end of
+// the line. Widths grow with what is measured, so doubling and then halving finds the end in a
+// few measurements rather than one per character (a line of zero-width characters took minutes).
+int fittingEnd(int From, const std::function<int(int)>& Next, const std::function<bool(int)>& Fits);
 
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 KV_ENUM_NAMES(TScrollStyle, "ssNone", "ssHorizontal", "ssVertical", "ssBoth")

@@ -2,6 +2,8 @@
 
 #include "Platform/Ui/StdCtrls.h"
 
+#include <cmath>
+
 using namespace kv::platform;
 using namespace kvtest;
 
@@ -280,6 +282,37 @@ TEST_F(EditTest, MemoLinesTakeAWholeTextAtOnce) {
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(memo->SelStart(), 0);
     EXPECT_EQ(memo->TopLine(), 0);
+  }
+}
+
+// Wrapping asks for the longest run that fits a line. It measures by doubling and halving: a few
+// measurements per line, not one per character (a line of zero-width characters took minutes).
+TEST(FittingEnd, FindsTheLongestRunInAFewMeasurements) {
+  const struct {
+    int bytes, step; // a line of `bytes` bytes in characters of `step` bytes
+    int fitsUpTo;    // runs ending at or before this byte fit
+    int end;
+  } rows[] = {
+      {100000, 1, 70000, 70000},
+      {100000, 1, 100000, 100000},
+      {100000, 1, 0, 0},
+      {100000, 1, 1, 1},
+      {0, 1, 0, 0},
+      {30000, 3, 1000, 999},
+  };
+  for (const auto& row : rows) {
+    int measurements = 0;
+    const int end = fittingEnd(
+        0, [&](int p) { return p < row.bytes ? p + row.step : -1; },
+        [&](int e) {
+          ++measurements;
+          return e <= row.fitsUpTo;
+        });
+    EXPECT_EQ(end, row.end) << row.bytes << " " << row.fitsUpTo;
+    // Doubling, then halving: at most 2 log2(characters) + 1 measurements.
+    const int characters = row.bytes / row.step;
+    EXPECT_LE(measurements, characters ? std::ceil(2 * std::log2(characters) + 1) : 0)
+        << row.bytes << " " << row.fitsUpTo;
   }
 }
 
