@@ -110,9 +110,9 @@ def tool_archives(out, work):
     made("zip_symlink.zip", ["zip", "-q", "-y", "zip_symlink.zip", "link", "plain.txt"])
     made("zip_nodirs.zip", ["zip", "-q", "-j", "-D", "-r", "zip_nodirs.zip", "sub", "small.bin"])
     # Written to a pipe, zip streams: data descriptors and a member named "-".
-    made("zip_streamed.zip", ["sh", "-c", "zip -q - - > zip_streamed.zip"], stdin=b"streamed data\n" * 10)
+    made("zip_streamed.zip", ["sh", "-c", "zip -q - - | cat > zip_streamed.zip"], stdin=b"streamed data\n" * 10)
     made("zip_streamed_encrypted.zip",
-         ["sh", "-c", "zip -q -P %s - - > zip_streamed_encrypted.zip" % PASSWORD], stdin=b"secret data\n")
+         ["sh", "-c", "zip -q -P %s - - | cat > zip_streamed_encrypted.zip" % PASSWORD], stdin=b"secret data\n")
     made("7z_deflated.zip", ["7z", "a", "-tzip", "-bd", "7z_deflated.zip"] + files)
     made("7z_stored.zip", ["7z", "a", "-tzip", "-mx=0", "-bd", "7z_stored.zip"] + files)
     made("7z_zipcrypto.zip",
