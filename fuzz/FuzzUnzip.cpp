@@ -106,8 +106,8 @@ void unzip(Run run) {
   RozIzeExec(&cmd);
 }
 
-[[noreturn]] void escaped(const fs::path& what) {
-  std::fprintf(stderr, "the engine wrote outside its target folder or through a link: %s\n", what.c_str());
+[[noreturn]] void fail(const char* what, const fs::path& where) {
+  std::fprintf(stderr, "unzip engine: %s: %s\n", what, where.c_str());
   std::abort();
 }
 
@@ -119,11 +119,12 @@ void checkNothingEscaped() {
   for (const auto& [level, only] : levels)
     for (const auto& entry : fs::directory_iterator(level)) {
       const fs::path name = entry.path().filename();
-      if (name != only && !(level == f.outer && name == f.archive.filename())) escaped(entry.path());
+      if (name != only && !(level == f.outer && name == f.archive.filename()))
+        fail("written outside the target folder", entry.path());
     }
   if (!fs::exists(f.target)) return;
   for (const auto& entry : fs::recursive_directory_iterator(f.target))
-    if (entry.is_symlink()) escaped(entry.path());
+    if (entry.is_symlink()) fail("a symbolic link in the target folder", entry.path());
 }
 
 } // namespace
@@ -138,6 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   test.test = true;
   unzip(test);
   checkNothingEscaped();
+  if (fs::exists(f.target)) fail("a test wrote into the target folder", f.target);
 
   Run first;
   first.password = kPassword;
