@@ -334,7 +334,7 @@ public:
   TClassBuilder& IdentInt(const char* name, const TIdentMap& idents, G get, S set,
                           std::optional<int64_t> def) {
     TPropInfo p = base(name, TTypeKind::tkIdentInt);
-    // The table keeps its own copy: a map built in the call would be gone when a form is read.
+    // A copy: a class table may name its values with a map that lives no longer than the call.
     auto map = std::make_shared<const TIdentMap>(idents);
     p.Get = [get, map](const TPersistent& o) {
       return typinfo_detail::identIntToNode(static_cast<int64_t>(typinfo_detail::get(get, self(o))), *map);

@@ -6,7 +6,6 @@
 #include "Platform/Ui/Controls.h"
 #include "Platform/Ui/Forms.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
