@@ -1,25 +1,19 @@
 // Directory reading over arbitrary bytes: it must end with one of its messages, never
 // crash, hang or allocate without bound.
 #include "Archive/ZavOzeriz.h"
+#include "FuzzSupport.h"
 #include "Platform/Dialogs/ConsoleDialogs.h"
 
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string file = [] {
-    char name[] = "/tmp/kvfuzz-XXXXXX";
-    const int fd = mkstemp(name);
-    close(fd);
     kv::platform::setDialogs(
         std::make_unique<kv::platform::NonInteractiveDialogs>(std::fopen("/dev/null", "w")));
-    return std::string(name);
+    return (kvfuzz::privateFolder() / "input.zip").string();
   }();
-  FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  kvfuzz::writeFile(file, kvfuzz::asText(data, size));
   ZavOzeriz::TZavOzeriz zip(nullptr);
   zip.SetUnattended(true);
   zip.SetZipFileName(file);

@@ -12,6 +12,7 @@
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
+#include "Platform/CodePage/CodePage.h"
 
 #include <algorithm>
 #include <atomic>
@@ -38,6 +39,8 @@ constexpr uint64_t kStreamCost = 4ull << 20;
 constexpr size_t kStreamChunk = 1 << 20;
 constexpr size_t kMaxCachedDirs = 200;
 constexpr auto kTickInterval = std::chrono::milliseconds(200);
+// Deflate makes at most 1032 bytes of one byte (a 258-byte match in two bits).
+constexpr uint64_t kMaxDeflateRatio = 1032;
 
 class ExtractFailure : public std::runtime_error {
 public:
@@ -152,6 +155,11 @@ void extractMember(Job& job, int archiveFd, const std::atomic<bool>& abort) {
     offset += kEncryptionHeaderSize;
     dataSize -= kEncryptionHeaderSize;
   }
+  // A size that the data cannot hold is damage, found before any memory is set aside for it:
+  // otherwise a small archive of members that each claim 60 MB keeps the engine busy for hours.
+  if ((e.method == kMethodStored && e.uncompressedSize != dataSize) ||
+      (e.method == kMethodDeflated && e.uncompressedSize > (dataSize + 1) * kMaxDeflateRatio))
+    throw ExtractFailure(zeBadData, "The sizes of " + job.name + " disagree");
   OutputFile out(job);
   uint32_t crc = 0;
 
@@ -161,8 +169,6 @@ void extractMember(Job& job, int archiveFd, const std::atomic<bool>& abort) {
       throw ExtractFailure(zeArchiveRead, "Cannot read the data of " + job.name);
     if (cipher) cipher->decrypt(packed.data(), packed.size());
     if (e.method == kMethodStored) {
-      if (dataSize != e.uncompressedSize)
-        throw ExtractFailure(zeBadData, "The sizes of " + job.name + " disagree");
       crc = crc32Of(0, packed.data(), packed.size());
       out.write(packed.data(), packed.size());
     } else {

@@ -312,6 +312,61 @@ TEST(RozIze, ADamagedMemberNeverReplacesAGoodFile) {
   }
 }
 
+// Sizes that the member's data cannot hold are damage, refused before any memory is set aside:
+// deflate makes at most 1032 bytes of one (a 258-byte match in two bits), so 2 000 members that
+// share two bytes of data and each claim 60 MB once kept the engine busy for hours. zlib's own
+// best ratio (10 MB of zeros, about 1028 : 1) still extracts.
+TEST(RozIze, SizesTheDataCannotHoldAreDamage) {
+  TempDir dir;
+  const struct {
+    const char* label;
+    const char* members; // Python: (method, data, claimed size) per member
+    const char* crc;     // Python: the CRC of what the data holds
+    int extracted;
+    int damaged;
+  } rows[] = {
+      {"deflated, 60 MB from two bytes", "[(8, b'\\x03\\x00', 60 << 20)] * 2000", "0", 0, 2000},
+      {"stored, longer than its data", "[(0, b'abc', 4)]", "zlib.crc32(b'abc')", 0, 1},
+      {"stored, shorter than its data", "[(0, b'abc', 2)]", "zlib.crc32(b'abc')", 0, 1},
+      {"zlib's best ratio", "[(8, zlib.compress(bytes(10 << 20), 9)[2:-4], 10 << 20)]",
+       "zlib.crc32(bytes(10 << 20))", 1, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    const auto archive = dir / "sizes.zip";
+    // Every central header points at the first member's local header and data.
+    python("import struct, zlib\nmembers = " + std::string(row.members) +
+           "\nmethod, data, claimed = members[0]\ncrc = " + row.crc +
+           "\n"
+           "local = struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 0, method, 0, 0x21, crc, len(data), claimed, "
+           "1, 0)"
+           " + b'a' + data\n"
+           "central = b''\n"
+           "for i, (method, data, claimed) in enumerate(members):\n"
+           "    name = b'm%05d' % i\n"
+           "    central += struct.pack('<IBBHHHHHIIIHHHHHII', 0x02014b50, 20, 3, 20, 0, method, 0, 0x21, crc,"
+           " len(data), claimed, len(name), 0, 0, 0, 0, 0o100644 << 16, 0) + name\n"
+           "end = struct.pack('<IHHHHIIH', 0x06054b50, 0, 0, len(members), len(members), len(central),"
+           " len(local), 0)\n"
+           "open(" +
+           q(archive) + ", 'wb').write(local + central + end)\n");
+    const auto target = dir / "t";
+    fs::remove_all(target);
+    Recorder rec;
+    UnzipOptions o;
+    o.baseDir = target.string();
+    EXPECT_EQ(runUnzip(archive.string(), o, rec), row.extracted);
+    int damaged = 0, fromSizes = 0;
+    for (const auto& c : rec.of(zcaSkipped))
+      if (c.code == zeBadData) ++damaged;
+    for (const auto& text : rec.texts(zcaMessage))
+      if (text.find("disagree") != std::string::npos) ++fromSizes; // found before decompressing
+    EXPECT_EQ(damaged, row.damaged);
+    EXPECT_EQ(fromSizes, row.damaged);
+    EXPECT_EQ(treeOf(target).size(), static_cast<size_t>(row.extracted));
+  }
+}
+
 TEST(RozIze, PasswordsComeFromTheCallerWithinTheRepeatCount) {
   TempDir dir;
   fs::create_directories(dir / "src");

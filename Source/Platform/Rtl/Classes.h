@@ -193,7 +193,7 @@ public:
 
   // Lines joined by LineBreak after each; setting splits at CR LF, LF or CR.
   std::string Text() const;
-  void SetText(const std::string& Value);
+  virtual void SetText(const std::string& Value);
   std::string LineBreak = "\n";
   // Comma-separated, items with spaces, commas or quotes in double quotes.
   std::string CommaText() const;

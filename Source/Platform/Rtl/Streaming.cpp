@@ -189,7 +189,8 @@ private:
       auto r = std::from_chars(s_.data() + h, s_.data() + pos_, v, 16);
       if (h == pos_ || r.ec != std::errc()) fail(file_, line_, "Invalid number " + s_.substr(b, pos_ - b));
       tok_.kind = Token::Kind::Int;
-      tok_.i = negative ? -static_cast<int64_t>(v) : static_cast<int64_t>(v);
+      // Hexadecimal is a bit pattern: negated modulo 2^64, so -$8000000000000000 is the lowest value.
+      tok_.i = static_cast<int64_t>(negative ? 0 - v : v);
       return;
     }
     bool isFloat = false;
@@ -257,7 +258,23 @@ private:
     return lex_.take().text;
   }
 
+  // Objects and collection items are read by recursion. Real forms nest a few levels; a file
+  // nested deeper than this could only exhaust the stack.
+  static constexpr int kMaxNesting = 256;
+  class Nesting {
+  public:
+    explicit Nesting(Parser& p) : p_(p) {
+      if (p_.depth_ >= kMaxNesting) fail(p_.file_, p_.lex_.line(), "Objects nested too deeply");
+      ++p_.depth_;
+    }
+    ~Nesting() { --p_.depth_; }
+
+  private:
+    Parser& p_;
+  };
+
   ObjectNode parseObject() {
+    const Nesting nesting(*this);
     ObjectNode node;
     node.line = lex_.line();
     if (!isIdent("object")) fail(file_, lex_.line(), "'object' expected");
@@ -351,6 +368,7 @@ private:
       lex_.take();
       v.type = TValueNode::Type::Collection;
       while (!isSymbol('>')) {
+        const Nesting nesting(*this);
         TValueNode::Item item;
         item.line = lex_.line();
         if (!isIdent("item")) fail(file_, lex_.line(), "'item' expected");
@@ -376,6 +394,7 @@ private:
 
   Lexer lex_;
   const std::string& file_;
+  int depth_ = 0;
 };
 
 // ---- applying the tree
@@ -677,7 +696,9 @@ TComponent* CreateComponentFromText(const std::string& Text, const std::string& 
   if (!info) fail(FileName, tree.line, "Class " + tree.className + " not found");
   if (!info->CreateComponent)
     fail(FileName, tree.line, "Class " + tree.className + " is not a component class");
-  std::unique_ptr<TComponent> root(info->CreateComponent(Owner));
+  // A root that cannot be read is freed as every component must be: its OnDestroy and its
+  // components' handlers run while all of it still exists.
+  std::unique_ptr<TComponent, void (*)(TComponent*)> root(info->CreateComponent(Owner), &TComponent::Free);
   Reader reader(*root, FileName);
   reader.read(tree);
   return root.release();

@@ -292,22 +292,27 @@ int TCustomRichEdit::FormatRange(bool Render, const FORMATRANGE& Range) {
     return w;
   };
 
+  auto nextOf = [&](int at) {
+    return std::min(cpMax, at + utf8Length(static_cast<unsigned char>(text[static_cast<size_t>(at)])));
+  };
   int pos = cpMin, y = top;
   while (pos < cpMax) {
-    // One line: up to the paragraph's end, the range's end or the last blank that fits.
-    int end = pos, lastBreak = -1;
-    while (end < cpMax && text[static_cast<size_t>(end)] != '\n') {
-      const int next =
-          std::min(cpMax, end + utf8Length(static_cast<unsigned char>(text[static_cast<size_t>(end)])));
-      if (text[static_cast<size_t>(end)] != ' ' && measure(pos, next) > width) {
-        if (lastBreak > pos)
-          end = lastBreak;
-        else if (end == pos)
-          end = next; // a character wider than the line still goes somewhere
-        break;
-      }
-      end = next;
-      if (text[static_cast<size_t>(end - 1)] == ' ') lastBreak = end;
+    // One line: up to the paragraph's end, the range's end or the last blank that fits. Blanks
+    // never break a line: they hang over its edge up to the next character.
+    const auto lineGoesOn = [&](int at) { return at < cpMax && text[static_cast<size_t>(at)] != '\n'; };
+    int end = fittingEnd(
+        pos, [&](int at) { return lineGoesOn(at) ? nextOf(at) : -1; },
+        [&](int at) { return measure(pos, at) <= width; });
+    while (lineGoesOn(end) && text[static_cast<size_t>(end)] == ' ')
+      end = nextOf(end);
+    if (lineGoesOn(end)) {
+      int lastBreak = -1;
+      for (int at = end; at > pos && lastBreak < 0; --at)
+        if (text[static_cast<size_t>(at) - 1] == ' ') lastBreak = at;
+      if (lastBreak > pos)
+        end = lastBreak;
+      else if (end == pos)
+        end = nextOf(pos); // a character wider than the line still goes somewhere
     }
     Metrics line{};
     if (end == pos) {

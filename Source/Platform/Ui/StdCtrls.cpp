@@ -24,6 +24,24 @@ TClipboard& Clipboard() {
   return c;
 }
 
+int fittingEnd(int From, const std::function<int(int)>& Next, const std::function<bool(int)>& Fits) {
+  std::vector<int> ends; // ends[i]: where the first i + 1 characters end
+  size_t fitting = 0;    // that many characters are known to fit
+  for (size_t tried = 1;; tried *= 2) {
+    for (int at = ends.empty() ? From : ends.back(), next; ends.size() < tried && (next = Next(at)) >= 0;)
+      ends.push_back(at = next);
+    if (ends.size() <= fitting) return ends.empty() ? From : ends.back(); // all of the line fits
+    tried = std::min(tried, ends.size());
+    if (!Fits(ends[tried - 1])) {
+      // The first run that does not fit ends between the known ones and the one just tried.
+      const auto last = ends.begin() + static_cast<std::ptrdiff_t>(tried - 1);
+      const auto end = std::partition_point(ends.begin() + static_cast<std::ptrdiff_t>(fitting), last, Fits);
+      return end == ends.begin() ? From : *(end - 1);
+    }
+    fitting = tried;
+  }
+}
+
 // ---- TCustomLabel
 
 const TClassInfo& TCustomLabel::StaticClassInfo() {
@@ -742,19 +760,16 @@ const std::vector<TCustomEdit::VisualLine>& TCustomEdit::visualLines() const {
       // Break after the last blank that keeps the line inside the width, else inside the word.
       int s = start;
       while (s < end) {
-        int fit = s, lastBlank = -1;
-        int p = s;
-        while (p < end) {
-          const int q = nextChar(p);
-          if (MeasureText(Font(), displayText(s, q)).cx > width) break;
-          if (Text()[static_cast<size_t>(p)] == ' ') lastBlank = q;
-          p = q;
-          fit = p;
-        }
+        const int fit = fittingEnd(
+            s, [&](int p) { return p < end ? nextChar(p) : -1; },
+            [&](int q) { return MeasureText(Font(), displayText(s, q)).cx <= width; });
         if (fit >= end) {
           lines_.push_back({s, end});
           break;
         }
+        int lastBlank = -1;
+        for (int q = fit; q > s && lastBlank < 0; --q)
+          if (t[static_cast<size_t>(q) - 1] == ' ') lastBlank = q;
         int cut = lastBlank > s ? lastBlank : std::max(fit, nextChar(s));
         lines_.push_back({s, cut});
         s = cut;
@@ -1139,6 +1154,17 @@ void TMemoStrings::Delete(int Index) {
 }
 
 void TMemoStrings::Clear() { memo_->SetText(std::string()); }
+
+void TMemoStrings::SetText(const std::string& Value) {
+  // Line by line, every line would lay the whole growing text out again: a long file took
+  // minutes. The lines are split as every string list splits them.
+  TStringList lines;
+  lines.SetText(Value);
+  std::string text;
+  for (int i = 0; i < lines.Count(); ++i)
+    text += (i ? "\n" : "") + lines[i];
+  memo_->SetText(text);
+}
 
 // ---- TMemo
 

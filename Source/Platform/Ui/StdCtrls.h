@@ -163,6 +163,12 @@ private:
 
 // ---- edits
 
+// Where the longest run of whole characters from From that Fits ends; From when not even the
+// first character fits. Next tells where the character at a position ends, or -1 at the end of
+// the line. Widths grow with what is measured, so doubling and then halving finds the end in a
+// few measurements rather than one per character (a line of zero-width characters took minutes).
+int fittingEnd(int From, const std::function<int(int)>& Next, const std::function<bool(int)>& Fits);
+
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 KV_ENUM_NAMES(TScrollStyle, "ssNone", "ssHorizontal", "ssVertical", "ssBoth")
 
@@ -288,6 +294,8 @@ public:
   void Insert(int Index, const std::string& S) override;
   void Delete(int Index) override;
   void Clear() override;
+  // The whole text in one change, as the edit control takes a text (caret at the start).
+  void SetText(const std::string& Value) override;
 
 private:
   void refresh() const;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+
 using namespace kv::platform;
 
 namespace {
@@ -64,6 +67,7 @@ public:
   TShape Shape = TShape::stCircle;
   TSet<TOption> Options;
   int Shade = 0;
+  int Mark = 0;
   int64_t Big = 0;
   TStringList Lines;
   TCollection Columns{TColumn::StaticClassInfo(), this};
@@ -105,6 +109,8 @@ const TClassInfo& TWidget::StaticClassInfo() {
           .Enum<TShape>("Shape", &TWidget::Shape, &TWidget::Shape, TShape::stCircle)
           .Set<TOption>("Options", &TWidget::Options, &TWidget::Options, TSet<TOption>{})
           .IdentInt("Shade", shades(), &TWidget::Shade, &TWidget::Shade, 0)
+          // A map built in the call: the table has to keep its own copy.
+          .IdentInt("Mark", TIdentMap{{3, "mkThree"}}, &TWidget::Mark, &TWidget::Mark, 0)
           .Int("Big", &TWidget::Big, &TWidget::Big, NoDefault)
           .Object("Lines", [](const TWidget& w) { return &w.Lines; })
           .Object("Columns", [](const TWidget& w) { return &w.Columns; })
@@ -147,6 +153,10 @@ public:
     TComponent::Loaded();
     loadedLog.push_back(Name());
   }
+  void BeforeDestruction() override {
+    TComponent::BeforeDestruction();
+    loadedLog.push_back("before destruction " + Name());
+  }
 };
 const TClassInfo& TRoot::StaticClassInfo() {
   static const TClassInfo info = TClassBuilder<TRoot, TComponent>("TRoot")
@@ -174,6 +184,7 @@ const char* kForm = R"(object Root1: TRoot
     Shape = stTriangle
     Options = [opC, opA]
     Shade = shWhite
+    Mark = mkThree
     Big = $1FFFFFFFF
     Lines = (
       'one'
@@ -198,6 +209,7 @@ const char* kForm = R"(object Root1: TRoot
   // a comment line
   object Second: TWidget
     Shade = 255
+    Big = -$8000000000000000
     Buddy = First
   end
 end
@@ -215,6 +227,7 @@ const char* kWritten = R"(object Root1: TRoot
     Shape = stTriangle
     Options = [opA, opC]
     Shade = shWhite
+    Mark = mkThree
     Big = 8589934591
     Lines = (
       'one'
@@ -240,7 +253,7 @@ const char* kWritten = R"(object Root1: TRoot
   end
   object Second: TWidget
     Shade = 255
-    Big = 0
+    Big = -9223372036854775808
     Buddy = First
   end
 end
@@ -263,6 +276,7 @@ TEST(FormFiles, ReadBindsFieldsHandlersReferencesAndCallsLoadedInCreationOrder) 
   EXPECT_EQ(w.Shape, TShape::stTriangle);
   EXPECT_EQ(w.Options, (TSet<TOption>{TOption::opA, TOption::opC}));
   EXPECT_EQ(w.Shade, 0xFFFFFF);
+  EXPECT_EQ(w.Mark, 3);
   EXPECT_EQ(w.Big, 0x1FFFFFFFFLL);
   EXPECT_EQ(w.Lines.Text(), "one\ntwo\n");
   ASSERT_EQ(w.Columns.Count(), 2);
@@ -271,6 +285,7 @@ TEST(FormFiles, ReadBindsFieldsHandlersReferencesAndCallsLoadedInCreationOrder) 
   EXPECT_EQ(w.Origin.X, 4);
   EXPECT_EQ(w.Buddy, root.Second); // a reference to a component read later
   EXPECT_EQ(root.Second->Buddy, root.First);
+  EXPECT_EQ(root.Second->Big, std::numeric_limits<int64_t>::min());
   EXPECT_EQ(w.Data, (std::vector<uint8_t>{0x00, 0xFF, 0x10}));
   w.OnChange(&w);
   int n = 1;
@@ -296,8 +311,15 @@ TEST(FormFiles, RoundTripKeepsValuesOmitsDefaultsAndKeepsStreamOrder) {
 
 TEST(FormFiles, ErrorsNameFileAndLine) {
   static Registered once;
+  // Nesting beyond 256 levels (objects or collection items) is refused where it starts.
+  std::string deepObjects = "object R: TRoot\n",
+              deepItems = "object R: TRoot\n  object X: TWidget\n    Columns = <";
+  for (int i = 0; i < 100000; ++i) {
+    deepObjects += "object X: TWidget\n";
+    deepItems += " item Columns = <";
+  }
   const struct {
-    const char* text;
+    std::string text;
     const char* message;
   } cases[] = {
       {"object R: TRoot\n  object X: TNoSuch\n  end\nend\n", "bad.kfm(2): Class TNoSuch not found"},
@@ -319,6 +341,8 @@ TEST(FormFiles, ErrorsNameFileAndLine) {
       {"object R: TRoot\n  object X: TWidget\n", "bad.kfm(3): 'end' expected"},
       {"object R: TOther\nend\n", "bad.kfm(1): "},
       {"object R: TRoot\n  object X: TWidget\n  end\n  object X: TWidget\n  end\nend\n", "bad.kfm(4): "},
+      {deepObjects, "bad.kfm(257): Objects nested too deeply"},
+      {deepItems, "bad.kfm(3): Objects nested too deeply"},
   };
   for (const auto& c : cases) {
     TRoot root(nullptr);
@@ -359,6 +383,11 @@ TEST(FormFiles, CreatesTheRootByClassNameAndFindsRegisteredFormFiles) {
   EXPECT_EQ(root->ClassName(), "TRoot");
   EXPECT_EQ(root->Tag, 3);
   EXPECT_FALSE(FindFormResource("TNone", text, file));
+  // A root that cannot be read is freed as components are, BeforeDestruction first.
+  loadedLog.clear();
+  EXPECT_THROW(CreateComponentFromText("object R: TRoot\n  Bogus = 1\nend\n", "bad.kfm", nullptr),
+               EReadError);
+  EXPECT_EQ(loadedLog, std::vector<std::string>{"before destruction R"});
 }
 
 TEST(Palette, FilledOnlyByRegisterComponents) {

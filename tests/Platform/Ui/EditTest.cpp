@@ -2,6 +2,8 @@
 
 #include "Platform/Ui/StdCtrls.h"
 
+#include <cmath>
+
 using namespace kv::platform;
 using namespace kvtest;
 
@@ -243,6 +245,75 @@ TEST_F(EditTest, MemoLinesScrollBarsAndKeys) {
   memo->SetReadOnly(true);
   key(VK_RETURN);
   EXPECT_EQ(memo->Lines().Count(), 4);
+}
+
+// A text given to the lines (Lines.Text, LoadFromFile) goes in whole: one change, the caret at the
+// start, every line kept (empty ones too). Line by line, 20 000 lines took minutes.
+TEST_F(EditTest, MemoLinesTakeAWholeTextAtOnce) {
+  TForm* form = makeForm();
+  auto* memo = new TMemo(form);
+  memo->SetParent(form);
+  memo->SetBounds(10, 10, 120, 64);
+  show(form);
+  std::string many, manyText;
+  for (int i = 0; i < 20000; ++i) {
+    many += "line " + std::to_string(i) + "\r\n";
+    manyText += (i ? "\n" : "") + std::string("line ") + std::to_string(i);
+  }
+  const struct {
+    std::string text;
+    std::string memoText;
+    int count;
+  } rows[] = {
+      {"a\r\n\r\nb\r\n", "a\n\nb", 3},
+      {"one\rtwo\n\nthree", "one\ntwo\n\nthree", 4},
+      {"", "", 0},
+      {many, manyText, 20000},
+  };
+  for (const auto& row : rows) {
+    memo->SetText("before");
+    memo->SetSelStart(3);
+    int changes = 0;
+    memo->OnChange.Bind([&](TObject*) { ++changes; });
+    memo->Lines().SetText(row.text);
+    memo->OnChange.Clear();
+    EXPECT_EQ(memo->Text(), row.memoText);
+    EXPECT_EQ(memo->Lines().Count(), row.count);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(memo->SelStart(), 0);
+    EXPECT_EQ(memo->TopLine(), 0);
+  }
+}
+
+// Wrapping asks for the longest run that fits a line. It measures by doubling and halving: a few
+// measurements per line, not one per character (a line of zero-width characters took minutes).
+TEST(FittingEnd, FindsTheLongestRunInAFewMeasurements) {
+  const struct {
+    int bytes, step; // a line of `bytes` bytes in characters of `step` bytes
+    int fitsUpTo;    // runs ending at or before this byte fit
+    int end;
+  } rows[] = {
+      {100000, 1, 70000, 70000},
+      {100000, 1, 100000, 100000},
+      {100000, 1, 0, 0},
+      {100000, 1, 1, 1},
+      {0, 1, 0, 0},
+      {30000, 3, 1000, 999},
+  };
+  for (const auto& row : rows) {
+    int measurements = 0;
+    const int end = fittingEnd(
+        0, [&](int p) { return p < row.bytes ? p + row.step : -1; },
+        [&](int e) {
+          ++measurements;
+          return e <= row.fitsUpTo;
+        });
+    EXPECT_EQ(end, row.end) << row.bytes << " " << row.fitsUpTo;
+    // Doubling, then halving: at most 2 log2(characters) + 1 measurements.
+    const int characters = row.bytes / row.step;
+    EXPECT_LE(measurements, characters ? std::ceil(2 * std::log2(characters) + 1) : 0)
+        << row.bytes << " " << row.fitsUpTo;
+  }
 }
 
 TEST_F(EditTest, MemoWrapsWordsWithoutAHorizontalBar) {
