@@ -4,6 +4,7 @@
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Cursor/Cursor.h"
 #include "Platform/Dialogs/MessageBoxes.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Strings/Strings.h"
 
 #include <cctype>
@@ -216,13 +217,15 @@ void TZavOzeriz::SetExtAddStoreSuffixes(const std::string& Value) {
 
 int TZavOzeriz::List() {
   // A read that runs already reads this very name: a handler's List in it is one too many.
-  if (CheckBusy() || FReadingDir) return -255;
+  if (FReadingDir) return -255;
+  return runOperation([this] { ReadZipDir(); });
+}
+
+int TZavOzeriz::runOperation(const std::function<void()>& Operation) {
+  if (CheckBusy()) return -255;
   FBusy = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{FBusy};
-  ReadZipDir();
+  const kv::platform::ScopeExit idle([this] { FBusy = false; });
+  Operation();
   return FErrCode;
 }
 

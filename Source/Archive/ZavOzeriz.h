@@ -496,6 +496,9 @@ public:
   // ==== End of engine link
 
 private:
+  // One operation at a time: -255 while another runs; else Operation with the busy flag set,
+  // and ErrCode as it left it.
+  int runOperation(const std::function<void()>& Operation);
   void readZipDirOnce();
   void readDirectory(ZipRecords::EndOfCentralDirRecord& eoc);
   void closeInput();

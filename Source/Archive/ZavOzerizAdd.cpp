@@ -16,14 +16,7 @@ namespace pf = kv::platform;
 namespace fs = std::filesystem;
 
 int TZavOzeriz::Add() {
-  if (CheckBusy()) return -255;
-  FBusy = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{FBusy};
-  ExecAdd(0);
-  return FErrCode;
+  return runOperation([this] { ExecAdd(0); });
 }
 
 // CreateEmptySFX is made by the self-extractor builder (ZavSFX.cpp).

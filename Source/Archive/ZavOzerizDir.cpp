@@ -5,6 +5,7 @@
 #include "Archive/ZipMessages.h"
 #include "Platform/CodePage/CodePage.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Volumes/Volumes.h"
 
 #include <algorithm>
@@ -183,10 +184,7 @@ void TZavOzeriz::ReadZipDir() {
     return;
   }
   FReadingDir = true;
-  struct Done {
-    bool& reading;
-    ~Done() { reading = false; }
-  } done{FReadingDir};
+  const pf::ScopeExit done([this] { FReadingDir = false; });
   do {
     FReadDirAgain = false;
     readZipDirOnce();

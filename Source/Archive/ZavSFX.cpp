@@ -3,6 +3,7 @@
 #include "Archive/ZipMessages.h"
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/TempFiles/TempFiles.h"
 
 #include <cstdlib>
@@ -138,13 +139,10 @@ template <class Work> int TZavSFXSlave::serve(TZavOzeriz* Master, Work&& work) {
   if (FMaster) return -255;
   FMaster = Master;
   if (Master) Master->FreeNotification(this);
-  struct Unlink {
-    TZavSFXSlave& s;
-    ~Unlink() {
-      if (s.FMaster) s.FMaster->RemoveFreeNotification(&s);
-      s.FMaster = nullptr;
-    }
-  } unlink{*this};
+  const pf::ScopeExit unlink([this] {
+    if (FMaster) FMaster->RemoveFreeNotification(this);
+    FMaster = nullptr;
+  });
   return work();
 }
 

@@ -4,6 +4,7 @@
 #include "Archive/ZipMessages.h"
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/PeFiles/PeFile.h"
+#include "Platform/Rtl/ScopeExit.h"
 
 #include <algorithm>
 
@@ -319,10 +320,7 @@ int ReplaceStubIcon(FileHandle Exe, int64_t S, const kv::platform::TIcon& Icon) 
 std::optional<std::vector<uint8_t>> ReadStubIcon(const std::string& ExeName) {
   const FileHandle h = pf::fileOpen(ExeName, pf::fmOpenRead | pf::fmShareDenyNone);
   if (h == pf::InvalidFile) return std::nullopt;
-  struct Closer {
-    FileHandle h;
-    ~Closer() { pf::fileClose(h); }
-  } closer{h};
+  const pf::ScopeExit close([h] { pf::fileClose(h); });
   const HandleSource src(h, pf::fileLength(h));
   return pf::readFirstIcon(src);
 }

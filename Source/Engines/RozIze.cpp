@@ -12,6 +12,7 @@
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
+#include "Platform/Rtl/ScopeExit.h"
 
 #include <algorithm>
 #include <atomic>
@@ -183,13 +184,9 @@ void extractMember(Job& job, int archiveFd, const std::atomic<bool>& abort) {
     z_stream z{};
     const bool deflated = e.method == kMethodDeflated;
     if (deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK) throw std::bad_alloc();
-    struct ZEnd {
-      z_stream* z;
-      bool active;
-      ~ZEnd() {
-        if (active) inflateEnd(z);
-      }
-    } zend{&z, deflated};
+    const kv::platform::ScopeExit zend([&] {
+      if (deflated) inflateEnd(&z);
+    });
     uint64_t remaining = dataSize, produced = 0;
     bool ended = !deflated;
     while (remaining > 0 || (deflated && !ended)) {

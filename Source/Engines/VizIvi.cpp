@@ -11,6 +11,7 @@
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
 #include "Platform/CodePage/CodePage.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Trash/Trash.h"
 
 #include <algorithm>
@@ -811,10 +812,7 @@ void ZipRun::streamMember(NewMember& m) {
       if (m.replaces) copyOldMember(*m.replaces);
       return;
     }
-    struct Closer {
-      int fd;
-      ~Closer() { close(fd); }
-    } closer{fd};
+    const kv::platform::ScopeExit closer([fd] { close(fd); });
     m.method = store ? kMethodStored : kMethodDeflated;
     m.flags |= kFlagDataDescriptor | (m.encrypt ? kFlagEncrypted : 0);
     LocalHeader h;
@@ -840,13 +838,10 @@ void ZipRun::streamMember(NewMember& m) {
     z_stream z{};
     if (!store && deflateInit2(&z, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
       throw std::bad_alloc();
-    struct ZEnd {
-      z_stream* z;
-      bool active;
-      ~ZEnd() {
-        if (active) deflateEnd(z);
-      }
-    } zend{&z, !store};
+    const bool deflating = !store;
+    const kv::platform::ScopeExit zend([&] {
+      if (deflating) deflateEnd(&z);
+    });
     std::vector<uint8_t> in(kStreamChunk), packed(kStreamChunk + 1024);
     uint32_t crc = 0;
     uint64_t size = 0;
@@ -908,26 +903,17 @@ void ZipRun::writeArchive() {
     throw AddFailure(zeArchiveWrite,
                      "Cannot create a temporary file beside " + archivePath_ + ": " + systemErrorText(errno));
   bool renamed = false;
-  struct TempGuard {
-    int& fd;
-    const std::string& path;
-    bool& renamed;
-    ~TempGuard() {
-      if (fd >= 0) close(fd);
-      if (!renamed) unlink(path.c_str());
-    }
-  };
   int ownedFd = fd;
-  TempGuard guard{ownedFd, tempPath, renamed};
+  const kv::platform::ScopeExit tempGone([&] {
+    if (ownedFd >= 0) close(ownedFd);
+    if (!renamed) unlink(tempPath.c_str());
+  });
 
   pool_ = std::make_unique<WorkerPool>(WorkerPool::defaultThreads());
-  struct PoolGuard {
-    ZipRun& run;
-    ~PoolGuard() {
-      run.abort_.store(true);
-      run.pool_.reset(); // waits for the jobs in flight
-    }
-  } poolGuard{*this};
+  const kv::platform::ScopeExit poolGone([this] {
+    abort_.store(true);
+    pool_.reset(); // waits for the jobs in flight
+  });
   out_ = std::make_unique<ArchiveWriter>(ownedFd);
 
   // What lies in front of the old archive's first member (a self-extractor stub) stays in front.

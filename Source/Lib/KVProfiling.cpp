@@ -1,6 +1,7 @@
 #include "KVProfiling.h"
 
 #include "Platform/PerfCounter/PerfCounter.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/Forms.h"
 
@@ -121,13 +122,9 @@ int64_t CalibrateCpuClock() {
     {
       const std::optional<int> oldPriority = src.threadPriority();
       if (oldPriority) src.setThreadPriority(src.timeCriticalPriority());
-      struct Restore {
-        PerfCounterSource& src;
-        const std::optional<int>& priority;
-        ~Restore() {
-          if (priority) src.setThreadPriority(*priority);
-        }
-      } restore{src, oldPriority};
+      const kv::platform::ScopeExit restore([&] {
+        if (oldPriority) src.setThreadPriority(*oldPriority);
+      });
       if (waitCounts(src, c0, 50, c1, t0)) {
         c0 = c1;
         measured = waitCounts(src, c0, 1000, c1, t1);
