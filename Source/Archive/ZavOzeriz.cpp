@@ -8,6 +8,7 @@
 #include "Platform/Strings/Strings.h"
 
 #include <cctype>
+#include <new>
 #include <optional>
 
 namespace ZavOzeriz {
@@ -282,6 +283,24 @@ void TZavOzeriz::ReportZipError(const EZavOzeriz& E) {
   reportErrCode(E.ResId);
   FMessage = E.Message();
   OnMessage(this, FErrCode, E.Message());
+}
+
+int TZavOzeriz::reportCopyFailure(std::exception_ptr Failure) {
+  try {
+    std::rethrow_exception(Failure);
+  } catch (const EZavOzeriz& e) {
+    ReportZipError(e);
+    return -7;
+  } catch (const std::bad_alloc&) {
+    ShowZipMessage(GE_NoMemory);
+    return -8;
+  } catch (const kv::platform::EOutOfMemory&) {
+    ShowZipMessage(GE_NoMemory);
+    return -8;
+  } catch (const std::exception& e) {
+    ShowZipMessage(DS_UnknownCopyError, e.what());
+    return -9;
+  }
 }
 
 void TZavOzeriz::TraceMessage(const std::string& Text) {

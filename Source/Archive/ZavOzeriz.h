@@ -12,6 +12,7 @@
 #include "Platform/Rtl/TypInfo.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -274,6 +275,9 @@ public:
 
 // ==== End of self-extractor types =========================================================
 
+// The work list of the volume copiers (ZavOzerizSpan.h).
+class TMZipDataList;
+
 // Sizes the drive queries could not tell.
 inline constexpr uint64_t UnknownSize = ~uint64_t{0};
 
@@ -386,6 +390,10 @@ public:
   static std::string LoadZipStr(int Ident, const std::string& Default);
   void ShowZipMessage(int Ident, const std::string& Extra = {});
   void ReportZipError(const EZavOzeriz& E);
+  // Reports the exception that ended an inner copying operation (volume writing and reading,
+  // the self-extractor builder) and gives the operation's result: -7 after the component's
+  // own, -8 when memory ran out, -9 after any other.
+  int reportCopyFailure(std::exception_ptr Failure);
   void TraceMessage(const std::string& Text);
   const std::string& LastMessage() const { return FMessage; }
 
@@ -502,6 +510,8 @@ private:
   void readZipDirOnce();
   void readDirectory(ZipRecords::EndOfCentralDirRecord& eoc);
   void closeInput();
+  // Moves the input to Offset from its start; a place that cannot be reached raises ErrorId.
+  void seekInput(int64_t Offset, int ErrorId);
 
   // Published state.
   bool FVerbose = false;
@@ -650,8 +660,21 @@ private:
     std::string replaces; // an older part on the same disk that it overwrites, while it is there
   };
   void spreadArchive();
+  TMZipDataList collectPlaces(const ZipRecords::EndOfCentralDirRecord& eoc, int64_t centralStart);
+  void copyMembers(TMZipDataList& list);
+  void writeDirectory(const TMZipDataList& list, const ZipRecords::EndOfCentralDirRecord& eoc,
+                      int64_t centralStart, int64_t eocOffset);
+  void joinInto(const std::string& OutFileName, std::string& outName, bool& created);
   void joinSet(const ZipRecords::EndOfCentralDirRecord& eoc, int64_t eocOffset);
+  TMZipDataList collectSetPlaces(const ZipRecords::EndOfCentralDirRecord& eoc, uint64_t& TotalSize);
+  void joinMembers(TMZipDataList& list);
+  void joinDirectory(const TMZipDataList& list, const ZipRecords::EndOfCentralDirRecord& eoc,
+                     int64_t eocOffset);
+  // Reads Len bytes of the input where it stands; fewer raise ErrorId.
+  void readInput(void* Buffer, int64_t Len, int ErrorId);
   void openSpanPart();
+  bool mayOverwritePart(const std::string& partName, bool numbered);
+  void measurePartRoom(const std::string& replaces);
   void closeSpanPart();
   void discardOpenPart();
   void finishSpanParts(const std::string& lastName);

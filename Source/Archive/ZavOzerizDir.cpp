@@ -124,8 +124,7 @@ bool TZavOzeriz::ReadEOC(EndOfCentralDirRecord& EOC, bool RaiseErrors) {
     }
     try {
       const int64_t scan = std::min<int64_t>(65557, length);
-      if (pf::fileSeek(FSpanInHandle, length - scan, 0) != length - scan)
-        throw EZavOzeriz::CreateResDisp(DS_FailedSeek, true);
+      seekInput(length - scan, DS_FailedSeek);
       std::vector<uint8_t> block(static_cast<size_t>(scan));
       if (pf::fileRead(FSpanInHandle, block.data(), scan) != scan)
         throw EZavOzeriz::CreateResDisp(DS_EOCBadRead, true);
@@ -278,8 +277,7 @@ void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
   }
 
   // A directory said to start before the file does cannot be reached.
-  if (FCentralDirStart < 0 || pf::fileSeek(FSpanInHandle, FCentralDirStart, 0) != FCentralDirStart)
-    throw EZavOzeriz::CreateResDisp(LI_SeekError, true);
+  seekInput(FCentralDirStart, LI_SeekError);
 
   InputBuffer in(FSpanInHandle);
   const uint8_t* p = nullptr;
