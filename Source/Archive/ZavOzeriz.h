@@ -508,6 +508,8 @@ private:
   // and ErrCode as it left it.
   int runOperation(const std::function<void()>& Operation);
   void readZipDirOnce();
+  int inputVolumeNumber() const;
+  bool scanForEOC(ZipRecords::EndOfCentralDirRecord& EOC, int64_t length);
   void readDirectory(ZipRecords::EndOfCentralDirRecord& eoc);
   void closeInput();
   // Moves the input to Offset from its start; a place that cannot be reached raises ErrorId.
@@ -618,6 +620,9 @@ private:
   void afterCallback(int Action);
   void dispatchAction(int Action, int Code, const std::string& Text, int64_t Size, CallbackRecord* Rec);
   void passwordRequest(int Code, const std::string& Name, int64_t Size, CallbackRecord* Rec);
+  void newNameRequest(const std::string& Name, CallbackRecord* Rec);
+  void fileCommentRequest(const std::string& Name, CallbackRecord* Rec);
+  void streamResize(int64_t Size, CallbackRecord& Rec);
 
   TEngineModule FVizIvi;
   TEngineModule FRozIze;
@@ -717,6 +722,8 @@ public:
 
 private:
   void ExecAdd(int Mode);
+  bool checkAddRequest();
+  void spreadEngineArchive(const std::string& EngineTarget);
   void ExecExtract(int Mode);
   // The directory for temporary files: TempDir (given its trailing delimiter, which it
   // keeps) or the system's.

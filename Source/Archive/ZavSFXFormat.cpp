@@ -13,6 +13,11 @@ namespace ZavSFXFormat {
 namespace pf = kv::platform;
 using namespace ZipRecords;
 
+bool readAt(FileHandle h, int64_t pos, void* buf, int64_t n) {
+  if (pos < 0 || pf::fileSeek(h, pos, 0) != pos) return false;
+  return pf::fileRead(h, buf, n) == n;
+}
+
 namespace {
 
 constexpr int64_t kPiece = 8192;
@@ -22,11 +27,6 @@ constexpr int64_t kEndSearch = 65558;
 // The same for the recognising search.
 constexpr int64_t kCheckSearch = 65557;
 constexpr int64_t kMaxOffset = 0xFFFFFFFFll;
-
-bool readAt(FileHandle h, int64_t pos, void* buf, int64_t n) {
-  if (pos < 0 || pf::fileSeek(h, pos, 0) != pos) return false;
-  return pf::fileRead(h, buf, n) == n;
-}
 
 bool writeAll(FileHandle h, const void* buf, int64_t n) { return pf::fileWrite(h, buf, n) == n; }
 
