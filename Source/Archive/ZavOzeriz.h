@@ -162,16 +162,6 @@ using TTickEvent = TEvent<TObject*>;
 using TGetNextDiskEvent = TEvent<TObject*, int, int, const std::string&, bool&>;
 using TStatusDiskEvent = TEvent<TObject*, int, const std::string&, TZipDiskStatus, TZipDiskAction&>;
 
-// The published properties in declaration order, as a stored form lists them: name,
-// type and stream default (nullptr: always stored).
-struct PublishedProperty {
-  const char* name;
-  const char* type;
-  const char* streamDefault;
-};
-extern const PublishedProperty TZavOzerizProperties[];
-extern const int TZavOzerizPropertyCount;
-
 // Fills the placeholders of a message text (%s, %d, %.1d) in order with the values.
 std::string FormatZipText(const std::string& format, const std::vector<std::string>& values);
 
