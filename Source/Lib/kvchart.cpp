@@ -1,6 +1,7 @@
 #include "kvchart.h"
 
 #include "ChartFormat.h"
+#include "Platform/Rtl/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,19 +17,6 @@ using namespace kv::platform;
 namespace g32 = kv::platform::Graphics32;
 using ChartFormat::formatDate;
 using ChartFormat::formatNumber;
-
-int32_t saturate(int64_t v) {
-  return int32_t(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-// Float to pixel: nearest integer, halves to even, saturated; a value that is no number
-// lands on 0 rather than anywhere at all.
-int32_t nearest(double x) {
-  if (std::isnan(x)) return 0;
-  return int32_t(std::clamp(std::nearbyint(x), double(std::numeric_limits<int32_t>::min()),
-                            double(std::numeric_limits<int32_t>::max())));
-}
 
 TSize textExtent(HDC dc, const std::string& text) {
   TSize size;
@@ -309,7 +297,7 @@ void TDateChart::RecalcLimits() {
   YScale = double(int64_t(r.Bottom) - r.Top) / range;
   if (!std::isfinite(YScale)) YScale = 1.0;
   CenterYValue = centre;
-  YOffset = nearest((CenterYValue - range / 2) * YScale);
+  YOffset = RoundToInt((CenterYValue - range / 2) * YScale);
 }
 
 TRect TDateChart::plotRect() const {
@@ -320,7 +308,7 @@ TRect TDateChart::plotRect() const {
 int32_t TDateChart::xPix(TDateTime Date) const {
   const double s = XStartValue;
   const double d = s + (Date - s) * CustXScale;
-  return nearest((d - s) * XStep + double(int64_t(Bounds.Left) + Border.Left));
+  return RoundToInt((d - s) * XStep + double(int64_t(Bounds.Left) + Border.Left));
 }
 
 TDateTime TDateChart::xValueAt(int32_t X, int32_t) const {
@@ -333,7 +321,7 @@ TDateTime TDateChart::xValueAt(int32_t X, int32_t) const {
 int32_t TDateChart::yPix(double Value) const {
   const double c = CenterYValue;
   const double v = c + (Value - c) * CustYScale;
-  return saturate(int64_t(Bounds.Bottom) - Border.Bottom - nearest(v * YScale) + YOffset);
+  return saturate(int64_t(Bounds.Bottom) - Border.Bottom - RoundToInt(v * YScale) + YOffset);
 }
 
 double TDateChart::yValueAt(int32_t, int32_t Y) const {
@@ -577,7 +565,7 @@ void TDateChart::paintDateStrip(TBitmap32& b, const TRect& r) const {
     labels.Font = b.Font;
     labels.SetSize(int(std::max<int64_t>(0, xB - xA)), b.Width());
     labels.Clear(g32::Color32(BGColor));
-    const int32_t gap = nearest(4.0 * labels.TextHeight("01.01.") / 5.0);
+    const int32_t gap = RoundToInt(4.0 * labels.TextHeight("01.01.") / 5.0);
     const int32_t half = gap / 2;
     const int64_t textHeight = labels.TextHeight("01.01.");
     if (const int32_t step = dayStep(gap))

@@ -4,6 +4,7 @@
 #include "Platform/Database/ParadoxFile.h"
 #include "Platform/Database/SqlSelect.h"
 #include "Platform/Database/TableLock.h"
+#include "Platform/Rtl/Rounding.h"
 #include "Platform/Settings/SettingsFolder.h"
 
 #include <algorithm>
@@ -120,16 +121,8 @@ bool TField::IsNull() const { return std::holds_alternative<std::monostate>(Valu
 
 int TField::AsInteger() const {
   const FieldValue& v = Value();
-  if (const auto* n = std::get_if<std::int64_t>(&v))
-    return static_cast<int>(
-        std::clamp<std::int64_t>(*n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-  if (const auto* d = std::get_if<double>(&v)) {
-    if (std::isnan(*d)) return 0;
-    const double r = std::nearbyint(*d);
-    if (r <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    if (r >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    return static_cast<int>(r);
-  }
+  if (const auto* n = std::get_if<std::int64_t>(&v)) return saturate(*n);
+  if (const auto* d = std::get_if<double>(&v)) return RoundToInt(*d);
   if (const auto* s = std::get_if<std::string>(&v)) {
     int value = 0;
     const auto* end = s->data() + s->size();
