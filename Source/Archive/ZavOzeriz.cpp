@@ -159,7 +159,7 @@ void TZavOzeriz::SetExtAddStoreSuffixes(const std::string& Value) {
 
 int TZavOzeriz::List() {
   // A read that runs already reads this very name: a handler's List in it is one too many.
-  if (FReadingDir) return -255;
+  if (readingDir_) return -255;
   return runOperation([this] { ReadZipDir(); });
 }
 

@@ -540,14 +540,14 @@ private:
   // count tells an operation whether anything was reported while it ran.
   void reportErrCode(int Code) {
     FErrCode = Code;
-    ++FErrCodeReports;
+    ++errCodeReports_;
   }
   void engineError(int Code) {
     reportErrCode(Code & 0xFF);
     FFullErrCode = Code;
   }
   int FErrCode = 0;
-  unsigned FErrCodeReports = 0;
+  unsigned errCodeReports_ = 0;
   int FFullErrCode = 0;
   std::string FMessage;
   uintptr_t FParentWindow = 0;
@@ -556,8 +556,8 @@ private:
   bool FBusy = false;
   bool FSpanWriteBusy = false;
   bool FSpanReadBusy = false;
-  bool FReadingDir = false;
-  bool FReadDirAgain = false; // ZipFileName was set while a read ran
+  bool readingDir_ = false;
+  bool readDirAgain_ = false; // ZipFileName was set while a read ran
 
   // Directory state.
   TZipContents FZipContents;
@@ -692,10 +692,10 @@ private:
   int64_t FPartBytesWritten = 0;
   TZipDiskStatus FDiskStatus;
   TZipDiskAction FDiskAction = TZipDiskAction::zdaOk;
-  SpanPart FOpenPart;                   // the part being written
-  std::vector<SpanPart> FFinishedParts; // written, not yet under their names
+  SpanPart openPart_;                   // the part being written
+  std::vector<SpanPart> finishedParts_; // written, not yet under their names
   std::vector<uint8_t> FCopyBuffer;
-  int64_t FJoinedSize = 0;
+  int64_t joinedSize_ = 0;
   // ==== End of spanned sets
 
   // ==== Add and Extract: packing the files of FSpecArgs into ZipFileName through the zip

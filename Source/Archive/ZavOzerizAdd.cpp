@@ -96,7 +96,7 @@ void TZavOzeriz::ExecAdd(int /*Mode: always files into a file*/) {
     }
   }
 
-  const unsigned reportsBefore = FErrCodeReports;
+  const unsigned reportsBefore = errCodeReports_;
   const auto afterExec = [&] {
     if (spanning) spreadEngineArchive(engineTarget);
   };
@@ -105,7 +105,7 @@ void TZavOzeriz::ExecAdd(int /*Mode: always files into a file*/) {
 
   if (FSuccessCount > 0) {
     ReadZipDir();
-  } else if (FErrCodeReports == reportsBefore) {
+  } else if (errCodeReports_ == reportsBefore) {
     // The engine packed nothing and gave no reason. Freshening or updating an archive that
     // is up to date has nothing to do, which is no error; any other add that packed nothing
     // is never taken for one that succeeded.

@@ -181,16 +181,16 @@ void TZavOzeriz::ReadZipDir() {
   // A handler that names another archive while one is read must not pull the directory away
   // under the read: the name set last is read, with its own OnDirUpdate, once the running
   // read has finished.
-  if (FReadingDir) {
-    FReadDirAgain = true;
+  if (readingDir_) {
+    readDirAgain_ = true;
     return;
   }
-  FReadingDir = true;
-  const pf::ScopeExit done([this] { FReadingDir = false; });
+  readingDir_ = true;
+  const pf::ScopeExit done([this] { readingDir_ = false; });
   do {
-    FReadDirAgain = false;
+    readDirAgain_ = false;
     readZipDirOnce();
-  } while (FReadDirAgain);
+  } while (readDirAgain_);
 }
 
 void TZavOzeriz::readZipDirOnce() {
@@ -216,7 +216,7 @@ void TZavOzeriz::readZipDirOnce() {
     if (cursor) StopWaitCursor();
     closeInput();
     if (failed) {
-      if (!FReadDirAgain) FZipFileName.clear(); // a name set meanwhile is still to be read
+      if (!readDirAgain_) FZipFileName.clear(); // a name set meanwhile is still to be read
       FDataStart = 0;
     } else {
       FDataStart += static_cast<uint32_t>(FCentralDirStart - static_cast<int64_t>(eoc.CentralOffset));

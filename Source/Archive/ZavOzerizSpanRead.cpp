@@ -80,7 +80,7 @@ void TZavOzeriz::moveInputTo(int Disk, int64_t Offset) {
 
 void TZavOzeriz::writeJoined(const void* Buffer, int64_t Len, int ErrorId) {
   WriteChecked(Buffer, Len, ErrorId);
-  FJoinedSize += Len;
+  joinedSize_ += Len;
 }
 
 void TZavOzeriz::CopyAcrossDisks(int64_t Len, int ErrorId) {
@@ -153,11 +153,11 @@ void TZavOzeriz::joinMembers(TMZipDataList& list) {
     const LocalEntry local = readLocalEntry(read);
     const std::vector<int>& members = list.AtPlace(static_cast<uint16_t>(disk), offset);
     if (members.empty()) throw spanError(DS_LocalHeaderFoundInternal);
-    if (FJoinedSize > UINT32_MAX) throw spanError(DS_WritingLocalHeader);
+    if (joinedSize_ > UINT32_MAX) throw spanError(DS_WritingLocalHeader);
     for (int m : members) {
       ZipDataItem& item = list.ItemAt(m);
       item.DiskNumber = 0;
-      item.LocalOffset = FJoinedSize;
+      item.LocalOffset = joinedSize_;
     }
     const ZipDataItem& first = list.ItemAt(members.front());
     if (OnMessage) OnMessage(this, 0, copying + SlashToBackslash(local.name));
@@ -191,7 +191,7 @@ void TZavOzeriz::joinMembers(TMZipDataList& list) {
 void TZavOzeriz::joinDirectory(const TMZipDataList& list, const EndOfCentralDirRecord& eoc,
                                int64_t eocOffset) {
   moveInputTo(eoc.CentralDiskNo, eoc.CentralOffset);
-  const int64_t centralOffset = FJoinedSize;
+  const int64_t centralOffset = joinedSize_;
   for (int i = 0; i < list.Count(); ++i) {
     const CentralEntry entry = readCentralEntry(std::bind_front(&TZavOzeriz::readAcross, this));
     const auto header = entry.headerAt(0, static_cast<uint32_t>(list.ItemAt(i).LocalOffset));
@@ -280,7 +280,7 @@ int TZavOzeriz::ReadSpan(const std::string& InFileName, std::string& OutFileName
   SpanProgress = false;
   closeInput();
   FSpanInName = InFileName;
-  FJoinedSize = 0;
+  joinedSize_ = 0;
   StartWaitCursor();
 
   std::string outName;

@@ -79,8 +79,8 @@ int TZavOzeriz::lastSpanDisk() const {
 void TZavOzeriz::discardOpenPart() {
   if (SpanOutHandle != pf::InvalidFile) pf::fileClose(SpanOutHandle);
   SpanOutHandle = pf::InvalidFile;
-  if (!FOpenPart.temp.empty()) pf::deleteFile(FOpenPart.temp);
-  FOpenPart = {};
+  if (!openPart_.temp.empty()) pf::deleteFile(openPart_.temp);
+  openPart_ = {};
 }
 
 // A part that is complete: on a removable disk it takes its name at once, as the disk is
@@ -89,10 +89,10 @@ void TZavOzeriz::closeSpanPart() {
   pf::fileSetDate(SpanOutHandle, FSpanDateStamp);
   pf::fileClose(SpanOutHandle);
   SpanOutHandle = pf::InvalidFile;
-  SpanPart part = std::move(FOpenPart);
-  FOpenPart = {};
+  SpanPart part = std::move(openPart_);
+  openPart_ = {};
   if (FSpanOnFixedDrive) {
-    FFinishedParts.push_back(std::move(part));
+    finishedParts_.push_back(std::move(part));
     return;
   }
   if (!takeName(part.temp, part.final)) {
@@ -106,25 +106,25 @@ void TZavOzeriz::finishSpanParts(const std::string& lastName) {
     pf::fileSetDate(SpanOutHandle, FSpanDateStamp);
     pf::fileClose(SpanOutHandle);
     SpanOutHandle = pf::InvalidFile;
-    FOpenPart.final = lastName;
-    FFinishedParts.push_back(std::move(FOpenPart));
-    FOpenPart = {};
+    openPart_.final = lastName;
+    finishedParts_.push_back(std::move(openPart_));
+    openPart_ = {};
   }
-  while (!FFinishedParts.empty()) {
-    const SpanPart part = FFinishedParts.front();
+  while (!finishedParts_.empty()) {
+    const SpanPart part = finishedParts_.front();
     if (!takeName(part.temp, part.final)) {
-      const bool last = FFinishedParts.size() == 1;
+      const bool last = finishedParts_.size() == 1;
       throw pf::Exception(last ? "Could not rename last file in set" : "Could not rename file " + part.final);
     }
-    FFinishedParts.erase(FFinishedParts.begin());
+    finishedParts_.erase(finishedParts_.begin());
   }
 }
 
 void TZavOzeriz::discardSpanParts() {
   discardOpenPart();
-  for (const auto& part : FFinishedParts)
+  for (const auto& part : finishedParts_)
     pf::deleteFile(part.temp);
-  FFinishedParts.clear();
+  finishedParts_.clear();
 }
 
 // The volume has too little room: the operator may put in another disk or give up.
@@ -225,10 +225,10 @@ void TZavOzeriz::openSpanPart() {
     }
 
     // The older file of this name stays untouched until the new part is complete.
-    FOpenPart = {nameBeside(partName), partName, replaces};
-    SpanOutHandle = FOpenPart.temp.empty() ? pf::InvalidFile : pf::fileCreate(FOpenPart.temp);
+    openPart_ = {nameBeside(partName), partName, replaces};
+    SpanOutHandle = openPart_.temp.empty() ? pf::InvalidFile : pf::fileCreate(openPart_.temp);
     if (SpanOutHandle == pf::InvalidFile) {
-      FOpenPart = {};
+      openPart_ = {};
       throw spanError(DS_CreationOutputFileFailed);
     }
     FPartBytesWritten = 0;
@@ -266,9 +266,9 @@ void TZavOzeriz::reportVolumeRefusal() {
 void TZavOzeriz::writePart(const uint8_t* p, int64_t n) {
   if (pf::fileWrite(SpanOutHandle, p, n) == n) return;
   const auto space = pf::volumes().space(FSpanDrive);
-  if (!FOpenPart.replaces.empty() && space && space->freeBytes < static_cast<uint64_t>(n) &&
-      pf::deleteFile(FOpenPart.replaces)) {
-    FOpenPart.replaces.clear();
+  if (!openPart_.replaces.empty() && space && space->freeBytes < static_cast<uint64_t>(n) &&
+      pf::deleteFile(openPart_.replaces)) {
+    openPart_.replaces.clear();
     if (pf::fileSeek(SpanOutHandle, FPartBytesWritten, 0) == FPartBytesWritten &&
         pf::fileWrite(SpanOutHandle, p, n) == n)
       return;
@@ -289,7 +289,7 @@ void TZavOzeriz::WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguo
         // on a fixed drive, or with every volume capped below it, the set cannot be written.
         if (FSpanOnFixedDrive || (FMaxVolumeSize > 0 && MinContiguous > FMaxVolumeSize))
           throw spanError(DS_DiskHasEnoughFree);
-        const std::string partName = FOpenPart.final;
+        const std::string partName = openPart_.final;
         discardOpenPart();
         askForSpace(partName);
         continue;
@@ -569,8 +569,8 @@ int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutF
   SpanOutHandle = pf::InvalidFile;
   SpanProgress = false;
   FDiskAction = TZipDiskAction::zdaOk;
-  FFinishedParts.clear();
-  FOpenPart = {};
+  finishedParts_.clear();
+  openPart_ = {};
   FSpanDrive = pf::volumes().volumeRoot(pf::expandFileName(OutFileName));
   FSpanOnFixedDrive = DriveIsFixed(FSpanDrive);
 
@@ -606,7 +606,7 @@ int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutF
     // With .zNN names the set's last part carries the target's own name.
     const bool numbered = FSpanOnFixedDrive || FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName);
     finishSpanParts(numbered && FSpanOptions.Contains(SpanOptsEnum::spCompatName) ? OutFileName
-                                                                                  : FOpenPart.final);
+                                                                                  : openPart_.final);
   } catch (const std::exception&) {
     return reportCopyFailure(std::current_exception());
   }
