@@ -72,6 +72,25 @@ struct NewMember {
   const CentralEntry* replaces = nullptr; // the old member this one takes the place of
   bool big = false;
 
+  // Takes over what planning decided of another member (a member itself cannot move: the
+  // worker's flag is atomic).
+  void takePlan(NewMember& from) {
+    path = std::move(from.path);
+    name = std::move(from.name);
+    storedName = std::move(from.storedName);
+    comment = std::move(from.comment);
+    st = from.st;
+    directory = from.directory;
+    store = from.store;
+    encrypt = from.encrypt;
+    password = std::move(from.password);
+    flags = from.flags;
+    host = from.host;
+    dos = from.dos;
+    replaces = from.replaces;
+    big = from.big;
+  }
+
   // Filled by the worker.
   std::atomic<bool> done{false};
   bool dispatched = false;
@@ -524,17 +543,7 @@ bool ZipRun::planMembers() {
       verbose("Up to date: " + m.name);
       continue;
     }
-    NewMember& k = kept.emplace_back();
-    k.path = std::move(m.path);
-    k.name = std::move(m.name);
-    k.storedName = std::move(m.storedName);
-    k.st = m.st;
-    k.store = m.store;
-    k.encrypt = m.encrypt;
-    k.password = std::move(m.password);
-    k.flags = m.flags;
-    k.host = m.host;
-    k.dos = m.dos;
+    kept.emplace_back().takePlan(m);
   }
   members_.swap(kept);
   if (members_.empty()) return false;
@@ -597,19 +606,8 @@ bool ZipRun::planMembers() {
       }
     }
     NewMember& p = planned.emplace_back();
-    p.path = std::move(m.path);
-    p.name = std::move(m.name);
-    p.storedName = std::move(m.storedName);
-    p.comment = std::move(m.comment);
-    p.st = m.st;
-    p.store = m.store;
-    p.encrypt = m.encrypt;
-    p.password = std::move(m.password);
-    p.flags = m.flags;
-    p.host = m.host;
-    p.dos = m.dos;
-    p.replaces = m.replaces;
-    p.big = static_cast<uint64_t>(m.st.st_size) > kInMemoryLimit;
+    p.takePlan(m);
+    p.big = static_cast<uint64_t>(p.st.st_size) > kInMemoryLimit;
   }
   members_.swap(planned);
   return !members_.empty();
@@ -640,20 +638,7 @@ void ZipRun::addDirectoryEntries() {
       if (stat(d.path.c_str(), &d.st) != 0) d.st.st_mode = S_IFDIR | 0755, d.st.st_mtime = time(nullptr);
       d.dos = toDosDateTime(d.st.st_mtime);
     }
-    NewMember& f = withDirs.emplace_back();
-    f.path = std::move(m.path);
-    f.name = std::move(m.name);
-    f.storedName = std::move(m.storedName);
-    f.comment = std::move(m.comment);
-    f.st = m.st;
-    f.store = m.store;
-    f.encrypt = m.encrypt;
-    f.password = std::move(m.password);
-    f.flags = m.flags;
-    f.host = m.host;
-    f.dos = m.dos;
-    f.replaces = m.replaces;
-    f.big = m.big;
+    withDirs.emplace_back().takePlan(m);
   }
   members_.swap(withDirs);
 }

@@ -440,6 +440,20 @@ void forEachStep(const Chart& chart, const Graph& graph, const TRect& r, F&& f) 
 
 } // namespace
 
+// The lines across the plot, painted and printed alike: the upper limit (else the grid line of
+// the highest value), the lower limit (else the lowest), and the target when it is shown.
+void TDateChart::forEachAcross(const std::function<void(double, TChartLine&)>& across) const {
+  if (Limits.Contains(clUpper))
+    across(UpperLimitValue, *LimitPen);
+  else
+    across(MaxValue, *GridPen);
+  if (Limits.Contains(clLower))
+    across(LowerLimitValue, *LimitPen);
+  else
+    across(MinValue, *GridPen);
+  if (PaintTarget) across(TargetValue, *TargetPen);
+}
+
 void TDateChart::Paint(TBitmap32* Bitmap) {
   if (!Bitmap) return;
   TBitmap32& b = *Bitmap;
@@ -453,19 +467,10 @@ void TDateChart::Paint(TBitmap32* Bitmap) {
   b.LineS(r.Left, r.Top, r.Left, r.Bottom, AxisPen->Color32, false);
   b.LineS(r.Left, r.Bottom, r.Right, r.Bottom, AxisPen->Color32, false);
 
-  auto across = [&](double value, const TChartLine& line) {
+  forEachAcross([&](double value, TChartLine& line) {
     const int32_t y = yPix(value);
     b.LineS(r.Left, y, r.Right, y, line.Color32, false);
-  };
-  if (Limits.Contains(clUpper))
-    across(UpperLimitValue, *LimitPen);
-  else
-    across(MaxValue, *GridPen);
-  if (Limits.Contains(clLower))
-    across(LowerLimitValue, *LimitPen);
-  else
-    across(MinValue, *GridPen);
-  if (PaintTarget) across(TargetValue, *TargetPen);
+  });
 
   const int32_t total = totalSamples();
   if (total > 0 && DrawXGrid) {
@@ -600,20 +605,11 @@ void TDateChart::Print(HDC DC) {
   segment(DC, r.Left, r.Top, r.Left, r.Bottom);
   segment(DC, r.Left, r.Bottom, r.Right, r.Bottom);
 
-  auto across = [&](double value, TChartLine& line) {
+  forEachAcross([&](double value, TChartLine& line) {
     SelectObject(DC, line.GetPen());
     const int32_t y = yPix(value);
     segment(DC, r.Left, y, r.Right, y);
-  };
-  if (Limits.Contains(clUpper))
-    across(UpperLimitValue, *LimitPen);
-  else
-    across(MaxValue, *GridPen);
-  if (Limits.Contains(clLower))
-    across(LowerLimitValue, *LimitPen);
-  else
-    across(MinValue, *GridPen);
-  if (PaintTarget) across(TargetValue, *TargetPen);
+  });
 
   const bool labelled = Graphs->Count() > 0 && Graph(0) && Graph(0)->Count() >= 2;
   if (labelled) printDateLabels(DC, r, saturate(std::llabs(int64_t(font.lfHeight))));

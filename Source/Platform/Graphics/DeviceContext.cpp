@@ -222,6 +222,14 @@ int DeviceContextBase::GetClipBox(TRect* box) const {
   return rects.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
+void DeviceContextBase::deviceFrame(const IRect& o, const IRect& i, TColor32 color) {
+  if (i.empty()) return deviceFill(o, color);
+  deviceFill({o.left, o.top, o.right, i.top}, color);
+  deviceFill({o.left, i.bottom, o.right, o.bottom}, color);
+  deviceFill({o.left, i.top, i.left, i.bottom}, color);
+  deviceFill({i.right, i.top, o.right, i.bottom}, color);
+}
+
 int DeviceContextBase::devicePenWidth() const {
   const int w = pen_.lopnWidth.X;
   if (w <= 1) return 1;
