@@ -202,6 +202,21 @@ TListView* addResultView(TForm* Form, const char* Name, int Top, TAlign Align, i
   return view;
 }
 
+// One row of the view per section: its name, then the texts Cells gives for it.
+void fillResultView(TListView* View, TObjectList* Sections,
+                    const std::function<std::vector<std::string>(const TKVProfSection&)>& Cells) {
+  View->Items().BeginUpdate();
+  View->Items().Clear();
+  for (int i = 0; i < Sections->Count(); ++i) {
+    const auto& section = *static_cast<TKVProfSection*>(Sections->GetItem(i));
+    TListItem* item = View->Items().Add();
+    item->SetCaption(section.Name);
+    for (const std::string& cell : Cells(section))
+      item->SubItems().Add(cell);
+  }
+  View->Items().EndUpdate();
+}
+
 } // namespace
 
 int32_t KVProfInit() {
@@ -344,33 +359,14 @@ void KVProfShowResult(int32_t Id, const std::string& Title) {
                                           {"Maximal", 75}});
   form->Show();
 
-  TObjectList* details = KVProfGetDetailList(Id);
-  detailView->Items().BeginUpdate();
-  detailView->Items().Clear();
-  for (int i = 0; i < details->Count(); ++i) {
-    const auto* row = static_cast<TKVProfSection*>(details->GetItem(i));
-    TListItem* item = detailView->Items().Add();
-    item->SetCaption(row->Name);
-    item->SubItems().Add(secondsText(row->Duration));
-    item->SubItems().Add(TimeToStr(row->StartTime));
-    item->SubItems().Add(row->Remark);
-  }
-  detailView->Items().EndUpdate();
-
-  TObjectList* summary = KVProfGetSummaryList(Id);
-  summaryView->Items().BeginUpdate();
-  summaryView->Items().Clear();
-  for (int i = 0; i < summary->Count(); ++i) {
-    const auto* row = static_cast<TKVProfSection*>(summary->GetItem(i));
-    TListItem* item = summaryView->Items().Add();
-    item->SetCaption(row->Name);
-    item->SubItems().Add(secondsText(row->Duration));
-    item->SubItems().Add(IntToStr(row->Count));
-    item->SubItems().Add(secondsText(row->Count > 0 ? row->Duration / row->Count : 0.0));
-    item->SubItems().Add(secondsText(row->MinDuration));
-    item->SubItems().Add(secondsText(row->MaxDuration));
-  }
-  summaryView->Items().EndUpdate();
+  fillResultView(detailView, KVProfGetDetailList(Id), [](const TKVProfSection& s) {
+    return std::vector<std::string>{secondsText(s.Duration), TimeToStr(s.StartTime), s.Remark};
+  });
+  fillResultView(summaryView, KVProfGetSummaryList(Id), [](const TKVProfSection& s) {
+    return std::vector<std::string>{secondsText(s.Duration), IntToStr(s.Count),
+                                    secondsText(s.Count > 0 ? s.Duration / s.Count : 0.0),
+                                    secondsText(s.MinDuration), secondsText(s.MaxDuration)};
+  });
 }
 
 } // namespace KVProfiling
