@@ -759,18 +759,6 @@ int32_t UnzipRun::execute() {
 extern "C" __attribute__((visibility("default"))) int32_t GetRozIzeVersion(void) { return KV_ROZIZE_VERSION; }
 
 extern "C" __attribute__((visibility("default"))) int32_t RozIzeExec(const UnzipCommandRecord* command) {
-  if (!command) return 0;
-  kv::engine::CallbackChannel channel(command->Callback, command->Caller, command->Handle, KV_ROZIZE_VERSION,
-                                      false);
-  try {
-    kv::engine::UnzipRun run(*command, channel);
-    return run.execute();
-  } catch (const std::bad_alloc&) {
-    channel.message(zeNoMemory, "Not enough memory to extract the members");
-  } catch (const std::exception& e) {
-    channel.message(zeInternal, std::string("Unexpected failure: ") + e.what());
-  } catch (...) {
-    channel.message(zeInternal, "Unexpected failure");
-  }
-  return 0;
+  return kv::engine::executeCommand<kv::engine::UnzipRun>(command, KV_ROZIZE_VERSION, false,
+                                                          "Not enough memory to extract the members");
 }

@@ -1036,18 +1036,6 @@ int32_t ZipRun::execute() {
 extern "C" __attribute__((visibility("default"))) int32_t GetVizIviVersion(void) { return KV_VIZIVI_VERSION; }
 
 extern "C" __attribute__((visibility("default"))) int32_t VizIviExec(const ZipCommandRecord* command) {
-  if (!command) return 0;
-  kv::engine::CallbackChannel channel(command->Callback, command->Caller, command->Handle, KV_VIZIVI_VERSION,
-                                      true);
-  try {
-    kv::engine::ZipRun run(*command, channel);
-    return run.execute();
-  } catch (const std::bad_alloc&) {
-    channel.message(zeNoMemory, "Not enough memory to add the files");
-  } catch (const std::exception& e) {
-    channel.message(zeInternal, std::string("Unexpected failure: ") + e.what());
-  } catch (...) {
-    channel.message(zeInternal, "Unexpected failure");
-  }
-  return 0;
+  return kv::engine::executeCommand<kv::engine::ZipRun>(command, KV_VIZIVI_VERSION, true,
+                                                        "Not enough memory to add the files");
 }
