@@ -12,6 +12,7 @@
 #include "EngineFiles.h"
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
+
 #include "Platform/Rtl/ScopeExit.h"
 
 #include <algorithm>
