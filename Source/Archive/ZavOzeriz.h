@@ -606,7 +606,8 @@ private:
   int loadEngineLibrary(const TEngineSide& Side, TEngineModule& Engine);
   int loadEngine(const TEngineSide& Side, TEngineModule& Engine, bool& LoadedHere);
   bool runEngine(const TEngineSide& Side, TEngineModule& Engine, bool& Busy,
-                 const std::function<void(int)>& Exec, const std::function<void()>& Release);
+                 const std::function<int32_t(int)>& Exec, const std::function<void()>& Release,
+                 const std::function<void()>& AfterExec);
   void afterCallback(int Action);
   void dispatchAction(int Action, int Code, const std::string& Text, int64_t Size, CallbackRecord* Rec);
   void passwordRequest(int Code, const std::string& Name, int64_t Size, CallbackRecord* Rec);

@@ -157,10 +157,11 @@ int TZavOzeriz::LoadRozIze(bool& LoadedHere) { return loadEngine(RozIzeSide, FRo
 void TZavOzeriz::UnloadVizIvi() { FVizIvi.Unload(); }
 void TZavOzeriz::UnloadRozIze() { FRozIze.Unload(); }
 
-// One engine run, the same for both engines; Exec fills the record and calls the engine,
-// Release frees what only this engine's run holds.
+// One engine run, the same for both engines: Exec fills the engine's record and calls the
+// engine with it; Release frees what only this engine's run holds.
 bool TZavOzeriz::runEngine(const TEngineSide& Side, TEngineModule& Engine, bool& Busy,
-                           const std::function<void(int)>& Exec, const std::function<void()>& Release) {
+                           const std::function<int32_t(int)>& Exec, const std::function<void()>& Release,
+                           const std::function<void()>& AfterExec) {
   bool loadedHere = false;
   const int version = loadEngine(Side, Engine, loadedHere);
   if (version == 0) return false;
@@ -177,7 +178,9 @@ bool TZavOzeriz::runEngine(const TEngineSide& Side, TEngineModule& Engine, bool&
     Busy = false;
   });
   try {
-    Exec(version);
+    FHandlerFailure.clear();
+    FSuccessCount = Exec(version);
+    if (AfterExec) AfterExec();
   } catch (...) {
     ShowZipMessage(Side.Fatal);
   }
@@ -185,35 +188,31 @@ bool TZavOzeriz::runEngine(const TEngineSide& Side, TEngineModule& Engine, bool&
 }
 
 bool TZavOzeriz::RunVizIvi(const std::string& EngineTarget, const std::function<void()>& AfterExec) {
+  const auto exec = [&](int Version) {
+    FZipCmd = std::make_unique<TZipCommand>();
+    FillZipCommand(*FZipCmd, EngineTarget, Version);
+    FillZipSpecs(*FZipCmd);
+    return reinterpret_cast<VizIviExecFunction>(FVizIvi.Exec)(&FZipCmd->Rec);
+  };
   return runEngine(
-      VizIviSide, FVizIvi, FSpanWriteBusy,
-      [&](int Version) {
-        FZipCmd = std::make_unique<TZipCommand>();
-        FillZipCommand(*FZipCmd, EngineTarget, Version);
-        FillZipSpecs(*FZipCmd);
-        FHandlerFailure.clear();
-        FSuccessCount = reinterpret_cast<VizIviExecFunction>(FVizIvi.Exec)(&FZipCmd->Rec);
-        if (AfterExec) AfterExec();
-      },
+      VizIviSide, FVizIvi, FSpanWriteBusy, exec,
       [this] {
         FFSpecArgsExcl->Clear();
         FZipCmd.reset();
-      });
+      },
+      AfterExec);
 }
 
 // The unzip engine takes no exclusions: they stay for the next add.
 bool TZavOzeriz::RunRozIze(const std::string& EngineSource, const std::function<void()>& AfterExec) {
+  const auto exec = [&](int Version) {
+    FUnzipCmd = std::make_unique<TUnzipCommand>();
+    FillUnzipCommand(*FUnzipCmd, EngineSource, Version);
+    FillUnzipSpecs(*FUnzipCmd);
+    return reinterpret_cast<RozIzeExecFunction>(FRozIze.Exec)(&FUnzipCmd->Rec);
+  };
   return runEngine(
-      RozIzeSide, FRozIze, FSpanReadBusy,
-      [&](int Version) {
-        FUnzipCmd = std::make_unique<TUnzipCommand>();
-        FillUnzipCommand(*FUnzipCmd, EngineSource, Version);
-        FillUnzipSpecs(*FUnzipCmd);
-        FHandlerFailure.clear();
-        FSuccessCount = reinterpret_cast<RozIzeExecFunction>(FRozIze.Exec)(&FUnzipCmd->Rec);
-        if (AfterExec) AfterExec();
-      },
-      [this] { FUnzipCmd.reset(); });
+      RozIzeSide, FRozIze, FSpanReadBusy, exec, [this] { FUnzipCmd.reset(); }, AfterExec);
 }
 
 } // namespace ZavOzeriz
