@@ -11,10 +11,10 @@ namespace kv::platform {
 class TObject;
 
 // What every event holds: its handler and the name it was bound by.
-template <class Handler> class TEventHandler {
+template <class Handler> class EventBinding {
 public:
-  TEventHandler() = default;
-  TEventHandler(Handler handler, std::string name = {})
+  EventBinding() = default;
+  EventBinding(Handler handler, std::string name = {})
       : handler_(std::move(handler)), name_(std::move(name)) {}
 
   void Bind(Handler handler, std::string name = {}) {
@@ -34,10 +34,10 @@ protected:
   std::string name_;
 };
 
-template <class... Args> class TEvent : public TEventHandler<std::function<void(Args...)>> {
+template <class... Args> class TEvent : public EventBinding<std::function<void(Args...)>> {
 public:
   using Handler = std::function<void(Args...)>;
-  using TEventHandler<Handler>::TEventHandler;
+  using EventBinding<Handler>::EventBinding;
 
   // Calls the handler when one is assigned; an unassigned event does nothing.
   void operator()(Args... args) const {
@@ -49,10 +49,10 @@ using TNotifyEvent = TEvent<TObject*>;
 
 // An event whose handler answers with a value (a scroll handler's message result); an
 // unassigned event answers with the value type's default.
-template <class R, class... Args> class TFuncEvent : public TEventHandler<std::function<R(Args...)>> {
+template <class R, class... Args> class TFuncEvent : public EventBinding<std::function<R(Args...)>> {
 public:
   using Handler = std::function<R(Args...)>;
-  using TEventHandler<Handler>::TEventHandler;
+  using EventBinding<Handler>::EventBinding;
 
   R operator()(Args... args) const {
     if (this->handler_) return this->handler_(std::forward<Args>(args)...);
