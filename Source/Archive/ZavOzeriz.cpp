@@ -4,73 +4,16 @@
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Cursor/Cursor.h"
 #include "Platform/Dialogs/MessageBoxes.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Strings/Strings.h"
 
 #include <cctype>
+#include <new>
 #include <optional>
 
 namespace ZavOzeriz {
 
 using namespace ZipMessages;
-
-const PublishedProperty TZavOzerizProperties[] = {
-    {"Verbose", "Boolean", nullptr},
-    {"Trace", "Boolean", nullptr},
-    {"AddCompLevel", "Integer", nullptr},
-    {"AddOptions", "AddOpts", nullptr},
-    {"AddFrom", "TDate", nullptr},
-    {"ExtrBaseDir", "String", nullptr},
-    {"ExtrOptions", "ExtrOpts", nullptr},
-    {"FSpecArgs", "TStrings", nullptr},
-    {"Unattended", "Boolean", nullptr},
-    {"ZipFileName", "String", nullptr},
-    {"Password", "String", nullptr},
-    {"DLLDirectory", "String", nullptr},
-    {"MinVizIviVers", "Integer", nullptr},
-    {"MinRozIzeVers", "Integer", nullptr},
-    {"TempDir", "String", nullptr},
-    {"CodePage", "CodePageOpts", "cpAuto"},
-    {"HowToDelete", "DeleteOpts", "htdAllowUndo"},
-    {"VersionInfo", "String", nullptr},
-    {"AddStoreSuffixes", "AddStoreExts", nullptr},
-    {"ExtAddStoreSuffixes", "String", nullptr},
-    {"PasswordReqCount", "Cardinal", "1"},
-    {"FSpecArgsExcl", "TStrings", nullptr},
-    {"UseDirOnlyEntries", "Boolean", "False"},
-    {"RootDir", "String", nullptr},
-    {"OnDirUpdate", "TNotifyEvent", nullptr},
-    {"OnProgress", "TProgressEvent", nullptr},
-    {"OnMessage", "TMessageEvent", nullptr},
-    {"OnSetNewName", "TSetNewNameEvent", nullptr},
-    {"OnNewName", "TNewNameEvent", nullptr},
-    {"OnCRC32Error", "TCRC32ErrorEvent", nullptr},
-    {"OnPasswordError", "TPasswordErrorEvent", nullptr},
-    {"OnExtractOverwrite", "TExtractOverwriteEvent", nullptr},
-    {"OnExtractSkipped", "TExtractSkippedEvent", nullptr},
-    {"OnCopyZipOverwrite", "TCopyZipOverwriteEvent", nullptr},
-    {"OnFileComment", "TFileCommentEvent", nullptr},
-    {"OnAfterCallback", "TAfterCallbackEvent", nullptr},
-    {"OnTick", "TTickEvent", nullptr},
-    {"SpanOptions", "SpanOpts", nullptr},
-    {"ConfirmErase", "Boolean", "True"},
-    {"KeepFreeOnDisk1", "Integer", nullptr},
-    {"KeepFreeOnAllDisks", "Cardinal", nullptr},
-    {"MaxVolumeSize", "Integer", "0"},
-    {"MinFreeVolumeSize", "Integer", "65536"},
-    {"OnGetNextDisk", "TGetNextDiskEvent", nullptr},
-    {"OnStatusDisk", "TStatusDiskEvent", nullptr},
-    {"SFXSlave", "TZavSFXBase", nullptr},
-    {"SFXCaption", "String", nullptr},
-    {"SFXCommandLine", "String", nullptr},
-    {"SFXDefaultDir", "String", nullptr},
-    {"SFXIcon", "TIcon", nullptr},
-    {"SFXMessage", "String", nullptr},
-    {"SFXOptions", "SFXOpts", "[SFXCheckSize]"},
-    {"SFXOverWriteMode", "OvrOpts", nullptr},
-    {"SFXPath", "String", nullptr},
-};
-const int TZavOzerizPropertyCount =
-    static_cast<int>(sizeof TZavOzerizProperties / sizeof TZavOzerizProperties[0]);
 
 namespace {
 
@@ -216,13 +159,15 @@ void TZavOzeriz::SetExtAddStoreSuffixes(const std::string& Value) {
 
 int TZavOzeriz::List() {
   // A read that runs already reads this very name: a handler's List in it is one too many.
-  if (CheckBusy() || FReadingDir) return -255;
+  if (readingDir_) return -255;
+  return runOperation([this] { ReadZipDir(); });
+}
+
+int TZavOzeriz::runOperation(const std::function<void()>& Operation) {
+  if (CheckBusy()) return -255;
   FBusy = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{FBusy};
-  ReadZipDir();
+  const kv::platform::ScopeExit idle([this] { FBusy = false; });
+  Operation();
   return FErrCode;
 }
 
@@ -279,6 +224,24 @@ void TZavOzeriz::ReportZipError(const EZavOzeriz& E) {
   reportErrCode(E.ResId);
   FMessage = E.Message();
   OnMessage(this, FErrCode, E.Message());
+}
+
+int TZavOzeriz::reportCopyFailure(std::exception_ptr Failure) {
+  try {
+    std::rethrow_exception(Failure);
+  } catch (const EZavOzeriz& e) {
+    ReportZipError(e);
+    return -7;
+  } catch (const std::bad_alloc&) {
+    ShowZipMessage(GE_NoMemory);
+    return -8;
+  } catch (const kv::platform::EOutOfMemory&) {
+    ShowZipMessage(GE_NoMemory);
+    return -8;
+  } catch (const std::exception& e) {
+    ShowZipMessage(DS_UnknownCopyError, e.what());
+    return -9;
+  }
 }
 
 void TZavOzeriz::TraceMessage(const std::string& Text) {

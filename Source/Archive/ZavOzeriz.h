@@ -12,6 +12,7 @@
 #include "Platform/Rtl/TypInfo.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -161,16 +162,6 @@ using TTickEvent = TEvent<TObject*>;
 using TGetNextDiskEvent = TEvent<TObject*, int, int, const std::string&, bool&>;
 using TStatusDiskEvent = TEvent<TObject*, int, const std::string&, TZipDiskStatus, TZipDiskAction&>;
 
-// The published properties in declaration order, as a stored form lists them: name,
-// type and stream default (nullptr: always stored).
-struct PublishedProperty {
-  const char* name;
-  const char* type;
-  const char* streamDefault;
-};
-extern const PublishedProperty TZavOzerizProperties[];
-extern const int TZavOzerizPropertyCount;
-
 // Fills the placeholders of a message text (%s, %d, %.1d) in order with the values.
 std::string FormatZipText(const std::string& format, const std::vector<std::string>& values);
 
@@ -273,6 +264,9 @@ public:
 };
 
 // ==== End of self-extractor types =========================================================
+
+// The work list of the volume copiers (ZavOzerizSpan.h).
+class TMZipDataList;
 
 // Sizes the drive queries could not tell.
 inline constexpr uint64_t UnknownSize = ~uint64_t{0};
@@ -386,6 +380,10 @@ public:
   static std::string LoadZipStr(int Ident, const std::string& Default);
   void ShowZipMessage(int Ident, const std::string& Extra = {});
   void ReportZipError(const EZavOzeriz& E);
+  // Reports the exception that ended an inner copying operation (volume writing and reading,
+  // the self-extractor builder) and gives the operation's result: -7 after the component's
+  // own, -8 when memory ran out, -9 after any other.
+  int reportCopyFailure(std::exception_ptr Failure);
   void TraceMessage(const std::string& Text);
   const std::string& LastMessage() const { return FMessage; }
 
@@ -496,9 +494,16 @@ public:
   // ==== End of engine link
 
 private:
+  // One operation at a time: -255 while another runs; else Operation with the busy flag set,
+  // and ErrCode as it left it.
+  int runOperation(const std::function<void()>& Operation);
   void readZipDirOnce();
+  int inputVolumeNumber() const;
+  bool scanForEOC(ZipRecords::EndOfCentralDirRecord& EOC, int64_t length);
   void readDirectory(ZipRecords::EndOfCentralDirRecord& eoc);
   void closeInput();
+  // Moves the input to Offset from its start; a place that cannot be reached raises ErrorId.
+  void seekInput(int64_t Offset, int ErrorId);
 
   // Published state.
   bool FVerbose = false;
@@ -535,14 +540,14 @@ private:
   // count tells an operation whether anything was reported while it ran.
   void reportErrCode(int Code) {
     FErrCode = Code;
-    ++FErrCodeReports;
+    ++errCodeReports_;
   }
   void engineError(int Code) {
     reportErrCode(Code & 0xFF);
     FFullErrCode = Code;
   }
   int FErrCode = 0;
-  unsigned FErrCodeReports = 0;
+  unsigned errCodeReports_ = 0;
   int FFullErrCode = 0;
   std::string FMessage;
   uintptr_t FParentWindow = 0;
@@ -551,8 +556,8 @@ private:
   bool FBusy = false;
   bool FSpanWriteBusy = false;
   bool FSpanReadBusy = false;
-  bool FReadingDir = false;
-  bool FReadDirAgain = false; // ZipFileName was set while a read ran
+  bool readingDir_ = false;
+  bool readDirAgain_ = false; // ZipFileName was set while a read ran
 
   // Directory state.
   TZipContents FZipContents;
@@ -600,9 +605,15 @@ private:
   };
   int loadEngineLibrary(const TEngineSide& Side, TEngineModule& Engine);
   int loadEngine(const TEngineSide& Side, TEngineModule& Engine, bool& LoadedHere);
+  bool runEngine(const TEngineSide& Side, TEngineModule& Engine, bool& Busy,
+                 const std::function<int32_t(int)>& Exec, const std::function<void()>& Release,
+                 const std::function<void()>& AfterExec);
   void afterCallback(int Action);
   void dispatchAction(int Action, int Code, const std::string& Text, int64_t Size, CallbackRecord* Rec);
   void passwordRequest(int Code, const std::string& Name, int64_t Size, CallbackRecord* Rec);
+  void newNameRequest(const std::string& Name, CallbackRecord* Rec);
+  void fileCommentRequest(const std::string& Name, CallbackRecord* Rec);
+  void streamResize(int64_t Size, CallbackRecord& Rec);
 
   TEngineModule FVizIvi;
   TEngineModule FRozIze;
@@ -645,8 +656,21 @@ private:
     std::string replaces; // an older part on the same disk that it overwrites, while it is there
   };
   void spreadArchive();
+  TMZipDataList collectPlaces(const ZipRecords::EndOfCentralDirRecord& eoc, int64_t centralStart);
+  void copyMembers(TMZipDataList& list);
+  void writeDirectory(const TMZipDataList& list, const ZipRecords::EndOfCentralDirRecord& eoc,
+                      int64_t centralStart, int64_t eocOffset);
+  void joinInto(const std::string& OutFileName, std::string& outName, bool& created);
   void joinSet(const ZipRecords::EndOfCentralDirRecord& eoc, int64_t eocOffset);
+  TMZipDataList collectSetPlaces(const ZipRecords::EndOfCentralDirRecord& eoc, uint64_t& TotalSize);
+  void joinMembers(TMZipDataList& list);
+  void joinDirectory(const TMZipDataList& list, const ZipRecords::EndOfCentralDirRecord& eoc,
+                     int64_t eocOffset);
+  // Reads Len bytes of the input where it stands; fewer raise ErrorId.
+  void readInput(void* Buffer, int64_t Len, int ErrorId);
   void openSpanPart();
+  bool mayOverwritePart(const std::string& partName, bool numbered);
+  void measurePartRoom(const std::string& replaces);
   void closeSpanPart();
   void discardOpenPart();
   void finishSpanParts(const std::string& lastName);
@@ -669,10 +693,10 @@ private:
   int64_t FPartBytesWritten = 0;
   TZipDiskStatus FDiskStatus;
   TZipDiskAction FDiskAction = TZipDiskAction::zdaOk;
-  SpanPart FOpenPart;                   // the part being written
-  std::vector<SpanPart> FFinishedParts; // written, not yet under their names
+  SpanPart openPart_;                   // the part being written
+  std::vector<SpanPart> finishedParts_; // written, not yet under their names
   std::vector<uint8_t> FCopyBuffer;
-  int64_t FJoinedSize = 0;
+  int64_t joinedSize_ = 0;
   // ==== End of spanned sets
 
   // ==== Add and Extract: packing the files of FSpecArgs into ZipFileName through the zip
@@ -689,6 +713,8 @@ public:
 
 private:
   void ExecAdd(int Mode);
+  bool checkAddRequest();
+  void spreadEngineArchive(const std::string& EngineTarget);
   void ExecExtract(int Mode);
   // The directory for temporary files: TempDir (given its trailing delimiter, which it
   // keeps) or the system's.

@@ -16,23 +16,16 @@ namespace pf = kv::platform;
 namespace fs = std::filesystem;
 
 int TZavOzeriz::Add() {
-  if (CheckBusy()) return -255;
-  FBusy = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{FBusy};
-  ExecAdd(0);
-  return FErrCode;
+  return runOperation([this] { ExecAdd(0); });
 }
 
 // CreateEmptySFX is made by the self-extractor builder (ZavSFX.cpp).
 
-void TZavOzeriz::ExecAdd(int /*Mode: always files into a file*/) {
-  FSuccessCount = 0;
+// The checks of an add request before anything is done; false when one has stopped it.
+bool TZavOzeriz::checkAddRequest() {
   if (FFSpecArgs->Count() == 0) {
     ShowZipMessage(AD_NoFilesZip);
-    return;
+    return false;
   }
   if (FAddOptions.Contains(AddOptsEnum::AddDiskSpanErase)) {
     // These stay: the owner asked for a wiped spanned set once and for all.
@@ -41,12 +34,36 @@ void TZavOzeriz::ExecAdd(int /*Mode: always files into a file*/) {
   }
   if (FZipFileName.empty()) {
     ShowZipMessage(GE_NoZipSpecified);
-    return;
+    return false;
   }
   if (FUnattended && FAddOptions.Contains(AddOptsEnum::AddEncrypt) && FPassword.empty()) {
     ShowZipMessage(AD_UnattendedActionPossibleWithout);
-    return;
+    return false;
   }
+  return true;
+}
+
+// After a spanned add's engine run: the engine's archive spread over the volumes, then gone.
+void TZavOzeriz::spreadEngineArchive(const std::string& EngineTarget) {
+  if (FSuccessCount <= 0) return;
+  std::error_code ec;
+  // The engine gives its archive the usual mode; in the private folder it is this
+  // user's alone either way.
+  fs::permissions(EngineTarget, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
+                  ec);
+  const int r = WriteSpan(EngineTarget, FZipFileName);
+  if (r == 0) {
+    if (FSpanOnFixedDrive || FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName))
+      SpanPartName(FZipFileName, false); // the last part, the one with the central directory
+  } else {
+    FSuccessCount = 0;
+  }
+  pf::deleteFile(EngineTarget);
+}
+
+void TZavOzeriz::ExecAdd(int /*Mode: always files into a file*/) {
+  FSuccessCount = 0;
+  if (!checkAddRequest()) return;
 
   const bool spanning = FAddOptions.Contains(AddOptsEnum::AddDiskSpan);
   const bool exeTarget = kv::platform::UpperCase(pf::extractFileExt(FZipFileName)) == ".EXE";
@@ -79,29 +96,16 @@ void TZavOzeriz::ExecAdd(int /*Mode: always files into a file*/) {
     }
   }
 
-  auto spreadOverVolumes = [&] {
-    if (FSuccessCount <= 0 || !spanning) return;
-    std::error_code ec;
-    // The engine gives its archive the usual mode; in the private folder it is this
-    // user's alone either way.
-    fs::permissions(engineTarget, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace,
-                    ec);
-    const int r = WriteSpan(engineTarget, FZipFileName);
-    if (r == 0) {
-      if (FSpanOnFixedDrive || FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName))
-        SpanPartName(FZipFileName, false); // the last part, the one with the central directory
-    } else {
-      FSuccessCount = 0;
-    }
-    pf::deleteFile(engineTarget);
+  const unsigned reportsBefore = errCodeReports_;
+  const auto afterExec = [&] {
+    if (spanning) spreadEngineArchive(engineTarget);
   };
-  const unsigned reportsBefore = FErrCodeReports;
-  if (!RunVizIvi(engineTarget, spreadOverVolumes)) return;
+  if (!RunVizIvi(engineTarget, afterExec)) return;
   scratch.Remove();
 
   if (FSuccessCount > 0) {
     ReadZipDir();
-  } else if (FErrCodeReports == reportsBefore) {
+  } else if (errCodeReports_ == reportsBefore) {
     // The engine packed nothing and gave no reason. Freshening or updating an archive that
     // is up to date has nothing to do, which is no error; any other add that packed nothing
     // is never taken for one that succeeded.

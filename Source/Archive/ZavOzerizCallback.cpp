@@ -142,15 +142,7 @@ void TZavOzeriz::dispatchAction(int Action, int Code, const std::string& Text, i
     OnProgress(this, ProgressType::TotalSize2Process, ProgressActionText(Code), eventSize(Size));
     break;
   case zcaNewName:
-    if (OnSetNewName.Assigned()) {
-      std::string name = CallbackFileName(Text);
-      bool changed = false;
-      OnSetNewName(this, name, changed);
-      if (Rec) {
-        if (changed) replyText(*Rec, name);
-        Rec->ErrorCode = changed ? 1 : 0;
-      }
-    }
+    newNameRequest(CallbackFileName(Text), Rec);
     break;
   case zcaPassword:
     passwordRequest(Code, CallbackFileName(Text), Size, Rec);
@@ -178,40 +170,58 @@ void TZavOzeriz::dispatchAction(int Action, int Code, const std::string& Text, i
     OnExtractSkipped(this, CallbackFileName(Text), static_cast<UnZipSkipTypes>(ZipSkipTypeIndex(Size)), Code);
     break;
   case zcaFileComment:
-    if (OnFileComment.Assigned()) {
-      // The member's whole current comment, read within its area: an empty one is an empty text.
-      std::string comment = Rec ? areaText(Rec->FileComment) : std::string();
-      bool changed = false;
-      OnFileComment(this, CallbackFileName(Text), comment, changed);
-      if (Rec) {
-        const size_t n = std::min(comment.size(), size_t{KV_CALLBACK_TEXT_SIZE - 1});
-        replyText(*Rec, changed ? comment.substr(0, n) : std::string());
-        Rec->ErrorCode = changed ? 1 : 0;
-        Rec->FileSize = static_cast<int64_t>(n);
-      }
-    }
+    fileCommentRequest(CallbackFileName(Text), Rec);
     break;
   case zcaStreamResize:
-    if (Rec) {
-      bool resized = false;
-      if (Size >= 0) {
-        try {
-          FZipStream->SetSize(Size);
-          resized = true;
-        } catch (...) {
-        }
-      }
-      if (resized) {
-        Rec->FileSize = static_cast<int64_t>(reinterpret_cast<intptr_t>(FZipStream->Memory()));
-      } else {
-        Rec->ErrorCode = 1;
-        Rec->FileSize = 0;
-      }
-    }
+    if (Rec) streamResize(Size, *Rec);
     break;
   case zcaDataRequest:
   default:
     break;
+  }
+}
+
+void TZavOzeriz::newNameRequest(const std::string& Name, CallbackRecord* Rec) {
+  if (!OnSetNewName.Assigned()) return;
+  std::string name = Name;
+  bool changed = false;
+  OnSetNewName(this, name, changed);
+  if (Rec) {
+    if (changed) replyText(*Rec, name);
+    Rec->ErrorCode = changed ? 1 : 0;
+  }
+}
+
+void TZavOzeriz::fileCommentRequest(const std::string& Name, CallbackRecord* Rec) {
+  if (!OnFileComment.Assigned()) return;
+  // The member's whole current comment, read within its area: an empty one is an empty text.
+  std::string comment = Rec ? areaText(Rec->FileComment) : std::string();
+  bool changed = false;
+  OnFileComment(this, Name, comment, changed);
+  if (Rec) {
+    const size_t n = std::min(comment.size(), size_t{KV_CALLBACK_TEXT_SIZE - 1});
+    replyText(*Rec, changed ? comment.substr(0, n) : std::string());
+    Rec->ErrorCode = changed ? 1 : 0;
+    Rec->FileSize = static_cast<int64_t>(n);
+  }
+}
+
+// The stream of the engines' memory modes to Size bytes; the reply is its new place, or a
+// failure when it cannot have that size.
+void TZavOzeriz::streamResize(int64_t Size, CallbackRecord& Rec) {
+  bool resized = false;
+  if (Size >= 0) {
+    try {
+      FZipStream->SetSize(Size);
+      resized = true;
+    } catch (...) {
+    }
+  }
+  if (resized) {
+    Rec.FileSize = static_cast<int64_t>(reinterpret_cast<intptr_t>(FZipStream->Memory()));
+  } else {
+    Rec.ErrorCode = 1;
+    Rec.FileSize = 0;
   }
 }
 

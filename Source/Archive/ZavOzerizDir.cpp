@@ -5,6 +5,7 @@
 #include "Archive/ZipMessages.h"
 #include "Platform/CodePage/CodePage.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Volumes/Volumes.h"
 
 #include <algorithm>
@@ -77,6 +78,51 @@ std::string TZavOzeriz::ConvertNameCodePage(const std::string& Name, bool ToOEM)
   return ToOEM ? pf::ansiToOem(Name) : pf::oemToAnsi(Name);
 }
 
+// The number of the volume the input is, from its label or its name; 0 when they tell none.
+int TZavOzeriz::inputVolumeNumber() const {
+  if (FVolumeLabelText.starts_with("PKBACK# ")) return numberOrZero(FVolumeLabelText.substr(8, 3));
+  const std::string ext = pf::extractFileExt(FSpanInName);
+  if (FSpanOptions.Contains(SpanOptsEnum::spCompatName))
+    return ext.size() > 2 ? numberOrZero(ext.substr(2, 2)) : 0;
+  const std::string stem = pf::extractFileName(FSpanInName.substr(0, FSpanInName.size() - ext.size()));
+  return stem.size() >= 3 ? numberOrZero(stem.substr(stem.size() - 3)) : 0;
+}
+
+// Searches the last 64 kB of the input, from its end backwards, for an end record that a
+// comment may follow, and takes the comment; false when there is none.
+bool TZavOzeriz::scanForEOC(EndOfCentralDirRecord& EOC, int64_t length) {
+  const int64_t scan = std::min<int64_t>(65557, length);
+  seekInput(length - scan, DS_FailedSeek);
+  std::vector<uint8_t> block(static_cast<size_t>(scan));
+  if (pf::fileRead(FSpanInHandle, block.data(), scan) != scan)
+    throw EZavOzeriz::CreateResDisp(DS_EOCBadRead, true);
+  for (int64_t i = scan - 23; i >= 0; --i) {
+    const uint8_t* p = block.data() + i;
+    if (p[0] != 'P' || p[1] != 'K' || p[2] != 5 || p[3] != 6) continue;
+    FEOCOffset = length - scan + i;
+    EOC = *EndOfCentralDirRecord::parse(std::span<const uint8_t>(p, EndOfCentralDir::Size));
+    const int64_t commentEnd = FEOCOffset + 22 + EOC.ZipCommentLen;
+    if (commentEnd != length) {
+      // A comment said to reach past the end of the file ends at the end of the file.
+      FSpanInputSize = std::min(commentEnd, length);
+      bool garbage = true;
+      if (commentEnd < length && length % 512 == 0 && length - commentEnd < 512) {
+        garbage = !std::all_of(block.begin() + (commentEnd - (length - scan)), block.end(),
+                               [](uint8_t b) { return b == 0; });
+      }
+      if (garbage) ShowZipMessage(LI_GarbageAtEnd);
+    }
+    if (EOC.ZipCommentLen > 0) {
+      const int64_t from = i + 22;
+      const int64_t to = std::min<int64_t>(from + EOC.ZipCommentLen, scan);
+      const auto* c = reinterpret_cast<const char*>(block.data() + from);
+      FZipComment.assign(c, strnlen(c, static_cast<size_t>(to - from)));
+    }
+    return true;
+  }
+  return false;
+}
+
 bool TZavOzeriz::ReadEOC(EndOfCentralDirRecord& EOC, bool RaiseErrors) {
   FZipComment.clear();
   bool marker = false;
@@ -88,18 +134,6 @@ bool TZavOzeriz::ReadEOC(EndOfCentralDirRecord& EOC, bool RaiseErrors) {
     if (RaiseErrors) throw EZavOzeriz::CreateResDisp(DS_NoInFile, true);
     ShowZipMessage(DS_NoOpen);
     return false;
-  }
-
-  int volume = 0;
-  if (FVolumeLabelText.starts_with("PKBACK# ")) {
-    volume = numberOrZero(FVolumeLabelText.substr(8, 3));
-  } else if (FSpanOptions.Contains(SpanOptsEnum::spCompatName)) {
-    const std::string ext = pf::extractFileExt(FSpanInName);
-    volume = ext.size() > 2 ? numberOrZero(ext.substr(2, 2)) : 0;
-  } else {
-    const std::string ext = pf::extractFileExt(FSpanInName);
-    const std::string stem = pf::extractFileName(FSpanInName.substr(0, FSpanInName.size() - ext.size()));
-    volume = stem.size() >= 3 ? numberOrZero(stem.substr(stem.size() - 3)) : 0;
   }
 
   uint8_t head[8];
@@ -122,40 +156,8 @@ bool TZavOzeriz::ReadEOC(EndOfCentralDirRecord& EOC, bool RaiseErrors) {
       }
     }
     try {
-      const int64_t scan = std::min<int64_t>(65557, length);
-      if (pf::fileSeek(FSpanInHandle, length - scan, 0) != length - scan)
-        throw EZavOzeriz::CreateResDisp(DS_FailedSeek, true);
-      std::vector<uint8_t> block(static_cast<size_t>(scan));
-      if (pf::fileRead(FSpanInHandle, block.data(), scan) != scan)
-        throw EZavOzeriz::CreateResDisp(DS_EOCBadRead, true);
-      for (int64_t i = scan - 23; i >= 0; --i) {
-        const uint8_t* p = block.data() + i;
-        if (p[0] != 'P' || p[1] != 'K' || p[2] != 5 || p[3] != 6) continue;
-        FEOCOffset = length - scan + i;
-        EOC = *EndOfCentralDirRecord::parse(std::span<const uint8_t>(p, EndOfCentralDir::Size));
-        const int64_t commentEnd = FEOCOffset + 22 + EOC.ZipCommentLen;
-        if (commentEnd != length) {
-          // A comment said to reach past the end of the file ends at the end of the file.
-          FSpanInputSize = std::min(commentEnd, length);
-          bool garbage = true;
-          if (commentEnd < length && length % 512 == 0 && length - commentEnd < 512) {
-            garbage = !std::all_of(block.begin() + (commentEnd - (length - scan)), block.end(),
-                                   [](uint8_t b) { return b == 0; });
-          }
-          if (garbage) ShowZipMessage(LI_GarbageAtEnd);
-        }
-        if (EOC.ZipCommentLen > 0) {
-          const int64_t from = i + 22;
-          const int64_t to = std::min<int64_t>(from + EOC.ZipCommentLen, scan);
-          const auto* c = reinterpret_cast<const char*>(block.data() + from);
-          FZipComment.assign(c, strnlen(c, static_cast<size_t>(to - from)));
-        }
-        return true;
-      }
-    } catch (const EZavOzeriz&) {
-      if (RaiseErrors) throw;
-      return false;
-    } catch (const pf::Exception&) {
+      if (scanForEOC(EOC, length)) return true;
+    } catch (const pf::Exception&) { // the component's own among them
       if (RaiseErrors) throw;
       return false;
     } catch (const std::bad_alloc&) {
@@ -165,6 +167,7 @@ bool TZavOzeriz::ReadEOC(EndOfCentralDirRecord& EOC, bool RaiseErrors) {
   }
 
   if (!RaiseErrors) return false;
+  const int volume = inputVolumeNumber();
   if (!marker) {
     if (volume == 0) throw EZavOzeriz::CreateResDisp(DS_NotAValidZip, true);
     throw EZavOzeriz::CreateResFmtInt(DS_NthInSet, volume);
@@ -178,19 +181,16 @@ void TZavOzeriz::ReadZipDir() {
   // A handler that names another archive while one is read must not pull the directory away
   // under the read: the name set last is read, with its own OnDirUpdate, once the running
   // read has finished.
-  if (FReadingDir) {
-    FReadDirAgain = true;
+  if (readingDir_) {
+    readDirAgain_ = true;
     return;
   }
-  FReadingDir = true;
-  struct Done {
-    bool& reading;
-    ~Done() { reading = false; }
-  } done{FReadingDir};
+  readingDir_ = true;
+  const pf::ScopeExit done([this] { readingDir_ = false; });
   do {
-    FReadDirAgain = false;
+    readDirAgain_ = false;
     readZipDirOnce();
-  } while (FReadDirAgain);
+  } while (readDirAgain_);
 }
 
 void TZavOzeriz::readZipDirOnce() {
@@ -216,7 +216,7 @@ void TZavOzeriz::readZipDirOnce() {
     if (cursor) StopWaitCursor();
     closeInput();
     if (failed) {
-      if (!FReadDirAgain) FZipFileName.clear(); // a name set meanwhile is still to be read
+      if (!readDirAgain_) FZipFileName.clear(); // a name set meanwhile is still to be read
       FDataStart = 0;
     } else {
       FDataStart += static_cast<uint32_t>(FCentralDirStart - static_cast<int64_t>(eoc.CentralOffset));
@@ -280,8 +280,7 @@ void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
   }
 
   // A directory said to start before the file does cannot be reached.
-  if (FCentralDirStart < 0 || pf::fileSeek(FSpanInHandle, FCentralDirStart, 0) != FCentralDirStart)
-    throw EZavOzeriz::CreateResDisp(LI_SeekError, true);
+  seekInput(FCentralDirStart, LI_SeekError);
 
   InputBuffer in(FSpanInHandle);
   const uint8_t* p = nullptr;

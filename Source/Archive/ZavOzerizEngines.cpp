@@ -5,6 +5,7 @@
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/DynLib/DynLib.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/Rtl/ScopeExit.h"
 
 namespace ZavOzeriz {
 
@@ -17,6 +18,7 @@ struct TEngineSide {
   const char* VersionName;
   int Loaded, ExecMissing, VersionMissing, NotFound, TooOld;
   const char* VerboseText;
+  int Fatal; // an exception during the engine run
 };
 
 namespace {
@@ -29,7 +31,8 @@ const TEngineSide VizIviSide{"libvizivi.so",
                              LZ_GetVizIviVersionFunctionFoundVIZIVI,
                              LZ_NotFound,
                              LZ_OldVersion,
-                             "Loaded VizIvi ver: "};
+                             "Loaded VizIvi ver: ",
+                             GE_FatalZip};
 const TEngineSide RozIzeSide{"librozize.so",
                              "RozIzeExec",
                              "GetRozIzeVersion",
@@ -38,7 +41,8 @@ const TEngineSide RozIzeSide{"librozize.so",
                              LU_GetRozIzeVersionFunctionFoundROZIZE,
                              LU_NotFound,
                              LU_OldVersion,
-                             "Loaded RozIze ver: "};
+                             "Loaded RozIze ver: ",
+                             EX_FatalUnzip};
 
 using VersionFunction = int32_t (*)(void);
 
@@ -153,84 +157,62 @@ int TZavOzeriz::LoadRozIze(bool& LoadedHere) { return loadEngine(RozIzeSide, FRo
 void TZavOzeriz::UnloadVizIvi() { FVizIvi.Unload(); }
 void TZavOzeriz::UnloadRozIze() { FRozIze.Unload(); }
 
-bool TZavOzeriz::RunVizIvi(const std::string& EngineTarget, const std::function<void()>& AfterExec) {
+// One engine run, the same for both engines: Exec fills the engine's record and calls the
+// engine with it; Release frees what only this engine's run holds.
+bool TZavOzeriz::runEngine(const TEngineSide& Side, TEngineModule& Engine, bool& Busy,
+                           const std::function<int32_t(int)>& Exec, const std::function<void()>& Release,
+                           const std::function<void()>& AfterExec) {
   bool loadedHere = false;
-  const int version = LoadVizIvi(loadedHere);
+  const int version = loadEngine(Side, Engine, loadedHere);
   if (version == 0) return false;
-  FSpanWriteBusy = true;
+  Busy = true;
   FCancel = false;
   FSuccessCount = 0;
-  {
-    // Whatever happens inside, the record goes, the specifications are used up, the
-    // library loaded here is let go and the run's flags are cleared.
-    struct Cleanup {
-      TZavOzeriz& z;
-      bool loadedHere;
-      ~Cleanup() {
-        z.FFSpecArgs->Clear();
-        z.FFSpecArgsExcl->Clear();
-        z.FZipCmd.reset();
-        if (loadedHere) z.UnloadVizIvi();
-        z.FCancel = false;
-        z.FSpanWriteBusy = false;
-      }
-    } cleanup{*this, loadedHere};
-    try {
-      FZipCmd = std::make_unique<TZipCommand>();
-      FillZipCommand(*FZipCmd, EngineTarget, version);
-      FillZipSpecs(*FZipCmd);
-      FHandlerFailure.clear();
-      const auto exec = reinterpret_cast<VizIviExecFunction>(FVizIvi.Exec);
-      FSuccessCount = exec(&FZipCmd->Rec);
-      if (AfterExec) AfterExec();
-    } catch (...) {
-      ShowZipMessage(GE_FatalZip);
-    }
+  // Whatever happens inside, the record goes, the specifications are used up, the library
+  // loaded here is let go and the run's flags are cleared.
+  const pf::ScopeExit cleanUp([&] {
+    FFSpecArgs->Clear();
+    Release();
+    if (loadedHere) Engine.Unload();
+    FCancel = false;
+    Busy = false;
+  });
+  try {
+    FHandlerFailure.clear();
+    FSuccessCount = Exec(version);
+    if (AfterExec) AfterExec();
+  } catch (...) {
+    ShowZipMessage(Side.Fatal);
   }
   return true;
 }
 
+bool TZavOzeriz::RunVizIvi(const std::string& EngineTarget, const std::function<void()>& AfterExec) {
+  const auto exec = [&](int Version) {
+    FZipCmd = std::make_unique<TZipCommand>();
+    FillZipCommand(*FZipCmd, EngineTarget, Version);
+    FillZipSpecs(*FZipCmd);
+    return reinterpret_cast<VizIviExecFunction>(FVizIvi.Exec)(&FZipCmd->Rec);
+  };
+  return runEngine(
+      VizIviSide, FVizIvi, FSpanWriteBusy, exec,
+      [this] {
+        FFSpecArgsExcl->Clear();
+        FZipCmd.reset();
+      },
+      AfterExec);
+}
+
+// The unzip engine takes no exclusions: they stay for the next add.
 bool TZavOzeriz::RunRozIze(const std::string& EngineSource, const std::function<void()>& AfterExec) {
-  FCancel = false;
-  FSpanReadBusy = true;
-  bool loadedHere = false;
-  int version = 0;
-  try {
-    version = LoadRozIze(loadedHere);
-  } catch (...) {
-    FSpanReadBusy = false;
-    throw;
-  }
-  if (version == 0) {
-    FSpanReadBusy = false;
-    return false;
-  }
-  FSuccessCount = 0;
-  {
-    struct Cleanup {
-      TZavOzeriz& z;
-      bool loadedHere;
-      ~Cleanup() {
-        z.FFSpecArgs->Clear();
-        z.FUnzipCmd.reset();
-        if (loadedHere) z.UnloadRozIze();
-        z.FCancel = false;
-        z.FSpanReadBusy = false;
-      }
-    } cleanup{*this, loadedHere};
-    try {
-      FUnzipCmd = std::make_unique<TUnzipCommand>();
-      FillUnzipCommand(*FUnzipCmd, EngineSource, version);
-      FillUnzipSpecs(*FUnzipCmd);
-      FHandlerFailure.clear();
-      const auto exec = reinterpret_cast<RozIzeExecFunction>(FRozIze.Exec);
-      FSuccessCount = exec(&FUnzipCmd->Rec);
-      if (AfterExec) AfterExec();
-    } catch (...) {
-      ShowZipMessage(EX_FatalUnzip);
-    }
-  }
-  return true;
+  const auto exec = [&](int Version) {
+    FUnzipCmd = std::make_unique<TUnzipCommand>();
+    FillUnzipCommand(*FUnzipCmd, EngineSource, Version);
+    FillUnzipSpecs(*FUnzipCmd);
+    return reinterpret_cast<RozIzeExecFunction>(FRozIze.Exec)(&FUnzipCmd->Rec);
+  };
+  return runEngine(
+      RozIzeSide, FRozIze, FSpanReadBusy, exec, [this] { FUnzipCmd.reset(); }, AfterExec);
 }
 
 } // namespace ZavOzeriz

@@ -5,6 +5,9 @@
 #include "Archive/ZavOzerizScratch.h"
 #include "Archive/ZipMessages.h"
 #include "Platform/Files/Files.h"
+#include "Platform/Rtl/ScopeExit.h"
+
+#include <optional>
 
 namespace ZavOzeriz {
 
@@ -12,14 +15,7 @@ using namespace ZipMessages;
 namespace pf = kv::platform;
 
 int TZavOzeriz::Extract() {
-  if (CheckBusy()) return -255;
-  FBusy = true;
-  struct Clear {
-    bool& flag;
-    ~Clear() { flag = false; }
-  } clear{FBusy};
-  ExecExtract(0);
-  return FErrCode;
+  return runOperation([this] { ExecExtract(0); });
 }
 
 void TZavOzeriz::ExecExtract(int /*Mode: always members into files*/) {
@@ -28,19 +24,14 @@ void TZavOzeriz::ExecExtract(int /*Mode: always members into files*/) {
   FMessage.clear();
 
   // What this run changes for itself is put back however it ends.
-  struct Restore {
-    TZavOzeriz& z;
-    uint32_t passwordReqCount;
-    bool passwordReqCountChanged = false;
-    std::string tempDir;
-    bool tempDirChanged = false;
-    ~Restore() {
-      if (passwordReqCountChanged) z.FPasswordReqCount = passwordReqCount;
-      if (tempDirChanged) z.FTempDir = tempDir;
-      z.FCancel = false;
-      z.FSpanReadBusy = false;
-    }
-  } restore{*this, FPasswordReqCount, false, std::string(), false};
+  std::optional<uint32_t> passwordReqCount;
+  std::optional<std::string> tempDir;
+  const pf::ScopeExit restore([&] {
+    if (passwordReqCount) FPasswordReqCount = *passwordReqCount;
+    if (tempDir) FTempDir = *tempDir;
+    FCancel = false;
+    FSpanReadBusy = false;
+  });
 
   if (!pf::fileExists(FZipFileName)) {
     ShowZipMessage(GE_NoZipSpecified);
@@ -55,7 +46,7 @@ void TZavOzeriz::ExecExtract(int /*Mode: always members into files*/) {
   }
   if (FUnattended && FPassword.empty() && !OnPasswordError) {
     // Nobody can answer a password request: the engine is told not to ask.
-    restore.passwordReqCountChanged = true;
+    passwordReqCount = FPasswordReqCount;
     FPasswordReqCount = 0;
     ShowZipMessage(EX_WarningUnattendedExtractPossible);
   }
@@ -73,13 +64,12 @@ void TZavOzeriz::ExecExtract(int /*Mode: always members into files*/) {
       ShowZipMessage(DS_TemporaryFileCouldCreated);
       return;
     }
-    restore.tempDir = FTempDir;
-    restore.tempDirChanged = true;
+    tempDir = FTempDir;
     FTempDir = scratch.Path();
     std::string joined = scratch.Path();
     const int r = ReadSpan(FZipFileName, joined);
-    FTempDir = restore.tempDir;
-    restore.tempDirChanged = false;
+    FTempDir = *tempDir;
+    tempDir.reset();
     if (r != 0) return;
     engineSource = joined;
   }

@@ -212,4 +212,9 @@ void TZavOzeriz::closeInput() {
   FSpanInHandle = pf::InvalidFile;
 }
 
+void TZavOzeriz::seekInput(int64_t Offset, int ErrorId) {
+  if (Offset < 0 || pf::fileSeek(FSpanInHandle, Offset, 0) != Offset)
+    throw EZavOzeriz::CreateResDisp(ErrorId, true);
+}
+
 } // namespace ZavOzeriz

@@ -1,10 +1,14 @@
-// What writing a spanned set and joining one back share: the work list of the members
-// being copied, the volume label and the data descriptor rule.
+// What writing a spanned set and joining one back share: their failures, the reading of
+// the records they copy, the work list of the members being copied, the volume label and
+// the data descriptor rule.
 #pragma once
 
+#include "Archive/ZavOzeriz.h"
+#include "Archive/ZipMessages.h"
 #include "Archive/ZipRecords.h"
 #include "Platform/Rtl/SysUtils.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -15,6 +19,76 @@ namespace ZavOzeriz {
 
 // Bytes moved per read and write while copying between volumes.
 inline constexpr int64_t SpanCopyBufferSize = 10240;
+
+// A failure of a copy between volumes: a message of the table, shown unless told otherwise.
+inline EZavOzeriz spanError(int Ident, bool Display = true) {
+  return EZavOzeriz::CreateResDisp(Ident, Display);
+}
+
+// The copiers read their input through Read(Buffer, Len, ErrorId), which raises ErrorId when
+// the bytes are not there: the writer within its one file, the joiner across the volumes.
+
+// One central header as the copiers read it: its fields (written out again with the
+// member's new place) and the name as stored.
+struct CentralEntry {
+  ZipRecords::CentralHeaderFields fields;
+  std::string name;
+  // The fixed part again, pointing at the member's local header in the copy.
+  std::array<uint8_t, ZipRecords::CentralHeader::Size> headerAt(uint16_t Disk, uint32_t Offset) const {
+    ZipRecords::CentralHeaderFields placed = fields;
+    placed.StartOnDisk = Disk;
+    placed.RelOffLocalHdr = Offset;
+    std::array<uint8_t, ZipRecords::CentralHeader::Size> header;
+    placed.write(header);
+    return header;
+  }
+};
+
+template <class Read> CentralEntry readCentralEntry(Read&& read) {
+  using namespace ZipMessages;
+  uint8_t header[ZipRecords::CentralHeader::Size];
+  read(header, ZipRecords::CentralHeader::Size, DS_CEHBadRead);
+  const auto fields = ZipRecords::CentralHeaderFields::parse(header);
+  if (!fields) throw spanError(DS_CEHWrongSig);
+  CentralEntry entry{*fields, std::string(fields->FileNameLength, '\0')};
+  read(entry.name.data(), fields->FileNameLength, DS_CENameLen);
+  return entry;
+}
+
+// One local header as the copiers read it: the fixed part as stored, the fields they use and
+// the name.
+struct LocalEntry {
+  uint8_t header[ZipRecords::LocalHeader::Size];
+  uint16_t flag;
+  uint32_t compressedSize;
+  uint16_t nameLength, extraLength;
+  std::string name;
+  bool hasDescriptor() const { return (flag & ZipRecords::FlagDataDescriptor) != 0; }
+  // A member written with a data descriptor may carry 0 in its local size: its length is
+  // the central header's.
+  int64_t dataLength(uint32_t CentralSize) const {
+    return compressedSize != 0 ? compressedSize : CentralSize;
+  }
+  // Header, name and extra field: the bytes that always land on one volume.
+  int64_t headLength() const {
+    return static_cast<int64_t>(ZipRecords::LocalHeader::Size) + nameLength + extraLength;
+  }
+};
+
+template <class Read> LocalEntry readLocalEntry(Read&& read) {
+  using namespace ZipMessages;
+  using namespace ZipRecords;
+  LocalEntry entry;
+  read(entry.header, LocalHeader::Size, DS_ReadingLocalHeader);
+  if (getU32(entry.header) != LocalFileHeaderSig) throw spanError(DS_LocalHeaderSignatureWrong);
+  entry.flag = getU16(entry.header + LocalHeader::Flag);
+  entry.compressedSize = getU32(entry.header + LocalHeader::CompressedSize);
+  entry.nameLength = getU16(entry.header + LocalHeader::FileNameLength);
+  entry.extraLength = getU16(entry.header + LocalHeader::ExtraFieldLength);
+  entry.name.resize(entry.nameLength);
+  read(entry.name.data(), entry.nameLength, DS_ReadingLocalFileName);
+  return entry;
+}
 
 // One member of the archive being spread or joined.
 struct ZipDataItem {
@@ -31,12 +105,28 @@ struct ZipDataItem {
   int64_t SourceOffset = 0;
 };
 
+// The work record of a member from its central header, whose local header lies at that
+// place of the source.
+inline ZipDataItem workItem(const CentralEntry& Entry, uint16_t SourceDisk, int64_t SourceOffset) {
+  ZipDataItem item;
+  item.NameLength = Entry.fields.FileNameLength;
+  item.Name = Entry.name;
+  item.CdCompressedSize = Entry.fields.CompressedSize;
+  item.CdCRC32 = Entry.fields.CRC32;
+  item.SourceDisk = SourceDisk;
+  item.SourceOffset = SourceOffset;
+  return item;
+}
+
 // The work list: one record per central header, in central directory order.
 class TMZipDataList {
 public:
   explicit TMZipDataList(int Count) : items_(Count > 0 ? static_cast<size_t>(Count) : 0) {}
   int Count() const { return static_cast<int>(items_.size()); }
   ZipDataItem& ItemAt(int Index) {
+    return const_cast<ZipDataItem&>(static_cast<const TMZipDataList&>(*this).ItemAt(Index));
+  }
+  const ZipDataItem& ItemAt(int Index) const {
     if (Index < 0) throw kv::platform::EListError("List index out of bounds (" + std::to_string(Index) + ")");
     if (Index >= Count())
       throw kv::platform::Exception("Index (" + std::to_string(Index) + ") outside range 1.." +

@@ -10,11 +10,14 @@
 #include "Platform/Dialogs/MessageBoxes.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Volumes/Volumes.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <random>
 #include <system_error>
@@ -27,8 +30,6 @@ namespace pf = kv::platform;
 namespace fs = std::filesystem;
 
 namespace {
-
-EZavOzeriz spanError(int Ident, bool Display = true) { return EZavOzeriz::CreateResDisp(Ident, Display); }
 
 // An unused name beside Name: ".KorvBak001.zip.1a2b3c4d.tmp".
 std::string nameBeside(const std::string& Name) {
@@ -78,8 +79,8 @@ int TZavOzeriz::lastSpanDisk() const {
 void TZavOzeriz::discardOpenPart() {
   if (SpanOutHandle != pf::InvalidFile) pf::fileClose(SpanOutHandle);
   SpanOutHandle = pf::InvalidFile;
-  if (!FOpenPart.temp.empty()) pf::deleteFile(FOpenPart.temp);
-  FOpenPart = {};
+  if (!openPart_.temp.empty()) pf::deleteFile(openPart_.temp);
+  openPart_ = {};
 }
 
 // A part that is complete: on a removable disk it takes its name at once, as the disk is
@@ -88,10 +89,10 @@ void TZavOzeriz::closeSpanPart() {
   pf::fileSetDate(SpanOutHandle, FSpanDateStamp);
   pf::fileClose(SpanOutHandle);
   SpanOutHandle = pf::InvalidFile;
-  SpanPart part = std::move(FOpenPart);
-  FOpenPart = {};
+  SpanPart part = std::move(openPart_);
+  openPart_ = {};
   if (FSpanOnFixedDrive) {
-    FFinishedParts.push_back(std::move(part));
+    finishedParts_.push_back(std::move(part));
     return;
   }
   if (!takeName(part.temp, part.final)) {
@@ -105,25 +106,25 @@ void TZavOzeriz::finishSpanParts(const std::string& lastName) {
     pf::fileSetDate(SpanOutHandle, FSpanDateStamp);
     pf::fileClose(SpanOutHandle);
     SpanOutHandle = pf::InvalidFile;
-    FOpenPart.final = lastName;
-    FFinishedParts.push_back(std::move(FOpenPart));
-    FOpenPart = {};
+    openPart_.final = lastName;
+    finishedParts_.push_back(std::move(openPart_));
+    openPart_ = {};
   }
-  while (!FFinishedParts.empty()) {
-    const SpanPart part = FFinishedParts.front();
+  while (!finishedParts_.empty()) {
+    const SpanPart part = finishedParts_.front();
     if (!takeName(part.temp, part.final)) {
-      const bool last = FFinishedParts.size() == 1;
+      const bool last = finishedParts_.size() == 1;
       throw pf::Exception(last ? "Could not rename last file in set" : "Could not rename file " + part.final);
     }
-    FFinishedParts.erase(FFinishedParts.begin());
+    finishedParts_.erase(finishedParts_.begin());
   }
 }
 
 void TZavOzeriz::discardSpanParts() {
   discardOpenPart();
-  for (const auto& part : FFinishedParts)
+  for (const auto& part : finishedParts_)
     pf::deleteFile(part.temp);
-  FFinishedParts.clear();
+  finishedParts_.clear();
 }
 
 // The volume has too little room: the operator may put in another disk or give up.
@@ -144,6 +145,52 @@ void TZavOzeriz::askForSpace(const std::string& partName) {
   }
   FPartBytesWritten = 0;
   FNewDiskWanted = true;
+}
+
+// An older file of the part's name is on the volume: true when the operator lets it be
+// overwritten, false when another disk is to be put in; cancelling raises.
+bool TZavOzeriz::mayOverwritePart(const std::string& partName, bool numbered) {
+  const int n = numbered ? FCurrentDisk + 1 : spanLabelNumber();
+  if (FUnattended) throw spanError(DS_UnattendedSpan);
+  FDiskStatus = {};
+  std::string text;
+  if (pf::fileAge(partName) == FSpanDateStamp && n - 1 < FCurrentDisk) {
+    text = FormatZipText(LoadZipStr(DS_ATTENTIONPreviousDiskNo, "Overwrite previous disk no %d"),
+                         {std::to_string(n)});
+    FDiskStatus.Include(TZipDiskStatusEnum::zdsPreviousDisk);
+  } else {
+    text = FormatZipText(LoadZipStr(DS_ThereAlreadyFileNDo, "Overwrite previous file %s"), {partName});
+    FDiskStatus.Include(TZipDiskStatusEnum::zdsSameFileName);
+  }
+  FDiskStatus.Include(FVolumeSize != FVolumeFree ? TZipDiskStatusEnum::zdsHasFiles
+                                                 : TZipDiskStatusEnum::zdsEmpty);
+  enum { Overwrite, Another, Cancel } choice;
+  if (OnStatusDisk) {
+    FDiskAction = TZipDiskAction::zdaOk;
+    OnStatusDisk(this, n, partName, FDiskStatus, FDiskAction);
+    choice = FDiskAction == TZipDiskAction::zdaReject   ? Another
+             : FDiskAction == TZipDiskAction::zdaCancel ? Cancel
+                                                        : Overwrite;
+  } else {
+    const int answer =
+        pf::messageBox(text, "Confirm", pf::mb::YESNOCANCEL | pf::mb::ICONWARNING | pf::mb::DEFBUTTON2);
+    choice = answer == pf::id::YES ? Overwrite : answer == pf::id::NO ? Another : Cancel;
+  }
+  if (choice == Cancel) throw spanError(DS_Canceled, false);
+  return choice == Overwrite;
+}
+
+// The room the new part may take: the volume's free space, with that of the older part it
+// replaces (see writePart), less what is to be kept free, at most the largest part size.
+void TZavOzeriz::measurePartRoom(const std::string& replaces) {
+  ReadDiskFree(1);
+  if (!replaces.empty() && FVolumeFree != UnknownSize)
+    FVolumeFree += static_cast<uint64_t>(std::max<int64_t>(pf::fileSizeByName(replaces), 0));
+  uint64_t keep = FKeepFreeOnAllDisks;
+  if (FCurrentDisk == 0 && FKeepFreeOnDisk1 > 0) keep += static_cast<uint64_t>(FKeepFreeOnDisk1);
+  FVolumeFree = FVolumeFree > keep ? FVolumeFree - keep : 0;
+  if (FMaxVolumeSize > 0 && static_cast<uint64_t>(FMaxVolumeSize) < FVolumeFree)
+    FVolumeFree = static_cast<uint64_t>(FMaxVolumeSize);
 }
 
 void TZavOzeriz::openSpanPart() {
@@ -169,34 +216,7 @@ void TZavOzeriz::openSpanPart() {
 
     std::string replaces; // an older part the operator agreed to overwrite on this disk
     if (pf::fileExists(partName)) {
-      const int n = numbered ? FCurrentDisk + 1 : spanLabelNumber();
-      if (FUnattended) throw spanError(DS_UnattendedSpan);
-      FDiskStatus = {};
-      std::string text;
-      if (pf::fileAge(partName) == FSpanDateStamp && n - 1 < FCurrentDisk) {
-        text = FormatZipText(LoadZipStr(DS_ATTENTIONPreviousDiskNo, "Overwrite previous disk no %d"),
-                             {std::to_string(n)});
-        FDiskStatus.Include(TZipDiskStatusEnum::zdsPreviousDisk);
-      } else {
-        text = FormatZipText(LoadZipStr(DS_ThereAlreadyFileNDo, "Overwrite previous file %s"), {partName});
-        FDiskStatus.Include(TZipDiskStatusEnum::zdsSameFileName);
-      }
-      FDiskStatus.Include(FVolumeSize != FVolumeFree ? TZipDiskStatusEnum::zdsHasFiles
-                                                     : TZipDiskStatusEnum::zdsEmpty);
-      enum { Overwrite, Another, Cancel } choice;
-      if (OnStatusDisk) {
-        FDiskAction = TZipDiskAction::zdaOk;
-        OnStatusDisk(this, n, partName, FDiskStatus, FDiskAction);
-        choice = FDiskAction == TZipDiskAction::zdaReject   ? Another
-                 : FDiskAction == TZipDiskAction::zdaCancel ? Cancel
-                                                            : Overwrite;
-      } else {
-        const int answer =
-            pf::messageBox(text, "Confirm", pf::mb::YESNOCANCEL | pf::mb::ICONWARNING | pf::mb::DEFBUTTON2);
-        choice = answer == pf::id::YES ? Overwrite : answer == pf::id::NO ? Another : Cancel;
-      }
-      if (choice == Cancel) throw spanError(DS_Canceled, false);
-      if (choice == Another) {
+      if (!mayOverwritePart(partName, numbered)) {
         FPartBytesWritten = 0;
         FNewDiskWanted = true;
         continue;
@@ -205,23 +225,15 @@ void TZavOzeriz::openSpanPart() {
     }
 
     // The older file of this name stays untouched until the new part is complete.
-    FOpenPart = {nameBeside(partName), partName, replaces};
-    SpanOutHandle = FOpenPart.temp.empty() ? pf::InvalidFile : pf::fileCreate(FOpenPart.temp);
+    openPart_ = {nameBeside(partName), partName, replaces};
+    SpanOutHandle = openPart_.temp.empty() ? pf::InvalidFile : pf::fileCreate(openPart_.temp);
     if (SpanOutHandle == pf::InvalidFile) {
-      FOpenPart = {};
+      openPart_ = {};
       throw spanError(DS_CreationOutputFileFailed);
     }
     FPartBytesWritten = 0;
 
-    ReadDiskFree(1);
-    // The room of the part being replaced is the new part's too (see writePart).
-    if (!replaces.empty() && FVolumeFree != UnknownSize)
-      FVolumeFree += static_cast<uint64_t>(std::max<int64_t>(pf::fileSizeByName(replaces), 0));
-    uint64_t keep = FKeepFreeOnAllDisks;
-    if (FCurrentDisk == 0 && FKeepFreeOnDisk1 > 0) keep += static_cast<uint64_t>(FKeepFreeOnDisk1);
-    FVolumeFree = FVolumeFree > keep ? FVolumeFree - keep : 0;
-    if (FMaxVolumeSize > 0 && static_cast<uint64_t>(FMaxVolumeSize) < FVolumeFree)
-      FVolumeFree = static_cast<uint64_t>(FMaxVolumeSize);
+    measurePartRoom(replaces);
     // A volume that takes no byte at all is never worth a part, whatever the minimum says.
     const uint64_t least = FMinFreeVolumeSize > 1 ? static_cast<uint64_t>(FMinFreeVolumeSize) : 1;
     if (FVolumeFree < least) {
@@ -254,9 +266,9 @@ void TZavOzeriz::reportVolumeRefusal() {
 void TZavOzeriz::writePart(const uint8_t* p, int64_t n) {
   if (pf::fileWrite(SpanOutHandle, p, n) == n) return;
   const auto space = pf::volumes().space(FSpanDrive);
-  if (!FOpenPart.replaces.empty() && space && space->freeBytes < static_cast<uint64_t>(n) &&
-      pf::deleteFile(FOpenPart.replaces)) {
-    FOpenPart.replaces.clear();
+  if (!openPart_.replaces.empty() && space && space->freeBytes < static_cast<uint64_t>(n) &&
+      pf::deleteFile(openPart_.replaces)) {
+    openPart_.replaces.clear();
     if (pf::fileSeek(SpanOutHandle, FPartBytesWritten, 0) == FPartBytesWritten &&
         pf::fileWrite(SpanOutHandle, p, n) == n)
       return;
@@ -277,7 +289,7 @@ void TZavOzeriz::WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguo
         // on a fixed drive, or with every volume capped below it, the set cannot be written.
         if (FSpanOnFixedDrive || (FMaxVolumeSize > 0 && MinContiguous > FMaxVolumeSize))
           throw spanError(DS_DiskHasEnoughFree);
-        const std::string partName = FOpenPart.final;
+        const std::string partName = openPart_.final;
         discardOpenPart();
         askForSpace(partName);
         continue;
@@ -311,7 +323,7 @@ void TZavOzeriz::CopyChunked(int64_t Len, int ErrorId) {
   FCopyBuffer.resize(SpanCopyBufferSize);
   while (Len > 0) {
     const int64_t n = std::min<int64_t>(Len, SpanCopyBufferSize);
-    if (pf::fileRead(FSpanInHandle, FCopyBuffer.data(), n) != n) throw spanError(ErrorId);
+    readInput(FCopyBuffer.data(), n, ErrorId);
     WriteSplit(FCopyBuffer.data(), n, 0);
     Len -= n;
   }
@@ -408,134 +420,99 @@ void TZavOzeriz::EraseFloopy(const std::string& Dir) {
 
 // ---- spreading one archive
 
-void TZavOzeriz::spreadArchive() {
-  EndOfCentralDirRecord eoc;
-  ReadEOC(eoc, true);
-  FSpanDateStamp = pf::fileGetDate(FSpanInHandle);
-  const int64_t eocOffset = FEOCOffset;
-  const int64_t centralStart = eocOffset - static_cast<int64_t>(eoc.CentralSize);
-  // Offsets that all count from somewhere else (data was put in front of the archive or
-  // taken away) are read where the directory says they are, shifted by the same amount.
-  const int64_t shift = centralStart - static_cast<int64_t>(eoc.CentralOffset);
-  if (centralStart < 0 || pf::fileSeek(FSpanInHandle, centralStart, 0) != centralStart)
-    throw spanError(DS_FailedSeek);
+void TZavOzeriz::readInput(void* Buffer, int64_t Len, int ErrorId) {
+  if (pf::fileRead(FSpanInHandle, Buffer, Len) != Len) throw spanError(ErrorId);
+}
 
+// The work list from the directory: every member's name, length and the place of its local
+// header. Offsets that all count from somewhere else (data was put in front of the archive
+// or taken away) are read where the directory says they are, shifted by the same amount.
+TMZipDataList TZavOzeriz::collectPlaces(const EndOfCentralDirRecord& eoc, int64_t centralStart) {
+  const int64_t shift = centralStart - static_cast<int64_t>(eoc.CentralOffset);
   TMZipDataList list(eoc.TotalEntries);
-  uint8_t hdr[CentralHeader::Size];
-  std::vector<uint8_t> name;
+  int64_t at = centralStart;
+  seekInput(at, DS_FailedSeek);
   for (int i = 0; i < list.Count(); ++i) {
-    if (pf::fileRead(FSpanInHandle, hdr, CentralHeader::Size) != static_cast<int64_t>(CentralHeader::Size))
-      throw spanError(DS_CEHBadRead);
-    const auto fields = CentralHeaderFields::parse(hdr);
-    if (!fields) throw spanError(DS_CEHWrongSig);
-    name.resize(fields->FileNameLength);
-    if (pf::fileRead(FSpanInHandle, name.data(), fields->FileNameLength) != fields->FileNameLength)
-      throw spanError(DS_CENameLen);
-    const int64_t skip = fields->ExtraFieldLength + fields->FileCommentLen;
-    if (pf::fileSeek(FSpanInHandle, skip, 1) < 0) throw spanError(DS_FailedSeek);
-    ZipDataItem& item = list.ItemAt(i);
-    item.NameLength = fields->FileNameLength;
-    item.Name.assign(name.begin(), name.end());
-    item.CdCompressedSize = fields->CompressedSize;
-    item.CdCRC32 = fields->CRC32;
-    item.SourceDisk = 0;
-    item.SourceOffset = static_cast<int64_t>(fields->RelOffLocalHdr) + shift;
+    const CentralEntry entry = readCentralEntry(std::bind_front(&TZavOzeriz::readInput, this));
+    at += static_cast<int64_t>(CentralHeader::Size + entry.fields.variableLength());
+    seekInput(at, DS_FailedSeek); // past the extra field and the comment
+    list.ItemAt(i) = workItem(entry, 0, static_cast<int64_t>(entry.fields.RelOffLocalHdr) + shift);
   }
   list.IndexPlaces();
+  return list;
+}
 
-  if (pf::fileSeek(FSpanInHandle, 0, 0) != 0) throw spanError(DS_FailedSeek);
-  uint8_t marker[4];
-  putU32(marker, ExtLocalSig);
-  WriteSplit(marker, 4, 0);
-  SpanProgress = true;
-  OnProgress(this, ProgressType::TotalFiles2Process, std::string(), static_cast<uint32_t>(list.Count()));
-  OnProgress(this, ProgressType::TotalSize2Process, std::string(), static_cast<uint32_t>(FSpanInputSize));
-
+// Every local entry in file order, with its header, name and extra field on one volume;
+// the members' new places go into the work list.
+void TZavOzeriz::copyMembers(TMZipDataList& list) {
   const std::string copying = LoadZipStr(GE_Copying, "Copying: ");
-  uint8_t local[LocalHeader::Size];
+  const auto read = std::bind_front(&TZavOzeriz::readInput, this);
   for (const auto& [disk, offset] : list.Places()) {
-    if (offset < 0 || pf::fileSeek(FSpanInHandle, offset, 0) != offset) throw spanError(DS_FailedSeek);
-    if (pf::fileRead(FSpanInHandle, local, LocalHeader::Size) != static_cast<int64_t>(LocalHeader::Size))
-      throw spanError(DS_ReadingLocalHeader);
-    if (getU32(local) != LocalFileHeaderSig) throw spanError(DS_LocalHeaderSignatureWrong);
-    const uint16_t nameLen = getU16(local + LocalHeader::FileNameLength);
-    const uint16_t extraLen = getU16(local + LocalHeader::ExtraFieldLength);
-    const uint16_t flag = getU16(local + LocalHeader::Flag);
-    name.resize(nameLen);
-    if (pf::fileRead(FSpanInHandle, name.data(), nameLen) != nameLen)
-      throw spanError(DS_ReadingLocalFileName);
+    seekInput(offset, DS_FailedSeek);
+    const LocalEntry local = readLocalEntry(read);
     const std::vector<int>& members = list.AtPlace(disk, offset);
     const ZipDataItem& first = list.ItemAt(members.front());
-    // A member written with a data descriptor may carry 0 in its local size: its length
-    // is the central header's.
-    const uint32_t localSize = getU32(local + LocalHeader::CompressedSize);
-    const int64_t dataLen = localSize != 0 ? localSize : first.CdCompressedSize;
+    const int64_t dataLen = local.dataLength(first.CdCompressedSize);
 
     int descriptorLen = 0;
     uint8_t descriptor[DataDescriptor::Size] = {};
-    if (flag & FlagDataDescriptor) {
-      const int64_t at = offset + static_cast<int64_t>(LocalHeader::Size) + nameLen + extraLen + dataLen;
-      const int64_t back = offset + static_cast<int64_t>(LocalHeader::Size) + nameLen;
-      if (pf::fileSeek(FSpanInHandle, at, 0) != at) throw spanError(DS_ReadingWritingDataDescriptor);
+    const int64_t descriptorAt = offset + local.headLength() + dataLen;
+    if (local.hasDescriptor()) {
+      seekInput(descriptorAt, DS_ReadingWritingDataDescriptor);
       const int64_t got = pf::fileRead(FSpanInHandle, descriptor, DataDescriptor::Size);
       descriptorLen =
           got >= 4 ? DataDescriptorLength(descriptor, static_cast<size_t>(got), first.CdCRC32) : 0;
       if (descriptorLen == 0 || got < descriptorLen) throw spanError(DS_ReadingWritingDataDescriptor);
-      if (pf::fileSeek(FSpanInHandle, back, 0) != back) throw spanError(DS_FailedSeek);
+      seekInput(offset + static_cast<int64_t>(LocalHeader::Size) + local.nameLength, DS_FailedSeek);
     }
 
-    const std::string shown(name.begin(), name.end());
-    if (OnMessage) OnMessage(this, 0, copying + SlashToBackslash(shown));
-    const int64_t size =
-        static_cast<int64_t>(LocalHeader::Size) + nameLen + extraLen + dataLen + descriptorLen;
-    OnProgress(this, ProgressType::NewFile, shown, static_cast<uint32_t>(size));
+    if (OnMessage) OnMessage(this, 0, copying + SlashToBackslash(local.name));
+    OnProgress(this, ProgressType::NewFile, local.name,
+               static_cast<uint32_t>(local.headLength() + dataLen + descriptorLen));
 
-    // Header, name and extra field always land on one volume.
-    WriteSplit(local, LocalHeader::Size, static_cast<int64_t>(LocalHeader::Size) + nameLen + extraLen);
+    WriteSplit(local.header, LocalHeader::Size, local.headLength());
     for (int m : members) {
       ZipDataItem& item = list.ItemAt(m);
       item.DiskNumber = static_cast<uint16_t>(FCurrentDisk);
       item.LocalOffset = FPartBytesWritten - static_cast<int64_t>(LocalHeader::Size);
     }
-    WriteSplit(name.data(), nameLen, 0);
-    CopyChunked(extraLen, DS_ReadingLocalExtraField);
+    WriteSplit(local.name.data(), local.nameLength, 0);
+    CopyChunked(local.extraLength, DS_ReadingLocalExtraField);
     CopyChunked(dataLen, DS_ReadingZippedData);
     if (descriptorLen > 0) {
-      if (pf::fileSeek(FSpanInHandle, descriptorLen, 1) < 0) throw spanError(DS_FailedSeek);
+      seekInput(descriptorAt + descriptorLen, DS_FailedSeek);
       WriteSplit(descriptor, descriptorLen, 0);
     }
   }
+}
 
+// The directory with the members' new places, then the end record numbered with the volume
+// it lands on and the archive comment.
+void TZavOzeriz::writeDirectory(const TMZipDataList& list, const EndOfCentralDirRecord& eoc,
+                                int64_t centralStart, int64_t eocOffset) {
   const std::string central = LoadZipStr(DS_CentralDirectory, "Central directory");
-  if (OnMessage) OnMessage(this, 0, copying + central);
+  if (OnMessage) OnMessage(this, 0, LoadZipStr(GE_Copying, "Copying: ") + central);
   OnProgress(this, ProgressType::NewFile, central,
              static_cast<uint32_t>(eoc.CentralSize + EndOfCentralDir::Size + eoc.ZipCommentLen));
 
-  if (pf::fileSeek(FSpanInHandle, centralStart, 0) != centralStart) throw spanError(DS_FailedSeek);
+  seekInput(centralStart, DS_FailedSeek);
   int cdDisk = FCurrentDisk;
   int64_t cdOffset = -1;
   std::vector<int> headerDisks;
   for (int i = 0; i < list.Count(); ++i) {
-    if (pf::fileRead(FSpanInHandle, hdr, CentralHeader::Size) != static_cast<int64_t>(CentralHeader::Size))
-      throw spanError(DS_CEHBadRead);
-    const auto fields = CentralHeaderFields::parse(hdr);
-    if (!fields) throw spanError(DS_CEHWrongSig);
-    name.resize(fields->FileNameLength);
-    if (pf::fileRead(FSpanInHandle, name.data(), fields->FileNameLength) != fields->FileNameLength)
-      throw spanError(DS_CENameLen);
+    const CentralEntry entry = readCentralEntry(std::bind_front(&TZavOzeriz::readInput, this));
     const ZipDataItem& item = list.ItemAt(i);
-    putU16(hdr + CentralHeader::StartOnDisk, item.DiskNumber);
-    putU32(hdr + CentralHeader::RelOffLocalHdr, static_cast<uint32_t>(item.LocalOffset));
-    WriteSplit(hdr, CentralHeader::Size,
-               static_cast<int64_t>(CentralHeader::Size + fields->variableLength()));
+    const auto header = entry.headerAt(item.DiskNumber, static_cast<uint32_t>(item.LocalOffset));
+    WriteSplit(header.data(), CentralHeader::Size,
+               static_cast<int64_t>(CentralHeader::Size + entry.fields.variableLength()));
     if (i == 0) {
       cdDisk = FCurrentDisk;
       cdOffset = FPartBytesWritten - static_cast<int64_t>(CentralHeader::Size);
     }
     headerDisks.push_back(FCurrentDisk);
-    WriteSplit(name.data(), fields->FileNameLength, 0);
-    CopyChunked(fields->ExtraFieldLength, DS_ReadingCentralExtraField);
-    CopyChunked(fields->FileCommentLen, DS_CECommentLen);
+    WriteSplit(entry.name.data(), entry.fields.FileNameLength, 0);
+    CopyChunked(entry.fields.ExtraFieldLength, DS_ReadingCentralExtraField);
+    CopyChunked(entry.fields.FileCommentLen, DS_CECommentLen);
   }
 
   // The end record is numbered with the volume it lands on, so that volume is settled
@@ -552,21 +529,36 @@ void TZavOzeriz::spreadArchive() {
   uint8_t record[EndOfCentralDir::Size];
   out.write(record);
   WriteSplit(record, EndOfCentralDir::Size, tail);
-  const int64_t commentAt = eocOffset + static_cast<int64_t>(EndOfCentralDir::Size);
-  if (pf::fileSeek(FSpanInHandle, commentAt, 0) != commentAt) throw spanError(DS_FailedSeek);
+  seekInput(eocOffset + static_cast<int64_t>(EndOfCentralDir::Size), DS_FailedSeek);
   CopyChunked(eoc.ZipCommentLen, DS_ReadingArchiveComment);
+}
+
+void TZavOzeriz::spreadArchive() {
+  EndOfCentralDirRecord eoc;
+  ReadEOC(eoc, true);
+  FSpanDateStamp = pf::fileGetDate(FSpanInHandle);
+  const int64_t eocOffset = FEOCOffset;
+  const int64_t centralStart = eocOffset - static_cast<int64_t>(eoc.CentralSize);
+  TMZipDataList list = collectPlaces(eoc, centralStart);
+
+  seekInput(0, DS_FailedSeek);
+  uint8_t marker[4];
+  putU32(marker, ExtLocalSig);
+  WriteSplit(marker, 4, 0);
+  SpanProgress = true;
+  OnProgress(this, ProgressType::TotalFiles2Process, std::string(), static_cast<uint32_t>(list.Count()));
+  OnProgress(this, ProgressType::TotalSize2Process, std::string(), static_cast<uint32_t>(FSpanInputSize));
+  copyMembers(list);
+  writeDirectory(list, eoc, centralStart, eocOffset);
   SpanProgress = false;
 }
 
 int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutFileName) {
   FSpanWriteBusy = true;
-  struct BusyOff {
-    TZavOzeriz& z;
-    ~BusyOff() {
-      z.FLastDisk = z.FCurrentDisk;
-      z.FSpanWriteBusy = false;
-    }
-  } busyOff{*this};
+  const pf::ScopeExit idle([this] {
+    FLastDisk = FCurrentDisk;
+    FSpanWriteBusy = false;
+  });
   FCurrentDisk = 0;
   FVolumeFree = 0;
   FNewDiskWanted = true;
@@ -577,56 +569,35 @@ int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutF
   SpanOutHandle = pf::InvalidFile;
   SpanProgress = false;
   FDiskAction = TZipDiskAction::zdaOk;
-  FFinishedParts.clear();
-  FOpenPart = {};
+  finishedParts_.clear();
+  openPart_ = {};
   FSpanDrive = pf::volumes().volumeRoot(pf::expandFileName(OutFileName));
   FSpanOnFixedDrive = DriveIsFixed(FSpanDrive);
 
-  try {
-    if (pf::extractFileName(OutFileName).empty()) throw spanError(DS_CreationOutputFileFailed);
-    if (!pf::fileExists(InFileName)) throw spanError(DS_NoInFile);
-  } catch (const EZavOzeriz& e) {
-    ReportZipError(e);
+  const bool unnamed = pf::extractFileName(OutFileName).empty();
+  if (unnamed || !pf::fileExists(InFileName)) {
+    ReportZipError(spanError(unnamed ? DS_CreationOutputFileFailed : DS_NoInFile));
     return -7;
   }
 
-  StartWaitCursor();
-  struct Cleanup {
-    TZavOzeriz& z;
-    bool cursor = true;
-    void stopCursor() {
-      if (cursor) z.StopWaitCursor();
-      cursor = false;
+  // Parts that have not taken their names go, whatever ends the write.
+  const pf::ScopeExit discard([this] {
+    SpanProgress = false;
+    discardSpanParts();
+    closeInput();
+  });
+  std::exception_ptr failure;
+  {
+    StartWaitCursor();
+    const pf::ScopeExit cursorBack([this] { StopWaitCursor(); });
+    try {
+      spreadArchive();
+    } catch (const std::exception&) {
+      failure = std::current_exception();
     }
-    ~Cleanup() {
-      stopCursor();
-      z.SpanProgress = false;
-      z.discardSpanParts();
-      z.closeInput();
-    }
-  } cleanup{*this};
-
-  int result = 0;
-  try {
-    spreadArchive();
-  } catch (const EZavOzeriz& e) {
-    result = -7;
-    cleanup.stopCursor();
-    ReportZipError(e);
-  } catch (const std::bad_alloc&) {
-    result = -8;
-    cleanup.stopCursor();
-    ShowZipMessage(GE_NoMemory);
-  } catch (const pf::EOutOfMemory&) {
-    result = -8;
-    cleanup.stopCursor();
-    ShowZipMessage(GE_NoMemory);
-  } catch (const std::exception& e) {
-    result = -9;
-    cleanup.stopCursor();
-    ShowZipMessage(DS_UnknownCopyError, e.what());
   }
-  cleanup.stopCursor();
+  // The cursor is back before a failure is shown.
+  const int result = failure ? reportCopyFailure(failure) : 0;
   OnProgress(this, ProgressType::EndOfBatch, std::string(), 0);
   closeInput();
   if (result != 0) return result;
@@ -634,17 +605,12 @@ int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutF
   try {
     // With .zNN names the set's last part carries the target's own name.
     const bool numbered = FSpanOnFixedDrive || FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName);
-    const std::string lastName =
-        numbered && FSpanOptions.Contains(SpanOptsEnum::spCompatName) ? OutFileName : FOpenPart.final;
-    finishSpanParts(lastName);
-  } catch (const EZavOzeriz& e) {
-    result = -7;
-    ReportZipError(e);
-  } catch (const std::exception& e) {
-    result = -9;
-    ShowZipMessage(DS_UnknownCopyError, e.what());
+    finishSpanParts(numbered && FSpanOptions.Contains(SpanOptsEnum::spCompatName) ? OutFileName
+                                                                                  : openPart_.final);
+  } catch (const std::exception&) {
+    return reportCopyFailure(std::current_exception());
   }
-  return result;
+  return 0;
 }
 
 } // namespace ZavOzeriz

@@ -1,5 +1,6 @@
 #include "Archive/ZavPasswordDlg.h"
 
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Ui/WindowDialogs.h"
 
 namespace ZavPasswordDlg {
@@ -69,10 +70,7 @@ void TPasswordDlg::ShowPasswordDlg(const std::string& Caption, const std::string
 void InstallPasswordDlg() {
   pf::SetPasswordDialogRunner([](const pf::PasswordRequest& Request) {
     TPasswordDlg* dlg = TPasswordDlg::CreateDlg(nullptr, Request.buttons);
-    struct Free {
-      TPasswordDlg* d;
-      ~Free() { pf::TComponent::Free(d); }
-    } free{dlg};
+    const pf::ScopeExit freeDialog([dlg] { pf::TComponent::Free(dlg); });
     pf::PasswordReply reply;
     dlg->ShowPasswordDlg(Request.caption, Request.prompt, reply.text);
     reply.result = dlg->ModalResult() == pf::mrNone ? pf::mrCancel : dlg->ModalResult();

@@ -3,6 +3,7 @@
 #include "Archive/ZipMessages.h"
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/TempFiles/TempFiles.h"
 
 #include <cstdlib>
@@ -138,13 +139,10 @@ template <class Work> int TZavSFXSlave::serve(TZavOzeriz* Master, Work&& work) {
   if (FMaster) return -255;
   FMaster = Master;
   if (Master) Master->FreeNotification(this);
-  struct Unlink {
-    TZavSFXSlave& s;
-    ~Unlink() {
-      if (s.FMaster) s.FMaster->RemoveFreeNotification(&s);
-      s.FMaster = nullptr;
-    }
-  } unlink{*this};
+  const pf::ScopeExit unlink([this] {
+    if (FMaster) FMaster->RemoveFreeNotification(this);
+    FMaster = nullptr;
+  });
   return work();
 }
 
@@ -240,6 +238,21 @@ std::string TZavSFXSlave::findStub() {
   return {};
 }
 
+// Whether the header's texts fit their fields; the message names the ones that do not.
+bool TZavSFXSlave::headerTextsFit() {
+  TZavOzeriz& m = *FMaster;
+  std::string tooLong;
+  const std::pair<const std::string*, const char*> texts[] = {{&m.GetSFXCaption(), "SFXCaption"},
+                                                              {&m.GetSFXCommandLine(), "SFXCommandLine"},
+                                                              {&m.GetSFXDefaultDir(), "SFXDefaultDir"},
+                                                              {&FHeaderMessage, "SFXMessage"}};
+  for (const auto& [text, name] : texts)
+    if (text->size() > fmt::MaxText) tooLong += (tooLong.empty() ? "" : ", ") + std::string(name);
+  if (tooLong.empty()) return true;
+  m.ShowZipMessage(SF_More4PropertyStrings, "\r\n" + tooLong);
+  return false;
+}
+
 int TZavSFXSlave::WriteSFX(const std::string& Name, bool NewEmpty) {
   try {
     PrepareHeader();
@@ -264,17 +277,7 @@ int TZavSFXSlave::WriteSFX(const std::string& Name, bool NewEmpty) {
     m.ShowZipMessage(SF_ZAVSFXBINFound);
     return -9;
   }
-  std::string tooLong;
-  const std::pair<const std::string*, const char*> texts[] = {{&m.GetSFXCaption(), "SFXCaption"},
-                                                              {&m.GetSFXCommandLine(), "SFXCommandLine"},
-                                                              {&m.GetSFXDefaultDir(), "SFXDefaultDir"},
-                                                              {&FHeaderMessage, "SFXMessage"}};
-  for (const auto& [text, name] : texts)
-    if (text->size() > fmt::MaxText) tooLong += (tooLong.empty() ? "" : ", ") + std::string(name);
-  if (!tooLong.empty()) {
-    m.ShowZipMessage(SF_More4PropertyStrings, "\r\n" + tooLong);
-    return -9;
-  }
+  if (!headerTextsFit()) return -9;
   std::vector<uint8_t> header;
   try {
     header = fmt::BuildHeader(headerValues());
@@ -363,9 +366,7 @@ int TZavSFXSlave::ConvertToZIP(TZavOzeriz* Master) {
 int TZavSFXSlave::ReadSFXHeader(pf::FileHandle Exe, int64_t Start) {
   CheckMaster();
   TZavOzeriz& m = *FMaster;
-  auto readAt = [&](int64_t pos, void* buf, int64_t n) {
-    return pos >= 0 && pf::fileSeek(Exe, pos, 0) == pos && pf::fileRead(Exe, buf, n) == n;
-  };
+  const auto readAt = [Exe](int64_t pos, void* buf, int64_t n) { return fmt::readAt(Exe, pos, buf, n); };
   try {
     uint8_t trailer[fmt::TrailerSize];
     const auto h = Start >= static_cast<int64_t>(fmt::TrailerSize) && readAt(Start - 8, trailer, 8)
@@ -448,15 +449,8 @@ int TZavSFXSlave::CheckZavSFX(TZavOzeriz* Master, const std::string& ExeName) {
     try {
       if (exe.handle == pf::InvalidFile) throw EZavOzeriz::CreateResDisp(DS_NoInFile, true);
       return fmt::IsSelfExtractingZip(exe.handle, pf::fileLength(exe.handle));
-    } catch (const EZavOzeriz& e) {
-      m.ReportZipError(e);
-      return -7;
-    } catch (const std::bad_alloc&) {
-      m.ShowZipMessage(GE_NoMemory);
-      return -8;
-    } catch (const std::exception& e) {
-      m.ShowZipMessage(DS_UnknownCopyError, e.what());
-      return -9;
+    } catch (const std::exception&) {
+      return m.reportCopyFailure(std::current_exception());
     } catch (...) {
       m.ShowZipMessage(DS_UnknownCopyError);
       return -10;

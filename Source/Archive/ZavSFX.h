@@ -57,6 +57,7 @@ protected:
 private:
   template <class Work> int serve(TZavOzeriz* Master, Work&& work);
   std::string findStub();
+  bool headerTextsFit();
   ZavSFXFormat::HeaderValues headerValues() const;
 
   std::string FHeaderMessage;

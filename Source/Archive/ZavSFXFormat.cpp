@@ -4,6 +4,7 @@
 #include "Archive/ZipMessages.h"
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/PeFiles/PeFile.h"
+#include "Platform/Rtl/ScopeExit.h"
 
 #include <algorithm>
 
@@ -11,6 +12,11 @@ namespace ZavSFXFormat {
 
 namespace pf = kv::platform;
 using namespace ZipRecords;
+
+bool readAt(FileHandle h, int64_t pos, void* buf, int64_t n) {
+  if (pos < 0 || pf::fileSeek(h, pos, 0) != pos) return false;
+  return pf::fileRead(h, buf, n) == n;
+}
 
 namespace {
 
@@ -21,11 +27,6 @@ constexpr int64_t kEndSearch = 65558;
 // The same for the recognising search.
 constexpr int64_t kCheckSearch = 65557;
 constexpr int64_t kMaxOffset = 0xFFFFFFFFll;
-
-bool readAt(FileHandle h, int64_t pos, void* buf, int64_t n) {
-  if (pos < 0 || pf::fileSeek(h, pos, 0) != pos) return false;
-  return pf::fileRead(h, buf, n) == n;
-}
 
 bool writeAll(FileHandle h, const void* buf, int64_t n) { return pf::fileWrite(h, buf, n) == n; }
 
@@ -319,10 +320,7 @@ int ReplaceStubIcon(FileHandle Exe, int64_t S, const kv::platform::TIcon& Icon) 
 std::optional<std::vector<uint8_t>> ReadStubIcon(const std::string& ExeName) {
   const FileHandle h = pf::fileOpen(ExeName, pf::fmOpenRead | pf::fmShareDenyNone);
   if (h == pf::InvalidFile) return std::nullopt;
-  struct Closer {
-    FileHandle h;
-    ~Closer() { pf::fileClose(h); }
-  } closer{h};
+  const pf::ScopeExit close([h] { pf::fileClose(h); });
   const HandleSource src(h, pf::fileLength(h));
   return pf::readFirstIcon(src);
 }

@@ -4,6 +4,7 @@
 
 #include "Platform/Paths/Paths.h"
 #include "Platform/Registry/Registry.h"
+#include "Platform/Rtl/ScopeExit.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,20 +32,6 @@ const char* const kRestoreQuestion =
 
 // Raised to leave an action whose failure has been shown already.
 [[noreturn]] void silentFailure() { throw Exception(std::string()); }
-
-// Runs the action's closing steps however the action is left.
-class ScopeExit {
-public:
-  explicit ScopeExit(std::function<void()> f) : f_(std::move(f)) {}
-  ~ScopeExit() {
-    if (f_) f_();
-  }
-  ScopeExit(const ScopeExit&) = delete;
-  ScopeExit& operator=(const ScopeExit&) = delete;
-
-private:
-  std::function<void()> f_;
-};
 
 // The member name as the file it becomes when unpacked without directories.
 std::string plainName(const std::string& memberName) {
@@ -87,7 +74,7 @@ TMainForm::~TMainForm() {
 }
 
 int TMainForm::ExitCode() const {
-  switch (FLastOutcome) {
+  switch (lastOutcome_) {
   case TActionOutcome::aoNone:
   case TActionOutcome::aoDone:
     return 0;
@@ -120,10 +107,10 @@ void TMainForm::AutoTimerTimer(TObject*) {
   AutoTimer->SetEnabled(false);
   if (ParamCount() < 1 || UpperCase(ParamStr(1)) != "-BACKUP") return;
   // The program ends after this one run, however the backup ends.
-  ScopeExit terminate([] { Application().Terminate(); });
+  const ScopeExit terminate([] { Application().Terminate(); });
   if (ParamCount() < 2 || ParamStr(2).empty()) {
     // Packing into no name can only fail; the remembered name stays as it is.
-    FLastOutcome = TActionOutcome::aoRefused;
+    lastOutcome_ = TActionOutcome::aoRefused;
     MessageDlg("No backup file given: start the program with -BACKUP and the name of the backup file.",
                TMsgDlgType::mtError, {TMsgDlgBtn::mbOK}, 0);
     return;
@@ -155,17 +142,17 @@ void TMainForm::Button4Click(TObject*) { RestoreDatabase(RestoreFileEdit->Text()
 void TMainForm::ZipMessage(TObject*, int, const std::string& Message) { log(BackupMemo, Message); }
 
 void TMainForm::ZipProgress(TObject*, ProgressType ProgrType, const std::string&, uint32_t FileSize) {
-  if (!FProgressBar) return;
+  if (!progressBar_) return;
   switch (ProgrType) {
   case ProgressType::TotalSize2Process:
-    FProgressBar->SetPosition(1);
-    FProgressTotal = static_cast<int32_t>(FileSize);
-    FProgressBar->SetMax(static_cast<int>(FileSize));
-    FProgressSum = 0;
+    progressBar_->SetPosition(1);
+    progressTotal_ = static_cast<int32_t>(FileSize);
+    progressBar_->SetMax(static_cast<int>(FileSize));
+    progressSum_ = 0;
     break;
   case ProgressType::ProgressUpdate:
-    FProgressSum = static_cast<int32_t>(static_cast<uint32_t>(FProgressSum) + FileSize);
-    if (FProgressTotal != 0) FProgressBar->SetPosition(FProgressSum);
+    progressSum_ = static_cast<int32_t>(static_cast<uint32_t>(progressSum_) + FileSize);
+    if (progressTotal_ != 0) progressBar_->SetPosition(progressSum_);
     break;
   default:
     break;
@@ -215,7 +202,7 @@ bool TMainForm::TestExclusiveAccess() {
       table->DatabaseName = DatabaseAlias;
       table->TableName = names[i];
       table->Open();
-      FLockedTables.push_back(std::move(table));
+      lockedTables_.push_back(std::move(table));
     }
     return true;
   } catch (...) {
@@ -225,9 +212,9 @@ bool TMainForm::TestExclusiveAccess() {
 }
 
 void TMainForm::releaseTables() {
-  for (auto& table : FLockedTables)
+  for (auto& table : lockedTables_)
     if (table) table->Close();
-  FLockedTables.clear();
+  lockedTables_.clear();
 }
 
 std::string TMainForm::MarkerLine(TDateTime When) { return DateToStr(When) + " " + TimeToStr(When) + "\r\n"; }
@@ -258,115 +245,96 @@ void TMainForm::writeRegistryValue(const char* Name, const std::string& Value) {
   reg.CloseKey();
 }
 
-// ---- backup
+// ---- the actions
 
-void TMainForm::BackupDatabase(const std::string&) {
+// What every action opens and closes with: one action at a time, its page's log and progress
+// fresh and its controls locked while it runs; the tables let go and the controls back however
+// it ends, and a failure that was shown already ends it quietly.
+void TMainForm::runAction(const ActionPage& Page, const std::function<void(const std::string&)>& Work) {
   // The window takes input while the engine works, and the other page stays usable; a
   // second action would take the component and the locked tables from the running one.
-  if (FActionRunning || Zip->CheckBusy()) return;
-  FActionRunning = true;
-  ScopeExit running([this] { FActionRunning = false; });
-  FProgressBar = BackupProgress;
-  BackupMemo->Lines().Clear();
-  BackupMemo->Repaint();
-  BackupProgress->SetPosition(0);
-  BackupPanel->SetVisible(true);
-  BackupFileEdit->SetEnabled(false);
-  Button1->SetEnabled(false);
-  Button2->SetEnabled(false);
+  if (actionRunning_ || Zip->CheckBusy()) return;
+  actionRunning_ = true;
+  const ScopeExit running([this] { actionRunning_ = false; });
+  progressBar_ = Page.progress;
+  Page.memo->Lines().Clear();
+  Page.memo->Repaint();
+  Page.progress->SetPosition(0);
+  Page.panel->SetVisible(true);
+  auto lockInput = [&Page](bool Locked) {
+    Page.fileEdit->SetEnabled(!Locked);
+    Page.browse->SetEnabled(!Locked);
+    Page.start->SetEnabled(!Locked);
+  };
+  lockInput(true);
   Screen().SetCursor(crHourGlass);
-  FLastOutcome = TActionOutcome::aoFailed;
-  ScopeExit done([this] {
+  lastOutcome_ = TActionOutcome::aoFailed;
+  const ScopeExit done([&] {
     releaseTables();
-    BackupFileEdit->SetEnabled(true);
-    Button1->SetEnabled(true);
-    Button2->SetEnabled(true);
+    lockInput(false);
     Screen().SetCursor(crDefault);
   });
 
   Session().AddPassword(TablePassword);
   try {
-    const std::string directory = databaseDirectory(BackupMemo);
-    log(BackupMemo, "Try to exclusivly access the database...");
-    if (!TestExclusiveAccess()) refuse(BackupMemo, kInstanceText);
-    log(BackupMemo, "Ok");
-    log(BackupMemo, "Creating backup...");
-    log(BackupMemo, directory);
-    writeMarker(directory);
-    TStringList spec;
-    spec.Add(joinPath(directory, "*.*"));
-    Zip->SetFSpecArgs(spec);
-    // Every file of the directory belongs in the backup, names beginning with '.' too.
-    Zip->SetAddOptions(Zip->GetAddOptions().Include(ZavOzeriz::AddOptsEnum::AddHiddenFiles));
-    Zip->SetZipFileName(BackupFileEdit->Text());
-    // A run that packed nothing, or whose parts could not be written, is no backup.
-    if (Zip->Add() != 0 || Zip->SuccessCount() <= 0) {
-      log(BackupMemo, "Error.");
-      silentFailure();
-    }
-    log(BackupMemo, "Ok");
-    writeRegistryValue("BackupFile", BackupFileEdit->Text());
-    FLastOutcome = TActionOutcome::aoDone;
+    Work(databaseDirectory(Page.memo));
+    lastOutcome_ = TActionOutcome::aoDone;
   } catch (const Exception& e) {
     if (!e.Message().empty()) Application().ShowException(e);
   }
 }
 
-// ---- restore
+void TMainForm::BackupDatabase(const std::string&) {
+  runAction({BackupMemo, BackupProgress, BackupPanel, BackupFileEdit, Button1, Button2},
+            [this](const std::string& directory) {
+              log(BackupMemo, "Try to exclusivly access the database...");
+              if (!TestExclusiveAccess()) refuse(BackupMemo, kInstanceText);
+              log(BackupMemo, "Ok");
+              log(BackupMemo, "Creating backup...");
+              log(BackupMemo, directory);
+              writeMarker(directory);
+              TStringList spec;
+              spec.Add(joinPath(directory, "*.*"));
+              Zip->SetFSpecArgs(spec);
+              // Every file of the directory belongs in the backup, names beginning with '.' too.
+              Zip->SetAddOptions(Zip->GetAddOptions().Include(ZavOzeriz::AddOptsEnum::AddHiddenFiles));
+              Zip->SetZipFileName(BackupFileEdit->Text());
+              // A run that packed nothing, or whose parts could not be written, is no backup.
+              if (Zip->Add() != 0 || Zip->SuccessCount() <= 0) {
+                log(BackupMemo, "Error.");
+                silentFailure();
+              }
+              log(BackupMemo, "Ok");
+              writeRegistryValue("BackupFile", BackupFileEdit->Text());
+            });
+}
 
 void TMainForm::RestoreDatabase(const std::string&) {
-  // The window takes input while the engine works, and the other page stays usable; a
-  // second action would take the component and the locked tables from the running one.
-  if (FActionRunning || Zip->CheckBusy()) return;
-  FActionRunning = true;
-  ScopeExit running([this] { FActionRunning = false; });
-  FProgressBar = RestoreProgress;
-  RestoreMemo->Lines().Clear();
-  RestoreMemo->Repaint();
-  RestoreProgress->SetPosition(0);
-  RestorePanel->SetVisible(true);
-  RestoreFileEdit->SetEnabled(false);
-  Button3->SetEnabled(false);
-  Button4->SetEnabled(false);
-  Screen().SetCursor(crHourGlass);
-  FLastOutcome = TActionOutcome::aoFailed;
-  ScopeExit done([this] {
-    releaseTables();
-    RestoreFileEdit->SetEnabled(true);
-    Button3->SetEnabled(true);
-    Button4->SetEnabled(true);
-    Screen().SetCursor(crDefault);
-  });
-
-  Session().AddPassword(TablePassword);
-  try {
-    const std::string directory = databaseDirectory(RestoreMemo);
-    log(RestoreMemo, "opening backup file.");
-    Zip->SetFSpecArgs(TStringList());
-    Zip->SetExtrBaseDir(directory);
-    Zip->SetZipFileName(RestoreFileEdit->Text());
-    const int listed = Zip->List();
-    std::vector<std::string> names;
-    for (int i = 0; i < Zip->Count(); ++i)
-      names.push_back(Zip->ZipContents()[i].FileName);
-    if (listed != 0 || !IsBackupArchive(names)) refuse(RestoreMemo, kNotABackupText);
-    log(RestoreMemo, "Ok");
-    log(RestoreMemo, "Try to exclusivly access the database...");
-    if (!TestExclusiveAccess()) refuse(RestoreMemo, kInstanceText);
-    log(RestoreMemo, "Ok");
-    if (MessageDlg(kRestoreQuestion, TMsgDlgType::mtConfirmation, {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}, 0) ==
-        mrYes) {
-      log(RestoreMemo, "Restoring database...");
-      restoreThroughStaging(directory);
-      log(RestoreMemo, "Ok");
-    } else {
-      log(RestoreMemo, "Restore canceld.");
-    }
-    writeRegistryValue("RestoreFile", RestoreFileEdit->Text());
-    FLastOutcome = TActionOutcome::aoDone;
-  } catch (const Exception& e) {
-    if (!e.Message().empty()) Application().ShowException(e);
-  }
+  runAction({RestoreMemo, RestoreProgress, RestorePanel, RestoreFileEdit, Button3, Button4},
+            [this](const std::string& directory) {
+              log(RestoreMemo, "opening backup file.");
+              Zip->SetFSpecArgs(TStringList());
+              Zip->SetExtrBaseDir(directory);
+              Zip->SetZipFileName(RestoreFileEdit->Text());
+              const int listed = Zip->List();
+              std::vector<std::string> names;
+              for (int i = 0; i < Zip->Count(); ++i)
+                names.push_back(Zip->ZipContents()[i].FileName);
+              if (listed != 0 || !IsBackupArchive(names)) refuse(RestoreMemo, kNotABackupText);
+              log(RestoreMemo, "Ok");
+              log(RestoreMemo, "Try to exclusivly access the database...");
+              if (!TestExclusiveAccess()) refuse(RestoreMemo, kInstanceText);
+              log(RestoreMemo, "Ok");
+              if (MessageDlg(kRestoreQuestion, TMsgDlgType::mtConfirmation,
+                             {TMsgDlgBtn::mbYes, TMsgDlgBtn::mbNo}, 0) == mrYes) {
+                log(RestoreMemo, "Restoring database...");
+                restoreThroughStaging(directory);
+                log(RestoreMemo, "Ok");
+              } else {
+                log(RestoreMemo, "Restore canceld.");
+              }
+              writeRegistryValue("RestoreFile", RestoreFileEdit->Text());
+            });
 }
 
 // The archive is unpacked into a folder of its own first and checked there; only a
@@ -375,7 +343,7 @@ void TMainForm::RestoreDatabase(const std::string&) {
 void TMainForm::restoreThroughStaging(const std::string& Directory) {
   const fs::path dir(Directory);
   const fs::path staging = makeStagingFolder(dir);
-  ScopeExit cleanUp([&staging] {
+  const ScopeExit cleanUp([&staging] {
     std::error_code ec;
     fs::remove_all(staging, ec);
   });

@@ -94,7 +94,7 @@ public:
   bool TestExclusiveAccess();
 
   // The outcome of the last action, and the exit code an unattended run ends with.
-  TActionOutcome LastOutcome() const { return FLastOutcome; }
+  TActionOutcome LastOutcome() const { return lastOutcome_; }
   int ExitCode() const;
   // Every log line also goes here (the program passes standard output when nobody can
   // see the form).
@@ -106,6 +106,17 @@ public:
   static bool IsBackupArchive(const std::vector<std::string>& MemberNames);
 
 private:
+  // The controls of one action's page.
+  struct ActionPage {
+    TMemo* memo;
+    TProgressBar* progress;
+    TPanel* panel;
+    TEdit* fileEdit;
+    TButton* browse;
+    TButton* start;
+  };
+  // Runs Work with the database directory between the steps every action opens and closes with.
+  void runAction(const ActionPage& Page, const std::function<void(const std::string&)>& Work);
   void log(TMemo* Memo, const std::string& Line);
   // The database directory (PATH of the alias) without a trailing separator; an alias
   // without a usable directory is refused with an error dialog and a silent exception.
@@ -116,12 +127,12 @@ private:
   void restoreThroughStaging(const std::string& Directory);
   void writeRegistryValue(const char* Name, const std::string& Value);
 
-  TProgressBar* FProgressBar = nullptr;
-  int32_t FProgressTotal = 0;
-  int32_t FProgressSum = 0;
-  TActionOutcome FLastOutcome = TActionOutcome::aoNone;
-  bool FActionRunning = false;
-  std::vector<std::unique_ptr<kv::platform::TTable>> FLockedTables;
+  TProgressBar* progressBar_ = nullptr;
+  int32_t progressTotal_ = 0;
+  int32_t progressSum_ = 0;
+  TActionOutcome lastOutcome_ = TActionOutcome::aoNone;
+  bool actionRunning_ = false;
+  std::vector<std::unique_ptr<kv::platform::TTable>> lockedTables_;
 };
 
 // The form of the program (the application owns it).

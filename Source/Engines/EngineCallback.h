@@ -4,6 +4,8 @@
 
 #include "ZipEngineRecords.h"
 
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -36,5 +38,24 @@ private:
   std::thread::id thread_;
   CallbackRecord record_{};
 };
+
+// One call of an engine's entry point: a Run of the command, every exception it raises turned
+// into a message and the result 0, so that none reaches the caller across the C boundary.
+template <class Run, class Command>
+int32_t executeCommand(const Command* command, int32_t version, bool isZip, const char* noMemoryText) {
+  if (!command) return 0;
+  CallbackChannel channel(command->Callback, command->Caller, command->Handle, version, isZip);
+  try {
+    Run run(*command, channel);
+    return run.execute();
+  } catch (const std::bad_alloc&) {
+    channel.message(zeNoMemory, noMemoryText);
+  } catch (const std::exception& e) {
+    channel.message(zeInternal, std::string("Unexpected failure: ") + e.what());
+  } catch (...) {
+    channel.message(zeInternal, "Unexpected failure");
+  }
+  return 0;
+}
 
 } // namespace kv::engine

@@ -14,6 +14,8 @@
 #include "EngineWorkers.h"
 #include "Platform/CodePage/CodePage.h"
 
+#include "Platform/Rtl/ScopeExit.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -189,13 +191,9 @@ void extractMember(Job& job, int archiveFd, const std::atomic<bool>& abort) {
     z_stream z{};
     const bool deflated = e.method == kMethodDeflated;
     if (deflated && inflateInit2(&z, -MAX_WBITS) != Z_OK) throw std::bad_alloc();
-    struct ZEnd {
-      z_stream* z;
-      bool active;
-      ~ZEnd() {
-        if (active) inflateEnd(z);
-      }
-    } zend{&z, deflated};
+    const kv::platform::ScopeExit zend([&] {
+      if (deflated) inflateEnd(&z);
+    });
     uint64_t remaining = dataSize, produced = 0;
     bool ended = !deflated;
     while (remaining > 0 || (deflated && !ended)) {
@@ -768,18 +766,6 @@ int32_t UnzipRun::execute() {
 extern "C" __attribute__((visibility("default"))) int32_t GetRozIzeVersion(void) { return KV_ROZIZE_VERSION; }
 
 extern "C" __attribute__((visibility("default"))) int32_t RozIzeExec(const UnzipCommandRecord* command) {
-  if (!command) return 0;
-  kv::engine::CallbackChannel channel(command->Callback, command->Caller, command->Handle, KV_ROZIZE_VERSION,
-                                      false);
-  try {
-    kv::engine::UnzipRun run(*command, channel);
-    return run.execute();
-  } catch (const std::bad_alloc&) {
-    channel.message(zeNoMemory, "Not enough memory to extract the members");
-  } catch (const std::exception& e) {
-    channel.message(zeInternal, std::string("Unexpected failure: ") + e.what());
-  } catch (...) {
-    channel.message(zeInternal, "Unexpected failure");
-  }
-  return 0;
+  return kv::engine::executeCommand<kv::engine::UnzipRun>(command, KV_ROZIZE_VERSION, false,
+                                                          "Not enough memory to extract the members");
 }

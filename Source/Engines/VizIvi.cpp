@@ -11,6 +11,7 @@
 #include "EngineWildcard.h"
 #include "EngineWorkers.h"
 #include "Platform/CodePage/CodePage.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Trash/Trash.h"
 
 #include <algorithm>
@@ -70,6 +71,25 @@ struct NewMember {
   DosDateTime dos;
   const CentralEntry* replaces = nullptr; // the old member this one takes the place of
   bool big = false;
+
+  // Takes over what planning decided of another member (a member itself cannot move: the
+  // worker's flag is atomic).
+  void takePlan(NewMember& from) {
+    path = std::move(from.path);
+    name = std::move(from.name);
+    storedName = std::move(from.storedName);
+    comment = std::move(from.comment);
+    st = from.st;
+    directory = from.directory;
+    store = from.store;
+    encrypt = from.encrypt;
+    password = std::move(from.password);
+    flags = from.flags;
+    host = from.host;
+    dos = from.dos;
+    replaces = from.replaces;
+    big = from.big;
+  }
 
   // Filled by the worker.
   std::atomic<bool> done{false};
@@ -523,17 +543,7 @@ bool ZipRun::planMembers() {
       verbose("Up to date: " + m.name);
       continue;
     }
-    NewMember& k = kept.emplace_back();
-    k.path = std::move(m.path);
-    k.name = std::move(m.name);
-    k.storedName = std::move(m.storedName);
-    k.st = m.st;
-    k.store = m.store;
-    k.encrypt = m.encrypt;
-    k.password = std::move(m.password);
-    k.flags = m.flags;
-    k.host = m.host;
-    k.dos = m.dos;
+    kept.emplace_back().takePlan(m);
   }
   members_.swap(kept);
   if (members_.empty()) return false;
@@ -596,19 +606,8 @@ bool ZipRun::planMembers() {
       }
     }
     NewMember& p = planned.emplace_back();
-    p.path = std::move(m.path);
-    p.name = std::move(m.name);
-    p.storedName = std::move(m.storedName);
-    p.comment = std::move(m.comment);
-    p.st = m.st;
-    p.store = m.store;
-    p.encrypt = m.encrypt;
-    p.password = std::move(m.password);
-    p.flags = m.flags;
-    p.host = m.host;
-    p.dos = m.dos;
-    p.replaces = m.replaces;
-    p.big = static_cast<uint64_t>(m.st.st_size) > kInMemoryLimit;
+    p.takePlan(m);
+    p.big = static_cast<uint64_t>(p.st.st_size) > kInMemoryLimit;
   }
   members_.swap(planned);
   return !members_.empty();
@@ -639,20 +638,7 @@ void ZipRun::addDirectoryEntries() {
       if (stat(d.path.c_str(), &d.st) != 0) d.st.st_mode = S_IFDIR | 0755, d.st.st_mtime = time(nullptr);
       d.dos = toDosDateTime(d.st.st_mtime);
     }
-    NewMember& f = withDirs.emplace_back();
-    f.path = std::move(m.path);
-    f.name = std::move(m.name);
-    f.storedName = std::move(m.storedName);
-    f.comment = std::move(m.comment);
-    f.st = m.st;
-    f.store = m.store;
-    f.encrypt = m.encrypt;
-    f.password = std::move(m.password);
-    f.flags = m.flags;
-    f.host = m.host;
-    f.dos = m.dos;
-    f.replaces = m.replaces;
-    f.big = m.big;
+    withDirs.emplace_back().takePlan(m);
   }
   members_.swap(withDirs);
 }
@@ -811,10 +797,7 @@ void ZipRun::streamMember(NewMember& m) {
       if (m.replaces) copyOldMember(*m.replaces);
       return;
     }
-    struct Closer {
-      int fd;
-      ~Closer() { close(fd); }
-    } closer{fd};
+    const kv::platform::ScopeExit closer([fd] { close(fd); });
     m.method = store ? kMethodStored : kMethodDeflated;
     m.flags |= kFlagDataDescriptor | (m.encrypt ? kFlagEncrypted : 0);
     LocalHeader h;
@@ -840,13 +823,10 @@ void ZipRun::streamMember(NewMember& m) {
     z_stream z{};
     if (!store && deflateInit2(&z, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
       throw std::bad_alloc();
-    struct ZEnd {
-      z_stream* z;
-      bool active;
-      ~ZEnd() {
-        if (active) deflateEnd(z);
-      }
-    } zend{&z, !store};
+    const bool deflating = !store;
+    const kv::platform::ScopeExit zend([&] {
+      if (deflating) deflateEnd(&z);
+    });
     std::vector<uint8_t> in(kStreamChunk), packed(kStreamChunk + 1024);
     uint32_t crc = 0;
     uint64_t size = 0;
@@ -908,26 +888,17 @@ void ZipRun::writeArchive() {
     throw AddFailure(zeArchiveWrite,
                      "Cannot create a temporary file beside " + archivePath_ + ": " + systemErrorText(errno));
   bool renamed = false;
-  struct TempGuard {
-    int& fd;
-    const std::string& path;
-    bool& renamed;
-    ~TempGuard() {
-      if (fd >= 0) close(fd);
-      if (!renamed) unlink(path.c_str());
-    }
-  };
   int ownedFd = fd;
-  TempGuard guard{ownedFd, tempPath, renamed};
+  const kv::platform::ScopeExit tempGone([&] {
+    if (ownedFd >= 0) close(ownedFd);
+    if (!renamed) unlink(tempPath.c_str());
+  });
 
   pool_ = std::make_unique<WorkerPool>(WorkerPool::defaultThreads());
-  struct PoolGuard {
-    ZipRun& run;
-    ~PoolGuard() {
-      run.abort_.store(true);
-      run.pool_.reset(); // waits for the jobs in flight
-    }
-  } poolGuard{*this};
+  const kv::platform::ScopeExit poolGone([this] {
+    abort_.store(true);
+    pool_.reset(); // waits for the jobs in flight
+  });
   out_ = std::make_unique<ArchiveWriter>(ownedFd);
 
   // What lies in front of the old archive's first member (a self-extractor stub) stays in front.
@@ -1065,18 +1036,6 @@ int32_t ZipRun::execute() {
 extern "C" __attribute__((visibility("default"))) int32_t GetVizIviVersion(void) { return KV_VIZIVI_VERSION; }
 
 extern "C" __attribute__((visibility("default"))) int32_t VizIviExec(const ZipCommandRecord* command) {
-  if (!command) return 0;
-  kv::engine::CallbackChannel channel(command->Callback, command->Caller, command->Handle, KV_VIZIVI_VERSION,
-                                      true);
-  try {
-    kv::engine::ZipRun run(*command, channel);
-    return run.execute();
-  } catch (const std::bad_alloc&) {
-    channel.message(zeNoMemory, "Not enough memory to add the files");
-  } catch (const std::exception& e) {
-    channel.message(zeInternal, std::string("Unexpected failure: ") + e.what());
-  } catch (...) {
-    channel.message(zeInternal, "Unexpected failure");
-  }
-  return 0;
+  return kv::engine::executeCommand<kv::engine::ZipRun>(command, KV_VIZIVI_VERSION, true,
+                                                        "Not enough memory to add the files");
 }

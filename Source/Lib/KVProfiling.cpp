@@ -1,6 +1,7 @@
 #include "KVProfiling.h"
 
 #include "Platform/PerfCounter/PerfCounter.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/Forms.h"
 
@@ -121,13 +122,9 @@ int64_t CalibrateCpuClock() {
     {
       const std::optional<int> oldPriority = src.threadPriority();
       if (oldPriority) src.setThreadPriority(src.timeCriticalPriority());
-      struct Restore {
-        PerfCounterSource& src;
-        const std::optional<int>& priority;
-        ~Restore() {
-          if (priority) src.setThreadPriority(*priority);
-        }
-      } restore{src, oldPriority};
+      const kv::platform::ScopeExit restore([&] {
+        if (oldPriority) src.setThreadPriority(*oldPriority);
+      });
       if (waitCounts(src, c0, 50, c1, t0)) {
         c0 = c1;
         measured = waitCounts(src, c0, 1000, c1, t1);
@@ -203,6 +200,21 @@ TListView* addResultView(TForm* Form, const char* Name, int Top, TAlign Align, i
     column->SetWidth(width);
   }
   return view;
+}
+
+// One row of the view per section: its name, then the texts Cells gives for it.
+void fillResultView(TListView* View, TObjectList* Sections,
+                    const std::function<std::vector<std::string>(const TKVProfSection&)>& Cells) {
+  View->Items().BeginUpdate();
+  View->Items().Clear();
+  for (int i = 0; i < Sections->Count(); ++i) {
+    const auto& section = *static_cast<TKVProfSection*>(Sections->GetItem(i));
+    TListItem* item = View->Items().Add();
+    item->SetCaption(section.Name);
+    for (const std::string& cell : Cells(section))
+      item->SubItems().Add(cell);
+  }
+  View->Items().EndUpdate();
 }
 
 } // namespace
@@ -347,33 +359,14 @@ void KVProfShowResult(int32_t Id, const std::string& Title) {
                                           {"Maximal", 75}});
   form->Show();
 
-  TObjectList* details = KVProfGetDetailList(Id);
-  detailView->Items().BeginUpdate();
-  detailView->Items().Clear();
-  for (int i = 0; i < details->Count(); ++i) {
-    const auto* row = static_cast<TKVProfSection*>(details->GetItem(i));
-    TListItem* item = detailView->Items().Add();
-    item->SetCaption(row->Name);
-    item->SubItems().Add(secondsText(row->Duration));
-    item->SubItems().Add(TimeToStr(row->StartTime));
-    item->SubItems().Add(row->Remark);
-  }
-  detailView->Items().EndUpdate();
-
-  TObjectList* summary = KVProfGetSummaryList(Id);
-  summaryView->Items().BeginUpdate();
-  summaryView->Items().Clear();
-  for (int i = 0; i < summary->Count(); ++i) {
-    const auto* row = static_cast<TKVProfSection*>(summary->GetItem(i));
-    TListItem* item = summaryView->Items().Add();
-    item->SetCaption(row->Name);
-    item->SubItems().Add(secondsText(row->Duration));
-    item->SubItems().Add(IntToStr(row->Count));
-    item->SubItems().Add(secondsText(row->Count > 0 ? row->Duration / row->Count : 0.0));
-    item->SubItems().Add(secondsText(row->MinDuration));
-    item->SubItems().Add(secondsText(row->MaxDuration));
-  }
-  summaryView->Items().EndUpdate();
+  fillResultView(detailView, KVProfGetDetailList(Id), [](const TKVProfSection& s) {
+    return std::vector<std::string>{secondsText(s.Duration), TimeToStr(s.StartTime), s.Remark};
+  });
+  fillResultView(summaryView, KVProfGetSummaryList(Id), [](const TKVProfSection& s) {
+    return std::vector<std::string>{secondsText(s.Duration), IntToStr(s.Count),
+                                    secondsText(s.Count > 0 ? s.Duration / s.Count : 0.0),
+                                    secondsText(s.MinDuration), secondsText(s.MaxDuration)};
+  });
 }
 
 } // namespace KVProfiling

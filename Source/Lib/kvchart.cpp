@@ -1,6 +1,7 @@
 #include "kvchart.h"
 
 #include "ChartFormat.h"
+#include "Platform/Rtl/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,19 +17,6 @@ using namespace kv::platform;
 namespace g32 = kv::platform::Graphics32;
 using ChartFormat::formatDate;
 using ChartFormat::formatNumber;
-
-int32_t saturate(int64_t v) {
-  return int32_t(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-// Float to pixel: nearest integer, halves to even, saturated; a value that is no number
-// lands on 0 rather than anywhere at all.
-int32_t nearest(double x) {
-  if (std::isnan(x)) return 0;
-  return int32_t(std::clamp(std::nearbyint(x), double(std::numeric_limits<int32_t>::min()),
-                            double(std::numeric_limits<int32_t>::max())));
-}
 
 TSize textExtent(HDC dc, const std::string& text) {
   TSize size;
@@ -309,7 +297,7 @@ void TDateChart::RecalcLimits() {
   YScale = double(int64_t(r.Bottom) - r.Top) / range;
   if (!std::isfinite(YScale)) YScale = 1.0;
   CenterYValue = centre;
-  YOffset = nearest((CenterYValue - range / 2) * YScale);
+  YOffset = RoundToInt((CenterYValue - range / 2) * YScale);
 }
 
 TRect TDateChart::plotRect() const {
@@ -320,7 +308,7 @@ TRect TDateChart::plotRect() const {
 int32_t TDateChart::xPix(TDateTime Date) const {
   const double s = XStartValue;
   const double d = s + (Date - s) * CustXScale;
-  return nearest((d - s) * XStep + double(int64_t(Bounds.Left) + Border.Left));
+  return RoundToInt((d - s) * XStep + double(int64_t(Bounds.Left) + Border.Left));
 }
 
 TDateTime TDateChart::xValueAt(int32_t X, int32_t) const {
@@ -333,7 +321,7 @@ TDateTime TDateChart::xValueAt(int32_t X, int32_t) const {
 int32_t TDateChart::yPix(double Value) const {
   const double c = CenterYValue;
   const double v = c + (Value - c) * CustYScale;
-  return saturate(int64_t(Bounds.Bottom) - Border.Bottom - nearest(v * YScale) + YOffset);
+  return saturate(int64_t(Bounds.Bottom) - Border.Bottom - RoundToInt(v * YScale) + YOffset);
 }
 
 double TDateChart::yValueAt(int32_t, int32_t Y) const {
@@ -452,6 +440,20 @@ void forEachStep(const Chart& chart, const Graph& graph, const TRect& r, F&& f) 
 
 } // namespace
 
+// The lines across the plot, painted and printed alike: the upper limit (else the grid line of
+// the highest value), the lower limit (else the lowest), and the target when it is shown.
+void TDateChart::forEachAcross(const std::function<void(double, TChartLine&)>& across) const {
+  if (Limits.Contains(clUpper))
+    across(UpperLimitValue, *LimitPen);
+  else
+    across(MaxValue, *GridPen);
+  if (Limits.Contains(clLower))
+    across(LowerLimitValue, *LimitPen);
+  else
+    across(MinValue, *GridPen);
+  if (PaintTarget) across(TargetValue, *TargetPen);
+}
+
 void TDateChart::Paint(TBitmap32* Bitmap) {
   if (!Bitmap) return;
   TBitmap32& b = *Bitmap;
@@ -465,19 +467,10 @@ void TDateChart::Paint(TBitmap32* Bitmap) {
   b.LineS(r.Left, r.Top, r.Left, r.Bottom, AxisPen->Color32, false);
   b.LineS(r.Left, r.Bottom, r.Right, r.Bottom, AxisPen->Color32, false);
 
-  auto across = [&](double value, const TChartLine& line) {
+  forEachAcross([&](double value, TChartLine& line) {
     const int32_t y = yPix(value);
     b.LineS(r.Left, y, r.Right, y, line.Color32, false);
-  };
-  if (Limits.Contains(clUpper))
-    across(UpperLimitValue, *LimitPen);
-  else
-    across(MaxValue, *GridPen);
-  if (Limits.Contains(clLower))
-    across(LowerLimitValue, *LimitPen);
-  else
-    across(MinValue, *GridPen);
-  if (PaintTarget) across(TargetValue, *TargetPen);
+  });
 
   const int32_t total = totalSamples();
   if (total > 0 && DrawXGrid) {
@@ -577,7 +570,7 @@ void TDateChart::paintDateStrip(TBitmap32& b, const TRect& r) const {
     labels.Font = b.Font;
     labels.SetSize(int(std::max<int64_t>(0, xB - xA)), b.Width());
     labels.Clear(g32::Color32(BGColor));
-    const int32_t gap = nearest(4.0 * labels.TextHeight("01.01.") / 5.0);
+    const int32_t gap = RoundToInt(4.0 * labels.TextHeight("01.01.") / 5.0);
     const int32_t half = gap / 2;
     const int64_t textHeight = labels.TextHeight("01.01.");
     if (const int32_t step = dayStep(gap))
@@ -612,20 +605,11 @@ void TDateChart::Print(HDC DC) {
   segment(DC, r.Left, r.Top, r.Left, r.Bottom);
   segment(DC, r.Left, r.Bottom, r.Right, r.Bottom);
 
-  auto across = [&](double value, TChartLine& line) {
+  forEachAcross([&](double value, TChartLine& line) {
     SelectObject(DC, line.GetPen());
     const int32_t y = yPix(value);
     segment(DC, r.Left, y, r.Right, y);
-  };
-  if (Limits.Contains(clUpper))
-    across(UpperLimitValue, *LimitPen);
-  else
-    across(MaxValue, *GridPen);
-  if (Limits.Contains(clLower))
-    across(LowerLimitValue, *LimitPen);
-  else
-    across(MinValue, *GridPen);
-  if (PaintTarget) across(TargetValue, *TargetPen);
+  });
 
   const bool labelled = Graphs->Count() > 0 && Graph(0) && Graph(0)->Count() >= 2;
   if (labelled) printDateLabels(DC, r, saturate(std::llabs(int64_t(font.lfHeight))));

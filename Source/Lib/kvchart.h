@@ -11,6 +11,7 @@
 #include "Platform/Ui/Graphics.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -233,6 +234,7 @@ private:
   KVLIB_LOCAL int32_t dayStep(int32_t minGap) const;
   KVLIB_LOCAL void paintGraph(TBitmap32& bitmap, const TChartGraph& graph, const TRect& r) const;
   KVLIB_LOCAL void paintDateStrip(TBitmap32& bitmap, const TRect& r) const;
+  KVLIB_LOCAL void forEachAcross(const std::function<void(double, TChartLine&)>& across) const;
   KVLIB_LOCAL void printGraph(HDC dc, TChartGraph& graph, const TRect& r) const;
   // The rotated labels in a font `height` pixels of the device high.
   KVLIB_LOCAL void printDateLabels(HDC dc, const TRect& r, int32_t height) const;

@@ -1,5 +1,7 @@
 #include "uKVCrypto.h"
 
+#include "Platform/Rtl/ScopeExit.h"
+
 #include <memory>
 
 namespace uKVCrypto {
@@ -23,13 +25,8 @@ public:
     std::string material = std::string(kPassPhrase) + salt;
     auto digest = kv::platform::sha256(material);
     secureWipe(material.data(), material.size());
-    try {
-      cipher_ = std::make_unique<StringCipher>(digest);
-    } catch (...) {
-      secureWipe(digest.data(), digest.size());
-      throw;
-    }
-    secureWipe(digest.data(), digest.size());
+    const kv::platform::ScopeExit wipe([&digest] { secureWipe(digest.data(), digest.size()); });
+    cipher_ = std::make_unique<StringCipher>(digest);
   }
   ~SaltedCipher() { cipher_->burn(); }
   SaltedCipher(const SaltedCipher&) = delete;

@@ -1,6 +1,7 @@
 #include "uKVFlowGraph.h"
 
 #include "ChartFormat.h"
+#include "Platform/Rtl/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,18 +12,6 @@ namespace uKVFlowGraph {
 namespace {
 
 using namespace kv::platform;
-
-int32_t saturate(int64_t v) {
-  return int32_t(
-      std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-// Nearest integer, halves to even, saturated; no number lands on 0.
-int64_t nearest(double x) {
-  if (std::isnan(x)) return 0;
-  return int64_t(std::clamp(std::nearbyint(x), double(std::numeric_limits<int32_t>::min()),
-                            double(std::numeric_limits<int32_t>::max())));
-}
 
 // Days from 0001-01-01 to 9999-12-31: no two dates lie further apart than this.
 constexpr double kCalendarDays = 3652059.0;
@@ -238,7 +227,7 @@ void TFlowGraph::ReCalcRect() {
 }
 
 void TFlowGraph::ReCalcXScale() {
-  XCount = saturate(nearest(double(int64_t(PlotRect.Right) - PlotRect.Left) / XStep) + 1);
+  XCount = saturate(int64_t{RoundToInt(double(int64_t(PlotRect.Right) - PlotRect.Left) / XStep)} + 1);
 }
 
 void TFlowGraph::ReCalcYScale() {
@@ -250,11 +239,11 @@ void TFlowGraph::ReCalcYScale() {
 }
 
 int32_t TFlowGraph::Y2Screen(double Value) const {
-  return saturate(nearest(YOffset - Value * YScale) + PlotRect.Top - 5);
+  return saturate(int64_t{RoundToInt(YOffset - Value * YScale)} + PlotRect.Top - 5);
 }
 
 int64_t TFlowGraph::columnX(int64_t Index) const {
-  return nearest(double(Index) * XStep) + DestRect.Left + YAxisPos;
+  return int64_t{RoundToInt(double(Index) * XStep)} + DestRect.Left + YAxisPos;
 }
 
 void TFlowGraph::SetDestRect(const TRect& Value) {
@@ -337,7 +326,7 @@ void TFlowGraph::RePaint() {
     // Only the columns on the bitmap can show a line.
     visitColumnsAnyWay(
         XStep, 1, int64_t(XCount) - 1, 0, int64_t(b.Width()) - 1,
-        [&](int64_t i) { return nearest(double(i) * XStep + double(base)); },
+        [&](int64_t i) { return int64_t{RoundToInt(double(i) * XStep + double(base))}; },
         [&](int64_t, int64_t x) { b.LineAS(int(x), top, int(x), bottom, GridColor, true); });
   }
   DrawLimits();

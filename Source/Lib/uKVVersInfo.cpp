@@ -78,40 +78,16 @@ TVersionOperatingSystemFlags TFixedFileVersionInfo::GetFileOperatingSystem() con
   TVersionOperatingSystemFlags result;
   if (!Data) return result;
   const uint32_t os = field(dwFileOS);
-  switch (os >> 16) {
-  case 1:
-    result.Include(V::vosDOS);
-    break;
-  case 2:
-    result.Include(V::vosOS2_16);
-    break;
-  case 3:
-    result.Include(V::vosOS2_32);
-    break;
-  case 4:
-    result.Include(V::vosNT);
-    break;
-  default:
-    result.Include(V::vosUnknown);
-    break;
-  }
-  switch (os & 0xFFFF) {
-  case 1:
-    result.Include(V::vosWindows16);
-    break;
-  case 2:
-    result.Include(V::vosPresentationManager16);
-    break;
-  case 3:
-    result.Include(V::vosPresentationManager32);
-    break;
-  case 4:
-    result.Include(V::vosWindows32);
-    break;
-  default:
-    result.Include(V::vosUnknown);
-    break;
-  }
+  // The system in the high word and the windowing in the low one, each numbered 1 to 4; any
+  // other number is an unknown one.
+  static constexpr V systems[] = {V::vosUnknown, V::vosDOS, V::vosOS2_16, V::vosOS2_32, V::vosNT};
+  static constexpr V windowings[] = {V::vosUnknown, V::vosWindows16, V::vosPresentationManager16,
+                                     V::vosPresentationManager32, V::vosWindows32};
+  const auto named = [](const V(&names)[5], uint32_t number) {
+    return number < 5 ? names[number] : V::vosUnknown;
+  };
+  result.Include(named(systems, os >> 16));
+  result.Include(named(windowings, os & 0xFFFF));
   return result;
 }
 

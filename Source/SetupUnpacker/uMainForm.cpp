@@ -2,6 +2,7 @@
 
 #include "Platform/Dialogs/Dialogs.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Rtl/SysUtils.h"
 #include "Platform/Rtl/TypInfo.h"
 
@@ -48,9 +49,7 @@ void TForm1::Timer1Timer(TObject*) {
   Timer1->SetEnabled(false);
   // However the work below ends, the program ends with it: an installer waiting on a
   // program without a visible window would wait for ever.
-  struct EndProgram {
-    ~EndProgram() { Application().Terminate(); }
-  } endProgram;
+  const ScopeExit endProgram([] { Application().Terminate(); });
   // A run that stops half-way is a failure until it has shown otherwise.
   FOutcome = TSetupOutcome::soFailed;
   try {

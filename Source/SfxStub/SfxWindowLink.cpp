@@ -1,6 +1,7 @@
 #include "SfxWindowLink.h"
 
 #include "EngineFiles.h"
+#include "Platform/Rtl/ScopeExit.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -28,10 +29,7 @@ bool unpack(const unsigned char* image, size_t size, int fd, std::string& why) {
     why = "no memory for the window part";
     return false;
   }
-  struct End {
-    z_stream* z;
-    ~End() { inflateEnd(z); }
-  } end{&z};
+  const kv::platform::ScopeExit end([&z] { inflateEnd(&z); });
   z.next_in = const_cast<unsigned char*>(image);
   z.avail_in = static_cast<uInt>(size);
   std::vector<unsigned char> out(1 << 18);

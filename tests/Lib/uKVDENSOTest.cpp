@@ -20,6 +20,7 @@
 using namespace uKVDENSO;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using kvtest::dayNumber;
 
 namespace {
 
@@ -43,14 +44,6 @@ std::string wedgePayload() {
     p += group;
   }
   return p;
-}
-
-double serial(int y, int m, int d) {
-  using namespace std::chrono;
-  const sys_days day =
-      year_month_day{year{y}, month{static_cast<unsigned>(m)}, std::chrono::day{static_cast<unsigned>(d)}};
-  const sys_days epoch = year_month_day{year{1899}, December, std::chrono::day{30}};
-  return static_cast<double>((day - epoch).count());
 }
 
 } // namespace
@@ -183,7 +176,7 @@ TEST(DensoFrames, UnaskedLines) {
   TResponse r;
   EXPECT_TRUE(d.CommEvent(r, answer("10", 'U', "24.12.2003")));
   EXPECT_EQ(r.Command, dcRevDate);
-  EXPECT_EQ(r.Date, serial(2003, 12, 24));
+  EXPECT_EQ(r.Date, dayNumber(2003, 12, 24));
   for (const char* bad : {"31.02.2003", "24-12-20x3", "24.12", "00.01.2000"}) {
     EXPECT_TRUE(d.CommEvent(r, answer("10", 'U', bad)));
     EXPECT_EQ(r.Command, dcError) << bad;

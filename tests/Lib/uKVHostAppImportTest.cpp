@@ -1,5 +1,7 @@
 #include "uKVHostAppImport.h"
 
+#include "FakeHostTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -50,24 +52,9 @@ const std::vector<Binding>& bindings() {
   return all;
 }
 
-class HostBinding : public ::testing::Test {
+class HostBinding : public kvtest::FakeHostTest {
 protected:
-  void SetUp() override {
-    fake = dlopen(KV_FAKE_HOST, RTLD_NOW | RTLD_LOCAL);
-    single = dlopen(KV_SINGLE_HOST, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(fake, nullptr) << dlerror();
-    ASSERT_NE(single, nullptr) << dlerror();
-  }
-  void TearDown() override {
-    ConnectHostApp(0);
-    if (fake) dlclose(fake);
-    if (single) dlclose(single);
-  }
   static uintptr_t handle(void* h) { return reinterpret_cast<uintptr_t>(h); }
-  std::string fakeLog() { return reinterpret_cast<const char* (*)()>(dlsym(fake, "FakeHostLog"))(); }
-
-  void* fake = nullptr;
-  void* single = nullptr;
 };
 
 } // namespace

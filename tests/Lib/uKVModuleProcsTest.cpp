@@ -1,6 +1,8 @@
 #include "uKVModuleProcs.h"
 #include "uKVHostAppImport.h"
 
+#include "FakeHostTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -14,27 +16,16 @@ using kv::platform::TMsgDlgType;
 
 namespace {
 
-class ModuleDialogs : public ::testing::Test {
+class ModuleDialogs : public kvtest::FakeHostTest {
 protected:
   void SetUp() override {
-    fake = dlopen(KV_FAKE_HOST, RTLD_NOW | RTLD_LOCAL);
-    single = dlopen(KV_SINGLE_HOST, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(fake, nullptr) << dlerror();
-    ASSERT_NE(single, nullptr) << dlerror();
+    FakeHostTest::SetUp();
+    if (HasFatalFailure()) return;
     uKVHostAppImport::ConnectHostApp(reinterpret_cast<uintptr_t>(fake));
     reset(6);
   }
-  void TearDown() override {
-    uKVHostAppImport::ConnectHostApp(0);
-    dlclose(fake);
-    dlclose(single);
-  }
   void reset(int32_t answer) { reinterpret_cast<void (*)(int32_t)>(dlsym(fake, "FakeHostReset"))(answer); }
-  std::string log() { return reinterpret_cast<const char* (*)()>(dlsym(fake, "FakeHostLog"))(); }
   void* dialogObject() { return reinterpret_cast<void* (*)()>(dlsym(fake, "FakeHostDialogObject"))(); }
-
-  void* fake = nullptr;
-  void* single = nullptr;
 };
 
 TVarRec integer(int32_t v) {
@@ -79,7 +70,7 @@ TEST_F(ModuleDialogs, EveryRoutineReachesItsHostFunction) {
   for (const auto& c : cases) {
     reset(6);
     EXPECT_EQ(c.call(), 6) << c.what;
-    EXPECT_EQ(log(), std::string(c.logged) + "\n") << c.what;
+    EXPECT_EQ(fakeLog(), std::string(c.logged) + "\n") << c.what;
   }
 }
 
@@ -88,9 +79,9 @@ TEST_F(ModuleDialogs, MessagesAndTheDialogObject) {
             dialogObject());
   MdShowMessage("Hello");
   MdShowMessagePos("There", -1, 3);
-  EXPECT_EQ(log(), "MdCreateMessageDialogEx|\"Made\"|1|12\n"
-                   "MdShowMessageEx|\"Hello\"\n"
-                   "MdShowMessagePosEx|\"There\"|-1|3\n");
+  EXPECT_EQ(fakeLog(), "MdCreateMessageDialogEx|\"Made\"|1|12\n"
+                       "MdShowMessageEx|\"Hello\"\n"
+                       "MdShowMessagePosEx|\"There\"|-1|3\n");
 }
 
 TEST_F(ModuleDialogs, FormattedMessagesPassTheirArguments) {
@@ -104,9 +95,9 @@ TEST_F(ModuleDialogs, FormattedMessagesPassTheirArguments) {
   s.VPChar = "abc";
   s.VType = KV_vtPChar;
   MdShowMessageFmt("%s %f", {s, f});
-  EXPECT_EQ(log(), "MdShowMessageFmtEx|\"%d of %d\"|1|int 3|int 7\n"
-                   "MdShowMessageFmtEx|\"nothing\"|-1\n"
-                   "MdShowMessageFmtEx|\"%s %f\"|1|text \"abc\"|float 3.250000\n");
+  EXPECT_EQ(fakeLog(), "MdShowMessageFmtEx|\"%d of %d\"|1|int 3|int 7\n"
+                       "MdShowMessageFmtEx|\"nothing\"|-1\n"
+                       "MdShowMessageFmtEx|\"%s %f\"|1|text \"abc\"|float 3.250000\n");
 }
 
 TEST_F(ModuleDialogs, UnboundHostFunctionsDoNothingAndAnswerZero) {
@@ -123,5 +114,5 @@ TEST_F(ModuleDialogs, UnboundHostFunctionsDoNothingAndAnswerZero) {
   uKVHostAppImport::DbgDebugMsgS("a");
   MdShowMessage("only this arrives");
   EXPECT_STREQ(reinterpret_cast<const char* (*)()>(dlsym(single, "SingleHostShown"))(), "only this arrives");
-  EXPECT_EQ(log(), "") << "the full host was called although another one is bound";
+  EXPECT_EQ(fakeLog(), "") << "the full host was called although another one is bound";
 }

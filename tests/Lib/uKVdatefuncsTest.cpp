@@ -9,19 +9,11 @@
 #include <sstream>
 
 using namespace uKVdatefuncs;
+using kvtest::dayNumber;
 
 namespace {
 
-// Day number of a civil date by the standard library's calendar.
-double serial(int y, int m, int d) {
-  using namespace std::chrono;
-  const sys_days day =
-      year_month_day{year{y}, month{static_cast<unsigned>(m)}, std::chrono::day{static_cast<unsigned>(d)}};
-  const sys_days epoch = year_month_day{year{1899}, December, std::chrono::day{30}};
-  return static_cast<double>((day - epoch).count());
-}
-
-int dayOfYear(int y, int m, int d) { return static_cast<int>(serial(y, m, d) - serial(y, 1, 1)) + 1; }
+int dayOfYear(int y, int m, int d) { return static_cast<int>(dayNumber(y, m, d) - dayNumber(y, 1, 1)) + 1; }
 
 // Runs a Python program and returns its standard output, split into lines.
 std::vector<std::string> pythonLines(const std::string& program) {
@@ -93,25 +85,25 @@ for y in range(1901, 2100):
 }
 
 TEST_F(WeekNumbers, EdgeCases) {
-  EXPECT_EQ(WeekToDate(1, 2004), serial(2003, 12, 29));
+  EXPECT_EQ(WeekToDate(1, 2004), dayNumber(2003, 12, 29));
   uint16_t w, y;
-  DateToWeek(serial(2003, 12, 29), w, y);
+  DateToWeek(dayNumber(2003, 12, 29), w, y);
   EXPECT_EQ(w, 1);
   EXPECT_EQ(y, 2004);
-  DateToWeek(serial(2005, 1, 1), w, y);
+  DateToWeek(dayNumber(2005, 1, 1), w, y);
   EXPECT_EQ(w, 53);
   EXPECT_EQ(y, 2004);
   // Week 0 is the week before week 1; weeks past the last run into the next year.
-  EXPECT_EQ(WeekToDate(0, 2004), serial(2003, 12, 22));
-  EXPECT_EQ(WeekToDate(54, 2004), serial(2005, 1, 3));
+  EXPECT_EQ(WeekToDate(0, 2004), dayNumber(2003, 12, 22));
+  EXPECT_EQ(WeekToDate(54, 2004), dayNumber(2005, 1, 3));
   // A week that starts on Sunday and whose week 1 holds 1 January.
   FirstWeekDay = 1;
   FirstWeekDate = 1;
-  EXPECT_EQ(WeekToDate(1, 2011), serial(2010, 12, 26));
-  DateToWeek(serial(2011, 1, 1), w, y);
+  EXPECT_EQ(WeekToDate(1, 2011), dayNumber(2010, 12, 26));
+  DateToWeek(dayNumber(2011, 1, 1), w, y);
   EXPECT_EQ(w, 1);
   EXPECT_EQ(y, 2011);
-  DateToWeek(serial(2011, 12, 31), w, y);
+  DateToWeek(dayNumber(2011, 12, 31), w, y);
   EXPECT_EQ(w, 53);
   EXPECT_EQ(y, 2011);
   // No date at all.
@@ -126,17 +118,17 @@ TEST(DayOfYear, EdgeCases) {
     double date;
     uint16_t expected;
   } cases[] = {
-      {serial(2004, 12, 31), 366},
-      {serial(2003, 12, 31), 365},
-      {serial(2000, 12, 31), 366},
-      {serial(1900, 12, 31), 365},
-      {serial(2004, 1, 1), 1},
-      {serial(2004, 3, 1) + 0.999, 61},
-      {serial(1899, 12, 29) - 0.25, 363},
-      {serial(1, 1, 1), 1},
-      {serial(9999, 12, 31) + 0.5, 365},
-      {serial(1, 1, 1) - 1, 0},
-      {serial(9999, 12, 31) + 1, 0},
+      {dayNumber(2004, 12, 31), 366},
+      {dayNumber(2003, 12, 31), 365},
+      {dayNumber(2000, 12, 31), 366},
+      {dayNumber(1900, 12, 31), 365},
+      {dayNumber(2004, 1, 1), 1},
+      {dayNumber(2004, 3, 1) + 0.999, 61},
+      {dayNumber(1899, 12, 29) - 0.25, 363},
+      {dayNumber(1, 1, 1), 1},
+      {dayNumber(9999, 12, 31) + 0.5, 365},
+      {dayNumber(1, 1, 1) - 1, 0},
+      {dayNumber(9999, 12, 31) + 1, 0},
       {std::nan(""), 0},
       {1e300, 0},
   };

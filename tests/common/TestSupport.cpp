@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +13,13 @@
 #include <unistd.h>
 
 namespace kvtest {
+
+double dayNumber(int y, int m, int d) {
+  using namespace std::chrono;
+  const sys_days date = year_month_day{year{y}, month{static_cast<unsigned>(m)}, day{static_cast<unsigned>(d)}};
+  const sys_days epoch = year_month_day{year{1899}, December, day{30}};
+  return static_cast<double>((date - epoch).count());
+}
 
 TempDir::TempDir(const std::string& prefix) {
   std::string pattern = (fs::temp_directory_path() / (prefix + "-XXXXXX")).string();

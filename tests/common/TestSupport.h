@@ -11,6 +11,10 @@ namespace kvtest {
 
 namespace fs = std::filesystem;
 
+// The class library's day number of a civil date (day 0 is 1899-12-30), by the standard
+// library's calendar.
+double dayNumber(int year, int month, int day);
+
 // A fresh private folder, removed with everything in it when the object goes.
 class TempDir {
 public:

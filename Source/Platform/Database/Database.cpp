@@ -4,6 +4,7 @@
 #include "Platform/Database/ParadoxFile.h"
 #include "Platform/Database/SqlSelect.h"
 #include "Platform/Database/TableLock.h"
+#include "Platform/Rtl/Rounding.h"
 #include "Platform/Settings/SettingsFolder.h"
 
 #include <algorithm>
@@ -21,6 +22,16 @@ namespace kv::platform {
 namespace fs = std::filesystem;
 
 namespace {
+
+// The number a field's text stands for; a text that is not wholly one is refused.
+template <class T> T numberOfText(const std::string& text, const char* kind, const std::string& field) {
+  T value{};
+  const auto* end = text.data() + text.size();
+  const auto res = std::from_chars(text.data(), end, value);
+  if (text.empty() || res.ec != std::errc() || res.ptr != end)
+    throw EDatabaseError("'" + text + "' is not a valid " + kind + " value for field " + field);
+  return value;
+}
 
 // The file of a table in a directory, found regardless of case when its exact name is missing.
 std::optional<fs::path> findTable(const fs::path& dir, const std::string& tableName) {
@@ -120,24 +131,9 @@ bool TField::IsNull() const { return std::holds_alternative<std::monostate>(Valu
 
 int TField::AsInteger() const {
   const FieldValue& v = Value();
-  if (const auto* n = std::get_if<std::int64_t>(&v))
-    return static_cast<int>(
-        std::clamp<std::int64_t>(*n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-  if (const auto* d = std::get_if<double>(&v)) {
-    if (std::isnan(*d)) return 0;
-    const double r = std::nearbyint(*d);
-    if (r <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    if (r >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    return static_cast<int>(r);
-  }
-  if (const auto* s = std::get_if<std::string>(&v)) {
-    int value = 0;
-    const auto* end = s->data() + s->size();
-    const auto res = std::from_chars(s->data(), end, value);
-    if (s->empty() || res.ec != std::errc() || res.ptr != end)
-      throw EDatabaseError("'" + *s + "' is not a valid integer value for field " + FieldName());
-    return value;
-  }
+  if (const auto* n = std::get_if<std::int64_t>(&v)) return saturate(*n);
+  if (const auto* d = std::get_if<double>(&v)) return RoundToInt(*d);
+  if (const auto* s = std::get_if<std::string>(&v)) return numberOfText<int>(*s, "integer", FieldName());
   return 0;
 }
 
@@ -160,14 +156,8 @@ double TField::AsFloat() const {
   const FieldValue& v = Value();
   if (const auto* n = std::get_if<std::int64_t>(&v)) return static_cast<double>(*n);
   if (const auto* d = std::get_if<double>(&v)) return *d;
-  if (const auto* s = std::get_if<std::string>(&v)) {
-    double value = 0;
-    const auto* end = s->data() + s->size();
-    const auto res = std::from_chars(s->data(), end, value);
-    if (s->empty() || res.ec != std::errc() || res.ptr != end)
-      throw EDatabaseError("'" + *s + "' is not a valid floating point value for field " + FieldName());
-    return value;
-  }
+  if (const auto* s = std::get_if<std::string>(&v))
+    return numberOfText<double>(*s, "floating point", FieldName());
   return 0;
 }
 

@@ -136,6 +136,37 @@ int64_t fileSizeByName(const std::string& name) {
   return static_cast<int64_t>(st.st_size);
 }
 
+namespace {
+// A file date (the DOS date in the high half, the time in the low half) from its fields; a
+// year before 1980 gives the earliest date there is, 1980-01-01.
+int32_t packFileDate(const struct tm& tm) {
+  const int year = tm.tm_year + 1900;
+  if (year < 1980) return (1 << 21) | (1 << 16);
+  const uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+  const uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+  return static_cast<int32_t>((date << 16) | time);
+}
+
+struct tm unpackFileDate(int32_t fileDate) {
+  const uint32_t v = static_cast<uint32_t>(fileDate);
+  const uint32_t date = v >> 16, time = v & 0xFFFF;
+  struct tm tm {};
+  tm.tm_year = static_cast<int>((date >> 9) + 80);
+  tm.tm_mon = static_cast<int>(((date >> 5) & 0xF)) - 1;
+  tm.tm_mday = static_cast<int>(date & 0x1F);
+  tm.tm_hour = static_cast<int>(time >> 11);
+  tm.tm_min = static_cast<int>((time >> 5) & 0x3F);
+  tm.tm_sec = static_cast<int>((time & 0x1F) * 2);
+  return tm;
+}
+
+int32_t unixToFileDate(time_t t) {
+  struct tm tm {};
+  localtime_r(&t, &tm);
+  return packFileDate(tm);
+}
+} // namespace
+
 int32_t dateTimeToFileDate(TDateTime value) {
   const double days = std::floor(value);
   const time_t t = static_cast<time_t>(std::llround((days - UnixEpochDays) * 86400.0));
@@ -144,38 +175,21 @@ int32_t dateTimeToFileDate(TDateTime value) {
   double frac = value - days;
   int secs = static_cast<int>(std::llround(frac * 86400.0));
   if (secs >= 86400) secs = 86399;
-  const int year = tm.tm_year + 1900;
-  if (year < 1980 || year > 2107) return year < 1980 ? (1 << 21) | (1 << 16) : -1;
-  const uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-  const uint32_t time =
-      static_cast<uint32_t>(((secs / 3600) << 11) | (((secs / 60) % 60) << 5) | ((secs % 60) / 2));
-  return static_cast<int32_t>((date << 16) | time);
+  if (tm.tm_year + 1900 > 2107) return -1;
+  tm.tm_hour = secs / 3600;
+  tm.tm_min = (secs / 60) % 60;
+  tm.tm_sec = secs % 60;
+  return packFileDate(tm);
 }
 
 TDateTime fileDateToDateTime(int32_t fileDate) {
-  const uint32_t v = static_cast<uint32_t>(fileDate);
-  const uint32_t date = v >> 16, time = v & 0xFFFF;
-  struct tm tm {};
-  tm.tm_year = static_cast<int>((date >> 9) + 80);
-  tm.tm_mon = static_cast<int>(((date >> 5) & 0xF)) - 1;
-  tm.tm_mday = static_cast<int>(date & 0x1F);
+  struct tm tm = unpackFileDate(fileDate);
+  const double secs = tm.tm_hour * 3600.0 + tm.tm_min * 60.0 + tm.tm_sec;
+  tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
   const time_t t = timegm(&tm);
   const double days = static_cast<double>(t) / 86400.0 + UnixEpochDays;
-  const double secs = (time >> 11) * 3600.0 + ((time >> 5) & 0x3F) * 60.0 + (time & 0x1F) * 2.0;
   return days + secs / 86400.0;
 }
-
-namespace {
-int32_t unixToFileDate(time_t t) {
-  struct tm tm {};
-  localtime_r(&t, &tm);
-  const int year = tm.tm_year + 1900;
-  if (year < 1980) return (1 << 21) | (1 << 16); // 1980-01-01, the earliest DOS date
-  const uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-  const uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
-  return static_cast<int32_t>((date << 16) | time);
-}
-} // namespace
 
 int32_t fileAge(const std::string& name) {
   struct stat st {};
@@ -190,15 +204,7 @@ int32_t fileGetDate(FileHandle handle) {
 }
 
 int fileSetDate(FileHandle handle, int32_t fileDate) {
-  const uint32_t v = static_cast<uint32_t>(fileDate);
-  const uint32_t date = v >> 16, time = v & 0xFFFF;
-  struct tm tm {};
-  tm.tm_year = static_cast<int>((date >> 9) + 80);
-  tm.tm_mon = static_cast<int>(((date >> 5) & 0xF)) - 1;
-  tm.tm_mday = static_cast<int>(date & 0x1F);
-  tm.tm_hour = static_cast<int>(time >> 11);
-  tm.tm_min = static_cast<int>((time >> 5) & 0x3F);
-  tm.tm_sec = static_cast<int>((time & 0x1F) * 2);
+  struct tm tm = unpackFileDate(fileDate);
   tm.tm_isdst = -1;
   const time_t t = mktime(&tm);
   if (t == static_cast<time_t>(-1)) return EINVAL;

@@ -134,14 +134,6 @@ void CairoDC::deviceFill(const IRect& r, TColor32 color) {
   end();
 }
 
-void CairoDC::deviceFrame(const IRect& o, const IRect& i, TColor32 color) {
-  if (i.empty()) return deviceFill(o, color);
-  deviceFill({o.left, o.top, o.right, i.top}, color);
-  deviceFill({o.left, i.bottom, o.right, o.bottom}, color);
-  deviceFill({o.left, i.top, i.left, i.bottom}, color);
-  deviceFill({i.right, i.top, o.right, i.bottom}, color);
-}
-
 void CairoDC::deviceEllipse(const IRect& box, int penWidth, bool pen, bool brush) {
   // An ellipse so far away that Cairo cannot hold it is dropped.
   if (std::fabs(double(box.left)) > kFar || std::fabs(double(box.right)) > kFar ||

@@ -19,7 +19,6 @@ public:
 protected:
   void deviceSegment(DPoint a, DPoint b, std::int64_t patternStart) override;
   void deviceFill(const IRect& r, TColor32 color) override;
-  void deviceFrame(const IRect& outer, const IRect& inner, TColor32 color) override;
   void deviceEllipse(const IRect& box, int penWidth, bool pen, bool brush) override;
   void deviceText(const TextRun& run) override;
   void deviceSetPixel(std::int64_t x, std::int64_t y, TColor32 color) override;

@@ -1,5 +1,7 @@
 #include "Platform/Graphics/DeviceContext.h"
 
+#include "Platform/Rtl/Rounding.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -21,10 +23,6 @@ struct DcTable {
 DcTable& dcTable() {
   static DcTable t;
   return t;
-}
-
-int saturate(std::int64_t v) {
-  return int(std::clamp<std::int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 std::vector<IRect> subtract(const std::vector<IRect>& rects, const IRect& r) {
@@ -148,14 +146,13 @@ double DeviceContextBase::scaleY() const {
 DeviceContextBase::DPoint DeviceContextBase::toDevice(int x, int y) const {
   const std::int64_t lx = std::int64_t(x) - windowOrg_.X, ly = std::int64_t(y) - windowOrg_.Y;
   if (mapMode_ == MM_TEXT) return {lx, ly};
-  return {std::int64_t(std::nearbyint(double(lx) * scaleX())),
-          std::int64_t(std::nearbyint(double(ly) * scaleY()))};
+  return {Round(double(lx) * scaleX()), Round(double(ly) * scaleY())};
 }
 
 TPoint DeviceContextBase::toLogical(std::int64_t x, std::int64_t y) const {
   if (mapMode_ == MM_TEXT) return {saturate(x + windowOrg_.X), saturate(y + windowOrg_.Y)};
-  return {saturate(std::int64_t(std::nearbyint(double(x) / scaleX())) + windowOrg_.X),
-          saturate(std::int64_t(std::nearbyint(double(y) / scaleY())) + windowOrg_.Y)};
+  return {saturate(Round(double(x) / scaleX()) + windowOrg_.X),
+          saturate(Round(double(y) / scaleY()) + windowOrg_.Y)};
 }
 
 IRect DeviceContextBase::toDeviceRect(int left, int top, int right, int bottom) const {
@@ -225,10 +222,18 @@ int DeviceContextBase::GetClipBox(TRect* box) const {
   return rects.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
+void DeviceContextBase::deviceFrame(const IRect& o, const IRect& i, TColor32 color) {
+  if (i.empty()) return deviceFill(o, color);
+  deviceFill({o.left, o.top, o.right, i.top}, color);
+  deviceFill({o.left, i.bottom, o.right, o.bottom}, color);
+  deviceFill({o.left, i.top, i.left, i.bottom}, color);
+  deviceFill({i.right, i.top, o.right, i.bottom}, color);
+}
+
 int DeviceContextBase::devicePenWidth() const {
   const int w = pen_.lopnWidth.X;
   if (w <= 1) return 1;
-  return std::max(1, int(std::min(1.0e4, std::nearbyint(w * std::fabs(scaleX())))));
+  return int(std::clamp<std::int64_t>(Round(w * std::fabs(scaleX())), 1, 10000));
 }
 
 std::vector<int> DeviceContextBase::penPattern() const {
@@ -358,7 +363,8 @@ bool DeviceContextBase::StretchBlt(int x, int y, int width, int height, const Ra
 std::shared_ptr<const ResolvedFont> DeviceContextBase::deviceFont() const {
   LOGFONTA lf = font_;
   if (mapMode_ != MM_TEXT)
-    lf.lfHeight = std::int32_t(std::clamp(std::nearbyint(lf.lfHeight * std::fabs(scaleY())), -1e5, 1e5));
+    lf.lfHeight =
+        std::int32_t(std::clamp<std::int64_t>(Round(lf.lfHeight * std::fabs(scaleY())), -100000, 100000));
   return ResolvedFont::resolve(lf);
 }
 

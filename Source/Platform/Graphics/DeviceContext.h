@@ -194,7 +194,8 @@ protected:
   // Device primitives, all in device pixels, clipped by the backend to clipRects().
   virtual void deviceSegment(DPoint a, DPoint b, std::int64_t patternStart) = 0; // end pixel excluded
   virtual void deviceFill(const IRect& r, TColor32 color) = 0;
-  virtual void deviceFrame(const IRect& outer, const IRect& inner, TColor32 color) = 0; // outer minus inner
+  // Outer minus inner, as four fills.
+  void deviceFrame(const IRect& outer, const IRect& inner, TColor32 color);
   virtual void deviceEllipse(const IRect& box, int penWidth, bool pen, bool brush) = 0;
   virtual void deviceText(const TextRun& run) = 0;
   virtual void deviceSetPixel(std::int64_t x, std::int64_t y, TColor32 color) = 0;
@@ -251,7 +252,6 @@ protected:
   IRect deviceBounds() const override { return target_.bounds(); }
   void deviceSegment(DPoint a, DPoint b, std::int64_t patternStart) override;
   void deviceFill(const IRect& r, TColor32 color) override;
-  void deviceFrame(const IRect& outer, const IRect& inner, TColor32 color) override;
   void deviceEllipse(const IRect& box, int penWidth, bool pen, bool brush) override;
   void deviceText(const TextRun& run) override;
   void deviceSetPixel(std::int64_t x, std::int64_t y, TColor32 color) override;
@@ -271,7 +271,6 @@ public:
 protected:
   void deviceSegment(DPoint, DPoint, std::int64_t) override {}
   void deviceFill(const IRect&, TColor32) override {}
-  void deviceFrame(const IRect&, const IRect&, TColor32) override {}
   void deviceEllipse(const IRect&, int, bool, bool) override {}
   void deviceText(const TextRun&) override {}
   void deviceSetPixel(std::int64_t, std::int64_t, TColor32) override {}

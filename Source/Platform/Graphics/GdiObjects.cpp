@@ -1,5 +1,7 @@
 #include "Platform/Graphics/GdiObjects.h"
 
+#include "Platform/Rtl/Rounding.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -117,12 +119,11 @@ std::string faceName(const LOGFONTA& lf) {
 }
 
 namespace {
-int nearestInt(double v) { return int(std::clamp(std::nearbyint(v), -2147483647.0, 2147483647.0)); }
 double dpiOrScreen(int dpi) { return dpi > 0 ? dpi : 96; }
 } // namespace
 
-int fontHeightOfPoints(int points, int dpi) { return -nearestInt(double(points) * dpiOrScreen(dpi) / 72.0); }
-int fontPointsOfHeight(int height, int dpi) { return nearestInt(-double(height) * 72.0 / dpiOrScreen(dpi)); }
+int fontHeightOfPoints(int points, int dpi) { return RoundToInt(-double(points) * dpiOrScreen(dpi) / 72.0); }
+int fontPointsOfHeight(int height, int dpi) { return RoundToInt(-double(height) * 72.0 / dpiOrScreen(dpi)); }
 int rescaleFontHeight(int height, int fromDpi, int toDpi) {
   if (dpiOrScreen(fromDpi) == dpiOrScreen(toDpi)) return height;
   return fontHeightOfPoints(fontPointsOfHeight(height, fromDpi), toDpi);

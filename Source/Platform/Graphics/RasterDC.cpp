@@ -139,14 +139,6 @@ void RasterDC::deviceFill(const IRect& r, TColor32 color) {
     target_.fillRect(r, color, &clip);
 }
 
-void RasterDC::deviceFrame(const IRect& o, const IRect& i, TColor32 color) {
-  if (i.empty()) return deviceFill(o, color);
-  deviceFill({o.left, o.top, o.right, i.top}, color);
-  deviceFill({o.left, i.bottom, o.right, o.bottom}, color);
-  deviceFill({o.left, i.top, i.left, i.bottom}, color);
-  deviceFill({i.right, i.top, o.right, i.bottom}, color);
-}
-
 void RasterDC::deviceEllipse(const IRect& box, int penWidth, bool pen, bool brush) {
   const double cx = (double(box.left) + double(box.right)) / 2,
                cy = (double(box.top) + double(box.bottom)) / 2;

@@ -52,10 +52,14 @@ std::string TRegistry::resolve(const std::string& key) const {
   return RegistryStore::normalizeKey(key);
 }
 
-bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
-  const std::string path = resolve(Key);
+bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) { return openKey(Key, CanCreate, false); }
+
+bool TRegistry::OpenKeyReadOnly(const std::string& Key) { return openKey(Key, false, true); }
+
+bool TRegistry::openKey(const std::string& key, bool canCreate, bool readOnly) {
+  const std::string path = resolve(key);
   try {
-    if (CanCreate)
+    if (canCreate)
       store_->createKey(path);
     else if (!store_->keyExists(path))
       return false;
@@ -63,20 +67,7 @@ bool TRegistry::OpenKey(const std::string& Key, bool CanCreate) {
     return false;
   }
   open_ = true;
-  readOnly_ = false;
-  currentPath_ = path;
-  return true;
-}
-
-bool TRegistry::OpenKeyReadOnly(const std::string& Key) {
-  const std::string path = resolve(Key);
-  try {
-    if (!store_->keyExists(path)) return false;
-  } catch (const RegistryStoreError&) {
-    return false;
-  }
-  open_ = true;
-  readOnly_ = true;
+  readOnly_ = readOnly;
   currentPath_ = path;
   return true;
 }

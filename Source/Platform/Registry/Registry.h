@@ -66,6 +66,7 @@ public:
 
 private:
   std::string resolve(const std::string& key) const;
+  bool openKey(const std::string& key, bool canCreate, bool readOnly);
   std::optional<RegValue> read(const std::string& name);
   void put(const std::string& name, const RegValue& value);
 

@@ -1,5 +1,6 @@
 #include "Platform/Registry/RegistryStore.h"
 
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Settings/SettingsFolder.h"
 
 #include <cerrno>
@@ -276,22 +277,19 @@ void save(const Store& store, const std::filesystem::path& file) {
   std::string tmpl = file.string() + ".tmpXXXXXX";
   const int fd = ::mkstemp(tmpl.data());
   if (fd < 0) ioFailure("create a temporary file beside", file);
-  struct Cleanup {
-    int fd;
-    std::string path;
-    bool done = false;
-    ~Cleanup() {
-      if (fd >= 0) ::close(fd);
-      if (!done) ::unlink(path.c_str());
-    }
-  } cleanup{fd, tmpl};
+  int tempFd = fd;
+  bool renamed = false;
+  const ScopeExit cleanUp([&] {
+    if (tempFd >= 0) ::close(tempFd);
+    if (!renamed) ::unlink(tmpl.c_str());
+  });
   ::fchmod(fd, S_IRUSR | S_IWUSR);
   writeAll(fd, serialize(store), tmpl);
   if (::fsync(fd) != 0) ioFailure("write", tmpl);
-  ::close(cleanup.fd);
-  cleanup.fd = -1;
+  ::close(tempFd);
+  tempFd = -1;
   if (::rename(tmpl.c_str(), file.c_str()) != 0) ioFailure("replace", file);
-  cleanup.done = true;
+  renamed = true;
   const int dir = ::open(file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);

@@ -10,12 +10,12 @@ namespace kv::platform {
 
 class TObject;
 
-template <class... Args> class TEvent {
+// What every event holds: its handler and the name it was bound by.
+template <class Handler> class EventBinding {
 public:
-  using Handler = std::function<void(Args...)>;
-
-  TEvent() = default;
-  TEvent(Handler handler, std::string name = {}) : handler_(std::move(handler)), name_(std::move(name)) {}
+  EventBinding() = default;
+  EventBinding(Handler handler, std::string name = {})
+      : handler_(std::move(handler)), name_(std::move(name)) {}
 
   void Bind(Handler handler, std::string name = {}) {
     handler_ = std::move(handler);
@@ -29,51 +29,35 @@ public:
   explicit operator bool() const { return Assigned(); }
   const std::string& HandlerName() const { return name_; }
 
-  // Calls the handler when one is assigned; an unassigned event does nothing.
-  void operator()(Args... args) const {
-    if (handler_) handler_(std::forward<Args>(args)...);
-  }
-
-private:
+protected:
   Handler handler_;
   std::string name_;
 };
 
+template <class... Args> class TEvent : public EventBinding<std::function<void(Args...)>> {
+public:
+  using Handler = std::function<void(Args...)>;
+  using EventBinding<Handler>::EventBinding;
+
+  // Calls the handler when one is assigned; an unassigned event does nothing.
+  void operator()(Args... args) const {
+    if (this->handler_) this->handler_(std::forward<Args>(args)...);
+  }
+};
+
 using TNotifyEvent = TEvent<TObject*>;
-
-} // namespace kv::platform
-
-namespace kv::platform {
 
 // An event whose handler answers with a value (a scroll handler's message result); an
 // unassigned event answers with the value type's default.
-template <class R, class... Args> class TFuncEvent {
+template <class R, class... Args> class TFuncEvent : public EventBinding<std::function<R(Args...)>> {
 public:
   using Handler = std::function<R(Args...)>;
-
-  TFuncEvent() = default;
-  TFuncEvent(Handler handler, std::string name = {}) : handler_(std::move(handler)), name_(std::move(name)) {}
-
-  void Bind(Handler handler, std::string name = {}) {
-    handler_ = std::move(handler);
-    name_ = std::move(name);
-  }
-  void Clear() {
-    handler_ = nullptr;
-    name_.clear();
-  }
-  bool Assigned() const { return static_cast<bool>(handler_); }
-  explicit operator bool() const { return Assigned(); }
-  const std::string& HandlerName() const { return name_; }
+  using EventBinding<Handler>::EventBinding;
 
   R operator()(Args... args) const {
-    if (handler_) return handler_(std::forward<Args>(args)...);
+    if (this->handler_) return this->handler_(std::forward<Args>(args)...);
     return R{};
   }
-
-private:
-  Handler handler_;
-  std::string name_;
 };
 
 } // namespace kv::platform

@@ -26,22 +26,6 @@ void AssertTrue(bool Condition, const std::string& Message, const char* File, in
   throw EAssertionFailed(text + " (" + (File ? File : "") + ", line " + std::to_string(Line) + ")");
 }
 
-// ---- rounding
-
-namespace {
-template <class I> I saturate(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= static_cast<double>(std::numeric_limits<I>::max())) return std::numeric_limits<I>::max();
-  if (v <= static_cast<double>(std::numeric_limits<I>::min())) return std::numeric_limits<I>::min();
-  return static_cast<I>(v);
-}
-} // namespace
-
-int64_t Round(double Value) { return saturate<int64_t>(std::nearbyint(Value)); }
-int32_t RoundToInt(double Value) { return saturate<int32_t>(std::nearbyint(Value)); }
-int64_t Trunc(double Value) { return saturate<int64_t>(std::trunc(Value)); }
-int32_t TruncToInt(double Value) { return saturate<int32_t>(std::trunc(Value)); }
-
 // ---- format settings from the locale
 
 namespace {

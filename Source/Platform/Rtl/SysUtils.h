@@ -1,6 +1,8 @@
 // The class library's exception hierarchy and basic types.
 #pragma once
 
+#include "Platform/Rtl/Rounding.h"
+
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
@@ -61,13 +63,6 @@ KV_DECLARE_EXCEPTION(EClassNotFound, EReadError);
 // Raises EAssertionFailed with "Message (File, line Line)" when Condition is false.
 void AssertTrue(bool Condition, const std::string& Message, const char* File, int Line);
 #define KV_ASSERT(cond, msg) ::kv::platform::AssertTrue(static_cast<bool>(cond), (msg), __FILE__, __LINE__)
-
-// ---- rounding: to nearest, ties to even; out-of-range values saturate, NaN gives 0
-
-int64_t Round(double Value);
-int32_t RoundToInt(double Value);
-int64_t Trunc(double Value);
-int32_t TruncToInt(double Value);
 
 // ---- format settings
 

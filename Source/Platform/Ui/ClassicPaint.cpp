@@ -1,5 +1,6 @@
 #include "Platform/Ui/ClassicPaint.h"
 
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Ui/RasterSurface.h"
 
 #include <algorithm>
@@ -397,11 +398,7 @@ void PaintNonClient(HWND Wnd) {
   const Frame f = frameOf(Wnd);
   DrawingContext* dc = GetWindowDC(Wnd);
   if (!dc) return;
-  struct Release {
-    HWND h;
-    DrawingContext* dc;
-    ~Release() { ReleaseDC(h, dc); }
-  } release{Wnd, dc};
+  const ScopeExit release([Wnd, dc] { ReleaseDC(Wnd, dc); });
   TCanvas canvas;
   canvas.SetHandle(dc);
   TRect r = f.window;

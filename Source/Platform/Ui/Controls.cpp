@@ -1,5 +1,6 @@
 #include "Platform/Ui/Controls.h"
 
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Forms.h"
 #include "Platform/Ui/Menus.h"
@@ -650,13 +651,10 @@ void TWinControl::CreateWnd() {
 void TWinControl::CreateHandle() {
   if (handle_) return;
   SetControlState(ControlState() + TControlState{csCreating});
-  try {
+  {
+    const ScopeExit created([this] { SetControlState(ControlState() - TControlState{csCreating}); });
     CreateWnd();
-  } catch (...) {
-    SetControlState(ControlState() - TControlState{csCreating});
-    throw;
   }
-  SetControlState(ControlState() - TControlState{csCreating});
   for (TControl* c : std::vector<TControl*>(controls_))
     if (auto* w = dynamic_cast<TWinControl*>(c)) w->CreateHandle();
   reflectZOrder();
@@ -932,14 +930,9 @@ void TWinControl::EnableAlign() {
 void TWinControl::Realign() {
   if (alignDisabled_ > 0 || aligning_ || IsLoading() || IsDestroying()) return;
   aligning_ = true;
-  try {
-    TRect r = ClientRect();
-    AlignControls(nullptr, r);
-  } catch (...) {
-    aligning_ = false;
-    throw;
-  }
-  aligning_ = false;
+  const ScopeExit aligned([this] { aligning_ = false; });
+  TRect r = ClientRect();
+  AlignControls(nullptr, r);
 }
 
 void TWinControl::AlignControls(TControl* /*AControl*/, TRect& Rect) {
@@ -1003,7 +996,7 @@ void TWinControl::PaintControls(DrawingContext* DC, TControl* First) {
   const TPoint origin = ClientOrigin();
   auto it = controls_.begin();
   if (First) it = std::find(controls_.begin(), controls_.end(), First);
-  TRect paintRect = ClientRect();
+  const TRect paintRect = ClientRect();
   for (; it != controls_.end(); ++it) {
     auto* g = dynamic_cast<TGraphicControl*>(*it);
     if (!g || !g->Visible()) continue;
@@ -1011,15 +1004,10 @@ void TWinControl::PaintControls(DrawingContext* DC, TControl* First) {
     if (IsRectEmpty(clip)) continue;
     const TPoint saved = DC->setWindowOrg(TPoint{-g->Left(), -g->Top()});
     DC->setClipRect(OffsetRectBy(clip, origin.X, origin.Y));
-    struct Restore {
-      DrawingContext* dc;
-      TPoint org;
-      TRect rect;
-      ~Restore() {
-        dc->setWindowOrg(org);
-        dc->setClipRect(rect);
-      }
-    } restore{DC, saved, OffsetRectBy(paintRect, origin.X, origin.Y)};
+    const ScopeExit restore([&] {
+      DC->setWindowOrg(saved);
+      DC->setClipRect(OffsetRectBy(paintRect, origin.X, origin.Y));
+    });
     g->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
   }
 }
@@ -1032,11 +1020,7 @@ void TWinControl::PaintHandler(TWMPaint& Message) {
   }
   TPaintStruct ps;
   DrawingContext* dc = BeginPaint(handle_, ps);
-  struct End {
-    HWND h;
-    TPaintStruct& ps;
-    ~End() { EndPaint(h, ps); }
-  } end{handle_, ps};
+  const ScopeExit end([&] { EndPaint(handle_, ps); });
   if (!dc) return;
   PaintWindow(dc);
   PaintControls(dc, nullptr);
@@ -1294,13 +1278,10 @@ void TGraphicControl::Dispatch(TMessage& Message) {
     if (!dc) return;
     canvas_->Lock();
     canvas_->SetHandle(dc);
-    struct Unbind {
-      TCanvas& c;
-      ~Unbind() {
-        c.SetHandle(nullptr);
-        c.Unlock();
-      }
-    } unbind{*canvas_};
+    const ScopeExit unbind([this] {
+      canvas_->SetHandle(nullptr);
+      canvas_->Unlock();
+    });
     Paint();
     return;
   }
@@ -1352,10 +1333,7 @@ TCustomControl::~TCustomControl() { canvas_->FreeHandle(); }
 void TCustomControl::Dispatch(TMessage& Message) {
   if (Message.Msg == WM_PAINT) {
     SetControlState(ControlState() + TControlState{csCustomPaint});
-    struct Exclude {
-      TCustomControl* c;
-      ~Exclude() { c->SetControlState(c->ControlState() - TControlState{csCustomPaint}); }
-    } exclude{this};
+    const ScopeExit exclude([this] { SetControlState(ControlState() - TControlState{csCustomPaint}); });
     TWinControl::Dispatch(Message);
     return;
   }
@@ -1385,13 +1363,10 @@ void TCustomControl::PaintWindow(DrawingContext* DC) {
   canvas_->Lock();
   canvas_->FreeHandle();
   canvas_->SetHandle(DC);
-  struct Unbind {
-    TCanvas& c;
-    ~Unbind() {
-      c.SetHandle(nullptr);
-      c.Unlock();
-    }
-  } unbind{*canvas_};
+  const ScopeExit unbind([this] {
+    canvas_->SetHandle(nullptr);
+    canvas_->Unlock();
+  });
   Paint();
 }
 

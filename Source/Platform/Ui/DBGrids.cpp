@@ -1,5 +1,7 @@
 #include "Platform/Ui/DBGrids.h"
 
+#include "Platform/Rtl/ScopeExit.h"
+
 #include <algorithm>
 
 namespace kv::platform {
@@ -134,10 +136,7 @@ int TCustomDBGrid::CurrentRecordRow() const {
 void TCustomDBGrid::LayoutChanged() {
   if (syncing_) return;
   syncing_ = true;
-  struct Reset {
-    bool& flag;
-    ~Reset() { flag = false; }
-  } reset{syncing_};
+  const ScopeExit synced([this] { syncing_ = false; });
   TDataSet* ds = link_.Active() ? link_.DataSet() : nullptr;
   const int fields = ds ? ds->FieldCount() : 0;
   const int records = ds ? ds->RecordCount() : 0;
@@ -218,16 +217,12 @@ void TCustomDBGrid::Paint() {
   }
   // The rows are drawn by stepping the data set through them; it is put back where it stood,
   // flags and all, also when a handler raises.
-  struct Back {
-    TDataSet& ds;
-    int index;
-    bool bof, eof;
-    int& paintRow;
-    ~Back() {
-      paintRow = -1;
-      restore(ds, index, bof, eof);
-    }
-  } back{*ds, ds->RecNo() - 1, ds->Bof(), ds->Eof(), paintCurrentRow_};
+  const int index = ds->RecNo() - 1;
+  const bool bof = ds->Bof(), eof = ds->Eof();
+  const ScopeExit back([=, this] {
+    paintCurrentRow_ = -1;
+    restore(*ds, index, bof, eof);
+  });
   paintCurrentRow_ = CurrentRecordRow();
   TCustomGrid::Paint();
 }

@@ -2,6 +2,7 @@
 
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Dialogs/Dialogs.h"
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Ui/Buttons.h"
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/ComCtrls.h"
@@ -449,15 +450,11 @@ TModalResult TCustomForm::ShowModal() {
       disabled.push_back(f);
     }
   }
-  struct Restore {
-    TCustomForm* self;
-    std::vector<TCustomForm*>& list;
-    ~Restore() {
-      for (TCustomForm* f : list)
-        if (f->HandleAllocated()) EnableWindow(f->Handle(), true);
-      self->modal_ = false;
-    }
-  } restore{this, disabled};
+  const ScopeExit restore([&] {
+    for (TCustomForm* f : disabled)
+      if (f->HandleAllocated()) EnableWindow(f->Handle(), true);
+    modal_ = false;
+  });
   modal_ = true;
   modalResult_ = mrNone;
   Show();
@@ -493,13 +490,10 @@ void TCustomForm::PaintWindow(DrawingContext* DC) {
   canvas_.Lock();
   canvas_.FreeHandle();
   canvas_.SetHandle(DC);
-  struct Unbind {
-    TCanvas& c;
-    ~Unbind() {
-      c.SetHandle(nullptr);
-      c.Unlock();
-    }
-  } unbind{canvas_};
+  const ScopeExit unbind([this] {
+    canvas_.SetHandle(nullptr);
+    canvas_.Unlock();
+  });
   OnPaint(this);
 }
 

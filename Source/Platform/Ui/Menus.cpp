@@ -1,5 +1,6 @@
 #include "Platform/Ui/Menus.h"
 
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Forms.h"
 
@@ -322,10 +323,7 @@ void TPopupMenu::Popup(int X, int Y) {
     window_ = 0;
     if (previousFocus && IsWindow(previousFocus)) SetFocus(previousFocus);
   };
-  struct Guard {
-    decltype(closeWindow)& close;
-    ~Guard() { close(); }
-  } guard{closeWindow};
+  const ScopeExit closeAlways(closeWindow);
   ShowWindow(h, SW_SHOW);
   SetFocus(h);
   SetCapture(h);

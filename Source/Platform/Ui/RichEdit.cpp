@@ -1,5 +1,7 @@
 #include "Platform/Ui/RichEdit.h"
 
+#include "Platform/Rtl/ScopeExit.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -224,22 +226,19 @@ int TCustomRichEdit::FormatRange(bool Render, const FORMATRANGE& Range) {
   if (width <= 0 || bottom <= top) return cpMin;
 
   // The context leaves as it came: font, colour, background mode and alignment.
-  struct Saved {
-    DeviceContext* dc;
-    HGDIOBJ font;
-    TColor color;
-    int bkMode;
-    unsigned align;
-    std::map<int, HFONT> fonts;
-    ~Saved() {
-      dc->SelectObject(font);
-      dc->SetTextColor(color);
-      dc->SetBkMode(bkMode);
-      dc->SetTextAlign(align);
-      for (auto& [index, f] : fonts)
-        DeleteObject(f);
-    }
-  } saved{dc, dc->GetCurrentObject(OBJ_FONT), dc->GetTextColor(), dc->GetBkMode(), dc->GetTextAlign(), {}};
+  const HGDIOBJ savedFont = dc->GetCurrentObject(OBJ_FONT);
+  const TColor savedColor = dc->GetTextColor();
+  const int savedBkMode = dc->GetBkMode();
+  const unsigned savedAlign = dc->GetTextAlign();
+  std::map<int, HFONT> fonts; // made for this range, gone with it
+  const ScopeExit restore([&] {
+    dc->SelectObject(savedFont);
+    dc->SetTextColor(savedColor);
+    dc->SetBkMode(savedBkMode);
+    dc->SetTextAlign(savedAlign);
+    for (auto& [index, f] : fonts)
+      DeleteObject(f);
+  });
   dc->SetBkMode(TRANSPARENT);
   dc->SetTextAlign(TA_LEFT | TA_BASELINE);
 
@@ -248,8 +247,8 @@ int TCustomRichEdit::FormatRange(bool Render, const FORMATRANGE& Range) {
   };
   std::map<int, Metrics> metrics;
   auto select = [&](int index) -> Metrics {
-    auto it = saved.fonts.find(index);
-    if (it == saved.fonts.end()) {
+    auto it = fonts.find(index);
+    if (it == fonts.end()) {
       const TCharFormat f = formatTable_[static_cast<size_t>(index)];
       LOGFONTA lf;
       lf.lfHeight = -mulDiv(f.Size, dpiY, 72);
@@ -258,7 +257,7 @@ int TCustomRichEdit::FormatRange(bool Render, const FORMATRANGE& Range) {
       lf.lfUnderline = f.Style.Contains(fsUnderline);
       lf.lfStrikeOut = f.Style.Contains(fsStrikeOut);
       setFaceName(lf, f.Name);
-      it = saved.fonts.emplace(index, CreateFontIndirectA(lf)).first;
+      it = fonts.emplace(index, CreateFontIndirectA(lf)).first;
     }
     dc->SelectObject(it->second);
     auto m = metrics.find(index);

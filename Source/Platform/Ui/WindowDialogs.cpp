@@ -1,5 +1,6 @@
 #include "Platform/Ui/WindowDialogs.h"
 
+#include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Ui/CommonDialogs.h"
 #include "Platform/Ui/GtkFileChooser.h"
 
@@ -137,10 +138,7 @@ TMessageForm* CreateMessageForm(const std::string& Text, const std::string& Capt
 
 namespace {
 TModalResult runModal(TCustomForm* form) {
-  struct Free {
-    TCustomForm* f;
-    ~Free() { TComponent::Free(f); }
-  } free{form};
+  const ScopeExit freeForm([form] { TComponent::Free(form); });
   return form->ShowModal();
 }
 
@@ -294,10 +292,7 @@ PasswordReply WindowDialogs::password(const PasswordRequest& Request) {
   form->SetClientHeight(form->ClientHeight() + 29);
   form->SetActiveControl(edit);
   PasswordReply reply;
-  struct Free {
-    TCustomForm* f;
-    ~Free() { TComponent::Free(f); }
-  } free{form};
+  const ScopeExit freeForm([form] { TComponent::Free(form); });
   reply.result = form->ShowModal();
   if (reply.result == mrNone) reply.result = mrCancel;
   if (reply.result == mrOk) reply.text = edit->Text();
@@ -308,10 +303,7 @@ std::optional<std::string> WindowDialogs::fileDialog(const FileDialogRequest& Re
   // On the desktop its own file chooser serves; our form where there is none.
   if (DesktopFileChooserAvailable()) return ChooseFileOnDesktop(Request);
   auto* form = TCustomForm::CreateNew<TFileDialogForm>(nullptr);
-  struct Free {
-    TCustomForm* f;
-    ~Free() { TComponent::Free(f); }
-  } free{form};
+  const ScopeExit freeForm([form] { TComponent::Free(form); });
   form->Setup(Request);
   if (form->ShowModal() != mrOk) return std::nullopt;
   return form->Result;

@@ -7,16 +7,8 @@ using namespace kv::platform;
 
 namespace {
 
-class ComposeTest : public kvtest::UiTest {
+class ComposeTest : public kvtest::RasterUiTest {
 protected:
-  void SetUp() override {
-    kvtest::UiTest::SetUp();
-    SetSurfaceFactory(&RasterSurface::make);
-  }
-  void TearDown() override {
-    SetSurfaceFactory(nullptr);
-    kvtest::UiTest::TearDown();
-  }
   TForm* form(TBorderStyle border, int width, int height) {
     auto* f = TCustomForm::CreateNew<TForm>(&Application());
     f->SetBorderStyle(border);

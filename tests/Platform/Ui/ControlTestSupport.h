@@ -13,17 +13,8 @@ namespace kvtest {
 inline constexpr kv::platform::TColor32 kWhite = 0xFFFFFFFF, kBlack = 0xFF000000, kFace = 0xFFC0C0C0,
                                         kShadow = 0xFF808080, kLight = 0xFFDFDFDF, kNavy = 0xFF000080;
 
-class ControlTest : public UiTest {
+class ControlTest : public RasterUiTest {
 protected:
-  void SetUp() override {
-    UiTest::SetUp();
-    kv::platform::SetSurfaceFactory(&kv::platform::RasterSurface::make);
-  }
-  void TearDown() override {
-    kv::platform::SetSurfaceFactory(nullptr);
-    UiTest::TearDown();
-  }
-
   // A frameless form at the screen's top left with the box font of 12 pixels.
   kv::platform::TForm* makeForm(int width = 300, int height = 200) {
     using namespace kv::platform;

@@ -26,17 +26,7 @@ const TClassInfo& TSwatch::StaticClassInfo() {
   return info;
 }
 
-class RasterSurfaceTest : public kvtest::UiTest {
-protected:
-  void SetUp() override {
-    kvtest::UiTest::SetUp();
-    SetSurfaceFactory(&RasterSurface::make);
-  }
-  void TearDown() override {
-    SetSurfaceFactory(nullptr);
-    kvtest::UiTest::TearDown();
-  }
-};
+using RasterSurfaceTest = kvtest::RasterUiTest;
 
 TEST_F(RasterSurfaceTest, ControlsPaintRealPixelsThroughTheDrawingLayer) {
   auto* form = TCustomForm::CreateNew<TForm>(&Application());

@@ -5,6 +5,7 @@
 #include "Platform/Rtl/SysUtils.h"
 #include "Platform/Ui/ExtCtrls.h"
 #include "Platform/Ui/Forms.h"
+#include "Platform/Ui/RasterSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,19 @@ protected:
 
 private:
   std::unique_ptr<kv::platform::Clock> previousClock_;
+};
+
+// The same with every window drawing into a raster surface, for tests that read its pixels.
+class RasterUiTest : public UiTest {
+protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    kv::platform::SetSurfaceFactory(&kv::platform::RasterSurface::make);
+  }
+  void TearDown() override {
+    kv::platform::SetSurfaceFactory(nullptr);
+    UiTest::TearDown();
+  }
 };
 
 } // namespace kvtest
