@@ -85,6 +85,28 @@ TFieldType typeOf(int pxType) {
   }
 }
 
+// The types the engine decodes are read from exactly their width, a memo from the reference in its
+// last ten bytes; a field that says otherwise would be read past its end.
+bool widthFits(int pxType, int length) {
+  switch (pxType) {
+  case pxfShort:
+    return length == 2;
+  case pxfLong:
+  case pxfAutoInc:
+    return length == 4;
+  case pxfLogical:
+    return length == 1;
+  case pxfNumber:
+  case pxfCurrency:
+    return length == 8;
+  case pxfMemoBLOb:
+  case pxfFmtMemoBLOb:
+    return length >= static_cast<int>(BlobRef::kSize);
+  default:
+    return true;
+  }
+}
+
 struct PxType {
   char type;
   int length;
@@ -332,7 +354,7 @@ std::optional<TableHeader> TableHeader::parse(std::string_view bytes) {
     f.offset = offset;
     offset += f.length;
     const void* end = std::memchr(b + name, 0, h.headerSize - name);
-    if (f.length == 0 || !end) return std::nullopt;
+    if (f.length == 0 || !widthFits(f.type, f.length) || !end) return std::nullopt;
     f.name.assign(b + name, static_cast<const char*>(end));
     name += f.name.size() + 1;
     h.fields.push_back(std::move(f));

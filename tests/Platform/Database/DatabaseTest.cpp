@@ -200,6 +200,17 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
   kvtest::writeFile(db / "CUT.DB", good.substr(0, good.size() - 100));
   // A header that claims to end before its fixed part does.
   kvtest::writeFile(db / "TINY.DB", good.substr(0, 2) + std::string("\x60\x00", 2) + good.substr(4, 0x5C));
+  // Fields narrower than their type is read (record size and the field's length at 0x79 agreeing):
+  // an integer of three bytes, a memo too short for the ten bytes that say where its text lies.
+  const auto narrowed = [&](const std::string& bytes, char width) {
+    std::string b = bytes;
+    b[0] = b[0x79] = width;
+    b[1] = 0;
+    return b;
+  };
+  kvtest::writeFile(db / "NARROW.DB", narrowed(good, 3));
+  CreateTable(db / "MEMO.DB", {{"m", TFieldType::ftMemo, 11}}, {{std::string("x")}});
+  kvtest::writeFile(db / "SHORTMEMO.DB", narrowed(kvtest::readFile(db / "MEMO.DB"), 9));
   struct Case {
     const char* database;
     const char* table;
@@ -212,6 +223,8 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
       {"Korv3", "EMPTY.DB", "not a Paradox table"},
       {"Korv3", "CUT.DB", "damaged"},
       {"Korv3", "TINY.DB", "not a Paradox table"},
+      {"Korv3", "NARROW.DB", "not a Paradox table"},
+      {"Korv3", "SHORTMEMO.DB", "not a Paradox table"},
       {"/no/such/dir", "GOOD.DB", "Unknown database"},
   };
   for (const auto& c : cases) {
