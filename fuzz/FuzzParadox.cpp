@@ -10,10 +10,12 @@
 
 #include "Platform/Database/Database.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -68,7 +70,7 @@ bool sameValue(const FieldValue& x, const FieldValue& y) {
   return x == y;
 }
 
-// The first value, counted over all records, where two readings differ.
+// Fails naming the first value, counted over all records, where the two readings differ.
 void expectSame(const std::vector<FieldValue>& table, const std::vector<FieldValue>& query) {
   if (table.size() != query.size()) fail("a query reads another number of values than the table");
   for (size_t i = 0; i < table.size(); ++i)
@@ -83,7 +85,8 @@ void query(const std::string& sql, const FieldValue& param, const std::function<
   q.SQL.SetText(sql);
   try {
     if (const auto* n = std::get_if<std::int64_t>(&param))
-      q.Params[0].SetAsInteger(static_cast<int>(std::clamp<std::int64_t>(*n, INT32_MIN, INT32_MAX)));
+      q.Params[0].SetAsInteger(static_cast<int>(
+          std::clamp<std::int64_t>(*n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
     if (const auto* t = std::get_if<std::string>(&param)) q.Params[0].SetAsString(*t);
     q.Open();
     use(q);
@@ -201,7 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (values) expectSame(*values, *same);
   });
   // Selected by the first record's first value and ordered, as the language cache asks.
-  if (first.index() == 1 || first.index() == 3)
+  if (std::holds_alternative<std::int64_t>(first) || std::holds_alternative<std::string>(first))
     query("select * from \"T.DB\" where " + sqlName(names[0]) + " = :p order by " + sqlName(names.back()),
           first, [&](pf::TQuery& q) {
             if (q.RecordCount() < 1 || q.RecordCount() > records)
