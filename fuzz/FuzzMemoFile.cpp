@@ -4,15 +4,15 @@
 //
 // Input: one byte n, then n references of ten bytes (offset, length, modification number), then
 // the memo file.
+#include "FuzzSupport.h"
+
 #include "Platform/Database/MemoFile.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using kv::platform::paradox::BlobRef;
@@ -22,22 +22,11 @@ using kv::platform::paradox::MemoWriter;
 
 namespace {
 
-const std::string& scratchFile() {
-  static const std::string file = [] {
-    char name[] = "/tmp/kvfuzz-memo-XXXXXX";
-    close(mkstemp(name));
-    return std::string(name);
-  }();
-  return file;
-}
-
 // A reader over the bytes given, or nullptr when they have no header block.
 std::unique_ptr<MemoReader> readerOf(const std::string& bytes) {
-  FILE* f = std::fopen(scratchFile().c_str(), "wb");
-  if (!f) std::abort();
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-  const int fd = open(scratchFile().c_str(), O_RDONLY);
+  static const std::string file = (kvfuzz::privateFolder() / "memo.mb").string();
+  kvfuzz::writeFile(file, bytes);
+  const int fd = open(file.c_str(), O_RDONLY);
   if (fd < 0) std::abort();
   try {
     return std::make_unique<MemoReader>(fd);

@@ -9,12 +9,16 @@
                                and broken UTF-8
     make_seeds.py denso FOLDER densitometer answers to every command, framed as the instrument
                                frames them, with noise and damage
+    make_seeds.py sfx FOLDER   self-extractors laid out by hand around a PE stub and archives by zip
+                               (offsets moved by zip -A) and Python's zipfile (appended), headers of
+                               every kind, the plain archives, and cut-off ones
 
 A peer tool that is missing only leaves its seeds out.
 """
 import io
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -205,10 +209,83 @@ def denso_seeds(out):
         save(out, name + ".ans", data)
 
 
+def sfx_header(caption=b"", folder=b"", command=b"", message=b"", options=0x0100, overwrite=2, style=0,
+               fourth=b""):
+    """The header block and the trailer behind it; the block's size rounded up to a multiple of 4."""
+    texts = caption + folder + command + fourth + message
+    size = (18 + len(texts) + 3) // 4 * 4
+    block = struct.pack("<IHHB5BI", 0x01005A44, size, options, overwrite, len(caption), len(folder),
+                        len(command), len(fourth), len(message), style) + texts
+    block += bytes(size - len(block))
+    return block + struct.pack("<II", 0x010A5A44, size)
+
+
+def old_header(kind, flags, caption, folder, command, message=b""):
+    if kind == "U":
+        return b"MPU" + bytes([flags, len(caption), len(folder), len(command)]) + caption + folder + command
+    texts = b"".join(bytes([len(t)]) + t for t in (caption, folder, command, message))
+    return b"MPV" + bytes([flags]) + b"\x90" * 4 + texts
+
+
+def sfx_seeds(out):
+    stubs = os.path.join(SOURCE, "tests", "Archive", "sfx-fixtures")
+    icon_stub = open(os.path.join(stubs, "stub_icon.exe"), "rb").read()
+    plain_stub = open(os.path.join(stubs, "stub_plain.exe"), "rb").read()
+    fronts = {
+        "current": icon_stub + sfx_header(b"Setup", b"C:\\Korvalis", b"setup.exe", b"Install now?", 0x0108, 2, 0x24),
+        "fourth": plain_stub + sfx_header(b"Cap", b"", b"run", b"Go", 0x0117, 1, 0x41, fourth=b"xyz"),
+        "empty_texts": plain_stub + sfx_header(overwrite=0),
+        "old_u": plain_stub + old_header("U", 0x01 | 0x08 | 0x40, b"Old", b"C:\\Dir", b"go.bat"),
+        "old_v": icon_stub + old_header("V", 0x02 | 0x10 | 0x80, b"Older", b"", b"cmd", b"Message"),
+    }
+    with tempfile.TemporaryDirectory() as work:
+        with open(os.path.join(work, "a.txt"), "wb") as f:
+            f.write(b"self-extracting text " * 40)
+        with open(os.path.join(work, "b.bin"), "wb") as f:
+            f.write(bytes(range(256)))
+        plain = os.path.join(work, "plain.zip")
+        if run(["zip", "-q", "-X", plain, "a.txt", "b.bin"], work):
+            zipped = open(plain, "rb").read()
+            save(out, "zip_plain.zip", zipped)
+            save(out, "zip_behind_stub.zip", plain_stub + zipped)  # offsets that do not count the stub
+            for name, front in fronts.items():
+                exe = os.path.join(work, name + ".exe")
+                with open(exe, "wb") as f:
+                    f.write(front + zipped)
+                if run(["zip", "-q", "-A", exe], work):
+                    made = open(exe, "rb").read()
+                    save(out, "zip_%s.exe" % name, made)
+                    if name == "current":
+                        save(out, "zip_current_cut_in_zip.exe", made[:len(made) - 60])
+                        save(out, "zip_current_cut_at_trailer.exe", made[:len(front)])
+                        save(out, "zip_current_cut_in_header.exe", made[:len(front) - 20])
+        with_comment = os.path.join(work, "comment.zip")
+        if run(["sh", "-c", "cp plain.zip comment.zip && echo 'made for the self-extractor' | zip -q -z comment.zip"],
+               work):
+            save(out, "zip_comment.zip", open(with_comment, "rb").read())
+    # Python's zipfile appends an archive to what is in front, its offsets counting from the start.
+    for name, front in fronts.items():
+        buf = io.BytesIO(front)
+        with zipfile.ZipFile(buf, "a", zipfile.ZIP_DEFLATED) as z:
+            z.writestr("dir/", b"")
+            z.writestr("dir/one.txt", b"one " * 100)
+            z.writestr("two.txt", b"two")
+            if name == "current":
+                z.comment = b"a comment"
+        save(out, "py_%s.exe" % name, buf.getvalue())
+    # An empty archive made by the builder's rule: an end record whose directory starts where it stands.
+    front = icon_stub + sfx_header(b"Self-extracting Archive")
+    save(out, "py_empty.exe", front + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, len(front), 0))
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w", zipfile.ZIP_STORED) as z:
+        z.writestr("stored.txt", b"stored " * 30)
+    save(out, "py_stored.zip", buf.getvalue())
+
+
 def main():
     kind, out = sys.argv[1], sys.argv[2]
     os.makedirs(out, exist_ok=True)
-    {"zip": zip_seeds, "pe": pe_seeds, "text": text_seeds, "denso": denso_seeds}[kind](out)
+    {"zip": zip_seeds, "pe": pe_seeds, "text": text_seeds, "denso": denso_seeds, "sfx": sfx_seeds}[kind](out)
 
 
 if __name__ == "__main__":

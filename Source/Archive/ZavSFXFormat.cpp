@@ -69,6 +69,9 @@ int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, int64_t
   const int64_t cd = int64_t{e->CentralOffset} + Shift;
   if (cd < 0 || cd > kMaxOffset) return ResNoDirectory;
   e->CentralOffset = static_cast<uint32_t>(cd);
+  // Only the counted headers are copied; a size that took in bytes after them as well would
+  // send every reader of the new file to the wrong place.
+  e->CentralSize = static_cast<uint32_t>(pos - cdStart);
   e->write(rec);
   if (!writeAll(Out, rec, sizeof rec)) return ResWrite;
   // The comment as far as the file holds it.

@@ -209,10 +209,13 @@ TEST(SfxBuilder, ZipMadeByZipBecomesAnExecutableThePeersReadAndTurnsBackIntoTheS
   struct Case {
     const char* stub;
     const char* comment; // archive comment given to zip, or nullptr
+    bool strayByte;      // one byte between the directory and the end record, counted in its size
   };
-  const Case cases[] = {{"stub_icon.exe", nullptr}, {"stub_plain.exe", "a comment of the archive"}};
+  const Case cases[] = {{"stub_icon.exe", nullptr, false},
+                        {"stub_plain.exe", "a comment of the archive", false},
+                        {"stub_plain.exe", nullptr, true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.stub);
+    SCOPED_TRACE(std::string(c.stub) + (c.strayByte ? ", stray byte" : ""));
     kvtest::TempDir dir;
     const fs::path zipFile = makeZip(dir, "Data.ZIP");
     if (c.comment) {
@@ -223,6 +226,14 @@ TEST(SfxBuilder, ZipMadeByZipBecomesAnExecutableThePeersReadAndTurnsBackIntoTheS
     }
     const std::string original = kvtest::readFile(zipFile);
     const auto before = peer("zip", zipFile);
+    if (c.strayByte) {
+      // It stays behind: the executable and the zip made back are the archive without it.
+      std::string b = original;
+      b.insert(b.size() - 22, 1, '\x5A');
+      ZipRecords::putU32(reinterpret_cast<uint8_t*>(b.data()) + b.size() - 22 + 12,
+                         u32At(b, b.size() - 22 + 12) + 1);
+      kvtest::writeFile(zipFile, b);
+    }
     Sfx s(fixture(c.stub));
     s.zip.SetSFXCaption("My Setup");
     s.zip.SetSFXDefaultDir("C:\\Program Files\\Korvalis");

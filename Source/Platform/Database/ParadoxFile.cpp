@@ -13,6 +13,7 @@ extern "C" {
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
@@ -84,6 +85,28 @@ TFieldType typeOf(int pxType) {
   }
 }
 
+// The types the engine decodes are read from exactly their width, a memo from the reference in its
+// last ten bytes; a field that says otherwise would be read past its end.
+bool widthFits(int pxType, int length) {
+  switch (pxType) {
+  case pxfShort:
+    return length == 2;
+  case pxfLong:
+  case pxfAutoInc:
+    return length == 4;
+  case pxfLogical:
+    return length == 1;
+  case pxfNumber:
+  case pxfCurrency:
+    return length == 8;
+  case pxfMemoBLOb:
+  case pxfFmtMemoBLOb:
+    return length >= static_cast<int>(BlobRef::kSize);
+  default:
+    return true;
+  }
+}
+
 struct PxType {
   char type;
   int length;
@@ -111,14 +134,6 @@ PxType pxTypeOf(const TFieldDef& def) {
     break;
   }
   return {0, 0};
-}
-
-FILE* reopen(int fd, const char* mode) {
-  const int copy = dup(fd);
-  if (copy < 0) return nullptr;
-  FILE* fp = fdopen(copy, mode);
-  if (!fp) close(copy);
-  return fp;
 }
 
 // Reads exactly `size` bytes at `offset`; false when the file ends first or cannot be read.
@@ -168,6 +183,78 @@ struct MemoryFile {
   FILE* open() { return fopencookie(this, "w+", {read, write, seek, nullptr}); }
 };
 
+// pxlib's memory comes zeroed, so that what it allocates and never fills reads as nothing: its
+// index of a table's blocks has room for every block of the file and is filled along the chain.
+void* zeroedAlloc(pxdoc_t*, size_t size, const char*) { return std::calloc(1, size); }
+void* plainRealloc(pxdoc_t*, void* mem, size_t size, const char*) { return std::realloc(mem, size); }
+void plainFree(pxdoc_t*, void* mem) { std::free(mem); }
+
+// What pxlib reads a table through: the table's descriptor at a position of this stream's own.
+// Opening follows the chain of data blocks wherever it leads, and an enciphered table's chain
+// cannot be checked before; a chain that runs in a circle would keep it going for ever. Every
+// block it visits costs it a few seeks, so while a table opens the stream allows no more of them
+// than a table of that size needs, and pxlib gives up at the first one refused.
+class TableStream {
+public:
+  TableStream(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  FILE* open() {
+    FILE* fp = fopencookie(this, "rb", {read, nullptr, seek, nullptr});
+    // pxlib reads block headers of a few bytes; a small buffer keeps it from reading whole blocks.
+    if (fp) std::setvbuf(fp, nullptr, _IOFBF, 512);
+    return fp;
+  }
+  void limitSeeks(std::uint64_t count) { seeksLeft_ = count; }
+
+private:
+  static ssize_t read(void* cookie, char* buf, size_t size) {
+    auto* s = static_cast<TableStream*>(cookie);
+    ssize_t n;
+    do
+      n = pread(s->fd_, buf, size, static_cast<off_t>(s->pos_));
+    while (n < 0 && errno == EINTR);
+    if (n > 0) s->pos_ += static_cast<std::uint64_t>(n);
+    return n;
+  }
+  static int seek(void* cookie, off64_t* offset, int whence) {
+    auto* s = static_cast<TableStream*>(cookie);
+    const off64_t base = whence == SEEK_SET   ? 0
+                         : whence == SEEK_CUR ? static_cast<off64_t>(s->pos_)
+                                              : static_cast<off64_t>(s->size_);
+    if (s->seeksLeft_ == 0 || *offset < -base) {
+      errno = EINVAL;
+      return -1;
+    }
+    --s->seeksLeft_;
+    s->pos_ = static_cast<std::uint64_t>(base + *offset);
+    *offset = static_cast<off64_t>(s->pos_);
+    return 0;
+  }
+
+  int fd_;
+  std::uint64_t size_;
+  std::uint64_t pos_ = 0;
+  std::uint64_t seeksLeft_ = std::numeric_limits<std::uint64_t>::max();
+};
+
+// How many records, from the first on, pxlib can be let read. Its index lists the blocks in the
+// order of their chain as it read their headers (an enciphered table's deciphered), and it reads a
+// record wherever the index says: a block the file does not hold, one met twice, or one that
+// claims more records than it has room for would take it outside the block or the file. The
+// records before such a block stay readable.
+int readableRecords(const TableHeader& h, const pxdoc_t& px) {
+  const auto* index = static_cast<const pxpindex_t*>(px.px_indexdata);
+  const int perBlock = (h.blockSize - kBlockHeader) / h.recordSize;
+  std::vector<bool> seen(static_cast<size_t>(h.fileBlocks) + 1);
+  std::int64_t records = 0;
+  for (int i = 0; index && i < px.px_indexdatalen && records < h.recordCount; ++i) {
+    const int block = index[i].blocknumber, inBlock = index[i].numrecords;
+    if (block < 1 || block > h.fileBlocks || seen[block] || inBlock < 0 || inBlock > perBlock) break;
+    seen[block] = true;
+    records += inBlock;
+  }
+  return static_cast<int>(std::min(records, h.recordCount));
+}
+
 } // namespace
 
 // One pxlib document with its stream and its error sink.
@@ -178,7 +265,7 @@ struct PxDoc {
 
   explicit PxDoc(FILE* stream) : fp(stream) {
     bootOnce();
-    px = PX_new3(collectError, nullptr, nullptr, nullptr, &sink);
+    px = PX_new3(collectError, zeroedAlloc, plainRealloc, plainFree, &sink);
   }
   ~PxDoc() { release(); }
   void release() {
@@ -194,8 +281,10 @@ struct PxDoc {
   }
 };
 
-struct TableReader::Doc : PxDoc {
-  using PxDoc::PxDoc;
+// The stream comes first: pxlib's document reads from it until the last.
+struct TableReader::Doc : TableStream, PxDoc {
+  Doc(int fd, std::uint64_t size) : TableStream(fd, size), PxDoc(TableStream::open()) {}
+  int readable = 0; // records, from the first on, that lie in blocks fit to be read
 };
 
 struct TableWriter::Doc {
@@ -265,7 +354,7 @@ std::optional<TableHeader> TableHeader::parse(std::string_view bytes) {
     f.offset = offset;
     offset += f.length;
     const void* end = std::memchr(b + name, 0, h.headerSize - name);
-    if (f.length == 0 || !end) return std::nullopt;
+    if (f.length == 0 || !widthFits(f.type, f.length) || !end) return std::nullopt;
     f.name.assign(b + name, static_cast<const char*>(end));
     name += f.name.size() + 1;
     h.fields.push_back(std::move(f));
@@ -313,25 +402,44 @@ void TableReader::damaged(const std::string& why) const {
 
 TableReader::Doc& TableReader::doc() {
   if (doc_) return *doc_;
-  FILE* fp = reopen(lock_.fd(), "rb");
-  if (!fp) throw EDBEngineError("Cannot read table " + tableName_ + ": " + std::strerror(errno));
-  // pxlib walks the chain of block headers when it opens a table; a small buffer keeps it from
-  // reading the whole of every block on the way.
-  std::setvbuf(fp, nullptr, _IOFBF, 512);
-  auto doc = std::make_unique<Doc>(fp);
-  if (!doc->px) throw EDBEngineError("Cannot read table " + tableName_ + ": out of memory");
-  if (PX_open_fp(doc->px, fp) < 0) damaged(doc->sink.error);
+  // Blocks that could not be read fail every later record the same way, without a new try.
+  if (unreadable_) throw EDBEngineError(*unreadable_);
+  try {
+    doc_ = openBlocks();
+  } catch (const EDBEngineError& e) {
+    unreadable_ = e.what();
+    throw;
+  }
+  return *doc_;
+}
+
+std::unique_ptr<TableReader::Doc> TableReader::openBlocks() {
+  struct stat st {};
+  if (fstat(lock_.fd(), &st) != 0)
+    throw EDBEngineError("Cannot read table " + tableName_ + ": " + std::strerror(errno));
+  auto doc = std::make_unique<Doc>(lock_.fd(), static_cast<std::uint64_t>(st.st_size));
+  if (!doc->px || !doc->fp) throw EDBEngineError("Cannot read table " + tableName_ + ": out of memory");
+  // Opening reads the header (a few seeks a field) and visits each block once (a few seeks a
+  // block); a block takes at least a kilobyte of the file.
+  doc->limitSeeks(8192 + 16 * (static_cast<std::uint64_t>(st.st_size) / 1024 + 1));
+  if (PX_open_fp(doc->px, doc->fp) < 0) {
+    // pxlib frees its index of the blocks when it cannot read one, and leaves the pointer.
+    doc->px->px_indexdata = nullptr;
+    doc->px->px_indexdatalen = 0;
+    damaged(doc->sink.error);
+  }
+  doc->limitSeeks(std::numeric_limits<std::uint64_t>::max());
   if (doc->px->px_head->px_recordsize != header_.recordSize || PX_get_num_records(doc->px) != recordCount())
     damaged("its blocks do not match its header");
-  doc_ = std::move(doc);
-  return *doc_;
+  doc->readable = readableRecords(header_, *doc->px);
+  return doc;
 }
 
 void TableReader::readRecord(int recno, std::string& raw) {
   Doc& d = doc();
   raw.resize(header_.recordSize);
   d.sink.clear();
-  if (recno < 0 || recno >= recordCount() || !PX_get_record(d.px, recno, raw.data()))
+  if (recno < 0 || recno >= d.readable || !PX_get_record(d.px, recno, raw.data()))
     damaged("record " + std::to_string(recno + 1) + " cannot be read " + d.sink.error);
 }
 
@@ -353,10 +461,10 @@ void TableReader::forEachRecord(const std::function<void(int, std::string_view)>
   for (int recno = 0; recno < count;) {
     int deleted = 0;
     pxdatablockinfo_t info{};
-    if (!PX_get_record2(d.px, recno, first.data(), &deleted, &info) || info.recno < 0 ||
-        info.numrecords <= info.recno || info.recordpos < 0)
+    if (recno >= d.readable || !PX_get_record2(d.px, recno, first.data(), &deleted, &info) ||
+        info.recno < 0 || info.numrecords <= info.recno || info.recordpos < 0)
       damaged("record " + std::to_string(recno + 1) + " cannot be read");
-    const int inBlock = std::min(info.numrecords - info.recno, count - recno);
+    const int inBlock = std::min(info.numrecords - info.recno, d.readable - recno);
     records.resize(inBlock * size);
     if (!readFully(lock_.fd(), records.data(), records.size(), static_cast<std::uint64_t>(info.recordpos)))
       damaged("record " + std::to_string(recno + 1) + " lies past its end");

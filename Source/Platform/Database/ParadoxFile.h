@@ -83,6 +83,7 @@ public:
 private:
   struct Doc;
   Doc& doc();
+  std::unique_ptr<Doc> openBlocks();
   const MemoReader& memos();
   [[noreturn]] void damaged(const std::string& why) const;
 
@@ -93,6 +94,7 @@ private:
   const SingleByteCodePage* codePage_ = nullptr;
   std::vector<TFieldDef> fields_;
   std::unique_ptr<Doc> doc_;
+  std::optional<std::string> unreadable_; // why the blocks could not be read
   std::unique_ptr<MemoReader> memos_;
 };
 

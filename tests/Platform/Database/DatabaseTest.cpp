@@ -200,6 +200,17 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
   kvtest::writeFile(db / "CUT.DB", good.substr(0, good.size() - 100));
   // A header that claims to end before its fixed part does.
   kvtest::writeFile(db / "TINY.DB", good.substr(0, 2) + std::string("\x60\x00", 2) + good.substr(4, 0x5C));
+  // Fields narrower than their type is read (record size and the field's length at 0x79 agreeing):
+  // an integer of three bytes, a memo too short for the ten bytes that say where its text lies.
+  const auto narrowed = [&](const std::string& bytes, char width) {
+    std::string b = bytes;
+    b[0] = b[0x79] = width;
+    b[1] = 0;
+    return b;
+  };
+  kvtest::writeFile(db / "NARROW.DB", narrowed(good, 3));
+  CreateTable(db / "MEMO.DB", {{"m", TFieldType::ftMemo, 11}}, {{std::string("x")}});
+  kvtest::writeFile(db / "SHORTMEMO.DB", narrowed(kvtest::readFile(db / "MEMO.DB"), 9));
   struct Case {
     const char* database;
     const char* table;
@@ -212,6 +223,8 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
       {"Korv3", "EMPTY.DB", "not a Paradox table"},
       {"Korv3", "CUT.DB", "damaged"},
       {"Korv3", "TINY.DB", "not a Paradox table"},
+      {"Korv3", "NARROW.DB", "not a Paradox table"},
+      {"Korv3", "SHORTMEMO.DB", "not a Paradox table"},
       {"/no/such/dir", "GOOD.DB", "Unknown database"},
   };
   for (const auto& c : cases) {
@@ -509,32 +522,72 @@ TEST_F(DatabaseTest, DamagedMemoFilesFailTheirFieldOnly) {
   }
 }
 
-// Opening reads the header alone: a table whose blocks are broken opens, exclusively too, and
-// fails at the first record that cannot be read.
-TEST_F(DatabaseTest, OpeningReadsTheHeaderOnly) {
+// Opening reads the header alone: a table whose blocks are broken opens, exclusively too, and fails
+// at the first record that lies in or behind the broken block. A chain of blocks that leaves the
+// file, runs in a circle or claims more records than a block holds is never followed further.
+TEST_F(DatabaseTest, OpeningReadsTheHeaderOnlyAndBrokenBlocksFailTheirRecords) {
+  using Bytes = std::vector<unsigned char>;
+  struct Case {
+    const char* what;
+    const char* password;
+    std::function<void(Bytes& table, size_t first, size_t last, size_t blockSize)> damage; // block offsets
+    bool firstBlockReadable; // else no record is
+  };
+  const auto putLe16 = [](Bytes& b, size_t at, int v) {
+    b.at(at) = static_cast<unsigned char>(v);
+    b.at(at + 1) = static_cast<unsigned char>(v >> 8);
+  };
+  const Case cases[] = {
+      // A block's first two bytes name the next block, the last two its records' bytes less one record.
+      {"link to a block the file lacks", "",
+       [&](Bytes& t, size_t f, size_t, size_t) { putLe16(t, f, 30000); }, true},
+      {"chain back to its first block", "", [&](Bytes& t, size_t, size_t l, size_t) { putLe16(t, l, 1); },
+       false},
+      {"more records than the block holds", "",
+       [&](Bytes& t, size_t f, size_t, size_t) { putLe16(t, f + 4, 0x7FFF); }, false},
+      // An enciphered block in another's place deciphers to links and counts that lead anywhere.
+      {"enciphered block copied over the last", "secret",
+       [](Bytes& t, size_t f, size_t l, size_t size) { std::copy_n(t.begin() + f, size, t.begin() + l); },
+       false},
+  };
+  // 300 records of 254 bytes; a block holds as many as fit behind its six bytes of links and size.
   std::vector<std::vector<FieldValue>> records;
   for (int i = 0; i < 300; ++i)
     records.push_back({std::int64_t{i}, std::string(200, 'x')});
-  CreateTable(db / "WIDE.DB", {{"n", TFieldType::ftInteger, 0}, {"s", TFieldType::ftString, 250}}, records);
-  const auto table = kvtest::readBytes(db / "WIDE.DB");
-  const size_t firstBlock = table.at(2) | table.at(3) << 8;
-  patch(db / "WIDE.DB", firstBlock, {0x30, 0x75}); // the first block's link to the next names block 30000
-  TTable t;
-  t.DatabaseName = "Korv3";
-  t.TableName = "WIDE.DB";
-  t.Exclusive = true;
-  t.Open();
-  EXPECT_EQ(t.RecordCount(), 300);
-  EXPECT_EQ(t.FieldByName("s").Size(), 250);
-  EXPECT_EQ(t.FieldByName("n").AsInteger(), 0);
-  int read = 0;
-  const std::string message = engineError([&] {
-    for (; !t.Eof(); t.Next(), ++read)
-      t.FieldByName("n").AsInteger();
-  });
-  EXPECT_NE(message.find("damaged"), std::string::npos) << message;
-  EXPECT_GT(read, 0);
-  EXPECT_LT(read, 300);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (*c.password) Session().AddPassword(c.password);
+    CreateTable(db / "WIDE.DB", {{"n", TFieldType::ftInteger, 0}, {"s", TFieldType::ftString, 250}}, records,
+                c.password);
+    auto table = kvtest::readBytes(db / "WIDE.DB");
+    const size_t firstBlock = table.at(2) | table.at(3) << 8, blockSize = table.at(5) * 1024u;
+    const size_t perBlock = (blockSize - 6) / 254, blocks = (300 + perBlock - 1) / perBlock;
+    ASSERT_GE(blocks, 3u);
+    ASSERT_EQ(table.size(), firstBlock + blocks * blockSize);
+    c.damage(table, firstBlock, firstBlock + (blocks - 1) * blockSize, blockSize);
+    kvtest::writeFile(db / "WIDE.DB", std::string(table.begin(), table.end()));
+    TTable t;
+    t.DatabaseName = "Korv3";
+    t.TableName = "WIDE.DB";
+    t.Exclusive = true;
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 300);
+    EXPECT_EQ(t.FieldByName("s").Size(), 250);
+    int read = 0;
+    const std::string message = engineError([&] {
+      for (; !t.Eof(); t.Next(), ++read)
+        EXPECT_EQ(t.FieldByName("n").AsInteger(), read);
+    });
+    EXPECT_NE(message.find("damaged"), std::string::npos) << message;
+    EXPECT_EQ(read, c.firstBlockReadable ? static_cast<int>(perBlock) : 0);
+    // A query, which reads a block at a time, fails as well.
+    t.Close();
+    TQuery q;
+    q.DatabaseName = "Korv3";
+    q.SQL.SetText("select * from WIDE.DB where n = 299");
+    const std::string queried = engineError([&] { q.Open(); });
+    EXPECT_NE(queried.find("damaged"), std::string::npos) << queried;
+  }
 }
 
 // Texts are converted from the code page the table's header names (1252 when none).
