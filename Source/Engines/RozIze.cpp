@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <fcntl.h>
 #include <libdeflate.h>
 #include <map>
@@ -308,6 +309,7 @@ private:
   void skip(Job* job, const std::string& name, int skipType, int code, const std::string& why);
   void sendNewFile(Job& job);
   bool findPassword(Job& job, const uint8_t header[kEncryptionHeaderSize]);
+  bool opensWhole(const Job& job, const std::string& password);
   void settleEarlierMembers(const std::vector<std::string>& parts, size_t count);
   void dispatch(std::unique_ptr<Job> job);
   void handle(Job& job);
@@ -326,6 +328,7 @@ private:
   std::vector<std::string> specs_;
   std::string cmdPassword_;
   std::vector<std::string> goodPasswords_;
+  std::set<std::string> provenPasswords_;
   int passwordAsks_ = 0;
   bool mayAskPassword_ = true;
   mode_t umask_ = 022;
@@ -436,7 +439,14 @@ bool UnzipRun::findPassword(Job& job, const uint8_t header[kEncryptionHeaderSize
   const CentralEntry& e = *job.entry;
   const bool descriptor = (e.flags & kFlagDataDescriptor) != 0;
   auto fits = [&](const std::string& password) {
-    return passwordMatches(password, header, e.crc, e.dosTime, descriptor);
+    if (!passwordMatches(password, header, e.crc, e.dosTime, descriptor)) return false;
+    if (provenPasswords_.count(password)) return true;
+    // The header's one check byte lets a wrong password through once in 256 tries; a password
+    // that has not yet opened a member opens this one whole before it is taken, so that a wrong
+    // answer is asked again instead of failing the member as damaged.
+    if (!opensWhole(job, password)) return false;
+    provenPasswords_.insert(password);
+    return true;
   };
   if (!cmdPassword_.empty() && fits(cmdPassword_)) {
     job.password = cmdPassword_;
@@ -469,6 +479,34 @@ bool UnzipRun::findPassword(Job& job, const uint8_t header[kEncryptionHeaderSize
     remaining = static_cast<int>(std::clamp<int64_t>(reply.FileSize, 0, 15)) - 1;
   }
   return false;
+}
+
+bool UnzipRun::opensWhole(const Job& job, const std::string& password) {
+  Job trial;
+  trial.entry = job.entry;
+  trial.name = job.name;
+  trial.dataOffset = job.dataOffset;
+  trial.password = password;
+  trial.test = true;
+  std::exception_ptr failure;
+  // On a worker, so that the caller hears ticks while a large member is read through.
+  pool_->submit([&, fd = archiveFd_] {
+    try {
+      extractMember(trial, fd, abort_);
+    } catch (const ExtractFailure&) {
+      trial.ok = false;
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    pool_->finish(trial.done);
+  });
+  while (!pool_->waitFor(trial.done, kTickInterval)) {
+    channel_.send(zcaTick, 0, 0, "");
+    if (channel_.cancelled()) abort_.store(true); // the trial ends soon; it reads our stack
+  }
+  checkCancel();
+  if (failure) std::rethrow_exception(failure);
+  return trial.ok && !trial.crcBad;
 }
 
 void UnzipRun::process(const CentralEntry& e, size_t index) {
