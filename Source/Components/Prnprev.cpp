@@ -2,6 +2,7 @@
 
 #include "Platform/Graphics/Colors.h"
 #include "Platform/Graphics/Printer.h"
+#include "Platform/Rtl/StoreChange.h"
 
 #include <algorithm>
 #include <cmath>
@@ -45,8 +46,7 @@ std::vector<TRect> subtract(const TRect& r, std::initializer_list<TRect> holes) 
 
 // ---- the paint surface
 
-TPaintPanel::TPaintPanel(TComponent* AOwner, TComponent* APreview)
-    : TPanel(AOwner), preview_(APreview) {}
+TPaintPanel::TPaintPanel(TComponent* AOwner, TComponent* APreview) : TPanel(AOwner), preview_(APreview) {}
 
 void TPaintPanel::WMPaint(TWMPaint& Message) {
   if (Message.DC) return;
@@ -413,21 +413,15 @@ void TPrintPreview::SetActualPage(int Value) {
 }
 
 void TPrintPreview::SetCustXScale(double Value) {
-  if (Value == custXScale_) return;
-  custXScale_ = Value;
-  PrinterChanged(true);
+  if (storeChange(custXScale_, Value)) PrinterChanged(true);
 }
 
 void TPrintPreview::SetCustYScale(double Value) {
-  if (Value == custYScale_) return;
-  custYScale_ = Value;
-  PrinterChanged(true);
+  if (storeChange(custYScale_, Value)) PrinterChanged(true);
 }
 
 void TPrintPreview::SetScrollBars(TScrollStyle Value) {
-  if (Value == scrollBars_) return;
-  scrollBars_ = Value;
-  if (!IsLoading()) repaint();
+  if (storeChange(scrollBars_, Value) && !IsLoading()) repaint();
 }
 
 void TPrintPreview::CalcPageCount() {

@@ -1,6 +1,7 @@
 #include "Platform/Ui/Buttons.h"
 
 #include "Platform/Graphics/Colors.h"
+#include "Platform/Rtl/StoreChange.h"
 
 #include <algorithm>
 #include <map>
@@ -178,16 +179,13 @@ void TBitBtn::SetGlyph(const Raster& Value) {
   Invalidate();
 }
 void TBitBtn::SetLayout(TButtonLayout Value) {
-  layout_ = Value;
-  Invalidate();
+  if (storeChange(layout_, Value)) Invalidate();
 }
 void TBitBtn::SetMargin(int Value) {
-  margin_ = std::max(-1, Value);
-  Invalidate();
+  if (storeChange(margin_, std::max(-1, Value))) Invalidate();
 }
 void TBitBtn::SetSpacing(int Value) {
-  spacing_ = Value;
-  Invalidate();
+  if (storeChange(spacing_, Value)) Invalidate();
 }
 
 void TBitBtn::Click() {
@@ -272,24 +270,20 @@ void TSpeedButton::SetAllowAllUp(bool Value) {
   groupChanged();
 }
 void TSpeedButton::SetFlat(bool Value) {
-  flat_ = Value;
-  Invalidate();
+  if (storeChange(flat_, Value)) Invalidate();
 }
 void TSpeedButton::SetGlyph(const Raster& Value) {
   glyph_ = Value;
   Invalidate();
 }
 void TSpeedButton::SetLayout(TButtonLayout Value) {
-  layout_ = Value;
-  Invalidate();
+  if (storeChange(layout_, Value)) Invalidate();
 }
 void TSpeedButton::SetMargin(int Value) {
-  margin_ = std::max(-1, Value);
-  Invalidate();
+  if (storeChange(margin_, std::max(-1, Value))) Invalidate();
 }
 void TSpeedButton::SetSpacing(int Value) {
-  spacing_ = Value;
-  Invalidate();
+  if (storeChange(spacing_, Value)) Invalidate();
 }
 
 void TSpeedButton::Click() {

@@ -1,5 +1,7 @@
 #include "Platform/Ui/ComCtrls.h"
 
+#include "Platform/Rtl/StoreChange.h"
+
 #include <algorithm>
 
 namespace kv::platform {
@@ -59,13 +61,11 @@ void TProgressBar::SetPosition(int Value) {
 }
 
 void TProgressBar::SetSmooth(bool Value) {
-  smooth_ = Value;
-  Invalidate();
+  if (storeChange(smooth_, Value)) Invalidate();
 }
 
 void TProgressBar::SetOrientation(TProgressBarOrientation Value) {
-  if (orientation_ == Value) return;
-  orientation_ = Value;
+  if (!storeChange(orientation_, Value)) return;
   if (!IsLoading()) SetBounds(Left(), Top(), Height(), Width());
   Invalidate();
 }
@@ -171,8 +171,7 @@ int TTabSheet::TabIndex() const {
 }
 
 void TTabSheet::SetTabVisible(bool Value) {
-  if (tabVisible_ == Value) return;
-  tabVisible_ = Value;
+  if (!storeChange(tabVisible_, Value)) return;
   if (pageControl_) {
     if (!Value && pageControl_->activePage_ == this)
       pageControl_->SetActivePage(pageControl_->FindNextPage(this, true, true) != this
@@ -778,13 +777,12 @@ void TListView::CreateParams(TCreateParams& Params) {
 }
 
 void TListView::SetViewStyle(TViewStyle Value) {
-  viewStyle_ = Value;
+  if (!storeChange(viewStyle_, Value)) return;
   updateScrollBar();
   Invalidate();
 }
 void TListView::SetRowSelect(bool Value) {
-  rowSelect_ = Value;
-  Invalidate();
+  if (storeChange(rowSelect_, Value)) Invalidate();
 }
 void TListView::SetMultiSelect(bool Value) {
   multiSelect_ = Value;
@@ -795,15 +793,13 @@ void TListView::SetMultiSelect(bool Value) {
   }
 }
 void TListView::SetHideSelection(bool Value) {
-  hideSelection_ = Value;
-  Invalidate();
+  if (storeChange(hideSelection_, Value)) Invalidate();
 }
 void TListView::SetGridLines(bool Value) {
-  gridLines_ = Value;
-  Invalidate();
+  if (storeChange(gridLines_, Value)) Invalidate();
 }
 void TListView::SetShowColumnHeaders(bool Value) {
-  showColumnHeaders_ = Value;
+  if (!storeChange(showColumnHeaders_, Value)) return;
   updateScrollBar();
   Invalidate();
 }
@@ -1144,8 +1140,7 @@ void TToolButton::SetStyle(TToolButtonStyle Value) {
 }
 
 void TToolButton::SetDown(bool Value) {
-  if (down_ == Value) return;
-  down_ = Value;
+  if (!storeChange(down_, Value)) return;
   if (Value && grouped_ && ToolBar()) {
     // The group: neighbouring grouped check buttons without a separator between them.
     TToolBar* bar = ToolBar();
@@ -1318,13 +1313,12 @@ void TToolBar::SetButtonHeight(int Value) {
   Realign();
 }
 void TToolBar::SetShowCaptions(bool Value) {
-  showCaptions_ = Value;
+  if (!storeChange(showCaptions_, Value)) return;
   Realign();
   Invalidate();
 }
 void TToolBar::SetFlat(bool Value) {
-  flat_ = Value;
-  Invalidate();
+  if (storeChange(flat_, Value)) Invalidate();
 }
 void TToolBar::SetIndent(int Value) {
   indent_ = std::max(0, Value);

@@ -1,5 +1,6 @@
 #include "Platform/Ui/Graphics.h"
 
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Rtl/SysUtils.h"
 
 #include <algorithm>
@@ -226,8 +227,7 @@ TCanvas::~TCanvas() {
 }
 
 void TCanvas::SetHandle(DrawingContext* Value) {
-  if (handle_ == Value) return;
-  handle_ = Value;
+  if (!storeChange(handle_, Value)) return;
   if (handle_) font_.SetPixelsPerInch(handle_->pixelsPerInch());
   penSent_ = brushSent_ = fontSent_ = false;
 }

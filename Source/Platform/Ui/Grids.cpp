@@ -1,5 +1,6 @@
 #include "Platform/Ui/Grids.h"
 
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Ui/ClassicPaint.h"
 
 #include <algorithm>
@@ -76,22 +77,17 @@ void TCustomGrid::SetGridLineWidth(int Value) {
   Invalidate();
 }
 void TCustomGrid::SetOptions(TGridOptions Value) {
-  options_ = Value;
-  Invalidate();
+  if (storeChange(options_, Value)) Invalidate();
 }
 void TCustomGrid::SetFixedColor(TColor Value) {
-  fixedColor_ = Value;
-  Invalidate();
+  if (storeChange(fixedColor_, Value)) Invalidate();
 }
 void TCustomGrid::SetDefaultDrawing(bool Value) {
-  defaultDrawing_ = Value;
-  Invalidate();
+  if (storeChange(defaultDrawing_, Value)) Invalidate();
 }
 void TCustomGrid::SetScrollBars(TScrollStyle Value) { scrollBars_ = Value; }
 void TCustomGrid::SetBorderStyle(TBorderStyle Value) {
-  if (borderStyle_ == Value) return;
-  borderStyle_ = Value;
-  if (HandleAllocated()) RecreateWnd();
+  if (storeChange(borderStyle_, Value) && HandleAllocated()) RecreateWnd();
 }
 
 int TCustomGrid::ColWidths(int Index) const {
