@@ -1,6 +1,6 @@
 // The first step of a property setter that acts only on a change:
 //
-//   void TCustomLabel::SetLayout(TTextLayout Value) { if (storeChange(layout_, Value)) Invalidate(); }
+//   void TTimer::SetInterval(unsigned Value) { if (storeChange(interval_, Value)) updateTimer(); }
 //
 // Stores the value and answers whether the field held another one before, so that setting a
 // property to the value it has repaints, re-lays out or notifies nothing.

@@ -1,7 +1,6 @@
 #include "Platform/Ui/Buttons.h"
 
 #include "Platform/Graphics/Colors.h"
-#include "Platform/Rtl/StoreChange.h"
 
 #include <algorithm>
 #include <map>
@@ -178,15 +177,9 @@ void TBitBtn::SetGlyph(const Raster& Value) {
   glyph_ = Value;
   Invalidate();
 }
-void TBitBtn::SetLayout(TButtonLayout Value) {
-  if (storeChange(layout_, Value)) Invalidate();
-}
-void TBitBtn::SetMargin(int Value) {
-  if (storeChange(margin_, std::max(-1, Value))) Invalidate();
-}
-void TBitBtn::SetSpacing(int Value) {
-  if (storeChange(spacing_, Value)) Invalidate();
-}
+void TBitBtn::SetLayout(TButtonLayout Value) { invalidateOnChange(layout_, Value); }
+void TBitBtn::SetMargin(int Value) { invalidateOnChange(margin_, std::max(-1, Value)); }
+void TBitBtn::SetSpacing(int Value) { invalidateOnChange(spacing_, Value); }
 
 void TBitBtn::Click() {
   if (kind_ == TBitBtnKind::bkClose) {
@@ -269,22 +262,14 @@ void TSpeedButton::SetAllowAllUp(bool Value) {
   allowAllUp_ = Value;
   groupChanged();
 }
-void TSpeedButton::SetFlat(bool Value) {
-  if (storeChange(flat_, Value)) Invalidate();
-}
+void TSpeedButton::SetFlat(bool Value) { invalidateOnChange(flat_, Value); }
 void TSpeedButton::SetGlyph(const Raster& Value) {
   glyph_ = Value;
   Invalidate();
 }
-void TSpeedButton::SetLayout(TButtonLayout Value) {
-  if (storeChange(layout_, Value)) Invalidate();
-}
-void TSpeedButton::SetMargin(int Value) {
-  if (storeChange(margin_, std::max(-1, Value))) Invalidate();
-}
-void TSpeedButton::SetSpacing(int Value) {
-  if (storeChange(spacing_, Value)) Invalidate();
-}
+void TSpeedButton::SetLayout(TButtonLayout Value) { invalidateOnChange(layout_, Value); }
+void TSpeedButton::SetMargin(int Value) { invalidateOnChange(margin_, std::max(-1, Value)); }
+void TSpeedButton::SetSpacing(int Value) { invalidateOnChange(spacing_, Value); }
 
 void TSpeedButton::Click() {
   if (groupIndex_ != 0) {

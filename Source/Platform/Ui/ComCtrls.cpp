@@ -60,9 +60,7 @@ void TProgressBar::SetPosition(int Value) {
   Invalidate();
 }
 
-void TProgressBar::SetSmooth(bool Value) {
-  if (storeChange(smooth_, Value)) Invalidate();
-}
+void TProgressBar::SetSmooth(bool Value) { invalidateOnChange(smooth_, Value); }
 
 void TProgressBar::SetOrientation(TProgressBarOrientation Value) {
   if (!storeChange(orientation_, Value)) return;
@@ -781,9 +779,7 @@ void TListView::SetViewStyle(TViewStyle Value) {
   updateScrollBar();
   Invalidate();
 }
-void TListView::SetRowSelect(bool Value) {
-  if (storeChange(rowSelect_, Value)) Invalidate();
-}
+void TListView::SetRowSelect(bool Value) { invalidateOnChange(rowSelect_, Value); }
 void TListView::SetMultiSelect(bool Value) {
   multiSelect_ = Value;
   if (!Value) {
@@ -792,12 +788,8 @@ void TListView::SetMultiSelect(bool Value) {
       if (items_->Item(i) != keep) items_->Item(i)->SetSelected(false);
   }
 }
-void TListView::SetHideSelection(bool Value) {
-  if (storeChange(hideSelection_, Value)) Invalidate();
-}
-void TListView::SetGridLines(bool Value) {
-  if (storeChange(gridLines_, Value)) Invalidate();
-}
+void TListView::SetHideSelection(bool Value) { invalidateOnChange(hideSelection_, Value); }
+void TListView::SetGridLines(bool Value) { invalidateOnChange(gridLines_, Value); }
 void TListView::SetShowColumnHeaders(bool Value) {
   if (!storeChange(showColumnHeaders_, Value)) return;
   updateScrollBar();
@@ -1317,9 +1309,7 @@ void TToolBar::SetShowCaptions(bool Value) {
   Realign();
   Invalidate();
 }
-void TToolBar::SetFlat(bool Value) {
-  if (storeChange(flat_, Value)) Invalidate();
-}
+void TToolBar::SetFlat(bool Value) { invalidateOnChange(flat_, Value); }
 void TToolBar::SetIndent(int Value) {
   indent_ = std::max(0, Value);
   Realign();

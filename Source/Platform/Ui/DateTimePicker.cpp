@@ -406,9 +406,7 @@ void TDateTimePicker::SetChecked(bool Value) {
   Invalidate();
   Change();
 }
-void TDateTimePicker::SetShowCheckbox(bool Value) {
-  if (storeChange(showCheckbox_, Value)) Invalidate();
-}
+void TDateTimePicker::SetShowCheckbox(bool Value) { invalidateOnChange(showCheckbox_, Value); }
 
 void TDateTimePicker::Change() { OnChange(this); }
 

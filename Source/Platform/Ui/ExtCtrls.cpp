@@ -105,9 +105,7 @@ void TCustomPanel::SetBorderStyle(TBorderStyle Value) {
   }
   changed();
 }
-void TCustomPanel::SetAlignment(TAlignment Value) {
-  if (storeChange(alignment_, Value)) Invalidate();
-}
+void TCustomPanel::SetAlignment(TAlignment Value) { invalidateOnChange(alignment_, Value); }
 
 void TCustomPanel::AdjustClientRect(TRect& Rect) {
   int size = borderWidth_;

@@ -76,15 +76,9 @@ void TCustomGrid::SetGridLineWidth(int Value) {
   gridLineWidth_ = std::max(Value, 0);
   Invalidate();
 }
-void TCustomGrid::SetOptions(TGridOptions Value) {
-  if (storeChange(options_, Value)) Invalidate();
-}
-void TCustomGrid::SetFixedColor(TColor Value) {
-  if (storeChange(fixedColor_, Value)) Invalidate();
-}
-void TCustomGrid::SetDefaultDrawing(bool Value) {
-  if (storeChange(defaultDrawing_, Value)) Invalidate();
-}
+void TCustomGrid::SetOptions(TGridOptions Value) { invalidateOnChange(options_, Value); }
+void TCustomGrid::SetFixedColor(TColor Value) { invalidateOnChange(fixedColor_, Value); }
+void TCustomGrid::SetDefaultDrawing(bool Value) { invalidateOnChange(defaultDrawing_, Value); }
 void TCustomGrid::SetScrollBars(TScrollStyle Value) { scrollBars_ = Value; }
 void TCustomGrid::SetBorderStyle(TBorderStyle Value) {
   if (storeChange(borderStyle_, Value) && HandleAllocated()) RecreateWnd();

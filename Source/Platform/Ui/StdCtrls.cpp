@@ -85,23 +85,17 @@ TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
   SetParentColor(true);
 }
 
-void TCustomLabel::SetAlignment(TAlignment Value) {
-  if (storeChange(alignment_, Value)) Invalidate();
-}
+void TCustomLabel::SetAlignment(TAlignment Value) { invalidateOnChange(alignment_, Value); }
 void TCustomLabel::SetAutoSize(bool Value) {
   if (storeChange(autoSize_, Value)) AdjustBounds();
 }
-void TCustomLabel::SetLayout(TTextLayout Value) {
-  if (storeChange(layout_, Value)) Invalidate();
-}
+void TCustomLabel::SetLayout(TTextLayout Value) { invalidateOnChange(layout_, Value); }
 void TCustomLabel::SetWordWrap(bool Value) {
   if (!storeChange(wordWrap_, Value)) return;
   AdjustBounds();
   Invalidate();
 }
-void TCustomLabel::SetTransparent(bool Value) {
-  if (storeChange(transparent_, Value)) Invalidate();
-}
+void TCustomLabel::SetTransparent(bool Value) { invalidateOnChange(transparent_, Value); }
 void TCustomLabel::SetShowAccelChar(bool Value) {
   if (!storeChange(showAccelChar_, Value)) return;
   AdjustBounds();
@@ -184,9 +178,7 @@ void TButtonControl::CreateParams(TCreateParams& Params) {
   Params.WindowClassStyle &= ~CS_DBLCLKS; // a quick second click is a second click
 }
 
-void TButtonControl::setPressed(bool Value) {
-  if (storeChange(pressed_, Value)) Invalidate();
-}
+void TButtonControl::setPressed(bool Value) { invalidateOnChange(pressed_, Value); }
 
 void TButtonControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Button == TMouseButton::mbLeft) {
@@ -275,9 +267,7 @@ const TClassInfo& TButton::StaticClassInfo() {
 
 TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) { SetBounds(0, 0, 75, 25); }
 
-void TButton::SetDefault(bool Value) {
-  if (storeChange(default_, Value)) Invalidate();
-}
+void TButton::SetDefault(bool Value) { invalidateOnChange(default_, Value); }
 
 bool TButton::Active() const {
   const TCustomForm* form = GetParentForm(this);
@@ -593,9 +583,7 @@ void TCustomEdit::SetBorderStyle(TBorderStyle Value) {
   if (storeChange(borderStyle_, Value)) RecreateWnd();
 }
 
-void TCustomEdit::SetHideSelection(bool Value) {
-  if (storeChange(hideSelection_, Value)) Invalidate();
-}
+void TCustomEdit::SetHideSelection(bool Value) { invalidateOnChange(hideSelection_, Value); }
 
 int TCustomEdit::prevChar(int Pos) const {
   const std::string& t = Text();
@@ -1410,9 +1398,7 @@ TStaticText::TStaticText(TComponent* AOwner) : TCustomControl(AOwner) {
   SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls});
 }
 
-void TStaticText::SetAlignment(TAlignment Value) {
-  if (storeChange(alignment_, Value)) Invalidate();
-}
+void TStaticText::SetAlignment(TAlignment Value) { invalidateOnChange(alignment_, Value); }
 void TStaticText::SetAutoSize(bool Value) {
   if (storeChange(autoSize_, Value)) adjustBounds();
 }
@@ -1936,7 +1922,7 @@ void TComboBox::SetDroppedDown(bool Value) {
 
 void TComboBox::SetItemIndex(int Value) {
   if (Value < -1 || Value >= Count()) Value = -1;
-  if (storeChange(itemIndex_, Value)) Invalidate();
+  invalidateOnChange(itemIndex_, Value);
 }
 
 void TComboBox::choose(int Index) {
