@@ -26,17 +26,8 @@ std::vector<TRect> subtract(const TRect& r, std::initializer_list<TRect> holes) 
   std::vector<TRect> parts{r};
   for (const TRect& h : holes) {
     std::vector<TRect> next;
-    for (const TRect& p : parts) {
-      const TRect cut = IntersectRects(p, h);
-      if (IsRectEmpty(cut)) {
-        next.push_back(p);
-        continue;
-      }
-      if (p.Top < cut.Top) next.push_back(TRect{p.Left, p.Top, p.Right, cut.Top});
-      if (cut.Bottom < p.Bottom) next.push_back(TRect{p.Left, cut.Bottom, p.Right, p.Bottom});
-      if (p.Left < cut.Left) next.push_back(TRect{p.Left, cut.Top, cut.Left, cut.Bottom});
-      if (cut.Right < p.Right) next.push_back(TRect{cut.Right, cut.Top, p.Right, cut.Bottom});
-    }
+    for (const TRect& p : parts)
+      rectMinus(p, h, next);
     parts = std::move(next);
   }
   return parts;
