@@ -1,6 +1,7 @@
 #include "KVGeneralPurposeWindow.h"
 
 #include "Platform/Graphics/Colors.h"
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Menus.h"
 
@@ -33,9 +34,7 @@ void TKVGeneralPurposeWindow::CreateParams(TCreateParams& Params) {
 }
 
 void TKVGeneralPurposeWindow::SetBorderStyle(TBorderStyle Value) {
-  if (Value == borderStyle_) return;
-  borderStyle_ = Value;
-  RecreateWnd();
+  if (storeChange(borderStyle_, Value)) RecreateWnd();
 }
 
 void TKVGeneralPurposeWindow::Resizing() {

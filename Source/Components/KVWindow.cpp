@@ -1,6 +1,7 @@
 #include "KVWindow.h"
 
 #include "Platform/Graphics/Colors.h"
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Rtl/SysUtils.h"
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Menus.h"
@@ -48,16 +49,13 @@ void TKVWindow::CreateParams(TCreateParams& Params) {
 }
 
 void TKVWindow::SetBorderStyle(TBorderStyle Value) {
-  if (Value == borderStyle_) return;
-  borderStyle_ = Value;
+  if (!storeChange(borderStyle_, Value)) return;
   RecreateWnd();
   Invalidate();
 }
 
 void TKVWindow::SetScrollStyle(TScrollStyle Value) {
-  if (Value == scrollStyle_) return;
-  scrollStyle_ = Value;
-  RecreateWnd();
+  if (storeChange(scrollStyle_, Value)) RecreateWnd();
 }
 
 bool TKVWindow::HasHorzBar() const { return scrollStyle_ == ssHorizontal || scrollStyle_ == ssBoth; }

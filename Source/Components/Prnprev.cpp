@@ -2,6 +2,7 @@
 
 #include "Platform/Graphics/Colors.h"
 #include "Platform/Graphics/Printer.h"
+#include "Platform/Rtl/StoreChange.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,17 +26,8 @@ std::vector<TRect> subtract(const TRect& r, std::initializer_list<TRect> holes) 
   std::vector<TRect> parts{r};
   for (const TRect& h : holes) {
     std::vector<TRect> next;
-    for (const TRect& p : parts) {
-      const TRect cut = IntersectRects(p, h);
-      if (IsRectEmpty(cut)) {
-        next.push_back(p);
-        continue;
-      }
-      if (p.Top < cut.Top) next.push_back(TRect{p.Left, p.Top, p.Right, cut.Top});
-      if (cut.Bottom < p.Bottom) next.push_back(TRect{p.Left, cut.Bottom, p.Right, p.Bottom});
-      if (p.Left < cut.Left) next.push_back(TRect{p.Left, cut.Top, cut.Left, cut.Bottom});
-      if (cut.Right < p.Right) next.push_back(TRect{cut.Right, cut.Top, p.Right, cut.Bottom});
-    }
+    for (const TRect& p : parts)
+      rectMinus(p, h, next);
     parts = std::move(next);
   }
   return parts;
@@ -45,8 +37,7 @@ std::vector<TRect> subtract(const TRect& r, std::initializer_list<TRect> holes) 
 
 // ---- the paint surface
 
-TPaintPanel::TPaintPanel(TComponent* AOwner, TComponent* APreview)
-    : TPanel(AOwner), preview_(APreview) {}
+TPaintPanel::TPaintPanel(TComponent* AOwner, TComponent* APreview) : TPanel(AOwner), preview_(APreview) {}
 
 void TPaintPanel::WMPaint(TWMPaint& Message) {
   if (Message.DC) return;
@@ -413,21 +404,15 @@ void TPrintPreview::SetActualPage(int Value) {
 }
 
 void TPrintPreview::SetCustXScale(double Value) {
-  if (Value == custXScale_) return;
-  custXScale_ = Value;
-  PrinterChanged(true);
+  if (storeChange(custXScale_, Value)) PrinterChanged(true);
 }
 
 void TPrintPreview::SetCustYScale(double Value) {
-  if (Value == custYScale_) return;
-  custYScale_ = Value;
-  PrinterChanged(true);
+  if (storeChange(custYScale_, Value)) PrinterChanged(true);
 }
 
 void TPrintPreview::SetScrollBars(TScrollStyle Value) {
-  if (Value == scrollBars_) return;
-  scrollBars_ = Value;
-  if (!IsLoading()) repaint();
+  if (storeChange(scrollBars_, Value) && !IsLoading()) repaint();
 }
 
 void TPrintPreview::CalcPageCount() {

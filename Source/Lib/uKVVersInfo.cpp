@@ -2,6 +2,7 @@
 
 #include "Platform/PeFiles/PeFile.h"
 #include "Platform/PeFiles/VersionBlock.h"
+#include "Platform/Rtl/StoreChange.h"
 
 #include <cstdio>
 #include <cstring>
@@ -163,9 +164,7 @@ void TqelVersionInfoResource::SetFilename(const TVersionFilename& Value) {
 }
 
 void TqelVersionInfoResource::SetForceEXE(bool Value) {
-  if (Value == ForceEXE) return;
-  ForceEXE = Value;
-  ReadVersionInfoData();
+  if (kv::platform::storeChange(ForceEXE, Value)) ReadVersionInfoData();
 }
 
 std::string TqelVersionInfoResource::GetResourceFilename() { return Filename; }

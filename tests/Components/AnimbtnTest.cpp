@@ -166,10 +166,5 @@ TEST_F(AnimbtnTest, TextOnlyFramesAndDisabledCaption) {
 }
 
 TEST(AnimbtnRegister, GoesOnZusaetzlich) {
-  ClearPalette();
-  Animbtn::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Zus\xC3\xA4tzlich");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TAnimBtn");
-  ClearPalette();
+  kvtest::expectPalette(Animbtn::Register, "Zus\xC3\xA4tzlich", {"TAnimBtn"});
 }

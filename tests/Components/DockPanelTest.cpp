@@ -357,11 +357,6 @@ TEST_F(DockPanelTest, FloatConstraintsAreCopied) {
 }
 
 TEST(DockPanelRegister, GoesOnKorvalis) {
-  ClearPalette();
-  DockPanel::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Korvalis");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TDockPanel");
-  ClearPalette();
+  kvtest::expectPalette(DockPanel::Register, "Korvalis", {"TDockPanel"});
   EXPECT_NE(GetClass("TDockPanel"), nullptr);
 }

@@ -195,10 +195,5 @@ TEST_F(DropDownListViewTest, StoredFormCannotKeepReadOnlyOffOrHideSelectionOn) {
 }
 
 TEST(DropDownListViewRegister, OnlyTheFieldGoesOnKorvalis) {
-  ClearPalette();
-  DropDownListView::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Korvalis");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TDropDownListView");
-  ClearPalette();
+  kvtest::expectPalette(DropDownListView::Register, "Korvalis", {"TDropDownListView"});
 }

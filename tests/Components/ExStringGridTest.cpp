@@ -165,10 +165,5 @@ TEST_F(ExStringGridTest, StoredFormKeepsTheHeadFontAndTheHandler) {
 }
 
 TEST(ExStringGridRegister, PutsTheGridOnDolvane) {
-  ClearPalette();
-  ExStringGrid::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Dolvane");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TExStringGrid");
-  ClearPalette();
+  kvtest::expectPalette(ExStringGrid::Register, "Dolvane", {"TExStringGrid"});
 }

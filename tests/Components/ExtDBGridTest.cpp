@@ -333,10 +333,5 @@ TEST_F(ExtDBGridTest, AFreedDataSourceLeavesAnEmptyGrid) {
 }
 
 TEST_F(ExtDBGridTest, RegisterPutsTheGridOnTheKorvalisPage) {
-  ClearPalette();
-  Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Korvalis");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TExtDBGrid");
-  ClearPalette();
+  kvtest::expectPalette(Register, "Korvalis", {"TExtDBGrid"});
 }

@@ -267,15 +267,10 @@ TEST_F(KVControlsTest, AFailingRepeatedClickStopsTheRepetition) {
 }
 
 TEST(KVControlsRegister, SevenControlsOnKorvalisInOrder) {
-  ClearPalette();
-  KVControls::Register();
-  const char* expected[] = {"TKVCheckBox", "TKVDateTimePicker", "TKVEdit",          "TKVRadioButton",
-                            "TDensityEdit", "TTempEdit",        "TTimedSpeedButton"};
-  ASSERT_EQ(PaletteEntries().size(), 7u);
-  for (size_t i = 0; i < 7; ++i) {
-    EXPECT_EQ(PaletteEntries()[i].Page, "Korvalis");
-    EXPECT_EQ(PaletteEntries()[i].ClassName, expected[i]);
-    EXPECT_NE(GetClass(expected[i]), nullptr);
-  }
-  ClearPalette();
+  const std::initializer_list<std::string> expected = {"TKVCheckBox",      "TKVDateTimePicker", "TKVEdit",
+                                                       "TKVRadioButton",   "TDensityEdit",      "TTempEdit",
+                                                       "TTimedSpeedButton"};
+  kvtest::expectPalette(KVControls::Register, "Korvalis", expected);
+  for (const std::string& name : expected)
+    EXPECT_NE(GetClass(name), nullptr) << name;
 }

@@ -177,12 +177,7 @@ TEST_F(GeneralPurposeWindowTest, ResizeCallsHookAndInvalidates) {
 }
 
 TEST_F(GeneralPurposeWindowTest, Registration) {
-  ClearPalette();
-  KVGeneralPurposeWindow::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Korvalis");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TKVGeneralPurposeWindow");
-  ClearPalette();
+  kvtest::expectPalette(KVGeneralPurposeWindow::Register, "Korvalis", {"TKVGeneralPurposeWindow"});
   const TClassInfo* c = GetClass("TKVGeneralPurposeWindow");
   ASSERT_NE(c, nullptr);
   EXPECT_TRUE(c->FindProp("BorderStyle")->IsDefault(*win));

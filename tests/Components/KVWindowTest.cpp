@@ -367,13 +367,8 @@ TEST_F(KVWindowTest, StoredForm) {
 }
 
 TEST_F(KVWindowTest, Registration) {
-  ClearPalette();
-  KVWindow::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Korvalis");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TKVWindow");
+  kvtest::expectPalette(KVWindow::Register, "Korvalis", {"TKVWindow"});
   EXPECT_NE(GetClass("TKVWindow"), nullptr);
-  ClearPalette();
 }
 
 

@@ -284,10 +284,5 @@ TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
 }
 
 TEST_F(PrnRichEditTest, RegisterPutsTheEditOnTheEigenePage) {
-  ClearPalette();
-  Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Eigene");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TPrnRichEdit");
-  ClearPalette();
+  kvtest::expectPalette(Register, "Eigene", {"TPrnRichEdit"});
 }

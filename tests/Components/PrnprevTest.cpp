@@ -446,13 +446,8 @@ TEST_F(PrnprevTest, ScrollBarsMoveThePage) {
 }
 
 TEST_F(PrnprevTest, Registration) {
-  ClearPalette();
-  Prnprev::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Eigene");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TPrintPreview");
+  kvtest::expectPalette(Prnprev::Register, "Eigene", {"TPrintPreview"});
   EXPECT_EQ(GetClass("TPaintPanel"), nullptr);
-  ClearPalette();
 }
 
 } // namespace

@@ -216,13 +216,8 @@ TEST_F(SingleInstanceTest, LastHolderRemovesTheName) {
 }
 
 TEST_F(SingleInstanceTest, Registration) {
-  ClearPalette();
-  VnkSingleInst::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Korvalis");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TVarnekSingleInstance");
+  kvtest::expectPalette(VnkSingleInst::Register, "Korvalis", {"TVarnekSingleInstance"});
   EXPECT_EQ(GetClass("ESingleInstError"), nullptr);
-  ClearPalette();
 }
 
 // ---- two real processes

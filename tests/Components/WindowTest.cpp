@@ -113,13 +113,8 @@ TEST_F(WindowTest, StoredCopiesRoundTrip) {
 }
 
 TEST_F(WindowTest, Registration) {
-  ClearPalette();
-  Window::Register();
-  ASSERT_EQ(PaletteEntries().size(), 1u);
-  EXPECT_EQ(PaletteEntries()[0].Page, "Korvalis");
-  EXPECT_EQ(PaletteEntries()[0].ClassName, "TWindow");
+  kvtest::expectPalette(Window::Register, "Korvalis", {"TWindow"});
   EXPECT_EQ(GetClass("TScroller"), nullptr); // a companion, not registered
-  ClearPalette();
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "Platform/AppInfo/AppInfo.h"
 
+#include "Platform/Rtl/ServiceSlot.h"
+
 #include <unistd.h>
 #include <vector>
 
@@ -33,13 +35,10 @@ private:
   std::string title_;
 };
 
-std::unique_ptr<AppInfo>& current() {
-  static std::unique_ptr<AppInfo> info = std::make_unique<ProgramInfo>();
-  return info;
-}
+constinit ServiceSlot<AppInfo, ProgramInfo> slot;
 } // namespace
 
-AppInfo& application() { return *current(); }
+AppInfo& application() { return slot.get(); }
 
 namespace {
 ProcessMessagesHook& messagesHook() {
@@ -61,9 +60,7 @@ ProcessMessagesHook setProcessMessagesHook(ProcessMessagesHook hook) {
 }
 
 std::unique_ptr<AppInfo> setApplication(std::unique_ptr<AppInfo> info) {
-  auto old = std::move(current());
-  current() = info ? std::move(info) : std::make_unique<ProgramInfo>();
-  return old;
+  return slot.replace(std::move(info));
 }
 
 } // namespace kv::platform

@@ -1,5 +1,7 @@
 #include "Platform/Cursor/Cursor.h"
 
+#include "Platform/Rtl/ServiceSlot.h"
+
 namespace kv::platform {
 
 namespace {
@@ -13,18 +15,13 @@ private:
   TCursor cursor_ = crDefault;
 };
 
-std::unique_ptr<ScreenCursor>& current() {
-  static std::unique_ptr<ScreenCursor> c = std::make_unique<PlainCursor>();
-  return c;
-}
+constinit ServiceSlot<ScreenCursor, PlainCursor> slot;
 } // namespace
 
-ScreenCursor& screenCursor() { return *current(); }
+ScreenCursor& screenCursor() { return slot.get(); }
 
 std::unique_ptr<ScreenCursor> setScreenCursor(std::unique_ptr<ScreenCursor> cursor) {
-  auto old = std::move(current());
-  current() = cursor ? std::move(cursor) : std::make_unique<PlainCursor>();
-  return old;
+  return slot.replace(std::move(cursor));
 }
 
 } // namespace kv::platform

@@ -1,5 +1,7 @@
 #include "Platform/PeFiles/VersionBlock.h"
 
+#include "Platform/Rtl/Classes.h"
+
 #include <vector>
 
 namespace kv::platform {
@@ -40,17 +42,6 @@ std::optional<Node> nodeAt(std::span<const uint8_t> block, size_t start, size_t 
   n.valueEnd = std::min(n.end, n.valueStart + valueBytes);
   n.childrenStart = std::min(align4(n.valueEnd), n.end);
   return n;
-}
-
-bool sameKey(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 void appendUtf8(std::string& out, uint32_t cp) {
@@ -107,7 +98,7 @@ std::optional<VersionValue> queryVersionValue(std::span<const uint8_t> block, st
     std::optional<Node> found;
     size_t at = node->childrenStart;
     while (auto child = nodeAt(block, at, node->end)) {
-      if (sameKey(child->key, part)) {
+      if (SameText(child->key, std::string(part))) {
         found = child;
         break;
       }

@@ -1,5 +1,7 @@
 #include "Platform/PerfCounter/PerfCounter.h"
 
+#include "Platform/Rtl/ServiceSlot.h"
+
 #include <cerrno>
 #include <ctime>
 #include <sys/resource.h>
@@ -44,22 +46,14 @@ public:
   int timeCriticalPriority() const override { return 20; }
 };
 
-std::unique_ptr<PerfCounterSource>& sourceSlot() {
-  static std::unique_ptr<PerfCounterSource> source;
-  return source;
-}
+constinit ServiceSlot<PerfCounterSource, RealCounters> slot;
 
 } // namespace
 
-PerfCounterSource& perfCounters() {
-  auto& slot = sourceSlot();
-  if (!slot) slot = std::make_unique<RealCounters>();
-  return *slot;
-}
+PerfCounterSource& perfCounters() { return slot.get(); }
 
 std::unique_ptr<PerfCounterSource> setPerfCounters(std::unique_ptr<PerfCounterSource> Source) {
-  auto previous = std::move(sourceSlot());
-  sourceSlot() = std::move(Source);
+  auto previous = slot.replace(std::move(Source));
   if (previous && dynamic_cast<RealCounters*>(previous.get())) previous.reset();
   return previous;
 }

@@ -1,5 +1,6 @@
 #include "Platform/Registry/RegistryStore.h"
 
+#include "Platform/Rtl/Classes.h"
 #include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Settings/SettingsFolder.h"
 
@@ -17,17 +18,6 @@ namespace {
 
 const char* const kHeader = "KVREGISTRY 1";
 
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // One key: its full path as spelled when created and its values in creation order.
 struct StoredKey {
   std::string path;
@@ -35,7 +25,7 @@ struct StoredKey {
 
   std::pair<std::string, RegValue>* find(const std::string& name) {
     for (auto& v : values)
-      if (sameName(v.first, name)) return &v;
+      if (SameText(v.first, name)) return &v;
     return nullptr;
   }
 };
@@ -46,7 +36,7 @@ struct Store {
 
   StoredKey* find(const std::string& path) {
     for (auto& k : keys)
-      if (sameName(k.path, path)) return &k;
+      if (SameText(k.path, path)) return &k;
     return nullptr;
   }
   // Creates the key and every missing parent; the spelling of existing parents is kept.
@@ -72,7 +62,7 @@ struct Store {
   static bool isBelow(const std::string& path, const std::string& parent) {
     if (parent.empty()) return !path.empty();
     return path.size() > parent.size() && path[parent.size()] == '\\' &&
-           sameName(path.substr(0, parent.size()), parent);
+           SameText(path.substr(0, parent.size()), parent);
   }
 };
 
@@ -373,7 +363,7 @@ bool RegistryStore::deleteKey(const std::string& key) {
   mutate(folder_, file_, [&](Store& store) {
     const size_t before = store.keys.size();
     std::erase_if(store.keys,
-                  [&](const StoredKey& k) { return sameName(k.path, path) || Store::isBelow(k.path, path); });
+                  [&](const StoredKey& k) { return SameText(k.path, path) || Store::isBelow(k.path, path); });
     existed = store.keys.size() != before;
     return existed;
   });
@@ -408,7 +398,7 @@ bool RegistryStore::deleteValue(const std::string& key, const std::string& name)
   mutate(folder_, file_, [&](Store& store) {
     StoredKey* k = store.find(path);
     if (!k) return false;
-    existed = std::erase_if(k->values, [&](const auto& v) { return sameName(v.first, name); }) > 0;
+    existed = std::erase_if(k->values, [&](const auto& v) { return SameText(v.first, name); }) > 0;
     return existed;
   });
   return existed;

@@ -1,5 +1,7 @@
 #include "Platform/Rtl/SysUtils.h"
 
+#include "Platform/Rtl/ServiceSlot.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -1033,23 +1035,14 @@ public:
   }
 };
 
-std::unique_ptr<Clock>& clockSlot() {
-  static std::unique_ptr<Clock> c;
-  return c;
-}
+constinit ServiceSlot<Clock, SystemClock> clockSlot;
 
 } // namespace
 
-Clock& currentClock() {
-  auto& slot = clockSlot();
-  if (!slot) slot = std::make_unique<SystemClock>();
-  return *slot;
-}
+Clock& currentClock() { return clockSlot.get(); }
 
 std::unique_ptr<Clock> setClock(std::unique_ptr<Clock> NewClock) {
-  auto previous = std::move(clockSlot());
-  clockSlot() = std::move(NewClock);
-  return previous;
+  return clockSlot.replace(std::move(NewClock));
 }
 
 namespace {

@@ -177,18 +177,9 @@ void TBitBtn::SetGlyph(const Raster& Value) {
   glyph_ = Value;
   Invalidate();
 }
-void TBitBtn::SetLayout(TButtonLayout Value) {
-  layout_ = Value;
-  Invalidate();
-}
-void TBitBtn::SetMargin(int Value) {
-  margin_ = std::max(-1, Value);
-  Invalidate();
-}
-void TBitBtn::SetSpacing(int Value) {
-  spacing_ = Value;
-  Invalidate();
-}
+void TBitBtn::SetLayout(TButtonLayout Value) { invalidateOnChange(layout_, Value); }
+void TBitBtn::SetMargin(int Value) { invalidateOnChange(margin_, std::max(-1, Value)); }
+void TBitBtn::SetSpacing(int Value) { invalidateOnChange(spacing_, Value); }
 
 void TBitBtn::Click() {
   if (kind_ == TBitBtnKind::bkClose) {
@@ -271,26 +262,14 @@ void TSpeedButton::SetAllowAllUp(bool Value) {
   allowAllUp_ = Value;
   groupChanged();
 }
-void TSpeedButton::SetFlat(bool Value) {
-  flat_ = Value;
-  Invalidate();
-}
+void TSpeedButton::SetFlat(bool Value) { invalidateOnChange(flat_, Value); }
 void TSpeedButton::SetGlyph(const Raster& Value) {
   glyph_ = Value;
   Invalidate();
 }
-void TSpeedButton::SetLayout(TButtonLayout Value) {
-  layout_ = Value;
-  Invalidate();
-}
-void TSpeedButton::SetMargin(int Value) {
-  margin_ = std::max(-1, Value);
-  Invalidate();
-}
-void TSpeedButton::SetSpacing(int Value) {
-  spacing_ = Value;
-  Invalidate();
-}
+void TSpeedButton::SetLayout(TButtonLayout Value) { invalidateOnChange(layout_, Value); }
+void TSpeedButton::SetMargin(int Value) { invalidateOnChange(margin_, std::max(-1, Value)); }
+void TSpeedButton::SetSpacing(int Value) { invalidateOnChange(spacing_, Value); }
 
 void TSpeedButton::Click() {
   if (groupIndex_ != 0) {

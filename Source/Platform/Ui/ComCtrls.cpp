@@ -1,5 +1,7 @@
 #include "Platform/Ui/ComCtrls.h"
 
+#include "Platform/Rtl/StoreChange.h"
+
 #include <algorithm>
 
 namespace kv::platform {
@@ -58,14 +60,10 @@ void TProgressBar::SetPosition(int Value) {
   Invalidate();
 }
 
-void TProgressBar::SetSmooth(bool Value) {
-  smooth_ = Value;
-  Invalidate();
-}
+void TProgressBar::SetSmooth(bool Value) { invalidateOnChange(smooth_, Value); }
 
 void TProgressBar::SetOrientation(TProgressBarOrientation Value) {
-  if (orientation_ == Value) return;
-  orientation_ = Value;
+  if (!storeChange(orientation_, Value)) return;
   if (!IsLoading()) SetBounds(Left(), Top(), Height(), Width());
   Invalidate();
 }
@@ -171,8 +169,7 @@ int TTabSheet::TabIndex() const {
 }
 
 void TTabSheet::SetTabVisible(bool Value) {
-  if (tabVisible_ == Value) return;
-  tabVisible_ = Value;
+  if (!storeChange(tabVisible_, Value)) return;
   if (pageControl_) {
     if (!Value && pageControl_->activePage_ == this)
       pageControl_->SetActivePage(pageControl_->FindNextPage(this, true, true) != this
@@ -778,14 +775,11 @@ void TListView::CreateParams(TCreateParams& Params) {
 }
 
 void TListView::SetViewStyle(TViewStyle Value) {
-  viewStyle_ = Value;
+  if (!storeChange(viewStyle_, Value)) return;
   updateScrollBar();
   Invalidate();
 }
-void TListView::SetRowSelect(bool Value) {
-  rowSelect_ = Value;
-  Invalidate();
-}
+void TListView::SetRowSelect(bool Value) { invalidateOnChange(rowSelect_, Value); }
 void TListView::SetMultiSelect(bool Value) {
   multiSelect_ = Value;
   if (!Value) {
@@ -794,16 +788,10 @@ void TListView::SetMultiSelect(bool Value) {
       if (items_->Item(i) != keep) items_->Item(i)->SetSelected(false);
   }
 }
-void TListView::SetHideSelection(bool Value) {
-  hideSelection_ = Value;
-  Invalidate();
-}
-void TListView::SetGridLines(bool Value) {
-  gridLines_ = Value;
-  Invalidate();
-}
+void TListView::SetHideSelection(bool Value) { invalidateOnChange(hideSelection_, Value); }
+void TListView::SetGridLines(bool Value) { invalidateOnChange(gridLines_, Value); }
 void TListView::SetShowColumnHeaders(bool Value) {
-  showColumnHeaders_ = Value;
+  if (!storeChange(showColumnHeaders_, Value)) return;
   updateScrollBar();
   Invalidate();
 }
@@ -1144,8 +1132,7 @@ void TToolButton::SetStyle(TToolButtonStyle Value) {
 }
 
 void TToolButton::SetDown(bool Value) {
-  if (down_ == Value) return;
-  down_ = Value;
+  if (!storeChange(down_, Value)) return;
   if (Value && grouped_ && ToolBar()) {
     // The group: neighbouring grouped check buttons without a separator between them.
     TToolBar* bar = ToolBar();
@@ -1318,14 +1305,11 @@ void TToolBar::SetButtonHeight(int Value) {
   Realign();
 }
 void TToolBar::SetShowCaptions(bool Value) {
-  showCaptions_ = Value;
+  if (!storeChange(showCaptions_, Value)) return;
   Realign();
   Invalidate();
 }
-void TToolBar::SetFlat(bool Value) {
-  flat_ = Value;
-  Invalidate();
-}
+void TToolBar::SetFlat(bool Value) { invalidateOnChange(flat_, Value); }
 void TToolBar::SetIndent(int Value) {
   indent_ = std::max(0, Value);
   Realign();

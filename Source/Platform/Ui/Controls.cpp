@@ -1,6 +1,7 @@
 #include "Platform/Ui/Controls.h"
 
 #include "Platform/Rtl/ScopeExit.h"
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Forms.h"
 #include "Platform/Ui/Menus.h"
@@ -219,9 +220,7 @@ TPoint TControl::ScreenToClient(TPoint P) const {
 }
 
 void TControl::SetAlign(TAlign Value) {
-  if (align_ == Value) return;
-  align_ = Value;
-  RequestAlign();
+  if (storeChange(align_, Value)) RequestAlign();
 }
 
 void TControl::SetAnchors(TAnchors Value) {
@@ -276,9 +275,7 @@ void TControl::SetVisible(bool Value) {
 bool TControl::Showing() const { return visible_ && parent_ && parent_->Showing(); }
 
 void TControl::SetEnabled(bool Value) {
-  if (enabled_ == Value) return;
-  enabled_ = Value;
-  Perform(CM_ENABLEDCHANGED);
+  if (storeChange(enabled_, Value)) Perform(CM_ENABLEDCHANGED);
 }
 
 void TControl::SetColor(TColor Value) {
@@ -289,9 +286,7 @@ void TControl::SetColor(TColor Value) {
 }
 
 void TControl::SetParentColor(bool Value) {
-  if (parentColor_ == Value) return;
-  parentColor_ = Value;
-  if (Value && parent_) ParentColorChanged();
+  if (storeChange(parentColor_, Value) && Value && parent_) ParentColorChanged();
 }
 
 void TControl::ParentColorChanged() {
@@ -307,9 +302,7 @@ void TControl::fontChanged() {
 }
 
 void TControl::SetParentFont(bool Value) {
-  if (parentFont_ == Value) return;
-  parentFont_ = Value;
-  if (Value && parent_) ParentFontChanged();
+  if (storeChange(parentFont_, Value) && Value && parent_) ParentFontChanged();
 }
 
 void TControl::ParentFontChanged() {
@@ -320,9 +313,7 @@ void TControl::ParentFontChanged() {
 }
 
 void TControl::SetText(const std::string& Value) {
-  if (text_ == Value) return;
-  text_ = Value;
-  Perform(CM_TEXTCHANGED);
+  if (storeChange(text_, Value)) Perform(CM_TEXTCHANGED);
 }
 
 TWinControl* TControl::PaintTarget() const { return parent_; }
@@ -828,8 +819,7 @@ void TWinControl::SelectNext(TWinControl* Current, bool GoForward, bool CheckTab
 }
 
 void TWinControl::SetCtl3D(bool Value) {
-  if (ctl3D_ == Value) return;
-  ctl3D_ = Value;
+  if (!storeChange(ctl3D_, Value)) return;
   parentCtl3D_ = false;
   Perform(CM_CTL3DCHANGED);
 }

@@ -10,12 +10,14 @@
 #pragma once
 
 #include "Platform/Rtl/Classes.h"
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Rtl/TypInfo.h"
 #include "Platform/Ui/Graphics.h"
 #include "Platform/Ui/WinApi.h"
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kv::platform {
@@ -324,6 +326,10 @@ protected:
   virtual void VisibleChanging() {}
   void RequestAlign();
   void anchorParentResized(int parentWidth, int parentHeight);
+  // The setter of a property that only changes how the control looks: a new value repaints it.
+  template <class T, class V> void invalidateOnChange(T& field, V&& value) {
+    if (storeChange(field, std::forward<V>(value))) Invalidate();
+  }
 
   void fontChanged();
   virtual void ParentFontChanged();

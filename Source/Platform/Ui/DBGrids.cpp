@@ -1,6 +1,7 @@
 #include "Platform/Ui/DBGrids.h"
 
 #include "Platform/Rtl/ScopeExit.h"
+#include "Platform/Rtl/StoreChange.h"
 
 #include <algorithm>
 
@@ -45,15 +46,11 @@ TDataSource::~TDataSource() {
 }
 
 void TDataSource::SetDataSet(TDataSet* Value) {
-  if (dataSet_ == Value) return;
-  dataSet_ = Value;
-  DataSetChanged();
+  if (storeChange(dataSet_, Value)) DataSetChanged();
 }
 
 void TDataSource::SetEnabled(bool Value) {
-  if (enabled_ == Value) return;
-  enabled_ = Value;
-  DataSetChanged();
+  if (storeChange(enabled_, Value)) DataSetChanged();
 }
 
 void TDataSource::DataSetChanged() {

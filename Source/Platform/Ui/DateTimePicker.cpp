@@ -1,5 +1,7 @@
 #include "Platform/Ui/DateTimePicker.h"
 
+#include "Platform/Rtl/StoreChange.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -375,8 +377,7 @@ void TDateTimePicker::CreateParams(TCreateParams& Params) {
 
 void TDateTimePicker::SetDateTime(TDateTime Value) {
   if (!std::isfinite(Value)) throw EConvertError("Invalid date and time");
-  if (Value == dateTime_) return;
-  dateTime_ = Value;
+  if (!storeChange(dateTime_, Value)) return;
   Invalidate();
   Change();
 }
@@ -401,15 +402,11 @@ void TDateTimePicker::SetDateFormat(TDTDateFormat Value) {
   Invalidate();
 }
 void TDateTimePicker::SetChecked(bool Value) {
-  if (checked_ == Value) return;
-  checked_ = Value;
+  if (!storeChange(checked_, Value)) return;
   Invalidate();
   Change();
 }
-void TDateTimePicker::SetShowCheckbox(bool Value) {
-  showCheckbox_ = Value;
-  Invalidate();
-}
+void TDateTimePicker::SetShowCheckbox(bool Value) { invalidateOnChange(showCheckbox_, Value); }
 
 void TDateTimePicker::Change() { OnChange(this); }
 

@@ -19,6 +19,18 @@ TRect UnionRects(const TRect& a, const TRect& b) {
                std::max(a.Bottom, b.Bottom)};
 }
 
+void rectMinus(const TRect& a, const TRect& b, std::vector<TRect>& out) {
+  const TRect i = IntersectRects(a, b);
+  if (IsRectEmpty(i)) {
+    out.push_back(a);
+    return;
+  }
+  if (a.Top < i.Top) out.push_back(TRect{a.Left, a.Top, a.Right, i.Top});
+  if (i.Bottom < a.Bottom) out.push_back(TRect{a.Left, i.Bottom, a.Right, a.Bottom});
+  if (a.Left < i.Left) out.push_back(TRect{a.Left, i.Top, i.Left, i.Bottom});
+  if (i.Right < a.Right) out.push_back(TRect{i.Right, i.Top, a.Right, i.Bottom});
+}
+
 LOGFONTA logFontOf(const FontInfo& font) {
   LOGFONTA lf;
   lf.lfHeight = font.height;

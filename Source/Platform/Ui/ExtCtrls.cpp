@@ -1,5 +1,6 @@
 #include "Platform/Ui/ExtCtrls.h"
 
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Ui/Forms.h"
 #include "Platform/Ui/Menus.h"
 
@@ -42,15 +43,11 @@ void TTimer::updateTimer() {
 }
 
 void TTimer::SetEnabled(bool Value) {
-  if (enabled_ == Value) return;
-  enabled_ = Value;
-  updateTimer();
+  if (storeChange(enabled_, Value)) updateTimer();
 }
 
 void TTimer::SetInterval(unsigned Value) {
-  if (interval_ == Value) return;
-  interval_ = Value;
-  updateTimer();
+  if (storeChange(interval_, Value)) updateTimer();
 }
 
 void TTimer::Loaded() {
@@ -87,24 +84,19 @@ void TCustomPanel::changed() {
   Invalidate();
 }
 void TCustomPanel::SetBevelOuter(TPanelBevel Value) {
-  bevelOuter_ = Value;
-  changed();
+  if (storeChange(bevelOuter_, Value)) changed();
 }
 void TCustomPanel::SetBevelInner(TPanelBevel Value) {
-  bevelInner_ = Value;
-  changed();
+  if (storeChange(bevelInner_, Value)) changed();
 }
 void TCustomPanel::SetBevelWidth(int Value) {
-  bevelWidth_ = std::max(1, Value);
-  changed();
+  if (storeChange(bevelWidth_, std::max(1, Value))) changed();
 }
 void TCustomPanel::SetBorderWidth(int Value) {
-  borderWidth_ = std::max(0, Value);
-  changed();
+  if (storeChange(borderWidth_, std::max(0, Value))) changed();
 }
 void TCustomPanel::SetBorderStyle(TBorderStyle Value) {
-  if (borderStyle_ == Value) return;
-  borderStyle_ = Value;
+  if (!storeChange(borderStyle_, Value)) return;
   if (HandleAllocated()) {
     auto style = static_cast<uint32_t>(GetWindowLong(Handle(), GWL_STYLE));
     style = Value == TBorderStyle::bsSingle ? (style | WS_BORDER) : (style & ~WS_BORDER);
@@ -113,10 +105,7 @@ void TCustomPanel::SetBorderStyle(TBorderStyle Value) {
   }
   changed();
 }
-void TCustomPanel::SetAlignment(TAlignment Value) {
-  alignment_ = Value;
-  Invalidate();
-}
+void TCustomPanel::SetAlignment(TAlignment Value) { invalidateOnChange(alignment_, Value); }
 
 void TCustomPanel::AdjustClientRect(TRect& Rect) {
   int size = borderWidth_;

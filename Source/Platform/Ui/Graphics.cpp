@@ -1,5 +1,6 @@
 #include "Platform/Ui/Graphics.h"
 
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Rtl/SysUtils.h"
 
 #include <algorithm>
@@ -68,14 +69,10 @@ TColor StringToColor(const std::string& S) {
 // ---- font, pen, brush
 
 void TFont::SetName(const std::string& Value) {
-  if (info_.name == Value) return;
-  info_.name = Value;
-  Changed();
+  if (storeChange(info_.name, Value)) Changed();
 }
 void TFont::SetHeight(int Value) {
-  if (info_.height == Value) return;
-  info_.height = Value;
-  Changed();
+  if (storeChange(info_.height, Value)) Changed();
 }
 int TFont::Size() const { return fontPointsOfHeight(info_.height, pixelsPerInch_); }
 void TFont::SetSize(int Value) { SetHeight(fontHeightOfPoints(Value, pixelsPerInch_)); }
@@ -107,24 +104,16 @@ void TFont::SetStyle(TFontStyles Value) {
   Changed();
 }
 void TFont::SetColor(TColor Value) {
-  if (info_.color == Value) return;
-  info_.color = Value;
-  Changed();
+  if (storeChange(info_.color, Value)) Changed();
 }
 void TFont::SetCharset(int Value) {
-  if (info_.charset == Value) return;
-  info_.charset = Value;
-  Changed();
+  if (storeChange(info_.charset, Value)) Changed();
 }
 void TFont::SetPitch(TFontPitch Value) {
-  if (info_.pitch == static_cast<int>(Value)) return;
-  info_.pitch = static_cast<int>(Value);
-  Changed();
+  if (storeChange(info_.pitch, static_cast<int>(Value))) Changed();
 }
 void TFont::SetEscapement(int Value) {
-  if (info_.escapement == Value) return;
-  info_.escapement = Value;
-  Changed();
+  if (storeChange(info_.escapement, Value)) Changed();
 }
 void TFont::Assign(const TPersistent& Source) {
   if (const auto* f = dynamic_cast<const TFont*>(&Source)) {
@@ -151,19 +140,13 @@ const TClassInfo& TFont::StaticClassInfo() {
 }
 
 void TPen::SetColor(TColor Value) {
-  if (info_.color == Value) return;
-  info_.color = Value;
-  Changed();
+  if (storeChange(info_.color, Value)) Changed();
 }
 void TPen::SetWidth(int Value) {
-  if (info_.width == Value) return;
-  info_.width = Value;
-  Changed();
+  if (storeChange(info_.width, Value)) Changed();
 }
 void TPen::SetStyle(TPenStyle Value) {
-  if (info_.style == Value) return;
-  info_.style = Value;
-  Changed();
+  if (storeChange(info_.style, Value)) Changed();
 }
 void TPen::Assign(const TPersistent& Source) {
   if (const auto* p = dynamic_cast<const TPen*>(&Source)) {
@@ -190,9 +173,7 @@ void TBrush::SetColor(TColor Value) {
   Changed();
 }
 void TBrush::SetStyle(TBrushStyle Value) {
-  if (info_.style == Value) return;
-  info_.style = Value;
-  Changed();
+  if (storeChange(info_.style, Value)) Changed();
 }
 void TBrush::Assign(const TPersistent& Source) {
   if (const auto* b = dynamic_cast<const TBrush*>(&Source)) {
@@ -226,8 +207,7 @@ TCanvas::~TCanvas() {
 }
 
 void TCanvas::SetHandle(DrawingContext* Value) {
-  if (handle_ == Value) return;
-  handle_ = Value;
+  if (!storeChange(handle_, Value)) return;
   if (handle_) font_.SetPixelsPerInch(handle_->pixelsPerInch());
   penSent_ = brushSent_ = fontSent_ = false;
 }

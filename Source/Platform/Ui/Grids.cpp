@@ -1,5 +1,6 @@
 #include "Platform/Ui/Grids.h"
 
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Ui/ClassicPaint.h"
 
 #include <algorithm>
@@ -75,23 +76,12 @@ void TCustomGrid::SetGridLineWidth(int Value) {
   gridLineWidth_ = std::max(Value, 0);
   Invalidate();
 }
-void TCustomGrid::SetOptions(TGridOptions Value) {
-  options_ = Value;
-  Invalidate();
-}
-void TCustomGrid::SetFixedColor(TColor Value) {
-  fixedColor_ = Value;
-  Invalidate();
-}
-void TCustomGrid::SetDefaultDrawing(bool Value) {
-  defaultDrawing_ = Value;
-  Invalidate();
-}
+void TCustomGrid::SetOptions(TGridOptions Value) { invalidateOnChange(options_, Value); }
+void TCustomGrid::SetFixedColor(TColor Value) { invalidateOnChange(fixedColor_, Value); }
+void TCustomGrid::SetDefaultDrawing(bool Value) { invalidateOnChange(defaultDrawing_, Value); }
 void TCustomGrid::SetScrollBars(TScrollStyle Value) { scrollBars_ = Value; }
 void TCustomGrid::SetBorderStyle(TBorderStyle Value) {
-  if (borderStyle_ == Value) return;
-  borderStyle_ = Value;
-  if (HandleAllocated()) RecreateWnd();
+  if (storeChange(borderStyle_, Value) && HandleAllocated()) RecreateWnd();
 }
 
 int TCustomGrid::ColWidths(int Index) const {

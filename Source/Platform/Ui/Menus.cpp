@@ -1,6 +1,7 @@
 #include "Platform/Ui/Menus.h"
 
 #include "Platform/Rtl/ScopeExit.h"
+#include "Platform/Rtl/StoreChange.h"
 #include "Platform/Ui/ClassicPaint.h"
 #include "Platform/Ui/Forms.h"
 
@@ -52,8 +53,7 @@ TMenuItem::~TMenuItem() {
 }
 
 void TMenuItem::SetChecked(bool Value) {
-  if (checked_ == Value) return;
-  checked_ = Value;
+  if (!storeChange(checked_, Value)) return;
   if (Value && radioItem_ && parent_)
     for (TMenuItem* other : parent_->items_)
       if (other != this && other->radioItem_ && other->groupIndex_ == groupIndex_) other->checked_ = false;

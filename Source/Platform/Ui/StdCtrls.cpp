@@ -1,5 +1,7 @@
 #include "Platform/Ui/StdCtrls.h"
 
+#include "Platform/Rtl/StoreChange.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -83,35 +85,19 @@ TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
   SetParentColor(true);
 }
 
-void TCustomLabel::SetAlignment(TAlignment Value) {
-  if (alignment_ == Value) return;
-  alignment_ = Value;
-  Invalidate();
-}
+void TCustomLabel::SetAlignment(TAlignment Value) { invalidateOnChange(alignment_, Value); }
 void TCustomLabel::SetAutoSize(bool Value) {
-  if (autoSize_ == Value) return;
-  autoSize_ = Value;
-  AdjustBounds();
+  if (storeChange(autoSize_, Value)) AdjustBounds();
 }
-void TCustomLabel::SetLayout(TTextLayout Value) {
-  if (layout_ == Value) return;
-  layout_ = Value;
-  Invalidate();
-}
+void TCustomLabel::SetLayout(TTextLayout Value) { invalidateOnChange(layout_, Value); }
 void TCustomLabel::SetWordWrap(bool Value) {
-  if (wordWrap_ == Value) return;
-  wordWrap_ = Value;
+  if (!storeChange(wordWrap_, Value)) return;
   AdjustBounds();
   Invalidate();
 }
-void TCustomLabel::SetTransparent(bool Value) {
-  if (transparent_ == Value) return;
-  transparent_ = Value;
-  Invalidate();
-}
+void TCustomLabel::SetTransparent(bool Value) { invalidateOnChange(transparent_, Value); }
 void TCustomLabel::SetShowAccelChar(bool Value) {
-  if (showAccelChar_ == Value) return;
-  showAccelChar_ = Value;
+  if (!storeChange(showAccelChar_, Value)) return;
   AdjustBounds();
   Invalidate();
 }
@@ -192,11 +178,7 @@ void TButtonControl::CreateParams(TCreateParams& Params) {
   Params.WindowClassStyle &= ~CS_DBLCLKS; // a quick second click is a second click
 }
 
-void TButtonControl::setPressed(bool Value) {
-  if (pressed_ == Value) return;
-  pressed_ = Value;
-  Invalidate();
-}
+void TButtonControl::setPressed(bool Value) { invalidateOnChange(pressed_, Value); }
 
 void TButtonControl::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Button == TMouseButton::mbLeft) {
@@ -285,11 +267,7 @@ const TClassInfo& TButton::StaticClassInfo() {
 
 TButton::TButton(TComponent* AOwner) : TButtonControl(AOwner) { SetBounds(0, 0, 75, 25); }
 
-void TButton::SetDefault(bool Value) {
-  if (default_ == Value) return;
-  default_ = Value;
-  Invalidate();
-}
+void TButton::SetDefault(bool Value) { invalidateOnChange(default_, Value); }
 
 bool TButton::Active() const {
   const TCustomForm* form = GetParentForm(this);
@@ -403,8 +381,7 @@ const TClassInfo& TCheckBox::StaticClassInfo() {
 TCheckBox::TCheckBox(TComponent* AOwner) : TButtonControl(AOwner) { SetBounds(0, 0, 97, 17); }
 
 void TCheckBox::SetState(TCheckBoxState Value) {
-  if (state_ == Value) return;
-  state_ = Value;
+  if (!storeChange(state_, Value)) return;
   Invalidate();
   if (!IsLoading()) TButtonControl::Click();
 }
@@ -470,8 +447,7 @@ TRadioButton::TRadioButton(TComponent* AOwner) : TButtonControl(AOwner) {
 }
 
 void TRadioButton::SetChecked(bool Value) {
-  if (checked_ == Value) return;
-  checked_ = Value;
+  if (!storeChange(checked_, Value)) return;
   SetTabStop(Value);
   Invalidate();
   if (!Value) return;
@@ -598,22 +574,16 @@ void TCustomEdit::SetText(const std::string& Value) {
 void TCustomEdit::SetReadOnly(bool Value) { readOnly_ = Value; }
 
 void TCustomEdit::SetPasswordChar(char Value) {
-  if (passwordChar_ == Value) return;
-  passwordChar_ = Value;
+  if (!storeChange(passwordChar_, Value)) return;
   invalidateLayout();
   Invalidate();
 }
 
 void TCustomEdit::SetBorderStyle(TBorderStyle Value) {
-  if (borderStyle_ == Value) return;
-  borderStyle_ = Value;
-  RecreateWnd();
+  if (storeChange(borderStyle_, Value)) RecreateWnd();
 }
 
-void TCustomEdit::SetHideSelection(bool Value) {
-  hideSelection_ = Value;
-  Invalidate();
-}
+void TCustomEdit::SetHideSelection(bool Value) { invalidateOnChange(hideSelection_, Value); }
 
 int TCustomEdit::prevChar(int Pos) const {
   const std::string& t = Text();
@@ -1222,16 +1192,14 @@ void TMemo::CreateParams(TCreateParams& Params) {
 }
 
 void TMemo::SetScrollBars(TScrollStyle Value) {
-  if (scrollBars_ == Value) return;
-  scrollBars_ = Value;
+  if (!storeChange(scrollBars_, Value)) return;
   RecreateWnd();
   invalidateLayout();
   updateScrollBars();
 }
 
 void TMemo::SetWordWrap(bool Value) {
-  if (wordWrap_ == Value) return;
-  wordWrap_ = Value;
+  if (!storeChange(wordWrap_, Value)) return;
   invalidateLayout();
   Invalidate();
 }
@@ -1261,8 +1229,7 @@ int TMemo::lastTopLine() const {
 
 void TMemo::SetTopLine(int Value) {
   Value = std::clamp(Value, 0, lastTopLine());
-  if (Value == topLine_) return;
-  topLine_ = Value;
+  if (!storeChange(topLine_, Value)) return;
   updateScrollBars();
   Invalidate();
 }
@@ -1431,21 +1398,17 @@ TStaticText::TStaticText(TComponent* AOwner) : TCustomControl(AOwner) {
   SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls});
 }
 
-void TStaticText::SetAlignment(TAlignment Value) {
-  alignment_ = Value;
-  Invalidate();
-}
+void TStaticText::SetAlignment(TAlignment Value) { invalidateOnChange(alignment_, Value); }
 void TStaticText::SetAutoSize(bool Value) {
-  autoSize_ = Value;
-  adjustBounds();
+  if (storeChange(autoSize_, Value)) adjustBounds();
 }
 void TStaticText::SetBorderStyle(TStaticBorderStyle Value) {
-  borderStyle_ = Value;
+  if (!storeChange(borderStyle_, Value)) return;
   adjustBounds();
   Invalidate();
 }
 void TStaticText::SetShowAccelChar(bool Value) {
-  showAccelChar_ = Value;
+  if (!storeChange(showAccelChar_, Value)) return;
   adjustBounds();
   Invalidate();
 }
@@ -1528,8 +1491,7 @@ TScrollBar::TScrollBar(TComponent* AOwner) : TCustomControl(AOwner) {
 }
 
 void TScrollBar::SetKind(TScrollBarKind Value) {
-  if (kind_ == Value) return;
-  kind_ = Value;
+  if (!storeChange(kind_, Value)) return;
   if (!IsLoading()) SetBounds(Left(), Top(), Height(), Width());
   Invalidate();
 }
@@ -1710,8 +1672,7 @@ int TListBox::lastTopIndex() const { return std::max(0, Count() - visibleRows())
 
 void TListBox::SetTopIndex(int Value) {
   Value = std::clamp(Value, 0, lastTopIndex());
-  if (Value == topIndex_) return;
-  topIndex_ = Value;
+  if (!storeChange(topIndex_, Value)) return;
   updateScrollBar();
   Invalidate();
 }
@@ -1724,8 +1685,7 @@ void TListBox::makeVisible(int Index) {
 
 void TListBox::SetItemIndex(int Value) {
   if (Value < -1 || Value >= Count()) Value = -1;
-  if (Value == itemIndex_) return;
-  itemIndex_ = Value;
+  if (!storeChange(itemIndex_, Value)) return;
   makeVisible(Value);
   Invalidate();
 }
@@ -1962,9 +1922,7 @@ void TComboBox::SetDroppedDown(bool Value) {
 
 void TComboBox::SetItemIndex(int Value) {
   if (Value < -1 || Value >= Count()) Value = -1;
-  if (Value == itemIndex_) return;
-  itemIndex_ = Value;
-  Invalidate();
+  invalidateOnChange(itemIndex_, Value);
 }
 
 void TComboBox::choose(int Index) {

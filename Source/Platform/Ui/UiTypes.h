@@ -5,6 +5,8 @@
 #include "Platform/Graphics/DeviceContext.h"
 #include "Platform/Graphics/GdiObjects.h"
 
+#include <vector>
+
 namespace kv::platform {
 
 inline TPoint Point(int x, int y) { return TPoint{x, y}; }
@@ -22,5 +24,8 @@ inline TRect OffsetRectBy(TRect r, int dx, int dy) {
 TRect IntersectRects(const TRect& a, const TRect& b);
 // The smallest rectangle holding both; an empty one does not count.
 TRect UnionRects(const TRect& a, const TRect& b);
+// What of a lies outside b, as up to four disjoint rectangles added to out (a itself when the
+// two do not meet): the step of every region and cut-out the library computes.
+void rectMinus(const TRect& a, const TRect& b, std::vector<TRect>& out);
 
 } // namespace kv::platform

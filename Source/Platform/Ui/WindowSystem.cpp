@@ -25,7 +25,7 @@ public:
     for (const TRect& e : rects_) {
       std::vector<TRect> next;
       for (const TRect& p : pieces)
-        minus(p, e, next);
+        rectMinus(p, e, next);
       pieces.swap(next);
     }
     rects_.insert(rects_.end(), pieces.begin(), pieces.end());
@@ -37,7 +37,7 @@ public:
   void subtract(const TRect& r) {
     std::vector<TRect> next;
     for (const TRect& e : rects_)
-      minus(e, r, next);
+      rectMinus(e, r, next);
     rects_.swap(next);
   }
   void intersect(const TRect& r) {
@@ -57,18 +57,6 @@ public:
     for (const TRect& e : rects_)
       b = UnionRects(b, e);
     return b;
-  }
-
-  static void minus(const TRect& a, const TRect& b, std::vector<TRect>& out) {
-    const TRect i = IntersectRects(a, b);
-    if (IsRectEmpty(i)) {
-      out.push_back(a);
-      return;
-    }
-    if (a.Top < i.Top) out.push_back(TRect{a.Left, a.Top, a.Right, i.Top});
-    if (i.Bottom < a.Bottom) out.push_back(TRect{a.Left, i.Bottom, a.Right, a.Bottom});
-    if (a.Left < i.Left) out.push_back(TRect{a.Left, i.Top, i.Left, i.Bottom});
-    if (i.Right < a.Right) out.push_back(TRect{i.Right, i.Top, a.Right, i.Bottom});
   }
 
 private:

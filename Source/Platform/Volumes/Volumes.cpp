@@ -1,20 +1,17 @@
 #include "Platform/Volumes/Volumes.h"
 
+#include "Platform/Rtl/ServiceSlot.h"
+
 namespace kv::platform {
 
 namespace {
-std::unique_ptr<VolumeProvider>& current() {
-  static std::unique_ptr<VolumeProvider> provider = std::make_unique<RealVolumes>();
-  return provider;
-}
+constinit ServiceSlot<VolumeProvider, RealVolumes> slot;
 } // namespace
 
-VolumeProvider& volumes() { return *current(); }
+VolumeProvider& volumes() { return slot.get(); }
 
 std::unique_ptr<VolumeProvider> setVolumes(std::unique_ptr<VolumeProvider> provider) {
-  auto old = std::move(current());
-  current() = provider ? std::move(provider) : std::make_unique<RealVolumes>();
-  return old;
+  return slot.replace(std::move(provider));
 }
 
 } // namespace kv::platform

@@ -149,7 +149,9 @@ TEST_F(MenusTest, PopupMenuChoosesByMouseAndKeysAndLeavesOnEscape) {
     HeadlessPresenter::mouseUp(at(r.target, 5, 5), VK_RBUTTON);
     run();
     EXPECT_EQ(clicks, r.chosen ? std::vector<std::string>{r.chosen} : std::vector<std::string>{});
-    if (r.chosen) EXPECT_EQ(menu->PopupComponent, r.target);
+    if (r.chosen) {
+      EXPECT_EQ(menu->PopupComponent, r.target);
+    }
   }
   // Freeing the menu clears the property.
   TComponent::Free(menu);

@@ -9,6 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <string>
+#include <vector>
+
 namespace kvtest {
 
 class UiTest : public ::testing::Test {
@@ -45,5 +49,21 @@ protected:
     UiTest::TearDown();
   }
 };
+
+// Runs a unit's Register routine on an empty palette and checks what it put there: the named
+// classes in this order, each on the given page. The palette is left empty again.
+inline void expectPalette(void (*Register)(), const std::string& page,
+                          std::initializer_list<std::string> classNames) {
+  kv::platform::ClearPalette();
+  Register();
+  const std::vector<kv::platform::TPaletteEntry> entries = kv::platform::PaletteEntries();
+  kv::platform::ClearPalette();
+  ASSERT_EQ(entries.size(), classNames.size());
+  auto name = classNames.begin();
+  for (const kv::platform::TPaletteEntry& e : entries) {
+    EXPECT_EQ(e.Page, page) << e.ClassName;
+    EXPECT_EQ(e.ClassName, *name++);
+  }
+}
 
 } // namespace kvtest
