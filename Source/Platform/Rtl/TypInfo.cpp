@@ -126,18 +126,12 @@ const TClassInfo& FindClass(const std::string& Name) {
 
 namespace typinfo_detail {
 
-TValueNode intNode(int64_t v) {
-  TValueNode n;
-  n.type = TValueNode::Type::Int;
-  n.i = v;
-  return n;
-}
-
-TValueNode identNode(std::string s) {
-  TValueNode n;
-  n.type = TValueNode::Type::Ident;
-  n.s = std::move(s);
-  return n;
+TValueNode intNode(int64_t v) { return {.type = TValueNode::Type::Int, .i = v}; }
+TValueNode identNode(std::string s) { return {.type = TValueNode::Type::Ident, .s = std::move(s)}; }
+TValueNode floatNode(double v) { return {.type = TValueNode::Type::Float, .f = v}; }
+TValueNode stringNode(std::string s) { return {.type = TValueNode::Type::String, .s = std::move(s)}; }
+TValueNode binaryNode(std::vector<uint8_t> bytes) {
+  return {.type = TValueNode::Type::Binary, .bytes = std::move(bytes)};
 }
 
 int64_t nodeToInt(const TValueNode& n, TReadContext& ctx) {
