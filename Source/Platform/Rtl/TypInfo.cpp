@@ -126,12 +126,22 @@ const TClassInfo& FindClass(const std::string& Name) {
 
 namespace typinfo_detail {
 
-TValueNode intNode(int64_t v) { return {.type = TValueNode::Type::Int, .i = v}; }
-TValueNode identNode(std::string s) { return {.type = TValueNode::Type::Ident, .s = std::move(s)}; }
-TValueNode floatNode(double v) { return {.type = TValueNode::Type::Float, .f = v}; }
-TValueNode stringNode(std::string s) { return {.type = TValueNode::Type::String, .s = std::move(s)}; }
+namespace {
+// A node of one type that carries its value in one member.
+template <class V> TValueNode node(TValueNode::Type type, V TValueNode::*member, V value) {
+  TValueNode n;
+  n.type = type;
+  n.*member = std::move(value);
+  return n;
+}
+} // namespace
+
+TValueNode intNode(int64_t v) { return node(TValueNode::Type::Int, &TValueNode::i, v); }
+TValueNode identNode(std::string s) { return node(TValueNode::Type::Ident, &TValueNode::s, std::move(s)); }
+TValueNode floatNode(double v) { return node(TValueNode::Type::Float, &TValueNode::f, v); }
+TValueNode stringNode(std::string s) { return node(TValueNode::Type::String, &TValueNode::s, std::move(s)); }
 TValueNode binaryNode(std::vector<uint8_t> bytes) {
-  return {.type = TValueNode::Type::Binary, .bytes = std::move(bytes)};
+  return node(TValueNode::Type::Binary, &TValueNode::bytes, std::move(bytes));
 }
 
 int64_t nodeToInt(const TValueNode& n, TReadContext& ctx) {
