@@ -433,11 +433,7 @@ void Register() { RegisterComponents("Korvalis", {&TKVWindow::StaticClassInfo()}
 
 namespace {
 // Form files find the class by name whenever the library is loaded.
-const bool registered = [] {
-  RegisterMenus();
-  RegisterClasses({&TKVWindow::StaticClassInfo()});
-  return true;
-}();
+const bool classesRegistered = (RegisterMenus(), RegisterClasses({&TKVWindow::StaticClassInfo()}), true);
 } // namespace
 
 } // namespace KVWindow

@@ -717,10 +717,7 @@ const TClassInfo& TPrintPreview::StaticClassInfo() {
 void Register() { RegisterComponents("Eigene", {&TPrintPreview::StaticClassInfo()}); }
 
 namespace {
-const bool registered = [] {
-  RegisterClasses({&TPrintPreview::StaticClassInfo()});
-  return true;
-}();
+const bool classesRegistered = (RegisterClasses({&TPrintPreview::StaticClassInfo()}), true);
 } // namespace
 
 } // namespace Prnprev
