@@ -117,10 +117,9 @@ namespace ZavOzeriz {
 namespace {
 // Registered as the program starts, so any form file of a program holding the component
 // finds the classes by name.
-const bool registered = [] {
-  kv::platform::RegisterClasses({&TZavOzeriz::StaticClassInfo(), &ZavSFX::TZavSFXSlave::StaticClassInfo()});
-  return true;
-}();
+const bool classesRegistered = (kv::platform::RegisterClasses({&TZavOzeriz::StaticClassInfo(),
+                                                               &ZavSFX::TZavSFXSlave::StaticClassInfo()}),
+                                true);
 } // namespace
 
 } // namespace ZavOzeriz

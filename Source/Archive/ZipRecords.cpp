@@ -2,32 +2,70 @@
 
 namespace ZipRecords {
 
+namespace {
+
+// Reads one little-endian field as wide as the member it lands in.
+struct FieldReader {
+  const uint8_t* p;
+  void operator()(size_t at, uint8_t& v) const { v = p[at]; }
+  void operator()(size_t at, uint16_t& v) const { v = getU16(p + at); }
+  void operator()(size_t at, uint32_t& v) const { v = getU32(p + at); }
+};
+
+// Writes one little-endian field as wide as the member it comes from.
+struct FieldWriter {
+  uint8_t* p;
+  void operator()(size_t at, uint8_t v) const { p[at] = v; }
+  void operator()(size_t at, uint16_t v) const { putU16(p + at, v); }
+  void operator()(size_t at, uint32_t v) const { putU32(p + at, v); }
+};
+
+// Each record names its fields and their offsets once; reading and writing both walk that list,
+// so the two can never disagree about the layout.
+template <class Record, class Visit> void endOfCentralDirFields(Record& r, Visit&& field) {
+  namespace O = EndOfCentralDir;
+  field(O::ThisDiskNo, r.ThisDiskNo);
+  field(O::CentralDiskNo, r.CentralDiskNo);
+  field(O::CentralEntriesOnDisk, r.CentralEntriesOnDisk);
+  field(O::TotalEntries, r.TotalEntries);
+  field(O::CentralSize, r.CentralSize);
+  field(O::CentralOffset, r.CentralOffset);
+  field(O::ZipCommentLen, r.ZipCommentLen);
+}
+
+// The date and time are two fields on disk but one value here, so they are not in the list.
+template <class Record, class Visit> void centralHeaderFields(Record& r, Visit&& field) {
+  namespace O = CentralHeader;
+  field(O::MadeByVersion, r.MadeByVersion);
+  field(O::HostVersionNo, r.HostVersionNo);
+  field(O::VersionNeeded, r.VersionNeeded);
+  field(O::Flag, r.Flag);
+  field(O::CompressionMethod, r.CompressionMethod);
+  field(O::CRC32, r.CRC32);
+  field(O::CompressedSize, r.CompressedSize);
+  field(O::UncompressedSize, r.UncompressedSize);
+  field(O::FileNameLength, r.FileNameLength);
+  field(O::ExtraFieldLength, r.ExtraFieldLength);
+  field(O::FileCommentLen, r.FileCommentLen);
+  field(O::StartOnDisk, r.StartOnDisk);
+  field(O::IntFileAttrib, r.IntFileAttrib);
+  field(O::ExtFileAttrib, r.ExtFileAttrib);
+  field(O::RelOffLocalHdr, r.RelOffLocalHdr);
+}
+
+} // namespace
+
 std::optional<EndOfCentralDirRecord> EndOfCentralDirRecord::parse(std::span<const uint8_t> bytes) {
   namespace O = EndOfCentralDir;
   if (bytes.size() < O::Size || getU32(&bytes[O::Signature]) != EndCentralDirSig) return std::nullopt;
-  const uint8_t* p = bytes.data();
   EndOfCentralDirRecord r;
-  r.ThisDiskNo = getU16(p + O::ThisDiskNo);
-  r.CentralDiskNo = getU16(p + O::CentralDiskNo);
-  r.CentralEntriesOnDisk = getU16(p + O::CentralEntriesOnDisk);
-  r.TotalEntries = getU16(p + O::TotalEntries);
-  r.CentralSize = getU32(p + O::CentralSize);
-  r.CentralOffset = getU32(p + O::CentralOffset);
-  r.ZipCommentLen = getU16(p + O::ZipCommentLen);
+  endOfCentralDirFields(r, FieldReader{bytes.data()});
   return r;
 }
 
 void EndOfCentralDirRecord::write(std::span<uint8_t, EndOfCentralDir::Size> out) const {
-  namespace O = EndOfCentralDir;
-  uint8_t* p = out.data();
-  putU32(p + O::Signature, EndCentralDirSig);
-  putU16(p + O::ThisDiskNo, ThisDiskNo);
-  putU16(p + O::CentralDiskNo, CentralDiskNo);
-  putU16(p + O::CentralEntriesOnDisk, CentralEntriesOnDisk);
-  putU16(p + O::TotalEntries, TotalEntries);
-  putU32(p + O::CentralSize, CentralSize);
-  putU32(p + O::CentralOffset, CentralOffset);
-  putU16(p + O::ZipCommentLen, ZipCommentLen);
+  putU32(out.data() + EndOfCentralDir::Signature, EndCentralDirSig);
+  endOfCentralDirFields(*this, FieldWriter{out.data()});
 }
 
 std::optional<CentralHeaderFields> CentralHeaderFields::parse(std::span<const uint8_t> bytes) {
@@ -35,23 +73,9 @@ std::optional<CentralHeaderFields> CentralHeaderFields::parse(std::span<const ui
   if (bytes.size() < O::Size || getU32(&bytes[O::Signature]) != CentralFileHeaderSig) return std::nullopt;
   const uint8_t* p = bytes.data();
   CentralHeaderFields f;
-  f.MadeByVersion = p[O::MadeByVersion];
-  f.HostVersionNo = p[O::HostVersionNo];
-  f.VersionNeeded = getU16(p + O::VersionNeeded);
-  f.Flag = getU16(p + O::Flag);
-  f.CompressionMethod = getU16(p + O::CompressionMethod);
+  centralHeaderFields(f, FieldReader{p});
   f.DateTime =
       static_cast<uint32_t>(getU16(p + O::ModTime)) | (static_cast<uint32_t>(getU16(p + O::ModDate)) << 16);
-  f.CRC32 = getU32(p + O::CRC32);
-  f.CompressedSize = getU32(p + O::CompressedSize);
-  f.UncompressedSize = getU32(p + O::UncompressedSize);
-  f.FileNameLength = getU16(p + O::FileNameLength);
-  f.ExtraFieldLength = getU16(p + O::ExtraFieldLength);
-  f.FileCommentLen = getU16(p + O::FileCommentLen);
-  f.StartOnDisk = getU16(p + O::StartOnDisk);
-  f.IntFileAttrib = getU16(p + O::IntFileAttrib);
-  f.ExtFileAttrib = getU32(p + O::ExtFileAttrib);
-  f.RelOffLocalHdr = getU32(p + O::RelOffLocalHdr);
   return f;
 }
 
@@ -59,23 +83,9 @@ void CentralHeaderFields::write(std::span<uint8_t, CentralHeader::Size> out) con
   namespace O = CentralHeader;
   uint8_t* p = out.data();
   putU32(p + O::Signature, CentralFileHeaderSig);
-  p[O::MadeByVersion] = MadeByVersion;
-  p[O::HostVersionNo] = HostVersionNo;
-  putU16(p + O::VersionNeeded, VersionNeeded);
-  putU16(p + O::Flag, Flag);
-  putU16(p + O::CompressionMethod, CompressionMethod);
+  centralHeaderFields(*this, FieldWriter{p});
   putU16(p + O::ModTime, static_cast<uint16_t>(DateTime));
   putU16(p + O::ModDate, static_cast<uint16_t>(DateTime >> 16));
-  putU32(p + O::CRC32, CRC32);
-  putU32(p + O::CompressedSize, CompressedSize);
-  putU32(p + O::UncompressedSize, UncompressedSize);
-  putU16(p + O::FileNameLength, FileNameLength);
-  putU16(p + O::ExtraFieldLength, ExtraFieldLength);
-  putU16(p + O::FileCommentLen, FileCommentLen);
-  putU16(p + O::StartOnDisk, StartOnDisk);
-  putU16(p + O::IntFileAttrib, IntFileAttrib);
-  putU32(p + O::ExtFileAttrib, ExtFileAttrib);
-  putU32(p + O::RelOffLocalHdr, RelOffLocalHdr);
 }
 
 } // namespace ZipRecords

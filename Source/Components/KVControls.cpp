@@ -8,9 +8,14 @@ using namespace kv::platform;
 
 namespace {
 
-template <class T, class B> void tagProps(B& b) {
-  b.Bool("SaveToRegistry", &TRegistryTag::SaveToRegistry, &TRegistryTag::SetSaveToRegistry, NoDefault)
-      .Str("RegValueName", &TRegistryTag::GetRegValueName, &TRegistryTag::SetRegValueName, std::string());
+// The table of a tagged control: its base control's, with the registry tag's two properties.
+template <class T, class Base> const TClassInfo& taggedClassInfo(const char* name) {
+  static const TClassInfo info =
+      TClassBuilder<T, Base>(name)
+          .Bool("SaveToRegistry", &TRegistryTag::SaveToRegistry, &TRegistryTag::SetSaveToRegistry, NoDefault)
+          .Str("RegValueName", &TRegistryTag::GetRegValueName, &TRegistryTag::SetRegValueName, std::string())
+          .Build();
+  return info;
 }
 
 // The value of a typed number in the locale's notation, as the class library's conversion
@@ -21,7 +26,8 @@ bool parseLocaleNumber(const std::string& Text, double& Value) {
   const TFormatSettings& fs = FormatSettings();
   const char dec = fs.DecimalSeparator, thou = fs.ThousandSeparator;
   const size_t decAt = Text.find(dec);
-  std::string whole = Text.substr(0, decAt), frac = decAt == std::string::npos ? std::string() : Text.substr(decAt + 1);
+  std::string whole = Text.substr(0, decAt),
+              frac = decAt == std::string::npos ? std::string() : Text.substr(decAt + 1);
   if (thou != dec && whole.find(thou) != std::string::npos) {
     std::string digits;
     size_t group = 0, groups = 0;
@@ -39,7 +45,8 @@ bool parseLocaleNumber(const std::string& Text, double& Value) {
     if (group != 3) return false;
     whole = digits;
   }
-  if (dec != '.' && (whole.find('.') != std::string::npos || frac.find('.') != std::string::npos)) return false;
+  if (dec != '.' && (whole.find('.') != std::string::npos || frac.find('.') != std::string::npos))
+    return false;
   const std::string s = decAt == std::string::npos ? whole : whole + "." + frac;
   if (!TryStrToFloat(s, Value)) return false;
   return std::isfinite(Value);
@@ -66,7 +73,9 @@ bool judgeKey(TWinControl& Edit, char& Key) {
 
 class KeyPressAside {
 public:
-  explicit KeyPressAside(TWinControl& Edit) : slot_(Edit.OnKeyPress), saved_(Edit.OnKeyPress) { slot_.Clear(); }
+  explicit KeyPressAside(TWinControl& Edit) : slot_(Edit.OnKeyPress), saved_(Edit.OnKeyPress) {
+    slot_.Clear();
+  }
   ~KeyPressAside() { slot_ = saved_; }
 
 private:
@@ -76,37 +85,27 @@ private:
 
 } // namespace
 
-std::string TRegistryTag::GetRegValueName() const { return regValueName_.empty() ? self_->Name() : regValueName_; }
+std::string TRegistryTag::GetRegValueName() const {
+  return regValueName_.empty() ? self_->Name() : regValueName_;
+}
 
 // ---- tagged controls
 
 const TClassInfo& TKVCheckBox::StaticClassInfo() {
-  static const TClassInfo info =
-      TClassBuilder<TKVCheckBox, TCheckBox>("TKVCheckBox").With([](auto& b) { tagProps<TKVCheckBox>(b); }).Build();
-  return info;
+  return taggedClassInfo<TKVCheckBox, TCheckBox>("TKVCheckBox");
 }
 TKVCheckBox::TKVCheckBox(TComponent* AOwner) : TCheckBox(AOwner), TRegistryTag(this) {}
 
 const TClassInfo& TKVDateTimePicker::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TKVDateTimePicker, TDateTimePicker>("TKVDateTimePicker")
-                                     .With([](auto& b) { tagProps<TKVDateTimePicker>(b); })
-                                     .Build();
-  return info;
+  return taggedClassInfo<TKVDateTimePicker, TDateTimePicker>("TKVDateTimePicker");
 }
 TKVDateTimePicker::TKVDateTimePicker(TComponent* AOwner) : TDateTimePicker(AOwner), TRegistryTag(this) {}
 
-const TClassInfo& TKVEdit::StaticClassInfo() {
-  static const TClassInfo info =
-      TClassBuilder<TKVEdit, TEdit>("TKVEdit").With([](auto& b) { tagProps<TKVEdit>(b); }).Build();
-  return info;
-}
+const TClassInfo& TKVEdit::StaticClassInfo() { return taggedClassInfo<TKVEdit, TEdit>("TKVEdit"); }
 TKVEdit::TKVEdit(TComponent* AOwner) : TEdit(AOwner), TRegistryTag(this) {}
 
 const TClassInfo& TKVRadioButton::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TKVRadioButton, TRadioButton>("TKVRadioButton")
-                                     .With([](auto& b) { tagProps<TKVRadioButton>(b); })
-                                     .Build();
-  return info;
+  return taggedClassInfo<TKVRadioButton, TRadioButton>("TKVRadioButton");
 }
 TKVRadioButton::TKVRadioButton(TComponent* AOwner) : TRadioButton(AOwner), TRegistryTag(this) {}
 

@@ -180,11 +180,8 @@ const TClassInfo& TKVGeneralPurposeWindow::StaticClassInfo() {
 void Register() { RegisterComponents("Korvalis", {&TKVGeneralPurposeWindow::StaticClassInfo()}); }
 
 namespace {
-const bool registered = [] {
-  RegisterMenus();
-  RegisterClasses({&TKVGeneralPurposeWindow::StaticClassInfo()});
-  return true;
-}();
+const bool classesRegistered =
+    (RegisterMenus(), RegisterClasses({&TKVGeneralPurposeWindow::StaticClassInfo()}), true);
 } // namespace
 
 } // namespace KVGeneralPurposeWindow

@@ -66,8 +66,10 @@ bool TKVWindow::HasVertBar() const { return scrollStyle_ == ssVertical || scroll
 void TKVWindow::SetXUnit(int Value) { xUnit_ = HasHorzBar() ? Value : 1; }
 void TKVWindow::SetYUnit(int Value) { yUnit_ = HasVertBar() ? Value : 1; }
 
-// One value of one bar (range from 0, page or position), then the bar is drawn anew.
-void TKVWindow::setBar(int Bar, UINT Mask, int Value) {
+// One value of one bar (range from 0, page or position), then the bar is drawn anew. A bar the
+// scroll style lacks takes nothing and keeps 0 as its value.
+int TKVWindow::setBar(int Bar, UINT Mask, int Value) {
+  if (!(Bar == SB_HORZ ? HasHorzBar() : HasVertBar())) return 0;
   TScrollInfo si;
   si.fMask = Mask;
   si.nMin = 0;
@@ -76,35 +78,15 @@ void TKVWindow::setBar(int Bar, UINT Mask, int Value) {
   si.nPos = Value;
   SetScrollInfo(Handle(), Bar, si, true);
   paintFrame();
+  return Value;
 }
 
-void TKVWindow::SetXRange(int Value) {
-  xRange_ = HasHorzBar() ? Value : 0;
-  if (HasHorzBar()) setBar(SB_HORZ, SIF_RANGE, xRange_);
-}
-
-void TKVWindow::SetYRange(int Value) {
-  yRange_ = HasVertBar() ? Value : 0;
-  if (HasVertBar()) setBar(SB_VERT, SIF_RANGE, yRange_);
-}
-
-void TKVWindow::SetXPage(int Value) {
-  xPage_ = HasHorzBar() ? Value : 0;
-  if (HasHorzBar()) setBar(SB_HORZ, SIF_PAGE, xPage_);
-}
-
-void TKVWindow::SetYPage(int Value) {
-  yPage_ = HasVertBar() ? Value : 0;
-  if (HasVertBar()) setBar(SB_VERT, SIF_PAGE, yPage_);
-}
-
-void TKVWindow::SetXPos(int Value) {
-  if (HasHorzBar()) setBar(SB_HORZ, SIF_POS, Value);
-}
-
-void TKVWindow::SetYPos(int Value) {
-  if (HasVertBar()) setBar(SB_VERT, SIF_POS, Value);
-}
+void TKVWindow::SetXRange(int Value) { xRange_ = setBar(SB_HORZ, SIF_RANGE, Value); }
+void TKVWindow::SetYRange(int Value) { yRange_ = setBar(SB_VERT, SIF_RANGE, Value); }
+void TKVWindow::SetXPage(int Value) { xPage_ = setBar(SB_HORZ, SIF_PAGE, Value); }
+void TKVWindow::SetYPage(int Value) { yPage_ = setBar(SB_VERT, SIF_PAGE, Value); }
+void TKVWindow::SetXPos(int Value) { setBar(SB_HORZ, SIF_POS, Value); }
+void TKVWindow::SetYPos(int Value) { setBar(SB_VERT, SIF_POS, Value); }
 
 // The border and the bars lie outside the client area that the paint covers; they are drawn
 // after each paint and whenever a bar changes, in the classic look of the list controls.
@@ -433,11 +415,7 @@ void Register() { RegisterComponents("Korvalis", {&TKVWindow::StaticClassInfo()}
 
 namespace {
 // Form files find the class by name whenever the library is loaded.
-const bool registered = [] {
-  RegisterMenus();
-  RegisterClasses({&TKVWindow::StaticClassInfo()});
-  return true;
-}();
+const bool classesRegistered = (RegisterMenus(), RegisterClasses({&TKVWindow::StaticClassInfo()}), true);
 } // namespace
 
 } // namespace KVWindow

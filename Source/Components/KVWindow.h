@@ -118,7 +118,7 @@ private:
   Axis axis(bool horizontal);
   void scrollMessage(kv::platform::TWMScroll& Message, bool horizontal);
   void scrollPixels(bool horizontal, int64_t units, const TRect* rect);
-  void setBar(int Bar, kv::platform::UINT Mask, int Value);
+  int setBar(int Bar, kv::platform::UINT Mask, int Value);
   void paintFrame();
 
   TBorderStyle borderStyle_ = TBorderStyle::bsNone;

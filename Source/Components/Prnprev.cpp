@@ -486,21 +486,14 @@ void TPrintPreview::sizeChanged() {
   margin_ = VBar->Width() + 10;
   shadow_ = margin_ / 2;
   VBar->SetLeft(Width() - VBar->Width());
-  if (HBar->Visible()) {
-    VBar->SetHeight(ClientHeight() - HBar->Height());
-    Panel->SetHeight(ClientHeight() - HBar->Height());
-  } else {
-    VBar->SetHeight(ClientHeight());
-    Panel->SetHeight(ClientHeight());
-  }
+  // The page panel and each bar leave room for the other bar while it shows.
+  const int height = ClientHeight() - (HBar->Visible() ? HBar->Height() : 0);
+  VBar->SetHeight(height);
+  Panel->SetHeight(height);
   HBar->SetTop(Height() - HBar->Height());
-  if (VBar->Visible()) {
-    HBar->SetWidth(ClientWidth() - VBar->Width());
-    Panel->SetWidth(ClientWidth() - VBar->Width());
-  } else {
-    HBar->SetWidth(ClientWidth());
-    Panel->SetWidth(ClientWidth());
-  }
+  const int width = ClientWidth() - (VBar->Visible() ? VBar->Width() : 0);
+  HBar->SetWidth(width);
+  Panel->SetWidth(width);
   PrinterChanged(true);
 }
 
@@ -717,10 +710,7 @@ const TClassInfo& TPrintPreview::StaticClassInfo() {
 void Register() { RegisterComponents("Eigene", {&TPrintPreview::StaticClassInfo()}); }
 
 namespace {
-const bool registered = [] {
-  RegisterClasses({&TPrintPreview::StaticClassInfo()});
-  return true;
-}();
+const bool classesRegistered = (RegisterClasses({&TPrintPreview::StaticClassInfo()}), true);
 } // namespace
 
 } // namespace Prnprev

@@ -104,10 +104,7 @@ const TClassInfo& TVarnekSingleInstance::StaticClassInfo() {
 void Register() { RegisterComponents("Korvalis", {&TVarnekSingleInstance::StaticClassInfo()}); }
 
 namespace {
-const bool registered = [] {
-  RegisterClasses({&TVarnekSingleInstance::StaticClassInfo()});
-  return true;
-}();
+const bool classesRegistered = (RegisterClasses({&TVarnekSingleInstance::StaticClassInfo()}), true);
 } // namespace
 
 } // namespace VnkSingleInst

@@ -73,10 +73,7 @@ const TClassInfo& TWindow::StaticClassInfo() {
 void Register() { RegisterComponents("Korvalis", {&TWindow::StaticClassInfo()}); }
 
 namespace {
-const bool registered = [] {
-  RegisterClasses({&TWindow::StaticClassInfo()});
-  return true;
-}();
+const bool classesRegistered = (RegisterClasses({&TWindow::StaticClassInfo()}), true);
 } // namespace
 
 } // namespace Window

@@ -18,22 +18,33 @@ void put32(std::string& out, uint32_t v) {
     out += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
+namespace {
+
+// From the version needed to the extra field's length, both headers are the same field by field.
+void putMemberFields(std::string& out, const MemberFields& f, uint32_t compressedSize,
+                     uint32_t uncompressedSize, const std::string& name, const std::string& extra) {
+  put16(out, f.versionNeeded);
+  put16(out, f.flags);
+  put16(out, f.method);
+  put16(out, f.dosTime);
+  put16(out, f.dosDate);
+  put32(out, f.crc);
+  put32(out, compressedSize);
+  put32(out, uncompressedSize);
+  put16(out, static_cast<uint16_t>(name.size()));
+  put16(out, static_cast<uint16_t>(extra.size()));
+}
+
+} // namespace
+
 std::string CentralEntry::encode() const {
   std::string out;
   out.reserve(kCentralHeaderSize + name.size() + extra.size() + comment.size());
   put32(out, kCentralHeaderSignature);
   out += static_cast<char>(versionMadeBy);
   out += static_cast<char>(hostSystem);
-  put16(out, versionNeeded);
-  put16(out, flags);
-  put16(out, method);
-  put16(out, dosTime);
-  put16(out, dosDate);
-  put32(out, crc);
-  put32(out, static_cast<uint32_t>(compressedSize));
-  put32(out, static_cast<uint32_t>(uncompressedSize));
-  put16(out, static_cast<uint16_t>(name.size()));
-  put16(out, static_cast<uint16_t>(extra.size()));
+  putMemberFields(out, *this, static_cast<uint32_t>(compressedSize), static_cast<uint32_t>(uncompressedSize),
+                  name, extra);
   put16(out, static_cast<uint16_t>(comment.size()));
   put16(out, diskStart);
   put16(out, internalAttributes);
@@ -77,35 +88,11 @@ std::optional<int64_t> CentralEntry::unixModTime() const {
   return std::nullopt;
 }
 
-// The member name as text of this platform: UTF-8 when flagged, from the OEM code page when a
-// DOS-family host wrote it, otherwise as stored; '\' written by DOS tools becomes '/'.
-std::string memberNameOf(const CentralEntry& e) {
-  std::string name;
-  if (e.flags & kFlagUtf8)
-    name = e.name;
-  else if (e.hostSystem == kHostFat || e.hostSystem == kHostHpfs ||
-           (e.hostSystem == kHostNtfs && e.versionMadeBy == 50))
-    name = kv::platform::oemToAnsi(e.name);
-  else
-    name = e.name;
-  std::replace(name.begin(), name.end(), '\\', '/');
-  return name;
-}
-
 std::string LocalHeader::encode() const {
   std::string out;
   out.reserve(kLocalHeaderSize + name.size() + extra.size());
   put32(out, kLocalHeaderSignature);
-  put16(out, versionNeeded);
-  put16(out, flags);
-  put16(out, method);
-  put16(out, dosTime);
-  put16(out, dosDate);
-  put32(out, crc);
-  put32(out, compressedSize);
-  put32(out, uncompressedSize);
-  put16(out, static_cast<uint16_t>(name.size()));
-  put16(out, static_cast<uint16_t>(extra.size()));
+  putMemberFields(out, *this, compressedSize, uncompressedSize, name, extra);
   out += name;
   out += extra;
   return out;

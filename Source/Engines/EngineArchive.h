@@ -39,16 +39,20 @@ inline uint32_t get32(const uint8_t* p) {
 void put16(std::string& out, uint16_t v);
 void put32(std::string& out, uint32_t v);
 
-// One member as its central header describes it; offsets already count from the file's start.
-struct CentralEntry {
-  uint8_t versionMadeBy = 20;
-  uint8_t hostSystem = kHostUnix;
+// The fields a member's local and central headers both carry, in the order both carry them.
+struct MemberFields {
   uint16_t versionNeeded = 20;
   uint16_t flags = 0;
   uint16_t method = 0;
   uint16_t dosTime = 0;
   uint16_t dosDate = 0;
   uint32_t crc = 0;
+};
+
+// One member as its central header describes it; offsets already count from the file's start.
+struct CentralEntry : MemberFields {
+  uint8_t versionMadeBy = 20;
+  uint8_t hostSystem = kHostUnix;
   uint64_t compressedSize = 0;
   uint64_t uncompressedSize = 0;
   uint16_t diskStart = 0;
@@ -68,9 +72,6 @@ struct CentralEntry {
   // The Unix modification time of an extended-timestamp extra field, when the field has one.
   std::optional<int64_t> unixModTime() const;
 };
-
-// The member name as text of this platform, as the unzip engine writes and matches it.
-std::string memberNameOf(const CentralEntry& e);
 
 struct ArchiveDirectory {
   std::vector<CentralEntry> entries;
@@ -93,13 +94,7 @@ std::optional<LocalLayout> readLocalLayout(int fd, const CentralEntry& entry, ui
 // Length of the data descriptor that follows a member's data (0, 12 or 16).
 uint64_t dataDescriptorLength(int fd, const CentralEntry& entry, uint64_t dataEnd, uint64_t fileSize);
 
-struct LocalHeader {
-  uint16_t versionNeeded = 20;
-  uint16_t flags = 0;
-  uint16_t method = 0;
-  uint16_t dosTime = 0;
-  uint16_t dosDate = 0;
-  uint32_t crc = 0;
+struct LocalHeader : MemberFields {
   uint32_t compressedSize = 0;
   uint32_t uncompressedSize = 0;
   std::string name;

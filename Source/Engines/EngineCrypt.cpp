@@ -1,5 +1,7 @@
 #include "EngineCrypt.h"
 
+#include "EngineFiles.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -31,16 +33,7 @@ uint32_t crc32Of(uint32_t crc, const void* data, size_t size) { return libdeflat
 
 bool randomBytes(void* buffer, size_t size) {
   auto* out = static_cast<uint8_t*>(buffer);
-  while (size > 0) {
-    const ssize_t got = getrandom(out, size, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    out += got;
-    size -= static_cast<size_t>(got);
-  }
-  return true;
+  return transferAll(size, [&](size_t done, size_t left) { return getrandom(out + done, left, 0); });
 }
 
 TraditionalCipher::TraditionalCipher(std::string_view password)

@@ -82,33 +82,15 @@ int createTempAt(int dirFd, std::string& tempName) {
 }
 
 bool writeAll(int fd, const void* data, size_t size) {
-  auto* p = static_cast<const uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t n = write(fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+  const auto* p = static_cast<const uint8_t*>(data);
+  return transferAll(size, [&](size_t done, size_t left) { return write(fd, p + done, left); });
 }
 
 bool preadAll(int fd, void* data, size_t size, uint64_t offset) {
   auto* p = static_cast<uint8_t*>(data);
-  while (size > 0) {
-    const ssize_t n = pread(fd, p, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return true;
+  return transferAll(size, [&](size_t done, size_t left) {
+    return pread(fd, p + done, left, static_cast<off_t>(offset + done));
+  });
 }
 
 bool readWhole(int fd, std::vector<uint8_t>& out, size_t sizeHint) {

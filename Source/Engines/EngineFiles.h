@@ -2,9 +2,11 @@
 // reads and writes that survive short transfers, and directory listings.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace kv::engine {
@@ -23,6 +25,20 @@ time_t fromDosDateTime(uint16_t date, uint16_t time);
 int createTempBeside(const std::string& target, std::string& tempPath);
 // The same inside an open directory: the new name (no directory part) comes back in tempName.
 int createTempAt(int dirFd, std::string& tempName);
+
+// Moves size bytes in steps: step(done, left) moves at most left bytes from offset done on and
+// answers how many it moved, or -1 with errno set. A step a signal interrupted is taken again;
+// false when a step fails or moves nothing (the end of a file).
+template <class Step> bool transferAll(size_t size, Step step) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = step(done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
 
 bool writeAll(int fd, const void* data, size_t size);
 bool preadAll(int fd, void* data, size_t size, uint64_t offset);

@@ -57,31 +57,48 @@ void replaceChild(TRBTreeNode* parent, TRBTreeNode* from, TRBTreeNode* to) {
   else
     parent->Right = to;
 }
+
+// Every rebalancing step has two mirror images that differ only in which side is which.
+TRBTreeNode*& child(TRBTreeNode* node, bool left) { return left ? node->Left : node->Right; }
+
+// Lifts node's child on the other side into node's place; node goes down on the `left` side.
+TRBTreeNode* rotate(TRBTreeNode* node, bool left) {
+  TRBTreeNode* p = node->Parent;
+  TRBTreeNode* y = child(node, !left);
+  child(node, !left) = child(y, left);
+  child(y, left)->Parent = node;
+  child(y, left) = node;
+  node->Parent = y;
+  replaceChild(p, node, y);
+  y->Parent = p;
+  return y;
+}
+
+// The last node below node going down its `left` side.
+TRBTreeNode* outermost(TRBTreeNode* node, const TRBTreeNode* sentinel, bool left) {
+  while (child(node, left) != sentinel)
+    node = child(node, left);
+  return node;
+}
+
+// The node after (forward) or before node in order.
+TRBTreeNode* inOrderStep(TRBTreeNode* node, const TRBTreeNode* sentinel, bool forward) {
+  const bool left = !forward; // the side the next node lies on: the right one going forward
+  if (child(node, left) != sentinel) return outermost(child(node, left), sentinel, !left);
+  // Past the last item the climb ends on the head, which holds no item; a further Next goes down
+  // the head's right side to the first item again.
+  TRBTreeNode* p = node->Parent;
+  while (p != node && node == child(p, left)) {
+    node = p;
+    p = p->Parent;
+  }
+  return p;
+}
 } // namespace
 
-TRBTreeNode* TRBTree::rotateleft(TRBTreeNode* Node) {
-  TRBTreeNode* p = Node->Parent;
-  TRBTreeNode* y = Node->Right;
-  Node->Right = y->Left;
-  y->Left->Parent = Node;
-  y->Left = Node;
-  Node->Parent = y;
-  replaceChild(p, Node, y);
-  y->Parent = p;
-  return y;
-}
+TRBTreeNode* TRBTree::rotateleft(TRBTreeNode* Node) { return rotate(Node, true); }
 
-TRBTreeNode* TRBTree::rotateright(TRBTreeNode* Node) {
-  TRBTreeNode* p = Node->Parent;
-  TRBTreeNode* y = Node->Left;
-  Node->Left = y->Right;
-  y->Right->Parent = Node;
-  y->Right = Node;
-  Node->Parent = y;
-  replaceChild(p, Node, y);
-  y->Parent = p;
-  return y;
-}
+TRBTreeNode* TRBTree::rotateright(TRBTreeNode* Node) { return rotate(Node, false); }
 
 TRBTreeNode* TRBTree::split(TRBTreeData* Data, TRBTreeNode* G, TRBTreeNode* P, TRBTreeNode* X) {
   X->Color = Red;
@@ -142,17 +159,9 @@ bool TRBTree::Add(TRBTreeData* Data, bool Owns) {
   return true;
 }
 
-TRBTreeNode* TRBTree::leftmost(TRBTreeNode* node) const {
-  while (node->Left != Sentinel)
-    node = node->Left;
-  return node;
-}
+TRBTreeNode* TRBTree::leftmost(TRBTreeNode* node) const { return outermost(node, Sentinel, true); }
 
-TRBTreeNode* TRBTree::rightmost(TRBTreeNode* node) const {
-  while (node->Right != Sentinel)
-    node = node->Right;
-  return node;
-}
+TRBTreeNode* TRBTree::rightmost(TRBTreeNode* node) const { return outermost(node, Sentinel, false); }
 
 TRBTreeNode* TRBTree::predecessor(TRBTreeNode* node) const {
   if (node->Left != Sentinel) return rightmost(node->Left);
@@ -205,41 +214,13 @@ TRBTreeNode* TRBTree::tree_prev() {
 }
 
 TRBTreeData* TRBTree::Next() {
-  if (!Cursor) {
-    TRBTreeNode* first = tree_first();
-    return first ? first->Data : nullptr;
-  }
-  if (Cursor->Right != Sentinel) {
-    Cursor = leftmost(Cursor->Right);
-  } else {
-    // Past the last item the climb ends on the head, which holds no item; a further
-    // Next goes down the head's right side to the first item again.
-    TRBTreeNode* p = Cursor->Parent;
-    while (p != Cursor && Cursor == p->Right) {
-      Cursor = p;
-      p = p->Parent;
-    }
-    Cursor = p;
-  }
-  return Cursor->Data;
+  Cursor = Cursor ? inOrderStep(Cursor, Sentinel, true) : tree_first();
+  return Cursor ? Cursor->Data : nullptr;
 }
 
 TRBTreeData* TRBTree::Prev() {
-  if (!Cursor) {
-    TRBTreeNode* last = tree_last();
-    return last ? last->Data : nullptr;
-  }
-  if (Cursor->Left != Sentinel) {
-    Cursor = rightmost(Cursor->Left);
-  } else {
-    TRBTreeNode* p = Cursor->Parent;
-    while (p != Cursor && Cursor == p->Left) {
-      Cursor = p;
-      p = p->Parent;
-    }
-    Cursor = p;
-  }
-  return Cursor->Data;
+  Cursor = Cursor ? inOrderStep(Cursor, Sentinel, false) : tree_last();
+  return Cursor ? Cursor->Data : nullptr;
 }
 
 void TRBTree::Remove(TRBTreeData* Data) {
@@ -281,58 +262,32 @@ void TRBTree::Remove(TRBTreeData* Data) {
   }
   if (z->Color == Black) {
     while (x != Head->Right && x->Color == Black) {
-      if (x == xp->Left) {
-        TRBTreeNode* w = xp->Right;
-        if (w == Sentinel) break;
-        if (w->Color == Red) {
-          w->Color = Black;
-          xp->Color = Red;
-          rotateleft(xp);
-          w = xp->Right;
-        }
-        if (w->Left->Color == Black && w->Right->Color == Black) {
-          w->Color = Red;
-          x = xp;
-          xp = xp->Parent;
-        } else {
-          if (w->Right->Color == Black) {
-            w->Left->Color = Black;
-            w->Color = Red;
-            rotateright(w);
-            w = xp->Right;
-          }
-          w->Color = xp->Color;
-          xp->Color = Black;
-          w->Right->Color = Black;
-          rotateleft(xp);
-          break;
-        }
+      // w is x's sibling; `left` says on which side of their parent x hangs.
+      const bool left = x == xp->Left;
+      TRBTreeNode* w = child(xp, !left);
+      if (w == Sentinel) break;
+      if (w->Color == Red) {
+        w->Color = Black;
+        xp->Color = Red;
+        rotate(xp, left);
+        w = child(xp, !left);
+      }
+      if (w->Left->Color == Black && w->Right->Color == Black) {
+        w->Color = Red;
+        x = xp;
+        xp = xp->Parent;
       } else {
-        TRBTreeNode* w = xp->Left;
-        if (w == Sentinel) break;
-        if (w->Color == Red) {
-          w->Color = Black;
-          xp->Color = Red;
-          rotateright(xp);
-          w = xp->Left;
-        }
-        if (w->Right->Color == Black && w->Left->Color == Black) {
+        if (child(w, !left)->Color == Black) {
+          child(w, left)->Color = Black;
           w->Color = Red;
-          x = xp;
-          xp = xp->Parent;
-        } else {
-          if (w->Left->Color == Black) {
-            w->Right->Color = Black;
-            w->Color = Red;
-            rotateleft(w);
-            w = xp->Left;
-          }
-          w->Color = xp->Color;
-          xp->Color = Black;
-          w->Left->Color = Black;
-          rotateright(xp);
-          break;
+          rotate(w, !left);
+          w = child(xp, !left);
         }
+        w->Color = xp->Color;
+        xp->Color = Black;
+        child(w, !left)->Color = Black;
+        rotate(xp, left);
+        break;
       }
     }
     x->Color = Black;

@@ -68,7 +68,7 @@ Package readPackage(const std::string& path) {
   p.message = text(header->Message);
   for (const auto& e : dir->entries) {
     Member m;
-    m.name = kv::engine::memberNameOf(e);
+    m.name = e.textName();
     if (m.name.empty() || m.name.back() == '/') continue;
     m.size = e.uncompressedSize;
     m.encrypted = (e.flags & kv::engine::kFlagEncrypted) != 0;

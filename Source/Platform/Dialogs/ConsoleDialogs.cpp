@@ -167,14 +167,20 @@ void ConsoleDialogs::exceptionBox(const std::string& caption, const std::string&
   ask(out_, caption, message, {{"OK", id::OK}}, id::OK, [this] { return readLine(false); });
 }
 
+namespace {
+// A message on one line, behind its caption when it has one.
+void tell(std::FILE* out, const std::string& caption, const std::string& text) {
+  std::fprintf(out, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str());
+}
+} // namespace
+
 int NonInteractiveDialogs::messageBox(const MessageBoxRequest& r) {
-  std::fprintf(out_, "%s%s%s\n", r.caption.c_str(), r.caption.empty() ? "" : ": ", r.text.c_str());
+  tell(out_, r.caption, r.text);
   return safeMessageBoxAnswer(r.flags);
 }
 
 TModalResult NonInteractiveDialogs::messageDialog(const MessageDialogRequest& r) {
-  const std::string caption = r.caption.empty() ? typeCaption(r.type) : r.caption;
-  std::fprintf(out_, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", r.text.c_str());
+  tell(out_, r.caption.empty() ? typeCaption(r.type) : r.caption, r.text);
   return safeMessageDialogAnswer(r.buttons);
 }
 
@@ -189,7 +195,7 @@ std::optional<std::string> NonInteractiveDialogs::fileDialog(const FileDialogReq
 }
 
 void NonInteractiveDialogs::exceptionBox(const std::string& caption, const std::string& message) {
-  std::fprintf(out_, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", message.c_str());
+  tell(out_, caption, message);
 }
 
 } // namespace kv::platform

@@ -202,26 +202,27 @@ bool TRegistry::DeleteValue(const std::string& Name) {
   }
 }
 
-void TRegistry::GetValueNames(TStrings& Strings) {
+namespace {
+// Lists names into Strings (nothing while no key is open); a store failure becomes the registry's
+// exception.
+template <class List> void fillNames(TStrings& Strings, bool open, List list) {
   Strings.Clear();
-  if (!open_) return;
+  if (!open) return;
   try {
-    for (const auto& name : store_->valueNames(currentPath_))
+    for (const auto& name : list())
       Strings.Add(name);
   } catch (const RegistryStoreError& e) {
     throw ERegistryException(e.Message());
   }
 }
+} // namespace
+
+void TRegistry::GetValueNames(TStrings& Strings) {
+  fillNames(Strings, open_, [this] { return store_->valueNames(currentPath_); });
+}
 
 void TRegistry::GetKeyNames(TStrings& Strings) {
-  Strings.Clear();
-  if (!open_) return;
-  try {
-    for (const auto& name : store_->subKeyNames(currentPath_))
-      Strings.Add(name);
-  } catch (const RegistryStoreError& e) {
-    throw ERegistryException(e.Message());
-  }
+  fillNames(Strings, open_, [this] { return store_->subKeyNames(currentPath_); });
 }
 
 } // namespace kv::platform

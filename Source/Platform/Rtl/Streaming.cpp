@@ -303,6 +303,17 @@ private:
     return a;
   }
 
+  // A string literal and those joined to it with '+', as one text.
+  std::string takeJoinedString() {
+    std::string s = lex_.take().text;
+    while (isSymbol('+')) {
+      lex_.take();
+      if (lex_.peek().kind != Token::Kind::String) fail(file_, lex_.line(), "String expected after '+'");
+      s += lex_.take().text;
+    }
+    return s;
+  }
+
   TValueNode parseValue() {
     TValueNode v;
     v.line = lex_.line();
@@ -318,12 +329,7 @@ private:
       return v;
     case Token::Kind::String:
       v.type = TValueNode::Type::String;
-      v.s = lex_.take().text;
-      while (isSymbol('+')) {
-        lex_.take();
-        if (lex_.peek().kind != Token::Kind::String) fail(file_, lex_.line(), "String expected after '+'");
-        v.s += lex_.take().text;
-      }
+      v.s = takeJoinedString();
       return v;
     case Token::Kind::Ident:
       v.type = TValueNode::Type::Ident;
@@ -353,13 +359,7 @@ private:
       v.type = TValueNode::Type::List;
       while (!isSymbol(')')) {
         if (lex_.peek().kind != Token::Kind::String) fail(file_, lex_.line(), "String expected in list");
-        std::string s = lex_.take().text;
-        while (isSymbol('+')) {
-          lex_.take();
-          if (lex_.peek().kind != Token::Kind::String) fail(file_, lex_.line(), "String expected after '+'");
-          s += lex_.take().text;
-        }
-        v.names.push_back(std::move(s));
+        v.names.push_back(takeJoinedString());
       }
       lex_.take();
       return v;

@@ -126,18 +126,22 @@ const TClassInfo& FindClass(const std::string& Name) {
 
 namespace typinfo_detail {
 
-TValueNode intNode(int64_t v) {
+namespace {
+// A node of one type that carries its value in one member.
+template <class V> TValueNode node(TValueNode::Type type, V TValueNode::*member, V value) {
   TValueNode n;
-  n.type = TValueNode::Type::Int;
-  n.i = v;
+  n.type = type;
+  n.*member = std::move(value);
   return n;
 }
+} // namespace
 
-TValueNode identNode(std::string s) {
-  TValueNode n;
-  n.type = TValueNode::Type::Ident;
-  n.s = std::move(s);
-  return n;
+TValueNode intNode(int64_t v) { return node(TValueNode::Type::Int, &TValueNode::i, v); }
+TValueNode identNode(std::string s) { return node(TValueNode::Type::Ident, &TValueNode::s, std::move(s)); }
+TValueNode floatNode(double v) { return node(TValueNode::Type::Float, &TValueNode::f, v); }
+TValueNode stringNode(std::string s) { return node(TValueNode::Type::String, &TValueNode::s, std::move(s)); }
+TValueNode binaryNode(std::vector<uint8_t> bytes) {
+  return node(TValueNode::Type::Binary, &TValueNode::bytes, std::move(bytes));
 }
 
 int64_t nodeToInt(const TValueNode& n, TReadContext& ctx) {

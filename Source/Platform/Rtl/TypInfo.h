@@ -213,6 +213,9 @@ template <class C, class R, class... A> struct MethodTraits<R (C::*)(A...)> {
 
 TValueNode intNode(int64_t v);
 TValueNode identNode(std::string s);
+TValueNode floatNode(double v);
+TValueNode stringNode(std::string s);
+TValueNode binaryNode(std::vector<uint8_t> bytes);
 int64_t nodeToInt(const TValueNode& n, TReadContext& ctx);
 double nodeToFloat(const TValueNode& n, TReadContext& ctx);
 const std::string& nodeToString(const TValueNode& n, TReadContext& ctx);
@@ -268,10 +271,7 @@ public:
   TClassBuilder& Float(const char* name, G get, S set, std::optional<double> def) {
     TPropInfo p = base(name, TTypeKind::tkFloat);
     p.Get = [get](const TPersistent& o) {
-      TValueNode n;
-      n.type = TValueNode::Type::Float;
-      n.f = static_cast<double>(typinfo_detail::get(get, self(o)));
-      return n;
+      return typinfo_detail::floatNode(static_cast<double>(typinfo_detail::get(get, self(o))));
     };
     p.Set = [set](TPersistent& o, const TValueNode& n, TReadContext& ctx) {
       typinfo_detail::set(set, self(o), typinfo_detail::nodeToFloat(n, ctx));
@@ -286,10 +286,7 @@ public:
   TClassBuilder& Str(const char* name, G get, S set, std::optional<std::string> def) {
     TPropInfo p = base(name, TTypeKind::tkString);
     p.Get = [get](const TPersistent& o) {
-      TValueNode n;
-      n.type = TValueNode::Type::String;
-      n.s = typinfo_detail::get(get, self(o));
-      return n;
+      return typinfo_detail::stringNode(typinfo_detail::get(get, self(o)));
     };
     p.Set = [set](TPersistent& o, const TValueNode& n, TReadContext& ctx) {
       typinfo_detail::set(set, self(o), std::string(typinfo_detail::nodeToString(n, ctx)));
@@ -411,10 +408,7 @@ public:
   template <class G, class S> TClassBuilder& Binary(const char* name, G get, S set) {
     TPropInfo p = base(name, TTypeKind::tkBinary);
     p.Get = [get](const TPersistent& o) {
-      TValueNode n;
-      n.type = TValueNode::Type::Binary;
-      n.bytes = typinfo_detail::get(get, self(o));
-      return n;
+      return typinfo_detail::binaryNode(typinfo_detail::get(get, self(o)));
     };
     p.Set = [set](TPersistent& o, const TValueNode& n, TReadContext& ctx) {
       if (n.type != TValueNode::Type::Binary) ctx.Error(n.line, "Binary data expected");
