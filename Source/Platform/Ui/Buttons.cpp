@@ -290,30 +290,19 @@ void TSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
 }
 
 void TSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
-  if (MouseCapture()) {
-    const bool inside = PtInRect(ClientRect(), TPoint{X, Y});
-    if (inside != pressed_) {
-      pressed_ = inside;
-      Invalidate();
-    }
-  }
+  // A captured press follows the mouse: pressed while it is over the button.
+  if (MouseCapture()) invalidateOnChange(pressed_, PtInRect(ClientRect(), TPoint{X, Y}));
   TGraphicControl::MouseMove(Shift, X, Y);
 }
 
 void TSpeedButton::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
   case WM_LBUTTONUP:
-    if (pressed_) {
-      pressed_ = false;
-      Invalidate();
-    }
+    invalidateOnChange(pressed_, false);
     break;
   case CM_MOUSEENTER:
-    hot_ = true;
-    if (flat_) Invalidate();
-    return;
   case CM_MOUSELEAVE:
-    hot_ = false;
+    hot_ = Message.Msg == CM_MOUSEENTER;
     if (flat_) Invalidate();
     return;
   default:
@@ -324,24 +313,8 @@ void TSpeedButton::Dispatch(TMessage& Message) {
 
 void TSpeedButton::Paint() {
   TCanvas& c = Canvas();
-  TRect r = ClientRect();
   const bool sunk = down_ || pressed_;
-  if (sunk) {
-    if (flat_) {
-      Bevel(c, r, clBtnShadow, clBtnHighlight);
-    } else {
-      Bevel(c, r, cl3DDkShadow, clBtnHighlight);
-      Bevel(c, r, clBtnShadow, cl3DLight);
-    }
-  } else if (!flat_) {
-    RaisedEdge(c, r);
-  } else if (hot_ && Enabled()) {
-    Bevel(c, r, clBtnHighlight, clBtnShadow);
-  } else {
-    r = TRect{r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
-  }
-  c.Brush().SetColor(clBtnFace);
-  c.FillRect(r);
+  const TRect r = ToolButtonFace(c, ClientRect(), sunk, flat_, hot_ && Enabled());
   // A button held down shows the checked pattern of the classic look.
   if (down_ && !pressed_)
     for (int y = r.Top; y < r.Bottom; ++y)

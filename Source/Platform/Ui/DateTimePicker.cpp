@@ -663,28 +663,16 @@ void TDateTimePicker::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 }
 
 void TDateTimePicker::Dispatch(TMessage& Message) {
-  switch (Message.Msg) {
-  case WM_PAINT:
-    TCustomControl::Dispatch(Message);
-    if (HandleAllocated()) PaintNonClient(Handle());
-    return;
-  case WM_GETDLGCODE:
+  if (Message.Msg == WM_GETDLGCODE) {
     // Enter and Escape belong to the open calendar, not to the form's buttons.
     Message.Result = DLGC_WANTARROWS | (DroppedDown() ? DLGC_WANTALLKEYS : 0);
     return;
-  case WM_SETFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
-  case WM_KILLFOCUS:
+  }
+  if (Message.Msg == WM_KILLFOCUS) {
     takeTyped();
     closeUp(false);
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
-  default:
-    TCustomControl::Dispatch(Message);
   }
+  if (!DispatchEditFrame(Message)) TCustomControl::Dispatch(Message);
 }
 
 void RegisterDateTimePicker() { RegisterClasses({&TDateTimePicker::StaticClassInfo()}); }
