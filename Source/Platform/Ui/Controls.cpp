@@ -448,41 +448,25 @@ void TControl::mouseMessage(TMessage& Message) {
     }
     MouseUp(button, shift, x, y);
   };
-  switch (Message.Msg) {
-  case WM_MOUSEMOVE:
+  if (Message.Msg == WM_MOUSEMOVE) {
     MouseMove(shift, x, y);
-    break;
-  case WM_LBUTTONDOWN:
-    down(TMouseButton::mbLeft, false);
-    break;
-  case WM_LBUTTONDBLCLK:
-    down(TMouseButton::mbLeft, true);
-    break;
-  case WM_RBUTTONDOWN:
-    down(TMouseButton::mbRight, false);
-    break;
-  case WM_RBUTTONDBLCLK:
-    down(TMouseButton::mbRight, true);
-    break;
-  case WM_MBUTTONDOWN:
-    down(TMouseButton::mbMiddle, false);
-    break;
-  case WM_MBUTTONDBLCLK:
-    down(TMouseButton::mbMiddle, true);
-    break;
-  case WM_LBUTTONUP:
-    up(TMouseButton::mbLeft);
-    break;
-  case WM_RBUTTONUP:
-    up(TMouseButton::mbRight);
-    contextPopup(TPoint{x, y});
-    break;
-  case WM_MBUTTONUP:
-    up(TMouseButton::mbMiddle);
-    break;
-  default:
-    break;
+    return;
   }
+  struct ButtonMsgs {
+    TMouseButton button;
+    UINT down, doubleClick, up;
+  };
+  static constexpr ButtonMsgs buttons[] = {
+      {TMouseButton::mbLeft, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
+      {TMouseButton::mbRight, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_RBUTTONUP},
+      {TMouseButton::mbMiddle, WM_MBUTTONDOWN, WM_MBUTTONDBLCLK, WM_MBUTTONUP}};
+  for (const ButtonMsgs& b : buttons) {
+    if (Message.Msg == b.down || Message.Msg == b.doubleClick)
+      down(b.button, Message.Msg == b.doubleClick);
+    else if (Message.Msg == b.up)
+      up(b.button);
+  }
+  if (Message.Msg == WM_RBUTTONUP) contextPopup(TPoint{x, y});
 }
 
 void TControl::Click() {
