@@ -503,6 +503,11 @@ private:
   void removeTab(TWinControl* C);
   bool routeMouseToChild(TMessage& Message);
   void reflectZOrder();
+  // A form with KeyPreview sees its controls' keys first; true when its Step took the key.
+  bool formPreviews(bool (TWinControl::*Step)(TWMKey&), TWMKey& Message);
+  // A key down or up: the form's preview, then Handler; true when the key was used up (set to 0).
+  bool keyMessage(bool (TWinControl::*Step)(TWMKey&), void (TWinControl::*Handler)(uint16_t&, TShiftState),
+                  TWMKey& Message);
 
   HWND handle_ = 0;
   std::vector<TControl*> controls_;
