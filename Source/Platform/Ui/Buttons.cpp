@@ -107,38 +107,27 @@ void PaintGlyphAndCaption(TCanvas& Canvas, const TRect& Content, const Raster* G
   const int total = horizontal ? gw + space + text.cx : gh + space + text.cy;
   const int extent = horizontal ? Content.Width() : Content.Height();
   // Without a margin the picture and the caption are centred together.
-  int start = Margin >= 0 ? Margin : (extent - total) / 2;
-  int gx, gy, tx, ty;
-  const int cx = Content.Left, cy = Content.Top;
-  switch (Layout) {
-  case TButtonLayout::blGlyphLeft:
-    gx = cx + start;
-    tx = gx + gw + space;
-    gy = cy + (Content.Height() - gh) / 2;
-    ty = cy + (Content.Height() - text.cy) / 2;
-    break;
-  case TButtonLayout::blGlyphRight:
-    gx = Content.Right - start - gw;
-    tx = gx - space - text.cx;
-    gy = cy + (Content.Height() - gh) / 2;
-    ty = cy + (Content.Height() - text.cy) / 2;
-    break;
-  case TButtonLayout::blGlyphTop:
-    gy = cy + start;
-    ty = gy + gh + space;
-    gx = cx + (Content.Width() - gw) / 2;
-    tx = cx + (Content.Width() - text.cx) / 2;
-    break;
-  default:
-    gy = Content.Bottom - start - gh;
-    ty = gy - space - text.cy;
-    gx = cx + (Content.Width() - gw) / 2;
-    tx = cx + (Content.Width() - text.cx) / 2;
-    break;
-  }
-  if (Glyph) DrawGlyph(Canvas, *Glyph, gx, gy, Enabled);
+  const int start = Margin >= 0 ? Margin : (extent - total) / 2;
+  const bool fromFarEnd = Layout == TButtonLayout::blGlyphRight || Layout == TButtonLayout::blGlyphBottom;
+  struct Place {
+    int glyph, text;
+  };
+  // Along the layout the picture stands Start from its end and the caption follows it; across it
+  // both are centred.
+  auto along = [&](int Near, int Far, int GlyphSize, int TextSize) {
+    if (!fromFarEnd) return Place{Near + start, Near + start + GlyphSize + space};
+    return Place{Far - start - GlyphSize, Far - start - GlyphSize - space - TextSize};
+  };
+  auto across = [](int Near, int Extent, int GlyphSize, int TextSize) {
+    return Place{Near + (Extent - GlyphSize) / 2, Near + (Extent - TextSize) / 2};
+  };
+  const Place x = horizontal ? along(Content.Left, Content.Right, gw, text.cx)
+                             : across(Content.Left, Content.Width(), gw, text.cx);
+  const Place y = horizontal ? across(Content.Top, Content.Height(), gh, text.cy)
+                             : along(Content.Top, Content.Bottom, gh, text.cy);
+  if (Glyph) DrawGlyph(Canvas, *Glyph, x.glyph, y.glyph, Enabled);
   if (!Caption.empty())
-    DrawCaption(Canvas, TRect{tx, ty, tx + text.cx, ty + text.cy}, Caption, dcLeft, Enabled);
+    DrawCaption(Canvas, TRect{x.text, y.text, x.text + text.cx, y.text + text.cy}, Caption, dcLeft, Enabled);
 }
 
 // ---- TBitBtn
