@@ -235,28 +235,22 @@ TModalResult WindowDialogs::messageDialog(const MessageDialogRequest& Request) {
   def = indexOf(mrOk) >= 0 ? indexOf(mrOk) : indexOf(mrYes) >= 0 ? indexOf(mrYes) : 0;
   cancel = indexOf(mrCancel) >= 0 ? indexOf(mrCancel) : indexOf(mrNo) >= 0 ? indexOf(mrNo) : indexOf(mrOk);
   std::string caption = Request.caption;
-  TMessageIconKind icon = TMessageIconKind::miNone;
-  switch (Request.type) {
-  case TMsgDlgType::mtWarning:
-    icon = TMessageIconKind::miWarning;
-    if (caption.empty()) caption = "Warning";
-    break;
-  case TMsgDlgType::mtError:
-    icon = TMessageIconKind::miError;
-    if (caption.empty()) caption = "Error";
-    break;
-  case TMsgDlgType::mtInformation:
-    icon = TMessageIconKind::miInformation;
-    if (caption.empty()) caption = "Information";
-    break;
-  case TMsgDlgType::mtConfirmation:
-    icon = TMessageIconKind::miQuestion;
-    if (caption.empty()) caption = "Confirm";
-    break;
-  default:
-    if (caption.empty()) caption = appTitle();
-    break;
-  }
+  // A dialog of a kind shows its icon and, without a caption of its own, the kind's name; a custom
+  // one the application's title.
+  struct Kind {
+    TMsgDlgType type;
+    TMessageIconKind icon;
+    const char* caption;
+  };
+  static const Kind kinds[] = {{TMsgDlgType::mtWarning, TMessageIconKind::miWarning, "Warning"},
+                               {TMsgDlgType::mtError, TMessageIconKind::miError, "Error"},
+                               {TMsgDlgType::mtInformation, TMessageIconKind::miInformation, "Information"},
+                               {TMsgDlgType::mtConfirmation, TMessageIconKind::miQuestion, "Confirm"}};
+  const Kind* kind = nullptr;
+  for (const Kind& k : kinds)
+    if (k.type == Request.type) kind = &k;
+  const TMessageIconKind icon = kind ? kind->icon : TMessageIconKind::miNone;
+  if (caption.empty()) caption = kind ? kind->caption : appTitle();
   TMessageForm* form = CreateMessageForm(Request.text, caption, icon, buttons, def, cancel);
   const TModalResult r = runModal(form);
   return r == mrNone ? mrCancel : r;
