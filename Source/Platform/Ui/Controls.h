@@ -619,6 +619,10 @@ inline constexpr auto Hint = [](auto& b) {
 inline constexpr auto ParentColor = [](auto& b) {
   b.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false);
 };
+// ParentColor on by default (the group box and the radio group).
+inline constexpr auto ParentColorOn = [](auto& b) {
+  b.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true);
+};
 inline constexpr auto ParentFont = [](auto& b) {
   b.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
 };
@@ -633,6 +637,10 @@ inline constexpr auto TabOrder = [](auto& b) {
 };
 inline constexpr auto TabStop = [](auto& b) {
   b.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false);
+};
+// TabStop on by default (edits, lists, buttons: the controls Tab is meant to reach).
+inline constexpr auto TabStopOn = [](auto& b) {
+  b.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true);
 };
 inline constexpr auto Ctl3D = [](auto& b) {
   b.Bool("Ctl3D", &TWinControl::Ctl3D, &TWinControl::SetCtl3D, true);

@@ -343,7 +343,7 @@ const TClassInfo& TDateTimePicker::StaticClassInfo() {
           .With(published::ShowHint)
           .Bool("ShowCheckbox", &P::ShowCheckbox, &P::SetShowCheckbox, false)
           .With(published::TabOrder)
-          .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+          .With(published::TabStopOn)
           .With(published::Visible)
           .Event("OnChange", &P::OnChange)
           .With(published::OnClick)

@@ -386,7 +386,7 @@ template <class B> void gridProps(B& b) {
       .template Enum<TScrollStyle>("ScrollBars", &G::ScrollBars, &G::SetScrollBars, TScrollStyle::ssBoth)
       .With(published::ShowHint)
       .With(published::TabOrder)
-      .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+      .With(published::TabStopOn)
       .With(published::Visible)
       .With(published::OnClick)
       .With(published::OnDblClick)
