@@ -107,38 +107,27 @@ void PaintGlyphAndCaption(TCanvas& Canvas, const TRect& Content, const Raster* G
   const int total = horizontal ? gw + space + text.cx : gh + space + text.cy;
   const int extent = horizontal ? Content.Width() : Content.Height();
   // Without a margin the picture and the caption are centred together.
-  int start = Margin >= 0 ? Margin : (extent - total) / 2;
-  int gx, gy, tx, ty;
-  const int cx = Content.Left, cy = Content.Top;
-  switch (Layout) {
-  case TButtonLayout::blGlyphLeft:
-    gx = cx + start;
-    tx = gx + gw + space;
-    gy = cy + (Content.Height() - gh) / 2;
-    ty = cy + (Content.Height() - text.cy) / 2;
-    break;
-  case TButtonLayout::blGlyphRight:
-    gx = Content.Right - start - gw;
-    tx = gx - space - text.cx;
-    gy = cy + (Content.Height() - gh) / 2;
-    ty = cy + (Content.Height() - text.cy) / 2;
-    break;
-  case TButtonLayout::blGlyphTop:
-    gy = cy + start;
-    ty = gy + gh + space;
-    gx = cx + (Content.Width() - gw) / 2;
-    tx = cx + (Content.Width() - text.cx) / 2;
-    break;
-  default:
-    gy = Content.Bottom - start - gh;
-    ty = gy - space - text.cy;
-    gx = cx + (Content.Width() - gw) / 2;
-    tx = cx + (Content.Width() - text.cx) / 2;
-    break;
-  }
-  if (Glyph) DrawGlyph(Canvas, *Glyph, gx, gy, Enabled);
+  const int start = Margin >= 0 ? Margin : (extent - total) / 2;
+  const bool fromFarEnd = Layout == TButtonLayout::blGlyphRight || Layout == TButtonLayout::blGlyphBottom;
+  struct Place {
+    int glyph, text;
+  };
+  // Along the layout the picture stands Start from its end and the caption follows it; across it
+  // both are centred.
+  auto along = [&](int Near, int Far, int GlyphSize, int TextSize) {
+    if (!fromFarEnd) return Place{Near + start, Near + start + GlyphSize + space};
+    return Place{Far - start - GlyphSize, Far - start - GlyphSize - space - TextSize};
+  };
+  auto across = [](int Near, int Extent, int GlyphSize, int TextSize) {
+    return Place{Near + (Extent - GlyphSize) / 2, Near + (Extent - TextSize) / 2};
+  };
+  const Place x = horizontal ? along(Content.Left, Content.Right, gw, text.cx)
+                             : across(Content.Left, Content.Width(), gw, text.cx);
+  const Place y = horizontal ? across(Content.Top, Content.Height(), gh, text.cy)
+                             : along(Content.Top, Content.Bottom, gh, text.cy);
+  if (Glyph) DrawGlyph(Canvas, *Glyph, x.glyph, y.glyph, Enabled);
   if (!Caption.empty())
-    DrawCaption(Canvas, TRect{tx, ty, tx + text.cx, ty + text.cy}, Caption, dcLeft, Enabled);
+    DrawCaption(Canvas, TRect{x.text, y.text, x.text + text.cx, y.text + text.cy}, Caption, dcLeft, Enabled);
 }
 
 // ---- TBitBtn
@@ -290,30 +279,19 @@ void TSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int 
 }
 
 void TSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
-  if (MouseCapture()) {
-    const bool inside = PtInRect(ClientRect(), TPoint{X, Y});
-    if (inside != pressed_) {
-      pressed_ = inside;
-      Invalidate();
-    }
-  }
+  // A captured press follows the mouse: pressed while it is over the button.
+  if (MouseCapture()) invalidateOnChange(pressed_, PtInRect(ClientRect(), TPoint{X, Y}));
   TGraphicControl::MouseMove(Shift, X, Y);
 }
 
 void TSpeedButton::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
   case WM_LBUTTONUP:
-    if (pressed_) {
-      pressed_ = false;
-      Invalidate();
-    }
+    invalidateOnChange(pressed_, false);
     break;
   case CM_MOUSEENTER:
-    hot_ = true;
-    if (flat_) Invalidate();
-    return;
   case CM_MOUSELEAVE:
-    hot_ = false;
+    hot_ = Message.Msg == CM_MOUSEENTER;
     if (flat_) Invalidate();
     return;
   default:
@@ -324,24 +302,8 @@ void TSpeedButton::Dispatch(TMessage& Message) {
 
 void TSpeedButton::Paint() {
   TCanvas& c = Canvas();
-  TRect r = ClientRect();
   const bool sunk = down_ || pressed_;
-  if (sunk) {
-    if (flat_) {
-      Bevel(c, r, clBtnShadow, clBtnHighlight);
-    } else {
-      Bevel(c, r, cl3DDkShadow, clBtnHighlight);
-      Bevel(c, r, clBtnShadow, cl3DLight);
-    }
-  } else if (!flat_) {
-    RaisedEdge(c, r);
-  } else if (hot_ && Enabled()) {
-    Bevel(c, r, clBtnHighlight, clBtnShadow);
-  } else {
-    r = TRect{r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
-  }
-  c.Brush().SetColor(clBtnFace);
-  c.FillRect(r);
+  const TRect r = ToolButtonFace(c, ClientRect(), sunk, flat_, hot_ && Enabled());
   // A button held down shows the checked pattern of the classic look.
   if (down_ && !pressed_)
     for (int y = r.Top; y < r.Bottom; ++y)

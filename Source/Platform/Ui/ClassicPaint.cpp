@@ -168,6 +168,26 @@ TRect ButtonFace(TCanvas& Canvas, TRect R, bool Pressed, bool IsDefault) {
   return R;
 }
 
+TRect ToolButtonFace(TCanvas& Canvas, TRect R, bool Sunk, bool Flat, bool Hot) {
+  if (Sunk) {
+    if (Flat) {
+      Bevel(Canvas, R, clBtnShadow, clBtnHighlight);
+    } else {
+      Bevel(Canvas, R, cl3DDkShadow, clBtnHighlight);
+      Bevel(Canvas, R, clBtnShadow, cl3DLight);
+    }
+  } else if (!Flat) {
+    RaisedEdge(Canvas, R);
+  } else if (Hot) {
+    Bevel(Canvas, R, clBtnHighlight, clBtnShadow);
+  } else {
+    R = TRect{R.Left + 1, R.Top + 1, R.Right - 1, R.Bottom - 1};
+  }
+  Canvas.Brush().SetColor(clBtnFace);
+  Canvas.FillRect(R);
+  return R;
+}
+
 void FocusRect(TCanvas& Canvas, const TRect& R) {
   if (IsRectEmpty(R)) return;
   // Alternate pixels along the outline, the way the dotted focus pen of the classic look falls.

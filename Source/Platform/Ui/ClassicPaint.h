@@ -48,6 +48,9 @@ void SunkenEdge(TCanvas& Canvas, TRect& R);
 // The face of a push button: default (a black ring around), pressed (a flat shadow ring).
 // Returns the content rectangle.
 TRect ButtonFace(TCanvas& Canvas, TRect R, bool Pressed, bool IsDefault);
+// The face of a speed or tool button: sunk when down or pressed; flat ones show a ring only while
+// sunk or hot. Returns the content rectangle.
+TRect ToolButtonFace(TCanvas& Canvas, TRect R, bool Sunk, bool Flat, bool Hot);
 // A dotted rectangle: every other pixel of its outline, starting at the top left corner.
 void FocusRect(TCanvas& Canvas, const TRect& R);
 

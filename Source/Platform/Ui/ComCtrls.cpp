@@ -199,7 +199,7 @@ const TClassInfo& TPageControl::StaticClassInfo() {
           .With(published::ShowHint)
           .Int("TabHeight", &TPageControl::TabHeight, &TPageControl::SetTabHeight, 0)
           .With(published::TabOrder)
-          .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+          .With(published::TabStopOn)
           .Int("TabWidth", &TPageControl::TabWidth, &TPageControl::SetTabWidth, 0)
           .With(published::Visible)
           .Event("OnChange", &TPageControl::OnChange)
@@ -721,7 +721,7 @@ const TClassInfo& TListView::StaticClassInfo() {
           .Bool("ShowColumnHeaders", &TListView::ShowColumnHeaders, &TListView::SetShowColumnHeaders, true)
           .With(published::ShowHint)
           .With(published::TabOrder)
-          .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+          .With(published::TabStopOn)
           .Enum<TViewStyle>("ViewStyle", &TListView::ViewStyle, &TListView::SetViewStyle, TViewStyle::vsIcon)
           .With(published::Visible)
           .With(published::OnClick)
@@ -1170,13 +1170,8 @@ void TToolButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
 }
 
 void TToolButton::MouseMove(TShiftState Shift, int X, int Y) {
-  if (MouseCapture()) {
-    const bool inside = PtInRect(ClientRect(), TPoint{X, Y});
-    if (inside != pressed_) {
-      pressed_ = inside;
-      Invalidate();
-    }
-  }
+  // A captured press follows the mouse: pressed while it is over the button.
+  if (MouseCapture()) invalidateOnChange(pressed_, PtInRect(ClientRect(), TPoint{X, Y}));
   TGraphicControl::MouseMove(Shift, X, Y);
 }
 
@@ -1187,17 +1182,11 @@ void TToolButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) 
 void TToolButton::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
   case WM_LBUTTONUP:
-    if (pressed_) {
-      pressed_ = false;
-      Invalidate();
-    }
+    invalidateOnChange(pressed_, false);
     break;
   case CM_MOUSEENTER:
-    hot_ = true;
-    Invalidate();
-    return;
   case CM_MOUSELEAVE:
-    hot_ = false;
+    hot_ = Message.Msg == CM_MOUSEENTER;
     Invalidate();
     return;
   default:
@@ -1226,22 +1215,7 @@ void TToolButton::Paint() {
     return;
   }
   const bool sunk = down_ || pressed_;
-  if (sunk) {
-    if (flat)
-      Bevel(c, r, clBtnShadow, clBtnHighlight);
-    else {
-      Bevel(c, r, cl3DDkShadow, clBtnHighlight);
-      Bevel(c, r, clBtnShadow, cl3DLight);
-    }
-  } else if (!flat) {
-    RaisedEdge(c, r);
-  } else if (hot_ && Enabled()) {
-    Bevel(c, r, clBtnHighlight, clBtnShadow);
-  } else {
-    r = TRect{r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1};
-  }
-  c.Brush().SetColor(clBtnFace);
-  c.FillRect(r);
+  r = ToolButtonFace(c, r, sunk, flat, hot_ && Enabled());
   if (bar && bar->ShowCaptions()) {
     c.SetFont(bar->Font());
     DrawCaption(c, sunk ? OffsetRectBy(r, 1, 1) : r, Caption(), dcCenter | dcVCenter, Enabled());

@@ -448,41 +448,25 @@ void TControl::mouseMessage(TMessage& Message) {
     }
     MouseUp(button, shift, x, y);
   };
-  switch (Message.Msg) {
-  case WM_MOUSEMOVE:
+  if (Message.Msg == WM_MOUSEMOVE) {
     MouseMove(shift, x, y);
-    break;
-  case WM_LBUTTONDOWN:
-    down(TMouseButton::mbLeft, false);
-    break;
-  case WM_LBUTTONDBLCLK:
-    down(TMouseButton::mbLeft, true);
-    break;
-  case WM_RBUTTONDOWN:
-    down(TMouseButton::mbRight, false);
-    break;
-  case WM_RBUTTONDBLCLK:
-    down(TMouseButton::mbRight, true);
-    break;
-  case WM_MBUTTONDOWN:
-    down(TMouseButton::mbMiddle, false);
-    break;
-  case WM_MBUTTONDBLCLK:
-    down(TMouseButton::mbMiddle, true);
-    break;
-  case WM_LBUTTONUP:
-    up(TMouseButton::mbLeft);
-    break;
-  case WM_RBUTTONUP:
-    up(TMouseButton::mbRight);
-    contextPopup(TPoint{x, y});
-    break;
-  case WM_MBUTTONUP:
-    up(TMouseButton::mbMiddle);
-    break;
-  default:
-    break;
+    return;
   }
+  struct ButtonMsgs {
+    TMouseButton button;
+    UINT down, doubleClick, up;
+  };
+  static constexpr ButtonMsgs buttons[] = {
+      {TMouseButton::mbLeft, WM_LBUTTONDOWN, WM_LBUTTONDBLCLK, WM_LBUTTONUP},
+      {TMouseButton::mbRight, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_RBUTTONUP},
+      {TMouseButton::mbMiddle, WM_MBUTTONDOWN, WM_MBUTTONDBLCLK, WM_MBUTTONUP}};
+  for (const ButtonMsgs& b : buttons) {
+    if (Message.Msg == b.down || Message.Msg == b.doubleClick)
+      down(b.button, Message.Msg == b.doubleClick);
+    else if (Message.Msg == b.up)
+      up(b.button);
+  }
+  if (Message.Msg == WM_RBUTTONUP) contextPopup(TPoint{x, y});
 }
 
 void TControl::Click() {
@@ -1049,18 +1033,26 @@ void TWinControl::WMSetFocus(TMessage& Message) {
 
 void TWinControl::WMKillFocus(TMessage& Message) { DefaultHandler(Message); }
 
-bool TWinControl::DoKeyDown(TWMKey& Message) {
+bool TWinControl::formPreviews(bool (TWinControl::*Step)(TWMKey&), TWMKey& Message) {
   TCustomForm* form = GetParentForm(this);
-  if (form && form != this && form->KeyPreview() && form->DoKeyDown(Message)) return true;
+  return form && form != this && form->KeyPreview() && (form->*Step)(Message);
+}
+
+bool TWinControl::keyMessage(bool (TWinControl::*Step)(TWMKey&),
+                             void (TWinControl::*Handler)(uint16_t&, TShiftState), TWMKey& Message) {
+  if (formPreviews(Step, Message)) return true;
   uint16_t key = Message.CharCode;
-  KeyDown(key, KeyDataToShiftState(Message.KeyData));
+  (this->*Handler)(key, KeyDataToShiftState(Message.KeyData));
   Message.CharCode = key;
   return key == 0;
 }
 
+bool TWinControl::DoKeyDown(TWMKey& Message) {
+  return keyMessage(&TWinControl::DoKeyDown, &TWinControl::KeyDown, Message);
+}
+
 bool TWinControl::DoKeyPress(TWMKey& Message) {
-  TCustomForm* form = GetParentForm(this);
-  if (form && form != this && form->KeyPreview() && form->DoKeyPress(Message)) return true;
+  if (formPreviews(&TWinControl::DoKeyPress, Message)) return true;
   char ch = static_cast<char>(Message.CharCode);
   KeyPress(ch);
   Message.CharCode = static_cast<unsigned char>(ch);
@@ -1068,12 +1060,7 @@ bool TWinControl::DoKeyPress(TWMKey& Message) {
 }
 
 bool TWinControl::DoKeyUp(TWMKey& Message) {
-  TCustomForm* form = GetParentForm(this);
-  if (form && form != this && form->KeyPreview() && form->DoKeyUp(Message)) return true;
-  uint16_t key = Message.CharCode;
-  KeyUp(key, KeyDataToShiftState(Message.KeyData));
-  Message.CharCode = key;
-  return key == 0;
+  return keyMessage(&TWinControl::DoKeyUp, &TWinControl::KeyUp, Message);
 }
 
 void TWinControl::KeyDown(uint16_t& Key, TShiftState Shift) { OnKeyDown(this, Key, Shift); }
@@ -1138,18 +1125,12 @@ void TWinControl::WndProc(TMessage& Message) {
 
 void TWinControl::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-  case WM_PAINT: {
-    TWMPaint m(Message);
-    WMPaint(m);
-    Message.Result = m.Result;
+  case WM_PAINT:
+    dispatchRecord(*this, &TWinControl::WMPaint, Message);
     return;
-  }
-  case WM_ERASEBKGND: {
-    TWMEraseBkgnd m(Message);
-    WMEraseBkgnd(m);
-    Message.Result = m.Result;
+  case WM_ERASEBKGND:
+    dispatchRecord(*this, &TWinControl::WMEraseBkgnd, Message);
     return;
-  }
   case WM_SIZE: {
     TWMSize m(Message);
     WMSize(m);
@@ -1165,12 +1146,9 @@ void TWinControl::Dispatch(TMessage& Message) {
     WMKillFocus(Message);
     return;
   case CN_KEYDOWN:
-  case CN_SYSKEYDOWN: {
-    TWMKey m(Message);
-    CNKeyDown(m);
-    Message.Result = m.Result;
+  case CN_SYSKEYDOWN:
+    dispatchRecord(*this, &TWinControl::CNKeyDown, Message);
     return;
-  }
   case CN_CHAR:
   case CN_SYSCHAR:
   case CN_KEYUP:

@@ -503,6 +503,11 @@ private:
   void removeTab(TWinControl* C);
   bool routeMouseToChild(TMessage& Message);
   void reflectZOrder();
+  // A form with KeyPreview sees its controls' keys first; true when its Step took the key.
+  bool formPreviews(bool (TWinControl::*Step)(TWMKey&), TWMKey& Message);
+  // A key down or up: the form's preview, then Handler; true when the key was used up (set to 0).
+  bool keyMessage(bool (TWinControl::*Step)(TWMKey&), void (TWinControl::*Handler)(uint16_t&, TShiftState),
+                  TWMKey& Message);
 
   HWND handle_ = 0;
   std::vector<TControl*> controls_;
@@ -614,6 +619,10 @@ inline constexpr auto Hint = [](auto& b) {
 inline constexpr auto ParentColor = [](auto& b) {
   b.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, false);
 };
+// ParentColor on by default (the group box and the radio group).
+inline constexpr auto ParentColorOn = [](auto& b) {
+  b.Bool("ParentColor", &TControl::ParentColor, &TControl::SetParentColor, true);
+};
 inline constexpr auto ParentFont = [](auto& b) {
   b.Bool("ParentFont", &TControl::ParentFont, &TControl::SetParentFont, true);
 };
@@ -628,6 +637,10 @@ inline constexpr auto TabOrder = [](auto& b) {
 };
 inline constexpr auto TabStop = [](auto& b) {
   b.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, false);
+};
+// TabStop on by default (edits, lists, buttons: the controls Tab is meant to reach).
+inline constexpr auto TabStopOn = [](auto& b) {
+  b.Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true);
 };
 inline constexpr auto Ctl3D = [](auto& b) {
   b.Bool("Ctl3D", &TWinControl::Ctl3D, &TWinControl::SetCtl3D, true);

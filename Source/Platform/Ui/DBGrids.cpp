@@ -312,7 +312,7 @@ const TClassInfo& TDBGrid::StaticClassInfo() {
           .Bool("ReadOnly", &G::ReadOnly, &G::SetReadOnly, false)
           .With(published::ShowHint)
           .With(published::TabOrder)
-          .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+          .With(published::TabStopOn)
           .Object("TitleFont", [](const G& g) { return &g.TitleFont(); })
           .With(published::Visible)
           .With(published::OnDblClick)

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace kv::platform {
 
@@ -142,34 +143,24 @@ public:
       const int y = static_cast<int>(m / 12), mo = static_cast<int>(m % 12) + 1;
       return static_cast<TDate>(DaysFromCivil(y, mo, std::min(dayOfMonth, daysInMonth(y, mo))));
     };
-    switch (key) {
-    case VK_LEFT:
-      choose(day_ - 1);
-      return true;
-    case VK_RIGHT:
-      choose(day_ + 1);
-      return true;
-    case VK_UP:
-      choose(day_ - 7);
-      return true;
-    case VK_DOWN:
-      choose(day_ + 7);
-      return true;
-    case VK_PRIOR:
-      choose(inMonth(shift.Contains(ssCtrl) ? -12 : -1));
-      return true;
-    case VK_NEXT:
-      choose(inMonth(shift.Contains(ssCtrl) ? 12 : 1));
-      return true;
-    case VK_HOME:
+    // The arrows go a day or a week; the page keys a month (a year with Ctrl); Home and End to
+    // the month's first and last day.
+    static constexpr std::pair<uint16_t, int> steps[] = {
+        {VK_LEFT, -1}, {VK_RIGHT, 1}, {VK_UP, -7}, {VK_DOWN, 7}};
+    for (const auto& [k, days] : steps)
+      if (key == k) {
+        choose(day_ + days);
+        return true;
+      }
+    if (key == VK_PRIOR || key == VK_NEXT)
+      choose(inMonth((key == VK_PRIOR ? -1 : 1) * (shift.Contains(ssCtrl) ? 12 : 1)));
+    else if (key == VK_HOME)
       choose(day_ - (dayOfMonth - 1));
-      return true;
-    case VK_END:
+    else if (key == VK_END)
       choose(day_ + (daysInMonth(year, month) - dayOfMonth));
-      return true;
-    default:
+    else
       return false;
-    }
+    return true;
   }
 
 private:
@@ -352,7 +343,7 @@ const TClassInfo& TDateTimePicker::StaticClassInfo() {
           .With(published::ShowHint)
           .Bool("ShowCheckbox", &P::ShowCheckbox, &P::SetShowCheckbox, false)
           .With(published::TabOrder)
-          .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+          .With(published::TabStopOn)
           .With(published::Visible)
           .Event("OnChange", &P::OnChange)
           .With(published::OnClick)
@@ -663,28 +654,16 @@ void TDateTimePicker::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 }
 
 void TDateTimePicker::Dispatch(TMessage& Message) {
-  switch (Message.Msg) {
-  case WM_PAINT:
-    TCustomControl::Dispatch(Message);
-    if (HandleAllocated()) PaintNonClient(Handle());
-    return;
-  case WM_GETDLGCODE:
+  if (Message.Msg == WM_GETDLGCODE) {
     // Enter and Escape belong to the open calendar, not to the form's buttons.
     Message.Result = DLGC_WANTARROWS | (DroppedDown() ? DLGC_WANTALLKEYS : 0);
     return;
-  case WM_SETFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
-  case WM_KILLFOCUS:
+  }
+  if (Message.Msg == WM_KILLFOCUS) {
     takeTyped();
     closeUp(false);
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
-  default:
-    TCustomControl::Dispatch(Message);
   }
+  if (!DispatchEditFrame(Message)) TCustomControl::Dispatch(Message);
 }
 
 void RegisterDateTimePicker() { RegisterClasses({&TDateTimePicker::StaticClassInfo()}); }

@@ -136,18 +136,12 @@ void TScrollingWinControl::WMVScroll(TWMScroll& Message) {
 
 void TScrollingWinControl::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-  case WM_HSCROLL: {
-    TWMScroll m(Message);
-    WMHScroll(m);
-    Message.Result = m.Result;
+  case WM_HSCROLL:
+    dispatchRecord(*this, &TScrollingWinControl::WMHScroll, Message);
     return;
-  }
-  case WM_VSCROLL: {
-    TWMScroll m(Message);
-    WMVScroll(m);
-    Message.Result = m.Result;
+  case WM_VSCROLL:
+    dispatchRecord(*this, &TScrollingWinControl::WMVScroll, Message);
     return;
-  }
   case WM_SIZE:
     TWinControl::Dispatch(Message);
     // The bars' pages are the client extents: they follow every size change.

@@ -148,14 +148,7 @@ void TPen::SetWidth(int Value) {
 void TPen::SetStyle(TPenStyle Value) {
   if (storeChange(info_.style, Value)) Changed();
 }
-void TPen::Assign(const TPersistent& Source) {
-  if (const auto* p = dynamic_cast<const TPen*>(&Source)) {
-    info_ = p->info_;
-    Changed();
-    return;
-  }
-  TPersistent::Assign(Source);
-}
+void TPen::Assign(const TPersistent& Source) { assignDescription<TPen>(info_, Source); }
 const TClassInfo& TPen::StaticClassInfo() {
   static const TClassInfo info =
       TClassBuilder<TPen, TPersistent>("TPen")
@@ -175,14 +168,7 @@ void TBrush::SetColor(TColor Value) {
 void TBrush::SetStyle(TBrushStyle Value) {
   if (storeChange(info_.style, Value)) Changed();
 }
-void TBrush::Assign(const TPersistent& Source) {
-  if (const auto* b = dynamic_cast<const TBrush*>(&Source)) {
-    info_ = b->info_;
-    Changed();
-    return;
-  }
-  TPersistent::Assign(Source);
-}
+void TBrush::Assign(const TPersistent& Source) { assignDescription<TBrush>(info_, Source); }
 const TClassInfo& TBrush::StaticClassInfo() {
   static const TClassInfo info =
       TClassBuilder<TBrush, TPersistent>("TBrush")

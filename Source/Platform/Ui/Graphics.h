@@ -38,6 +38,17 @@ public:
 
 protected:
   void Changed() { OnChange(this); }
+  // Assign of an object whose whole state is its description: one of the same class gives its
+  // description (and the owner hears of it); anything else goes to TPersistent.
+  template <class Same, class Description>
+  void assignDescription(Description& Mine, const TPersistent& Source) {
+    if (const auto* same = dynamic_cast<const Same*>(&Source)) {
+      Mine = same->Info();
+      Changed();
+      return;
+    }
+    TPersistent::Assign(Source);
+  }
 };
 
 class TFont : public TGraphicsObject {

@@ -21,8 +21,6 @@ TCustomGrid::TCustomGrid(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(0, 0, 320, 120);
   SetColor(clWindow);
   SetTabStop(true);
-  colWidths_.assign(static_cast<size_t>(colCount_), defaultColWidth_);
-  rowHeights_.assign(static_cast<size_t>(rowCount_), defaultRowHeight_);
 }
 
 TCustomGrid::~TCustomGrid() = default;
@@ -37,39 +35,81 @@ void TCustomGrid::sizeChanged() {
   Invalidate();
 }
 
+int TCustomGrid::Axis::size(int Index) const {
+  return Index >= 0 && Index < count ? sizes[static_cast<size_t>(Index)] : defaultSize;
+}
+void TCustomGrid::Axis::setCount(int Value) {
+  count = std::max(Value, 1);
+  sizes.resize(static_cast<size_t>(count), defaultSize);
+  if (fixed >= count) fixed = count - 1;
+}
+void TCustomGrid::Axis::setDefaultSize(int Value) {
+  defaultSize = std::max(Value, 0);
+  std::fill(sizes.begin(), sizes.end(), defaultSize);
+}
+void TCustomGrid::Axis::setSize(int Index, int Value) {
+  if (Index < 0 || Index >= count) throw EListError("Grid index out of range");
+  sizes[static_cast<size_t>(Index)] = std::max(Value, 0);
+}
+int TCustomGrid::Axis::scrollable(int Index) const {
+  return std::clamp(Index, std::min(fixed, count - 1), count - 1);
+}
+int TCustomGrid::Axis::start(int Index, int LineWidth) const {
+  if (Index < 0 || Index >= count) return -1;
+  int offset = 0;
+  for (int i = 0; i < fixed; ++i) {
+    if (i == Index) return offset;
+    offset += size(i) + LineWidth;
+  }
+  if (Index < first) return -1;
+  for (int i = first; i < Index; ++i)
+    offset += size(i) + LineWidth;
+  return offset;
+}
+int TCustomGrid::Axis::shown(int Extent, int LineWidth) const {
+  int n = 0;
+  for (int i = first; i < count; ++i) {
+    const int offset = start(i, LineWidth);
+    if (offset < 0 || offset + size(i) > Extent) break;
+    ++n;
+  }
+  return n;
+}
+int TCustomGrid::Axis::at(int Offset, int LineWidth) const {
+  for (int i = 0; i < count; ++i) {
+    const int offset = start(i, LineWidth);
+    if (offset >= 0 && Offset >= offset && Offset < offset + size(i) + LineWidth) return i;
+  }
+  return -1;
+}
+
 void TCustomGrid::SetColCount(int Value) {
-  Value = std::max(Value, 1);
-  colCount_ = Value;
-  colWidths_.resize(static_cast<size_t>(Value), defaultColWidth_);
-  if (fixedCols_ >= colCount_) fixedCols_ = colCount_ - 1;
+  cols_.setCount(Value);
   sizeChanged();
 }
 void TCustomGrid::SetRowCount(int Value) {
-  Value = std::max(Value, 1);
-  rowCount_ = Value;
-  rowHeights_.resize(static_cast<size_t>(Value), defaultRowHeight_);
-  if (fixedRows_ >= rowCount_) fixedRows_ = rowCount_ - 1;
+  rows_.setCount(Value);
   sizeChanged();
 }
 void TCustomGrid::SetFixedCols(int Value) {
   // At least one column stays scrollable, as the class library demands.
-  if (Value < 0 || Value >= colCount_) throw EInvalidOperation("Fixed column count must be less than column count");
-  fixedCols_ = Value;
+  if (Value < 0 || Value >= cols_.count)
+    throw EInvalidOperation("Fixed column count must be less than column count");
+  cols_.fixed = Value;
   sizeChanged();
 }
 void TCustomGrid::SetFixedRows(int Value) {
-  if (Value < 0 || Value >= rowCount_) throw EInvalidOperation("Fixed row count must be less than row count");
-  fixedRows_ = Value;
+  if (Value < 0 || Value >= rows_.count)
+    throw EInvalidOperation("Fixed row count must be less than row count");
+  rows_.fixed = Value;
   sizeChanged();
 }
 void TCustomGrid::SetDefaultColWidth(int Value) {
-  defaultColWidth_ = std::max(Value, 0);
-  std::fill(colWidths_.begin(), colWidths_.end(), defaultColWidth_);
+  cols_.setDefaultSize(Value);
   Invalidate();
 }
 void TCustomGrid::SetDefaultRowHeight(int Value) {
-  defaultRowHeight_ = std::max(Value, 0);
-  std::fill(rowHeights_.begin(), rowHeights_.end(), defaultRowHeight_);
+  rows_.setDefaultSize(Value);
   Invalidate();
 }
 void TCustomGrid::SetGridLineWidth(int Value) {
@@ -84,72 +124,33 @@ void TCustomGrid::SetBorderStyle(TBorderStyle Value) {
   if (storeChange(borderStyle_, Value) && HandleAllocated()) RecreateWnd();
 }
 
-int TCustomGrid::ColWidths(int Index) const {
-  return Index >= 0 && Index < colCount_ ? colWidths_[static_cast<size_t>(Index)] : defaultColWidth_;
-}
 void TCustomGrid::SetColWidths(int Index, int Value) {
-  if (Index < 0 || Index >= colCount_) throw EListError("Grid index out of range");
-  colWidths_[static_cast<size_t>(Index)] = std::max(Value, 0);
+  cols_.setSize(Index, Value);
   Invalidate();
 }
-int TCustomGrid::RowHeights(int Index) const {
-  return Index >= 0 && Index < rowCount_ ? rowHeights_[static_cast<size_t>(Index)] : defaultRowHeight_;
-}
 void TCustomGrid::SetRowHeights(int Index, int Value) {
-  if (Index < 0 || Index >= rowCount_) throw EListError("Grid index out of range");
-  rowHeights_[static_cast<size_t>(Index)] = std::max(Value, 0);
+  rows_.setSize(Index, Value);
   Invalidate();
 }
 
 void TCustomGrid::clampCurrent() {
-  const int firstCol = std::min(fixedCols_, colCount_ - 1), firstRow = std::min(fixedRows_, rowCount_ - 1);
-  col_ = std::clamp(col_, firstCol, colCount_ - 1);
-  row_ = std::clamp(row_, firstRow, rowCount_ - 1);
-  leftCol_ = std::clamp(leftCol_, firstCol, colCount_ - 1);
-  topRow_ = std::clamp(topRow_, firstRow, rowCount_ - 1);
+  col_ = cols_.scrollable(col_);
+  row_ = rows_.scrollable(row_);
+  cols_.first = cols_.scrollable(cols_.first);
+  rows_.first = rows_.scrollable(rows_.first);
 }
 
-void TCustomGrid::SetLeftCol(int Value) {
-  const int old = leftCol_;
-  leftCol_ = Value;
+void TCustomGrid::scrollTo(Axis& Which, int First) {
+  const int old = Which.first;
+  Which.first = First;
   clampCurrent();
-  if (leftCol_ != old) {
+  if (Which.first != old) {
     Invalidate();
     OnTopLeftChanged(this);
   }
 }
-void TCustomGrid::SetTopRow(int Value) {
-  const int old = topRow_;
-  topRow_ = Value;
-  clampCurrent();
-  if (topRow_ != old) {
-    Invalidate();
-    OnTopLeftChanged(this);
-  }
-}
-
-int TCustomGrid::colLeft(int ACol) const {
-  if (ACol < 0 || ACol >= colCount_) return -1;
-  int x = 0;
-  for (int c = 0; c < fixedCols_; ++c) {
-    if (c == ACol) return x;
-    x += ColWidths(c) + gridLineWidth_;
-  }
-  if (ACol < leftCol_) return -1;
-  for (int c = leftCol_; c < ACol; ++c) x += ColWidths(c) + gridLineWidth_;
-  return x;
-}
-int TCustomGrid::rowTop(int ARow) const {
-  if (ARow < 0 || ARow >= rowCount_) return -1;
-  int y = 0;
-  for (int r = 0; r < fixedRows_; ++r) {
-    if (r == ARow) return y;
-    y += RowHeights(r) + gridLineWidth_;
-  }
-  if (ARow < topRow_) return -1;
-  for (int r = topRow_; r < ARow; ++r) y += RowHeights(r) + gridLineWidth_;
-  return y;
-}
+void TCustomGrid::SetLeftCol(int Value) { scrollTo(cols_, Value); }
+void TCustomGrid::SetTopRow(int Value) { scrollTo(rows_, Value); }
 
 TRect TCustomGrid::CellRect(int ACol, int ARow) const {
   const int x = colLeft(ACol), y = rowTop(ARow);
@@ -160,21 +161,8 @@ TRect TCustomGrid::CellRect(int ACol, int ARow) const {
 }
 
 bool TCustomGrid::MouseToCell(int X, int Y, int& ACol, int& ARow) const {
-  ACol = ARow = -1;
-  for (int c = 0; c < colCount_; ++c) {
-    const int x = colLeft(c);
-    if (x >= 0 && X >= x && X < x + ColWidths(c) + gridLineWidth_) {
-      ACol = c;
-      break;
-    }
-  }
-  for (int r = 0; r < rowCount_; ++r) {
-    const int y = rowTop(r);
-    if (y >= 0 && Y >= y && Y < y + RowHeights(r) + gridLineWidth_) {
-      ARow = r;
-      break;
-    }
-  }
+  ACol = cols_.at(X, gridLineWidth_);
+  ARow = rows_.at(Y, gridLineWidth_);
   if (ACol < 0 || ARow < 0) {
     ACol = ARow = -1;
     return false;
@@ -182,26 +170,8 @@ bool TCustomGrid::MouseToCell(int X, int Y, int& ACol, int& ARow) const {
   return true;
 }
 
-int TCustomGrid::VisibleColCount() const {
-  const int width = ClientWidth();
-  int n = 0;
-  for (int c = leftCol_; c < colCount_; ++c) {
-    const int x = colLeft(c);
-    if (x < 0 || x + ColWidths(c) > width) break;
-    ++n;
-  }
-  return n;
-}
-int TCustomGrid::VisibleRowCount() const {
-  const int height = ClientHeight();
-  int n = 0;
-  for (int r = topRow_; r < rowCount_; ++r) {
-    const int y = rowTop(r);
-    if (y < 0 || y + RowHeights(r) > height) break;
-    ++n;
-  }
-  return n;
-}
+int TCustomGrid::VisibleColCount() const { return cols_.shown(ClientWidth(), gridLineWidth_); }
+int TCustomGrid::VisibleRowCount() const { return rows_.shown(ClientHeight(), gridLineWidth_); }
 
 bool TCustomGrid::SelectCell(int ACol, int ARow) {
   bool can = true;
@@ -210,8 +180,8 @@ bool TCustomGrid::SelectCell(int ACol, int ARow) {
 }
 
 void TCustomGrid::FocusCell(int ACol, int ARow) {
-  ACol = std::clamp(ACol, std::min(fixedCols_, colCount_ - 1), colCount_ - 1);
-  ARow = std::clamp(ARow, std::min(fixedRows_, rowCount_ - 1), rowCount_ - 1);
+  ACol = cols_.scrollable(ACol);
+  ARow = rows_.scrollable(ARow);
   if (ACol == col_ && ARow == row_) return;
   if (!SelectCell(ACol, ARow)) return;
   InvalidateCell(col_, row_);
@@ -219,10 +189,12 @@ void TCustomGrid::FocusCell(int ACol, int ARow) {
   col_ = ACol;
   row_ = ARow;
   // Scroll the new cell into view.
-  if (col_ < leftCol_) SetLeftCol(col_);
-  while (col_ > leftCol_ && CellRect(col_, fixedRows_).Right > ClientWidth()) SetLeftCol(leftCol_ + 1);
-  if (row_ < topRow_) SetTopRow(row_);
-  while (row_ > topRow_ && CellRect(fixedCols_, row_).Bottom > ClientHeight()) SetTopRow(topRow_ + 1);
+  if (col_ < cols_.first) SetLeftCol(col_);
+  while (col_ > cols_.first && CellRect(col_, rows_.fixed).Right > ClientWidth())
+    SetLeftCol(cols_.first + 1);
+  if (row_ < rows_.first) SetTopRow(row_);
+  while (row_ > rows_.first && CellRect(cols_.fixed, row_).Bottom > ClientHeight())
+    SetTopRow(rows_.first + 1);
   InvalidateCell(col_, row_);
   if (options_.Contains(TGridOption::goRowSelect)) Invalidate();
 }
@@ -248,21 +220,20 @@ void TCustomGrid::Paint() {
   const TRect client = ClientRect();
   const bool lines = gridLineWidth_ > 0;
   int bottomEdge = 0, rightEdge = 0;
-  for (int r = 0; r < rowCount_; ++r) {
+  for (int r = 0; r < rows_.count; ++r) {
     const int y = rowTop(r);
     if (y < 0 || y >= client.Bottom) continue;
-    for (int col = 0; col < colCount_; ++col) {
+    for (int col = 0; col < cols_.count; ++col) {
       const int x = colLeft(col);
       if (x < 0 || x >= client.Right) continue;
       const TRect where{x, y, x + ColWidths(col), y + RowHeights(r)};
       rightEdge = std::max(rightEdge, where.Right + gridLineWidth_);
       bottomEdge = std::max(bottomEdge, where.Bottom + gridLineWidth_);
-      const bool fixed = col < fixedCols_ || r < fixedRows_;
+      const bool fixed = col < cols_.fixed || r < rows_.fixed;
       TGridDrawState state;
       if (fixed) state.Include(gdFixed);
       const bool current = col == col_ && r == row_;
-      const bool selected =
-          !fixed && (current || (options_.Contains(TGridOption::goRowSelect) && r == row_));
+      const bool selected = !fixed && (current || (options_.Contains(TGridOption::goRowSelect) && r == row_));
       if (selected) state.Include(gdSelected);
       if (current && Focused()) state.Include(gdFocused);
       if (defaultDrawing_) {
@@ -287,7 +258,8 @@ void TCustomGrid::Paint() {
           TRect edge = where;
           Bevel(c, edge, clBtnHighlight, clBtnShadow);
         }
-        if (current && Focused() && !fixed && !options_.Contains(TGridOption::goRowSelect)) FocusRect(c, where);
+        if (current && Focused() && !fixed && !options_.Contains(TGridOption::goRowSelect))
+          FocusRect(c, where);
       }
       if (lines) {
         const TColor lineColor = fixed ? clBlack : clSilver;
@@ -295,8 +267,12 @@ void TCustomGrid::Paint() {
         const bool horz = options_.Contains(fixed ? TGridOption::goFixedHorzLine : TGridOption::goHorzLine);
         c.Brush().SetStyle(TBrushStyle::bsSolid);
         c.Brush().SetColor(lineColor);
-        if (vert) c.FillRect(TRect{where.Right, where.Top, where.Right + gridLineWidth_, where.Bottom + gridLineWidth_});
-        if (horz) c.FillRect(TRect{where.Left, where.Bottom, where.Right + gridLineWidth_, where.Bottom + gridLineWidth_});
+        if (vert)
+          c.FillRect(
+              TRect{where.Right, where.Top, where.Right + gridLineWidth_, where.Bottom + gridLineWidth_});
+        if (horz)
+          c.FillRect(
+              TRect{where.Left, where.Bottom, where.Right + gridLineWidth_, where.Bottom + gridLineWidth_});
         if (!vert || !horz) {
           // Without a line the gap takes the cell's colour.
           c.Brush().SetColor(fixed ? fixedColor_ : Color());
@@ -310,14 +286,15 @@ void TCustomGrid::Paint() {
   c.Brush().SetStyle(TBrushStyle::bsSolid);
   c.Brush().SetColor(Color());
   if (rightEdge < client.Right) c.FillRect(TRect{rightEdge, 0, client.Right, client.Bottom});
-  if (bottomEdge < client.Bottom) c.FillRect(TRect{0, bottomEdge, std::min(rightEdge, client.Right), client.Bottom});
+  if (bottomEdge < client.Bottom)
+    c.FillRect(TRect{0, bottomEdge, std::min(rightEdge, client.Right), client.Bottom});
 }
 
 void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Button == TMouseButton::mbLeft) {
     if (CanFocus() && !Focused()) SetFocus();
     int c = -1, r = -1;
-    if (MouseToCell(X, Y, c, r) && c >= fixedCols_ && r >= fixedRows_) FocusCell(c, r);
+    if (MouseToCell(X, Y, c, r) && c >= cols_.fixed && r >= rows_.fixed) FocusCell(c, r);
   }
   TCustomControl::MouseDown(Button, Shift, X, Y);
 }
@@ -325,17 +302,23 @@ void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
 void TCustomGrid::KeyDown(uint16_t& Key, TShiftState Shift) {
   TCustomControl::KeyDown(Key, Shift);
   const int page = std::max(1, VisibleRowCount());
-  switch (Key) {
-  case VK_UP: FocusCell(col_, row_ - 1); break;
-  case VK_DOWN: FocusCell(col_, row_ + 1); break;
-  case VK_LEFT: FocusCell(col_ - 1, row_); break;
-  case VK_RIGHT: FocusCell(col_ + 1, row_); break;
-  case VK_PRIOR: FocusCell(col_, row_ - page); break;
-  case VK_NEXT: FocusCell(col_, row_ + page); break;
-  case VK_HOME: FocusCell(Shift.Contains(ssCtrl) ? col_ : fixedCols_, Shift.Contains(ssCtrl) ? fixedRows_ : row_); break;
-  case VK_END: FocusCell(Shift.Contains(ssCtrl) ? col_ : colCount_ - 1, Shift.Contains(ssCtrl) ? rowCount_ - 1 : row_); break;
-  default: break;
-  }
+  // The arrows and the page keys move by a step from the current cell.
+  struct Move {
+    uint16_t key;
+    int cols, rows;
+  };
+  const Move moves[] = {{VK_UP, 0, -1},   {VK_DOWN, 0, 1},      {VK_LEFT, -1, 0},
+                        {VK_RIGHT, 1, 0}, {VK_PRIOR, 0, -page}, {VK_NEXT, 0, page}};
+  for (const Move& m : moves)
+    if (Key == m.key) {
+      FocusCell(col_ + m.cols, row_ + m.rows);
+      return;
+    }
+  const bool ctrl = Shift.Contains(ssCtrl);
+  if (Key == VK_HOME)
+    FocusCell(ctrl ? col_ : cols_.fixed, ctrl ? rows_.fixed : row_);
+  else if (Key == VK_END)
+    FocusCell(ctrl ? col_ : cols_.count - 1, ctrl ? rows_.count - 1 : row_);
 }
 
 bool TCustomGrid::DoMouseWheelDown(TShiftState Shift, TPoint MousePos) {
@@ -394,15 +377,16 @@ template <class B> void gridProps(B& b) {
       .With(published::Font)
       .Int("GridLineWidth", &G::GridLineWidth, &G::SetGridLineWidth, 1)
       .template Set<TGridOption>("Options", &G::Options, &G::SetOptions,
-                        TGridOptions{TGridOption::goFixedVertLine, TGridOption::goFixedHorzLine,
-                                     TGridOption::goVertLine, TGridOption::goHorzLine, TGridOption::goRangeSelect})
+                                 TGridOptions{TGridOption::goFixedVertLine, TGridOption::goFixedHorzLine,
+                                              TGridOption::goVertLine, TGridOption::goHorzLine,
+                                              TGridOption::goRangeSelect})
       .With(published::ParentColor)
       .With(published::ParentCtl3D)
       .With(published::ParentFont)
       .template Enum<TScrollStyle>("ScrollBars", &G::ScrollBars, &G::SetScrollBars, TScrollStyle::ssBoth)
       .With(published::ShowHint)
       .With(published::TabOrder)
-      .Bool("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop, true)
+      .With(published::TabStopOn)
       .With(published::Visible)
       .With(published::OnClick)
       .With(published::OnDblClick)

@@ -51,17 +51,17 @@ public:
   explicit TCustomGrid(TComponent* AOwner);
   ~TCustomGrid() override;
 
-  int ColCount() const { return colCount_; }
+  int ColCount() const { return cols_.count; }
   void SetColCount(int Value);
-  int RowCount() const { return rowCount_; }
+  int RowCount() const { return rows_.count; }
   void SetRowCount(int Value);
-  int FixedCols() const { return fixedCols_; }
+  int FixedCols() const { return cols_.fixed; }
   void SetFixedCols(int Value);
-  int FixedRows() const { return fixedRows_; }
+  int FixedRows() const { return rows_.fixed; }
   void SetFixedRows(int Value);
-  int DefaultColWidth() const { return defaultColWidth_; }
+  int DefaultColWidth() const { return cols_.defaultSize; }
   void SetDefaultColWidth(int Value);
-  int DefaultRowHeight() const { return defaultRowHeight_; }
+  int DefaultRowHeight() const { return rows_.defaultSize; }
   void SetDefaultRowHeight(int Value);
   int GridLineWidth() const { return gridLineWidth_; }
   void SetGridLineWidth(int Value);
@@ -76,9 +76,9 @@ public:
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle Value);
 
-  int ColWidths(int Index) const;
+  int ColWidths(int Index) const { return cols_.size(Index); }
   void SetColWidths(int Index, int Value);
-  int RowHeights(int Index) const;
+  int RowHeights(int Index) const { return rows_.size(Index); }
   void SetRowHeights(int Index, int Value);
 
   // The current cell (a non-fixed one).
@@ -87,9 +87,9 @@ public:
   int Row() const { return row_; }
   void SetRow(int Value) { FocusCell(col_, Value); }
   // The first non-fixed column and row shown.
-  int LeftCol() const { return leftCol_; }
+  int LeftCol() const { return cols_.first; }
   void SetLeftCol(int Value);
-  int TopRow() const { return topRow_; }
+  int TopRow() const { return rows_.first; }
   void SetTopRow(int Value);
   int VisibleColCount() const;
   int VisibleRowCount() const;
@@ -123,19 +123,37 @@ protected:
   void sizeChanged();
 
 private:
+  // The columns and the rows keep to one rule each way: the fixed ones first, then the scrollable
+  // ones from the first shown; every one its own size, the grid line after it.
+  struct Axis {
+    int count, fixed, defaultSize, first = 1;
+    std::vector<int> sizes = std::vector<int>(static_cast<size_t>(count), defaultSize);
+    int size(int Index) const;
+    void setCount(int Value);
+    void setDefaultSize(int Value);
+    void setSize(int Index, int Value);
+    // Kept within the scrollable ones (the last one when all are fixed).
+    int scrollable(int Index) const;
+    // The offset of one in the client area; -1 when it is not shown.
+    int start(int Index, int LineWidth) const;
+    // How many from the first shown fit whole into Extent.
+    int shown(int Extent, int LineWidth) const;
+    // The one under an offset, its grid line included; -1 past them all.
+    int at(int Offset, int LineWidth) const;
+  };
   void clampCurrent();
-  int colLeft(int ACol) const;  // -1 when not shown
-  int rowTop(int ARow) const;
-  int colCount_ = 5, rowCount_ = 5, fixedCols_ = 1, fixedRows_ = 1;
-  int defaultColWidth_ = 64, defaultRowHeight_ = 24, gridLineWidth_ = 1;
+  void scrollTo(Axis& Which, int First);
+  int colLeft(int ACol) const { return cols_.start(ACol, gridLineWidth_); } // -1 when not shown
+  int rowTop(int ARow) const { return rows_.start(ARow, gridLineWidth_); }
+  Axis cols_{5, 1, 64}, rows_{5, 1, 24};
+  int gridLineWidth_ = 1;
   TGridOptions options_{TGridOption::goFixedVertLine, TGridOption::goFixedHorzLine, TGridOption::goVertLine,
                         TGridOption::goHorzLine, TGridOption::goRangeSelect};
   TColor fixedColor_ = clBtnFace;
   bool defaultDrawing_ = true;
   TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
   TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
-  std::vector<int> colWidths_, rowHeights_;
-  int col_ = 1, row_ = 1, leftCol_ = 1, topRow_ = 1;
+  int col_ = 1, row_ = 1;
 };
 
 // A grid whose cells its owner draws (OnDrawCell).

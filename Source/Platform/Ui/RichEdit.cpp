@@ -273,21 +273,26 @@ int TCustomRichEdit::FormatRange(bool Render, const FORMATRANGE& Range) {
     return i < static_cast<int>(formats_.size()) ? static_cast<int>(formats_[static_cast<size_t>(i)])
                                                  : defaultIndex;
   };
-  // The width of [from, to) drawn in runs of one format each.
-  auto measure = [&](int from, int to) {
-    int w = 0;
+  // Walks [from, to) in runs of one format each, the run's format selected for Each.
+  auto forEachRun = [&](int from, int to, const auto& Each) {
     for (int i = from; i < to;) {
       const int f = formatOf(i);
       int j = i;
       while (j < to && formatOf(j) == f)
         ++j;
       select(f);
-      TSize size;
-      dc->GetTextExtentPoint(
-          std::string_view(text).substr(static_cast<size_t>(i), static_cast<size_t>(j - i)), &size);
-      w += size.cx;
+      Each(f, std::string_view(text).substr(static_cast<size_t>(i), static_cast<size_t>(j - i)));
       i = j;
     }
+  };
+  auto widthOf = [&](std::string_view piece) {
+    TSize size;
+    dc->GetTextExtentPoint(piece, &size);
+    return size.cx;
+  };
+  auto measure = [&](int from, int to) {
+    int w = 0;
+    forEachRun(from, to, [&](int, std::string_view piece) { w += widthOf(piece); });
     return w;
   };
 
@@ -326,20 +331,11 @@ int TCustomRichEdit::FormatRange(bool Render, const FORMATRANGE& Range) {
     if (y + line.ascent + line.descent > bottom) break;
     if (Render) {
       int x = left;
-      for (int i = pos; i < end;) {
-        const int f = formatOf(i);
-        int j = i;
-        while (j < end && formatOf(j) == f)
-          ++j;
-        select(f);
+      forEachRun(pos, end, [&](int f, std::string_view piece) {
         dc->SetTextColor(ColorToRGB(formatTable_[static_cast<size_t>(f)].Color));
-        const auto piece = std::string_view(text).substr(static_cast<size_t>(i), static_cast<size_t>(j - i));
         dc->TextOut(x, y + line.ascent, piece);
-        TSize size;
-        dc->GetTextExtentPoint(piece, &size);
-        x += size.cx;
-        i = j;
-      }
+        x += widthOf(piece);
+      });
     }
     y += line.ascent + line.descent;
     pos = end;

@@ -223,6 +223,15 @@ struct TWMCancelMode {
   explicit TWMCancelMode(const TMessage& m) : Msg(m.Msg), Result(m.Result) {}
 };
 
+// Hands a message to a handler of its record (TWMPaint, TWMScroll, ...) and takes the handler's
+// result back.
+template <class Record, class Target, class Owner>
+void dispatchRecord(Target& Control, void (Owner::*Handler)(Record&), TMessage& Message) {
+  Record m(Message);
+  (Control.*Handler)(m);
+  Message.Result = m.Result;
+}
+
 struct TMsg {
   HWND hwnd = 0;
   UINT message = 0;

@@ -235,28 +235,22 @@ TModalResult WindowDialogs::messageDialog(const MessageDialogRequest& Request) {
   def = indexOf(mrOk) >= 0 ? indexOf(mrOk) : indexOf(mrYes) >= 0 ? indexOf(mrYes) : 0;
   cancel = indexOf(mrCancel) >= 0 ? indexOf(mrCancel) : indexOf(mrNo) >= 0 ? indexOf(mrNo) : indexOf(mrOk);
   std::string caption = Request.caption;
-  TMessageIconKind icon = TMessageIconKind::miNone;
-  switch (Request.type) {
-  case TMsgDlgType::mtWarning:
-    icon = TMessageIconKind::miWarning;
-    if (caption.empty()) caption = "Warning";
-    break;
-  case TMsgDlgType::mtError:
-    icon = TMessageIconKind::miError;
-    if (caption.empty()) caption = "Error";
-    break;
-  case TMsgDlgType::mtInformation:
-    icon = TMessageIconKind::miInformation;
-    if (caption.empty()) caption = "Information";
-    break;
-  case TMsgDlgType::mtConfirmation:
-    icon = TMessageIconKind::miQuestion;
-    if (caption.empty()) caption = "Confirm";
-    break;
-  default:
-    if (caption.empty()) caption = appTitle();
-    break;
-  }
+  // A dialog of a kind shows its icon and, without a caption of its own, the kind's name; a custom
+  // one the application's title.
+  struct Kind {
+    TMsgDlgType type;
+    TMessageIconKind icon;
+    const char* caption;
+  };
+  static const Kind kinds[] = {{TMsgDlgType::mtWarning, TMessageIconKind::miWarning, "Warning"},
+                               {TMsgDlgType::mtError, TMessageIconKind::miError, "Error"},
+                               {TMsgDlgType::mtInformation, TMessageIconKind::miInformation, "Information"},
+                               {TMsgDlgType::mtConfirmation, TMessageIconKind::miQuestion, "Confirm"}};
+  const Kind* kind = nullptr;
+  for (const Kind& k : kinds)
+    if (k.type == Request.type) kind = &k;
+  const TMessageIconKind icon = kind ? kind->icon : TMessageIconKind::miNone;
+  if (caption.empty()) caption = kind ? kind->caption : appTitle();
   TMessageForm* form = CreateMessageForm(Request.text, caption, icon, buttons, def, cancel);
   const TModalResult r = runModal(form);
   return r == mrNone ? mrCancel : r;
@@ -344,6 +338,11 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
   SetBorderStyle(TBorderStyle::bsDialog);
   SetPosition(TPosition::poScreenCenter);
   SetClientSize(424, 276);
+  auto place = [this](auto* c, int x, int y, int w, int h) {
+    c->SetBounds(x, y, w, h);
+    c->SetParent(this);
+    return c;
+  };
   // Labels take the size of their text.
   auto label = [&](const char* text, int x, int y) {
     auto* l = new TLabel(this);
@@ -355,30 +354,20 @@ TFileDialogForm::TFileDialogForm(TComponent* AOwner) : TForm(AOwner) {
   label("Look in:", 8, 8);
   DirLabel = label("", 64, 8);
   DirLabel->SetShowAccelChar(false);
-  DirList = new TListBox(this);
-  DirList->SetBounds(8, 28, 200, 176);
-  DirList->SetParent(this);
-  FileList = new TListBox(this);
-  FileList->SetBounds(216, 28, 200, 176);
-  FileList->SetParent(this);
+  DirList = place(new TListBox(this), 8, 28, 200, 176);
+  FileList = place(new TListBox(this), 216, 28, 200, 176);
   FileNameLabel = label("File &name:", 8, 216);
-  FileNameEdit = new TEdit(this);
-  FileNameEdit->SetBounds(88, 212, 240, 21);
-  FileNameEdit->SetParent(this);
+  FileNameEdit = place(new TEdit(this), 88, 212, 240, 21);
   FilterLabel = label("Files of &type:", 8, 244);
-  FilterList = new TComboBox(this);
-  FilterList->SetBounds(88, 240, 240, 21);
-  FilterList->SetParent(this);
+  FilterList = place(new TComboBox(this), 88, 240, 240, 21);
   OkButton = new TButton(this);
-  OkButton->SetBounds(340, 210, 75, 25);
   OkButton->SetDefault(true);
-  OkButton->SetParent(this);
+  place(OkButton, 340, 210, 75, 25);
   CancelButton = new TButton(this);
   CancelButton->SetCaption("Cancel");
-  CancelButton->SetBounds(340, 242, 75, 25);
   CancelButton->SetCancel(true);
   CancelButton->SetModalResult(mrCancel);
-  CancelButton->SetParent(this);
+  place(CancelButton, 340, 242, 75, 25);
   FileNameEdit->SetTabOrder(0);
 
   OkButton->OnClick.Bind([this](TObject*) { Accept(); });

@@ -307,52 +307,21 @@ char charForKey(int vk) {
   if (ctrl) return 0;
   if (vk >= '0' && vk <= '9') return shift ? ")!@#$%^&*("[vk - '0'] : static_cast<char>(vk);
   if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return static_cast<char>('0' + vk - VK_NUMPAD0);
-  switch (vk) {
-  case VK_SPACE:
-    return ' ';
-  case VK_RETURN:
-    return '\r';
-  case VK_BACK:
-    return '\b';
-  case VK_TAB:
-    return '\t';
-  case VK_ESCAPE:
-    return 27;
-  case VK_MULTIPLY:
-    return '*';
-  case VK_ADD:
-    return '+';
-  case VK_SUBTRACT:
-    return '-';
-  case VK_DECIMAL:
-    return '.';
-  case VK_DIVIDE:
-    return '/';
-  case VK_OEM_1:
-    return shift ? ':' : ';';
-  case VK_OEM_PLUS:
-    return shift ? '+' : '=';
-  case VK_OEM_COMMA:
-    return shift ? '<' : ',';
-  case VK_OEM_MINUS:
-    return shift ? '_' : '-';
-  case VK_OEM_PERIOD:
-    return shift ? '>' : '.';
-  case VK_OEM_2:
-    return shift ? '?' : '/';
-  case VK_OEM_3:
-    return shift ? '~' : '`';
-  case VK_OEM_4:
-    return shift ? '{' : '[';
-  case VK_OEM_5:
-    return shift ? '|' : '\\';
-  case VK_OEM_6:
-    return shift ? '}' : ']';
-  case VK_OEM_7:
-    return shift ? '"' : '\'';
-  default:
-    return 0;
-  }
+  // The keys that type one character, plain and with Shift, on a US layout.
+  struct KeyChar {
+    int vk;
+    char plain, shifted;
+  };
+  static constexpr KeyChar keyChars[] = {
+      {VK_SPACE, ' ', ' '},     {VK_RETURN, '\r', '\r'},  {VK_BACK, '\b', '\b'},     {VK_TAB, '\t', '\t'},
+      {VK_ESCAPE, 27, 27},      {VK_MULTIPLY, '*', '*'},  {VK_ADD, '+', '+'},        {VK_SUBTRACT, '-', '-'},
+      {VK_DECIMAL, '.', '.'},   {VK_DIVIDE, '/', '/'},    {VK_OEM_1, ';', ':'},      {VK_OEM_PLUS, '=', '+'},
+      {VK_OEM_COMMA, ',', '<'}, {VK_OEM_MINUS, '-', '_'}, {VK_OEM_PERIOD, '.', '>'}, {VK_OEM_2, '/', '?'},
+      {VK_OEM_3, '`', '~'},     {VK_OEM_4, '[', '{'},     {VK_OEM_5, '\\', '|'},     {VK_OEM_6, ']', '}'},
+      {VK_OEM_7, '\'', '"'}};
+  for (const KeyChar& k : keyChars)
+    if (k.vk == vk) return shift ? k.shifted : k.plain;
+  return 0;
 }
 
 WPARAM mouseKeys() {
@@ -417,34 +386,22 @@ bool resolveInput(const Input& in, TMsg& m, bool update) {
   // mouse
   if (update) {
     s.cursor = in.pt;
-    auto setButton = [&](int vk, bool down) {
-      if (down)
-        s.keys[vk] |= 0x80;
-      else
-        s.keys[vk] &= 0x7F;
+    struct ButtonMsg {
+      UINT msg;
+      int vk;
+      bool down;
     };
-    switch (in.msg) {
-    case WM_LBUTTONDOWN:
-      setButton(VK_LBUTTON, true);
-      break;
-    case WM_LBUTTONUP:
-      setButton(VK_LBUTTON, false);
-      break;
-    case WM_RBUTTONDOWN:
-      setButton(VK_RBUTTON, true);
-      break;
-    case WM_RBUTTONUP:
-      setButton(VK_RBUTTON, false);
-      break;
-    case WM_MBUTTONDOWN:
-      setButton(VK_MBUTTON, true);
-      break;
-    case WM_MBUTTONUP:
-      setButton(VK_MBUTTON, false);
-      break;
-    default:
-      break;
-    }
+    static constexpr ButtonMsg buttons[] = {
+        {WM_LBUTTONDOWN, VK_LBUTTON, true}, {WM_LBUTTONUP, VK_LBUTTON, false},
+        {WM_RBUTTONDOWN, VK_RBUTTON, true}, {WM_RBUTTONUP, VK_RBUTTON, false},
+        {WM_MBUTTONDOWN, VK_MBUTTON, true}, {WM_MBUTTONUP, VK_MBUTTON, false}};
+    for (const ButtonMsg& b : buttons)
+      if (b.msg == in.msg) {
+        if (b.down)
+          s.keys[b.vk] |= 0x80;
+        else
+          s.keys[b.vk] &= 0x7F;
+      }
   }
   m.pt = in.pt;
   if (in.msg == WM_MOUSEWHEEL) {
