@@ -98,6 +98,19 @@ private:
   std::vector<std::string> drives_;
 };
 
+// One simulated removable drive, its disks kept in a directory of their own.
+struct Drive {
+  kvtest::TempDir dir;
+  SimulatedScope sim;
+  std::string root;
+  Drive() : root(sim.addDrive(dir / "floppy")) {}
+  // A new disk, put into the drive.
+  void insertNew(const std::string& disk, uint64_t capacity, const std::string& label) {
+    sim->addDisk(disk, capacity, label);
+    sim.swap(root, disk);
+  }
+};
+
 // Message boxes answered in order, each after an action (an operator changing disks).
 // Any other dialog, or a box with another text, fails the test.
 class OperatorDialogs : public pf::DialogService {
