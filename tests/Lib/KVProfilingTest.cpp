@@ -1,5 +1,6 @@
 #include "KVProfiling.h"
 
+#include "HeadlessApplication.h"
 #include "Platform/PerfCounter/PerfCounter.h"
 #include "Platform/Rtl/SysUtils.h"
 #include "Platform/Ui/ComCtrls.h"
@@ -349,9 +350,7 @@ class ResultWindowTest : public ProfilingTest {
 protected:
   void SetUp() override {
     ProfilingTest::SetUp();
-    ResetApplication();
-    Application().SetPresenter(std::make_unique<HeadlessPresenter>());
-    Application().Initialize();
+    kvtest::startHeadlessApplication();
   }
   void TearDown() override {
     ResetApplication();
