@@ -1,5 +1,5 @@
-// A window of the class under test on a form of its own, drawing onto a recording surface:
-// the tests read what it painted from the surface's log.
+// Windows drawing onto recording surfaces: the tests read what they painted from the
+// surface's log.
 #pragma once
 
 #include "../Platform/Ui/ControlTestSupport.h"
@@ -10,6 +10,16 @@
 
 namespace kvtest {
 
+// What one paint of a control draws on its window's recording surface.
+inline std::vector<std::string> paintLog(kv::platform::TWinControl* c) {
+  auto* s = static_cast<kv::platform::RecordingSurface*>(kv::platform::GetWindowSurface(c->Handle()));
+  s->clearLog();
+  c->Invalidate();
+  kv::platform::Application().ProcessMessages();
+  return s->log();
+}
+
+// A window of the class under test on a form of its own.
 template <class Window> class WindowOnFormTest : public UiTest {
 protected:
   WindowOnFormTest(int formWidth, int formHeight) : formWidth_(formWidth), formHeight_(formHeight) {}
