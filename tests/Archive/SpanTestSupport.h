@@ -164,23 +164,7 @@ private:
   std::deque<Box> boxes_;
 };
 
-class OperatorScope {
-public:
-  OperatorScope() {
-    auto d = std::make_unique<OperatorDialogs>();
-    ops_ = d.get();
-    old_ = pf::setDialogs(std::move(d));
-  }
-  ~OperatorScope() {
-    EXPECT_EQ(ops_->pending(), 0u) << "expected boxes not shown";
-    pf::setDialogs(std::move(old_));
-  }
-  OperatorDialogs* operator->() { return ops_; }
-
-private:
-  OperatorDialogs* ops_;
-  std::unique_ptr<pf::DialogService> old_;
-};
+using OperatorScope = archivetest::DialogsScope<OperatorDialogs>;
 
 inline std::vector<std::string> filesIn(const fs::path& dir) {
   std::vector<std::string> names;
