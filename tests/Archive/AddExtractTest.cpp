@@ -65,6 +65,13 @@ void specAll(TZavOzeriz& zip, const fs::path& dir) {
 
 void useRealEngines(TZavOzeriz& zip) { zip.SetDLLDirectory(realEngineDir().string()); }
 
+// How most tests run the component: the real engines, no questions, scratch files in temp.
+void runUnattended(TZavOzeriz& zip, const fs::path& temp) {
+  useRealEngines(zip);
+  zip.SetUnattended(true);
+  zip.SetTempDir(temp.string());
+}
+
 std::vector<std::string> entriesOf(const fs::path& dir) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -137,9 +144,7 @@ TEST(AddExtract, BackupOnAFixedDiskGivesNumberedPartsThatPeersAcceptAndRestoresI
     fs::create_directories(temp);
     ScriptedDialogsScope dialogs; // nothing may be shown
     TZavOzeriz zip(nullptr);
-    useRealEngines(zip);
-    zip.SetUnattended(true);
-    zip.SetTempDir(temp.string());
+    runUnattended(zip, temp);
     zip.SetMaxVolumeSize(c.maxVolumeSize);
     zip.SetMinFreeVolumeSize(1);
     AddOpts options{AddOptsEnum::AddDiskSpan};
@@ -437,9 +442,7 @@ TEST(AddExtract, RefusedAddsKeepTheirSpecificationsAndLoadNoEngine) {
     SCOPED_TRACE(c.what);
     ScriptedDialogsScope dialogs;
     TZavOzeriz zip(nullptr);
-    useRealEngines(zip);
-    zip.SetUnattended(true);
-    zip.SetTempDir((tmp / "temp").string());
+    runUnattended(zip, tmp / "temp");
     zip.SetZipFileName((tmp / "A.zip").string());
     specAll(zip, tmp / "db");
     zip.GetFSpecArgsExcl().Add("*.PX");
@@ -469,9 +472,7 @@ TEST(AddExtract, AnAddThatPacksNothingNeverReportsSuccess) {
   fs::create_directories(tmp / "temp");
   ScriptedDialogsScope dialogs;
   TZavOzeriz zip(nullptr);
-  useRealEngines(zip);
-  zip.SetUnattended(true);
-  zip.SetTempDir((tmp / "temp").string());
+  runUnattended(zip, tmp / "temp");
   zip.SetZipFileName((tmp / "N.zip").string());
   // Cancelled at the first callback: nothing is packed, nothing is left, and the engine
   // says why.
@@ -593,9 +594,7 @@ TEST(AddExtract, PasswordRequestCountComesBackHoweverTheExtractEnds) {
     SCOPED_TRACE(c.what);
     ScriptedDialogsScope dialogs;
     TZavOzeriz zip(nullptr);
-    useRealEngines(zip);
-    zip.SetUnattended(true);
-    zip.SetTempDir((tmp / "temp").string());
+    runUnattended(zip, tmp / "temp");
     zip.SetZipFileName(last);
     ASSERT_EQ(zip.Count(), tree.files);
     zip.SetPasswordReqCount(4);
@@ -624,9 +623,7 @@ TEST(AddExtract, PasswordRequestCountComesBackHoweverTheExtractEnds) {
   // With the password or a handler nothing is changed, and all comes out.
   ScriptedDialogsScope dialogs;
   TZavOzeriz zip(nullptr);
-  useRealEngines(zip);
-  zip.SetUnattended(true);
-  zip.SetTempDir((tmp / "temp").string());
+  runUnattended(zip, tmp / "temp");
   zip.SetZipFileName(last);
   zip.SetPassword(Password);
   zip.SetPasswordReqCount(4);
@@ -703,9 +700,7 @@ TEST(AddExtract, TemporaryArchivesArePrivateAndNeverOutliveTheRun) {
     fs::create_directories(tmp / "save");
     ScriptedDialogsScope dialogs;
     TZavOzeriz zip(nullptr);
-    useRealEngines(zip);
-    zip.SetUnattended(true);
-    zip.SetTempDir(temp.string());
+    runUnattended(zip, temp);
     zip.SetAddOptions({AddOptsEnum::AddDiskSpan});
     ScratchSeen seen;
     specAll(zip, tmp / "db");
@@ -740,9 +735,7 @@ TEST(AddExtract, TemporaryArchivesArePrivateAndNeverOutliveTheRun) {
   // The joined copy of a set, while the engine reads it and after.
   ScriptedDialogsScope dialogs;
   TZavOzeriz zip(nullptr);
-  useRealEngines(zip);
-  zip.SetUnattended(true);
-  zip.SetTempDir(temp.string());
+  runUnattended(zip, temp);
   zip.SetMaxVolumeSize(5000);
   zip.SetMinFreeVolumeSize(1);
   zip.SetAddOptions({AddOptsEnum::AddDiskSpan});

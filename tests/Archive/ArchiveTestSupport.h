@@ -16,25 +16,34 @@ struct Message {
   std::string text;
 };
 
-// Installs scripted dialogs for one test and checks at the end that every expected one came.
-class ScriptedDialogsScope {
+// Installs a dialog service for one scope and puts the previous one back at its end; where
+// the service keeps what it still expects (pending()), every expected dialog must have come.
+template <class Service> class DialogsScope {
 public:
-  ScriptedDialogsScope() {
-    auto s =
-        std::make_unique<kv::platform::ScriptedDialogs>([](const std::string& why) { ADD_FAILURE() << why; });
-    script_ = s.get();
+  template <class... Args> explicit DialogsScope(Args&&... args) {
+    auto s = std::make_unique<Service>(std::forward<Args>(args)...);
+    service_ = s.get();
     old_ = kv::platform::setDialogs(std::move(s));
   }
-  ~ScriptedDialogsScope() {
-    EXPECT_EQ(script_->pending(), 0u) << "expected dialogs not shown";
+  ~DialogsScope() {
+    if constexpr (requires(Service& s) { s.pending(); }) {
+      EXPECT_EQ(service_->pending(), 0u) << "expected dialogs not shown";
+    }
     kv::platform::setDialogs(std::move(old_));
   }
-  kv::platform::ScriptedDialogs& operator*() { return *script_; }
-  kv::platform::ScriptedDialogs* operator->() { return script_; }
+  DialogsScope(const DialogsScope&) = delete;
+  DialogsScope& operator=(const DialogsScope&) = delete;
+  Service& operator*() { return *service_; }
+  Service* operator->() { return service_; }
 
 private:
-  kv::platform::ScriptedDialogs* script_;
+  Service* service_;
   std::unique_ptr<kv::platform::DialogService> old_;
+};
+
+// Scripted dialogs for one test: any dialog nobody expected fails it.
+struct ScriptedDialogsScope : DialogsScope<kv::platform::ScriptedDialogs> {
+  ScriptedDialogsScope() : DialogsScope([](const std::string& why) { ADD_FAILURE() << why; }) {}
 };
 
 // A component that records its messages and directory updates.

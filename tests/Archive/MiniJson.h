@@ -101,11 +101,4 @@ private:
 
 inline Value parse(const std::string& text) { return Parser(text).parse(); }
 
-inline std::string unhex(const std::string& h) {
-  std::string out;
-  for (size_t i = 0; i + 1 < h.size(); i += 2)
-    out += static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16));
-  return out;
-}
-
 } // namespace minijson

@@ -36,20 +36,7 @@ public:
   void exceptionBox(const std::string&, const std::string& m) override { boxes.push_back(m); }
 };
 
-class PromptScope {
-public:
-  PromptScope() {
-    auto p = std::make_unique<PromptRecorder>();
-    rec_ = p.get();
-    old_ = pf::setDialogs(std::move(p));
-  }
-  ~PromptScope() { pf::setDialogs(std::move(old_)); }
-  PromptRecorder* operator->() { return rec_; }
-
-private:
-  PromptRecorder* rec_;
-  std::unique_ptr<pf::DialogService> old_;
-};
+using PromptScope = DialogsScope<PromptRecorder>;
 
 } // namespace
 

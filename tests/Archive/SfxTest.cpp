@@ -65,16 +65,6 @@ fs::path makeZip(const kvtest::TempDir& dir, const std::string& name = "data.zip
   return dir / name;
 }
 
-std::string hexOf(const std::string& s) {
-  static const char* digits = "0123456789abcdef";
-  std::string h;
-  for (unsigned char c : s) {
-    h += digits[c >> 4];
-    h += digits[c & 15];
-  }
-  return h;
-}
-
 } // namespace
 
 TEST(SfxFormat, HeaderAndTrailerBytesAreTheHandComputedOnes) {
@@ -113,7 +103,7 @@ TEST(SfxFormat, HeaderAndTrailerBytesAreTheHandComputedOnes) {
     const auto t = fmt::BuildTrailer(fmt::HeaderSize(c.v));
     std::string got(h.begin(), h.end());
     got.append(t.begin(), t.end());
-    EXPECT_EQ(hexOf(got), hexOf(c.bytes));
+    EXPECT_EQ(kvtest::hexOf(got), kvtest::hexOf(c.bytes));
     // And the reader takes it back.
     const auto p = fmt::ParseHeader(h);
     ASSERT_TRUE(p);
@@ -192,8 +182,9 @@ TEST(SfxBuilder, NewEmptyExecutableIsStubHeaderTrailerAndAnEmptyEndRecord) {
   EXPECT_EQ(u32At(b, 100044), 0x010A5A44u);
   EXPECT_EQ(u32At(b, 100048), 44u);
   // The end record: the signature and the directory's offset, which is its own position.
-  EXPECT_EQ(hexOf(b.substr(100052)), hexOf(std::string("PK\x05\x06", 4) + std::string(12, '\0') +
-                                           std::string("\xD4\x86\x01\x00\x00\x00", 6))); // 100052 = 0x186D4
+  EXPECT_EQ(kvtest::hexOf(b.substr(100052)),
+            kvtest::hexOf(std::string("PK\x05\x06", 4) + std::string(12, '\0') +
+                          std::string("\xD4\x86\x01\x00\x00\x00", 6))); // 100052 = 0x186D4
   EXPECT_EQ(s.zip.GetZipFileName(), exe);
   EXPECT_EQ(s.zip.ErrCode(), 0);
   EXPECT_EQ(s.zip.Count(), 0);

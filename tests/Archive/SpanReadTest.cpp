@@ -106,38 +106,29 @@ TEST(SpanRead, BrokenSetsFailWithTheirIds) {
     std::function<void(const fs::path&)> damage;
     int errCode;
   };
+  // Rewrites one part of the set through edit.
+  const auto editPart = [](const char* part, std::function<void(std::string&)> edit) {
+    return [part, edit](const fs::path& d) {
+      std::string p = kvtest::readFile(d / part);
+      edit(p);
+      kvtest::writeFile(d / part, p);
+    };
+  };
   // py_plain at 30000: parts of 30000, 11734; the second member's local header is in part 1.
   const Case cases[] = {
       {"missing part", [](const fs::path& d) { fs::remove(d / "S001.zip"); }, 11001},
-      {"no marker",
-       [](const fs::path& d) {
-         std::string p = kvtest::readFile(d / "S001.zip");
-         p[2] = 'X';
-         kvtest::writeFile(d / "S001.zip", p);
-       },
-       11031},
-      {"local signature",
-       [](const fs::path& d) {
-         std::string p = kvtest::readFile(d / "S001.zip");
-         p[5] = 'X';
-         kvtest::writeFile(d / "S001.zip", p);
-       },
-       11014},
+      {"no marker", editPart("S001.zip", [](std::string& p) { p[2] = 'X'; }), 11031},
+      {"local signature", editPart("S001.zip", [](std::string& p) { p[5] = 'X'; }), 11014},
       {"local header where the directory has none",
-       [](const fs::path& d) {
-         // The directory puts the first member one byte behind its header.
-         std::string p = kvtest::readFile(d / "S002.zip");
-         const size_t at = p.find(std::string("PK\x01\x02", 4));
-         auto* off = reinterpret_cast<uint8_t*>(p.data()) + at + 42;
-         ZipRecords::putU32(off, ZipRecords::getU32(off) + 1);
-         kvtest::writeFile(d / "S002.zip", p);
-       },
+       editPart("S002.zip",
+                [](std::string& p) {
+                  // The directory puts the first member one byte behind its header.
+                  const size_t at = p.find(std::string("PK\x01\x02", 4));
+                  auto* off = reinterpret_cast<uint8_t*>(p.data()) + at + 42;
+                  ZipRecords::putU32(off, ZipRecords::getU32(off) + 1);
+                }),
        11026},
-      {"part cut short",
-       [](const fs::path& d) {
-         std::string p = kvtest::readFile(d / "S001.zip");
-         kvtest::writeFile(d / "S001.zip", p.substr(0, p.size() - 5000));
-       },
+      {"part cut short", editPart("S001.zip", [](std::string& p) { p.resize(p.size() - 5000); }),
        11021}, // the data runs on into the next part and past the end of the set
   };
   for (const auto& c : cases) {
@@ -163,13 +154,6 @@ TEST(SpanRead, BrokenSetsFailWithTheirIds) {
 // ---- removable disks
 
 namespace {
-struct Drive {
-  kvtest::TempDir dir;
-  SimulatedScope sim;
-  std::string root;
-  Drive() : root(sim.addDrive(dir / "floppy")) {}
-};
-
 // Writes archive onto fresh disks d1, d2, ... of the given capacity; returns the count.
 int writeDisks(Drive& d, const std::string& archive, int capacity, int maxVolume = 0) {
   for (int i = 1; i <= 6; ++i)

@@ -98,6 +98,19 @@ private:
   std::vector<std::string> drives_;
 };
 
+// One simulated removable drive, its disks kept in a directory of their own.
+struct Drive {
+  kvtest::TempDir dir;
+  SimulatedScope sim;
+  std::string root;
+  Drive() : root(sim.addDrive(dir / "floppy")) {}
+  // A new disk, put into the drive.
+  void insertNew(const std::string& disk, uint64_t capacity, const std::string& label) {
+    sim->addDisk(disk, capacity, label);
+    sim.swap(root, disk);
+  }
+};
+
 // Message boxes answered in order, each after an action (an operator changing disks).
 // Any other dialog, or a box with another text, fails the test.
 class OperatorDialogs : public pf::DialogService {
@@ -151,23 +164,7 @@ private:
   std::deque<Box> boxes_;
 };
 
-class OperatorScope {
-public:
-  OperatorScope() {
-    auto d = std::make_unique<OperatorDialogs>();
-    ops_ = d.get();
-    old_ = pf::setDialogs(std::move(d));
-  }
-  ~OperatorScope() {
-    EXPECT_EQ(ops_->pending(), 0u) << "expected boxes not shown";
-    pf::setDialogs(std::move(old_));
-  }
-  OperatorDialogs* operator->() { return ops_; }
-
-private:
-  OperatorDialogs* ops_;
-  std::unique_ptr<pf::DialogService> old_;
-};
+using OperatorScope = archivetest::DialogsScope<OperatorDialogs>;
 
 inline std::vector<std::string> filesIn(const fs::path& dir) {
   std::vector<std::string> names;

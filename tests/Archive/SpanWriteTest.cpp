@@ -316,15 +316,6 @@ TEST(SpanWrite, MatchesCentralAndLocalHeadersByPlaceNotByName) {
 
 // ---- removable disks
 
-namespace {
-struct Drive {
-  kvtest::TempDir dir;
-  SimulatedScope sim;
-  std::string root;
-  Drive() : root(sim.addDrive(dir / "floppy")) {}
-};
-} // namespace
-
 TEST(SpanWrite, RemovableDisksAreLabelledAndEachHoldsItsPartUnderTheTargetName) {
   Drive d;
   for (int i = 1; i <= 4; ++i)
@@ -580,8 +571,7 @@ TEST(SpanWrite, StatusEventsForExistingPartsAndShortDisks) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Drive d;
-    d.sim->addDisk("one", 300000, c.numbered ? "PKBACK# 007" : "");
-    d.sim.swap(d.root, "one");
+    d.insertNew("one", 300000, c.numbered ? "PKBACK# 007" : "");
     const std::string part = d.root + (c.numbered ? "KorvBak001.zip" : "KorvBak.zip");
     if (c.existing != "-") kvtest::writeFile(part, c.existing);
     TZavOzeriz zip(nullptr);
@@ -660,8 +650,7 @@ TEST(SpanWrite, RefusalsAndUnattendedRunsEndWithTheirIds) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Drive d;
-    d.sim->addDisk("one", 300000, "");
-    d.sim.swap(d.root, "one");
+    d.insertNew("one", 300000, "");
     OperatorScope ops;
     TZavOzeriz zip(nullptr);
     zip.SetMinFreeVolumeSize(1000);
@@ -707,8 +696,7 @@ TEST(SpanWrite, WipingAndFormattingADisk) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Drive d;
-    d.sim->addDisk("one", 300000, "OLD LABEL");
-    d.sim.swap(d.root, "one");
+    d.insertNew("one", 300000, "OLD LABEL");
     d.sim->setFormatAnswer(c.format);
     // Old files, a folder, and links to things outside the disk that must survive.
     kvtest::TempDir outside;
@@ -771,8 +759,7 @@ TEST(SpanWrite, AnUnformattedDiskIsFormattedBeforeItsPart) {
 
 TEST(SpanWrite, ErasingStaysOnTheRootOfARemovableVolume) {
   Drive d;
-  d.sim->addDisk("one", 300000, "");
-  d.sim.swap(d.root, "one");
+  d.insertNew("one", 300000, "");
   fs::create_directories(d.root + "sub");
   kvtest::writeFile(d.root + "sub/f.txt", "f");
   kvtest::TempDir fixed;

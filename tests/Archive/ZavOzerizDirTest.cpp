@@ -86,14 +86,14 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
     EXPECT_EQ(zip.ErrCode(), wantWarnings.empty() ? 0 : wantWarnings.back());
     EXPECT_EQ(zip.GetZipFileName(), fx(row.file));
     EXPECT_EQ(rec.dirUpdates, 1);
-    EXPECT_EQ(zip.ZipComment(), minijson::unhex(want["comment"].s));
+    EXPECT_EQ(zip.ZipComment(), kvtest::unhex(want["comment"].s));
     EXPECT_EQ(zip.DataStart(), static_cast<uint32_t>(want["data_start"].n));
     EXPECT_EQ(zip.CentralDirStart(), want["cd_start"].n);
 
     // Kept entries: all with directory entries allowed, else those with a file part.
     std::vector<const minijson::Value*> kept;
     for (const auto& e : want["entries"].a) {
-      const std::string name = minijson::unhex(e["name"].s);
+      const std::string name = kvtest::unhex(e["name"].s);
       if (row.useDirOnly || (!name.empty() && name.back() != '\\')) kept.push_back(&e);
     }
     ASSERT_EQ(zip.Count(), static_cast<int>(kept.size()));
@@ -102,8 +102,8 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
       const auto& e = *kept[static_cast<size_t>(i)];
       const ZipDirEntry& got = zip.ZipContents()[i];
       SCOPED_TRACE(got.FileName);
-      EXPECT_EQ(got.FileName, minijson::unhex(e["name"].s));
-      EXPECT_EQ(got.FileComment, minijson::unhex(e["comment"].s));
+      EXPECT_EQ(got.FileName, kvtest::unhex(e["name"].s));
+      EXPECT_EQ(got.FileComment, kvtest::unhex(e["comment"].s));
       EXPECT_EQ(got.MadeByVersion, e["made_by"].n);
       EXPECT_EQ(got.HostVersionNo, e["host"].n);
       EXPECT_EQ(got.VersionNeeded, e["needed"].n);
@@ -118,7 +118,7 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
       EXPECT_EQ(got.IntFileAttrib, e["int_attr"].n);
       EXPECT_EQ(got.ExtFileAttrib, static_cast<uint32_t>(e["ext_attr"].n));
       EXPECT_EQ(got.RelOffLocalHdr, static_cast<uint32_t>(e["rel_off"].n));
-      EXPECT_EQ(std::string(got.ExtraData.begin(), got.ExtraData.end()), minijson::unhex(e["extra"].s));
+      EXPECT_EQ(std::string(got.ExtraData.begin(), got.ExtraData.end()), kvtest::unhex(e["extra"].s));
       EXPECT_EQ(rec.seqNos.at(static_cast<size_t>(i)), e["seq"].n);
     }
   }
@@ -137,9 +137,9 @@ TEST_F(DirReading, CodePageOptionsDecideWhichNamesAreConverted) {
       ASSERT_EQ(zip.Count(), static_cast<int>(want["entries"].a.size()));
       for (int i = 0; i < zip.Count(); ++i) {
         EXPECT_EQ(zip.ZipContents()[i].FileName,
-                  minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
+                  kvtest::unhex(want["entries"].a[static_cast<size_t>(i)]["name"].s));
         EXPECT_EQ(zip.ZipContents()[i].FileComment,
-                  minijson::unhex(want["entries"].a[static_cast<size_t>(i)]["comment"].s));
+                  kvtest::unhex(want["entries"].a[static_cast<size_t>(i)]["comment"].s));
       }
     }
   // By hand: OEM 0x81 is u with diaeresis; host 11 version 20 keeps the raw byte.
@@ -337,7 +337,7 @@ TEST_F(DirReading, ANameSetDuringAReadIsReadAfterIt) {
     EXPECT_EQ(counts, (std::vector<int>{row.firstCount, 1}));
     EXPECT_EQ(zip.GetZipFileName(), fx("plain.zip"));
     ASSERT_EQ(zip.Count(), 1);
-    EXPECT_EQ(zip.ZipContents()[0].FileName, minijson::unhex(want["entries"].a[0]["name"].s));
+    EXPECT_EQ(zip.ZipContents()[0].FileName, kvtest::unhex(want["entries"].a[0]["name"].s));
     EXPECT_EQ(zip.ErrCode(), 0);
     EXPECT_EQ(zip.WaitCursorLevel(), 0);
   }

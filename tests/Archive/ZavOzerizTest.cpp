@@ -228,20 +228,23 @@ TEST(ZavOzerizHelpers, EraseFileToTrashOrForGood) {
 
 TEST(ZavOzerizHelpers, CheckDriveOnRootsThatAreNoDrives) {
   TZavOzeriz zip(nullptr);
-  zip.SetSpanDrive("1:\\", true);
-  try {
-    zip.CheckDrive();
-    FAIL() << "no exception";
-  } catch (const EZavOzeriz& e) {
-    EXPECT_EQ(e.ResId, 11003);
-    EXPECT_EQ(e.Message(), "Not a valid drive: 1:\\");
-  }
-  zip.SetSpanDrive("/no/such/volume/", true);
-  try {
-    zip.CheckDrive();
-    FAIL() << "no exception";
-  } catch (const EZavOzeriz& e) {
-    EXPECT_EQ(e.ResId, 11004);
+  const struct {
+    const char* root;
+    int resId;
+    const char* message; // nullptr: not checked
+  } cases[] = {{"1:\\", 11003, "Not a valid drive: 1:\\"}, {"/no/such/volume/", 11004, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.root);
+    zip.SetSpanDrive(c.root, true);
+    try {
+      zip.CheckDrive();
+      ADD_FAILURE() << "no exception";
+    } catch (const EZavOzeriz& e) {
+      EXPECT_EQ(e.ResId, c.resId);
+      if (c.message) {
+        EXPECT_EQ(e.Message(), c.message);
+      }
+    }
   }
   zip.SetSpanDrive("/", true);
   EXPECT_TRUE(zip.CheckDrive());

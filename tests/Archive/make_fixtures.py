@@ -5,20 +5,10 @@ import os
 import sys
 import zipfile
 
+sys.dont_write_bytecode = True  # no cache beside the sources
+from unseekable import Unseekable
+
 out = sys.argv[1]
-
-
-class Unseekable(io.RawIOBase):
-    """A stream that cannot seek, so zipfile writes data descriptors and zero local sizes."""
-
-    def __init__(self, f):
-        self.f = f
-
-    def writable(self):
-        return True
-
-    def write(self, b):
-        return self.f.write(b)
 
 
 with open(os.path.join(out, "descriptors.zip"), "wb") as f:

@@ -10,7 +10,6 @@ zipfile, and by hand where neither writes the form we need (12-byte data descrip
                                       record's fixed part with its texts would not fit and
                                       moves to the next; then how many central headers
                                       the last part holds."""
-import io
 import os
 import random
 import struct
@@ -18,6 +17,9 @@ import subprocess
 import sys
 import zlib
 import zipfile
+
+sys.dont_write_bytecode = True  # no cache beside the sources
+from unseekable import Unseekable
 
 mode, out = sys.argv[1], sys.argv[2]
 rnd = random.Random(1234)
@@ -70,17 +72,6 @@ def make():
         info.comment = b"a member comment"
         z.writestr(info, b"x" * 1000)
         z.comment = b"archive comment by Python"
-
-
-    class Unseekable(io.RawIOBase):
-        def __init__(self, f):
-            self.f = f
-
-        def writable(self):
-            return True
-
-        def write(self, b):
-            return self.f.write(b)
 
 
     with open(os.path.join(out, "py_stream.zip"), "wb") as f:

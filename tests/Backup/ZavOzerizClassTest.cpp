@@ -266,12 +266,7 @@ TEST(ZavOzerizClass, AStoredSlaveAndIconLoadAndAreWrittenBack) {
   // A 32 x 32 icon of 16 colours, as the builder puts it into a stub: its bytes are the data.
   const std::string icon = kvtest::readFile(kvtest::sourceDir() / "tests/Archive/sfx-fixtures/red16.ico");
   ASSERT_EQ(icon.size(), 766u);
-  std::string hex;
-  for (const unsigned char c : icon) {
-    static const char* digits = "0123456789ABCDEF";
-    hex += digits[c >> 4];
-    hex += digits[c & 15];
-  }
+  const std::string hex = kvtest::hexOf(icon, true);
   const std::string text = "object Host: THostForm\n"
                            "  object Zip: TZavOzeriz\n"
                            "    SFXSlave = Slave\n"

@@ -169,36 +169,43 @@ TEST_F(MainFormTest, TheStoredFormHoldsEveryComponentInItsPlace) {
     int left, top, width, height; // -1: not stored
     const char* caption;
   };
-  const Place places[] = {
-      {f.Label1, f.BackupSheet, 8, 8, -1, -1, "Name of backup file"},
-      {f.BackupFileEdit, f.BackupSheet, 8, 24, 353, -1, ""},
-      {f.Button1, f.BackupSheet, 368, 22, 89, 25, "Browse..."},
-      {f.Button2, f.BackupSheet, 8, 64, 137, 25, "Start backup"},
-      {f.BackupPanel, f.BackupSheet, 8, 96, 457, 129, nullptr},
-      {f.BackupProgress, f.BackupPanel, 8, 8, 441, 16, nullptr},
-      {f.BackupMemo, f.BackupPanel, 8, 32, 441, 89, nullptr},
-      {f.Label2, f.RestoreSheet, 8, 8, -1, -1, "Name of backup file"},
-      {f.RestoreFileEdit, f.RestoreSheet, 8, 24, 353, -1, ""},
-      {f.Button3, f.RestoreSheet, 368, 22, 89, 25, "Browse..."},
-      {f.Button4, f.RestoreSheet, 8, 64, 137, 25, "Start restore"},
-      {f.RestorePanel, f.RestoreSheet, 8, 96, 457, 129, nullptr},
-      {f.RestoreProgress, f.RestorePanel, 8, 8, 441, 16, nullptr},
-      {f.RestoreMemo, f.RestorePanel, 8, 32, 441, 89, nullptr},
+  // The two sheets are laid out alike; only their controls and the start button's caption differ.
+  struct Sheet {
+    TWinControl *page, *panel;
+    TControl *label, *fileEdit, *browse, *start, *progress, *memo;
+    const char* startCaption;
   };
-  for (const auto& p : places) {
-    ASSERT_NE(p.control, nullptr);
-    SCOPED_TRACE(p.control->Name());
-    EXPECT_EQ(p.control->Parent(), p.parent);
-    EXPECT_EQ(p.control->Left(), p.left);
-    EXPECT_EQ(p.control->Top(), p.top);
-    if (p.width >= 0) {
-      EXPECT_EQ(p.control->Width(), p.width);
-    }
-    if (p.height >= 0) {
-      EXPECT_EQ(p.control->Height(), p.height);
-    }
-    if (p.caption && *p.caption) {
-      EXPECT_EQ(p.control->Caption(), p.caption);
+  const Sheet sheets[] = {
+      {f.BackupSheet, f.BackupPanel, f.Label1, f.BackupFileEdit, f.Button1, f.Button2, f.BackupProgress,
+       f.BackupMemo, "Start backup"},
+      {f.RestoreSheet, f.RestorePanel, f.Label2, f.RestoreFileEdit, f.Button3, f.Button4, f.RestoreProgress,
+       f.RestoreMemo, "Start restore"},
+  };
+  for (const Sheet& sheet : sheets) {
+    const Place places[] = {
+        {sheet.label, sheet.page, 8, 8, -1, -1, "Name of backup file"},
+        {sheet.fileEdit, sheet.page, 8, 24, 353, -1, ""},
+        {sheet.browse, sheet.page, 368, 22, 89, 25, "Browse..."},
+        {sheet.start, sheet.page, 8, 64, 137, 25, sheet.startCaption},
+        {sheet.panel, sheet.page, 8, 96, 457, 129, nullptr},
+        {sheet.progress, sheet.panel, 8, 8, 441, 16, nullptr},
+        {sheet.memo, sheet.panel, 8, 32, 441, 89, nullptr},
+    };
+    for (const auto& p : places) {
+      ASSERT_NE(p.control, nullptr);
+      SCOPED_TRACE(p.control->Name());
+      EXPECT_EQ(p.control->Parent(), p.parent);
+      EXPECT_EQ(p.control->Left(), p.left);
+      EXPECT_EQ(p.control->Top(), p.top);
+      if (p.width >= 0) {
+        EXPECT_EQ(p.control->Width(), p.width);
+      }
+      if (p.height >= 0) {
+        EXPECT_EQ(p.control->Height(), p.height);
+      }
+      if (p.caption && *p.caption) {
+        EXPECT_EQ(p.control->Caption(), p.caption);
+      }
     }
   }
   EXPECT_EQ(f.Button1->OnClick.HandlerName(), "Button1Click");

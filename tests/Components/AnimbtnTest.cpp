@@ -26,22 +26,11 @@ protected:
     TBitmap strip;
     strip.SetSize(400, 30);
     for (int y = 0; y < 30; ++y)
-      for (int x = 0; x < 400; ++x) strip.raster().setPixel(x, y, kFrames[x / 100]);
+      for (int x = 0; x < 400; ++x)
+        strip.raster().setPixel(x, y, kFrames[x / 100]);
     b->SetImg(strip);
     show(form);
     return b;
-  }
-  static void move(TControl* c, int x, int y) {
-    HeadlessPresenter::mouseMove(at(c, x, y));
-    run();
-  }
-  static void down(TControl* c, int x, int y) {
-    HeadlessPresenter::mouseDown(at(c, x, y));
-    run();
-  }
-  static void up(TControl* c, int x, int y) {
-    HeadlessPresenter::mouseUp(at(c, x, y));
-    run();
   }
   TForm* form = nullptr;
 };
@@ -94,33 +83,33 @@ TEST_F(AnimbtnTest, PressMoveOutAndBackAndReleaseClicksOnce) {
     EXPECT_EQ(s, b);
     ++clicks;
   });
-  down(b, 50, 15);
+  mouseDown(b, 50, 15);
   EXPECT_EQ(b->State(), 2);
   EXPECT_EQ(px(b, 50, 15), kFrames[2]);
-  move(b, 150, 15);
+  mouseMove(b, 150, 15);
   EXPECT_EQ(b->State(), 0);
   EXPECT_EQ(px(b, 50, 15), kFrames[0]); // held, but outside
   EXPECT_EQ(GetCapture(), b->Handle());
-  move(b, 50, 15);
+  mouseMove(b, 50, 15);
   EXPECT_EQ(b->State(), 2);
-  up(b, 50, 15);
+  mouseUp(b, 50, 15);
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(b->State(), 0);
   EXPECT_EQ(GetCapture(), 0u);
-  down(b, 50, 15);
-  up(b, 150, 15);
+  mouseDown(b, 50, 15);
+  mouseUp(b, 150, 15);
   EXPECT_EQ(clicks, 1); // released outside
 }
 
 TEST_F(AnimbtnTest, HoverTakesTheCaptureAndTheEdgesCountAsInside) {
   auto* b = make();
-  move(b, 50, 15);
+  mouseMove(b, 50, 15);
   EXPECT_EQ(b->State(), 1);
-  move(b, 100, 30); // X = Width, Y = Height, seen through the capture
+  mouseMove(b, 100, 30); // X = Width, Y = Height, seen through the capture
   EXPECT_EQ(b->State(), 1);
   EXPECT_EQ(GetCapture(), b->Handle());
   EXPECT_EQ(px(b, 50, 15), kFrames[1]);
-  move(b, 101, 30);
+  mouseMove(b, 101, 30);
   EXPECT_EQ(b->State(), 0);
   EXPECT_EQ(GetCapture(), 0u);
 }
@@ -130,11 +119,11 @@ TEST_F(AnimbtnTest, DisabledShowsFrameThreeAndLosingFocusWaitsForTheNextPaint) {
   b->SetEnabled(false);
   EXPECT_EQ(b->State(), 3);
   EXPECT_EQ(px(b, 50, 15), kFrames[3]);
-  move(b, 50, 15);
+  mouseMove(b, 50, 15);
   EXPECT_EQ(b->State(), 3);
   b->SetEnabled(true);
   EXPECT_EQ(b->State(), 0);
-  move(b, 50, 15);
+  mouseMove(b, 50, 15);
   EXPECT_EQ(px(b, 50, 15), kFrames[1]);
   b->Perform(WM_KILLFOCUS);
   EXPECT_EQ(b->State(), 0);
@@ -150,19 +139,21 @@ TEST_F(AnimbtnTest, TextOnlyFramesAndDisabledCaption) {
   b->SetColor(clSilver);
   b->Invalidate();
   EXPECT_EQ(px(b, 0, 0), kFace);
-  move(b, 50, 15); // hover: white top and left, grey bottom and right
-  EXPECT_EQ(px(b, 0, 0), kWhite);
-  EXPECT_EQ(px(b, 0, 27), kWhite);
-  EXPECT_EQ(px(b, 0, 28), kFace);
-  EXPECT_EQ(px(b, 98, 0), kWhite);
-  EXPECT_EQ(px(b, 99, 29), kShadow);
-  EXPECT_EQ(px(b, 1, 29), kShadow);
-  EXPECT_EQ(px(b, 99, 2), kShadow);
-  EXPECT_EQ(px(b, 99, 1), kFace); // a line leaves out its end point
-  down(b, 50, 15); // pressed: the reverse
-  EXPECT_EQ(px(b, 0, 0), kShadow);
-  for (int x : {1, 50, 98}) EXPECT_EQ(px(b, x, 29), kWhite) << x;
-  EXPECT_EQ(px(b, 99, 10), kWhite);
+  mouseMove(b, 50, 15); // hover: white top and left, grey bottom and right
+  expectPixels(b, {{"top left", 0, 0, kWhite},
+                   {"left", 0, 27, kWhite},
+                   {"left, above the bottom line", 0, 28, kFace},
+                   {"top", 98, 0, kWhite},
+                   {"bottom right", 99, 29, kShadow},
+                   {"bottom", 1, 29, kShadow},
+                   {"right", 99, 2, kShadow},
+                   {"right, a line leaves out its end point", 99, 1, kFace}});
+  mouseDown(b, 50, 15); // pressed: the reverse
+  expectPixels(b, {{"top left", 0, 0, kShadow},
+                   {"bottom", 1, 29, kWhite},
+                   {"bottom", 50, 29, kWhite},
+                   {"bottom", 98, 29, kWhite},
+                   {"right", 99, 10, kWhite}});
 }
 
 TEST(AnimbtnRegister, GoesOnZusaetzlich) {

@@ -161,39 +161,38 @@ TEST_F(DockPanelTest, GripStripOfDefaultHeight) {
     EXPECT_EQ(px(p, x, 3), kWhite) << x;
   for (int x : {3, 6, 51, 96})
     EXPECT_EQ(px(p, x, 4), kShadow) << x;
-  EXPECT_EQ(px(p, 4, 3), kFace);
-  EXPECT_EQ(px(p, 4, 4), kFace);
   // The raised bevel starts below the strip, then the panel's colour.
   EXPECT_EQ(count(p, 6, 0, 99, kWhite), 99);
-  EXPECT_EQ(px(p, 0, 39), kShadow);
-  EXPECT_EQ(px(p, 99, 20), kShadow);
-  EXPECT_EQ(px(p, 50, 20), kYellow);
+  expectPixels(p, {{"between the light dots", 4, 3, kFace},
+                   {"between the dark dots", 4, 4, kFace},
+                   {"bevel, bottom left", 0, 39, kShadow},
+                   {"bevel, right", 99, 20, kShadow},
+                   {"the panel's colour", 50, 20, kYellow}});
 }
 
 TEST_F(DockPanelTest, GripDotsFollowTheWidthAndTheHeight) {
   // 101 wide: the frame's right column moves to 100, so the dark dot at 99 shows on the face.
   auto* p = make(101, 40);
   p->SetShowHandle(true);
-  EXPECT_EQ(px(p, 99, 4), kShadow);
-  EXPECT_EQ(px(p, 99, 3), kFace);
-  EXPECT_EQ(px(p, 100, 3), kShadow);
+  expectPixels(p, {{"dark dot", 99, 4, kShadow},
+                   {"face above the dark dot", 99, 3, kFace},
+                   {"frame's right column", 100, 3, kShadow}});
   EXPECT_EQ(count(p, 4, 1, 100, kShadow), 33);
 
   // Height 1: the light dots would lie in row -1; the dark dots fall into row 0.
   p->SetColor(clYellow);
   p->SetHandleHeight(1);
-  EXPECT_EQ(px(p, 3, 0), kShadow);
-  EXPECT_EQ(px(p, 99, 0), kShadow);
-  EXPECT_EQ(px(p, 4, 0), kYellow);
+  expectPixels(p, {{"first dark dot", 3, 0, kShadow},
+                   {"last dark dot", 99, 0, kShadow},
+                   {"between the dots", 4, 0, kYellow}});
   EXPECT_EQ(count(p, 0, 0, 101, kShadow), 33);
   EXPECT_EQ(count(p, 1, 0, 101, kShadow), 101); // the one-row strip: its bottom line wins
   EXPECT_EQ(count(p, 2, 0, 100, kWhite), 100);  // the bevel right below
 
   // Height 9: dots in rows 7 and 8, the frame's bottom on row 9.
   p->SetHandleHeight(9);
-  EXPECT_EQ(px(p, 2, 7), kWhite);
-  EXPECT_EQ(px(p, 3, 8), kShadow);
-  EXPECT_EQ(px(p, 3, 3), kFace);
+  expectPixels(p,
+               {{"light dot", 2, 7, kWhite}, {"dark dot", 3, 8, kShadow}, {"no dot higher up", 3, 3, kFace}});
   EXPECT_EQ(count(p, 9, 0, 101, kShadow), 101);
   EXPECT_EQ(count(p, 10, 0, 100, kWhite), 100);
 }
@@ -201,10 +200,10 @@ TEST_F(DockPanelTest, GripDotsFollowTheWidthAndTheHeight) {
 TEST_F(DockPanelTest, NarrowPanelHasNoDots) {
   auto* p = make(2, 40);
   p->SetShowHandle(true);
-  EXPECT_EQ(px(p, 0, 3), kWhite);
-  EXPECT_EQ(px(p, 1, 3), kShadow);
-  EXPECT_EQ(px(p, 1, 4), kShadow);
-  EXPECT_EQ(px(p, 0, 4), kWhite);
+  expectPixels(p, {{"frame left, row 3", 0, 3, kWhite},
+                   {"frame right, row 3", 1, 3, kShadow},
+                   {"frame right, row 4", 1, 4, kShadow},
+                   {"frame left, row 4", 0, 4, kWhite}});
 }
 
 TEST_F(DockPanelTest, ClientAreaStartsBelowTheStrip) {
@@ -295,12 +294,12 @@ TEST_F(DockPanelTest, BevelColoursByKind) {
   p->SetBevelOuter(bvRaised);
   p->SetBorderWidth(1);
   p->SetBevelInner(bvLowered);
-  EXPECT_EQ(px(p, 10, 6), kWhite);
-  EXPECT_EQ(px(p, 10, 7), kYellow);
-  EXPECT_EQ(px(p, 10, 8), kShadow);
-  EXPECT_EQ(px(p, 10, 9), kYellow);
-  EXPECT_EQ(px(p, 2, 20), kShadow);
-  EXPECT_EQ(px(p, 97, 20), kWhite);
+  expectPixels(p, {{"outer ring, top", 10, 6, kWhite},
+                   {"border ring, top", 10, 7, kYellow},
+                   {"inner ring, top", 10, 8, kShadow},
+                   {"inside, top", 10, 9, kYellow},
+                   {"inner ring, left", 2, 20, kShadow},
+                   {"inner ring, right", 97, 20, kWhite}});
 }
 
 TEST_F(DockPanelTest, CaptionCentredBelowTheStripInsideTheBevels) {

@@ -2,7 +2,7 @@
 // its own (turned) font, a host that takes cells over, and the alignment list's limits.
 #include "ExStringGrid.h"
 
-#include "../Platform/Ui/UiTestSupport.h"
+#include "WindowTestSupport.h"
 
 #include "Platform/Rtl/Streaming.h"
 
@@ -38,11 +38,7 @@ protected:
   std::vector<std::string> paint(TExStringGrid* g) {
     form->Show();
     Application().ProcessMessages();
-    auto* s = static_cast<RecordingSurface*>(GetWindowSurface(g->Handle()));
-    s->clearLog();
-    g->Invalidate();
-    Application().ProcessMessages();
-    return s->log();
+    return kvtest::paintLog(g);
   }
   static int find(const std::vector<std::string>& log, const std::string& line) {
     const auto it = std::find(log.begin(), log.end(), line);
@@ -61,10 +57,10 @@ TEST_F(ExStringGridTest, DataCellsFollowTheirColumnsAlignment) {
   };
   // Column 1: Left 100, Right 200, Top 61; "abcd" is 20 pixels wide.
   const Row rows[] = {
-      {0, gcaRight, "textOut 102,63 'abcd'"},   // no count: every cell left-aligned
+      {0, gcaRight, "textOut 102,63 'abcd'"}, // no count: every cell left-aligned
       {2, gcaLeft, "textOut 102,63 'abcd'"},
-      {2, gcaCenter, "textOut 140,63 'abcd'"},  // 102 + (96 - 20) div 2
-      {2, gcaRight, "textOut 178,63 'abcd'"},   // 200 - 2 - 20
+      {2, gcaCenter, "textOut 140,63 'abcd'"}, // 102 + (96 - 20) div 2
+      {2, gcaRight, "textOut 178,63 'abcd'"},  // 200 - 2 - 20
   };
   for (const Row& r : rows) {
     ResetApplication();
@@ -118,7 +114,9 @@ TEST_F(ExStringGridTest, AHostThatHandlesACellDrawsItAlone) {
   const auto log = paint(g);
   EXPECT_NE(std::find(seen.begin(), seen.end(), std::make_pair(1, 1)), seen.end());
   EXPECT_EQ(find(log, "setClipRect 100,61,200,85"), -1);
-  EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.find("'mine'") != std::string::npos; }), 0);
+  EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                          [](const std::string& l) { return l.find("'mine'") != std::string::npos; }),
+            0);
   // Left alone, the handler gets the default drawing.
   EXPECT_GE(find(log, "textOut 203,63 'yours'"), 0);
 }

@@ -3,8 +3,8 @@
 // and in drop-down mode a pick or a press elsewhere hides the grid and tells the host once.
 #include "ExtDBGrid.h"
 
-#include "../Platform/Ui/UiTestSupport.h"
 #include "TestSupport.h"
+#include "WindowTestSupport.h"
 
 #include "Platform/Rtl/Streaming.h"
 #include "Platform/Ui/StdCtrls.h"
@@ -78,13 +78,6 @@ protected:
     HeadlessPresenter::keyUp(modifier);
     Application().ProcessMessages();
   }
-  std::vector<std::string> paintLog(TExtDBGrid* g) {
-    auto* s = static_cast<RecordingSurface*>(GetWindowSurface(g->Handle()));
-    s->clearLog();
-    g->Invalidate();
-    Application().ProcessMessages();
-    return s->log();
-  }
   static bool logHas(const std::vector<std::string>& log, const std::string& part) {
     return std::any_of(log.begin(), log.end(),
                        [&](const std::string& l) { return l.find(part) != std::string::npos; });
@@ -109,7 +102,7 @@ TEST_F(ExtDBGridTest, FieldsAreColumnsAndRecordsAreRowsBehindTitlesAndIndicator)
   ASSERT_NE(g->FieldOfColumn(2), nullptr);
   EXPECT_EQ(g->FieldOfColumn(2)->FieldName(), "Age");
 
-  const auto log = paintLog(g);
+  const auto log = kvtest::paintLog(g);
   for (const char* text : {"'Name'", "'Age'", "'Anna'", "'31'", "'Cora'", "'Emma'", "'19'"})
     EXPECT_TRUE(logHas(log, text)) << text;
 
@@ -120,7 +113,7 @@ TEST_F(ExtDBGridTest, FieldsAreColumnsAndRecordsAreRowsBehindTitlesAndIndicator)
   EXPECT_EQ(g->FixedCols(), 0);
   EXPECT_EQ(g->FixedRows(), 0);
   EXPECT_EQ(g->Row(), 0);
-  EXPECT_FALSE(logHas(paintLog(g), "'Name'"));
+  EXPECT_FALSE(logHas(kvtest::paintLog(g), "'Name'"));
 }
 
 TEST_F(ExtDBGridTest, EmptyAndMissingDataShowOneBlankRow) {
@@ -133,7 +126,7 @@ TEST_F(ExtDBGridTest, EmptyAndMissingDataShowOneBlankRow) {
   // A disabled source and a closed data set show nothing either.
   source->SetDataSet(nullptr);
   EXPECT_EQ(g->SelectedField(), nullptr);
-  EXPECT_FALSE(logHas(paintLog(g), "'Name'"));
+  EXPECT_FALSE(logHas(kvtest::paintLog(g), "'Name'"));
 }
 
 TEST_F(ExtDBGridTest, APressOnARowMovesTheDataSetToItsRecord) {
@@ -226,7 +219,7 @@ TEST_F(ExtDBGridTest, PaintingLeavesTheDataSetWhereItStood) {
       if (m == 'P') table->Prior();
       if (m == 'L') table->Last();
     }
-    const auto log = paintLog(g);
+    const auto log = kvtest::paintLog(g);
     EXPECT_TRUE(logHas(log, r.table == "ONE" ? "'Solo'" : "'Emma'"));
     EXPECT_EQ(table->RecNo(), r.recNo) << r.table << " " << r.moves.size();
     EXPECT_EQ(table->Bof(), r.bof) << r.table << " " << r.moves.size();

@@ -34,6 +34,15 @@ protected:
     c->SetTop(top);
     return c;
   }
+  // Shows the form and holds the mouse down inside the control; answers where it is held.
+  TPoint showAndHoldDown(TControl* c) {
+    form->Show();
+    Application().ProcessMessages();
+    const TPoint inside = c->ClientToScreen(TPoint{5, 5});
+    HeadlessPresenter::mouseDown(inside);
+    Application().ProcessMessages();
+    return inside;
+  }
   void showAndFocus(TWinControl* c) {
     form->Show();
     Application().ProcessMessages();
@@ -64,8 +73,9 @@ TEST_F(KVControlsTest, DensityFollowsTheTypedTextInHundredths) {
     std::string text;
     int value;
   };
-  const Row rows[] = {{"1,25", 125}, {"0,5", 50}, {"abc", -1}, {"", -1}, {"1.25", -1}, {"*,**", -1}, {"2,345", 235},
-                      {"2,355", 236}, {"1.234,5", 123450}, {"12.34", -1}};
+  const Row rows[] = {{"1,25", 125},       {"0,5", 50},  {"abc", -1},    {"", -1},
+                      {"1.25", -1},        {"*,**", -1}, {"2,345", 235}, {"2,355", 236},
+                      {"1.234,5", 123450}, {"12.34", -1}};
   // 2.345 x 100 is 234.50000000000003 in doubles (Python agrees), so it rounds up; 2.355 x 100
   // is exactly 235.5 and goes to the even 236.
   for (const Row& r : rows) {
@@ -136,13 +146,12 @@ TEST_F(KVControlsTest, KeyFilterPassesDigitsStarBackspaceAndOneSeparator) {
     std::string typed, expected;
   };
   const Row rows[] = {
-      {"1,2,3", "1,23"},  // the second separator is swallowed
-      {"a1b", "1"},       // letters never pass
-      {"**", "**"},       // '*' always passes
-      {"12\b3", "13"},    // backspace always passes
-      {"1.5", "15"},      // the point is not this locale's separator
-      {"-1", "1"},
-      {"1 2", "12"},
+      {"1,2,3", "1,23"}, // the second separator is swallowed
+      {"a1b", "1"},      // letters never pass
+      {"**", "**"},      // '*' always passes
+      {"12\b3", "13"},   // backspace always passes
+      {"1.5", "15"},     // the point is not this locale's separator
+      {"-1", "1"},       {"1 2", "12"},
   };
   for (const Row& r : rows) {
     for (int kind = 0; kind < 2; ++kind) {
@@ -200,11 +209,7 @@ TEST_F(KVControlsTest, HeldButtonRepeatsAfter400AndThenEvery100Milliseconds) {
   b->SetLeft(10);
   int clicks = 0;
   b->OnClick.Bind([&](TObject*) { ++clicks; });
-  form->Show();
-  Application().ProcessMessages();
-  const TPoint inside = b->ClientToScreen(TPoint{5, 5});
-  HeadlessPresenter::mouseDown(inside);
-  Application().ProcessMessages();
+  const TPoint inside = showAndHoldDown(b);
   advance(399);
   EXPECT_EQ(clicks, 0);
   advance(1);
@@ -237,11 +242,7 @@ TEST_F(KVControlsTest, ButtonWithoutTheTimerIsAPlainSpeedButton) {
   b->TimeBtnState = TTimeBtnState{};
   int clicks = 0;
   b->OnClick.Bind([&](TObject*) { ++clicks; });
-  form->Show();
-  Application().ProcessMessages();
-  const TPoint inside = b->ClientToScreen(TPoint{5, 5});
-  HeadlessPresenter::mouseDown(inside);
-  Application().ProcessMessages();
+  const TPoint inside = showAndHoldDown(b);
   advance(1000);
   EXPECT_EQ(clicks, 0);
   EXPECT_EQ(b->RepeatTimer(), nullptr);
@@ -253,10 +254,7 @@ TEST_F(KVControlsTest, ButtonWithoutTheTimerIsAPlainSpeedButton) {
 TEST_F(KVControlsTest, AFailingRepeatedClickStopsTheRepetition) {
   auto* b = add<TTimedSpeedButton>();
   b->OnClick.Bind([&](TObject*) { throw EInvalidOperation("refused"); });
-  form->Show();
-  Application().ProcessMessages();
-  HeadlessPresenter::mouseDown(b->ClientToScreen(TPoint{5, 5}));
-  Application().ProcessMessages();
+  showAndHoldDown(b);
   static_cast<VirtualClock&>(currentClock()).advance(400);
   try {
     Application().ProcessMessages();

@@ -1,6 +1,6 @@
 #include "KVGeneralPurposeWindow.h"
 
-#include "../Platform/Ui/ControlTestSupport.h"
+#include "WindowTestSupport.h"
 
 #include <functional>
 
@@ -21,24 +21,10 @@ public:
   }
 };
 
-class GeneralPurposeWindowTest : public kvtest::UiTest {
+class GeneralPurposeWindowTest : public kvtest::WindowOnFormTest<Probe> {
 protected:
-  void SetUp() override {
-    UiTest::SetUp();
-    form = TForm::CreateNew<TForm>(&Application());
-    form->SetBounds(0, 0, 500, 400);
-    win = new Probe(form);
-    win->SetParent(form);
-  }
-  RecordingSurface& surface() { return *dynamic_cast<RecordingSurface*>(GetWindowSurface(win->Handle())); }
-  int count(const std::string& prefix) {
-    int n = 0;
-    for (const auto& l : surface().log())
-      n += l.rfind(prefix, 0) == 0;
-    return n;
-  }
-  TForm* form = nullptr;
-  Probe* win = nullptr;
+  GeneralPurposeWindowTest() : WindowOnFormTest(500, 400) {}
+  int count(const std::string& prefix) { return static_cast<int>(log(prefix).size()); }
 };
 
 TEST_F(GeneralPurposeWindowTest, CreationAndBorders) {

@@ -1,7 +1,7 @@
 #include "KVWindow.h"
 
-#include "../Platform/Ui/ControlTestSupport.h"
 #include "Platform/Rtl/Streaming.h"
+#include "WindowTestSupport.h"
 
 #include <algorithm>
 #include <functional>
@@ -11,22 +11,9 @@ using KVWindow::TKVWindow;
 
 namespace {
 
-class KVWindowTest : public kvtest::UiTest {
+class KVWindowTest : public kvtest::WindowOnFormTest<TKVWindow> {
 protected:
-  void SetUp() override {
-    UiTest::SetUp();
-    form = TForm::CreateNew<TForm>(&Application());
-    form->SetBounds(0, 0, 400, 300);
-    win = new TKVWindow(form);
-    win->SetParent(form);
-  }
-  RecordingSurface& surface() { return *dynamic_cast<RecordingSurface*>(GetWindowSurface(win->Handle())); }
-  std::vector<std::string> log(const std::string& prefix) {
-    std::vector<std::string> out;
-    for (const auto& l : surface().log())
-      if (l.rfind(prefix, 0) == 0) out.push_back(l);
-    return out;
-  }
+  KVWindowTest() : WindowOnFormTest(400, 300) {}
   TRect updateRect() {
     TRect r;
     GetUpdateRect(win->Handle(), &r, false);
@@ -44,9 +31,6 @@ protected:
   LRESULT hscroll(int code, int pos = 0, HWND bar = 0) {
     return win->Perform(WM_HSCROLL, makeWParam(code, pos), static_cast<LPARAM>(bar));
   }
-
-  TForm* form = nullptr;
-  TKVWindow* win = nullptr;
 };
 
 // Exposes the window creation parameters.
@@ -370,7 +354,6 @@ TEST_F(KVWindowTest, Registration) {
   kvtest::expectPalette(KVWindow::Register, "Korvalis", {"TKVWindow"});
   EXPECT_NE(GetClass("TKVWindow"), nullptr);
 }
-
 
 // ---- on the screen: frame, bars and the mouse
 

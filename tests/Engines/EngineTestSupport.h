@@ -14,6 +14,12 @@
 namespace enginetest {
 
 namespace fs = std::filesystem;
+// The general test helpers both engine tests use, so that `using namespace enginetest` brings them.
+using kvtest::haveTool;
+using kvtest::run;
+using kvtest::shellQuote;
+using kvtest::TempDir;
+using kvtest::writeFile;
 
 class EngineLibraries {
 public:

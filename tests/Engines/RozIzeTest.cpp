@@ -10,11 +10,6 @@
 namespace {
 
 using namespace enginetest;
-using kvtest::haveTool;
-using kvtest::run;
-using kvtest::shellQuote;
-using kvtest::TempDir;
-using kvtest::writeFile;
 
 void makeSources(const fs::path& root) {
   fs::create_directories(root / "docs" / "old");

@@ -10,11 +10,6 @@
 namespace {
 
 using namespace enginetest;
-using kvtest::haveTool;
-using kvtest::run;
-using kvtest::shellQuote;
-using kvtest::TempDir;
-using kvtest::writeFile;
 
 void setMtime(const fs::path& path, time_t when) {
   struct utimbuf times {
@@ -51,6 +46,15 @@ std::string pythonVerify(const fs::path& archive, const fs::path& root, const st
                 "print(' '.join(sorted(i.filename for i in z.infolist())))\n");
 }
 
+// Packs every file below root, named relative to it.
+ZipOptions wholeTree(const fs::path& root) {
+  ZipOptions o;
+  o.specs = {"*.*"};
+  o.rootDir = root.string();
+  o.recurse = true;
+  return o;
+}
+
 std::string names(const fs::path& archive) {
   return python("import zipfile\nprint(' '.join(sorted(zipfile.ZipFile(" + shellQuote(archive.string()) +
                 ").namelist())))");
@@ -68,10 +72,7 @@ TEST(VizIvi, PeersAcceptWhatItWrites) {
     makeMixedTree(dir / "in");
     const auto archive = dir / "out.zip";
     Recorder rec;
-    ZipOptions o;
-    o.specs = {"*.*"};
-    o.rootDir = (dir / "in").string();
-    o.recurse = true;
+    ZipOptions o = wholeTree(dir / "in");
     o.level = row.level;
     o.storeSuffixes = row.suffixes;
     EXPECT_EQ(runZip(archive.string(), o, rec), 7);
@@ -110,10 +111,7 @@ TEST(VizIvi, EncryptedArchivesOpenWithPeers) {
     makeMixedTree(dir / "in");
     const auto archive = dir / "secret.zip";
     Recorder rec;
-    ZipOptions o;
-    o.specs = {"*.*"};
-    o.rootDir = (dir / "in").string();
-    o.recurse = true;
+    ZipOptions o = wholeTree(dir / "in");
     o.encrypt = true;
     o.password = row.password;
     ASSERT_EQ(runZip(archive.string(), o, rec), 7);
@@ -263,10 +261,7 @@ TEST(VizIvi, AnExistingArchiveSurvivesACancelledOrFailedAdd) {
   Recorder rec;
   int newFiles = 0;
   rec.reply = [&](CallbackRecord& r) { return (r.ActionCode == zcaNewFile && ++newFiles == 2) ? -1 : 0; };
-  ZipOptions o;
-  o.specs = {"*.*"};
-  o.rootDir = (dir / "in").string();
-  o.recurse = true;
+  ZipOptions o = wholeTree(dir / "in");
   o.move = true;
   EXPECT_EQ(runZip(archive.string(), o, rec), 0);
   EXPECT_EQ(rec.errorCodes().back(), zeAbort);

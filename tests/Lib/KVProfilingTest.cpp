@@ -1,5 +1,6 @@
 #include "KVProfiling.h"
 
+#include "HeadlessApplication.h"
 #include "Platform/PerfCounter/PerfCounter.h"
 #include "Platform/Rtl/SysUtils.h"
 #include "Platform/Ui/ComCtrls.h"
@@ -82,6 +83,11 @@ protected:
     const int id = KVProfInit();
     opened.push_back(id);
     return id;
+  }
+  // A section without a remark, timed once.
+  static void timeOnce(int id, const char* name) {
+    KVProfStartSection(id, name, "");
+    KVProfEndSection(id, name);
   }
   static TKVProfSection* row(TObjectList* list, int index) {
     return static_cast<TKVProfSection*>(list->GetItem(index));
@@ -231,8 +237,7 @@ TEST_F(ProfilingTest, ClockRateIsMeasuredUntilThreeRoundsAgree) {
     };
     const int id = init();
     counters->stamps = {0, 6000000};
-    KVProfStartSection(id, "S", "");
-    KVProfEndSection(id, "S");
+    timeOnce(id, "S");
     TObjectList* list = KVProfGetDetailList(id);
     EXPECT_EQ(counters->rounds, c.rounds);
     EXPECT_DOUBLE_EQ(row(list, 0)->Duration, 6e6 / (static_cast<double>(c.mhz) * 1e6));
@@ -265,10 +270,8 @@ TEST_F(ProfilingTest, WithoutAUsableRateDurationsAreZeroAndCountsStay) {
     c.breakIt(*counters);
     const int id = init();
     counters->stamps = {0, 300, 1000, 1100};
-    KVProfStartSection(id, "S", "");
-    KVProfEndSection(id, "S");
-    KVProfStartSection(id, "S", "");
-    KVProfEndSection(id, "S");
+    timeOnce(id, "S");
+    timeOnce(id, "S");
     TObjectList* summary = KVProfGetSummaryList(id);
     ASSERT_EQ(summary->Count(), 1);
     EXPECT_EQ(row(summary, 0)->Ticks, 400);
@@ -327,10 +330,8 @@ TEST_F(ProfilingTest, ClearForgetsSectionsAndRows) {
   const int id = init();
   const int other = init();
   counters->stamps = {0, 10, 0, 20};
-  KVProfStartSection(id, "A", "");
-  KVProfEndSection(id, "A");
-  KVProfStartSection(other, "B", "");
-  KVProfEndSection(other, "B");
+  timeOnce(id, "A");
+  timeOnce(other, "B");
   TObjectList* details = KVProfGetDetailList(id);
   TObjectList* summary = KVProfGetSummaryList(id);
   KVProfClear(id);
@@ -339,8 +340,7 @@ TEST_F(ProfilingTest, ClearForgetsSectionsAndRows) {
   EXPECT_EQ(KVProfGetDetailList(id)->Count(), 0);
   EXPECT_EQ(KVProfGetDetailList(other)->Count(), 1); // other ids keep theirs
   counters->stamps = {5, 6};
-  KVProfStartSection(id, "A", "");
-  KVProfEndSection(id, "A");
+  timeOnce(id, "A");
   EXPECT_EQ(row(KVProfGetDetailList(id), 0)->Ticks, 1);
 }
 
@@ -350,9 +350,7 @@ class ResultWindowTest : public ProfilingTest {
 protected:
   void SetUp() override {
     ProfilingTest::SetUp();
-    ResetApplication();
-    Application().SetPresenter(std::make_unique<HeadlessPresenter>());
-    Application().Initialize();
+    kvtest::startHeadlessApplication();
   }
   void TearDown() override {
     ResetApplication();
@@ -456,8 +454,7 @@ TEST_F(ResultWindowTest, TitleAndLocaleAndABadId) {
   SetFormatSettings(german);
   const int id = init();
   counters->stamps = {0, 4500000000000};
-  KVProfStartSection(id, "Lauf", "");
-  KVProfEndSection(id, "Lauf");
+  timeOnce(id, "Lauf");
   KVProfShowResult(id, "Messung");
   TForm* form = lastForm();
   ASSERT_NE(form, nullptr);

@@ -341,6 +341,26 @@ TEST(ChartLine, ReplacedPensStayTheCallersAndSharedOnesAreFreedOnce) {
 
 // ---- painting ----
 
+namespace {
+
+// A 26 x 20 plot without a border, scaled 0 to 10 (target 5, not painted), a day every 10
+// pixels from day 100, the first graph in blue.
+void setUpDayPlot(TDateChart& chart, BoxFont& box) {
+  chart.SetFont(&box.font);
+  chart.SetBounds(Rect(0, 0, 26, 20));
+  chart.SetBorder(Rect(0, 0, 0, 0));
+  chart.SetScaleType(dcsBothLimits);
+  chart.SetUpperLimitValue(10);
+  chart.SetLowerLimitValue(0);
+  chart.SetTargetValue(5);
+  chart.SetPaintTarget(false);
+  chart.SetXStep(10);
+  chart.SetXStartValue(100);
+  chart.Graph(0)->GraphPen->SetColor(clBlue);
+}
+
+} // namespace
+
 TEST(DateChartPaint, ChartWithoutSamplesDrawsBackgroundsAxesAndLinesOnly) {
   TDateChart chart;
   BoxFont box(-8);
@@ -369,19 +389,9 @@ TEST(DateChartPaint, ChartWithoutSamplesDrawsBackgroundsAxesAndLinesOnly) {
 TEST(DateChartPaint, AverageLinesAndPointsAreDrawnInTheGraphColour) {
   TDateChart chart;
   BoxFont box(-8);
-  chart.SetFont(&box.font);
-  chart.SetBounds(Rect(0, 0, 26, 20));
-  chart.SetBorder(Rect(0, 0, 0, 0));
+  setUpDayPlot(chart, box);
   chart.SetGraphBGColor(0x0000FFFF);
-  chart.SetScaleType(dcsBothLimits);
-  chart.SetUpperLimitValue(10);
-  chart.SetLowerLimitValue(0);
-  chart.SetTargetValue(5);
-  chart.SetPaintTarget(false);
-  chart.SetXStep(10);
-  chart.SetXStartValue(100);
   chart.SetPaintPoints(true);
-  chart.Graph(0)->GraphPen->SetColor(clBlue);
   chart.AddSample(101, 5);
   chart.AddSample(102, 5);
   chart.RecalcLimits(); // YScale 20/12, YOffset -2: rows 1 (10), 18 (0), 10 (5); days at x 10 and 20
@@ -396,18 +406,8 @@ TEST(DateChartPaint, AverageLinesAndPointsAreDrawnInTheGraphColour) {
 TEST(DateChartPaint, MinimumMaximumBarsIncludingTheLastSample) {
   TDateChart chart;
   BoxFont box(-8);
-  chart.SetFont(&box.font);
-  chart.SetBounds(Rect(0, 0, 26, 20));
-  chart.SetBorder(Rect(0, 0, 0, 0));
-  chart.SetScaleType(dcsBothLimits);
-  chart.SetUpperLimitValue(10);
-  chart.SetLowerLimitValue(0);
-  chart.SetTargetValue(5);
-  chart.SetPaintTarget(false);
-  chart.SetXStep(10);
-  chart.SetXStartValue(100);
+  setUpDayPlot(chart, box);
   chart.SetPaintAverage(false);
-  chart.Graph(0)->GraphPen->SetColor(clBlue);
   chart.AddSample(101, 8);
   chart.AddSample(101, 2); // max row 5, min row 15
   chart.AddSample(102, 6);
@@ -574,12 +574,22 @@ TEST(DateChartPaint, DegenerateScalesAndFarCoordinatesNeitherHangNorAllocate) {
 
 // ---- printing ----
 
+namespace {
+
+// A 200 x 100 chart in the box font of 10 (cell 10, advance 5), the plot (50, 0, 200, 80),
+// days from 45000.
+void setUpPrintChart(TDateChart& chart, BoxFont& box) {
+  chart.SetFont(&box.font);
+  chart.SetBounds(Rect(0, 0, 200, 100));
+  chart.SetXStartValue(45000);
+}
+
+} // namespace
+
 TEST_F(DateChartPrintC, PrintDrawsTheReducedChartInThisOrder) {
   TDateChart chart;
-  BoxFont box(-10); // cell 10, advance 5
-  chart.SetFont(&box.font);
-  chart.SetBounds(Rect(0, 0, 200, 100)); // plot (50, 0, 200, 80)
-  chart.SetXStartValue(45000);
+  BoxFont box(-10);
+  setUpPrintChart(chart, box);
   chart.SetPaintPoints(true);
   chart.AddSample(45001, 10);
   chart.AddSample(45002, 20);
@@ -610,9 +620,7 @@ TEST_F(DateChartPrintC, PrintDrawsTheReducedChartInThisOrder) {
 TEST_F(DateChartPrintC, PrintLabelsAndGridNeedTwoSamplesInTheFirstGraph) {
   TDateChart chart;
   BoxFont box(-10);
-  chart.SetFont(&box.font);
-  chart.SetBounds(Rect(0, 0, 200, 100));
-  chart.SetXStartValue(45000);
+  setUpPrintChart(chart, box);
   chart.SetDrawXGrid(true);
   chart.AddGraph("other");
   chart.AddSample(1, 45001, 1);
@@ -641,9 +649,7 @@ TEST_F(DateChartPrintC, PrintLabelsAndGridNeedTwoSamplesInTheFirstGraph) {
 TEST_F(DateChartPrintC, PrintedMinimumMaximumBarsAndPointsAsCircles) {
   TDateChart chart;
   BoxFont box(-10);
-  chart.SetFont(&box.font);
-  chart.SetBounds(Rect(0, 0, 200, 100));
-  chart.SetXStartValue(45000);
+  setUpPrintChart(chart, box);
   chart.SetPaintAverage(false);
   chart.SetPaintPoints(true);
   chart.SetDataPointSize(3);
@@ -678,9 +684,7 @@ TEST(DateChartPrint, ValueLabelsUseTheSeparatorsOfTheUsersLocale) {
   kvtest::ScopedEnv lc("LC_ALL", "de_DE.UTF-8");
   TDateChart chart;
   BoxFont box(-10);
-  chart.SetFont(&box.font);
-  chart.SetBounds(Rect(0, 0, 200, 100));
-  chart.SetXStartValue(45000);
+  setUpPrintChart(chart, box);
   chart.SetTargetValue(-1234567.125); // a true half in binary: rounded away from zero
   chart.SetUpperLimitValue(0.005);    // just above a half
   chart.SetLowerLimitValue(999999.996);

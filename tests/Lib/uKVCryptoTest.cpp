@@ -33,15 +33,9 @@ private:
 
 // The reference implementation beside the tests (pure Python, written independently).
 std::string reference(const std::string& salt, const std::string& paddedPlain) {
-  static const char* digits = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : paddedPlain) {
-    hex += digits[c >> 4];
-    hex += digits[c & 15];
-  }
   const auto script = kvtest::sourceDir() / "tests" / "Lib" / "crypto-reference" / "twofish_reference.py";
   const auto r = kvtest::run(kvtest::systemPython() + " " + kvtest::shellQuote(script.string()) +
-                             " encrypt " + kvtest::shellQuote(salt) + " " + hex);
+                             " encrypt " + kvtest::shellQuote(salt) + " " + kvtest::hexOf(paddedPlain));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   return r.out.substr(0, r.out.find('\n'));
 }

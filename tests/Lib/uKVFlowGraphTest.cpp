@@ -39,6 +39,12 @@ struct Fixture {
     return fg.GetGraph(0);
   }
   TColor32 at(int x, int y) const { return bmp.PixelS(x, y); }
+  // Both limits shown, the scale running from 0 to 10.
+  void limitsZeroToTen() {
+    fg.SetVisibleLimits({fgUpper, fgLower});
+    fg.SetUpperLimit(10);
+    fg.SetLowerLimit(0);
+  }
 };
 
 } // namespace
@@ -234,9 +240,7 @@ TEST(FlowGraphPaint, ADayWithSeveralValuesShowsItsSpreadAndEachValue) {
     SCOPED_TRACE(one ? "one value" : "spread");
     Fixture f(100, 130, Rect(0, 0, 100, 130));
     f.fg.SetYAxisPos(10);
-    f.fg.SetVisibleLimits({fgUpper, fgLower});
-    f.fg.SetUpperLimit(10);
-    f.fg.SetLowerLimit(0);
+    f.limitsZeroToTen();
     f.fg.SetShow1Value(one);
     TFlowGraphSampleList* s = f.graph()->Samples;
     for (double v : {1.0, 2.0, 6.0})
@@ -264,9 +268,7 @@ TEST(FlowGraphPaint, ADayWithSeveralValuesShowsItsSpreadAndEachValue) {
 TEST(FlowGraphPaint, InterpolatedAndInvisibleDaysAndTheMissingPreviousPoint) {
   Fixture f(100, 130, Rect(0, 0, 100, 130));
   f.fg.SetYAxisPos(10);
-  f.fg.SetVisibleLimits({fgUpper, fgLower});
-  f.fg.SetUpperLimit(10);
-  f.fg.SetLowerLimit(0);
+  f.limitsZeroToTen();
   TFlowGraphSampleList* s = f.graph()->Samples;
   s->Add(100, 2, true); // row 98 at columns 10, 22, 34, 46, 58, 70, 82
   s->Add(103, 2, true);
@@ -287,9 +289,7 @@ TEST(FlowGraphPaint, InterpolatedAndInvisibleDaysAndTheMissingPreviousPoint) {
   // Column 0 at x 0: a previous point on column 0 starts no line.
   Fixture g(60, 130, Rect(0, 0, 60, 130));
   g.fg.SetDestRect(Rect(0, 0, 60, 130));
-  g.fg.SetVisibleLimits({fgUpper, fgLower});
-  g.fg.SetUpperLimit(10);
-  g.fg.SetLowerLimit(0);
+  g.limitsZeroToTen();
   g.graph()->Samples->Add(100, 2, true);
   g.graph()->Samples->Add(101, 2, true);
   g.fg.Tidy();
@@ -338,9 +338,7 @@ TEST(FlowGraphPaint, GridLimitsLabelsAndDateLabels) {
 TEST(FlowGraphPaint, LimitLabelsEndLeftOfTheAxisAboveTheirLine) {
   Fixture f(100, 130, Rect(0, 0, 100, 130));
   f.fg.SetYAxisPos(40);
-  f.fg.SetVisibleLimits({fgUpper, fgLower});
-  f.fg.SetUpperLimit(10);
-  f.fg.SetLowerLimit(0);
+  f.limitsZeroToTen();
   f.fg.SetTarget(5);
   f.fg.DrawLimits();
   // "5.00" is 24 pixels long: it runs upward from row y - 5 in the columns 15..26.

@@ -1,5 +1,6 @@
 #include "uKVModuleLangCache.h"
 
+#include "HeadlessApplication.h"
 #include "Platform/CodePage/CodePage.h"
 #include "Platform/Database/Database.h"
 #include "Platform/Rtl/SysUtils.h"
@@ -399,9 +400,7 @@ class TranslateTest : public LangCacheTest {
 protected:
   void SetUp() override {
     LangCacheTest::SetUp();
-    ResetApplication();
-    Application().SetPresenter(std::make_unique<HeadlessPresenter>());
-    Application().Initialize();
+    kvtest::startHeadlessApplication();
     CreateTable(db / "LANG.DB", kLangFields,
                 {
                     {i(-5), i(7), i(1), s("Spalte minus"), null, i(0)},

@@ -4,6 +4,7 @@
 #include "uMainForm.h"
 #include "TestSupport.h"
 
+#include "HeadlessApplication.h"
 #include "Platform/Dialogs/ScriptedDialogs.h"
 #include "Platform/Rtl/SysUtils.h"
 
@@ -158,9 +159,7 @@ TEST_F(uMainFormTest, TheTargetGetsExactlyOneTrailingSeparator) {
     EXPECT_EQ(Form1->ExitCode(), ExitExtracted);
     EXPECT_EQ(kvtest::readFile(fs::path(base) / "sub" / "one.txt"), "one\n");
     Form1 = nullptr;
-    ResetApplication();
-    Application().SetPresenter(std::make_unique<HeadlessPresenter>());
-    Application().Initialize();
+    kvtest::startHeadlessApplication();
   }
 }
 
@@ -187,9 +186,7 @@ TEST_F(uMainFormTest, AnExceptionEscapingTheWorkIsReportedAndTheProgramStillEnds
     EXPECT_NE(Form1->ExitCode(), 0);
     EXPECT_FALSE(Form1->Timer1->Enabled());
     Form1 = nullptr;
-    ResetApplication();
-    Application().SetPresenter(std::make_unique<HeadlessPresenter>());
-    Application().Initialize();
+    kvtest::startHeadlessApplication();
   }
 }
 

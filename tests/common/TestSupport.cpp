@@ -122,6 +122,23 @@ fs::path sourceDir() {
   return KV_DEFAULT_SOURCE_DIR;
 }
 
+std::string hexOf(std::string_view bytes, bool upperCase) {
+  const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string out;
+  for (const unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+std::string unhex(const std::string& digits) {
+  std::string out;
+  for (size_t i = 0; i + 1 < digits.size(); i += 2)
+    out += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+  return out;
+}
+
 std::string systemPython() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvtest {
@@ -60,6 +61,10 @@ bool haveTool(const std::string& name);
 std::string readFile(const fs::path& path);
 void writeFile(const fs::path& path, const std::string& bytes);
 std::vector<unsigned char> readBytes(const fs::path& path);
+
+// Bytes as hexadecimal digits, two a byte, and digits back as bytes.
+std::string hexOf(std::string_view bytes, bool upperCase = false);
+std::string unhex(const std::string& digits);
 
 // The build and source trees of the project (from ctest's environment, else the configured ones).
 fs::path buildDir();

@@ -40,6 +40,23 @@ State& state() {
   }
 }
 
+// What every entry point does around keeping its own record: count the call, run the test's
+// hook, play the script and answer the scripted result.
+template <class Command, class Keep>
+[[maybe_unused]] int32_t exec(const Command* cmd, bool isZip, Keep keep) {
+  State& s = state();
+  ++s.execCalls;
+  keep(s);
+  if (s.duringExec) s.duringExec();
+  play(cmd->Callback, cmd->Caller, isZip);
+  return s.result;
+}
+
+[[maybe_unused]] int32_t answerVersion() {
+  ++state().versionCalls;
+  return state().version;
+}
+
 } // namespace
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -49,59 +66,47 @@ FAKE_EXPORT void FakeEngineReset() { state() = State{}; }
 
 #ifdef FAKE_ZIP
 #ifndef FAKE_NO_VERSION
-FAKE_EXPORT int32_t GetVizIviVersion(void) {
-  ++state().versionCalls;
-  return state().version;
-}
+FAKE_EXPORT int32_t GetVizIviVersion(void) { return answerVersion(); }
 #endif
 #ifndef FAKE_NO_EXEC
 FAKE_EXPORT int32_t VizIviExec(const ZipCommandRecord* cmd) {
-  State& s = state();
-  ++s.execCalls;
-  s.zip = *cmd;
-  s.zipPassword = copy(cmd->Password);
-  s.storeSuffixes = copy(cmd->StoreSuffixes);
-  s.zipFileName = copy(cmd->ZipFileName);
-  s.tempDir = copy(cmd->TempDir);
-  s.archiveComment = copy(cmd->ArchiveComment);
-  s.fileSpecs.clear();
-  for (int32_t i = 0; i < cmd->FSpecCount && cmd->FSpecs; ++i) {
-    const FileSpecRecord& f = cmd->FSpecs[i];
-    s.fileSpecs.push_back({copy(f.FileSpec), copy(f.Password), copy(f.RootDir), f.Encrypt, f.Recurse});
-  }
-  s.exclusionsNull = cmd->Exclusions == nullptr;
-  s.exclusions.clear();
-  for (int32_t i = 0; i < cmd->ExclCount && cmd->Exclusions; ++i)
-    s.exclusions.emplace_back(cmd->Exclusions[i]);
-  if (s.duringExec) s.duringExec();
-  play(cmd->Callback, cmd->Caller, true);
-  return s.result;
+  return exec(cmd, true, [cmd](State& s) {
+    s.zip = *cmd;
+    s.zipPassword = copy(cmd->Password);
+    s.storeSuffixes = copy(cmd->StoreSuffixes);
+    s.zipFileName = copy(cmd->ZipFileName);
+    s.tempDir = copy(cmd->TempDir);
+    s.archiveComment = copy(cmd->ArchiveComment);
+    s.fileSpecs.clear();
+    for (int32_t i = 0; i < cmd->FSpecCount && cmd->FSpecs; ++i) {
+      const FileSpecRecord& f = cmd->FSpecs[i];
+      s.fileSpecs.push_back({copy(f.FileSpec), copy(f.Password), copy(f.RootDir), f.Encrypt, f.Recurse});
+    }
+    s.exclusionsNull = cmd->Exclusions == nullptr;
+    s.exclusions.clear();
+    for (int32_t i = 0; i < cmd->ExclCount && cmd->Exclusions; ++i)
+      s.exclusions.emplace_back(cmd->Exclusions[i]);
+  });
 }
 #endif
 #endif
 
 #ifdef FAKE_UNZIP
 #ifndef FAKE_NO_VERSION
-FAKE_EXPORT int32_t GetRozIzeVersion(void) {
-  ++state().versionCalls;
-  return state().version;
-}
+FAKE_EXPORT int32_t GetRozIzeVersion(void) { return answerVersion(); }
 #endif
 #ifndef FAKE_NO_EXEC
 FAKE_EXPORT int32_t RozIzeExec(const UnzipCommandRecord* cmd) {
-  State& s = state();
-  ++s.execCalls;
-  s.unzip = *cmd;
-  s.unzipPassword = copy(cmd->Password);
-  s.unzipFileName = copy(cmd->ZipFileName);
-  s.baseDir = copy(cmd->ExtractBaseDir);
-  s.unzipSpecsNull = cmd->FSpecs == nullptr;
-  s.unzipSpecs.clear();
-  for (int32_t i = 0; i < cmd->FSpecCount && cmd->FSpecs; ++i)
-    s.unzipSpecs.push_back(copy(cmd->FSpecs[i].FileSpec));
-  if (s.duringExec) s.duringExec();
-  play(cmd->Callback, cmd->Caller, false);
-  return s.result;
+  return exec(cmd, false, [cmd](State& s) {
+    s.unzip = *cmd;
+    s.unzipPassword = copy(cmd->Password);
+    s.unzipFileName = copy(cmd->ZipFileName);
+    s.baseDir = copy(cmd->ExtractBaseDir);
+    s.unzipSpecsNull = cmd->FSpecs == nullptr;
+    s.unzipSpecs.clear();
+    for (int32_t i = 0; i < cmd->FSpecCount && cmd->FSpecs; ++i)
+      s.unzipSpecs.push_back(copy(cmd->FSpecs[i].FileSpec));
+  });
 }
 #endif
 #endif

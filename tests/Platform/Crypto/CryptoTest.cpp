@@ -1,4 +1,5 @@
 #include "Platform/Crypto/Crypto.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,24 +12,10 @@ using namespace kv::platform;
 
 namespace {
 
-std::string hex(std::string_view bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-template <class Bytes> std::string hexOf(const Bytes& b) {
-  return hex(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
-}
+using kvtest::unhex;
 
-std::string unhex(const std::string& h) {
-  std::string out;
-  for (size_t i = 0; i < h.size(); i += 2)
-    out += static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16));
-  return out;
+template <class Bytes> std::string hexOf(const Bytes& b) {
+  return kvtest::hexOf(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
 }
 
 } // namespace
@@ -74,8 +61,8 @@ TEST(Crypto, Cfb8FollowsThePublishedExample) {
     iv[i] = static_cast<uint8_t>(i);
   const std::string plain = unhex("6bc1bee22e409f96e93d7e117393172aae2d");
   const std::string cipher = unhex("3b79424c9c0dd436bace9e0ed4586a4f32b9");
-  EXPECT_EQ(hex(cfb8Encrypt(encrypt, iv, plain)), hex(cipher));
-  EXPECT_EQ(hex(cfb8Decrypt(encrypt, iv, cipher)), hex(plain));
+  EXPECT_EQ(kvtest::hexOf(cfb8Encrypt(encrypt, iv, plain)), kvtest::hexOf(cipher));
+  EXPECT_EQ(kvtest::hexOf(cfb8Decrypt(encrypt, iv, cipher)), kvtest::hexOf(plain));
   EXPECT_EQ(cfb8Encrypt(encrypt, iv, ""), "");
   gcry_cipher_close(aes);
 }

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -21,8 +22,8 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 using kvtest::desktop::Child;
-using kvtest::desktop::screenshotOf;
 using kvtest::desktop::Screenshot;
+using kvtest::desktop::screenshotOf;
 using kvtest::desktop::VirtualDisplay;
 using kvtest::desktop::waitUntil;
 
@@ -177,24 +178,33 @@ TEST_F(DesktopTest, TheDesktopsFileChooserAnswersTheFileDialogs) {
   startDemo(dir_.str());
   ASSERT_FALSE(showAndFocus().empty()) << "the window did not appear:\n" << output();
 
-  x("xdotool key F2");
-  ASSERT_EQ(x("xdotool search --sync --name '^Open archive$'").exitCode, 0) << output();
-  x("xdotool key ctrl+l");
-  x("xdotool type --delay 20 " + kvtest::shellQuote((dir_ / "a.zip").string()));
-  x("xdotool key Return");
-  expectLine("chosen " + (dir_ / "a.zip").string());
-
-  x("xdotool key F3");
-  ASSERT_EQ(x("xdotool search --sync --name '^Save archive$'").exitCode, 0) << output();
-  x("xdotool key ctrl+a");
-  x("xdotool type --delay 20 backup");
-  x("xdotool key Return");
-  expectLine("chosen " + (dir_ / "backup.zip").string());
-
-  x("xdotool key F2");
-  ASSERT_EQ(x("xdotool search --sync --name '^Open archive$'").exitCode, 0) << output();
-  x("xdotool key Escape");
-  expectLine("cancelled");
+  const struct {
+    const char* what;
+    const char* key;   // that opens the dialog
+    const char* title; // of the chooser
+    std::vector<std::string> input;
+    std::string line; // the demo's answer
+  } steps[] = {
+      {"a typed path",
+       "F2",
+       "Open archive",
+       {"key ctrl+l", "type --delay 20 " + kvtest::shellQuote((dir_ / "a.zip").string()), "key Return"},
+       "chosen " + (dir_ / "a.zip").string()},
+      {"the default extension",
+       "F3",
+       "Save archive",
+       {"key ctrl+a", "type --delay 20 backup", "key Return"},
+       "chosen " + (dir_ / "backup.zip").string()},
+      {"cancelled", "F2", "Open archive", {"key Escape"}, "cancelled"},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    x(std::string("xdotool key ") + step.key);
+    ASSERT_EQ(x("xdotool search --sync --name '^" + std::string(step.title) + "$'").exitCode, 0) << output();
+    for (const std::string& in : step.input)
+      x("xdotool " + in);
+    expectLine(step.line);
+  }
 
   x("xdotool key Escape");
   EXPECT_EQ(demo_.wait(15s), 0) << output();
