@@ -496,7 +496,9 @@ TEST(SpanWrite, AnOlderPartTheOperatorAgreedToOverwriteLendsItsRoom) {
       }
       EXPECT_EQ(filesIn(drive).size(), c.other ? 2u : 1u); // no temporary left
     }
-    if (mounted) EXPECT_EQ(umount(floppy.c_str()), 0);
+    if (mounted) {
+      EXPECT_EQ(umount(floppy.c_str()), 0);
+    }
   }
 }
 
