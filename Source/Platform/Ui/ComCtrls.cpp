@@ -35,8 +35,7 @@ const TClassInfo& TProgressBar::StaticClassInfo() {
 TProgressBar::TProgressBar(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(0, 0, 150, 16);
   SetColor(clBtnFace);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  makeOpaqueLeaf();
 }
 
 void TProgressBar::SetMin(int Value) {
@@ -418,9 +417,6 @@ void TPageControl::KeyDown(uint16_t& Key, TShiftState Shift) {
 
 void TPageControl::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-  case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS;
-    return;
   case CM_DIALOGKEY:
     if (static_cast<int>(Message.WParam) == VK_TAB && GetKeyState(VK_CONTROL) < 0 && HandleAllocated() &&
         (Focused() || (GetFocus() && ContainsControl(TWinControl::FindControl(GetFocus()))))) {
@@ -430,17 +426,12 @@ void TPageControl::Dispatch(TMessage& Message) {
     }
     TCustomControl::Dispatch(Message);
     return;
-  case WM_SETFOCUS:
-  case WM_KILLFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   case CM_FONTCHANGED:
     TCustomControl::Dispatch(Message);
     Realign();
     return;
   default:
-    TCustomControl::Dispatch(Message);
+    if (!dispatchFocusCue(Message, DLGC_WANTARROWS)) TCustomControl::Dispatch(Message);
   }
 }
 
@@ -740,11 +731,7 @@ const TClassInfo& TListView::StaticClassInfo() {
 TListView::TListView(TComponent* AOwner)
     : TCustomControl(AOwner), columns_(std::make_unique<TListColumns>(this)),
       items_(std::make_unique<TListItems>(this)) {
-  SetBounds(0, 0, 250, 150);
-  SetTabStop(true);
-  SetColor(clWindow);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  initField(250, 150);
 }
 
 TListView::~TListView() {

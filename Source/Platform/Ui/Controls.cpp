@@ -1314,8 +1314,15 @@ bool TCustomControl::DispatchEditFrame(TMessage& Message) {
     TCustomControl::Dispatch(Message);
     if (HandleAllocated()) classic::PaintNonClient(Handle());
     return true;
+  default:
+    return dispatchFocusCue(Message, DLGC_WANTARROWS | DLGC_WANTCHARS);
+  }
+}
+
+bool TCustomControl::dispatchFocusCue(TMessage& Message, LRESULT DlgCode) {
+  switch (Message.Msg) {
   case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+    Message.Result = DlgCode;
     return true;
   case WM_SETFOCUS:
   case WM_KILLFOCUS:
@@ -1325,6 +1332,18 @@ bool TCustomControl::DispatchEditFrame(TMessage& Message) {
   default:
     return false;
   }
+}
+
+void TCustomControl::makeOpaqueLeaf() {
+  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
+                  TControlStyle{csOpaque});
+}
+
+void TCustomControl::initField(int AWidth, int AHeight) {
+  SetBounds(0, 0, AWidth, AHeight);
+  SetTabStop(true);
+  SetColor(clWindow);
+  makeOpaqueLeaf();
 }
 
 void TCustomControl::PaintWindow(DrawingContext* DC) {

@@ -572,6 +572,13 @@ protected:
   // arrows and characters kept from dialog navigation, a repaint as the focus comes or goes.
   // True when the message was one of these.
   bool DispatchEditFrame(TMessage& Message);
+  // A control that draws its own focus cue: it answers the dialog code it is given and repaints as
+  // the focus comes or goes. True when the message was one of these.
+  bool dispatchFocusCue(TMessage& Message, LRESULT DlgCode);
+  // A control that paints every pixel of its client itself and holds no children.
+  void makeOpaqueLeaf();
+  // A field the user types in or picks from: a tab stop on the window colour, opaque, no children.
+  void initField(int AWidth, int AHeight);
 
 private:
   std::unique_ptr<TControlCanvas> canvas_;

@@ -169,8 +169,7 @@ const TClassInfo& TButtonControl::StaticClassInfo() {
 TButtonControl::TButtonControl(TComponent* AOwner) : TCustomControl(AOwner) {
   SetTabStop(true);
   SetColor(clBtnFace);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  makeOpaqueLeaf();
 }
 
 void TButtonControl::CreateParams(TCreateParams& Params) {
@@ -221,21 +220,15 @@ void TButtonControl::Dispatch(TMessage& Message) {
     setPressed(false);
     TCustomControl::Dispatch(Message);
     return;
-  case WM_SETFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   case WM_KILLFOCUS:
+    // A press the space bar began does not outlive the focus.
     TCustomControl::Dispatch(Message);
     spaceDown_ = false;
     setPressed(false);
     Invalidate();
     return;
-  case WM_GETDLGCODE:
-    Message.Result = 0;
-    return;
   default:
-    TCustomControl::Dispatch(Message);
+    if (!dispatchFocusCue(Message, 0)) TCustomControl::Dispatch(Message);
   }
 }
 
@@ -543,12 +536,8 @@ const TClassInfo& TEdit::StaticClassInfo() {
 }
 
 TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomControl(AOwner) {
-  SetBounds(0, 0, 121, 21);
-  SetTabStop(true);
-  SetColor(clWindow);
+  initField(121, 21);
   SetCursor(crIBeam);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
 }
 
 TCustomEdit::~TCustomEdit() = default;
@@ -1486,8 +1475,8 @@ TScrollBar::TScrollBar(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(0, 0, 121, 16);
   SetTabStop(true);
   SetColor(clBtnFace);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls, csDoubleClicks} +
-                  TControlStyle{csOpaque});
+  makeOpaqueLeaf();
+  SetControlStyle(ControlStyle() - TControlStyle{csDoubleClicks});
 }
 
 void TScrollBar::SetKind(TScrollBarKind Value) {
@@ -1580,16 +1569,8 @@ void TScrollBar::Dispatch(TMessage& Message) {
   case CN_VSCROLL:
     scrollMessage(loWord(Message.WParam), hiWord(Message.WParam));
     return;
-  case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS;
-    return;
-  case WM_SETFOCUS:
-  case WM_KILLFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   default:
-    TCustomControl::Dispatch(Message);
+    if (!dispatchFocusCue(Message, DLGC_WANTARROWS)) TCustomControl::Dispatch(Message);
   }
 }
 
@@ -1632,11 +1613,7 @@ const TClassInfo& TListBox::StaticClassInfo() {
 }
 
 TListBox::TListBox(TComponent* AOwner) : TCustomControl(AOwner), items_(std::make_unique<TStringList>()) {
-  SetBounds(0, 0, 121, 97);
-  SetTabStop(true);
-  SetColor(clWindow);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  initField(121, 97);
   items_->OnChange.Bind([this](TObject*) { itemsChanged(); });
 }
 
@@ -1890,11 +1867,7 @@ const TClassInfo& TComboBox::StaticClassInfo() {
 }
 
 TComboBox::TComboBox(TComponent* AOwner) : TCustomControl(AOwner), items_(std::make_unique<TStringList>()) {
-  SetBounds(0, 0, 145, 21);
-  SetTabStop(true);
-  SetColor(clWindow);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  initField(145, 21);
   items_->OnChange.Bind([this](TObject*) {
     if (itemIndex_ >= Count()) itemIndex_ = -1;
     Invalidate();
