@@ -47,6 +47,13 @@ TCustomForm* GetParentForm(const TControl* Control) {
   return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
 }
 
+TPoint dropDownOrigin(const TRect& Field, int Width, int Height) {
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  const int x = std::clamp(Field.Left, 0, std::max(0, sw - Width));
+  const int y = Field.Bottom + Height > sh && Field.Top >= Height ? Field.Top - Height : Field.Bottom;
+  return TPoint{x, y};
+}
+
 TControl* FindDragTarget(TPoint ScreenPos, bool AllowDisabled) {
   TWinControl* w = TWinControl::FindControl(WindowFromPoint(ScreenPos));
   if (!w) return nullptr;

@@ -723,5 +723,8 @@ void SetCaptureControl(TControl* Control);
 TCustomForm* GetParentForm(const TControl* Control);
 // The deepest control under a screen point, disabled ones included.
 TControl* FindDragTarget(TPoint ScreenPos, bool AllowDisabled);
+// Where a window dropped from a field (screen rectangle) goes: below it, or above it where the
+// screen ends below and there is room above; never off the screen's left or right edge.
+TPoint dropDownOrigin(const TRect& Field, int Width, int Height);
 
 } // namespace kv::platform

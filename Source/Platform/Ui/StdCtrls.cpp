@@ -1772,11 +1772,9 @@ public:
     GetWindowRect(combo_->Handle(), &field);
     const int rows = std::clamp(Count(), 1, combo_->DropDownCount());
     const int height = rows * ItemHeight() + 2;
-    // Below the field, or above it where the screen ends.
-    const int top =
-        field.Bottom + height <= GetSystemMetrics(SM_CYSCREEN) ? field.Bottom : field.Top - height;
+    const TPoint at = dropDownOrigin(field, field.Width(), height);
     HandleNeeded();
-    SetBounds(field.Left, top, field.Width(), height);
+    SetBounds(at.X, at.Y, field.Width(), height);
     SetItemIndex(combo_->ItemIndex());
     open_ = true;
     ShowWindow(Handle(), SW_SHOWNOACTIVATE);
