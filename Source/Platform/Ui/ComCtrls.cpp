@@ -1149,16 +1149,13 @@ void TToolButton::Click() {
 
 void TToolButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Button == TMouseButton::mbLeft && style_ != TToolButtonStyle::tbsSeparator &&
-      style_ != TToolButtonStyle::tbsDivider) {
-    pressed_ = true;
-    Invalidate();
-  }
+      style_ != TToolButtonStyle::tbsDivider)
+    face_.press(*this);
   TGraphicControl::MouseDown(Button, Shift, X, Y);
 }
 
 void TToolButton::MouseMove(TShiftState Shift, int X, int Y) {
-  // A captured press follows the mouse: pressed while it is over the button.
-  if (MouseCapture()) invalidateOnChange(pressed_, PtInRect(ClientRect(), TPoint{X, Y}));
+  face_.mouseMoved(*this, X, Y);
   TGraphicControl::MouseMove(Shift, X, Y);
 }
 
@@ -1167,18 +1164,7 @@ void TToolButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) 
 }
 
 void TToolButton::Dispatch(TMessage& Message) {
-  switch (Message.Msg) {
-  case WM_LBUTTONUP:
-    invalidateOnChange(pressed_, false);
-    break;
-  case CM_MOUSEENTER:
-  case CM_MOUSELEAVE:
-    hot_ = Message.Msg == CM_MOUSEENTER;
-    Invalidate();
-    return;
-  default:
-    break;
-  }
+  if (face_.dispatch(*this, Message, true)) return;
   if ((style_ == TToolButtonStyle::tbsSeparator || style_ == TToolButtonStyle::tbsDivider) &&
       Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST)
     return;
@@ -1201,8 +1187,8 @@ void TToolButton::Paint() {
     c.LineTo(x + 1, r.Bottom - 1);
     return;
   }
-  const bool sunk = down_ || pressed_;
-  r = ToolButtonFace(c, r, sunk, flat, hot_ && Enabled());
+  const bool sunk = down_ || face_.pressed;
+  r = ToolButtonFace(c, r, sunk, flat, face_.hot && Enabled());
   if (bar && bar->ShowCaptions()) {
     c.SetFont(bar->Font());
     DrawCaption(c, sunk ? OffsetRectBy(r, 1, 1) : r, Caption(), dcCenter | dcVCenter, Enabled());

@@ -1293,6 +1293,31 @@ DrawingContext* TControlCanvas::acquireHandle() {
   return dc_;
 }
 
+void PressTracker::press(TControl& Button) {
+  pressed = true;
+  Button.Invalidate();
+}
+
+void PressTracker::mouseMoved(TControl& Button, int X, int Y) {
+  if (Button.MouseCapture() && storeChange(pressed, PtInRect(Button.ClientRect(), TPoint{X, Y})))
+    Button.Invalidate();
+}
+
+bool PressTracker::dispatch(TControl& Button, const TMessage& Message, bool RepaintHot) {
+  switch (Message.Msg) {
+  case WM_LBUTTONUP:
+    if (storeChange(pressed, false)) Button.Invalidate();
+    return false;
+  case CM_MOUSEENTER:
+  case CM_MOUSELEAVE:
+    hot = Message.Msg == CM_MOUSEENTER;
+    if (RepaintHot) Button.Invalidate();
+    return true;
+  default:
+    return false;
+  }
+}
+
 // ---- TCustomControl
 
 const TClassInfo& TCustomControl::StaticClassInfo() {

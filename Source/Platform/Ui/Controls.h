@@ -538,6 +538,17 @@ private:
   std::unique_ptr<TCanvas> canvas_;
 };
 
+// The face of a graphic button as the mouse works it: pressed from a left press while the
+// captured mouse stays over it, up again as the button comes up; hot while the mouse is over it.
+struct PressTracker {
+  bool pressed = false, hot = false;
+  void press(TControl& Button);
+  void mouseMoved(TControl& Button, int X, int Y);
+  // True when the message is done with (the mouse coming or going); RepaintHot says whether
+  // the face shows being hot.
+  bool dispatch(TControl& Button, const TMessage& Message, bool RepaintHot);
+};
+
 // A canvas tied to a control: outside a paint it draws through a context of the control's window.
 class TControlCanvas : public TCanvas {
 public:
