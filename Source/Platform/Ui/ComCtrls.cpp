@@ -892,13 +892,7 @@ void TListView::selectionChanged(TListItem* Item, bool Selected) {
 
 void TListView::updateScrollBar() {
   if (!HandleAllocated() || !items_) return;
-  TScrollInfo si;
-  si.fMask = SIF_ALL;
-  si.nMin = 0;
-  si.nMax = std::max(0, items_->Count() - 1);
-  si.nPage = static_cast<UINT>(VisibleRowCount());
-  si.nPos = topIndex_;
-  SetScrollInfo(Handle(), SB_VERT, si, true);
+  showScrollRange(Handle(), SB_VERT, std::max(0, items_->Count() - 1), VisibleRowCount(), topIndex_);
 }
 
 void TListView::moveTo(int Index, bool Extend) {

@@ -1225,24 +1225,14 @@ void TMemo::SetTopLine(int Value) {
 
 void TMemo::updateScrollBars() {
   if (!HandleAllocated()) return;
-  if (scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth) {
-    TScrollInfo si;
-    si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
-    si.nMin = 0;
-    si.nMax = std::max(0, static_cast<int>(visualLines().size()) - 1);
-    si.nPage = static_cast<UINT>(VisibleLineCount());
-    si.nPos = topLine_;
-    SetScrollInfo(Handle(), SB_VERT, si, true);
-  }
-  if (scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth) {
-    TScrollInfo si;
-    si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
-    si.nMin = 0;
-    si.nMax = std::max(0, widestLine());
-    si.nPage = static_cast<UINT>(std::max(1, textArea().Width()));
-    si.nPos = scrollX_;
-    SetScrollInfo(Handle(), SB_HORZ, si, true);
-  }
+  // A memo's bars stay in place, greyed, when there is nothing to scroll.
+  constexpr UINT mask = SIF_ALL | SIF_DISABLENOSCROLL;
+  if (scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth)
+    showScrollRange(Handle(), SB_VERT, std::max(0, static_cast<int>(visualLines().size()) - 1),
+                    VisibleLineCount(), topLine_, mask);
+  if (scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth)
+    showScrollRange(Handle(), SB_HORZ, std::max(0, widestLine()), std::max(1, textArea().Width()), scrollX_,
+                    mask);
 }
 
 void TMemo::KeyPress(char& Key) {
@@ -1636,13 +1626,7 @@ void TListBox::itemsChanged() {
 
 void TListBox::updateScrollBar() {
   if (!HandleAllocated()) return;
-  TScrollInfo si;
-  si.fMask = SIF_ALL;
-  si.nMin = 0;
-  si.nMax = std::max(0, Count() - 1);
-  si.nPage = static_cast<UINT>(visibleRows());
-  si.nPos = topIndex_;
-  SetScrollInfo(Handle(), SB_VERT, si, true);
+  showScrollRange(Handle(), SB_VERT, std::max(0, Count() - 1), visibleRows(), topIndex_);
 }
 
 int TListBox::lastTopIndex() const { return std::max(0, Count() - visibleRows()); }
