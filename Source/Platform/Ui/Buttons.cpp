@@ -271,41 +271,25 @@ void TSpeedButton::Click() {
 }
 
 void TSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  if (Button == TMouseButton::mbLeft && Enabled()) {
-    pressed_ = true;
-    Invalidate();
-  }
+  if (Button == TMouseButton::mbLeft && Enabled()) face_.press(*this);
   TGraphicControl::MouseDown(Button, Shift, X, Y);
 }
 
 void TSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
-  // A captured press follows the mouse: pressed while it is over the button.
-  if (MouseCapture()) invalidateOnChange(pressed_, PtInRect(ClientRect(), TPoint{X, Y}));
+  face_.mouseMoved(*this, X, Y);
   TGraphicControl::MouseMove(Shift, X, Y);
 }
 
 void TSpeedButton::Dispatch(TMessage& Message) {
-  switch (Message.Msg) {
-  case WM_LBUTTONUP:
-    invalidateOnChange(pressed_, false);
-    break;
-  case CM_MOUSEENTER:
-  case CM_MOUSELEAVE:
-    hot_ = Message.Msg == CM_MOUSEENTER;
-    if (flat_) Invalidate();
-    return;
-  default:
-    break;
-  }
-  TGraphicControl::Dispatch(Message);
+  if (!face_.dispatch(*this, Message, flat_)) TGraphicControl::Dispatch(Message);
 }
 
 void TSpeedButton::Paint() {
   TCanvas& c = Canvas();
-  const bool sunk = down_ || pressed_;
-  const TRect r = ToolButtonFace(c, ClientRect(), sunk, flat_, hot_ && Enabled());
+  const bool sunk = down_ || face_.pressed;
+  const TRect r = ToolButtonFace(c, ClientRect(), sunk, flat_, face_.hot && Enabled());
   // A button held down shows the checked pattern of the classic look.
-  if (down_ && !pressed_)
+  if (down_ && !face_.pressed)
     for (int y = r.Top; y < r.Bottom; ++y)
       for (int x = r.Left + ((y + r.Left) & 1); x < r.Right; x += 2)
         c.SetPixel(x, y, clBtnHighlight);

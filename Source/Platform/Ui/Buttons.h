@@ -105,7 +105,7 @@ protected:
 private:
   void groupChanged();
   bool down_ = false, allowAllUp_ = false, flat_ = false;
-  bool pressed_ = false, hot_ = false;
+  PressTracker face_;
   int groupIndex_ = 0;
   std::optional<Raster> glyph_;
   TButtonLayout layout_ = TButtonLayout::blGlyphLeft;

@@ -511,6 +511,16 @@ bool WindowScrollTracker::mouseUp(HWND Wnd, TPoint ClientPoint) {
   return true;
 }
 
+void showScrollRange(HWND Wnd, int Bar, int Max, int Page, int Pos, UINT Mask) {
+  TScrollInfo si;
+  si.fMask = Mask;
+  si.nMin = 0;
+  si.nMax = Max;
+  si.nPage = static_cast<UINT>(Page);
+  si.nPos = Pos;
+  SetScrollInfo(Wnd, Bar, si, true);
+}
+
 bool WindowScrollTracker::mouseMessage(HWND Wnd, const TRect& Client, const TMessage& Message) {
   if (!Wnd) return false;
   switch (Message.Msg) {

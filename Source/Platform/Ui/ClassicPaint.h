@@ -94,6 +94,9 @@ void PaintNonClient(HWND Wnd);
 // SB_HORZ or SB_VERT and its rectangle in client coordinates; -1 when there is none there.
 int NonClientScrollBarAt(HWND Wnd, TPoint ClientPoint, TRect* BarRect);
 
+// Sets a window scroll bar to the range 0..Max, Page of it showing from Pos on.
+void showScrollRange(HWND Wnd, int Bar, int Max, int Page, int Pos, UINT Mask = SIF_ALL);
+
 // Follows the mouse on a window scroll bar: a press on an arrow or the track sends one
 // scroll message, a press on the thumb tracks it until the button goes up.
 class WindowScrollTracker {

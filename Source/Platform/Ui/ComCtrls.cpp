@@ -35,8 +35,7 @@ const TClassInfo& TProgressBar::StaticClassInfo() {
 TProgressBar::TProgressBar(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(0, 0, 150, 16);
   SetColor(clBtnFace);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  makeOpaqueLeaf();
 }
 
 void TProgressBar::SetMin(int Value) {
@@ -418,9 +417,6 @@ void TPageControl::KeyDown(uint16_t& Key, TShiftState Shift) {
 
 void TPageControl::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
-  case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS;
-    return;
   case CM_DIALOGKEY:
     if (static_cast<int>(Message.WParam) == VK_TAB && GetKeyState(VK_CONTROL) < 0 && HandleAllocated() &&
         (Focused() || (GetFocus() && ContainsControl(TWinControl::FindControl(GetFocus()))))) {
@@ -430,17 +426,12 @@ void TPageControl::Dispatch(TMessage& Message) {
     }
     TCustomControl::Dispatch(Message);
     return;
-  case WM_SETFOCUS:
-  case WM_KILLFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   case CM_FONTCHANGED:
     TCustomControl::Dispatch(Message);
     Realign();
     return;
   default:
-    TCustomControl::Dispatch(Message);
+    if (!dispatchFocusCue(Message, DLGC_WANTARROWS)) TCustomControl::Dispatch(Message);
   }
 }
 
@@ -740,11 +731,7 @@ const TClassInfo& TListView::StaticClassInfo() {
 TListView::TListView(TComponent* AOwner)
     : TCustomControl(AOwner), columns_(std::make_unique<TListColumns>(this)),
       items_(std::make_unique<TListItems>(this)) {
-  SetBounds(0, 0, 250, 150);
-  SetTabStop(true);
-  SetColor(clWindow);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  initField(250, 150);
 }
 
 TListView::~TListView() {
@@ -905,13 +892,7 @@ void TListView::selectionChanged(TListItem* Item, bool Selected) {
 
 void TListView::updateScrollBar() {
   if (!HandleAllocated() || !items_) return;
-  TScrollInfo si;
-  si.fMask = SIF_ALL;
-  si.nMin = 0;
-  si.nMax = std::max(0, items_->Count() - 1);
-  si.nPage = static_cast<UINT>(VisibleRowCount());
-  si.nPos = topIndex_;
-  SetScrollInfo(Handle(), SB_VERT, si, true);
+  showScrollRange(Handle(), SB_VERT, std::max(0, items_->Count() - 1), VisibleRowCount(), topIndex_);
 }
 
 void TListView::moveTo(int Index, bool Extend) {
@@ -1162,16 +1143,13 @@ void TToolButton::Click() {
 
 void TToolButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Button == TMouseButton::mbLeft && style_ != TToolButtonStyle::tbsSeparator &&
-      style_ != TToolButtonStyle::tbsDivider) {
-    pressed_ = true;
-    Invalidate();
-  }
+      style_ != TToolButtonStyle::tbsDivider)
+    face_.press(*this);
   TGraphicControl::MouseDown(Button, Shift, X, Y);
 }
 
 void TToolButton::MouseMove(TShiftState Shift, int X, int Y) {
-  // A captured press follows the mouse: pressed while it is over the button.
-  if (MouseCapture()) invalidateOnChange(pressed_, PtInRect(ClientRect(), TPoint{X, Y}));
+  face_.mouseMoved(*this, X, Y);
   TGraphicControl::MouseMove(Shift, X, Y);
 }
 
@@ -1180,18 +1158,7 @@ void TToolButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) 
 }
 
 void TToolButton::Dispatch(TMessage& Message) {
-  switch (Message.Msg) {
-  case WM_LBUTTONUP:
-    invalidateOnChange(pressed_, false);
-    break;
-  case CM_MOUSEENTER:
-  case CM_MOUSELEAVE:
-    hot_ = Message.Msg == CM_MOUSEENTER;
-    Invalidate();
-    return;
-  default:
-    break;
-  }
+  if (face_.dispatch(*this, Message, true)) return;
   if ((style_ == TToolButtonStyle::tbsSeparator || style_ == TToolButtonStyle::tbsDivider) &&
       Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST)
     return;
@@ -1214,8 +1181,8 @@ void TToolButton::Paint() {
     c.LineTo(x + 1, r.Bottom - 1);
     return;
   }
-  const bool sunk = down_ || pressed_;
-  r = ToolButtonFace(c, r, sunk, flat, hot_ && Enabled());
+  const bool sunk = down_ || face_.pressed;
+  r = ToolButtonFace(c, r, sunk, flat, face_.hot && Enabled());
   if (bar && bar->ShowCaptions()) {
     c.SetFont(bar->Font());
     DrawCaption(c, sunk ? OffsetRectBy(r, 1, 1) : r, Caption(), dcCenter | dcVCenter, Enabled());

@@ -370,7 +370,7 @@ protected:
 private:
   TToolButtonStyle style_ = TToolButtonStyle::tbsButton;
   bool down_ = false, grouped_ = false, allowAllUp_ = false;
-  bool pressed_ = false, hot_ = false;
+  PressTracker face_;
   int imageIndex_ = -1;
 };
 

@@ -47,6 +47,13 @@ TCustomForm* GetParentForm(const TControl* Control) {
   return dynamic_cast<TCustomForm*>(const_cast<TControl*>(c));
 }
 
+TPoint dropDownOrigin(const TRect& Field, int Width, int Height) {
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  const int x = std::clamp(Field.Left, 0, std::max(0, sw - Width));
+  const int y = Field.Bottom + Height > sh && Field.Top >= Height ? Field.Top - Height : Field.Bottom;
+  return TPoint{x, y};
+}
+
 TControl* FindDragTarget(TPoint ScreenPos, bool AllowDisabled) {
   TWinControl* w = TWinControl::FindControl(WindowFromPoint(ScreenPos));
   if (!w) return nullptr;
@@ -1286,6 +1293,31 @@ DrawingContext* TControlCanvas::acquireHandle() {
   return dc_;
 }
 
+void PressTracker::press(TControl& Button) {
+  pressed = true;
+  Button.Invalidate();
+}
+
+void PressTracker::mouseMoved(TControl& Button, int X, int Y) {
+  if (Button.MouseCapture() && storeChange(pressed, PtInRect(Button.ClientRect(), TPoint{X, Y})))
+    Button.Invalidate();
+}
+
+bool PressTracker::dispatch(TControl& Button, const TMessage& Message, bool RepaintHot) {
+  switch (Message.Msg) {
+  case WM_LBUTTONUP:
+    if (storeChange(pressed, false)) Button.Invalidate();
+    return false;
+  case CM_MOUSEENTER:
+  case CM_MOUSELEAVE:
+    hot = Message.Msg == CM_MOUSEENTER;
+    if (RepaintHot) Button.Invalidate();
+    return true;
+  default:
+    return false;
+  }
+}
+
 // ---- TCustomControl
 
 const TClassInfo& TCustomControl::StaticClassInfo() {
@@ -1314,8 +1346,15 @@ bool TCustomControl::DispatchEditFrame(TMessage& Message) {
     TCustomControl::Dispatch(Message);
     if (HandleAllocated()) classic::PaintNonClient(Handle());
     return true;
+  default:
+    return dispatchFocusCue(Message, DLGC_WANTARROWS | DLGC_WANTCHARS);
+  }
+}
+
+bool TCustomControl::dispatchFocusCue(TMessage& Message, LRESULT DlgCode) {
+  switch (Message.Msg) {
   case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
+    Message.Result = DlgCode;
     return true;
   case WM_SETFOCUS:
   case WM_KILLFOCUS:
@@ -1325,6 +1364,18 @@ bool TCustomControl::DispatchEditFrame(TMessage& Message) {
   default:
     return false;
   }
+}
+
+void TCustomControl::makeOpaqueLeaf() {
+  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
+                  TControlStyle{csOpaque});
+}
+
+void TCustomControl::initField(int AWidth, int AHeight) {
+  SetBounds(0, 0, AWidth, AHeight);
+  SetTabStop(true);
+  SetColor(clWindow);
+  makeOpaqueLeaf();
 }
 
 void TCustomControl::PaintWindow(DrawingContext* DC) {

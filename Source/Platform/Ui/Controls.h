@@ -538,6 +538,17 @@ private:
   std::unique_ptr<TCanvas> canvas_;
 };
 
+// The face of a graphic button as the mouse works it: pressed from a left press while the
+// captured mouse stays over it, up again as the button comes up; hot while the mouse is over it.
+struct PressTracker {
+  bool pressed = false, hot = false;
+  void press(TControl& Button);
+  void mouseMoved(TControl& Button, int X, int Y);
+  // True when the message is done with (the mouse coming or going); RepaintHot says whether
+  // the face shows being hot.
+  bool dispatch(TControl& Button, const TMessage& Message, bool RepaintHot);
+};
+
 // A canvas tied to a control: outside a paint it draws through a context of the control's window.
 class TControlCanvas : public TCanvas {
 public:
@@ -572,6 +583,13 @@ protected:
   // arrows and characters kept from dialog navigation, a repaint as the focus comes or goes.
   // True when the message was one of these.
   bool DispatchEditFrame(TMessage& Message);
+  // A control that draws its own focus cue: it answers the dialog code it is given and repaints as
+  // the focus comes or goes. True when the message was one of these.
+  bool dispatchFocusCue(TMessage& Message, LRESULT DlgCode);
+  // A control that paints every pixel of its client itself and holds no children.
+  void makeOpaqueLeaf();
+  // A field the user types in or picks from: a tab stop on the window colour, opaque, no children.
+  void initField(int AWidth, int AHeight);
 
 private:
   std::unique_ptr<TControlCanvas> canvas_;
@@ -716,5 +734,8 @@ void SetCaptureControl(TControl* Control);
 TCustomForm* GetParentForm(const TControl* Control);
 // The deepest control under a screen point, disabled ones included.
 TControl* FindDragTarget(TPoint ScreenPos, bool AllowDisabled);
+// Where a window dropped from a field (screen rectangle) goes: below it, or above it where the
+// screen ends below and there is room above; never off the screen's left or right edge.
+TPoint dropDownOrigin(const TRect& Field, int Width, int Height);
 
 } // namespace kv::platform

@@ -114,13 +114,10 @@ public:
           WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "TDateTimePickerCalendar", "", WS_POPUP, 0, 0, l.width, l.height,
           0, [this](HWND h, UINT msg, WPARAM w, LPARAM lp) { return handle(h, msg, w, lp); });
     choose(day);
-    // Below the field, or above it where the screen ends; never off its left or right edge.
     TRect field;
     GetWindowRect(picker_.Handle(), &field);
-    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    const int x = std::clamp(field.Left, 0, std::max(0, sw - l.width));
-    const int y = field.Bottom + l.height > sh && field.Top >= l.height ? field.Top - l.height : field.Bottom;
-    MoveWindow(window_, x, y, l.width, l.height, true);
+    const TPoint at = dropDownOrigin(field, l.width, l.height);
+    MoveWindow(window_, at.X, at.Y, l.width, l.height, true);
     ShowWindow(window_, SW_SHOWNA);
     open_ = true;
     SetCapture(window_);

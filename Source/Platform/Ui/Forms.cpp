@@ -64,13 +64,8 @@ void TControlScrollBar::Update() {
   const int bar = kind_ == TScrollBarKind::sbHorizontal ? SB_HORZ : SB_VERT;
   const TRect c = control_->ClientRect();
   const int extent = kind_ == TScrollBarKind::sbHorizontal ? c.Width() : c.Height();
-  TScrollInfo si;
-  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-  si.nMin = 0;
-  si.nMax = visible_ && range_ > extent ? range_ - 1 : 0;
-  si.nPage = static_cast<UINT>(std::max(0, extent));
-  si.nPos = position_;
-  SetScrollInfo(control_->Handle(), bar, si, true);
+  classic::showScrollRange(control_->Handle(), bar, visible_ && range_ > extent ? range_ - 1 : 0,
+                           std::max(0, extent), position_, SIF_RANGE | SIF_PAGE | SIF_POS);
   if (position_ > ScrollMax()) SetPosition(ScrollMax());
 }
 

@@ -66,6 +66,10 @@ int TCustomGrid::Axis::start(int Index, int LineWidth) const {
     offset += size(i) + LineWidth;
   return offset;
 }
+void TCustomGrid::Axis::setFixed(int Value, const char* Refusal) {
+  if (Value < 0 || Value >= count) throw EInvalidOperation(Refusal);
+  fixed = Value;
+}
 int TCustomGrid::Axis::shown(int Extent, int LineWidth) const {
   int n = 0;
   for (int i = first; i < count; ++i) {
@@ -92,16 +96,11 @@ void TCustomGrid::SetRowCount(int Value) {
   sizeChanged();
 }
 void TCustomGrid::SetFixedCols(int Value) {
-  // At least one column stays scrollable, as the class library demands.
-  if (Value < 0 || Value >= cols_.count)
-    throw EInvalidOperation("Fixed column count must be less than column count");
-  cols_.fixed = Value;
+  cols_.setFixed(Value, "Fixed column count must be less than column count");
   sizeChanged();
 }
 void TCustomGrid::SetFixedRows(int Value) {
-  if (Value < 0 || Value >= rows_.count)
-    throw EInvalidOperation("Fixed row count must be less than row count");
-  rows_.fixed = Value;
+  rows_.setFixed(Value, "Fixed row count must be less than row count");
   sizeChanged();
 }
 void TCustomGrid::SetDefaultColWidth(int Value) {

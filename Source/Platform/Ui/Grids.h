@@ -131,6 +131,8 @@ private:
     int size(int Index) const;
     void setCount(int Value);
     void setDefaultSize(int Value);
+    // At least one stays scrollable, as the class library demands; Refusal is its message.
+    void setFixed(int Value, const char* Refusal);
     void setSize(int Index, int Value);
     // Kept within the scrollable ones (the last one when all are fixed).
     int scrollable(int Index) const;

@@ -169,8 +169,7 @@ const TClassInfo& TButtonControl::StaticClassInfo() {
 TButtonControl::TButtonControl(TComponent* AOwner) : TCustomControl(AOwner) {
   SetTabStop(true);
   SetColor(clBtnFace);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  makeOpaqueLeaf();
 }
 
 void TButtonControl::CreateParams(TCreateParams& Params) {
@@ -221,21 +220,15 @@ void TButtonControl::Dispatch(TMessage& Message) {
     setPressed(false);
     TCustomControl::Dispatch(Message);
     return;
-  case WM_SETFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   case WM_KILLFOCUS:
+    // A press the space bar began does not outlive the focus.
     TCustomControl::Dispatch(Message);
     spaceDown_ = false;
     setPressed(false);
     Invalidate();
     return;
-  case WM_GETDLGCODE:
-    Message.Result = 0;
-    return;
   default:
-    TCustomControl::Dispatch(Message);
+    if (!dispatchFocusCue(Message, 0)) TCustomControl::Dispatch(Message);
   }
 }
 
@@ -543,12 +536,8 @@ const TClassInfo& TEdit::StaticClassInfo() {
 }
 
 TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomControl(AOwner) {
-  SetBounds(0, 0, 121, 21);
-  SetTabStop(true);
-  SetColor(clWindow);
+  initField(121, 21);
   SetCursor(crIBeam);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
 }
 
 TCustomEdit::~TCustomEdit() = default;
@@ -1236,24 +1225,14 @@ void TMemo::SetTopLine(int Value) {
 
 void TMemo::updateScrollBars() {
   if (!HandleAllocated()) return;
-  if (scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth) {
-    TScrollInfo si;
-    si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
-    si.nMin = 0;
-    si.nMax = std::max(0, static_cast<int>(visualLines().size()) - 1);
-    si.nPage = static_cast<UINT>(VisibleLineCount());
-    si.nPos = topLine_;
-    SetScrollInfo(Handle(), SB_VERT, si, true);
-  }
-  if (scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth) {
-    TScrollInfo si;
-    si.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
-    si.nMin = 0;
-    si.nMax = std::max(0, widestLine());
-    si.nPage = static_cast<UINT>(std::max(1, textArea().Width()));
-    si.nPos = scrollX_;
-    SetScrollInfo(Handle(), SB_HORZ, si, true);
-  }
+  // A memo's bars stay in place, greyed, when there is nothing to scroll.
+  constexpr UINT mask = SIF_ALL | SIF_DISABLENOSCROLL;
+  if (scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth)
+    showScrollRange(Handle(), SB_VERT, std::max(0, static_cast<int>(visualLines().size()) - 1),
+                    VisibleLineCount(), topLine_, mask);
+  if (scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth)
+    showScrollRange(Handle(), SB_HORZ, std::max(0, widestLine()), std::max(1, textArea().Width()), scrollX_,
+                    mask);
 }
 
 void TMemo::KeyPress(char& Key) {
@@ -1486,8 +1465,8 @@ TScrollBar::TScrollBar(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(0, 0, 121, 16);
   SetTabStop(true);
   SetColor(clBtnFace);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls, csDoubleClicks} +
-                  TControlStyle{csOpaque});
+  makeOpaqueLeaf();
+  SetControlStyle(ControlStyle() - TControlStyle{csDoubleClicks});
 }
 
 void TScrollBar::SetKind(TScrollBarKind Value) {
@@ -1580,16 +1559,8 @@ void TScrollBar::Dispatch(TMessage& Message) {
   case CN_VSCROLL:
     scrollMessage(loWord(Message.WParam), hiWord(Message.WParam));
     return;
-  case WM_GETDLGCODE:
-    Message.Result = DLGC_WANTARROWS;
-    return;
-  case WM_SETFOCUS:
-  case WM_KILLFOCUS:
-    TCustomControl::Dispatch(Message);
-    Invalidate();
-    return;
   default:
-    TCustomControl::Dispatch(Message);
+    if (!dispatchFocusCue(Message, DLGC_WANTARROWS)) TCustomControl::Dispatch(Message);
   }
 }
 
@@ -1632,11 +1603,7 @@ const TClassInfo& TListBox::StaticClassInfo() {
 }
 
 TListBox::TListBox(TComponent* AOwner) : TCustomControl(AOwner), items_(std::make_unique<TStringList>()) {
-  SetBounds(0, 0, 121, 97);
-  SetTabStop(true);
-  SetColor(clWindow);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  initField(121, 97);
   items_->OnChange.Bind([this](TObject*) { itemsChanged(); });
 }
 
@@ -1659,13 +1626,7 @@ void TListBox::itemsChanged() {
 
 void TListBox::updateScrollBar() {
   if (!HandleAllocated()) return;
-  TScrollInfo si;
-  si.fMask = SIF_ALL;
-  si.nMin = 0;
-  si.nMax = std::max(0, Count() - 1);
-  si.nPage = static_cast<UINT>(visibleRows());
-  si.nPos = topIndex_;
-  SetScrollInfo(Handle(), SB_VERT, si, true);
+  showScrollRange(Handle(), SB_VERT, std::max(0, Count() - 1), visibleRows(), topIndex_);
 }
 
 int TListBox::lastTopIndex() const { return std::max(0, Count() - visibleRows()); }
@@ -1795,11 +1756,9 @@ public:
     GetWindowRect(combo_->Handle(), &field);
     const int rows = std::clamp(Count(), 1, combo_->DropDownCount());
     const int height = rows * ItemHeight() + 2;
-    // Below the field, or above it where the screen ends.
-    const int top =
-        field.Bottom + height <= GetSystemMetrics(SM_CYSCREEN) ? field.Bottom : field.Top - height;
+    const TPoint at = dropDownOrigin(field, field.Width(), height);
     HandleNeeded();
-    SetBounds(field.Left, top, field.Width(), height);
+    SetBounds(at.X, at.Y, field.Width(), height);
     SetItemIndex(combo_->ItemIndex());
     open_ = true;
     ShowWindow(Handle(), SW_SHOWNOACTIVATE);
@@ -1890,11 +1849,7 @@ const TClassInfo& TComboBox::StaticClassInfo() {
 }
 
 TComboBox::TComboBox(TComponent* AOwner) : TCustomControl(AOwner), items_(std::make_unique<TStringList>()) {
-  SetBounds(0, 0, 145, 21);
-  SetTabStop(true);
-  SetColor(clWindow);
-  SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls} +
-                  TControlStyle{csOpaque});
+  initField(145, 21);
   items_->OnChange.Bind([this](TObject*) {
     if (itemIndex_ >= Count()) itemIndex_ = -1;
     Invalidate();
