@@ -1619,7 +1619,7 @@ int TListBox::visibleRows() const { return std::max(1, ClientHeight() / ItemHeig
 
 void TListBox::itemsChanged() {
   if (itemIndex_ >= Count()) itemIndex_ = -1;
-  topIndex_ = std::clamp(topIndex_, 0, std::max(0, Count() - 1));
+  topIndex_ = std::clamp(topIndex_, 0, lastTopIndex());
   updateScrollBar();
   Invalidate();
 }

@@ -499,6 +499,34 @@ TEST_F(ComCtrlsTest, ScrollCodesMoveEveryScrollingControlAlike) {
   }
 }
 
+// Rows taken away below a list scrolled to its end leave it showing a full last page, as a Windows
+// list does: five rows shown, top row 15 of 20; ten rows go, the last top row is 10 - 5 = 5.
+TEST_F(ComCtrlsTest, RemovedRowsLeaveNoEmptyPageBelowAList) {
+  TForm* f = makeForm(400, 200);
+  auto* box = new TListBox(f);
+  box->SetParent(f);
+  box->SetBounds(0, 0, 104, 64); // client 100 x 60: five rows of 12
+  auto* view = new TListView(f);
+  view->SetParent(f);
+  view->SetBounds(110, 0, 304, 104); // client 300 x 100: header 16, five rows of 15
+  view->SetViewStyle(TViewStyle::vsReport);
+  view->Columns().Add()->SetWidth(200);
+  for (int i = 0; i < 20; ++i) {
+    box->Items().Add("row " + std::to_string(i));
+    view->Items().Add()->SetCaption("row " + std::to_string(i));
+  }
+  show(f);
+  box->SetTopIndex(15);
+  view->Scroll(0, 15 * 15);
+  for (int i = 19; i >= 10; --i) {
+    box->Items().Delete(i);
+    view->Items().Delete(i);
+  }
+  EXPECT_EQ(box->TopIndex(), 5);
+  EXPECT_EQ(view->TopItem()->Index(), 5);
+  delete f;
+}
+
 TEST_F(ComCtrlsTest, BitBtnKindsAndSpeedButtonGroups) {
   TForm* form = makeForm();
   const struct {
