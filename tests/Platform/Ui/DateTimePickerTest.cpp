@@ -198,4 +198,28 @@ TEST_F(DateTimePickerTest, TheCalendarFollowsTheKeyboard) {
   EXPECT_TRUE(picker->Focused());
 }
 
+// A window dropped from a field (the calendar, a combo box's list) goes below it; above it only
+// where the screen ends below and there is room above; never past the screen's left or right edge.
+TEST_F(DateTimePickerTest, DroppedWindowsStayOnTheScreen) {
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  const struct {
+    const char* what;
+    TRect field;
+    int height;
+    TPoint expected;
+  } cases[] = {
+      {"room below", {10, 10, 110, 31}, 150, {10, 31}},
+      {"at the bottom", {10, sh - 21, 110, sh}, 150, {10, sh - 21 - 150}},
+      {"no room either way", {10, 100, 110, 121}, sh, {10, 121}},
+      {"past the left edge", {-50, 10, 50, 31}, 150, {0, 31}},
+      {"past the right edge", {sw - 50, 10, sw + 50, 31}, 150, {sw - 200, 31}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const TPoint at = dropDownOrigin(c.field, 200, c.height);
+    EXPECT_EQ(at.X, c.expected.X);
+    EXPECT_EQ(at.Y, c.expected.Y);
+  }
+}
+
 } // namespace
