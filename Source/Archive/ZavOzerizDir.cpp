@@ -262,8 +262,13 @@ void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
   FCurrentDisk = FLastDisk;
 
   if (eoc.ThisDiskNo == eoc.CentralDiskNo) {
-    // The directory ends where the end record begins.
-    FCentralDirStart = FEOCOffset - static_cast<int64_t>(eoc.CentralSize);
+    // The directory ends where the end record begins, or a Zip64 end record in front of it.
+    const auto readInput = [this](int64_t pos, uint8_t* out, size_t count) {
+      return pf::fileSeek(FSpanInHandle, pos, 0) == pos &&
+             pf::fileRead(FSpanInHandle, out, static_cast<int64_t>(count)) == static_cast<int64_t>(count);
+    };
+    FCentralDirStart =
+        FEOCOffset - zip64TrailerLength(readInput, FEOCOffset) - static_cast<int64_t>(eoc.CentralSize);
   } else {
     SwitchInputDisk(eoc.CentralDiskNo);
     FSpanInputSize = pf::fileLength(FSpanInHandle);

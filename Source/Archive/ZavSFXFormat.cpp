@@ -36,12 +36,12 @@ bool writeAll(FileHandle h, const void* buf, int64_t n) { return pf::fileWrite(h
 int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, int64_t Prefix, FileHandle Out,
                   int64_t Shift) {
   const auto& eoc = End.Rec;
-  int64_t pos = End.Pos - eoc.CentralSize;
+  int64_t pos = End.DirEnd - eoc.CentralSize;
   const int64_t cdStart = pos;
   std::vector<uint8_t> var;
   for (int i = 0; i < eoc.CentralEntriesOnDisk; ++i) {
     uint8_t fixed[CentralHeader::Size];
-    if (pos + static_cast<int64_t>(sizeof fixed) > End.Pos || !readAt(In, pos, fixed, sizeof fixed))
+    if (pos + static_cast<int64_t>(sizeof fixed) > End.DirEnd || !readAt(In, pos, fixed, sizeof fixed))
       return ResNoDirectory;
     auto h = CentralHeaderFields::parse(fixed);
     if (!h) return ResNoDirectory;
@@ -56,7 +56,7 @@ int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, int64_t
       h->write(fixed);
     }
     const int64_t n = static_cast<int64_t>(h->variableLength());
-    if (pos + static_cast<int64_t>(sizeof fixed) + n > End.Pos) return ResNoDirectory;
+    if (pos + static_cast<int64_t>(sizeof fixed) + n > End.DirEnd) return ResNoDirectory;
     var.resize(static_cast<size_t>(n));
     if (pf::fileRead(In, var.data(), n) != n) return ResNoDirectory;
     if (!writeAll(Out, fixed, sizeof fixed) || !writeAll(Out, var.data(), n)) return ResWrite;
@@ -87,7 +87,7 @@ int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, int64_t
 // Bytes in front of the archive's first local header that its offsets do not count, and
 // where its central directory starts; nothing when the end record's figures do not fit the file.
 bool placeDirectory(const EndRecordAt& End, int64_t& Prefix, int64_t& CentralStart) {
-  CentralStart = End.Pos - End.Rec.CentralSize;
+  CentralStart = End.DirEnd - End.Rec.CentralSize;
   Prefix = CentralStart - End.Rec.CentralOffset;
   return CentralStart >= 0 && Prefix >= 0;
 }
@@ -167,6 +167,11 @@ std::optional<EndRecordAt> FindEndRecord(FileHandle In, int64_t Size) {
     }
   }
   if (!found || found->Pos == 0) return std::nullopt;
+  found->DirEnd = found->Pos - zip64TrailerLength(
+                                   [In](int64_t pos, uint8_t* out, size_t count) {
+                                     return readAt(In, pos, out, static_cast<int64_t>(count));
+                                   },
+                                   found->Pos);
   return found;
 }
 
@@ -226,7 +231,7 @@ int WriteUnshiftedZip(FileHandle Exe, int64_t ExeSize, FileHandle Out, int64_t& 
   int64_t pos = cdStart;
   for (int i = 0; i < eoc.CentralEntriesOnDisk; ++i) {
     uint8_t fixed[CentralHeader::Size];
-    if (pos + static_cast<int64_t>(sizeof fixed) > end->Pos || !readAt(Exe, pos, fixed, sizeof fixed))
+    if (pos + static_cast<int64_t>(sizeof fixed) > end->DirEnd || !readAt(Exe, pos, fixed, sizeof fixed))
       return ResNoDirectory;
     const auto h = CentralHeaderFields::parse(fixed);
     if (!h) return ResNoDirectory;

@@ -56,6 +56,8 @@ std::optional<OldHeader> FindOldHeader(std::span<const uint8_t> Window);
 struct EndRecordAt {
   int64_t Pos = 0;
   ZipRecords::EndOfCentralDirRecord Rec;
+  // Where the central directory ends: the end record, or a Zip64 end record in front of it.
+  int64_t DirEnd = 0;
 };
 // The end record as the builder finds it: the last 22 bytes, or the first one in the last
 // 65558 bytes whose comment ends within the file. Nothing when there is none or it is at 0.

@@ -89,3 +89,4 @@ void CentralHeaderFields::write(std::span<uint8_t, CentralHeader::Size> out) con
 }
 
 } // namespace ZipRecords
+

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -15,6 +16,8 @@ inline constexpr uint32_t CentralFileHeaderSig = 0x02014B50;
 inline constexpr uint32_t EndCentralDirSig = 0x06054B50;
 // The data descriptor's signature, also the marker in front of a spanned set's first part.
 inline constexpr uint32_t ExtLocalSig = 0x08074B50;
+// The Zip64 end record and the locator that follows it, just in front of the end record.
+inline constexpr uint32_t Zip64EndSig = 0x06064B50, Zip64LocatorSig = 0x07064B50;
 
 namespace LocalHeader {
 inline constexpr size_t Size = 30;
@@ -55,6 +58,7 @@ inline uint32_t getU32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
+inline uint64_t getU64(const uint8_t* p) { return getU32(p) | (uint64_t{getU32(p + 4)} << 32); }
 inline void putU16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -104,5 +108,35 @@ struct CentralHeaderFields {
   // Bytes of the variable part that follows the fixed one.
   size_t variableLength() const { return size_t{FileNameLength} + ExtraFieldLength + FileCommentLen; }
 };
+
+// Reads Count bytes at a position of the file into Out; false when they are not all there.
+using ReadAtFn = std::function<bool(int64_t Pos, uint8_t* Out, size_t Count)>;
+
+// The bytes that a Zip64 end record and its locator take just in front of the end record at
+// EndPos; 0 when none stand there. Writers put them there also in small archives whose end
+// record holds every figure (Info-ZIP does for a member read from a pipe), and the central
+// directory then ends where the Zip64 record begins, not where the end record does. Inline,
+// as the engines read archives by the same rule without linking the component.
+inline int64_t zip64TrailerLength(const ReadAtFn& ReadAt, int64_t EndPos) {
+  constexpr int64_t locatorSize = 20, recordSize = 56, recordHead = 12;
+  uint8_t locator[locatorSize];
+  if (EndPos < locatorSize || !ReadAt(EndPos - locatorSize, locator, sizeof locator) ||
+      getU32(locator) != Zip64LocatorSig)
+    return 0;
+  const int64_t recordEnd = EndPos - locatorSize;
+  // Where the locator says the record starts; or, where data in front of the archive moved
+  // it, the place of a record without extensible data just in front of the locator. Either
+  // counts only when the record's own size ends it at the locator.
+  const uint64_t stored = getU64(locator + 8);
+  const int64_t places[] = {stored <= static_cast<uint64_t>(recordEnd) ? static_cast<int64_t>(stored) : -1,
+                            recordEnd - recordSize};
+  for (const int64_t at : places) {
+    uint8_t head[recordHead];
+    if (at < 0 || recordEnd - at < recordSize || !ReadAt(at, head, sizeof head)) continue;
+    if (getU32(head) == Zip64EndSig && getU64(head + 4) == static_cast<uint64_t>(recordEnd - at - recordHead))
+      return EndPos - at;
+  }
+  return 0;
+}
 
 } // namespace ZipRecords

@@ -1,6 +1,7 @@
 #include "EngineArchive.h"
 
 #include "EngineFiles.h"
+#include "Archive/ZipRecords.h"
 #include "Platform/CodePage/CodePage.h"
 
 #include <algorithm>
@@ -161,12 +162,23 @@ std::optional<ArchiveDirectory> readArchiveDirectory(int fd, std::string& error,
     const uint16_t commentLength = get16(e + 20);
     if (centralSize > eocdPos) continue; // not a real end record: keep looking further back
 
+    uint64_t directoryEnd = eocdPos;
     if (eocdPos >= 20) {
       uint8_t locator[4];
       if (preadAll(fd, locator, 4, eocdPos - 20) && get32(locator) == kZip64LocatorSignature) {
-        unsupported = true;
-        error = "64-bit (Zip64) archives are not supported";
-        return std::nullopt;
+        // Writers put a Zip64 end record in front of the end record also where the end record
+        // holds every figure (Info-ZIP does for a member read from a pipe); the directory then
+        // ends where that record begins. Figures that only the Zip64 record holds are not read.
+        const int64_t trailer = ZipRecords::zip64TrailerLength(
+            [fd](int64_t pos, uint8_t* out, size_t count) { return preadAll(fd, out, count, pos); },
+            static_cast<int64_t>(eocdPos));
+        if (trailer == 0 || centralSize == kMax32 || centralOffset == kMax32 || totalEntries == 0xFFFF ||
+            static_cast<uint64_t>(trailer) + centralSize > eocdPos) {
+          unsupported = true;
+          error = "64-bit (Zip64) archives are not supported";
+          return std::nullopt;
+        }
+        directoryEnd = eocdPos - static_cast<uint64_t>(trailer);
       }
     }
     if (thisDisk != 0 || centralDisk != 0 || entriesHere != totalEntries) {
@@ -179,7 +191,7 @@ std::optional<ArchiveDirectory> readArchiveDirectory(int fd, std::string& error,
     const uint64_t commentAvailable =
         std::min<uint64_t>(commentLength, fileSize - eocdPos - kEndOfCentralDirSize);
     dir.comment.assign(reinterpret_cast<const char*>(e + kEndOfCentralDirSize), commentAvailable);
-    dir.centralStart = eocdPos - centralSize;
+    dir.centralStart = directoryEnd - centralSize;
     if (centralOffset > dir.centralStart) {
       error = "the central directory lies outside the archive";
       return std::nullopt;

@@ -297,6 +297,34 @@ TEST(SfxBuilder, ZipMadeByZipBecomesAnExecutableThePeersReadAndTurnsBackIntoTheS
   }
 }
 
+// Info-ZIP puts a Zip64 end record in front of the end record when it reads a member from a
+// pipe. The executable made of such a zip, and the zip made back, keep the directory and the
+// end record, which hold every figure; the peers read both, and so do we, without a warning.
+TEST(SfxBuilder, AZipWithAZip64EndRecordBecomesAnExecutableAndBack) {
+  kvtest::TempDir dir;
+  const fs::path zipFile = dir / "Pipe.zip";
+  ASSERT_EQ(kvtest::run("seq 1 1000 | zip -q " + kvtest::shellQuote(zipFile.string()) + " -").exitCode, 0);
+  const auto before = peer("zip", zipFile);
+  Sfx s;
+  s.zip.SetZipFileName(zipFile.string());
+  ASSERT_EQ(s.zip.Count(), 1);
+  EXPECT_FALSE(s.zip.StructureWarning());
+  auto readable = [&](const fs::path& made) {
+    SCOPED_TRACE(made.filename().string());
+    const auto after = peer("zip", made);
+    EXPECT_TRUE(after["ok"].b);
+    EXPECT_EQ(after["data"]["-"].s, before["data"]["-"].s);
+    EXPECT_EQ(kvtest::run("unzip -tq " + kvtest::shellQuote(made.string())).exitCode, 0);
+    EXPECT_EQ(s.zip.Count(), 1);
+    EXPECT_FALSE(s.zip.StructureWarning());
+  };
+  ASSERT_EQ(s.slave().ConvertToSFX(&s.zip), 0) << s.zip.LastMessage();
+  readable(dir / "Pipe.exe");
+  ASSERT_EQ(s.slave().ConvertToZIP(&s.zip), 0) << s.zip.LastMessage();
+  readable(dir / "Pipe.zip");
+  EXPECT_TRUE(s.rec.messages.empty());
+}
+
 TEST(SfxBuilder, RefusedInputsGiveTheirResultsAndLeaveNoFileBehind) {
   using ZipRecords::putU16;
   struct Case {

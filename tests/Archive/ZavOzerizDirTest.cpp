@@ -37,7 +37,8 @@ protected:
                     " && 7z a -tzip -bd seven.zip tree >/dev/null"
                     " && mkdir -p utf && echo gruss > 'utf/Grüße.txt' && echo mark > 'utf/Ölmühle €.txt'"
                     " && 7z a -tzip -mcu=on -bd seven_utf8.zip utf >/dev/null"
-                    " && zip -q -s 64k split.zip big.bin");
+                    " && zip -q -s 64k split.zip big.bin"
+                    " && seq 1 1000 | zip -q zip64_end.zip -");
     ASSERT_EQ(r.exitCode, 0) << r.err;
   }
   static void TearDownTestSuite() {
@@ -68,7 +69,7 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
       {"sfx_unshifted.zip", false}, {"padded.zip", false},      {"padded_dirty.zip", false},
       {"padded_long.zip", false},   {"garbage.zip", false},     {"eoc_only.zip", false},
       {"plain.zip", false},         {"utf8.zip", false},        {"seven_utf8.zip", false},
-      {"comment65535.zip", false},  {"eoc_comment.zip", false},
+      {"comment65535.zip", false},  {"eoc_comment.zip", false},   {"zip64_end.zip", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.file) + (row.useDirOnly ? " with directory entries" : ""));

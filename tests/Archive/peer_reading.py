@@ -17,7 +17,12 @@ location = endrec[zipfile._ECD_LOCATION]
 size_cd = endrec[zipfile._ECD_SIZE]
 offset_cd = endrec[zipfile._ECD_OFFSET]
 comment_len = endrec[zipfile._ECD_COMMENT_SIZE]
-concat = location - size_cd - offset_cd
+# A Zip64 end record and its locator in front of the end record: the directory ends where
+# they begin, as zipfile itself reads it.
+directory_end = location
+if endrec[zipfile._ECD_SIGNATURE] == zipfile.stringEndArchive64:
+    directory_end -= zipfile.sizeEndCentDir64 + zipfile.sizeEndCentDir64Locator
+concat = directory_end - size_cd - offset_cd
 
 warnings = []
 if concat != 0:
