@@ -117,6 +117,9 @@ def tool_archives(out, work):
     made("zip_streamed.zip", ["sh", "-c", "zip -q - - | cat > zip_streamed.zip"], stdin=b"streamed data\n" * 10)
     made("zip_streamed_encrypted.zip",
          ["sh", "-c", "zip -q -P %s - - | cat > zip_streamed_encrypted.zip" % PASSWORD], stdin=b"secret data\n")
+    # A member read from a pipe into a file: a Zip64 end record in front of the end record.
+    made("zip_stdin.zip", ["zip", "-q", "zip_stdin.zip", "-"], stdin=b"piped line\n" * 200)
+    made("zip_forced64.zip", ["zip", "-q", "-fz", "zip_forced64.zip", "plain.txt"])
     made("7z_deflated.zip", ["7z", "a", "-tzip", "-bd", "7z_deflated.zip"] + files)
     made("7z_stored.zip", ["7z", "a", "-tzip", "-mx=0", "-bd", "7z_stored.zip"] + files)
     made("7z_zipcrypto.zip",
