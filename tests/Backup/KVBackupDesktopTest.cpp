@@ -146,8 +146,10 @@ TEST_F(KVBackupDesktop, TheFormShowsItsPagesAndABackupStartedWithItsButton) {
   click(kStartButton);
   const fs::path archive = out() / "KorvBak001.zip";
   ASSERT_TRUE(waitUntil([&] { return fs::exists(archive); }, 30s)) << output();
+  // The edit takes input again a moment after the bar and the log are drawn.
   shot = screenUntil([&](const Screenshot& s) {
-    return countIn(s, kBar, [](uint32_t c) { return c == navy; }) > 2000 && countIn(s, kMemo, dark) > 300;
+    return countIn(s, kBar, [](uint32_t c) { return c == navy; }) > 2000 && countIn(s, kMemo, dark) > 300 &&
+           pixelsOf(s, kEditText) == backupEdit;
   });
   screenshot("after-backup");
   EXPECT_GT(countIn(shot, kBar, [](uint32_t c) { return c == navy; }), 2000);
