@@ -59,11 +59,14 @@ TEST_F(SfxStubDesktop, TheWindowShowsTheStoredCaptionAndFolderAndExtractsOnItsBu
   // The window in the classic face, the folder in its edit, the two members in the list.
   Screenshot shot;
   auto dark = [](uint32_t c) { return c < 0x404040; };
+  auto navy = [](uint32_t c) { return c == 0x000080; };
+  // The controls paint one after the other: the edit's text and the list's selection both.
   ASSERT_TRUE(waitUntil(
       [&] {
         shot = screenshot("window");
         return shot.count(g.x + kEditX, g.y + kEditY, g.x + kEditX + kEditW, g.y + kEditY + kEditH, dark) >
-               50;
+                   50 &&
+               shot.count(g.x, g.y, g.x + g.width, g.y + g.height, navy) > 400;
       },
       15s))
       << output();
@@ -77,8 +80,7 @@ TEST_F(SfxStubDesktop, TheWindowShowsTheStoredCaptionAndFolderAndExtractsOnItsBu
   EXPECT_GE(right, std::min(4 * chars, kEditW - 10));
   EXPECT_LE(right, std::min(10 * chars, kEditW));
   // Every member chosen: two rows in the selection's navy.
-  EXPECT_GT(shot.count(g.x, g.y, g.x + g.width, g.y + g.height, [](uint32_t c) { return c == 0x000080; }),
-            400);
+  EXPECT_GT(shot.count(g.x, g.y, g.x + g.width, g.y + g.height, navy), 400);
 
   // A click on the first row chooses that member alone; Extract is the default button; the
   // success box follows, and its OK ends the program.
