@@ -147,8 +147,7 @@ bool TZavOzeriz::ReadEOC(EndOfCentralDirRecord& EOC, bool RaiseErrors) {
   if (length >= static_cast<int64_t>(EndOfCentralDir::Size)) {
     FRealFileSize = FSpanInputSize = length;
     uint8_t tail[EndOfCentralDir::Size];
-    if (pf::fileSeek(FSpanInHandle, length - 22, 0) == length - 22 &&
-        pf::fileRead(FSpanInHandle, tail, 22) == 22) {
+    if (pf::fileReadAt(FSpanInHandle, length - 22, tail, 22)) {
       if (auto r = EndOfCentralDirRecord::parse(tail)) {
         FEOCOffset = length - 22;
         EOC = *r;
@@ -264,8 +263,7 @@ void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
   if (eoc.ThisDiskNo == eoc.CentralDiskNo) {
     // The directory ends where the end record begins, or a Zip64 end record in front of it.
     const auto readInput = [this](int64_t pos, uint8_t* out, size_t count) {
-      return pf::fileSeek(FSpanInHandle, pos, 0) == pos &&
-             pf::fileRead(FSpanInHandle, out, static_cast<int64_t>(count)) == static_cast<int64_t>(count);
+      return pf::fileReadAt(FSpanInHandle, pos, out, static_cast<int64_t>(count));
     };
     FCentralDirStart =
         FEOCOffset - zip64TrailerLength(readInput, FEOCOffset) - static_cast<int64_t>(eoc.CentralSize);

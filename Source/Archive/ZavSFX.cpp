@@ -366,16 +366,16 @@ int TZavSFXSlave::ConvertToZIP(TZavOzeriz* Master) {
 int TZavSFXSlave::ReadSFXHeader(pf::FileHandle Exe, int64_t Start) {
   CheckMaster();
   TZavOzeriz& m = *FMaster;
-  const auto readAt = [Exe](int64_t pos, void* buf, int64_t n) { return fmt::readAt(Exe, pos, buf, n); };
   try {
     uint8_t trailer[fmt::TrailerSize];
-    const auto h = Start >= static_cast<int64_t>(fmt::TrailerSize) && readAt(Start - 8, trailer, 8)
-                       ? fmt::ParseTrailer(trailer)
-                       : std::nullopt;
+    const auto h =
+        Start >= static_cast<int64_t>(fmt::TrailerSize) && pf::fileReadAt(Exe, Start - 8, trailer, 8)
+            ? fmt::ParseTrailer(trailer)
+            : std::nullopt;
     // The block lies wholly in front of the trailer and its size fits its 16-bit field.
     if (h && *h >= fmt::Header::FixedSize && *h <= 0xFFFF && int64_t{*h} <= Start - 8) {
       std::vector<uint8_t> block(*h);
-      if (readAt(Start - 8 - *h, block.data(), *h))
+      if (pf::fileReadAt(Exe, Start - 8 - *h, block.data(), *h))
         if (const auto p = fmt::ParseHeader(block)) {
           m.SetSFXOverWriteMode(p->OverWrite == fmt::OverWriteAlways  ? OvrOpts::OvrAlways
                                 : p->OverWrite == fmt::OverWriteNever ? OvrOpts::OvrNever
@@ -402,7 +402,7 @@ int TZavSFXSlave::ReadSFXHeader(pf::FileHandle Exe, int64_t Start) {
     const int64_t n = std::min<int64_t>(Start, fmt::OldHeaderWindow);
     if (n <= 0) return 0;
     std::vector<uint8_t> w(static_cast<size_t>(n));
-    if (!readAt(Start - n, w.data(), n)) return -3;
+    if (!pf::fileReadAt(Exe, Start - n, w.data(), n)) return -3;
     if (const auto old = fmt::FindOldHeader(w)) {
       namespace F = fmt::OldFlag;
       ZavOzeriz::SFXOpts o;

@@ -13,11 +13,6 @@ namespace ZavSFXFormat {
 namespace pf = kv::platform;
 using namespace ZipRecords;
 
-bool readAt(FileHandle h, int64_t pos, void* buf, int64_t n) {
-  if (pos < 0 || pf::fileSeek(h, pos, 0) != pos) return false;
-  return pf::fileRead(h, buf, n) == n;
-}
-
 namespace {
 
 constexpr int64_t kPiece = 8192;
@@ -41,7 +36,8 @@ int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, int64_t
   std::vector<uint8_t> var;
   for (int i = 0; i < eoc.CentralEntriesOnDisk; ++i) {
     uint8_t fixed[CentralHeader::Size];
-    if (pos + static_cast<int64_t>(sizeof fixed) > End.DirEnd || !readAt(In, pos, fixed, sizeof fixed))
+    if (pos + static_cast<int64_t>(sizeof fixed) > End.DirEnd ||
+        !pf::fileReadAt(In, pos, fixed, sizeof fixed))
       return ResNoDirectory;
     auto h = CentralHeaderFields::parse(fixed);
     if (!h) return ResNoDirectory;
@@ -63,7 +59,7 @@ int copyDirectory(FileHandle In, int64_t InSize, const EndRecordAt& End, int64_t
     pos += static_cast<int64_t>(sizeof fixed) + n;
   }
   uint8_t rec[EndOfCentralDir::Size];
-  if (!readAt(In, End.Pos, rec, sizeof rec)) return ResNoDirectory;
+  if (!pf::fileReadAt(In, End.Pos, rec, sizeof rec)) return ResNoDirectory;
   auto e = EndOfCentralDirRecord::parse(rec);
   if (!e) return ResNoDirectory;
   const int64_t cd = int64_t{e->CentralOffset} + Shift;
@@ -98,7 +94,7 @@ public:
   uint64_t size() const override { return size_; }
   bool read(uint64_t offset, void* out, size_t length) const override {
     if (offset > size_ || length > size_ - offset) return false;
-    return readAt(h_, static_cast<int64_t>(offset), out, static_cast<int64_t>(length));
+    return pf::fileReadAt(h_, static_cast<int64_t>(offset), out, static_cast<int64_t>(length));
   }
 
 private:
@@ -150,14 +146,14 @@ std::optional<OldHeader> FindOldHeader(std::span<const uint8_t> W) {
 std::optional<EndRecordAt> FindEndRecord(FileHandle In, int64_t Size) {
   if (Size < static_cast<int64_t>(EndOfCentralDir::Size)) return std::nullopt;
   uint8_t last[EndOfCentralDir::Size];
-  if (!readAt(In, Size - EndOfCentralDir::Size, last, sizeof last)) return std::nullopt;
+  if (!pf::fileReadAt(In, Size - EndOfCentralDir::Size, last, sizeof last)) return std::nullopt;
   std::optional<EndRecordAt> found;
   if (auto r = EndOfCentralDirRecord::parse(last)) {
     found = EndRecordAt{Size - static_cast<int64_t>(EndOfCentralDir::Size), *r};
   } else {
     const int64_t n = std::min(Size, kEndSearch);
     std::vector<uint8_t> w(static_cast<size_t>(n));
-    if (!readAt(In, Size - n, w.data(), n)) return std::nullopt;
+    if (!pf::fileReadAt(In, Size - n, w.data(), n)) return std::nullopt;
     for (size_t i = 0; i + EndOfCentralDir::Size <= w.size(); ++i) {
       auto r = EndOfCentralDirRecord::parse(std::span(w).subspan(i));
       if (r && i + EndOfCentralDir::Size + r->ZipCommentLen <= w.size()) {
@@ -169,7 +165,7 @@ std::optional<EndRecordAt> FindEndRecord(FileHandle In, int64_t Size) {
   if (!found || found->Pos == 0) return std::nullopt;
   found->DirEnd = found->Pos - zip64TrailerLength(
                                    [In](int64_t pos, uint8_t* out, size_t count) {
-                                     return readAt(In, pos, out, static_cast<int64_t>(count));
+                                     return pf::fileReadAt(In, pos, out, static_cast<int64_t>(count));
                                    },
                                    found->Pos);
   return found;
@@ -231,7 +227,8 @@ int WriteUnshiftedZip(FileHandle Exe, int64_t ExeSize, FileHandle Out, int64_t& 
   int64_t pos = cdStart;
   for (int i = 0; i < eoc.CentralEntriesOnDisk; ++i) {
     uint8_t fixed[CentralHeader::Size];
-    if (pos + static_cast<int64_t>(sizeof fixed) > end->DirEnd || !readAt(Exe, pos, fixed, sizeof fixed))
+    if (pos + static_cast<int64_t>(sizeof fixed) > end->DirEnd ||
+        !pf::fileReadAt(Exe, pos, fixed, sizeof fixed))
       return ResNoDirectory;
     const auto h = CentralHeaderFields::parse(fixed);
     if (!h) return ResNoDirectory;
@@ -293,7 +290,8 @@ int IsSelfExtractingZip(FileHandle Exe, int64_t Size) {
     if (w[i] == 0x06 && w[i - 1] == 0x05 && w[i - 2] == 0x4B && w[i - 3] == 0x50 && w.size() - i - 1 >= 18) {
       const uint32_t cd = getU32(&w[i - 3 + EndOfCentralDir::CentralOffset]);
       uint8_t sig[4];
-      if (int64_t{cd} + 4 <= Size && readAt(Exe, cd, sig, 4) && getU32(sig) == CentralFileHeaderSig) return 1;
+      if (int64_t{cd} + 4 <= Size && pf::fileReadAt(Exe, cd, sig, 4) && getU32(sig) == CentralFileHeaderSig)
+        return 1;
       i += 4;
       continue;
     }

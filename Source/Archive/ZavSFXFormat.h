@@ -63,9 +63,6 @@ struct EndRecordAt {
 // 65558 bytes whose comment ends within the file. Nothing when there is none or it is at 0.
 std::optional<EndRecordAt> FindEndRecord(FileHandle In, int64_t Size);
 
-// Reads n bytes at pos of the file; false when they are not all there.
-bool readAt(FileHandle h, int64_t pos, void* buf, int64_t n);
-
 // Copies Count bytes (to the end when negative) from the current positions in pieces of
 // 8192, letting waiting window messages run after each; stops early at the end of Source.
 // 0, or -2 for a short write or an exception.

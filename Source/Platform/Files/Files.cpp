@@ -114,6 +114,10 @@ int64_t fileSeek(FileHandle handle, int64_t offset, int origin) {
   return r < 0 ? -1 : static_cast<int64_t>(r);
 }
 
+bool fileReadAt(FileHandle handle, int64_t offset, void* buffer, int64_t count) {
+  return offset >= 0 && fileSeek(handle, offset, 0) == offset && fileRead(handle, buffer, count) == count;
+}
+
 int64_t fileLength(FileHandle handle) {
   struct stat st {};
   if (handle < 0 || fstat(handle, &st) != 0) return -1;

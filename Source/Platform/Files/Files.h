@@ -33,6 +33,9 @@ int64_t fileWrite(FileHandle handle, const void* buffer, int64_t count);
 // Origin 0 from the start, 1 from the current position, 2 from the end; the new
 // position, or -1 when it would be negative or the handle cannot seek.
 int64_t fileSeek(FileHandle handle, int64_t offset, int origin);
+// Reads exactly count bytes from offset on, leaving the position after them; false when the
+// offset cannot be reached or the bytes are not all there.
+bool fileReadAt(FileHandle handle, int64_t offset, void* buffer, int64_t count);
 // Length of the open file, -1 on an error.
 int64_t fileLength(FileHandle handle);
 
