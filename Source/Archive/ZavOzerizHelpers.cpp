@@ -11,7 +11,6 @@
 #include "Platform/Volumes/Volumes.h"
 
 #include <cerrno>
-#include <unistd.h>
 
 namespace ZavOzeriz {
 
@@ -23,7 +22,7 @@ int TZavOzeriz::EraseFile(const std::string& FileName, DeleteOpts HowToDelete) {
   if (pf::extractFilePath(name).empty()) name = pf::joinPath(pf::getCurrentDir(), name);
   if (!pf::fileExists(name)) return -1;
   if (HowToDelete == DeleteOpts::htdAllowUndo) return pf::moveToTrash(name);
-  return ::unlink(name.c_str()) == 0 ? 0 : errno;
+  return pf::deleteFile(name) ? 0 : errno;
 }
 
 std::string TZavOzeriz::tempDirectory() {
@@ -42,7 +41,7 @@ std::string TZavOzeriz::MakeTempFileName(std::string Prefix, std::string Extensi
   auto file = pf::createTempFile(dir, Prefix.substr(0, 3), Extension);
   if (!file) return {};
   pf::fileClose(file->handle);
-  ::unlink(file->name.c_str());
+  pf::deleteFile(file->name);
   return file->name;
 }
 

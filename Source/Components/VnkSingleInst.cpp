@@ -1,9 +1,8 @@
 #include "VnkSingleInst.h"
 
+#include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Ui/Forms.h"
 #include "Platform/Ui/Presenter.h"
-
-#include <unistd.h>
 
 namespace VnkSingleInst {
 
@@ -46,7 +45,7 @@ struct Finalization {
 
 TVarnekSingleInstance* CurrentGuard() { return guard; }
 
-uint32_t ModuleInstance() { return static_cast<uint32_t>(getpid()); }
+uint32_t ModuleInstance() { return kv::platform::processId(); }
 
 TVarnekSingleInstance::TVarnekSingleInstance(TComponent* AOwner) : TComponent(refuseSecondGuard(AOwner)) {
   guard = this;

@@ -7,6 +7,8 @@
 
 namespace kv::platform {
 
+uint32_t processId() { return static_cast<uint32_t>(::getpid()); }
+
 std::string programFileName() {
   std::vector<char> buf(4096);
   const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);

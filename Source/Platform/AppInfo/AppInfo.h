@@ -27,6 +27,8 @@ std::unique_ptr<AppInfo> setApplication(std::unique_ptr<AppInfo> info);
 
 // The program's own file name from the system, "" when it cannot be told.
 std::string programFileName();
+// The running process's number, as other processes see it.
+uint32_t processId();
 
 // Lets the window messages that are waiting run, as the application object's
 // ProcessMessages does. Long work on the main thread (an engine run) calls it so that the
