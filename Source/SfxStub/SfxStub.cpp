@@ -7,7 +7,8 @@
 //                          standard error and every question answered with its safe choice
 //   ./setup.exe -d DIR     into DIR without a window and without asking, as a script runs it
 //
-// Without a window, a password is asked on the terminal when standard input is one.
+// Without a window, a password (which has no safe answer) is still asked on the terminal when
+// standard input is one.
 //
 // it extracts the archive appended to itself with the unzip engine's code linked into it. It
 // needs nothing but the C library; its window part, carried inside it, is loaded only where a
