@@ -7,12 +7,10 @@
 //                          standard error and every question answered with its safe choice
 //   ./setup.exe -d DIR     into DIR without a window and without asking, as a script runs it
 //
-// Without a window, a password (which has no safe answer) is still asked on the terminal when
-// standard input is one.
-//
 // it extracts the archive appended to itself with the unzip engine's code linked into it. It
 // needs nothing but the C library; its window part, carried inside it, is loaded only where a
-// display is there, and without GTK the program runs without a window.
+// display is there, and without GTK the program runs without a window. Without a window, a
+// password (which has no safe answer) is still asked on the terminal when standard input is one.
 //
 // Exit codes: 0 every file came out (existing files kept as the settings or the user said
 // count as done) and the command line, when one ran, ended well; 1 damaged, truncated or
