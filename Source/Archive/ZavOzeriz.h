@@ -3,13 +3,13 @@
 // runs one operation at a time.
 #pragma once
 
-#include "Archive/ZipRecords.h"
 #include "Engines/ZipEngineRecords.h"
 #include "Platform/DynLib/DynLib.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Rtl/Classes.h"
 #include "Platform/Rtl/Icons.h"
 #include "Platform/Rtl/TypInfo.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <cstdint>
 #include <exception>

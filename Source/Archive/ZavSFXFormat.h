@@ -10,9 +10,9 @@
 #pragma once
 
 #include "Archive/ZavSFXHeader.h"
-#include "Archive/ZipRecords.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Rtl/Icons.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "EngineArchive.h"
 
 #include "EngineFiles.h"
-#include "Archive/ZipRecords.h"
 #include "Platform/CodePage/CodePage.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <algorithm>
 #include <sys/stat.h>

@@ -7,10 +7,10 @@
 
 #include "Archive/ZavSFX.h"
 #include "Archive/ZavSFXFormat.h"
-#include "Archive/ZipRecords.h"
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Paths/Paths.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <cstring>
 #include <filesystem>

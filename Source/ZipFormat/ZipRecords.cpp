@@ -1,4 +1,4 @@
-#include "Archive/ZipRecords.h"
+#include "ZipFormat/ZipRecords.h"
 
 namespace ZipRecords {
 
@@ -89,4 +89,3 @@ void CentralHeaderFields::write(std::span<uint8_t, CentralHeader::Size> out) con
 }
 
 } // namespace ZipRecords
-

@@ -1,5 +1,5 @@
-// The zip records the archive component reads and writes: signatures, the fixed part of
-// each record by field offset, and decoding from bytes. All fields are little-endian;
+// The zip records the archive component and the engines read and write: signatures, the fixed
+// part of each record by field offset, and decoding from bytes. All fields are little-endian;
 // a record is never read by laying a struct over a buffer.
 #pragma once
 
@@ -115,8 +115,7 @@ using ReadAtFn = std::function<bool(int64_t Pos, uint8_t* Out, size_t Count)>;
 // The bytes that a Zip64 end record and its locator take just in front of the end record at
 // EndPos; 0 when none stand there. Writers put them there also in small archives whose end
 // record holds every figure (Info-ZIP does for a member read from a pipe), and the central
-// directory then ends where the Zip64 record begins, not where the end record does. Inline,
-// as the engines read archives by the same rule without linking the component.
+// directory then ends where the Zip64 record begins, not where the end record does.
 inline int64_t zip64TrailerLength(const ReadAtFn& ReadAt, int64_t EndPos) {
   constexpr int64_t locatorSize = 20, recordSize = 56, recordHead = 12;
   uint8_t locator[locatorSize];
