@@ -138,6 +138,8 @@ public:
   static EZavOzeriz CreateResDisp(int Ident, bool Display);
   static EZavOzeriz CreateResFmtInt(int Ident, int Value);
   static EZavOzeriz CreateResFmtStr(int Ident, const std::string& Value);
+  // A text of our own under a table id, for refusals the table has no words for.
+  static EZavOzeriz withText(int Ident, const std::string& Text) { return EZavOzeriz(Text, Ident, true); }
   bool DisplayMsg = true;
   int ResId = 0;
 

@@ -906,7 +906,7 @@ void ZipRun::writeArchive() {
     uint64_t prefix = old_->dataStart;
     uint8_t marker[4];
     const bool onlyMarker =
-        prefix == 4 && preadAll(oldFd_, marker, 4, 0) && get32(marker) == kDataDescriptorSignature;
+        prefix == 4 && preadAll(oldFd_, marker, 4, 0) && getU32(marker) == kDataDescriptorSignature;
     if (!onlyMarker) {
       std::vector<uint8_t> buffer(std::min<uint64_t>(prefix, kStreamChunk));
       uint64_t done = 0;

@@ -47,11 +47,13 @@ inline constexpr size_t Signature = 0, ThisDiskNo = 4, CentralDiskNo = 6, Centra
 } // namespace EndOfCentralDir
 
 // General purpose flag bits.
-inline constexpr uint16_t FlagEncrypted = 0x0001, FlagDataDescriptor = 0x0008;
+inline constexpr uint16_t FlagEncrypted = 0x0001, FlagDataDescriptor = 0x0008, FlagStrongEncryption = 0x0040;
 // The member's name and comment are UTF-8, whichever host wrote them.
 inline constexpr uint16_t FlagUtf8 = 0x0800;
-// Host systems whose names are in the OEM code page.
-inline constexpr uint8_t HostFAT = 0, HostHPFS = 6, HostNTFS = 11;
+// Compression methods.
+inline constexpr uint16_t MethodStored = 0, MethodDeflated = 8;
+// Host systems: those whose names are in the OEM code page, and Unix.
+inline constexpr uint8_t HostFAT = 0, HostUnix = 3, HostHPFS = 6, HostNTFS = 11;
 
 inline uint16_t getU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t getU32(const uint8_t* p) {
@@ -137,5 +139,14 @@ inline int64_t zip64TrailerLength(const ReadAtFn& ReadAt, int64_t EndPos) {
   }
   return 0;
 }
+
+// An end record with a count at 0xFFFF or a size or offset at 0xFFFFFFFF, with a Zip64
+// locator in front of it, holds that figure only in the Zip64 end record, which this system
+// does not read. Taken as it stands, the figure would drop every member past the 65,535th
+// without a word; so every reader refuses such an archive, with this one message.
+bool needsZip64(const EndOfCentralDirRecord& Eoc, const ReadAtFn& ReadAt, int64_t EndPos);
+inline constexpr const char* Zip64RefusedText =
+    "Archives beyond 65,535 members or 4 GB (Zip64) are not supported: this one is refused, as reading "
+    "its end record alone would leave members out";
 
 } // namespace ZipRecords

@@ -69,7 +69,8 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
       {"sfx_unshifted.zip", false}, {"padded.zip", false},      {"padded_dirty.zip", false},
       {"padded_long.zip", false},   {"garbage.zip", false},     {"eoc_only.zip", false},
       {"plain.zip", false},         {"utf8.zip", false},        {"seven_utf8.zip", false},
-      {"comment65535.zip", false},  {"eoc_comment.zip", false},   {"zip64_end.zip", false},
+      {"comment65535.zip", false},  {"eoc_comment.zip", false}, {"zip64_end.zip", false},
+      {"comment_nul.zip", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.file) + (row.useDirOnly ? " with directory entries" : ""));
@@ -203,6 +204,36 @@ TEST_F(DirReading, FailuresGiveTheirIdsAndClearTheFileName) {
       EXPECT_EQ(zip.Count(), 0);
       EXPECT_EQ(zip.DataStart(), 0u);
       EXPECT_EQ(rec.messages.back().errCodeArg, row.ids.back()); // errors reach OnMessage with their id
+    }
+  }
+}
+
+// Up to 65,535 members the classic end record holds every figure and the directory is read
+// whole; past that, Python's zipfile leaves 0xFFFF there and the count in a Zip64 end record,
+// and the archive is refused with one message before anything else is said, never read short.
+TEST_F(DirReading, Zip64DirectoriesAreRefusedWithOneMessageAndFullClassicOnesReadWhole) {
+  kvtest::TempDir dir;
+  const std::string script = (kvtest::sourceDir() / "tests/Archive/many_members.py").string();
+  for (const int members : {65535, 65540}) {
+    SCOPED_TRACE(members);
+    const std::string file = (dir / (std::to_string(members) + ".zip")).string();
+    ASSERT_EQ(kvtest::run(kvtest::systemPython() + " " + kvtest::shellQuote(script) + " " +
+                          kvtest::shellQuote(file) + " " + std::to_string(members))
+                  .exitCode,
+              0);
+    TZavOzeriz zip(nullptr);
+    Recorder rec(zip);
+    zip.SetUnattended(true);
+    zip.SetZipFileName(file);
+    if (members == 65535) {
+      EXPECT_TRUE(rec.messages.empty()) << rec.messages.front().text;
+      ASSERT_EQ(zip.Count(), 65535);
+      EXPECT_EQ(zip.ZipContents()[65534].FileName, "65534");
+    } else {
+      ASSERT_EQ(rec.messageIds(), std::vector<int>{11036});
+      EXPECT_EQ(rec.messages[0].text, ZipRecords::Zip64RefusedText);
+      EXPECT_EQ(zip.Count(), 0);
+      EXPECT_EQ(zip.GetZipFileName(), "");
     }
   }
 }
