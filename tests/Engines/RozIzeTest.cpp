@@ -2,6 +2,8 @@
 // (Info-ZIP's zip, 7-Zip, bsdtar, Python's zipfile) and on hostile ones built with Python.
 #include "EngineTestSupport.h"
 
+#include "ZipFormat/ZipRecords.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -718,18 +720,24 @@ TEST(RozIze, UnreadableArchivesAreErrors) {
 
 // Info-ZIP puts a Zip64 end record in front of the end record when it reads a member from a
 // pipe, also in a small archive whose end record holds every figure: that archive is read.
-// Where figures stand only in Zip64 fields (zip -fz forces them), the archive is refused.
+// Where figures stand only in Zip64 fields (zip -fz forces them), the archive is refused; so is
+// one whose end record holds 0xFFFF for the count that a Zip64 end record gives (Python's zipfile
+// past 65,535 members), with the one message every reader of the system gives.
 TEST(RozIze, Zip64EndRecordsAreReadWhereTheEndRecordHoldsEveryFigure) {
   TempDir dir;
   const std::string numbers = run("seq 1 1000").out;
   writeFile(dir / "numbers.txt", numbers);
+  const std::string manyMembers =
+      kvtest::systemPython() + " " +
+      shellQuote((kvtest::sourceDir() / "tests/Archive/many_members.py").string()) + " out.zip 65540";
   const struct {
     const char* label;
     std::string command; // writes out.zip in dir
     int extracted;
     std::vector<int32_t> errors;
   } rows[] = {{"zip of a pipe", "seq 1 1000 | zip -q out.zip -", 1, {}},
-              {"zip -fz", "zip -q -fz out.zip numbers.txt", 0, {zeUnsupported}}};
+              {"zip -fz", "zip -q -fz out.zip numbers.txt", 0, {zeUnsupported}},
+              {"zipfile of 65,540 members", manyMembers, 0, {zeUnsupported}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.label);
     fs::remove(dir / "out.zip");
@@ -743,6 +751,12 @@ TEST(RozIze, Zip64EndRecordsAreReadWhereTheEndRecordHoldsEveryFigure) {
     EXPECT_EQ(rec.errorCodes(), row.errors);
     if (row.extracted) {
       EXPECT_EQ(kvtest::readFile(target / "-"), numbers);
+    }
+    if (row.label == std::string("zipfile of 65,540 members")) {
+      ASSERT_EQ(rec.texts(zcaMessage).size(), 1u);
+      EXPECT_TRUE(rec.texts(zcaMessage)[0].ends_with(ZipRecords::Zip64RefusedText))
+          << rec.texts(zcaMessage)[0];
+      EXPECT_TRUE(rec.of(zcaNewFile).empty());
     }
   }
 }
