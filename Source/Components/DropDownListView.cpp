@@ -6,14 +6,11 @@ namespace DropDownListView {
 
 using namespace kv::platform;
 
-namespace {
-constexpr UINT EM_SETRECTNP = 0x00B4;
-}
-
 Raster ComboArrowBitmap() {
   Raster r(7, 4, toColor32(clBtnFace));
   for (int y = 0; y < 4; ++y)
-    for (int x = y; x < 7 - y; ++x) r.setPixel(x, y, 0xFF000000);
+    for (int x = y; x < 7 - y; ++x)
+      r.setPixel(x, y, 0xFF000000);
   return r;
 }
 
@@ -141,6 +138,7 @@ TDropDownListView::TDropDownListView(TComponent* AOwner) : TCustomEdit(AOwner) {
   SetBounds(Left(), Top(), 216, 21);
   SetTabOrder(0);
   SetColor(clWindow);
+  SetParentColor(false);
   Font().SetColor(clWindowText);
   SetReadOnly(true);
   Btn = new TSpeedButton(this);
