@@ -416,11 +416,11 @@ TEST(PublishedOrder, AsTheDescriptionsListThem) {
                    "ParentShowHint PopupMenu ShowHint TextOnly Visible OnClick OnPaint DisabledPic"},
       // The scroll bars come first, published by the class library's scrolling container.
       {"TKVGeneralPurposeWindow",
-       "HorzScrollBar VertScrollBar BorderStyle EraseBackground OnPaint OnWMVScroll OnWMHScroll UseLockWinUpdate Action Anchors Align "
-       "Color Constraints DragCursor DragKind DragMode DoubleBuffered Enabled Font ParentFont ParentShowHint "
-       "PopupMenu ShowHint TabOrder TabStop Visible OnClick OnContextPopup OnDragDrop OnDragOver OnEndDock "
-       "OnEndDrag OnEnter OnExit OnKeyDown OnKeyPress OnKeyUp OnMouseDown OnMouseMove OnMouseUp OnStartDock "
-       "OnStartDrag OnResize"},
+       "HorzScrollBar VertScrollBar BorderStyle EraseBackground OnPaint OnWMVScroll OnWMHScroll "
+       "UseLockWinUpdate Action Anchors Align Color Constraints DragCursor DragKind DragMode "
+       "DoubleBuffered Enabled Font ParentFont ParentShowHint PopupMenu ShowHint TabOrder TabStop "
+       "Visible OnClick OnContextPopup OnDragDrop OnDragOver OnEndDock OnEndDrag OnEnter OnExit "
+       "OnKeyDown OnKeyPress OnKeyUp OnMouseDown OnMouseMove OnMouseUp OnStartDock OnStartDrag OnResize"},
   };
   const std::pair<const char*, std::string> more[] = {
       {"TWindow", std::string(rows[0].second) + " Scroller ScrollControls"},
