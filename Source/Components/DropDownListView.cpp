@@ -9,8 +9,7 @@ using namespace kv::platform;
 Raster ComboArrowBitmap() {
   Raster r(7, 4, toColor32(clBtnFace));
   for (int y = 0; y < 4; ++y)
-    for (int x = y; x < 7 - y; ++x)
-      r.setPixel(x, y, 0xFF000000);
+    for (int x = y; x < 7 - y; ++x) r.setPixel(x, y, 0xFF000000);
   return r;
 }
 

@@ -16,8 +16,8 @@
 namespace KVControls {
 
 using kv::platform::TComponent;
-using kv::platform::TMouseButton;
 using kv::platform::TShiftState;
+using kv::platform::TMouseButton;
 
 // The registry tag shared by the tagged controls.
 class TRegistryTag {

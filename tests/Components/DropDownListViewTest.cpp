@@ -23,8 +23,7 @@ protected:
     f->SetLeft(left);
     f->SetTop(top);
     f->Columns().Add()->SetWidth(120);
-    for (const char* s : {"alpha", "beta", "gamma"})
-      f->Items().Add()->SetCaption(s);
+    for (const char* s : {"alpha", "beta", "gamma"}) f->Items().Add()->SetCaption(s);
     form->Show();
     Application().ProcessMessages();
     return f;

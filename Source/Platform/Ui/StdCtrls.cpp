@@ -1297,26 +1297,27 @@ void TMemo::Dispatch(TMessage& Message) {
 // ---- TGroupBox
 
 const TClassInfo& TGroupBox::StaticClassInfo() {
-  static const TClassInfo info = TClassBuilder<TGroupBox, TCustomControl>("TGroupBox")
-                                     .With(published::Align)
-                                     .With(published::Anchors)
-                                     .With(published::Caption)
-                                     .With(published::Color(clBtnFace))
-                                     .With(published::Ctl3D)
-                                     .With(published::Enabled)
-                                     .With(published::Font)
-                                     .With(published::Hint)
-                                     .With(published::ParentColorOn)
-                                     .With(published::ParentCtl3D)
-                                     .With(published::ParentFont)
-                                     .With(published::ShowHint)
-                                     .With(published::TabOrder)
-                                     .With(published::TabStop)
-                                     .With(published::Visible)
-                                     .With(published::OnClick)
-                                     .With(published::OnEnter)
-                                     .With(published::OnExit)
-                                     .Build();
+  static const TClassInfo info =
+      TClassBuilder<TGroupBox, TCustomControl>("TGroupBox")
+          .With(published::Align)
+          .With(published::Anchors)
+          .With(published::Caption)
+          .With(published::Color(clBtnFace))
+          .With(published::Ctl3D)
+          .With(published::Enabled)
+          .With(published::Font)
+          .With(published::Hint)
+          .With(published::ParentColorOn)
+          .With(published::ParentCtl3D)
+          .With(published::ParentFont)
+          .With(published::ShowHint)
+          .With(published::TabOrder)
+          .With(published::TabStop)
+          .With(published::Visible)
+          .With(published::OnClick)
+          .With(published::OnEnter)
+          .With(published::OnExit)
+          .Build();
   return info;
 }
 
