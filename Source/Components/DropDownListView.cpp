@@ -6,10 +6,6 @@ namespace DropDownListView {
 
 using namespace kv::platform;
 
-namespace {
-constexpr UINT EM_SETRECTNP = 0x00B4;
-}
-
 Raster ComboArrowBitmap() {
   Raster r(7, 4, toColor32(clBtnFace));
   for (int y = 0; y < 4; ++y)
@@ -141,6 +137,7 @@ TDropDownListView::TDropDownListView(TComponent* AOwner) : TCustomEdit(AOwner) {
   SetBounds(Left(), Top(), 216, 21);
   SetTabOrder(0);
   SetColor(clWindow);
+  SetParentColor(false);
   Font().SetColor(clWindowText);
   SetReadOnly(true);
   Btn = new TSpeedButton(this);

@@ -219,7 +219,9 @@ void TTimedSpeedButton::TimerExpired(TObject*) {
   repeatTimer_->SetInterval(100);
   if (IsDown() && MouseCapture()) {
     try {
-      Click();
+      // The plain click: a button of a group goes down or up as the user lets it go, not with
+      // every repetition.
+      TControl::Click();
     } catch (...) {
       repeatTimer_->SetEnabled(false);
       throw;

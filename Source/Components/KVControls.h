@@ -115,8 +115,9 @@ public:
   ~TTimedSpeedButton() override;
   TTimeBtnState TimeBtnState;
   kv::platform::TTimer* RepeatTimer() const { return repeatTimer_; }
-  // Drawn pushed in: held with the pointer over it, or down.
-  bool IsDown() const { return held_ || Down(); }
+  // Pressed: held with the pointer over it. A button of a group that stays down is not pressed
+  // by that, so it does not repeat.
+  bool IsDown() const { return held_; }
 
 protected:
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;

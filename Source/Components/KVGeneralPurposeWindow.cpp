@@ -147,7 +147,8 @@ const TClassInfo& TKVGeneralPurposeWindow::StaticClassInfo() {
           .With(published::Action)
           .With(published::Anchors)
           .With(published::Align)
-          .With(published::Color(clWindow))
+          // Stored whenever it is not the window colour, whether or not it follows the parent.
+          .IdentInt("Color", ColorIdents(), &TControl::Color, &TControl::SetColor, clWindow)
           .With(published::Constraints)
           .With(published::DragCursor)
           .With(published::DragKind)

@@ -72,6 +72,10 @@ TEST_F(DropDownListViewTest, SetBoundsMovesTheButtonOnlyWithAParent) {
   f->SetBounds(10, 10, 150, 30);
   EXPECT_EQ(f->Btn->Left(), 150 - 17 - 4);
   EXPECT_EQ(f->Btn->Height(), 26);
+  // The edit takes the rectangle: the text stops before the button.
+  TRect r;
+  f->Perform(EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r));
+  EXPECT_EQ(r, (TRect{0, 0, 150 - 4 - 17 - 2, 30 - 4 + 1}));
   auto* loose = new TDropDownListView(nullptr);
   const int left = loose->Btn->Left(), height = loose->Btn->Height();
   loose->SetBounds(0, 0, 300, 40);

@@ -264,6 +264,31 @@ TEST_F(KVControlsTest, AFailingRepeatedClickStopsTheRepetition) {
   EXPECT_FALSE(b->RepeatTimer()->Enabled());
 }
 
+// A button of a group that is down is not pressed by that: it repeats only while held with the
+// pointer over it, and its repeated clicks leave it down.
+TEST_F(KVControlsTest, AStickyGroupButtonRepeatsOnlyUnderThePointerAndStaysDown) {
+  auto* b = add<TTimedSpeedButton>();
+  b->SetGroupIndex(1);
+  b->SetAllowAllUp(true);
+  b->SetDown(true);
+  int clicks = 0;
+  b->OnClick.Bind([&](TObject*) { ++clicks; });
+  const TPoint inside = showAndHoldDown(b);
+  advance(400);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(b->Down());
+  HeadlessPresenter::mouseMove(b->ClientToScreen(TPoint{100, 100}));
+  Application().ProcessMessages();
+  advance(500);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(b->Down());
+  HeadlessPresenter::mouseMove(inside);
+  Application().ProcessMessages();
+  advance(100);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_TRUE(b->Down());
+}
+
 TEST(KVControlsRegister, SevenControlsOnKorvalisInOrder) {
   const std::initializer_list<std::string> expected = {"TKVCheckBox",      "TKVDateTimePicker", "TKVEdit",
                                                        "TKVRadioButton",   "TDensityEdit",      "TTempEdit",

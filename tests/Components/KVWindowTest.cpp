@@ -1,6 +1,7 @@
 #include "KVWindow.h"
 
 #include "Platform/Rtl/Streaming.h"
+#include "ScrollForm.h"
 #include "WindowTestSupport.h"
 
 #include <algorithm>
@@ -338,12 +339,12 @@ TEST_F(KVWindowTest, StoredForm) {
   win->SetXPos(5);
   win->OnCreate.Bind([](TObject*) {}, "WinCreate");
   const std::string text = WriteComponentText(*form);
-  for (const char* line :
-       {"BorderStyle = bsNone", "ScrollStyle = ssBoth", "AutoScroll = True", "ThumbTrack = True",
-        "ScrollerSetWindowOrg = True", "ScrollerXUnit = 8", "ScrollerXRange = 40", "ScrollerXPos = 5",
-        "ParentColor = False", "OnCreate = WinCreate"})
+  for (const char* line : {"BorderStyle = bsNone", "ScrollStyle = ssBoth", "AutoScroll = True",
+                           "ThumbTrack = True", "ScrollerSetWindowOrg = True", "ScrollerXUnit = 8",
+                           "ScrollerXRange = 40", "ScrollerXPos = 5", "OnCreate = WinCreate"})
     EXPECT_NE(text.find(line), std::string::npos) << line;
-  for (const char* absent : {"ScrollerXPage", "ScrollerXTrackPos", "OnPaint"})
+  // ParentColor is True from the start, the stream default.
+  for (const char* absent : {"ScrollerXPage", "ScrollerXTrackPos", "OnPaint", "ParentColor"})
     EXPECT_EQ(text.find(absent), std::string::npos) << absent;
   // Stream order: units, ranges, then positions.
   EXPECT_LT(text.find("ScrollerYUnit"), text.find("ScrollerXRange"));
@@ -491,6 +492,51 @@ TEST_P(KVWindowOnScreenTest, ClicksOnTheBarsScrollByTheRulesAmounts) {
   EXPECT_EQ(codes.back(), SB_ENDSCROLL);
 }
 
+// A held arrow scrolls at once, again after 250 ms and then every 50 ms while the pointer stays
+// on it; a held page area stops where the thumb reaches the pointer.
+TEST_P(KVWindowOnScreenTest, HeldArrowsAndPageAreasRepeat) {
+  auto advance = [](uint64_t ms) {
+    static_cast<VirtualClock&>(currentClock()).advance(ms);
+    run();
+  };
+  press(139, 123); // the down arrow
+  EXPECT_EQ(win->GetYPos(), 1);
+  advance(249);
+  EXPECT_EQ(win->GetYPos(), 1);
+  advance(1);
+  EXPECT_EQ(win->GetYPos(), 2);
+  for (int tick = 0; tick < 4; ++tick) // a timer that falls behind fires once, like the desktop's
+    advance(50);
+  EXPECT_EQ(win->GetYPos(), 6);
+  // Off the arrow nothing moves; back on it the repetition goes on.
+  move(60, 60);
+  advance(200);
+  EXPECT_EQ(win->GetYPos(), 6);
+  move(139, 123);
+  advance(50);
+  EXPECT_EQ(win->GetYPos(), 7);
+  release(139, 123);
+  advance(500);
+  EXPECT_EQ(win->GetYPos(), 7);
+  EXPECT_EQ(GetCapture(), HWND{0});
+  // The track right of the thumb (19 .. 115, thumb 96 * 16 div 41 = 37 pixels at 19 + 59 * pos
+  // div 25): a page to 16 (thumb 56 .. 93, still left of the pointer at 100), then one more that
+  // the bar stops at 25, where the thumb covers the pointer.
+  press(100, 139);
+  EXPECT_EQ(win->GetXPos(), 16);
+  advance(250);
+  EXPECT_EQ(win->GetXPos(), 25);
+  release(100, 139);
+  // Above the thumb, with the pointer just below the track's start: the pages stop once the
+  // thumb (at 19 + 59 * pos div 25) covers the pointer at 40, at position 9 (thumb 40 .. 77).
+  win->SetYPos(25);
+  press(139, 40);
+  EXPECT_EQ(win->GetYPos(), 9);
+  advance(250 + 50 * 3);
+  EXPECT_EQ(win->GetYPos(), 9);
+  release(139, 40);
+}
+
 TEST_P(KVWindowOnScreenTest, OneKeyPressFiresOnKeyDownOnce) {
   int downs = 0, presses = 0;
   win->OnKeyDown.Bind([&](TObject*, uint16_t&, TShiftState) { ++downs; });
@@ -505,5 +551,47 @@ TEST_P(KVWindowOnScreenTest, OneKeyPressFiresOnKeyDownOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ScrollingWindows, KVWindowOnScreenTest, ::testing::Values("TKVWindow", "TWindow"));
+
+// ---- a stored form with several scrolling windows
+
+class StoredScrollingWindowsTest : public kvtest::UiTest {};
+
+TEST_F(StoredScrollingWindowsTest, EveryWindowComesBackWithItsBarsAndTheFormWritesBackUnchanged) {
+  auto* form = TCustomForm::CreateNew<TForm>(&Application());
+  ReadComponentText(*form, kvtest::kScrollForm, "ScrollForm.kfm");
+  Application().ProcessMessages();
+  EXPECT_EQ(WriteComponentText(*form), kvtest::kScrollForm);
+
+  struct Bar {
+    const char* window;
+    int bar, max, page, pos;
+  };
+  // The bar's maximum is the range, its page the units that fit; Sheet's bar runs over the
+  // pixels of the range, with the client extent as its page.
+  const Bar bars[] = {
+      {"Chart", SB_HORZ, 40, 16, 25}, {"Chart", SB_VERT, 30, 8, 7},      {"Lines", SB_HORZ, 50, 13, 20},
+      {"Lines", SB_VERT, 60, 11, 49}, {"Sheet", SB_HORZ, 599, 180, 150}, {"Sheet", SB_VERT, 399, 100, 300},
+  };
+  for (const Bar& b : bars) {
+    SCOPED_TRACE(std::string(b.window) + (b.bar == SB_HORZ ? " horizontal" : " vertical"));
+    auto* w = dynamic_cast<TWinControl*>(form->FindComponent(b.window));
+    ASSERT_NE(w, nullptr);
+    TScrollInfo si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(w->Handle(), b.bar, si));
+    EXPECT_EQ(si.nMax, b.max);
+    EXPECT_EQ(static_cast<int>(si.nPage), b.page);
+    EXPECT_EQ(si.nPos, b.pos);
+  }
+  // Following the form's colour survives the round trip, whatever the class's default.
+  for (const char* name : {"Chart", "Lines", "Sheet", "Anim", "Entry"}) {
+    auto* c = dynamic_cast<TControl*>(form->FindComponent(name));
+    EXPECT_TRUE(c->ParentColor()) << name;
+    EXPECT_EQ(c->Color(), clBtnFace) << name;
+  }
+  auto* still = dynamic_cast<TControl*>(form->FindComponent("Still"));
+  EXPECT_FALSE(still->ParentColor());
+  EXPECT_EQ(still->Color(), clAqua);
+}
 
 } // namespace

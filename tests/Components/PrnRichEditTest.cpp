@@ -252,6 +252,13 @@ TEST_F(PrnRichEditTest, ScalingLeavesThePrintedSizesAlone) {
   }
   EXPECT_EQ(plain->DefAttributes().Size(), 15);
   EXPECT_EQ(printable->DefAttributes().Size(), 10);
+  // With a font of its own the default text follows the scaled font, and is scaled only once:
+  // 12 points * 1.5 = 18.
+  auto* own = new TRichEdit(&Application());
+  own->Font().SetSize(12);
+  own->ChangeScale(3, 2);
+  EXPECT_EQ(own->Font().Size(), 18);
+  EXPECT_EQ(own->DefAttributes().Size(), 18);
 }
 
 TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {

@@ -414,12 +414,13 @@ TEST(PublishedOrder, AsTheDescriptionsListThem) {
        "AfterDropDown OnListClick"},
       {"TAnimBtn", "Img Align Caption Color DragCursor DragMode Enabled Font ParentColor ParentFont "
                    "ParentShowHint PopupMenu ShowHint TextOnly Visible OnClick OnPaint DisabledPic"},
+      // The scroll bars come first, published by the class library's scrolling container.
       {"TKVGeneralPurposeWindow",
-       "BorderStyle EraseBackground OnPaint OnWMVScroll OnWMHScroll UseLockWinUpdate Action Anchors Align "
-       "Color Constraints DragCursor DragKind DragMode DoubleBuffered Enabled Font ParentFont ParentShowHint "
-       "PopupMenu ShowHint TabOrder TabStop Visible OnClick OnContextPopup OnDragDrop OnDragOver OnEndDock "
-       "OnEndDrag OnEnter OnExit OnKeyDown OnKeyPress OnKeyUp OnMouseDown OnMouseMove OnMouseUp OnStartDock "
-       "OnStartDrag OnResize"},
+       "HorzScrollBar VertScrollBar BorderStyle EraseBackground OnPaint OnWMVScroll OnWMHScroll "
+       "UseLockWinUpdate Action Anchors Align Color Constraints DragCursor DragKind DragMode "
+       "DoubleBuffered Enabled Font ParentFont ParentShowHint PopupMenu ShowHint TabOrder TabStop "
+       "Visible OnClick OnContextPopup OnDragDrop OnDragOver OnEndDock OnEndDrag OnEnter OnExit "
+       "OnKeyDown OnKeyPress OnKeyUp OnMouseDown OnMouseMove OnMouseUp OnStartDock OnStartDrag OnResize"},
   };
   const std::pair<const char*, std::string> more[] = {
       {"TWindow", std::string(rows[0].second) + " Scroller ScrollControls"},

@@ -129,6 +129,16 @@ private:
   std::optional<int> status_;
 };
 
+// The environment of a GTK program on the display: X11 only, settings kept in memory (there is
+// no session bus to store them), no accessibility bridge.
+inline std::vector<std::pair<std::string, std::string>> gtkProgramEnvironment(const std::string& display) {
+  return {{"DISPLAY", display},
+          {"WAYLAND_DISPLAY", ""},
+          {"GDK_BACKEND", "x11"},
+          {"GSETTINGS_BACKEND", "memory"},
+          {"NO_AT_BRIDGE", "1"}};
+}
+
 // An X server of our own on whatever display number is free, its one screen `screen` (WxHxDepth).
 class VirtualDisplay {
 public:

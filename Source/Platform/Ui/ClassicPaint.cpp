@@ -470,17 +470,38 @@ bool WindowScrollTracker::mouseDown(HWND Wnd, TPoint ClientPoint) {
   const ScrollBarParts parts = ScrollBarLayout(bar, horz, mn, mx, pg, ps);
   const int code = ScrollBarHit(parts, ClientPoint, horz);
   if (code < 0) return true;
-  const UINT msg = horz ? WM_HSCROLL : WM_VSCROLL;
-  if (code == SB_THUMBTRACK) {
-    bar_ = which;
-    rect_ = bar;
+  bar_ = which;
+  rect_ = bar;
+  point_ = ClientPoint;
+  thumb_ = code == SB_THUMBTRACK;
+  SetCapture(Wnd);
+  if (thumb_) {
     grab_ = horz ? ClientPoint.X - parts.thumb.Left : ClientPoint.Y - parts.thumb.Top;
-    SetCapture(Wnd);
     return true;
   }
-  SendMessage(Wnd, msg, makeWParam(code, 0), 0);
-  SendMessage(Wnd, msg, makeWParam(SB_ENDSCROLL, 0), 0);
+  code_ = code;
+  SendMessage(Wnd, horz ? WM_HSCROLL : WM_VSCROLL, makeWParam(code, 0), 0);
+  if (bar_ >= 0) SetTimer(Wnd, kRepeatTimer, kFirstDelay);
   return true;
+}
+
+int WindowScrollTracker::partAt(HWND Wnd, TPoint ClientPoint) const {
+  int mn, mx, pg, ps;
+  barInfo(Wnd, bar_, mn, mx, pg, ps);
+  const bool horz = bar_ == SB_HORZ;
+  return ScrollBarHit(ScrollBarLayout(rect_, horz, mn, mx, pg, ps), ClientPoint, horz);
+}
+
+// A held part scrolls again only while the pointer is on it: a page area stops as the thumb
+// reaches the pointer, and goes on if the pointer comes back beyond it.
+void WindowScrollTracker::repeatTick(HWND Wnd) {
+  if (bar_ < 0 || thumb_ || GetCapture() != Wnd) {
+    KillTimer(Wnd, kRepeatTimer);
+    return;
+  }
+  SetTimer(Wnd, kRepeatTimer, kRepeatDelay);
+  if (partAt(Wnd, point_) == code_)
+    SendMessage(Wnd, bar_ == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, makeWParam(code_, 0), 0);
 }
 
 int WindowScrollTracker::trackPos(HWND Wnd, TPoint ClientPoint) const {
@@ -493,6 +514,8 @@ int WindowScrollTracker::trackPos(HWND Wnd, TPoint ClientPoint) const {
 
 bool WindowScrollTracker::mouseMove(HWND Wnd, TPoint ClientPoint) {
   if (bar_ < 0) return false;
+  point_ = ClientPoint;
+  if (!thumb_) return true;
   const int pos = trackPos(Wnd, ClientPoint);
   SetScrollTrackPos(Wnd, bar_, pos);
   SendMessage(Wnd, bar_ == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, makeWParam(SB_THUMBTRACK, pos), 0);
@@ -501,12 +524,16 @@ bool WindowScrollTracker::mouseMove(HWND Wnd, TPoint ClientPoint) {
 
 bool WindowScrollTracker::mouseUp(HWND Wnd, TPoint ClientPoint) {
   if (bar_ < 0) return false;
-  const int pos = trackPos(Wnd, ClientPoint);
-  SetScrollTrackPos(Wnd, bar_, pos);
   const UINT msg = bar_ == SB_HORZ ? WM_HSCROLL : WM_VSCROLL;
+  const bool thumb = thumb_;
+  const int pos = thumb ? trackPos(Wnd, ClientPoint) : 0;
+  if (thumb) SetScrollTrackPos(Wnd, bar_, pos);
   bar_ = -1;
+  thumb_ = false;
+  code_ = -1;
+  KillTimer(Wnd, kRepeatTimer);
   if (GetCapture() == Wnd) ReleaseCapture();
-  SendMessage(Wnd, msg, makeWParam(SB_THUMBPOSITION, pos), 0);
+  if (thumb) SendMessage(Wnd, msg, makeWParam(SB_THUMBPOSITION, pos), 0);
   SendMessage(Wnd, msg, makeWParam(SB_ENDSCROLL, 0), 0);
   return true;
 }
@@ -535,6 +562,10 @@ bool WindowScrollTracker::mouseMessage(HWND Wnd, const TRect& Client, const TMes
     return mouseMove(Wnd, TWMMouse(Message).Pos());
   case WM_LBUTTONUP:
     return mouseUp(Wnd, TWMMouse(Message).Pos());
+  case WM_TIMER:
+    if (Message.WParam != kRepeatTimer) return false;
+    repeatTick(Wnd);
+    return true;
   default:
     return false;
   }

@@ -97,25 +97,37 @@ int NonClientScrollBarAt(HWND Wnd, TPoint ClientPoint, TRect* BarRect);
 // Sets a window scroll bar to the range 0..Max, Page of it showing from Pos on.
 void showScrollRange(HWND Wnd, int Bar, int Max, int Page, int Pos, UINT Mask = SIF_ALL);
 
-// Follows the mouse on a window scroll bar: a press on an arrow or the track sends one
-// scroll message, a press on the thumb tracks it until the button goes up.
+// Follows the mouse on a window scroll bar: a press on an arrow or the track scrolls at once and
+// again while it is held with the pointer on that part (after a first delay, then steadily, as
+// desktops do), a press on the thumb tracks it until the button goes up.
 class WindowScrollTracker {
 public:
+  // The repetition of a held arrow or page area, on a timer of the window.
+  static constexpr uintptr_t kRepeatTimer = 0xEC5C;
+  static constexpr UINT kFirstDelay = 250, kRepeatDelay = 50;
+
   // True when the press was on a window scroll bar (and has been handled).
   bool mouseDown(HWND Wnd, TPoint ClientPoint);
   bool mouseMove(HWND Wnd, TPoint ClientPoint);
   bool mouseUp(HWND Wnd, TPoint ClientPoint);
   bool tracking() const { return bar_ >= 0; }
   // A mouse message of a control's window (whose client rectangle is Client): a left press
-  // outside the client area, and every move and the release while the thumb is tracked, go
-  // to the tracker. True when the message was taken and the control handles it no further.
+  // outside the client area, every move and the release while a bar is held, and the ticks of
+  // the repetition go to the tracker. True when the message was taken and the control handles
+  // it no further.
   bool mouseMessage(HWND Wnd, const TRect& Client, const TMessage& Message);
 
 private:
   // The thumb position of the tracked bar for the mouse at ClientPoint.
   int trackPos(HWND Wnd, TPoint ClientPoint) const;
+  // The part of the held bar under ClientPoint (a scroll code, or -1).
+  int partAt(HWND Wnd, TPoint ClientPoint) const;
+  void repeatTick(HWND Wnd);
   int bar_ = -1;
+  bool thumb_ = false;
   int grab_ = 0;
+  int code_ = -1; // the held arrow or page area
+  TPoint point_;  // where the pointer is while it is held
   TRect rect_;
 };
 

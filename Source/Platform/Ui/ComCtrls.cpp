@@ -130,7 +130,6 @@ const TClassInfo& TTabSheet::StaticClassInfo() {
 TTabSheet::TTabSheet(TComponent* AOwner) : TCustomControl(AOwner) {
   SetControlStyle(TControlStyle{csAcceptsControls, csClickEvents, csSetCaption, csDoubleClicks});
   SetAlign(alClient);
-  SetParentColor(true);
   TControl::SetVisible(false);
 }
 

@@ -285,8 +285,10 @@ void TControl::SetEnabled(bool Value) {
   if (storeChange(enabled_, Value)) Perform(CM_ENABLEDCHANGED);
 }
 
+// The colour the control already shows keeps it following its parent: a stored form gives a
+// control that follows its parent that parent's colour, which must not cut it loose.
 void TControl::SetColor(TColor Value) {
-  if (color_ == Value && !parentColor_) return;
+  if (color_ == Value) return;
   color_ = Value;
   parentColor_ = false;
   Perform(CM_COLORCHANGED);
@@ -694,7 +696,10 @@ void TWinControl::InsertControl(TControl* AControl) {
   AControl->parent_ = this;
   if (auto* w = dynamic_cast<TWinControl*>(AControl)) {
     insertTab(w);
-    if (handle_) w->CreateHandle();
+    // A control read from a form file is inserted before its properties are read: its window
+    // waits for them (Loaded), so that what the window computes at creation, such as the pages
+    // of its scroll bars from their units, starts from the stored values.
+    if (handle_ && !w->IsLoading()) w->CreateHandle();
   }
   AControl->ParentFontChanged();
   AControl->ParentColorChanged();
@@ -1225,6 +1230,11 @@ void TWinControl::DefaultHandler(TMessage& Message) {
     Message.Result = DefWindowProc(handle_, Message.Msg, Message.WParam, Message.LParam);
 }
 
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  if (!handle_ && Parent() && Parent()->HandleAllocated()) CreateHandle();
+}
+
 void TWinControl::ParentFontChanged() { TControl::ParentFontChanged(); }
 void TWinControl::ParentColorChanged() { TControl::ParentColorChanged(); }
 
@@ -1375,6 +1385,7 @@ void TCustomControl::initField(int AWidth, int AHeight) {
   SetBounds(0, 0, AWidth, AHeight);
   SetTabStop(true);
   SetColor(clWindow);
+  SetParentColor(false);
   makeOpaqueLeaf();
 }
 

@@ -347,7 +347,8 @@ private:
   bool visible_ = true;
   bool enabled_ = true;
   TColor color_ = clWindow;
-  bool parentColor_ = false;
+  // Controls follow their parent's colour unless a class or a program gives them their own.
+  bool parentColor_ = true;
   TFont font_;
   bool parentFont_ = true;
   bool updatingFont_ = false;
@@ -460,6 +461,7 @@ public:
   TNotifyEvent OnExit;
 
   void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+  void Loaded() override;
 
   // The control that owns a window, or nullptr.
   static TWinControl* FindControl(HWND Wnd);

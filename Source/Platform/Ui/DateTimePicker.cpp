@@ -353,6 +353,7 @@ TDateTimePicker::TDateTimePicker(TComponent* AOwner)
     : TCustomControl(AOwner), dateTime_(Now()), calendar_(std::make_unique<CalendarDropDown>(*this)) {
   SetBounds(0, 0, 186, 21);
   SetColor(clWindow);
+  SetParentColor(false);
   SetTabStop(true);
 }
 

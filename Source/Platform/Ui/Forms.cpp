@@ -46,8 +46,10 @@ void TControlScrollBar::SetVisible(bool Value) {
   Update();
 }
 
+// A stored position is read before the control has its window and its final client area, so
+// it is kept as it is until the bar is shown (Update limits it then).
 void TControlScrollBar::SetPosition(int Value) {
-  Value = std::clamp(Value, 0, ScrollMax());
+  Value = control_->IsLoading() ? std::max(0, Value) : std::clamp(Value, 0, ScrollMax());
   if (Value == position_) return;
   const int old = position_;
   position_ = Value;
@@ -93,7 +95,10 @@ void TControlScrollBar::ScrollMessage(TWMScroll& Message) {
 
 const TClassInfo& TScrollingWinControl::StaticClassInfo() {
   static const TClassInfo info =
-      TClassBuilder<TScrollingWinControl, TWinControl>("TScrollingWinControl").Build();
+      TClassBuilder<TScrollingWinControl, TWinControl>("TScrollingWinControl")
+          .Object("HorzScrollBar", [](const TScrollingWinControl& c) { return &c.HorzScrollBar(); })
+          .Object("VertScrollBar", [](const TScrollingWinControl& c) { return &c.VertScrollBar(); })
+          .Build();
   return info;
 }
 

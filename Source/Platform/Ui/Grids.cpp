@@ -20,6 +20,7 @@ TCustomGrid::TCustomGrid(TComponent* AOwner) : TCustomControl(AOwner) {
   SetControlStyle(TControlStyle{csCaptureMouse, csOpaque, csDoubleClicks, csClickEvents});
   SetBounds(0, 0, 320, 120);
   SetColor(clWindow);
+  SetParentColor(false);
   SetTabStop(true);
 }
 

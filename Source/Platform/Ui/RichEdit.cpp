@@ -190,11 +190,15 @@ void TCustomRichEdit::ScaleControl(int M, int D) {
 }
 
 void TCustomRichEdit::ChangeScale(int M, int D) {
-  ScaleControl(M, D);
   if (M == D || D == 0) return;
+  // A font of its own makes the default text follow the scaled font; the default is scaled
+  // from what it was before, once, whichever way it went.
+  TCharFormat def = default_;
+  ScaleControl(M, D);
   for (auto& f : formatTable_)
     f.Size = std::max(1, mulDiv(f.Size, M, D));
-  default_.Size = std::max(1, mulDiv(default_.Size, M, D));
+  def.Size = std::max(1, mulDiv(def.Size, M, D));
+  default_ = def;
 }
 
 void TCustomRichEdit::Dispatch(TMessage& Message) {

@@ -82,7 +82,6 @@ const TClassInfo& TLabel::StaticClassInfo() {
 TCustomLabel::TCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
   SetControlStyle(ControlStyle() + TControlStyle{csReplicatable});
   SetBounds(0, 0, 65, 17);
-  SetParentColor(true);
 }
 
 void TCustomLabel::SetAlignment(TAlignment Value) { invalidateOnChange(alignment_, Value); }
@@ -688,12 +687,19 @@ void TCustomEdit::invalidateLayout() { layoutValid_ = false; }
 
 int TCustomEdit::lineHeight() const { return std::max(1, LineHeight(Font())); }
 
-TRect TCustomEdit::textArea() const {
+TRect TCustomEdit::formatRect() const {
+  if (formatRect_) return *formatRect_;
   const TRect c = ClientRect();
-  if (multiLine()) return TRect{c.Left + 1, c.Top, c.Right - 1, c.Bottom};
+  return TRect{c.Left + 1, c.Top, c.Right - 1, c.Bottom};
+}
+
+// A single line sits in the middle of the client area, or at the top of a rectangle set for it.
+TRect TCustomEdit::textArea() const {
+  const TRect r = formatRect();
+  if (multiLine()) return r;
   const int lh = lineHeight();
-  const int top = std::max(0, (c.Height() - lh) / 2);
-  return TRect{c.Left + 1, c.Top + top, c.Right - 1, c.Top + top + lh};
+  const int top = formatRect_ ? r.Top : r.Top + std::max(0, (r.Height() - lh) / 2);
+  return TRect{r.Left, top, r.Right, top + lh};
 }
 
 std::string TCustomEdit::displayText(int From, int To) const {
@@ -1024,6 +1030,20 @@ void TCustomEdit::Dispatch(TMessage& Message) {
     invalidateLayout();
     TCustomControl::Dispatch(Message);
     return;
+  case EM_GETRECT:
+    if (Message.LParam) *reinterpret_cast<TRect*>(Message.LParam) = formatRect();
+    return;
+  case EM_SETRECT:
+  case EM_SETRECTNP:
+    // No rectangle goes back to the default one.
+    if (Message.LParam)
+      formatRect_ = *reinterpret_cast<const TRect*>(Message.LParam);
+    else
+      formatRect_.reset();
+    invalidateLayout();
+    scrollToCaret();
+    if (Message.Msg == EM_SETRECT) Invalidate();
+    return;
   case WM_LBUTTONDOWN:
   case WM_LBUTTONDBLCLK:
     // A press on a window scroll bar takes the focus as well.
@@ -1305,7 +1325,6 @@ TGroupBox::TGroupBox(TComponent* AOwner) : TCustomControl(AOwner) {
   SetControlStyle(
       TControlStyle{csAcceptsControls, csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks});
   SetBounds(0, 0, 185, 105);
-  SetParentColor(true);
 }
 
 void TGroupBox::AdjustClientRect(TRect& Rect) {
@@ -1373,7 +1392,6 @@ const TClassInfo& TStaticText::StaticClassInfo() {
 
 TStaticText::TStaticText(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(0, 0, 65, 17);
-  SetParentColor(true);
   SetControlStyle(ControlStyle() - TControlStyle{TControlStyleItem::csAcceptsControls});
 }
 

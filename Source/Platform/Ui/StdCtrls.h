@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -251,6 +252,8 @@ protected:
   int prevChar(int Pos) const;
   int nextChar(int Pos) const;
   TRect textArea() const;
+  // The formatting rectangle: the one set, else the client area less a pixel on either side.
+  TRect formatRect() const;
 
   int scrollX_ = 0; // pixels
   int topLine_ = 0; // first visual line shown
@@ -271,6 +274,8 @@ private:
   mutable std::vector<VisualLine> lines_;
   mutable bool layoutValid_ = false;
   mutable int layoutWidth_ = -1;
+  // Set by EM_SETRECT / EM_SETRECTNP: where the text goes instead of the whole client area.
+  std::optional<TRect> formatRect_;
 };
 
 class TEdit : public TCustomEdit {

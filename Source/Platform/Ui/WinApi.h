@@ -39,6 +39,8 @@ constexpr UINT WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOV
                WM_RBUTTONDBLCLK = 0x0206, WM_MBUTTONDOWN = 0x0207, WM_MBUTTONUP = 0x0208,
                WM_MBUTTONDBLCLK = 0x0209, WM_MOUSEWHEEL = 0x020A, WM_CAPTURECHANGED = 0x0215,
                WM_MOUSELEAVE = 0x02A3, WM_USER = 0x0400;
+// The edit control's formatting rectangle: lParam points to a TRect (client coordinates).
+constexpr UINT EM_GETRECT = 0x00B2, EM_SETRECT = 0x00B3, EM_SETRECTNP = 0x00B4;
 constexpr UINT WM_KEYFIRST = WM_KEYDOWN, WM_KEYLAST = 0x0109, WM_MOUSEFIRST = WM_MOUSEMOVE,
                WM_MOUSELAST = 0x020D;
 

@@ -43,18 +43,12 @@ protected:
     ASSERT_TRUE(display_->ready()) << "Xvfb did not start: " << kvtest::readFile(dir_ / "xvfb.log");
   }
 
-  // The demo's file choosers start in `folder`; GTK keeps its settings in memory, as there is
-  // no session bus to store them.
+  // The demo's file choosers start in `folder`.
   void startDemo(const std::string& folder = "") {
     std::vector<std::string> argv{KV_DESKTOP_DEMO};
     if (!folder.empty()) argv.push_back(folder);
-    ASSERT_TRUE(demo_.start(argv,
-                            {{"DISPLAY", display_->name()},
-                             {"WAYLAND_DISPLAY", ""},
-                             {"GDK_BACKEND", "x11"},
-                             {"GSETTINGS_BACKEND", "memory"},
-                             {"NO_AT_BRIDGE", "1"}},
-                            dir_ / "demo.out"));
+    ASSERT_TRUE(
+        demo_.start(argv, kvtest::desktop::gtkProgramEnvironment(display_->name()), dir_ / "demo.out"));
   }
   // Waits for the demo's window, gives its type box the keyboard and returns the window's id.
   std::string showAndFocus() {

@@ -185,6 +185,44 @@ TEST_F(EditTest, MouseSetsTheCaretAndDragsASelection) {
   EXPECT_EQ(edit->SelText(), "bcde");
 }
 
+// EM_SETRECT: the text, the caret and the clicks keep to the formatting rectangle. The edit's
+// client is 96 x 17 (a two-pixel frame); characters are 6 pixels, boxes of 5 on 12 rows.
+TEST_F(EditTest, TextCaretAndClicksKeepToTheFormattingRectangle) {
+  TForm* form = makeForm();
+  TEdit* edit = makeEdit(form);
+  edit->SetText("abcdefghijklmnopqrstuvwxyz");
+  show(form);
+  auto formatRect = [&] {
+    TRect r;
+    edit->Perform(EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r));
+    return r;
+  };
+  const TRect whole{1, 0, 95, 17}; // the client area less a pixel on either side
+  EXPECT_EQ(formatRect(), whole);
+  TRect set{20, 3, 60, 16};
+  edit->Perform(EM_SETRECT, 0, reinterpret_cast<LPARAM>(&set));
+  EXPECT_EQ(formatRect(), set);
+  edit->SetFocus();
+  run();
+  key(VK_END);
+  // 156 pixels of text end 39 pixels into the rectangle: "z" at client 53 .. 57, the caret at 59,
+  // on the rows 3 .. 14 from the rectangle's top; nothing outside the rectangle.
+  auto client = [&](int x, int y) { return px(edit, x + 2, y + 2); };
+  EXPECT_EQ(client(55, 3), kBlack);
+  EXPECT_EQ(client(55, 14), kBlack);
+  EXPECT_EQ(client(55, 2), kWhite);
+  EXPECT_EQ(client(59, 8), kBlack);
+  EXPECT_EQ(client(21, 8), kBlack); // the right end of "t", cut at the rectangle's left
+  for (const int x : {2, 10, 19, 61, 70, 94})
+    EXPECT_EQ(client(x, 8), kWhite) << x;
+  // A click 3 pixels into the rectangle: 117 pixels are scrolled off, so 120 is the boundary
+  // after 20 characters.
+  click(edit, 23, 8);
+  EXPECT_EQ(edit->SelStart(), 20);
+  edit->Perform(EM_SETRECT, 0, 0); // no rectangle: the default again
+  EXPECT_EQ(formatRect(), whole);
+}
+
 TEST_F(EditTest, MemoLinesScrollBarsAndKeys) {
   TForm* form = makeForm();
   auto* memo = new TMemo(form);
