@@ -1,6 +1,8 @@
 #include "KVControls.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace KVControls {
 
@@ -18,38 +20,33 @@ template <class T, class Base> const TClassInfo& taggedClassInfo(const char* nam
   return info;
 }
 
-// The value of a typed number in the locale's notation, as the class library's conversion
-// reads it: the locale's decimal separator and nothing else. The thousands separators that our
-// own canonical text carries (1.234,56) are taken where they group three digits, so a value we
-// showed reads back as itself; anywhere else they make the text no number.
-bool parseLocaleNumber(const std::string& Text, double& Value) {
+// The value of a typed number as the field reads it: digits with the locale's decimal
+// separator. The thousands separator (in a '.' or ',' locale the other of the two) is taken
+// only in the exact text the field itself writes for the value, so that a value shown reads
+// back as itself (1.234,56) while "0,125" pasted in a '.' locale is no number rather than 125.
+bool parseFieldNumber(const std::string& Text, int Digits, double& Value) {
   const TFormatSettings& fs = FormatSettings();
   const char dec = fs.DecimalSeparator, thou = fs.ThousandSeparator;
-  const size_t decAt = Text.find(dec);
-  std::string whole = Text.substr(0, decAt),
-              frac = decAt == std::string::npos ? std::string() : Text.substr(decAt + 1);
-  if (thou != dec && whole.find(thou) != std::string::npos) {
-    std::string digits;
-    size_t group = 0, groups = 0;
-    for (size_t i = 0; i < whole.size(); ++i) {
-      if (whole[i] == thou) {
-        if ((groups == 0 ? (group == 0 || group > 3) : group != 3)) return false;
-        group = 0;
-        ++groups;
-        continue;
-      }
-      if (whole[i] < '0' || whole[i] > '9') return false;
-      digits += whole[i];
-      ++group;
-    }
-    if (group != 3) return false;
-    whole = digits;
-  }
-  if (dec != '.' && (whole.find('.') != std::string::npos || frac.find('.') != std::string::npos))
-    return false;
-  const std::string s = decAt == std::string::npos ? whole : whole + "." + frac;
-  if (!TryStrToFloat(s, Value)) return false;
-  return std::isfinite(Value);
+  std::string plain = Text;
+  if (thou != dec) plain.erase(std::remove(plain.begin(), plain.end(), thou), plain.end());
+  if (dec != '.' && plain.find('.') != std::string::npos) return false;
+  std::replace(plain.begin(), plain.end(), dec, '.');
+  double v = 0;
+  if (!TryStrToFloat(plain, v) || !std::isfinite(v)) return false;
+  if (plain.size() != Text.size() && Text != FloatToStrF(v, ffNumber, 18, Digits)) return false;
+  Value = v;
+  return true;
+}
+
+// The whole number a field keeps for a value already multiplied by its factor, or -1, the
+// field's "no value", where no 32-bit number stands for it: the saturated end of the range or
+// the 0 of a value that is no number would be a value nobody entered.
+std::int32_t scaledOrNoValue(double Scaled) {
+  const double whole = std::nearbyint(Scaled);
+  if (!(whole >= std::numeric_limits<std::int32_t>::min() &&
+        whole <= std::numeric_limits<std::int32_t>::max()))
+    return -1;
+  return RoundToInt(Scaled);
 }
 
 // Passes backspace, '*', the digits and (while the text has none) the decimal separator.
@@ -120,7 +117,7 @@ TDensityEdit::TDensityEdit(TComponent* AOwner) : TKVEdit(AOwner) { SetMaxLength(
 
 void TDensityEdit::Change() {
   double v = 0;
-  density_ = parseLocaleNumber(Text(), v) ? RoundToInt(v * 100) : -1;
+  density_ = parseFieldNumber(Text(), 2, v) ? scaledOrNoValue(v * 100) : -1;
   TKVEdit::Change();
 }
 
@@ -132,7 +129,7 @@ void TDensityEdit::SetDensityVal(std::int32_t Value) {
     SetText(FloatToStrF(Value / 100.0, ffNumber, 18, 2));
 }
 
-void TDensityEdit::SetDensityValF(double X) { SetDensityVal(RoundToInt(X * 100)); }
+void TDensityEdit::SetDensityValF(double X) { SetDensityVal(scaledOrNoValue(X * 100)); }
 
 void TDensityEdit::DoExit() {
   TKVEdit::DoExit();
@@ -156,12 +153,12 @@ TTempEdit::TTempEdit(TComponent* AOwner) : TEdit(AOwner) { SetMaxLength(4); }
 
 void TTempEdit::Change() {
   double v = 0;
-  temp_ = parseLocaleNumber(Text(), v) ? RoundToInt(v * 10) : -1;
+  temp_ = parseFieldNumber(Text(), 1, v) ? scaledOrNoValue(v * 10) : -1;
   TEdit::Change();
 }
 
 void TTempEdit::SetTempVal(double X) {
-  temp_ = RoundToInt(X * 10);
+  temp_ = scaledOrNoValue(X * 10);
   if (temp_ <= -1)
     SetText("**.*");
   else

@@ -16,8 +16,8 @@
 namespace KVControls {
 
 using kv::platform::TComponent;
-using kv::platform::TShiftState;
 using kv::platform::TMouseButton;
+using kv::platform::TShiftState;
 
 // The registry tag shared by the tagged controls.
 class TRegistryTag {
@@ -61,7 +61,8 @@ public:
   explicit TKVRadioButton(TComponent* AOwner);
 };
 
-// A density with two decimals, kept in hundredths (-1: no valid value).
+// A density with two decimals, kept in hundredths (-1: no valid value, also for a value that no
+// 32-bit count of hundredths holds).
 class TDensityEdit : public TKVEdit {
   KV_CLASS_INFO(TDensityEdit)
 public:
@@ -83,7 +84,8 @@ private:
   std::int32_t density_ = -1;
 };
 
-// A temperature with one decimal, kept in tenths (-1 after a text that is not a number).
+// A temperature with one decimal, kept in tenths (-1: no value, after a text that is not a
+// number or a value that no 32-bit count of tenths holds).
 class TTempEdit : public kv::platform::TEdit {
   KV_CLASS_INFO(TTempEdit)
 public:

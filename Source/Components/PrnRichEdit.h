@@ -16,7 +16,9 @@ public:
   explicit TPrnRichEdit(TComponent* AOwner) : TRichEdit(AOwner) {}
 
   // Renders the text from its first character into R (in the context's pixels), as far as it
-  // fits; there is no second page.
+  // fits; there is no second page. On a page of the print preview, DC is the device context of
+  // the canvas its OnPrintPage gives, PrintCanvas->Handle()->deviceHandle(), and R comes from
+  // the preview's xToPix and yToPix; any other canvas on a device gives its DC the same way.
   void PrintToDC(HDC DC, const TRect& R);
 
   // Scaling is the windowed control's alone: the text keeps the point sizes it was given.

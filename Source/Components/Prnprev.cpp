@@ -644,7 +644,7 @@ void TPrintPreview::PrintPages(int FromPage, int ToPage) {
   scale_ = kept;
 }
 
-void TPrintPreview::Print() { PrintPages(1, PageCount); }
+void TPrintPreview::Print() { PrintPages(1, std::numeric_limits<int>::max()); }
 
 void TPrintPreview::GetPrinterDC() {
   // Taken once: a second call while the first still holds the printer changes nothing.

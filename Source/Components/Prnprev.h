@@ -146,6 +146,9 @@ public:
   void CalcPageCount();
   void InitCanvas(TCanvas* ACanvas);
   void Paint(TCanvas* ACanvas);
+  // Prints every page of the document as PrintPages counts it when the job starts. The count
+  // from before the job is not what is printed: a stored form binds OnCalcPageCount after the
+  // preview counted its pages at construction.
   void Print();
   void PrintPages(int FromPage, int ToPage);
   void GetPrinterDC();

@@ -28,18 +28,21 @@ using kv::platform::TRect;
 using kv::platform::Graphics32::TBitmap32;
 
 enum class TDCScaleType : std::uint8_t { dcsMaxValues, dcsTopLimit, dcsBottomLimit, dcsBothLimits };
+KV_ENUM_NAMES(TDCScaleType, "dcsMaxValues", "dcsTopLimit", "dcsBottomLimit", "dcsBothLimits")
 inline constexpr auto dcsMaxValues = TDCScaleType::dcsMaxValues;
 inline constexpr auto dcsTopLimit = TDCScaleType::dcsTopLimit;
 inline constexpr auto dcsBottomLimit = TDCScaleType::dcsBottomLimit;
 inline constexpr auto dcsBothLimits = TDCScaleType::dcsBothLimits;
 
 enum class TChartLineStyle : std::uint8_t { lsSolid };
+KV_ENUM_NAMES(TChartLineStyle, "lsSolid")
 inline constexpr auto lsSolid = TChartLineStyle::lsSolid;
 
 enum class TChartLimit : std::uint8_t { clUpper, clLower };
+KV_ENUM_NAMES(TChartLimit, "clUpper", "clLower")
 inline constexpr auto clUpper = TChartLimit::clUpper;
 inline constexpr auto clLower = TChartLimit::clLower;
-using TChartLimits = kv::platform::TSet<TChartLimit>;
+using TChartLimits = kv::platform::TSet<TChartLimit, std::uint8_t>;
 
 // Dates that stand for "no date yet" in the running bounds.
 inline constexpr TDateTime kFirstJanuary1900 = 2.0;

@@ -9,6 +9,7 @@
 #include "Platform/Graphics/GdiObjects.h"
 #include "Platform/Graphics/Graphics32.h"
 #include "Platform/Rtl/Contnrs.h"
+#include "Platform/Rtl/TypInfo.h"
 
 #include <cstdint>
 #include <string>
@@ -24,11 +25,12 @@ using kv::platform::TRect;
 using kv::platform::Graphics32::TBitmap32;
 
 enum class TFlowGraphLimit : std::uint8_t { fgUpper, fgUpperTarget, fgLowerTarget, fgLower };
+KV_ENUM_NAMES(TFlowGraphLimit, "fgUpper", "fgUpperTarget", "fgLowerTarget", "fgLower")
 inline constexpr auto fgUpper = TFlowGraphLimit::fgUpper;
 inline constexpr auto fgUpperTarget = TFlowGraphLimit::fgUpperTarget;
 inline constexpr auto fgLowerTarget = TFlowGraphLimit::fgLowerTarget;
 inline constexpr auto fgLower = TFlowGraphLimit::fgLower;
-using TFlowGraphLimitSet = kv::platform::TSet<TFlowGraphLimit>;
+using TFlowGraphLimitSet = kv::platform::TSet<TFlowGraphLimit, std::uint8_t>;
 
 // One day of one graph.
 class KVLIB_API TFlowGraphSample : public kv::platform::TObject {

@@ -5,6 +5,7 @@
 
 #include "Platform/Rtl/Classes.h"
 #include "Platform/Rtl/Sets.h"
+#include "Platform/Rtl/TypInfo.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,7 +29,10 @@ enum class TPreDef {
   pdComments,
   pdBuildFlags
 };
-using TPreDefs = TSet<TPreDef>;
+KV_ENUM_NAMES(TPreDef, "pdCompanyName", "pdFileDescription", "pdFileVersion", "pdInternalName",
+              "pdLegalCopyright", "pdLegalTrademarks", "pdOriginalFilename", "pdProductName",
+              "pdProductVersion", "pdComments", "pdBuildFlags")
+using TPreDefs = TSet<TPreDef, std::uint16_t>;
 
 enum class TFixedFileInfoFlag {
   ffDebug,
@@ -38,7 +42,9 @@ enum class TFixedFileInfoFlag {
   ffPrivateBuild,
   ffSpecialBuild
 };
-using TFixedFileInfoFlags = TSet<TFixedFileInfoFlag>;
+KV_ENUM_NAMES(TFixedFileInfoFlag, "ffDebug", "ffInfoInferred", "ffPatched", "ffPreRelease", "ffPrivateBuild",
+              "ffSpecialBuild")
+using TFixedFileInfoFlags = TSet<TFixedFileInfoFlag, std::uint8_t>;
 
 enum class TVersionOperatingSystemFlag {
   vosUnknown,
@@ -51,9 +57,13 @@ enum class TVersionOperatingSystemFlag {
   vosPresentationManager32,
   vosWindows32
 };
-using TVersionOperatingSystemFlags = TSet<TVersionOperatingSystemFlag>;
+KV_ENUM_NAMES(TVersionOperatingSystemFlag, "vosUnknown", "vosDOS", "vosOS2_16", "vosOS2_32", "vosNT",
+              "vosWindows16", "vosPresentationManager16", "vosPresentationManager32", "vosWindows32")
+using TVersionOperatingSystemFlags = TSet<TVersionOperatingSystemFlag, std::uint16_t>;
 
 enum class TVersionFileType { vftUnknown, vftApplication, vftDLL, vftDriver, vftFont, vftVXD, vftStaticLib };
+KV_ENUM_NAMES(TVersionFileType, "vftUnknown", "vftApplication", "vftDLL", "vftDriver", "vftFont", "vftVXD",
+              "vftStaticLib")
 
 using TVersionFilename = std::string;
 

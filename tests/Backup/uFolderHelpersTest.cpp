@@ -25,7 +25,7 @@ struct FolderEnv {
   kvtest::ScopedEnv homeEnv{"HOME", home.str()};
   kvtest::ScopedEnv noDocs{"XDG_DOCUMENTS_DIR"};
   kvtest::ScopedEnv noDesktop{"XDG_DESKTOP_DIR"}, noMusic{"XDG_MUSIC_DIR"}, noPictures{"XDG_PICTURES_DIR"},
-      noVideos{"XDG_VIDEOS_DIR"}, noTemplates{"XDG_TEMPLATES_DIR"};
+      noVideos{"XDG_VIDEOS_DIR"}, noTemplates{"XDG_TEMPLATES_DIR"}, noPublic{"XDG_PUBLICSHARE_DIR"};
   kvtest::ScopedEnv config{"XDG_CONFIG_HOME", (home / "cfg").string()};
 };
 
@@ -96,17 +96,21 @@ TEST(GetFolderPath, TemporaryAndHomeFolders) {
   EXPECT_EQ(GetFolderPath(33), env.home.str() + "/");
 }
 
-// Every kind with an XDG or freedesktop.org folder resolves to it: the user directories as
-// xdg-user-dir reads the same user-dirs.dirs, the base directories as the XDG base directory
-// rules define them (relative entries ignored), written out here.
-TEST(GetFolderPath, KindsWithAnXdgFolderResolveToIt) {
+// Every kind with a Linux folder resolves to it: the user directories as xdg-user-dir reads
+// the same user-dirs.dirs, the base directories as the XDG base directory rules define them
+// (relative entries ignored), and the program and system kinds to the folders of the
+// file-system hierarchy that the README's table gives (/opt for program files, any kind above
+// 45 among them; /usr/local/lib for the common program files; /usr/lib for the system folders;
+// /etc for the Windows folder), written out here.
+TEST(GetFolderPath, KindsWithALinuxFolderResolveToIt) {
   FolderEnv env;
   const std::string h = env.home.str();
   std::filesystem::create_directories(env.home / "cfg");
   kvtest::writeFile(env.home / "cfg" / "user-dirs.dirs",
                     "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\nXDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n"
                     "XDG_MUSIC_DIR=\"/srv/Musik\"\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n"
-                    "XDG_VIDEOS_DIR=\"$HOME/Videos\"\nXDG_TEMPLATES_DIR=\"$HOME/Vorlagen\"\n");
+                    "XDG_VIDEOS_DIR=\"$HOME/Videos\"\nXDG_TEMPLATES_DIR=\"$HOME/Vorlagen\"\n"
+                    "XDG_PUBLICSHARE_DIR=\"$HOME/Oeffentlich\"\n");
   struct Row {
     int kind;
     const char* userDir; // the key xdg-user-dir answers for, or nullptr
@@ -124,6 +128,10 @@ TEST(GetFolderPath, KindsWithAnXdgFolderResolveToIt) {
         {27, "VIDEOS", ""},
         {30, "DOCUMENTS", ""},
         {44, "TEMPLATES", ""},
+        {6, "PUBLICSHARE", ""},
+        {8, "PUBLICSHARE", ""},
+        {9, "PUBLICSHARE", ""},
+        {15, "PUBLICSHARE", ""},
         {1, nullptr, h + "/cfg/"},
         {24, nullptr, h + "/data/"},
         {23, nullptr, h + "/cache/"},
@@ -158,9 +166,20 @@ TEST(GetFolderPath, KindsWithAnXdgFolderResolveToIt) {
   kvtest::ScopedEnv noDataDirs("XDG_DATA_DIRS");
   kvtest::ScopedEnv noConfigDirs("XDG_CONFIG_DIRS");
   const Row defaults[] = {
-      {1, nullptr, h + "/.config/"},     {24, nullptr, h + "/.local/share/"},
-      {23, nullptr, h + "/.cache/"},     {40, nullptr, h + "/.config/autostart/"},
-      {4, nullptr, "/usr/local/share/"}, {13, nullptr, "/etc/xdg/autostart/"},
+      {1, nullptr, h + "/.config/"},
+      {24, nullptr, h + "/.local/share/"},
+      {23, nullptr, h + "/.cache/"},
+      {40, nullptr, h + "/.config/autostart/"},
+      {4, nullptr, "/usr/local/share/"},
+      {13, nullptr, "/etc/xdg/autostart/"},
+      {34, nullptr, "/opt/"},
+      {35, nullptr, "/opt/"},
+      {46, nullptr, "/opt/"},
+      {200, nullptr, "/opt/"},
+      {10, nullptr, "/usr/local/lib/"},
+      {41, nullptr, "/usr/lib/"},
+      {42, nullptr, "/usr/lib/"},
+      {45, nullptr, "/etc/"},
   };
   for (const auto& row : defaults)
     EXPECT_EQ(GetFolderPath(static_cast<std::uint8_t>(row.kind)), row.expected) << "kind " << row.kind;
@@ -168,9 +187,8 @@ TEST(GetFolderPath, KindsWithAnXdgFolderResolveToIt) {
 
 TEST(GetFolderPath, KindsWithoutALinuxFolderGiveTheSeparatorAlone) {
   FolderEnv env;
-  // Virtual folders, Windows' own folders and those Linux has no counterpart of; 200 looks up
-  // the program files folder, 41 and 45 the system and Windows directories.
-  for (int kind : {0,  2,  3,  5,  6,  7,  8,  9,  10, 14, 15, 16, 17, 19,  20,
-                   22, 28, 29, 31, 32, 34, 35, 37, 38, 41, 42, 45, 46, 200, 255})
+  // Virtual folders (recycle bin, control panel, my computer, network, printers) and the
+  // folders of Windows' own shell that Linux desktops do not keep.
+  for (int kind : {0, 2, 3, 5, 7, 14, 16, 17, 19, 20, 22, 28, 29, 31, 32, 37, 38})
     EXPECT_EQ(GetFolderPath(kind), "/") << "kind " << kind;
 }

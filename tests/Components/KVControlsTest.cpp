@@ -6,6 +6,8 @@
 
 #include "Platform/Rtl/Streaming.h"
 
+#include <limits>
+
 using namespace kv::platform;
 using namespace KVControls;
 
@@ -16,10 +18,7 @@ protected:
   void SetUp() override {
     UiTest::SetUp();
     saved_ = FormatSettings();
-    TFormatSettings comma = saved_;
-    comma.DecimalSeparator = ',';
-    comma.ThousandSeparator = '.';
-    SetFormatSettings(comma);
+    useDecimalSeparator(',');
     form = TCustomForm::CreateNew<TForm>(&Application());
     form->SetBorderStyle(TBorderStyle::bsNone);
     form->SetBounds(0, 0, 300, 200);
@@ -27,6 +26,13 @@ protected:
   void TearDown() override {
     SetFormatSettings(saved_);
     UiTest::TearDown();
+  }
+  // A ',' locale groups thousands with '.', a '.' locale with ','.
+  void useDecimalSeparator(char dec) {
+    TFormatSettings fs = saved_;
+    fs.DecimalSeparator = dec;
+    fs.ThousandSeparator = dec == ',' ? '.' : ',';
+    SetFormatSettings(fs);
   }
   template <class T> T* add(int top = 10) {
     auto* c = new T(form);
@@ -65,23 +71,52 @@ private:
 
 } // namespace
 
+// A text is read with the locale's decimal separator; the other of '.' and ',' only where it
+// groups thousands exactly as the field writes them. What no 32-bit count of hundredths holds
+// is no value: 21474836,47 is the largest count, 2147483647.
 TEST_F(KVControlsTest, DensityFollowsTheTypedTextInHundredths) {
   auto* d = add<TDensityEdit>();
   EXPECT_EQ(d->DensityVal(), -1);
   EXPECT_EQ(d->MaxLength(), 4);
   struct Row {
+    char dec;
     std::string text;
     int value;
   };
-  const Row rows[] = {{"1,25", 125},       {"0,5", 50},  {"abc", -1},    {"", -1},
-                      {"1.25", -1},        {"*,**", -1}, {"2,345", 235}, {"2,355", 236},
-                      {"1.234,5", 123450}, {"12.34", -1}};
+  const Row rows[] = {
+      {',', "1,25", 125},
+      {',', "0,5", 50},
+      {',', "abc", -1},
+      {',', "", -1},
+      {',', "1.25", -1},
+      {',', "*,**", -1},
+      {',', "2,345", 235},
+      {',', "2,355", 236},
+      {',', "1.234,50", 123450},
+      {',', "1.234,5", -1},
+      {',', "12.34", -1},
+      {',', "0.125", -1},
+      {',', "21474836,47", 2147483647},
+      {',', "21474836,48", -1},
+      {',', "99999999999", -1},
+      {'.', "1.25", 125},
+      {'.', "0,125", -1},
+      {'.', "1,25", -1},
+      {'.', "1,234.50", 123450},
+      {'.', "1,234.5", -1},
+      {'.', "*.**", -1},
+      {'.', "21474836.48", -1},
+      {'.', "-21474836.49", -1},
+      {'.', "1e300", -1},
+  };
   // 2.345 x 100 is 234.50000000000003 in doubles (Python agrees), so it rounds up; 2.355 x 100
   // is exactly 235.5 and goes to the even 236.
   for (const Row& r : rows) {
+    useDecimalSeparator(r.dec);
     d->SetText(r.text);
-    EXPECT_EQ(d->DensityVal(), r.value) << r.text;
+    EXPECT_EQ(d->DensityVal(), r.value) << r.dec << " " << r.text;
   }
+  useDecimalSeparator(',');
   d->SetText("1,25");
   EXPECT_DOUBLE_EQ(d->DensityValF(), 1.25);
 }
@@ -110,19 +145,49 @@ TEST_F(KVControlsTest, DensityTextIsRewrittenOnLeavingTheField) {
   EXPECT_EQ(d->DensityVal(), -1);
 }
 
-TEST_F(KVControlsTest, DensityValuesSetByTheProgram) {
+// A value set by the program shows in the canonical form; one that no count of hundredths
+// (tenths) holds, or no number, is no value with its stars, never the range's end or 0.
+TEST_F(KVControlsTest, ValuesSetByTheProgram) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Row {
+    char dec;
+    double x;
+    int density;
+    std::string densityText;
+    int tenths;
+    std::string tempText;
+  };
+  const Row rows[] = {
+      {',', 0.125, 12, "0,12", 1, "0,1"}, // Round(12.5) = 12, ties to even
+      {',', 21.25, 2125, "21,25", 212, "21,2"},
+      {',', 1234.56, 123456, "1.234,56", 12346, "1.234,6"},
+      {'.', 1234.56, 123456, "1,234.56", 12346, "1,234.6"},
+      {',', -3.0, -1, "*,**", -1, "**.*"}, // the stars read back as no value
+      {',', nan, -1, "*,**", -1, "**.*"},
+      {'.', nan, -1, "*.**", -1, "**.*"},
+      {',', 3e7, -1, "*,**", 300000000, "30.000.000,0"},
+      {'.', 3e8, -1, "*.**", -1, "**.*"},
+      {'.', -3e8, -1, "*.**", -1, "**.*"},
+  };
   auto* d = add<TDensityEdit>();
-  d->SetDensityValF(0.125); // Round(12.5) = 12, ties to even
-  EXPECT_EQ(d->DensityVal(), 12);
-  EXPECT_EQ(d->Text(), "0,12");
-  d->SetDensityVal(125);
-  EXPECT_EQ(d->Text(), "1,25");
+  auto* t = add<TTempEdit>(40);
+  for (const Row& r : rows) {
+    useDecimalSeparator(r.dec);
+    d->SetDensityValF(r.x);
+    t->SetTempVal(r.x);
+    EXPECT_EQ(d->DensityVal(), r.density) << r.dec << " " << r.x;
+    EXPECT_EQ(d->Text(), r.densityText) << r.dec << " " << r.x;
+    EXPECT_EQ(t->TempTenths(), r.tenths) << r.dec << " " << r.x;
+    EXPECT_EQ(t->Text(), r.tempText) << r.dec << " " << r.x;
+    // The canonical text reads back as the value.
+    if (r.density >= 0) {
+      d->SetText(d->Text());
+      EXPECT_EQ(d->DensityVal(), r.density) << r.densityText;
+    }
+  }
+  useDecimalSeparator(',');
   d->SetDensityVal(-1);
   EXPECT_EQ(d->Text(), "*,**");
-  // A value with thousands reads back as itself from its own text.
-  d->SetDensityVal(123456);
-  EXPECT_EQ(d->Text(), "1.234,56");
-  EXPECT_EQ(d->DensityVal(), 123456);
 }
 
 TEST_F(KVControlsTest, TemperatureInTenths) {
@@ -130,14 +195,22 @@ TEST_F(KVControlsTest, TemperatureInTenths) {
   EXPECT_EQ(t->TempVal(), 0.0);
   EXPECT_EQ(t->Text(), "");
   EXPECT_EQ(t->MaxLength(), 4);
-  t->SetText("20,5");
-  EXPECT_EQ(t->TempTenths(), 205);
-  t->SetText("abc");
-  EXPECT_EQ(t->TempTenths(), -1);
-  t->SetTempVal(-3.0);
-  EXPECT_EQ(t->Text(), "**.*");
-  t->SetTempVal(21.25); // Round(212.5) = 212
-  EXPECT_EQ(t->Text(), "21,2");
+  struct Row {
+    char dec;
+    std::string text;
+    int tenths;
+  };
+  const Row rows[] = {
+      {',', "20,5", 205},       {',', "abc", -1},   {',', "20.5", -1}, {',', "214748364,7", 2147483647},
+      {',', "214748364,8", -1}, {'.', "20.5", 205}, {'.', "0,5", -1},  {'.', "1,234.5", 12345},
+      {'.', "1,234.50", -1}};
+  for (const Row& r : rows) {
+    useDecimalSeparator(r.dec);
+    t->SetText(r.text);
+    EXPECT_EQ(t->TempTenths(), r.tenths) << r.dec << " " << r.text;
+  }
+  useDecimalSeparator(',');
+  t->SetTempVal(21.25);
   EXPECT_DOUBLE_EQ(t->TempVal(), 21.2);
 }
 

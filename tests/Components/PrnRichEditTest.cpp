@@ -4,11 +4,14 @@
 // the cut after the last line that fits, and a printed page that pdftotext reads.
 #include "PrnRichEdit.h"
 
+#include "Prnprev.h"
+
 #include "../Platform/Graphics/PdfWords.h"
 #include "../Platform/Ui/UiTestSupport.h"
 #include "TestSupport.h"
 
 #include "Platform/Graphics/Printer.h"
+#include "Platform/Rtl/ScopeExit.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -261,8 +264,11 @@ TEST_F(PrnRichEditTest, ScalingLeavesThePrintedSizesAlone) {
   EXPECT_EQ(own->DefAttributes().Size(), 18);
 }
 
-TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
-  if (!kvtest::haveTool("pdftotext")) GTEST_SKIP() << "pdftotext missing";
+// The road a host takes: the preview's OnPrintPage hands the page's canvas, whose device
+// context the edit renders into, at the place the preview's millimetres give.
+TEST_F(PrnRichEditTest, APreviewPageCarriesTheFormattedTextIntoThePdf) {
+  if (!kvtest::haveTool("pdftotext") || !kvtest::haveTool("pdffonts"))
+    GTEST_SKIP() << "poppler-utils missing";
   kvtest::TempDir dir;
   auto* e = new TPrnRichEdit(&Application());
   e->Font().SetName("DejaVu Sans");
@@ -270,13 +276,19 @@ TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
   e->Lines().Add("Messreihe vom Montag");
   e->Lines().Add("Dichte 1,25 bei 20 Grad");
   e->Lines().Add("Diese Zeile passt nicht mehr");
-  Printer printer;
+  e->SetSelStart(static_cast<int>(e->Text().find("Dichte")));
+  e->SetSelLength(6);
+  e->SelAttributes().SetStyle({fsBold});
   const std::string pdf = (dir / "rich.pdf").string();
-  printer.setOutputFile(pdf);
-  printer.BeginDoc();
-  // 300 dpi: 12 points are 50 pixels; 130 pixels hold two lines of about 58 pixels.
-  e->PrintToDC(printer.Handle(), TRect{300, 300, 2000, 430});
-  printer.EndDoc();
+  CurrentPrinter().setOutputFile(pdf);
+  const ScopeExit printerBack([] { CurrentPrinter().setOutputFile(""); });
+  auto* preview = new Prnprev::TPrintPreview(&Application());
+  preview->OnPrintPage.Bind([&](TObject*, TCanvas* c, int, bool) {
+    // 300 dpi: 12 points are 50 pixels; 11 mm (130 pixels) hold two lines of about 58 pixels.
+    e->PrintToDC(c->Handle()->deviceHandle(),
+                 TRect{preview->xToPix(25), preview->yToPix(25), preview->xToPix(160), preview->yToPix(36)});
+  });
+  preview->Print();
   const auto text = kvtest::run("pdftotext " + kvtest::shellQuote(pdf) + " -");
   ASSERT_EQ(text.exitCode, 0) << text.err;
   const auto first = text.out.find("Messreihe vom Montag"), second = text.out.find("Dichte 1,25 bei 20 Grad");
@@ -284,6 +296,9 @@ TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
   ASSERT_NE(second, std::string::npos) << text.out;
   EXPECT_LT(first, second);
   EXPECT_EQ(text.out.find("passt nicht"), std::string::npos) << text.out;
+  const auto fonts = kvtest::run("pdffonts " + kvtest::shellQuote(pdf));
+  EXPECT_NE(fonts.out.find("DejaVuSans-Bold"), std::string::npos) << fonts.out;
+  EXPECT_NE(fonts.out.find("DejaVuSans "), std::string::npos) << fonts.out;
   // Font.Size 12 is 12 points on paper: the words' boxes as high as the peer's at 12 points.
   if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Messreihe")) {
     EXPECT_NEAR(kvtest::pdfWord(pdf, "Messreihe").height(), peer, 0.1);

@@ -233,26 +233,65 @@ TEST_F(PrnprevTest, ActualPageRange) {
   EXPECT_EQ(paints, 1);
 }
 
-TEST_F(PrnprevTest, PrintingPageByPageIntoPdf) {
-  if (!kvtest::haveTool("pdftotext")) GTEST_SKIP() << "pdftotext missing";
-  pv->SetScale(0.3);
+namespace {
+
+// A host's report form: the preview and both handlers come from its form file, so the
+// preview counts its pages at construction before OnCalcPageCount is bound.
+class TReportForm : public TForm {
+  KV_CLASS_INFO(TReportForm)
+public:
+  using TForm::TForm;
+  TPrintPreview* Preview = nullptr;
   std::vector<int> printed;
-  pv->OnCalcPageCount.Bind([&](TObject*) { pv->PageCount = 3; });
-  pv->OnPrintPage.Bind([&](TObject*, TCanvas* c, int page, bool printing) {
+  void PreviewCalcPageCount(TObject*) { Preview->PageCount = 3; }
+  void PreviewPrintPage(TObject*, TCanvas* c, int page, bool printing) {
     EXPECT_TRUE(printing);
-    EXPECT_TRUE(pv->PrintJobRunning());
-    EXPECT_EQ(pv->xToPix(10), 100); // printer pixels while printing
+    EXPECT_TRUE(Preview->PrintJobRunning());
+    EXPECT_EQ(Preview->xToPix(10), 100); // printer pixels while printing
     c->Font().SetName("DejaVu Sans");
     c->Font().SetSize(12);
-    pv->MetText(20, 20 + page, "Seite " + std::to_string(page));
-    pv->MetRect(10, 10, 90, 190);
+    Preview->MetText(20, 20 + page, "Seite " + std::to_string(page));
+    Preview->MetRect(10, 10, 90, 190);
     printed.push_back(page);
-  });
-  pv->Title = "Vorschau";
-  pv->PrintPages(0, 99);
-  EXPECT_EQ(printed, (std::vector<int>{1, 2, 3}));
-  EXPECT_FALSE(pv->PrintJobRunning());
-  EXPECT_DOUBLE_EQ(pv->GetScale(), 0.3);
+  }
+};
+const TClassInfo& TReportForm::StaticClassInfo() {
+  static const TClassInfo info = TClassBuilder<TReportForm, TForm>("TReportForm")
+                                     .Field("Preview", &TReportForm::Preview)
+                                     .Method("PreviewCalcPageCount", &TReportForm::PreviewCalcPageCount)
+                                     .Method("PreviewPrintPage", &TReportForm::PreviewPrintPage)
+                                     .Build();
+  return info;
+}
+
+} // namespace
+
+TEST_F(PrnprevTest, StoredFormPrintsEveryPageIntoPdf) {
+  if (!kvtest::haveTool("pdftotext")) GTEST_SKIP() << "pdftotext missing";
+  auto* report = TForm::CreateNew<TReportForm>(&Application());
+  ReadComponentText(*report, R"(object Report: TReportForm
+  Width = 400
+  Height = 300
+  object Preview: TPrintPreview
+    Left = 0
+    Top = 0
+    Width = 300
+    Height = 250
+    Title = 'Vorschau'
+    OnCalcPageCount = PreviewCalcPageCount
+    OnPrintPage = PreviewPrintPage
+  end
+end
+)",
+                    "report.kfm");
+  TPrintPreview* preview = report->Preview;
+  ASSERT_NE(preview, nullptr);
+  EXPECT_EQ(preview->PageCount, 1); // counted before the handler was there
+  preview->SetScale(0.3);
+  preview->Print();
+  EXPECT_EQ(report->printed, (std::vector<int>{1, 2, 3}));
+  EXPECT_FALSE(preview->PrintJobRunning());
+  EXPECT_DOUBLE_EQ(preview->GetScale(), 0.3);
   EXPECT_EQ(pagesPrinted(), (std::vector<std::string>{"StartDoc(\"Vorschau\")", "StartPage(1)",
                                                       "StartPage(2)", "StartPage(3)", "EndDoc"}));
   const std::string pdf = (dir / "preview.pdf").string();
@@ -276,12 +315,12 @@ TEST_F(PrnprevTest, PrintingPageByPageIntoPdf) {
 
 TEST_F(PrnprevTest, PageRangesAndAborts) {
   std::vector<int> printed;
-  int pages = 5;
+  int pages = 5, abortAfter = 2;
   pv->OnCalcPageCount.Bind([&](TObject*) { pv->PageCount = pages; });
   pv->OnPrintPage.Bind([&](TObject*, TCanvas*, int page, bool) {
     printed.push_back(page);
     pv->GetPrinterDC(); // changes nothing while the job runs
-    if (page == 2) pv->PrintAborted = true;
+    if (page == abortAfter) pv->PrintAborted = true;
   });
   pv->SetScale(0.2);
   pv->PrintPages(1, 5);
@@ -296,11 +335,17 @@ TEST_F(PrnprevTest, PageRangesAndAborts) {
   EXPECT_TRUE(printed.empty());
   EXPECT_EQ(pagesPrinted(), (std::vector<std::string>{"StartDoc(\"Dokument\")", "StartPage(1)", "EndDoc"}));
 
+  abortAfter = 0;
+  pv->PrintPages(0, 99);
+  EXPECT_EQ(printed, (std::vector<int>{1, 2, 3}));
+
+  // Without a handler the document is the one page the job counts, whatever was counted before.
+  printed.clear();
   pv->OnCalcPageCount.Clear();
   pv->CalcPageCount();
   EXPECT_EQ(pv->PageCount, 0);
-  pv->Print(); // 1 .. 0: an empty job
-  EXPECT_TRUE(printed.empty());
+  pv->Print();
+  EXPECT_EQ(printed, (std::vector<int>{1}));
   EXPECT_EQ(pagesPrinted().back(), "EndDoc");
 }
 

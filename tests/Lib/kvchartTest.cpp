@@ -8,6 +8,7 @@
 #include "Platform/Graphics/RecordingDC.h"
 #include "TestSupport.h"
 
+#include <bit>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -792,4 +793,15 @@ TEST(DateChartExports, EveryOperationIsASymbolOfTheLibrary) {
       "kvchart::TDateChart::SetTopValue(double)", "kvchart::TDateChart::SetUpperLimitValue(double)",
       "kvchart::TDateChart::SetXStartValue(double)", "kvchart::TDateChart::SetXStep(double)"};
   EXPECT_TRUE(kvtest::exportedByKVLib(operations));
+  // The exported types: one byte each, the set's bit 0 clUpper and bit 1 clLower, and the
+  // member names a host's type information reads.
+  static_assert(sizeof(TDCScaleType) == 1 && sizeof(TChartLineStyle) == 1 && sizeof(TChartLimit) == 1);
+  static_assert(sizeof(TChartLimits) == 1);
+  EXPECT_EQ(std::bit_cast<std::uint8_t>(TChartLimits{clLower}), 0x02);
+  EXPECT_EQ(std::bit_cast<std::uint8_t>(TChartLimits{clUpper, clLower}), 0x03);
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(kvEnumNames(TDCScaleType{}),
+            (Names{"dcsMaxValues", "dcsTopLimit", "dcsBottomLimit", "dcsBothLimits"}));
+  EXPECT_EQ(kvEnumNames(TChartLineStyle{}), (Names{"lsSolid"}));
+  EXPECT_EQ(kvEnumNames(TChartLimit{}), (Names{"clUpper", "clLower"}));
 }

@@ -4,6 +4,7 @@
 #include "Platform/Graphics/Fonts.h"
 #include "TestSupport.h"
 
+#include <bit>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -408,4 +409,10 @@ TEST(FlowGraphExports, EveryOperationIsASymbolOfTheLibrary) {
       "uKVFlowGraph::TFlowGraph::SetTargetColor(", "uKVFlowGraph::TFlowGraph::SetShowGrid(bool)",
       "uKVFlowGraph::TFlowGraph::SetShow1Value(bool)", "uKVFlowGraph::TFlowGraph::SetYAxisCaption("};
   EXPECT_TRUE(kvtest::exportedByKVLib(operations));
+  // The exported enumeration and set: one byte each, bit n for member n, and the member names.
+  static_assert(sizeof(TFlowGraphLimit) == 1 && sizeof(TFlowGraphLimitSet) == 1);
+  EXPECT_EQ(std::bit_cast<std::uint8_t>(TFlowGraphLimitSet{fgUpper, fgLower}), 0x09);
+  EXPECT_EQ(std::bit_cast<std::uint8_t>(TFlowGraphLimitSet{fgUpperTarget, fgLowerTarget}), 0x06);
+  EXPECT_EQ(kvEnumNames(TFlowGraphLimit{}),
+            (std::vector<std::string>{"fgUpper", "fgUpperTarget", "fgLowerTarget", "fgLower"}));
 }

@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include <bit>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -121,6 +122,25 @@ TEST(VersionInfoResource, AgreesWithPefileOnEveryFixture) {
 
 // The values written in the .rc files, read back through every getter.
 TEST(VersionInfoResource, GivesTheValuesOfTheResourceScripts) {
+  // The sets as wide as the exported records have them, bit n for member n, and the names of
+  // the published enumerations.
+  static_assert(sizeof(TPreDefs) == 2 && sizeof(TFixedFileInfoFlags) == 1 &&
+                sizeof(TVersionOperatingSystemFlags) == 2);
+  EXPECT_EQ(std::bit_cast<std::uint16_t>(TPreDefs{TPreDef::pdBuildFlags}), 0x0400);
+  EXPECT_EQ(std::bit_cast<std::uint8_t>(TFixedFileInfoFlags{F::ffSpecialBuild}), 0x20);
+  EXPECT_EQ(std::bit_cast<std::uint16_t>(TVersionOperatingSystemFlags{V::vosNT, V::vosWindows32}), 0x0110);
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(kvEnumNames(TPreDef{}),
+            (Names{"pdCompanyName", "pdFileDescription", "pdFileVersion", "pdInternalName",
+                   "pdLegalCopyright", "pdLegalTrademarks", "pdOriginalFilename", "pdProductName",
+                   "pdProductVersion", "pdComments", "pdBuildFlags"}));
+  EXPECT_EQ(kvEnumNames(F{}), (Names{"ffDebug", "ffInfoInferred", "ffPatched", "ffPreRelease",
+                                     "ffPrivateBuild", "ffSpecialBuild"}));
+  EXPECT_EQ(kvEnumNames(V{}),
+            (Names{"vosUnknown", "vosDOS", "vosOS2_16", "vosOS2_32", "vosNT", "vosWindows16",
+                   "vosPresentationManager16", "vosPresentationManager32", "vosWindows32"}));
+  EXPECT_EQ(kvEnumNames(TVersionFileType{}), (Names{"vftUnknown", "vftApplication", "vftDLL", "vftDriver",
+                                                    "vftFont", "vftVXD", "vftStaticLib"}));
   struct Row {
     std::vector<const char*> files; // one script, built for each of them
     std::vector<std::string> translations;

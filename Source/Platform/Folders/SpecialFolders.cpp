@@ -108,6 +108,7 @@ std::string musicFolder() { return userDir("MUSIC", "Music"); }
 std::string picturesFolder() { return userDir("PICTURES", "Pictures"); }
 std::string videosFolder() { return userDir("VIDEOS", "Videos"); }
 std::string templatesFolder() { return userDir("TEMPLATES", "Templates"); }
+std::string publicFolder() { return userDir("PUBLICSHARE", "Public"); }
 
 std::string configHome() { return baseDir("XDG_CONFIG_HOME", "/.config"); }
 std::string dataHome() { return baseDir("XDG_DATA_HOME", "/.local/share"); }
@@ -119,5 +120,10 @@ std::string tempFolder() {
   if (std::string dir = environment("TMPDIR"); !dir.empty()) return withoutTrailingSeparators(dir);
   return "/tmp";
 }
+
+std::string programsFolder() { return "/opt"; }
+std::string localLibraryFolder() { return "/usr/local/lib"; }
+std::string systemLibraryFolder() { return "/usr/lib"; }
+std::string systemSettingsFolder() { return "/etc"; }
 
 } // namespace kv::platform

@@ -19,6 +19,7 @@ std::string musicFolder();     // MUSIC, ~/Music
 std::string picturesFolder();  // PICTURES, ~/Pictures
 std::string videosFolder();    // VIDEOS, ~/Videos
 std::string templatesFolder(); // TEMPLATES, ~/Templates
+std::string publicFolder();    // PUBLICSHARE, ~/Public: what the desktop shares with other users
 
 // The XDG base directories: the variable when it holds an absolute path, else the default.
 std::string configHome(); // $XDG_CONFIG_HOME, ~/.config
@@ -30,5 +31,12 @@ std::string systemConfigFolder();
 
 // $TMPDIR when set, else /tmp.
 std::string tempFolder();
+
+// The fixed folders of the file-system hierarchy that stand in for Windows' program and
+// system folders (the README's folder table lists which is which).
+std::string programsFolder();       // /opt: add-on programs, one folder each, as in Program Files
+std::string localLibraryFolder();   // /usr/local/lib: what locally installed programs share
+std::string systemLibraryFolder();  // /usr/lib: the system's shared libraries
+std::string systemSettingsFolder(); // /etc: the system's settings files
 
 } // namespace kv::platform

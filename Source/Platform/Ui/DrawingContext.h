@@ -85,6 +85,10 @@ public:
 
   // The device's vertical resolution (LOGPIXELSY), which font heights are measured in.
   virtual int pixelsPerInch() const { return 96; }
+  // The device context this one draws through, for calls that take a device-context handle
+  // (a rich edit's range formatting onto a preview page or a printer canvas); they draw with
+  // this context's origin and clip. 0 where no device context lies underneath.
+  virtual HDC deviceHandle() const { return 0; }
 
   // Set by the window system for the paint of one window.
   virtual void setDeviceOrigin(TPoint origin) = 0;

@@ -44,6 +44,7 @@ public:
   void textRect(const TRect& clip, int x, int y, const std::string& text) override;
   TSize textExtent(const std::string& text) override;
   int pixelsPerInch() const override { return dc_->GetDeviceCaps(LOGPIXELSY); }
+  HDC deviceHandle() const override { return dc_->Handle(); }
   void copyRect(const TRect& dest, DrawingContext& source, const TRect& src) override;
 
   void setDeviceOrigin(TPoint origin) override;
@@ -63,7 +64,7 @@ private:
   DeviceContext* dc_;
   TPoint windowOrg_{0, 0};
   TPoint deviceOrg_{0, 0};
-  std::optional<TRect> clip_;  // device pixels
+  std::optional<TRect> clip_; // device pixels
 };
 
 // The pixels of one window, held in a raster; contexts draw on it through RasterDC.
@@ -89,4 +90,4 @@ private:
 // The raster of a window whose surface is a RasterSurface, else nullptr.
 const Raster* WindowRaster(HWND Wnd);
 
-}  // namespace kv::platform
+} // namespace kv::platform
