@@ -255,7 +255,7 @@ TEST_F(PrnRichEditTest, ScalingLeavesThePrintedSizesAlone) {
 }
 
 TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
-  if (!kvtest::haveTool("pdftotext")) GTEST_SKIP() << "pdftotext missing";
+  if (const auto missing = kvtest::missingPdfPeer(); !missing.empty()) GTEST_SKIP() << missing << " missing";
   kvtest::TempDir dir;
   auto* e = new TPrnRichEdit(&Application());
   e->Font().SetName("DejaVu Sans");
@@ -278,9 +278,9 @@ TEST_F(PrnRichEditTest, APrintedPageCarriesTheTextIntoThePdf) {
   EXPECT_LT(first, second);
   EXPECT_EQ(text.out.find("passt nicht"), std::string::npos) << text.out;
   // Font.Size 12 is 12 points on paper: the words' boxes as high as the peer's at 12 points.
-  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Messreihe")) {
-    EXPECT_NEAR(kvtest::pdfWord(pdf, "Messreihe").height(), peer, 0.1);
-  }
+  const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Messreihe");
+  ASSERT_GT(peer, 0) << "pango-view's page has no word pdftotext reads";
+  EXPECT_NEAR(kvtest::pdfWord(pdf, "Messreihe").height(), peer, 0.1);
 }
 
 TEST_F(PrnRichEditTest, RegisterPutsTheEditOnTheEigenePage) {
