@@ -3,13 +3,13 @@
 // runs one operation at a time.
 #pragma once
 
-#include "Archive/ZipRecords.h"
 #include "Engines/ZipEngineRecords.h"
 #include "Platform/DynLib/DynLib.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Rtl/Classes.h"
 #include "Platform/Rtl/Icons.h"
 #include "Platform/Rtl/TypInfo.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <cstdint>
 #include <exception>
@@ -138,6 +138,8 @@ public:
   static EZavOzeriz CreateResDisp(int Ident, bool Display);
   static EZavOzeriz CreateResFmtInt(int Ident, int Value);
   static EZavOzeriz CreateResFmtStr(int Ident, const std::string& Value);
+  // A text of our own under a table id, for refusals the table has no words for.
+  static EZavOzeriz withText(int Ident, const std::string& Text) { return EZavOzeriz(Text, Ident, true); }
   bool DisplayMsg = true;
   int ResId = 0;
 

@@ -256,15 +256,17 @@ void TZavOzeriz::readZipDirOnce() {
 }
 
 void TZavOzeriz::readDirectory(EndOfCentralDirRecord& eoc) {
+  const auto readInput = [this](int64_t pos, uint8_t* out, size_t count) {
+    return pf::fileReadAt(FSpanInHandle, pos, out, static_cast<int64_t>(count));
+  };
+  // Before anything is read or warned about: the directory's true figures are elsewhere.
+  if (needsZip64(eoc, readInput, FEOCOffset)) throw EZavOzeriz::withText(DS_NotAValidZip, Zip64RefusedText);
   FLastDisk = eoc.ThisDiskNo;
   if (FLastDisk > 0) FSpanned = true;
   FCurrentDisk = FLastDisk;
 
   if (eoc.ThisDiskNo == eoc.CentralDiskNo) {
     // The directory ends where the end record begins, or a Zip64 end record in front of it.
-    const auto readInput = [this](int64_t pos, uint8_t* out, size_t count) {
-      return pf::fileReadAt(FSpanInHandle, pos, out, static_cast<int64_t>(count));
-    };
     FCentralDirStart =
         FEOCOffset - zip64TrailerLength(readInput, FEOCOffset) - static_cast<int64_t>(eoc.CentralSize);
   } else {

@@ -5,8 +5,8 @@
 
 #include "Archive/ZavOzeriz.h"
 #include "Archive/ZipMessages.h"
-#include "Archive/ZipRecords.h"
 #include "Platform/Rtl/SysUtils.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <array>
 #include <cstdint>

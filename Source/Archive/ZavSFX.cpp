@@ -122,6 +122,14 @@ struct WaitCursor {
 
 std::string upperExt(const std::string& name) { return pf::UpperCase(pf::extractFileExt(name)); }
 
+// The result of writing the zip piece; an archive refused for its Zip64 figures gets the one
+// message every reader gives, and the result of a refused input.
+int zipPieceResult(TZavOzeriz& m, int r) {
+  if (r != fmt::ResZip64) return r;
+  m.ReportZipError(EZavOzeriz::withText(DS_NotAValidZip, ZipRecords::Zip64RefusedText));
+  return fmt::ResRefused;
+}
+
 } // namespace
 
 TZavSFXSlave::TZavSFXSlave(pf::TComponent* AOwner) : TZavSFXBase(AOwner) {}
@@ -316,7 +324,8 @@ int TZavSFXSlave::WriteSFX(const std::string& Name, bool NewEmpty) {
     if (in.handle == pf::InvalidFile) return -3;
     const int64_t inSize = pf::fileLength(in.handle);
     if (inSize < 0) return -9;
-    if (const int r = fmt::WriteShiftedZip(in.handle, inSize, out.handle, head); r != 0) return r;
+    if (const int r = fmt::WriteShiftedZip(in.handle, inSize, out.handle, head); r != 0)
+      return zipPieceResult(m, r);
   }
   if (pf::fileSeek(out.handle, 0, 1) < 0) return -9;
   if (!out.commit(m)) return -1;
@@ -352,7 +361,8 @@ int TZavSFXSlave::ConvertToZIP(TZavOzeriz* Master) {
       PendingFile out(zipName);
       if (!out.ok()) return -1;
       int64_t start = 0;
-      if (const int r = fmt::WriteUnshiftedZip(exe.handle, size, out.handle, start); r != 0) return r;
+      if (const int r = fmt::WriteUnshiftedZip(exe.handle, size, out.handle, start); r != 0)
+        return zipPieceResult(m, r);
       if (const int r = ReadSFXHeader(exe.handle, start); r != 0) return r;
       ReadStubIcon(exeName);
       if (!out.commit(m)) return -1;

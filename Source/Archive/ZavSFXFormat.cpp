@@ -163,11 +163,11 @@ std::optional<EndRecordAt> FindEndRecord(FileHandle In, int64_t Size) {
     }
   }
   if (!found || found->Pos == 0) return std::nullopt;
-  found->DirEnd = found->Pos - zip64TrailerLength(
-                                   [In](int64_t pos, uint8_t* out, size_t count) {
-                                     return pf::fileReadAt(In, pos, out, static_cast<int64_t>(count));
-                                   },
-                                   found->Pos);
+  const ReadAtFn readAt = [In](int64_t pos, uint8_t* out, size_t count) {
+    return pf::fileReadAt(In, pos, out, static_cast<int64_t>(count));
+  };
+  found->DirEnd = found->Pos - zip64TrailerLength(readAt, found->Pos);
+  found->NeedsZip64 = needsZip64(found->Rec, readAt, found->Pos);
   return found;
 }
 
@@ -200,6 +200,7 @@ int WriteEmptyZip(FileHandle Out, int64_t EndPos) {
 int WriteShiftedZip(FileHandle In, int64_t InSize, FileHandle Out, int64_t HeadBytes) {
   const auto end = FindEndRecord(In, InSize);
   if (!end) return ResNoDirectory;
+  if (end->NeedsZip64) return ResZip64;
   int64_t prefix = 0, cdStart = 0;
   if (!placeDirectory(*end, prefix, cdStart)) return ResNoDirectory;
   const auto& eoc = end->Rec;
@@ -217,6 +218,7 @@ int WriteShiftedZip(FileHandle In, int64_t InSize, FileHandle Out, int64_t HeadB
 int WriteUnshiftedZip(FileHandle Exe, int64_t ExeSize, FileHandle Out, int64_t& Start) {
   const auto end = FindEndRecord(Exe, ExeSize);
   if (!end) return ResNoDirectory;
+  if (end->NeedsZip64) return ResZip64;
   int64_t prefix = 0, cdStart = 0;
   if (!placeDirectory(*end, prefix, cdStart)) return ResNoDirectory;
   const auto& eoc = end->Rec;

@@ -10,9 +10,9 @@
 #pragma once
 
 #include "Archive/ZavSFXHeader.h"
-#include "Archive/ZipRecords.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Rtl/Icons.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <array>
 #include <cstdint>
@@ -40,6 +40,9 @@ inline constexpr size_t IconFileSize = 766, IconImageOffset = 22;
 // Results shared with the builder.
 inline constexpr int ResOK = 0, ResCreate = -1, ResWrite = -2, ResOpen = -3, ResRefused = -9, ResNoIcon = -10,
                      ResIconFailed = -11, ResIconSize = -12, ResSpanned = -101, ResNoDirectory = -102;
+// Inside the builder only: the archive's figures stand in Zip64 records (ZipRecords::needsZip64);
+// the builder says so and answers -9.
+inline constexpr int ResZip64 = -103;
 
 // An older header found in the bytes in front of the zip data. Texts that would run past
 // those bytes are cut where they end.
@@ -58,6 +61,7 @@ struct EndRecordAt {
   ZipRecords::EndOfCentralDirRecord Rec;
   // Where the central directory ends: the end record, or a Zip64 end record in front of it.
   int64_t DirEnd = 0;
+  bool NeedsZip64 = false;
 };
 // The end record as the builder finds it: the last 22 bytes, or the first one in the last
 // 65558 bytes whose comment ends within the file. Nothing when there is none or it is at 0.

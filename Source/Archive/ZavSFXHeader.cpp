@@ -1,6 +1,6 @@
 #include "Archive/ZavSFXHeader.h"
 
-#include "Archive/ZipRecords.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <cstring>
 #include <stdexcept>

@@ -1,8 +1,8 @@
 #include "EngineArchive.h"
 
 #include "EngineFiles.h"
-#include "Archive/ZipRecords.h"
 #include "Platform/CodePage/CodePage.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -80,10 +80,10 @@ std::optional<int64_t> CentralEntry::unixModTime() const {
   const auto* p = reinterpret_cast<const uint8_t*>(extra.data());
   size_t pos = 0;
   while (pos + 4 <= extra.size()) {
-    const uint16_t id = get16(p + pos);
-    const uint16_t length = get16(p + pos + 2);
+    const uint16_t id = getU16(p + pos);
+    const uint16_t length = getU16(p + pos + 2);
     if (pos + 4 + length > extra.size()) break;
-    if (id == 0x5455 && length >= 5 && (p[pos + 4] & 1)) return static_cast<int32_t>(get32(p + pos + 5));
+    if (id == 0x5455 && length >= 5 && (p[pos + 4] & 1)) return static_cast<int32_t>(getU32(p + pos + 5));
     pos += 4 + length;
   }
   return std::nullopt;
@@ -152,36 +152,29 @@ std::optional<ArchiveDirectory> readArchiveDirectory(int fd, std::string& error,
     return std::nullopt;
   }
 
+  const ZipRecords::ReadAtFn readAt = [fd](int64_t pos, uint8_t* out, size_t count) {
+    return preadAll(fd, out, count, static_cast<uint64_t>(pos));
+  };
   for (uint64_t i = tailSize - kEndOfCentralDirSize + 1; i-- > 0;) {
     const uint8_t* e = tail.data() + i;
-    if (get32(e) != kEndOfCentralDirSignature) continue;
+    const auto eoc = ZipRecords::EndOfCentralDirRecord::parse({e, kEndOfCentralDirSize});
+    if (!eoc) continue;
     const uint64_t eocdPos = tailStart + i;
-    const uint16_t thisDisk = get16(e + 4), centralDisk = get16(e + 6);
-    const uint16_t entriesHere = get16(e + 8), totalEntries = get16(e + 10);
-    const uint32_t centralSize = get32(e + 12), centralOffset = get32(e + 16);
-    const uint16_t commentLength = get16(e + 20);
-    if (centralSize > eocdPos) continue; // not a real end record: keep looking further back
-
-    uint64_t directoryEnd = eocdPos;
-    if (eocdPos >= 20) {
-      uint8_t locator[4];
-      if (preadAll(fd, locator, 4, eocdPos - 20) && get32(locator) == kZip64LocatorSignature) {
-        // Writers put a Zip64 end record in front of the end record also where the end record
-        // holds every figure (Info-ZIP does for a member read from a pipe); the directory then
-        // ends where that record begins. Figures that only the Zip64 record holds are not read.
-        const int64_t trailer = ZipRecords::zip64TrailerLength(
-            [fd](int64_t pos, uint8_t* out, size_t count) { return preadAll(fd, out, count, pos); },
-            static_cast<int64_t>(eocdPos));
-        if (trailer == 0 || centralSize == kMax32 || centralOffset == kMax32 || totalEntries == 0xFFFF ||
-            static_cast<uint64_t>(trailer) + centralSize > eocdPos) {
-          unsupported = true;
-          error = "64-bit (Zip64) archives are not supported";
-          return std::nullopt;
-        }
-        directoryEnd = eocdPos - static_cast<uint64_t>(trailer);
-      }
+    const uint16_t totalEntries = eoc->TotalEntries, commentLength = eoc->ZipCommentLen;
+    const uint32_t centralSize = eoc->CentralSize, centralOffset = eoc->CentralOffset;
+    if (ZipRecords::needsZip64(*eoc, readAt, static_cast<int64_t>(eocdPos))) {
+      unsupported = true;
+      error = ZipRecords::Zip64RefusedText;
+      return std::nullopt;
     }
-    if (thisDisk != 0 || centralDisk != 0 || entriesHere != totalEntries) {
+    // Writers put a Zip64 end record in front of the end record also where the end record
+    // holds every figure (Info-ZIP does for a member read from a pipe); the directory then
+    // ends where that record begins.
+    const uint64_t directoryEnd =
+        eocdPos -
+        static_cast<uint64_t>(ZipRecords::zip64TrailerLength(readAt, static_cast<int64_t>(eocdPos)));
+    if (centralSize > directoryEnd) continue; // not a real end record: keep looking further back
+    if (eoc->ThisDiskNo != 0 || eoc->CentralDiskNo != 0 || eoc->CentralEntriesOnDisk != totalEntries) {
       unsupported = true;
       error = "the archive is part of a set spread over several volumes";
       return std::nullopt;
@@ -206,49 +199,41 @@ std::optional<ArchiveDirectory> readArchiveDirectory(int fd, std::string& error,
     size_t pos = 0;
     dir.dataStart = dir.centralStart;
     for (unsigned n = 0; n < totalEntries; ++n) {
-      if (central.size() - pos < kCentralHeaderSize ||
-          get32(central.data() + pos) != kCentralHeaderSignature) {
+      const auto h = ZipRecords::CentralHeaderFields::parse(std::span(central).subspan(pos));
+      if (!h || central.size() - pos - kCentralHeaderSize < h->variableLength()) {
         error = "a central header is damaged";
         return std::nullopt;
       }
-      const uint8_t* h = central.data() + pos;
       CentralEntry entry;
-      entry.versionMadeBy = h[4];
-      entry.hostSystem = h[5];
-      entry.versionNeeded = get16(h + 6);
-      entry.flags = get16(h + 8);
-      entry.method = get16(h + 10);
-      entry.dosTime = get16(h + 12);
-      entry.dosDate = get16(h + 14);
-      entry.crc = get32(h + 16);
-      entry.compressedSize = get32(h + 20);
-      entry.uncompressedSize = get32(h + 24);
-      const uint16_t nameLength = get16(h + 28), extraLength = get16(h + 30), commentLen = get16(h + 32);
-      entry.diskStart = get16(h + 34);
-      entry.internalAttributes = get16(h + 36);
-      entry.externalAttributes = get32(h + 38);
-      const uint32_t storedOffset = get32(h + 42);
-      const size_t variable = size_t{nameLength} + extraLength + commentLen;
-      if (central.size() - pos - kCentralHeaderSize < variable) {
-        error = "a central header is damaged";
-        return std::nullopt;
-      }
-      if (entry.compressedSize == kMax32 || entry.uncompressedSize == kMax32 || storedOffset == kMax32) {
+      entry.versionMadeBy = h->MadeByVersion;
+      entry.hostSystem = h->HostVersionNo;
+      entry.versionNeeded = h->VersionNeeded;
+      entry.flags = h->Flag;
+      entry.method = h->CompressionMethod;
+      entry.dosTime = static_cast<uint16_t>(h->DateTime);
+      entry.dosDate = static_cast<uint16_t>(h->DateTime >> 16);
+      entry.crc = h->CRC32;
+      entry.compressedSize = h->CompressedSize;
+      entry.uncompressedSize = h->UncompressedSize;
+      entry.diskStart = h->StartOnDisk;
+      entry.internalAttributes = h->IntFileAttrib;
+      entry.externalAttributes = h->ExtFileAttrib;
+      if (h->CompressedSize == kMax32 || h->UncompressedSize == kMax32 || h->RelOffLocalHdr == kMax32) {
         unsupported = true;
         error = "64-bit (Zip64) members are not supported";
         return std::nullopt;
       }
-      const char* v = reinterpret_cast<const char*>(h + kCentralHeaderSize);
-      entry.name.assign(v, nameLength);
-      entry.extra.assign(v + nameLength, extraLength);
-      entry.comment.assign(v + nameLength + extraLength, commentLen);
-      entry.localHeaderOffset = storedOffset + shift;
+      const char* v = reinterpret_cast<const char*>(central.data() + pos + kCentralHeaderSize);
+      entry.name.assign(v, h->FileNameLength);
+      entry.extra.assign(v + h->FileNameLength, h->ExtraFieldLength);
+      entry.comment.assign(v + h->FileNameLength + h->ExtraFieldLength, h->FileCommentLen);
+      entry.localHeaderOffset = h->RelOffLocalHdr + shift;
       if (entry.localHeaderOffset >= dir.centralStart) {
         error = "a member lies outside the archive data";
         return std::nullopt;
       }
       dir.dataStart = std::min(dir.dataStart, entry.localHeaderOffset);
-      pos += kCentralHeaderSize + variable;
+      pos += kCentralHeaderSize + h->variableLength();
       dir.entries.push_back(std::move(entry));
     }
     return dir;
@@ -261,9 +246,9 @@ std::optional<LocalLayout> readLocalLayout(int fd, const CentralEntry& entry, ui
   uint8_t h[kLocalHeaderSize];
   if (entry.localHeaderOffset + kLocalHeaderSize > fileSize) return std::nullopt;
   if (!preadAll(fd, h, sizeof h, entry.localHeaderOffset)) return std::nullopt;
-  if (get32(h) != kLocalHeaderSignature) return std::nullopt;
+  if (getU32(h) != kLocalHeaderSignature) return std::nullopt;
   LocalLayout layout;
-  layout.headerLength = kLocalHeaderSize + get16(h + 26) + get16(h + 28);
+  layout.headerLength = kLocalHeaderSize + getU16(h + 26) + getU16(h + 28);
   layout.dataOffset = entry.localHeaderOffset + layout.headerLength;
   if (layout.dataOffset + entry.compressedSize > fileSize) return std::nullopt;
   return layout;
@@ -272,7 +257,7 @@ std::optional<LocalLayout> readLocalLayout(int fd, const CentralEntry& entry, ui
 uint64_t dataDescriptorLength(int fd, const CentralEntry& entry, uint64_t dataEnd, uint64_t fileSize) {
   if (!(entry.flags & kFlagDataDescriptor)) return 0;
   uint8_t d[4];
-  if (dataEnd + 16 <= fileSize && preadAll(fd, d, 4, dataEnd) && get32(d) == kDataDescriptorSignature)
+  if (dataEnd + 16 <= fileSize && preadAll(fd, d, 4, dataEnd) && getU32(d) == kDataDescriptorSignature)
     return 16;
   return dataEnd + 12 <= fileSize ? 12 : 0;
 }

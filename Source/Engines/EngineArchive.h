@@ -2,6 +2,8 @@
 // the end of central directory record, and the directory of an existing archive.
 #pragma once
 
+#include "ZipFormat/ZipRecords.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,33 +11,30 @@
 
 namespace kv::engine {
 
-constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
-constexpr uint32_t kCentralHeaderSignature = 0x02014B50;
-constexpr uint32_t kEndOfCentralDirSignature = 0x06054B50;
-constexpr uint32_t kDataDescriptorSignature = 0x08074B50; // also the spanned-set marker
-constexpr uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr size_t kLocalHeaderSize = 30;
-constexpr size_t kCentralHeaderSize = 46;
-constexpr size_t kEndOfCentralDirSize = 22;
+// The record format's values under the engines' names; the format itself is ZipRecords'.
+constexpr uint32_t kLocalHeaderSignature = ZipRecords::LocalFileHeaderSig;
+constexpr uint32_t kCentralHeaderSignature = ZipRecords::CentralFileHeaderSig;
+constexpr uint32_t kEndOfCentralDirSignature = ZipRecords::EndCentralDirSig;
+constexpr uint32_t kDataDescriptorSignature = ZipRecords::ExtLocalSig; // also the spanned-set marker
+constexpr size_t kLocalHeaderSize = ZipRecords::LocalHeader::Size;
+constexpr size_t kCentralHeaderSize = ZipRecords::CentralHeader::Size;
+constexpr size_t kEndOfCentralDirSize = ZipRecords::EndOfCentralDir::Size;
 constexpr uint64_t kMax32 = 0xFFFFFFFFull;
 
-constexpr uint16_t kFlagEncrypted = 1 << 0;
-constexpr uint16_t kFlagDataDescriptor = 1 << 3;
-constexpr uint16_t kFlagStrongEncryption = 1 << 6;
-constexpr uint16_t kFlagUtf8 = 1 << 11;
-constexpr uint16_t kMethodStored = 0;
-constexpr uint16_t kMethodDeflated = 8;
+constexpr uint16_t kFlagEncrypted = ZipRecords::FlagEncrypted;
+constexpr uint16_t kFlagDataDescriptor = ZipRecords::FlagDataDescriptor;
+constexpr uint16_t kFlagStrongEncryption = ZipRecords::FlagStrongEncryption;
+constexpr uint16_t kFlagUtf8 = ZipRecords::FlagUtf8;
+constexpr uint16_t kMethodStored = ZipRecords::MethodStored;
+constexpr uint16_t kMethodDeflated = ZipRecords::MethodDeflated;
 
-constexpr uint8_t kHostFat = 0;
-constexpr uint8_t kHostUnix = 3;
-constexpr uint8_t kHostHpfs = 6;
-constexpr uint8_t kHostNtfs = 11;
+constexpr uint8_t kHostFat = ZipRecords::HostFAT;
+constexpr uint8_t kHostUnix = ZipRecords::HostUnix;
+constexpr uint8_t kHostHpfs = ZipRecords::HostHPFS;
+constexpr uint8_t kHostNtfs = ZipRecords::HostNTFS;
 
-inline uint16_t get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+using ZipRecords::getU16;
+using ZipRecords::getU32;
 void put16(std::string& out, uint16_t v);
 void put32(std::string& out, uint32_t v);
 

@@ -233,10 +233,12 @@ private:
   void readOptions();
   void openOldArchive();
   void collect(const FileSpecRecord& spec);
-  void walk(const std::string& dir, const std::string& pattern, bool explicitName, bool recurse,
-            const FileSpecRecord& spec, const std::string& nameRoot);
+  size_t walk(const std::string& dir, const std::string& pattern, bool explicitName, bool recurse,
+              const FileSpecRecord& spec, const std::string& nameRoot);
+  std::optional<std::string> memberName(const std::string& path, const std::string& nameRoot) const;
   void consider(const std::string& path, const struct stat& st, const FileSpecRecord& spec,
                 const std::string& nameRoot);
+  void considerDirectory(const std::string& path, const struct stat& st, const std::string& nameRoot);
   bool excluded(const std::string& path, const std::string& relative) const;
   std::string encodeName(const std::string& name, uint16_t& flags, uint8_t& host) const;
   std::string encodeComment(const std::string& comment, uint16_t& flags) const;
@@ -289,7 +291,9 @@ private:
 
   std::deque<NewMember> members_;
   std::set<std::string> newNames_;
-  std::set<std::pair<dev_t, ino_t>> seenFiles_;
+  std::set<std::string> seenPaths_;
+  // Directories met on the way down, each stored as an entry of its own (empty ones too).
+  std::deque<NewMember> walkedDirs_;
   size_t matched_ = 0;
   bool askedPassword_ = false;
   bool mayAskPassword_ = true;
@@ -440,23 +444,33 @@ std::string ZipRun::encodeComment(const std::string& comment, uint16_t& flags) c
   return comment;
 }
 
-void ZipRun::consider(const std::string& path, const struct stat& st, const FileSpecRecord& spec,
-                      const std::string& nameRoot) {
-  if (oldExists_ && st.st_dev == oldStat_.st_dev && st.st_ino == oldStat_.st_ino)
-    return; // the archive itself
+// The name a file or directory is stored under, its path below the name root; nothing when
+// an exclusion takes it out.
+std::optional<std::string> ZipRun::memberName(const std::string& path, const std::string& nameRoot) const {
   std::string relative;
   if (!nameRoot.empty() && path.size() > nameRoot.size() && path.compare(0, nameRoot.size(), nameRoot) == 0 &&
       (nameRoot.back() == '/' || path[nameRoot.size()] == '/'))
     relative = path.substr(nameRoot.size() + (nameRoot.back() == '/' ? 0 : 1));
   else
     relative = path[0] == '/' ? path.substr(1) : path;
-  if (excluded(path, relative)) return;
-  if (useFromDate_ && st.st_mtime < fromDate_) return;
-  ++matched_;
-  if (!seenFiles_.insert({st.st_dev, st.st_ino}).second) return; // named by two specifications
-
+  if (excluded(path, relative)) return std::nullopt;
   std::string name = dirNames_ ? relative : leafOf(relative);
   if (forceDos_) name = dosName(name);
+  return name;
+}
+
+void ZipRun::consider(const std::string& path, const struct stat& st, const FileSpecRecord& spec,
+                      const std::string& nameRoot) {
+  if (oldExists_ && st.st_dev == oldStat_.st_dev && st.st_ino == oldStat_.st_ino)
+    return; // the archive itself, under whichever name or link it is met
+  auto name = memberName(path, nameRoot);
+  if (!name) return;
+  if (useFromDate_ && st.st_mtime < fromDate_) return;
+  ++matched_;
+  // Every name is a member of its own: a second hard link or a symbolic link to a file
+  // already taken is stored again under its own name. Only the same path named by two
+  // specifications is taken once.
+  if (!seenPaths_.insert(path).second) return;
 
   if (static_cast<uint64_t>(st.st_size) >= kMax32) {
     channel_.message(zeUnsupported, path + " is too large for a zip archive without 64-bit extensions");
@@ -465,7 +479,7 @@ void ZipRun::consider(const std::string& path, const struct stat& st, const File
 
   NewMember& m = members_.emplace_back();
   m.path = path;
-  m.name = name;
+  m.name = std::move(*name);
   m.st = st;
   m.encrypt = spec.Encrypt != 0;
   m.password = text(spec.Password);
@@ -477,9 +491,24 @@ void ZipRun::consider(const std::string& path, const struct stat& st, const File
       m.store = true;
 }
 
-void ZipRun::walk(const std::string& dir, const std::string& pattern, bool explicitName, bool recurse,
-                  const FileSpecRecord& spec, const std::string& nameRoot) {
+// Directories a recursive walk goes down into are stored as entries of their own when the
+// pattern takes their name, so that an empty one comes back on extraction.
+void ZipRun::considerDirectory(const std::string& path, const struct stat& st, const std::string& nameRoot) {
+  if (!separateDirs_ || !dirNames_ || freshen_ || (useFromDate_ && st.st_mtime < fromDate_)) return;
+  auto name = memberName(path, nameRoot);
+  if (!name || name->empty() || !seenPaths_.insert(path + '/').second) return;
+  NewMember& d = walkedDirs_.emplace_back();
+  d.directory = true;
+  d.path = path + '/';
+  d.name = std::move(*name) + '/';
+  d.st = st;
+}
+
+// Answers how many names the pattern took, whatever became of them afterwards.
+size_t ZipRun::walk(const std::string& dir, const std::string& pattern, bool explicitName, bool recurse,
+                    const FileSpecRecord& spec, const std::string& nameRoot) {
   std::vector<std::string> subdirs;
+  size_t taken = 0;
   for (const auto& name : listDirectory(dir)) {
     const std::string path = joinPath(dir, name);
     struct stat st {};
@@ -489,16 +518,21 @@ void ZipRun::walk(const std::string& dir, const std::string& pattern, bool expli
     const bool isHidden = name[0] == '.';
     if (S_ISDIR(st.st_mode)) {
       // Linked directories are not followed, so a link to a parent cannot loop.
-      if (recurse && !isLink && (hidden_ || !isHidden)) subdirs.push_back(path);
+      if (recurse && !isLink && (hidden_ || !isHidden)) {
+        subdirs.push_back(path);
+        if (wildcardMatch(pattern, name)) considerDirectory(path, st, nameRoot);
+      }
       continue;
     }
     if (!S_ISREG(st.st_mode)) continue;
     if (isHidden && !hidden_ && !explicitName) continue;
     if (!wildcardMatch(pattern, name)) continue;
+    ++taken;
     consider(path, st, spec, nameRoot);
   }
   for (const auto& sub : subdirs)
-    walk(sub, pattern, explicitName, recurse, spec, nameRoot);
+    taken += walk(sub, pattern, explicitName, recurse, spec, nameRoot);
+  return taken;
 }
 
 void ZipRun::collect(const FileSpecRecord& spec) {
@@ -526,7 +560,10 @@ void ZipRun::collect(const FileSpecRecord& spec) {
     explicitName = false;
   }
   const bool recurse = spec.Recurse != 0;
-  walk(dir, pattern, explicitName, recurse, spec, nameRoot);
+  // A name given without wildcards that names nothing is said so, as the other names go on
+  // being added; what the add answers stays as it is.
+  if (walk(dir, pattern, explicitName, recurse, spec, nameRoot) == 0 && explicitName)
+    channel_.message(0, "No file named " + specText + ": not added");
 }
 
 bool ZipRun::planMembers() {
@@ -619,27 +656,27 @@ void ZipRun::addDirectoryEntries() {
   std::set<std::string> known;
   for (const auto& [name, entry] : oldByName_)
     known.insert(name);
-  for (auto& m : members_) {
-    size_t slash = 0;
-    while ((slash = m.name.find('/', slash)) != std::string::npos) {
-      const std::string dirName = m.name.substr(0, slash + 1);
-      ++slash;
-      uint16_t flags = 0;
-      uint8_t host = kHostUnix;
+  // Every directory of the member's name that the archive lacks goes in front of it; for a
+  // directory met on the walk (its path ends in '/' as its name does), that is itself too.
+  auto addDirectoriesOf = [&](const NewMember& m) {
+    for (size_t slash = 0; (slash = m.name.find('/', slash)) != std::string::npos;) {
+      const std::string dirName = m.name.substr(0, ++slash);
       if (!known.insert(dirName).second) continue;
-      const std::string stored = encodeName(dirName, flags, host);
       NewMember& d = withDirs.emplace_back();
       d.directory = true;
       d.name = dirName;
-      d.storedName = stored;
-      d.flags = flags;
-      d.host = host;
+      d.storedName = encodeName(dirName, d.flags, d.host);
       d.path = m.path.substr(0, m.path.size() - (m.name.size() - dirName.size()) - 1);
       if (stat(d.path.c_str(), &d.st) != 0) d.st.st_mode = S_IFDIR | 0755, d.st.st_mtime = time(nullptr);
       d.dos = toDosDateTime(d.st.st_mtime);
     }
+  };
+  for (auto& m : members_) {
+    addDirectoriesOf(m);
     withDirs.emplace_back().takePlan(m);
   }
+  for (const auto& d : walkedDirs_)
+    addDirectoriesOf(d);
   members_.swap(withDirs);
 }
 
@@ -906,7 +943,7 @@ void ZipRun::writeArchive() {
     uint64_t prefix = old_->dataStart;
     uint8_t marker[4];
     const bool onlyMarker =
-        prefix == 4 && preadAll(oldFd_, marker, 4, 0) && get32(marker) == kDataDescriptorSignature;
+        prefix == 4 && preadAll(oldFd_, marker, 4, 0) && getU32(marker) == kDataDescriptorSignature;
     if (!onlyMarker) {
       std::vector<uint8_t> buffer(std::min<uint64_t>(prefix, kStreamChunk));
       uint64_t done = 0;

@@ -889,3 +889,95 @@ TEST(AddExtract, WhichMembersComeOut) {
     EXPECT_EQ(zip.GetFSpecArgs().Count(), 0);
   }
 }
+
+// Every name a specification matches is a member of its own: a symbolic link to a file is
+// stored as the file's contents beside the file, each name of a hard-linked file is stored,
+// and with separate directory entries a recursive add stores the empty folders too, which
+// extraction makes again. What is stored for each combination of the options, as unzip
+// lists it (directory entries end in '/').
+TEST(AddExtract, ATreeComesBackWithItsLinksAsFilesAndItsEmptyFolders) {
+  kvtest::TempDir tmp;
+  const fs::path tree = tmp / "tree";
+  fs::create_directories(tree / "empty");
+  fs::create_directories(tree / "sub" / "none");
+  kvtest::writeFile(tree / "file.txt", "the file\n");
+  fs::create_symlink("file.txt", tree / "link.txt");
+  kvtest::writeFile(tree / "hard1.bin", std::string(5000, 'h'));
+  fs::create_hard_link(tree / "hard1.bin", tree / "hard2.bin");
+  kvtest::writeFile(tree / "sub" / "deep.txt", "deep\n");
+  fs::create_directories(tmp / "temp");
+  using O = AddOptsEnum;
+  const std::string files = "file.txt hard1.bin hard2.bin link.txt";
+  const struct {
+    const char* what;
+    AddOpts options;
+    std::string listed; // sorted names as unzip -l gives them
+  } rows[] = {
+      {"a tree's backup",
+       {O::AddRecurseDirs, O::AddDirNames, O::AddSeparateDirs},
+       "empty/ " + files + " sub/ sub/deep.txt sub/none/"},
+      {"no separate directories", {O::AddRecurseDirs, O::AddDirNames}, files + " sub/deep.txt"},
+      {"no directory names", {O::AddRecurseDirs, O::AddSeparateDirs}, "deep.txt " + files},
+      {"no recursion", {O::AddDirNames, O::AddSeparateDirs}, files},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ScriptedDialogsScope dialogs;
+    TZavOzeriz zip(nullptr);
+    runUnattended(zip, tmp / "temp");
+    const fs::path archive = tmp / "tree.zip";
+    fs::remove(archive);
+    zip.SetZipFileName(archive.string());
+    zip.SetAddOptions(row.options);
+    zip.SetRootDir(tree.string());
+    TStringList spec;
+    spec.Add("*.*");
+    zip.SetFSpecArgs(spec);
+    ASSERT_EQ(zip.Add(), 0) << zip.LastMessage();
+    const auto listing = kvtest::run("unzip -Z1 " + kvtest::shellQuote(archive.string()) + " | sort | xargs");
+    EXPECT_EQ(listing.out, row.listed + "\n");
+    EXPECT_EQ(peersAccept(archive.string(),
+                          static_cast<int>(std::count(row.listed.begin(), row.listed.end(), ' ') + 1)),
+              "");
+    if (row.options.Contains(O::AddSeparateDirs) && row.options.Contains(O::AddRecurseDirs) &&
+        row.options.Contains(O::AddDirNames)) {
+      // Back out, the tree is the same tree with the link a file of its own.
+      const fs::path out = tmp / "out";
+      zip.SetExtrBaseDir(out.string());
+      zip.SetExtrOptions({ExtrOptsEnum::ExtrDirNames});
+      EXPECT_EQ(zip.Extract(), ZM::EX_WarningUnattendedExtractPossible) << zip.LastMessage();
+      EXPECT_EQ(diffR(tree, out), "");
+      EXPECT_TRUE(fs::is_directory(out / "empty"));
+      EXPECT_TRUE(fs::is_directory(out / "sub" / "none"));
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out / "link.txt")));
+    }
+  }
+}
+
+// A name given without wildcards that matches no file is named in a message, while the other
+// names are added and the add answers as it would without it.
+TEST(AddExtract, AnExplicitNameThatMatchesNothingIsNamedInAMessage) {
+  kvtest::TempDir tmp;
+  fs::create_directories(tmp / "in");
+  fs::create_directories(tmp / "temp");
+  kvtest::writeFile(tmp / "in" / "a.txt", "a");
+  ScriptedDialogsScope dialogs;
+  TZavOzeriz zip(nullptr);
+  runUnattended(zip, tmp / "temp");
+  Recorder rec(zip);
+  zip.SetZipFileName((tmp / "A.zip").string());
+  TStringList spec;
+  spec.Add((tmp / "in" / "a.txt").string());
+  spec.Add((tmp / "in" / "missing.txt").string());
+  spec.Add((tmp / "in" / "*.none").string()); // a wildcard that matches nothing is no news
+  zip.SetFSpecArgs(spec);
+  EXPECT_EQ(zip.Add(), 0) << zip.LastMessage();
+  ASSERT_EQ(zip.Count(), 1);
+  EXPECT_EQ(zip.ZipContents()[0].FileName, "a.txt");
+  std::vector<std::string> naming;
+  for (const auto& m : rec.messages)
+    if (m.text.find("missing.txt") != std::string::npos) naming.push_back(m.text);
+  EXPECT_EQ(naming.size(), 1u);
+  for (const auto& m : rec.messages)
+    EXPECT_EQ(m.text.find("*.none"), std::string::npos) << m.text;
+}

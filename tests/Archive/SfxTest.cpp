@@ -7,10 +7,10 @@
 
 #include "Archive/ZavSFX.h"
 #include "Archive/ZavSFXFormat.h"
-#include "Archive/ZipRecords.h"
 #include "Platform/AppInfo/AppInfo.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Paths/Paths.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <cstring>
 #include <filesystem>
@@ -368,6 +368,15 @@ TEST(SfxBuilder, RefusedInputsGiveTheirResultsAndLeaveNoFileBehind) {
     kvtest::writeFile(z, b);
     return z.string();
   };
+  auto zip64 = [](const kvtest::TempDir& d) {
+    const std::string z = (d / "many.zip").string();
+    const std::string script = (kvtest::sourceDir() / "tests/Archive/many_members.py").string();
+    EXPECT_EQ(kvtest::run(kvtest::systemPython() + " " + kvtest::shellQuote(script) + " " +
+                          kvtest::shellQuote(z) + " 65540")
+                  .exitCode,
+              0);
+    return z;
+  };
   auto missing = [](const kvtest::TempDir& d) { return (d / "none.zip").string(); };
   auto notZip = [](const kvtest::TempDir& d) {
     kvtest::writeFile(d / "data.rar", "x");
@@ -380,6 +389,7 @@ TEST(SfxBuilder, RefusedInputsGiveTheirResultsAndLeaveNoFileBehind) {
       {"only an end record", onlyEnd, -102, 0, ""},
       {"broken central signature", badCentral, -102, 0, ""},
       {"directory larger than the file", hugeDirectory, -102, 0, ""},
+      {"65,540 members, counted in a Zip64 end record", zip64, -9, 11036, ZipRecords::Zip64RefusedText},
       {"no input", missing, -9, 10102, "Error - no zip file specified!"},
       {"not .zip", notZip, -9, 10803, "Error: input file is not a zip file"},
       {"texts too long", longTexts, -9, 10801,

@@ -2,8 +2,8 @@
 // on simulated disks with the operator's prompts, and the failures of a broken set.
 #include "SpanTestSupport.h"
 
-#include "Archive/ZipRecords.h"
 #include "Platform/Files/Files.h"
+#include "ZipFormat/ZipRecords.h"
 
 using namespace spantest;
 using archivetest::Recorder;

@@ -5,8 +5,8 @@
 #include "SpanTestSupport.h"
 
 #include "Archive/ZavOzerizSpan.h"
-#include "Archive/ZipRecords.h"
 #include "Platform/Files/Files.h"
+#include "ZipFormat/ZipRecords.h"
 
 #include <csignal>
 #include <sched.h>

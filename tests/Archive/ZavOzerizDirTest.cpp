@@ -69,7 +69,8 @@ TEST_F(DirReading, EntriesCommentsWarningsAndDataStartAreThoseOfPython) {
       {"sfx_unshifted.zip", false}, {"padded.zip", false},      {"padded_dirty.zip", false},
       {"padded_long.zip", false},   {"garbage.zip", false},     {"eoc_only.zip", false},
       {"plain.zip", false},         {"utf8.zip", false},        {"seven_utf8.zip", false},
-      {"comment65535.zip", false},  {"eoc_comment.zip", false},   {"zip64_end.zip", false},
+      {"comment65535.zip", false},  {"eoc_comment.zip", false}, {"zip64_end.zip", false},
+      {"comment_nul.zip", false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.file) + (row.useDirOnly ? " with directory entries" : ""));
@@ -203,6 +204,46 @@ TEST_F(DirReading, FailuresGiveTheirIdsAndClearTheFileName) {
       EXPECT_EQ(zip.Count(), 0);
       EXPECT_EQ(zip.DataStart(), 0u);
       EXPECT_EQ(rec.messages.back().errCodeArg, row.ids.back()); // errors reach OnMessage with their id
+    }
+  }
+}
+
+// Up to 65,535 members the classic end record holds every figure and the directory is read
+// whole; past that, Python's zipfile leaves 0xFFFF there and the count in a Zip64 end record,
+// and zip -fz leaves the directory's offset to one. Such archives are refused with one message
+// before anything else is said (no structure warning, no seek error), never read short.
+TEST_F(DirReading, Zip64DirectoriesAreRefusedWithOneMessageAndFullClassicOnesReadWhole) {
+  kvtest::TempDir dir;
+  const std::string many =
+      kvtest::systemPython() + " " +
+      kvtest::shellQuote((kvtest::sourceDir() / "tests/Archive/many_members.py").string());
+  const struct {
+    const char* command; // writes out.zip in dir
+    int members;         // 0: refused
+  } rows[] = {
+      {" out.zip 65535", 65535},
+      {" out.zip 65540", 0},
+      {"seq 1 1000 > n.txt && zip -q -fz out.zip n.txt", 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    const std::string file = (dir / "out.zip").string();
+    fs::remove(file);
+    const std::string command = row.command[0] == ' ' ? many + row.command : row.command;
+    ASSERT_EQ(kvtest::run("cd " + kvtest::shellQuote(dir.str()) + " && " + command).exitCode, 0);
+    TZavOzeriz zip(nullptr);
+    Recorder rec(zip);
+    zip.SetUnattended(true);
+    zip.SetZipFileName(file);
+    if (row.members) {
+      EXPECT_TRUE(rec.messages.empty()) << rec.messages.front().text;
+      ASSERT_EQ(zip.Count(), row.members);
+      EXPECT_EQ(zip.ZipContents()[row.members - 1].FileName, std::to_string(row.members - 1));
+    } else {
+      ASSERT_EQ(rec.messageIds(), std::vector<int>{11036});
+      EXPECT_EQ(rec.messages[0].text, ZipRecords::Zip64RefusedText);
+      EXPECT_EQ(zip.Count(), 0);
+      EXPECT_EQ(zip.GetZipFileName(), "");
     }
   }
 }

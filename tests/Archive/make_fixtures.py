@@ -55,6 +55,10 @@ with zipfile.ZipFile(os.path.join(out, "comment65535.zip"), "w") as z:
     z.comment = b"L" * 65535
 with zipfile.ZipFile(os.path.join(out, "eoc_comment.zip"), "w") as z:
     z.comment = b"nothing inside"
+# A comment ends at its first zero byte; what follows it is not part of it.
+with zipfile.ZipFile(os.path.join(out, "comment_nul.zip"), "w") as z:
+    z.writestr("a.txt", b"a")
+    z.comment = b"kept\0dropped"
 
 with open(os.path.join(out, "eoc_only.zip"), "wb") as f:
     f.write(b"PK\x05\x06" + b"\0" * 18)

@@ -1,5 +1,5 @@
-// The zip records the archive component reads and writes: signatures, the fixed part of
-// each record by field offset, and decoding from bytes. All fields are little-endian;
+// The zip records the archive component and the engines read and write: signatures, the fixed
+// part of each record by field offset, and decoding from bytes. All fields are little-endian;
 // a record is never read by laying a struct over a buffer.
 #pragma once
 
@@ -47,11 +47,13 @@ inline constexpr size_t Signature = 0, ThisDiskNo = 4, CentralDiskNo = 6, Centra
 } // namespace EndOfCentralDir
 
 // General purpose flag bits.
-inline constexpr uint16_t FlagEncrypted = 0x0001, FlagDataDescriptor = 0x0008;
+inline constexpr uint16_t FlagEncrypted = 0x0001, FlagDataDescriptor = 0x0008, FlagStrongEncryption = 0x0040;
 // The member's name and comment are UTF-8, whichever host wrote them.
 inline constexpr uint16_t FlagUtf8 = 0x0800;
-// Host systems whose names are in the OEM code page.
-inline constexpr uint8_t HostFAT = 0, HostHPFS = 6, HostNTFS = 11;
+// Compression methods.
+inline constexpr uint16_t MethodStored = 0, MethodDeflated = 8;
+// Host systems: those whose names are in the OEM code page, and Unix.
+inline constexpr uint8_t HostFAT = 0, HostUnix = 3, HostHPFS = 6, HostNTFS = 11;
 
 inline uint16_t getU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t getU32(const uint8_t* p) {
@@ -115,8 +117,7 @@ using ReadAtFn = std::function<bool(int64_t Pos, uint8_t* Out, size_t Count)>;
 // The bytes that a Zip64 end record and its locator take just in front of the end record at
 // EndPos; 0 when none stand there. Writers put them there also in small archives whose end
 // record holds every figure (Info-ZIP does for a member read from a pipe), and the central
-// directory then ends where the Zip64 record begins, not where the end record does. Inline,
-// as the engines read archives by the same rule without linking the component.
+// directory then ends where the Zip64 record begins, not where the end record does.
 inline int64_t zip64TrailerLength(const ReadAtFn& ReadAt, int64_t EndPos) {
   constexpr int64_t locatorSize = 20, recordSize = 56, recordHead = 12;
   uint8_t locator[locatorSize];
@@ -138,5 +139,14 @@ inline int64_t zip64TrailerLength(const ReadAtFn& ReadAt, int64_t EndPos) {
   }
   return 0;
 }
+
+// An end record with a count at 0xFFFF or a size or offset at 0xFFFFFFFF, with a Zip64
+// locator in front of it, holds that figure only in the Zip64 end record, which this system
+// does not read. Taken as it stands, the figure would drop every member past the 65,535th
+// without a word; so every reader refuses such an archive, with this one message.
+bool needsZip64(const EndOfCentralDirRecord& Eoc, const ReadAtFn& ReadAt, int64_t EndPos);
+inline constexpr const char* Zip64RefusedText =
+    "Archives beyond 65,535 members or 4 GB (Zip64) are not supported: this one is refused, as reading "
+    "its end record alone would leave members out";
 
 } // namespace ZipRecords

@@ -1,4 +1,4 @@
-#include "Archive/ZipRecords.h"
+#include "ZipFormat/ZipRecords.h"
 
 namespace ZipRecords {
 
@@ -88,5 +88,16 @@ void CentralHeaderFields::write(std::span<uint8_t, CentralHeader::Size> out) con
   putU16(p + O::ModDate, static_cast<uint16_t>(DateTime >> 16));
 }
 
-} // namespace ZipRecords
+bool needsZip64(const EndOfCentralDirRecord& Eoc, const ReadAtFn& ReadAt, int64_t EndPos) {
+  constexpr uint16_t max16 = 0xFFFF;
+  constexpr uint32_t max32 = 0xFFFFFFFF;
+  const bool figureAtMax = Eoc.ThisDiskNo == max16 || Eoc.CentralDiskNo == max16 ||
+                           Eoc.CentralEntriesOnDisk == max16 || Eoc.TotalEntries == max16 ||
+                           Eoc.CentralSize == max32 || Eoc.CentralOffset == max32;
+  constexpr int64_t locatorSize = 20;
+  uint8_t locator[4];
+  return figureAtMax && EndPos >= locatorSize && ReadAt(EndPos - locatorSize, locator, sizeof locator) &&
+         getU32(locator) == Zip64LocatorSig;
+}
 
+} // namespace ZipRecords
