@@ -487,9 +487,22 @@ TEST(AddExtract, AnAddThatPacksNothingNeverReportsSuccess) {
     EXPECT_EQ(entriesOf(tmp / "temp"), std::vector<std::string>{});
   }
 
+  // A specification that matches no file: nothing is packed, plain or spanned, and the add
+  // fails.
+  zip.OnAfterCallback.Clear();
+  for (bool spanning : {false, true}) {
+    SCOPED_TRACE(spanning ? "nothing matches, spanning" : "nothing matches");
+    zip.SetAddOptions(spanning ? AddOpts{AddOptsEnum::AddDiskSpan} : AddOpts{});
+    TStringList none;
+    none.Add((tmp / "db").string() + "/*.none");
+    zip.SetFSpecArgs(none);
+    EXPECT_NE(zip.Add(), 0);
+    EXPECT_EQ(zip.SuccessCount(), 0);
+    EXPECT_EQ(entriesOf(tmp.path()), (std::vector<std::string>{"db", "temp"}));
+  }
+
   // Freshening or updating an archive that is up to date packs nothing because there is
   // nothing to do: that is no error, whatever an earlier add left in ErrCode.
-  zip.OnAfterCallback.Clear();
   zip.SetAddOptions({});
   specAll(zip, tmp / "db");
   ASSERT_EQ(zip.Add(), 0) << zip.LastMessage();

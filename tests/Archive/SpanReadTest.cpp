@@ -32,9 +32,53 @@ TEST(SpanRead, JoinsASetSplitByZipIntoAnArchiveUnzipAccepts) {
   TZavOzeriz zip(nullptr);
   zip.SetSpanOptions({SpanOptsEnum::spCompatName});
   Recorder rec(zip);
+  std::string progress;
+  uint64_t updated = 0, copies = 0;
+  zip.OnProgress.Bind([&](pf::TObject*, ProgressType t, const std::string&, uint32_t n) {
+    const std::string count = std::to_string(n);
+    switch (t) {
+    case ProgressType::TotalFiles2Process:
+      progress += "files " + count + "\n";
+      break;
+    case ProgressType::TotalSize2Process:
+      progress += "total " + count + "\n";
+      break;
+    case ProgressType::NewFile:
+      progress += "member " + count + "\n", copies += n;
+      break;
+    case ProgressType::ProgressUpdate:
+      updated += n;
+      break;
+    case ProgressType::EndOfBatch:
+      progress += "end\n";
+      break;
+    }
+  });
   std::string out = (dir / "whole").string();
   ASSERT_EQ(zip.ReadSpan((dir / "zipsplit.zip").string(), out), 0) << zip.LastMessage();
   EXPECT_EQ(out, (dir / "whole.zip").string());
+  // The totals, from zip's own join of the set read by Python: the members, then the lengths of
+  // their names, extra fields, comments and packed data in the directory; each member's copy is
+  // its local header, name, extra field and data; every byte copied is reported.
+  ASSERT_EQ(kvtest::run("cd " + kvtest::shellQuote(dir.str()) + " && zip -q -s 0 zipsplit.zip --out peer.zip")
+                .exitCode,
+            0);
+  const auto peer = kvtest::run(
+      kvtest::systemPython() + " -c " +
+      kvtest::shellQuote(
+          "import struct, sys, zipfile\n"
+          "z = zipfile.ZipFile(sys.argv[1]); d = open(sys.argv[1], 'rb').read(); m = z.infolist()\n"
+          "print('files', len(m))\n"
+          "print('total', sum(len(i.orig_filename) + len(i.extra) + len(i.comment) + "
+          "i.compress_size for i in m))\n"
+          "for i in m:\n"
+          "  n, e = struct.unpack('<HH', d[i.header_offset + 26:i.header_offset + 30])\n"
+          "  print('member', 30 + n + e + i.compress_size + (16 if i.flag_bits & 8 else 0))\n"
+          "print('end')\n") +
+      " " + kvtest::shellQuote((dir / "peer.zip").string()));
+  ASSERT_EQ(peer.exitCode, 0) << peer.err;
+  EXPECT_EQ(progress, peer.out);
+  EXPECT_EQ(updated, copies);
   EXPECT_TRUE(unzipAccepts(out));
   const auto py = kvtest::run(kvtest::systemPython() + " -m zipfile -t " + kvtest::shellQuote(out));
   EXPECT_EQ(py.exitCode, 0) << py.out << py.err;
@@ -90,14 +134,14 @@ TEST(SpanRead, NamesOfTheJoinedFile) {
   EXPECT_EQ(kvtest::readFile(out), kvtest::readFile(fixture("py_plain.zip")));
 
   // Never over a part of the set itself.
-  const std::string part1 = kvtest::readFile(dir / "S001.zip");
+  const std::string part1 = kvtest::readFile(dir / "S001.zip"), part2 = kvtest::readFile(last);
   for (std::string name : {last, (dir / "S001.zip").string()}) {
     ops->expect("Creation of output file failed", id::OK);
     EXPECT_EQ(zip.ReadSpan(last, name), -7);
     EXPECT_EQ(name, "");
   }
   EXPECT_EQ(kvtest::readFile(dir / "S001.zip"), part1);
-  EXPECT_TRUE(fs::exists(last));
+  EXPECT_EQ(kvtest::readFile(last), part2);
 }
 
 TEST(SpanRead, BrokenSetsFailWithTheirIds) {
@@ -142,12 +186,17 @@ TEST(SpanRead, BrokenSetsFailWithTheirIds) {
     c.damage(dir.path());
     zip.SetUnattended(true);
     Recorder rec(zip);
-    std::string out = (dir / "joined.zip").string();
-    EXPECT_EQ(zip.ReadSpan((dir / "S002.zip").string(), out), -7);
-    EXPECT_EQ(zip.ErrCode(), c.errCode);
-    EXPECT_EQ(out, "");
-    EXPECT_FALSE(fs::exists(dir / "joined.zip"));
-    EXPECT_FALSE(zip.SpanReadBusy());
+    // Into a name of the caller's and into a temporary file: no joined file stays either way.
+    kvtest::TempDir temp;
+    zip.SetTempDir(temp.str());
+    for (std::string out : {(dir / "joined.zip").string(), dir.str() + "/"}) {
+      EXPECT_EQ(zip.ReadSpan((dir / "S002.zip").string(), out), -7);
+      EXPECT_EQ(zip.ErrCode(), c.errCode);
+      EXPECT_EQ(out, "");
+      EXPECT_FALSE(fs::exists(dir / "joined.zip"));
+      EXPECT_TRUE(filesIn(temp.path()).empty());
+      EXPECT_FALSE(zip.SpanReadBusy());
+    }
   }
 }
 

@@ -297,6 +297,51 @@ TEST(SpanWrite, BlocksThatFitNoVolumeAndSetsBeyondThePartNumbersFail) {
   }
 }
 
+// The names allow 999 numbered parts, or 99 with .zNN names (.z01 to .z98, then .zip): a set of
+// exactly that many fits, one more part does not. By hand: a stored member "a" of n bytes from
+// Python spans 4 + 31 + n + 47 + 22 bytes; at 100 bytes a volume, every part but the last is
+// full and the last holds 80 bytes, the end of the data, the central header and the end record.
+TEST(SpanWrite, SetsUpToThePartNumbersFit) {
+  struct Case {
+    int parts;
+    bool compat;
+    bool fits;
+  };
+  const Case cases[] = {{999, false, true}, {1000, false, false}, {99, true, true}, {100, true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.parts) + (c.compat ? " .zNN" : ""));
+    kvtest::TempDir dir;
+    const int n = (c.parts - 1) * 100 + 80 - 104;
+    ASSERT_EQ(
+        kvtest::run(kvtest::systemPython() + " -c " +
+                    kvtest::shellQuote("import sys, zipfile\nwith zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                       "  z.writestr('a', b'x' * int(sys.argv[2]))\n") +
+                    " " + kvtest::shellQuote((dir / "in.zip").string()) + " " + std::to_string(n))
+            .exitCode,
+        0);
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetMaxVolumeSize(100);
+    zip.SetMinFreeVolumeSize(0);
+    zip.SetUnattended(true);
+    if (c.compat) zip.SetSpanOptions({SpanOptsEnum::spCompatName});
+    const fs::path target = dir / "out";
+    fs::create_directories(target);
+    const int r = zip.WriteSpan((dir / "in.zip").string(), (target / "Big.zip").string());
+    if (!c.fits) {
+      EXPECT_EQ(r, -7);
+      EXPECT_EQ(zip.ErrCode(), 11032);
+      EXPECT_TRUE(filesIn(target).empty());
+      continue;
+    }
+    ASSERT_EQ(r, 0) << zip.LastMessage();
+    EXPECT_EQ(zip.LastDisk() + 1, c.parts);
+    const std::string last = c.compat ? (target / "Big.zip").string() : partName(target, "Big", c.parts);
+    EXPECT_EQ(pf::fileSizeByName(last), 80);
+    EXPECT_EQ(filesIn(target).size(), static_cast<size_t>(c.parts));
+  }
+}
+
 TEST(SpanWrite, MatchesCentralAndLocalHeadersByPlaceNotByName) {
   // Names that differ only in case, and a name used twice, keep their own data.
   for (const char* archive : {"py_plain.zip", "py_stream.zip", "zip_plain.zip"}) {

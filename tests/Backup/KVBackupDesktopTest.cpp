@@ -98,11 +98,10 @@ protected:
   // Waits for the desktop's chooser titled `title`, answers it with the keys, and waits for it to go.
   void answerChooser(const std::string& title, const std::vector<std::string>& keys) {
     ASSERT_FALSE(findWindow(title).empty()) << "no chooser \"" << title << "\":\n" << output();
-    // The chooser fills its list in its own time.
-    std::this_thread::sleep_for(1s);
     std::string shot = "chooser-" + title;
     std::replace(shot.begin(), shot.end(), ' ', '-');
-    screenshot(shot);
+    ASSERT_TRUE(waitUntil([&] { return kvtest::desktop::chooserShowsSelection(screenshot(shot)); }, 15s))
+        << "the chooser shows nothing selected";
     for (const std::string& k : keys)
       x(k);
     EXPECT_TRUE(waitUntil([&] { return !windowExists(title); }, 15s)) << "the chooser stayed";

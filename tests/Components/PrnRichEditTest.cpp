@@ -267,8 +267,8 @@ TEST_F(PrnRichEditTest, ScalingLeavesThePrintedSizesAlone) {
 // The road a host takes: the preview's OnPrintPage hands the page's canvas, whose device
 // context the edit renders into, at the place the preview's millimetres give.
 TEST_F(PrnRichEditTest, APreviewPageCarriesTheFormattedTextIntoThePdf) {
-  if (!kvtest::haveTool("pdftotext") || !kvtest::haveTool("pdffonts"))
-    GTEST_SKIP() << "poppler-utils missing";
+  if (const auto missing = kvtest::missingPdfPeer(); !missing.empty()) GTEST_SKIP() << missing << " missing";
+  if (!kvtest::haveTool("pdffonts")) GTEST_SKIP() << "pdffonts missing";
   kvtest::TempDir dir;
   auto* e = new TPrnRichEdit(&Application());
   e->Font().SetName("DejaVu Sans");
@@ -300,9 +300,9 @@ TEST_F(PrnRichEditTest, APreviewPageCarriesTheFormattedTextIntoThePdf) {
   EXPECT_NE(fonts.out.find("DejaVuSans-Bold"), std::string::npos) << fonts.out;
   EXPECT_NE(fonts.out.find("DejaVuSans "), std::string::npos) << fonts.out;
   // Font.Size 12 is 12 points on paper: the words' boxes as high as the peer's at 12 points.
-  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Messreihe")) {
-    EXPECT_NEAR(kvtest::pdfWord(pdf, "Messreihe").height(), peer, 0.1);
-  }
+  const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Messreihe");
+  ASSERT_GT(peer, 0) << "pango-view's page has no word pdftotext reads";
+  EXPECT_NEAR(kvtest::pdfWord(pdf, "Messreihe").height(), peer, 0.1);
 }
 
 TEST_F(PrnRichEditTest, RegisterPutsTheEditOnTheEigenePage) {

@@ -267,7 +267,7 @@ const TClassInfo& TReportForm::StaticClassInfo() {
 } // namespace
 
 TEST_F(PrnprevTest, StoredFormPrintsEveryPageIntoPdf) {
-  if (!kvtest::haveTool("pdftotext")) GTEST_SKIP() << "pdftotext missing";
+  if (const auto missing = kvtest::missingPdfPeer(); !missing.empty()) GTEST_SKIP() << missing << " missing";
   auto* report = TForm::CreateNew<TReportForm>(&Application());
   ReadComponentText(*report, R"(object Report: TReportForm
   Width = 400
@@ -308,9 +308,9 @@ end
   EXPECT_EQ(std::stoi(info.out.substr(pagesAt + 6)), 3);
   // Font.Size 12 is 12 points on paper: the word's box as high as the peer's at 12 points, but
   // for the font's height in whole printer pixels (42 for 42.3 at 254 dpi).
-  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Seite")) {
-    EXPECT_NEAR(kvtest::pdfWord(pdf, "Seite").height(), peer, peer * 0.5 / 42.3);
-  }
+  const double peer = kvtest::peerWordHeight("DejaVu Sans", 12, "Seite");
+  ASSERT_GT(peer, 0) << "pango-view's page has no word pdftotext reads";
+  EXPECT_NEAR(kvtest::pdfWord(pdf, "Seite").height(), peer, peer * 0.5 / 42.3);
 }
 
 TEST_F(PrnprevTest, PageRangesAndAborts) {

@@ -78,9 +78,8 @@ TEST(VizIvi, PeersAcceptWhatItWrites) {
     EXPECT_EQ(runZip(archive.string(), o, rec), 7);
     EXPECT_TRUE(rec.errorCodes().empty());
     EXPECT_EQ(run("unzip -tq " + shellQuote(archive.string())).exitCode, 0);
-    if (haveTool("7z")) {
-      EXPECT_EQ(run("7z t " + shellQuote(archive.string())).exitCode, 0);
-    }
+    ASSERT_TRUE(haveTool("7z")) << "7z missing";
+    EXPECT_EQ(run("7z t " + shellQuote(archive.string())).exitCode, 0);
     EXPECT_EQ(pythonVerify(archive, dir / "in"),
               "empty.dat noext picture.gif random.bin readme.txt sub/deeper/notes.txt sub/table.DB\n");
     const std::string methods = python("import zipfile\nz=zipfile.ZipFile(" + shellQuote(archive.string()) +
@@ -119,13 +118,12 @@ TEST(VizIvi, EncryptedArchivesOpenWithPeers) {
     EXPECT_EQ(run("unzip -tq -P " + shellQuote(row.password) + " " + shellQuote(archive.string())).exitCode,
               0);
     EXPECT_NE(run("unzip -tq -P wrong " + shellQuote(archive.string())).exitCode, 0);
-    if (haveTool("7z")) {
-      EXPECT_EQ(run("7z x -y -p" + shellQuote(row.password) + " -o" + shellQuote((dir / "7z").string()) +
-                    " " + shellQuote(archive.string()))
-                    .exitCode,
-                0);
-      EXPECT_EQ(treeOf(dir / "7z"), treeOf(dir / "in"));
-    }
+    ASSERT_TRUE(haveTool("7z")) << "7z missing";
+    EXPECT_EQ(run("7z x -y -p" + shellQuote(row.password) + " -o" + shellQuote((dir / "7z").string()) + " " +
+                  shellQuote(archive.string()))
+                  .exitCode,
+              0);
+    EXPECT_EQ(treeOf(dir / "7z"), treeOf(dir / "in"));
     pythonVerify(archive, dir / "in", row.password);
   }
 }

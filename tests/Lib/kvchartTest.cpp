@@ -455,6 +455,74 @@ TEST(DateChartPaint, MarginFillsRemoveWhatLiesOutsideThePlot) {
   EXPECT_TRUE(blue);
 }
 
+// What lies above the plot goes with the top margin: a limit line there without samples (no
+// labels, so the first fills are the only ones), and with samples the part of a value label above
+// the plot, cut by the fills after the labels. By hand: Bounds (0, 0, 60, 40) and Border
+// (20, 12, 4, 10) give the plot (20, 12, 56, 30), 18 high; limits 10 and 0 about the target 0 give
+// the range 12, YScale 1.5, YOffset -9 and the row of v 21 - nearest(1.5 v): 10 at row 6, above
+// the plot; 16/3 (the largest value when the upper limit is not shown) at row 13.
+TEST(DateChartPaint, TopMarginFillsPixelTable) {
+  kvtest::ScopedEnv lc("LC_ALL", "C");
+  struct Pixel {
+    int x, y;
+    TColor32 colour;
+    const char* what;
+  };
+  struct Case {
+    const char* what;
+    bool samples;
+    std::vector<Pixel> pixels;
+  };
+  const Case cases[] = {
+      {"no samples",
+       false,
+       {{40, 6, W, "the upper limit line above the plot"},
+        {40, 12, Y, "the plot's top row"},
+        {40, 21, G, "the target line over the lower limit line"},
+        {19, 21, W, "left of the plot"}}},
+      // "5.33" centred on row 13: 16 wide, ending 4 left of the axis, rows 9 to 16.
+      {"samples",
+       true,
+       {{1, 11, W, "the label's part above the plot"},
+        {1, 12, K, "the label's part beside the plot"},
+        {1, 16, K, "the label's last row"},
+        {3, 12, W, "between its first two characters"},
+        {30, 11, W, "the point's part above the plot"},
+        {30, 12, B, "the point's part in the plot"},
+        {40, 13, S, "the upper line at the largest value"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TDateChart chart;
+    BoxFont box(-8);
+    chart.SetFont(&box.font);
+    chart.SetBounds(Rect(0, 0, 60, 40));
+    chart.SetBorder(Rect(20, 12, 4, 10));
+    chart.SetGraphBGColor(0x0000FFFF);
+    chart.SetScaleType(dcsBothLimits);
+    chart.SetUpperLimitValue(10);
+    chart.SetLowerLimitValue(0);
+    chart.SetTargetValue(0);
+    chart.SetXStep(10);
+    chart.SetXStartValue(100);
+    chart.SetDrawTitle(false);
+    chart.SetDrawXDescription(false);
+    chart.SetPaintPoints(true);
+    chart.Graph(0)->GraphPen->SetColor(clBlue);
+    if (c.samples) {
+      chart.SetLimits({clLower});
+      chart.AddSample(101, 16.0 / 3); // at x 30
+      chart.AddSample(102, 2);
+    }
+    chart.RecalcLimits();
+    TBitmap32 b(60, 40);
+    b.Clear(O);
+    chart.Paint(&b);
+    for (const auto& p : c.pixels)
+      EXPECT_EQ(b.PixelS(p.x, p.y), p.colour) << p.what << " at " << p.x << "," << p.y;
+  }
+}
+
 TEST(DateChartPaint, DateStripHoldsUprightLabelsAndTheBandContinuesOverThem) {
   TDateChart chart;
   BoxFont box(-8); // cell 8, advance 4: gap nearest(32 / 5) = 6, half 3
@@ -616,6 +684,13 @@ TEST_F(DateChartPrintC, PrintDrawsTheReducedChartInThisOrder) {
       "TextOut(21,135,\"0.00 \")", "SetTextAlign(0)", "SelectObject(" + RecordingDC::describe(pen) + ")",
       "SelectObject(" + RecordingDC::describe(font) + ")"};
   EXPECT_EQ(dc.log(), expected);
+
+  // The clip region is in device units: a window origin moves it the other way.
+  dc.SetWindowOrgEx(7, -3, nullptr);
+  dc.clearLog();
+  chart.Print(dc.Handle());
+  const auto clips = dc.calls("SelectClipRgn");
+  EXPECT_EQ(clips, (std::vector<std::string>{"SelectClipRgn(region:43,3,193,83)", "SelectClipRgn(none)"}));
 }
 
 TEST_F(DateChartPrintC, PrintLabelsAndGridNeedTwoSamplesInTheFirstGraph) {
@@ -708,7 +783,7 @@ TEST(DateChartPrint, ValueLabelsUseTheSeparatorsOfTheUsersLocale) {
 }
 
 TEST(DateChartPrint, APrintedChartIsAPdfWithItsLabels) {
-  if (!kvtest::haveTool("pdftotext")) GTEST_SKIP() << "poppler-utils missing";
+  if (const auto missing = kvtest::missingPdfPeer(); !missing.empty()) GTEST_SKIP() << missing << " missing";
   kvtest::ScopedEnv lc("LC_ALL", "C");
   kvtest::TempDir dir;
   Printer printer;
@@ -741,9 +816,9 @@ TEST(DateChartPrint, APrintedChartIsAPdfWithItsLabels) {
     EXPECT_NE(text.out.find(label), std::string::npos) << label << " in\n" << text.out;
   // The font's 10 points are 10 points on paper: the label's box as high as the peer's, but for
   // the font's height in whole printer pixels (42 for 41.7 at 300 dpi).
-  if (const double peer = kvtest::peerWordHeight("DejaVu Sans", 10, "12.50")) {
-    EXPECT_NEAR(kvtest::pdfWord(dir / "chart.pdf", "12.50").height(), peer, peer * 0.5 / 41.7);
-  }
+  const double peer = kvtest::peerWordHeight("DejaVu Sans", 10, "12.50");
+  ASSERT_GT(peer, 0) << "pango-view's page has no word pdftotext reads";
+  EXPECT_NEAR(kvtest::pdfWord(dir / "chart.pdf", "12.50").height(), peer, peer * 0.5 / 41.7);
 }
 
 // ---- the library's interface ----

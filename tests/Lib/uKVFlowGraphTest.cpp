@@ -2,6 +2,7 @@
 
 #include "ExportTable.h"
 #include "Platform/Graphics/Fonts.h"
+#include "Platform/Rtl/SysUtils.h"
 #include "TestSupport.h"
 
 #include <bit>
@@ -334,6 +335,100 @@ TEST(FlowGraphPaint, GridLimitsLabelsAndDateLabels) {
   EXPECT_EQ(f.at(137, 90), TXT);
   EXPECT_EQ(f.at(149, 90), BG);
   EXPECT_EQ(f.at(8, 90), TXT); // label 1 at x 6
+}
+
+// The whole picture on a bitmap filled beforehand with a colour that nothing paints, every kind
+// of line in a colour of its own. By hand: DestRect (10, 0, 190, 187) with the y axis 60 in and
+// the date labels shown gives the plot (70, 5, 185, 137), 132 high; limits 10 and 0 give 12
+// pixels a unit and the row of v is 132 - 12 v; XStep 12 gives 11 columns at x = 70 + 12 i.
+TEST(FlowGraphPaint, RePaintPixelTable) {
+  constexpr TColor32 FILL = 0xFF123456, AXIS = 0xFF000001, LIMIT = 0xFFFF8000, TARGET = 0xFF00C000,
+                     GB = 0xFFFF00FF, GC = 0xFF00FFFF, GCG = 0xFF804000;
+  struct Config {
+    const char* what;
+    TFlowGraphLimitSet limits;
+    TColor32 upper, upperTarget, lowerTarget; // at the rows of 10, 7 and 3
+  };
+  const Config configs[] = {
+      {"upper target", {fgUpper, fgLower, fgUpperTarget}, LIMIT, TARGET, BG},
+      {"lower target", {fgUpper, fgLower, fgLowerTarget}, LIMIT, BG, TARGET},
+      // The largest value is 10 too, so the scale stays.
+      {"no upper limit, no targets", {fgLower}, BG, BG, BG},
+  };
+  for (const auto& c : configs) {
+    SCOPED_TRACE(c.what);
+    Fixture f(200, 200, Rect(10, 0, 190, 187));
+    f.bmp.Clear(FILL);
+    f.fg.SetYAxisPos(60);
+    f.fg.SetXAxisDecriptionVisible(true);
+    f.fg.SetShowGrid(true);
+    f.fg.SetAxisColor(AXIS);
+    f.fg.SetLimitColor(LIMIT);
+    f.fg.SetTargetColor(TARGET);
+    f.fg.SetVisibleLimits(c.limits);
+    f.fg.SetUpperLimit(10);
+    f.fg.SetLowerLimit(0);
+    f.fg.SetTarget(5);
+    f.fg.SetUpperTarget(7);
+    f.fg.SetLowerTarget(3);
+    f.fg.SetYAxisCaption("ABC");
+    // Two graphs on the same points (the later one paints over the earlier), and a third
+    // with one day of three values, the lowest of them below the plot.
+    const double day = EncodeDate(2024, 3, 7);
+    for (const TColor32 colour : {COL, GB}) {
+      f.fg.AddGraph();
+      TGraph* g = f.fg.GetGraph(f.fg.Graphs->Count() - 1);
+      g->SetColor(colour);
+      g->Samples->Add(day, 1, true);
+      g->Samples->Add(day + 1, 1, true);
+    }
+    f.fg.AddGraph();
+    TGraph* spread = f.fg.GetGraph(2);
+    spread->SetColor(GC);
+    spread->SetGroupColor(GCG);
+    for (const double v : {-2.75, 2.75, 10.0})
+      spread->Samples->Add(day + 6, v, true);
+    f.fg.Tidy();
+    ASSERT_EQ(f.fg.XCount, 11);
+    f.fg.RePaint();
+
+    struct Pixel {
+      int x, y;
+      TColor32 colour;
+      const char* what;
+    };
+    const Pixel pixels[] = {
+        {5, 30, FILL, "left of DestRect"},
+        {195, 30, FILL, "right of DestRect"},
+        {100, 190, FILL, "below DestRect"},
+        {100, 30, BG, "the background inside DestRect"},
+        {70, 100, AXIS, "the y axis"},
+        {94, 30, GRID, "the grid line of column 2"},
+        {93, 30, BG, "beside it"},
+        {100, 12, c.upper, "the upper limit"},
+        {100, 132, LIMIT, "the lower limit"},
+        {100, 72, TARGET, "the target"},
+        {100, 48, c.upperTarget, "the upper target"},
+        {100, 96, c.lowerTarget, "the lower target"},
+        {76, 120, GB, "the second graph's line over the first's"},
+        {68, 118, GB, "the second graph's frame over the first's"},
+        {142, 50, GCG, "the spread of day 7 in the plot"},
+        {142, 162, BG, "the spread and frame below the plot, cleared with the label band"},
+        {142, 185, BG, "the label band under the labels"},
+        // Label 3 (10.03.24) at x 102, upward from row 180: eight boxes of 5 rows (the first
+        // 175 to 179), a row apart; so row 162 above lies between two boxes.
+        {107, 179, TXT, "the label's first character"},
+        {107, 134, TXT, "the label's eighth character: the year's last digit"},
+        {107, 130, BG, "nothing after it"},
+        // The caption "ABC" at the bitmap's (2, 66 + 9), upward (rows 58 to 74), left of DestRect.
+        {7, 74, TXT, "the caption's first character"},
+        {7, 58, TXT, "the caption's last character"},
+        {7, 75, FILL, "below the caption"},
+        {7, 57, FILL, "above the caption"},
+    };
+    for (const auto& p : pixels)
+      EXPECT_EQ(f.at(p.x, p.y), p.colour) << p.what << " at " << p.x << "," << p.y;
+  }
 }
 
 TEST(FlowGraphPaint, LimitLabelsEndLeftOfTheAxisAboveTheirLine) {

@@ -287,6 +287,7 @@ protected:
       {11, 5, 2, 1, "englisch", stored(3000, 'g'), ""}, // another language
       {4, 5, 1, 0, "zweite Vier", std::nullopt, ""},    // the first of a number wins
       {12, 5, 1, 1, std::nullopt, stored(2000, 'h'), shown(2000, 'h')},
+      {13, 5, 1, 1, std::nullopt, stored(1760, 'j'), shown(1760, 'j')}, // ends at its block's last byte
       {-3, 5, 1, 1, "minus", stored(4100, 'i'), shown(4100, 'i')},
   };
 };

@@ -182,6 +182,13 @@ struct Screenshot {
   }
 };
 
+// The desktop's file chooser fills its name field and its list in its own time and takes keys
+// once it shows what it offers selected, in the desktop theme's blue: the name in the field to
+// type over, or the first file of the list.
+inline bool chooserShowsSelection(const Screenshot& s) {
+  return s.count(0, 0, s.width, s.height, [](uint32_t c) { return c == 0x3584E4; }) > 200;
+}
+
 // Reads a binary PPM (P6, maxval 255) as ImageMagick writes it.
 inline bool readPpm(const fs::path& path, Screenshot& shot) {
   const std::vector<unsigned char> bytes = kvtest::readBytes(path);
@@ -223,8 +230,8 @@ inline Screenshot screenshotOf(const std::string& display, const fs::path& png) 
   ppm.replace_extension(".ppm");
   const std::string on = "DISPLAY=" + display + " timeout 20 ";
   if (kvtest::run(on + "import -window root " + kvtest::shellQuote(png.string())).exitCode == 0 &&
-      kvtest::run("convert " + kvtest::shellQuote(png.string()) + " -depth 8 ppm:" +
-                  kvtest::shellQuote(ppm.string()))
+      kvtest::run("convert " + kvtest::shellQuote(png.string()) +
+                  " -depth 8 ppm:" + kvtest::shellQuote(ppm.string()))
               .exitCode == 0)
     readPpm(ppm, shot);
   return shot;

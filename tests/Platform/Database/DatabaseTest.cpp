@@ -522,6 +522,118 @@ TEST_F(DatabaseTest, DamagedMemoFilesFailTheirFieldOnly) {
   }
 }
 
+// Memos at the bounds of their blocks, each file laid out by hand: a block of its own holds
+// its nine header bytes and the memo in whole 4 kB chunks; a shared block holds 64 index entries
+// from byte 12 (data offset / 16, units of 16 bytes, modification number, bytes used of the last
+// unit with 0 standing for 16) and the data from byte 336. Memos of up to ten bytes stay in
+// their records, so the short ones here have eleven.
+TEST_F(DatabaseTest, MemosAtTheBoundsOfTheirBlocks) {
+  using Bytes = std::vector<unsigned char>;
+  const auto shortMemos = [](int n) {
+    std::vector<std::string> memos;
+    for (int i = 0; i < n; ++i)
+      memos.push_back(std::string(11, static_cast<char>('0' + i)));
+    return memos;
+  };
+  // A memo of its own whose bytes 247 on, at 4352 in the file, look like a block of its own
+  // holding twelve bytes.
+  std::string decoy(3000, 'x');
+  decoy.replace(247, 21, std::string("\x02\x01\x00\x0C\x00\x00\x00\x01\x00hello there!", 21));
+  struct Case {
+    const char* what;
+    std::vector<std::string> memos;
+    size_t blocks;                               // the memo file's size in 4 kB blocks
+    std::vector<std::pair<size_t, Bytes>> bytes; // by hand: bytes at offsets of the memo file
+    std::function<void(const std::filesystem::path& table, const std::filesystem::path& memo)> change;
+    int refused = 0; // 1-based record refused after the change
+    const char* message = "";
+  };
+  const auto none = [](auto&, auto&) {};
+  const Case cases[] = {
+      {"a memo ending at its own block's last byte",
+       {std::string(4087, 'e')},
+       2,
+       {{4096, {2, 1, 0, 0xF7, 0x0F, 0, 0, 1, 0, 'e'}}, {8191, {'e'}}},
+       none},
+      {"one byte more takes a second chunk",
+       {std::string(4088, 'e')},
+       3,
+       {{4096, {2, 2, 0, 0xF8, 0x0F, 0, 0, 1, 0}}},
+       none},
+      {"the header counts against the chunks",
+       {std::string(4088, 'e')},
+       3,
+       {},
+       [](auto&, auto& m) { patch(m, 4096 + 1, {1}); },
+       1,
+       "does not fit"},
+      {"two memos filling a shared block to its last byte",
+       {std::string(2048, 'f'), std::string(1712, 'g')},
+       2,
+       {{4096, {3, 1, 0}},
+        {4096 + 12, {21, 128, 1, 0, 16, 149, 107, 1, 0, 16}},
+        {4096 + 2384, {'g'}},
+        {4096 + 4095, {'g'}}},
+       none},
+      {"a last unit's byte 0 stands for 16",
+       {std::string(32, 'h')},
+       2,
+       {{4096 + 12, {21, 2, 1, 0, 16}}},
+       [](auto&, auto& m) { patch(m, 4096 + 16, {0}); }},
+      {"64 short memos share a block",
+       shortMemos(64),
+       2,
+       {{4096 + 12, {21, 1, 1, 0, 11}},
+        {4096 + 12 + 63 * 5, {84, 1, 1, 0, 11}},
+        {4096 + 332, {0, 0, 0, 0, '0'}},
+        {4096 + 84 * 16, {'o'}}},
+       none},
+      {"the 65th opens a block of its own kind",
+       shortMemos(65),
+       3,
+       {{4096 + 332, {0, 0, 0, 0, '0'}},
+        {8192, {3, 1, 0}},
+        {8192 + 12, {21, 1, 1, 0, 11, 0}},
+        {8192 + 336, {'p'}}},
+       none},
+      {"a reference between two 4 kB boundaries",
+       {decoy},
+       2,
+       {},
+       [](auto& t, auto&) {
+         patch(t, recordAt(kvtest::readBytes(t), 0) + 14, {0xFF, 0x11, 0, 0, 12, 0, 0, 0, 1, 0});
+       },
+       1,
+       "names no memo block"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::vector<FieldValue>> records;
+    for (size_t i = 0; i < c.memos.size(); ++i)
+      records.push_back({static_cast<std::int64_t>(i + 1), c.memos[i]});
+    CreateTable(db / "BOUNDS.DB", kNoteFields, records);
+    const auto memo = kvtest::readBytes(db / "BOUNDS.MB");
+    EXPECT_EQ(memo.size(), c.blocks * 4096);
+    for (const auto& [at, bytes] : c.bytes) {
+      ASSERT_LE(at + bytes.size(), memo.size()) << at;
+      EXPECT_EQ(Bytes(memo.begin() + at, memo.begin() + at + bytes.size()), bytes) << at;
+    }
+    c.change(db / "BOUNDS.DB", db / "BOUNDS.MB");
+    TTable t;
+    t.DatabaseName = "Korv3";
+    t.TableName = "BOUNDS.DB";
+    t.Open();
+    for (int r = 1; !t.Eof(); ++r, t.Next()) {
+      if (r != c.refused) {
+        EXPECT_EQ(t.FieldByName("note").Value(), records[r - 1][1]) << r;
+        continue;
+      }
+      const std::string message = engineError([&] { t.FieldByName("note").AsString(); });
+      EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+  }
+}
+
 // Opening reads the header alone: a table whose blocks are broken opens, exclusively too, and fails
 // at the first record that lies in or behind the broken block. A chain of blocks that leaves the
 // file, runs in a circle or claims more records than a block holds is never followed further.

@@ -195,6 +195,8 @@ TEST_F(DesktopTest, TheDesktopsFileChooserAnswersTheFileDialogs) {
     SCOPED_TRACE(step.what);
     x(std::string("xdotool key ") + step.key);
     ASSERT_EQ(x("xdotool search --sync --name '^" + std::string(step.title) + "$'").exitCode, 0) << output();
+    ASSERT_TRUE(waitUntil([&] { return kvtest::desktop::chooserShowsSelection(screenshot()); }, 15s))
+        << "the chooser shows nothing selected";
     for (const std::string& in : step.input)
       x("xdotool " + in);
     expectLine(step.line);

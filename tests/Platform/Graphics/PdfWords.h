@@ -44,6 +44,14 @@ inline PdfWord pdfWord(const fs::path& pdf, const std::string& text) {
   return {};
 }
 
+// The first of the peers these checks need that is not installed (poppler-utils, pango1.0-tools);
+// empty when all are. A test without them is skipped, never passed unchecked.
+inline std::string missingPdfPeer() {
+  for (const char* tool : {"pdftotext", "pdfinfo", "pango-view"})
+    if (!haveTool(tool)) return tool;
+  return {};
+}
+
 // The height pdftotext gives `word` set in `face` at `points` by pango-view; 0 without the peer.
 inline double peerWordHeight(const std::string& face, int points, const std::string& word) {
   if (!haveTool("pango-view") || !haveTool("pdftotext")) return 0;
