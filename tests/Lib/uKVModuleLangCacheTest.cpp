@@ -448,6 +448,35 @@ TEST_F(LangCacheTest, FoundTextsAreReturnedWithoutFurtherAllocation) {
   }
 }
 
+// A load allocates for each row its entry, the entry's place in the tree and its text, nothing more:
+// the rows are picked and read from the stored bytes, whatever the table holds beside them.
+TEST_F(LangCacheTest, LoadingAllocatesOnlyWhatItKeeps) {
+  const auto allocationsToLoad = [&](int rows) {
+    std::vector<std::vector<FieldValue>> records;
+    for (int n = 0; n < rows; ++n) {
+      // Another module's row and a second row of the number beside each one kept.
+      const std::string text = "Eintrag Nummer " + std::to_string(n) + " \\E4";
+      const bool isLong = n % 10 == 0;
+      records.push_back(
+          {i(n), i(2), i(1), s(text), isLong ? s(std::string(500, 'x') + text) : null, i(isLong)});
+      records.push_back({i(n), i(2), i(1), s("zweite " + text), null, i(0)});
+      records.push_back({i(n), i(3), i(1), s("fremd " + text), null, i(0)});
+    }
+    CreateTable(db / "LANG.DB", kLangFields, records);
+    TLangCache cache(2, "Korv3");
+    const long before = gAllocations;
+    cache.SetLanguage(1);
+    const long allocations = gAllocations - before;
+    EXPECT_EQ(cache.Tree->Count, rows);
+    EXPECT_EQ(cache.GetText(10), std::string(500, 'x') + "Eintrag Nummer 10 ä");
+    return allocations;
+  };
+  const long small = allocationsToLoad(200);
+  const long large = allocationsToLoad(400);
+  // 200 rows more, 3 allocations each; a few for the lists of rows, which grow by doubling.
+  EXPECT_LE(large - small, 3 * 200 + 8);
+}
+
 // ---- translating forms
 
 class TranslateTest : public LangCacheTest {
