@@ -2,6 +2,8 @@
 
 #include "uFolderHelpers.h"
 
+#include "Archive/ZipMessages.h"
+#include "Platform/Files/Files.h"
 #include "Platform/Paths/Paths.h"
 #include "Platform/Registry/Registry.h"
 #include "Platform/Rtl/ScopeExit.h"
@@ -62,6 +64,30 @@ fs::path targetFor(const fs::path& dir, const std::string& name) {
   for (const auto& entry : fs::directory_iterator(dir, ec))
     if (entry.is_regular_file() && SameText(entry.path().filename().string(), name)) return entry.path();
   return dir / name;
+}
+
+// The error text of a backup that stops at tables it cannot read, one line each.
+std::string unreadableText(const std::vector<std::string>& tables) {
+  std::string text = "No backup was made: these tables of the database cannot be read.\n";
+  for (const auto& table : tables)
+    text += "\n" + table;
+  return text + "\n\nRepair them, or restore the database from a good backup.";
+}
+
+// The file a restore reads for the name given. A backup on a fixed disk is written as
+// numbered parts (KorvBak001.zip, KorvBak002.zip, ...) while the name given is remembered; when
+// no file has that name, the last part of the set written under it holds the set's directory.
+std::string backupSetOf(const std::string& name) {
+  if (name.empty() || fileExists(name)) return name;
+  const std::string ext = extractFileExt(name);
+  const std::string base = name.substr(0, name.size() - ext.size());
+  std::string last = name;
+  for (int part = 1; part <= 999; ++part) {
+    const std::string candidate = base + std::to_string(1000 + part).substr(1) + ext;
+    if (!fileExists(candidate)) break;
+    last = candidate;
+  }
+  return last;
 }
 
 } // namespace
@@ -190,6 +216,7 @@ std::string TMainForm::databaseDirectory(TMemo* Memo) {
 
 bool TMainForm::TestExclusiveAccess() {
   releaseTables();
+  unreadableTables_.clear();
   try {
     TStringList params;
     Session().GetAliasParams(DatabaseAlias, params);
@@ -201,8 +228,27 @@ bool TMainForm::TestExclusiveAccess() {
       table->Exclusive = true;
       table->DatabaseName = DatabaseAlias;
       table->TableName = names[i];
-      table->Open();
-      lockedTables_.push_back(std::move(table));
+      try {
+        table->Open();
+        lockedTables_.push_back(std::move(table));
+        continue;
+      } catch (const EDatabaseError& e) {
+        // Whether another program has the table or it merely cannot be read, its lock tells.
+        TableLock lock;
+        switch (lock.acquire(joinPath(path, names[i]), TableLock::Mode::Exclusive)) {
+        case TableLock::Result::Busy:
+          throw;
+        case TableLock::Result::Missing: // gone since the listing: nothing left to hold
+          break;
+        case TableLock::Result::Locked:
+          lockedFiles_.push_back(std::move(lock));
+          unreadableTables_.push_back(e.Message());
+          break;
+        case TableLock::Result::Failed: // cannot even be opened: there is no lock to hold
+          unreadableTables_.push_back(e.Message());
+          break;
+        }
+      }
     }
     return true;
   } catch (...) {
@@ -215,6 +261,7 @@ void TMainForm::releaseTables() {
   for (auto& table : lockedTables_)
     if (table) table->Close();
   lockedTables_.clear();
+  lockedFiles_.clear();
 }
 
 std::string TMainForm::MarkerLine(TDateTime When) { return DateToStr(When) + " " + TimeToStr(When) + "\r\n"; }
@@ -289,6 +336,9 @@ void TMainForm::BackupDatabase(const std::string&) {
             [this](const std::string& directory) {
               log(BackupMemo, "Try to exclusivly access the database...");
               if (!TestExclusiveAccess()) refuse(BackupMemo, kInstanceText);
+              // A table that cannot be read would be in the archive as it is now: useless
+              // for a restore, and the day it is needed nobody would know.
+              if (!UnreadableTables().empty()) refuse(BackupMemo, unreadableText(UnreadableTables()));
               log(BackupMemo, "Ok");
               log(BackupMemo, "Creating backup...");
               log(BackupMemo, directory);
@@ -315,12 +365,17 @@ void TMainForm::RestoreDatabase(const std::string&) {
               log(RestoreMemo, "opening backup file.");
               Zip->SetFSpecArgs(TStringList());
               Zip->SetExtrBaseDir(directory);
-              Zip->SetZipFileName(RestoreFileEdit->Text());
+              Zip->SetZipFileName(backupSetOf(RestoreFileEdit->Text()));
               const int listed = Zip->List();
               std::vector<std::string> names;
               for (int i = 0; i < Zip->Count(); ++i)
                 names.push_back(Zip->ZipContents()[i].FileName);
-              if (listed != 0 || !IsBackupArchive(names)) refuse(RestoreMemo, kNotABackupText);
+              // A listing that only warned (bytes after the end record, a directory not where
+              // the end record puts it) has read the whole directory, and the unpacking checks
+              // every file before the database is touched.
+              const bool read = listed == 0 || listed == ZipMessages::LI_ErrorInStructure ||
+                                listed == ZipMessages::LI_GarbageAtEnd;
+              if (!read || !IsBackupArchive(names)) refuse(RestoreMemo, kNotABackupText);
               log(RestoreMemo, "Ok");
               log(RestoreMemo, "Try to exclusivly access the database...");
               if (!TestExclusiveAccess()) refuse(RestoreMemo, kInstanceText);

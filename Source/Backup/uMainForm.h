@@ -5,6 +5,7 @@
 
 #include "Archive/ZavOzeriz.h"
 #include "Platform/Database/Database.h"
+#include "Platform/Database/TableLock.h"
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/CommonDialogs.h"
 #include "Platform/Ui/ExtCtrls.h"
@@ -89,9 +90,13 @@ public:
   // ---- the actions; each reads its file name from its page's edit when it needs it
   void BackupDatabase(const std::string& FileName);
   void RestoreDatabase(const std::string& FileName);
-  // Opens every table of the database directory exclusively. The tables stay open, and
-  // so locked against every other program, until the running action ends.
+  // Locks every table of the database directory exclusively; false when another program
+  // holds one. The locks stay until the running action ends. A table that is locked but
+  // cannot be read (damaged, empty, another password) does not make it false: it is listed
+  // in UnreadableTables, for a restore is what such a table needs.
   bool TestExclusiveAccess();
+  // Each table the last test could lock but not read, and why, one line each.
+  const std::vector<std::string>& UnreadableTables() const { return unreadableTables_; }
 
   // The outcome of the last action, and the exit code an unattended run ends with.
   TActionOutcome LastOutcome() const { return lastOutcome_; }
@@ -133,6 +138,8 @@ private:
   TActionOutcome lastOutcome_ = TActionOutcome::aoNone;
   bool actionRunning_ = false;
   std::vector<std::unique_ptr<kv::platform::TTable>> lockedTables_;
+  std::vector<kv::platform::TableLock> lockedFiles_; // the tables that could not be opened
+  std::vector<std::string> unreadableTables_;
 };
 
 // The form of the program (the application owns it).

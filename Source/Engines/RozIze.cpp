@@ -27,10 +27,12 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <zlib.h>
 
 namespace kv::engine {
@@ -83,6 +85,8 @@ struct Job {
   int dirFd = -1;
   uint64_t dataOffset = 0;
   std::string password; // empty: not encrypted
+  uint8_t cryptHeader[kEncryptionHeaderSize] = {};
+  bool tentative = false; // the password came from the run, not from a question about this member
   bool test = false;
   mode_t mode = 0644;
   int64_t mtime = 0;
@@ -242,6 +246,27 @@ void extractMember(Job& job, int archiveFd, const std::atomic<bool>& abort) {
   job.ok = true;
 }
 
+// A member's extraction on a worker, its failure kept in the job for the caller's thread.
+void runMember(Job& job, int archiveFd, const std::atomic<bool>& abort) {
+  try {
+    extractMember(job, archiveFd, abort);
+  } catch (const ExtractFailure& failure) {
+    job.errorCode = failure.code;
+    job.error = failure.what();
+    job.skipType = failure.code == zeBadData ? zstCrcError : zstGeneralExtractError;
+  } catch (const std::bad_alloc&) {
+    job.errorCode = zeNoMemory;
+    job.error = "Not enough memory for " + job.name;
+  } catch (...) {
+    job.errorCode = zeInternal;
+    job.error = "Unexpected failure while extracting " + job.name;
+  }
+  if (!job.ok && !job.tempName.empty()) {
+    unlinkat(job.dirFd, job.tempName.c_str(), 0);
+    job.tempName.clear();
+  }
+}
+
 // Directories below the base, opened one component at a time without following links.
 class DirectoryCache {
 public:
@@ -308,8 +333,15 @@ private:
   void process(const CentralEntry& e, size_t index);
   void skip(Job* job, const std::string& name, int skipType, int code, const std::string& why);
   void sendNewFile(Job& job);
-  bool findPassword(Job& job, const uint8_t header[kEncryptionHeaderSize]);
-  bool opensWhole(const Job& job, const std::string& password);
+  // Why a member has no password: none was given, the caller declined to give one, or every
+  // one given failed its check byte.
+  enum class NoPassword { notGiven, declined, wrong };
+  bool passes(const Job& job, const std::string& password) const;
+  std::vector<std::string> knownPasswords() const;
+  bool findPassword(Job& job, NoPassword& why);
+  std::optional<std::string> askPassword(Job& job, NoPassword& why);
+  void retryPassword(Job& job);
+  std::unique_ptr<Job> attemptWith(const Job& job, const std::string& password);
   void settleEarlierMembers(const std::vector<std::string>& parts, size_t count);
   void dispatch(std::unique_ptr<Job> job);
   void handle(Job& job);
@@ -326,9 +358,8 @@ private:
   bool test_ = false, verbose_ = false, update_ = false, freshen_ = false, dirNames_ = false,
        overwrite_ = false;
   std::vector<std::string> specs_;
-  std::string cmdPassword_;
-  std::vector<std::string> goodPasswords_;
-  std::set<std::string> provenPasswords_;
+  std::vector<std::string> givenPasswords_; // the command's and each answer taken, oldest first
+  std::set<std::string> provenPasswords_;   // those that opened a member whole
   int passwordAsks_ = 0;
   bool mayAskPassword_ = true;
   mode_t umask_ = 022;
@@ -355,7 +386,8 @@ void UnzipRun::open() {
   freshen_ = flag(cmd_.Freshen) && !update_;
   dirNames_ = flag(cmd_.DirNames);
   overwrite_ = flag(cmd_.Overwrite);
-  cmdPassword_ = text(cmd_.Password);
+  if (const std::string password = text(cmd_.Password); !password.empty())
+    givenPasswords_.push_back(password);
   passwordAsks_ = static_cast<int>(std::min<uint32_t>(cmd_.PasswordReqCount, 15));
   if (cmd_.FSpecCount > 0 && cmd_.FSpecs)
     for (int32_t i = 0; i < cmd_.FSpecCount; ++i) {
@@ -435,78 +467,123 @@ void UnzipRun::skip(Job* job, const std::string& name, int skipType, int code, c
   checkCancel();
 }
 
-bool UnzipRun::findPassword(Job& job, const uint8_t header[kEncryptionHeaderSize]) {
+bool UnzipRun::passes(const Job& job, const std::string& password) const {
   const CentralEntry& e = *job.entry;
-  const bool descriptor = (e.flags & kFlagDataDescriptor) != 0;
-  auto fits = [&](const std::string& password) {
-    if (!passwordMatches(password, header, e.crc, e.dosTime, descriptor)) return false;
-    if (provenPasswords_.count(password)) return true;
-    // The header's one check byte lets a wrong password through once in 256 tries; a password
-    // that has not yet opened a member opens this one whole before it is taken, so that a wrong
-    // answer is asked again instead of failing the member as damaged.
-    if (!opensWhole(job, password)) return false;
-    provenPasswords_.insert(password);
-    return true;
-  };
-  if (!cmdPassword_.empty() && fits(cmdPassword_)) {
-    job.password = cmdPassword_;
-    return true;
-  }
-  for (auto it = goodPasswords_.rbegin(); it != goodPasswords_.rend(); ++it)
-    if (fits(*it)) {
-      job.password = *it;
+  return passwordMatches(password, job.cryptHeader, e.crc, e.dosTime, (e.flags & kFlagDataDescriptor) != 0);
+}
+
+// The passwords of the run that opened a member come first, the newest first; then the others.
+std::vector<std::string> UnzipRun::knownPasswords() const {
+  std::vector<std::string> out;
+  for (const bool proven : {true, false})
+    for (auto it = givenPasswords_.rbegin(); it != givenPasswords_.rend(); ++it)
+      if ((provenPasswords_.count(*it) != 0) == proven) out.push_back(*it);
+  return out;
+}
+
+// A password the run already has is taken on the member's check byte, which lets a wrong one
+// through once in 256 tries; its data then proves it (retryPassword). Otherwise the caller is
+// asked, and an answer that passes the check byte is taken as this member's password: should
+// the data be damaged, that is reported as damage rather than asked again and again.
+bool UnzipRun::findPassword(Job& job, NoPassword& why) {
+  why = NoPassword::notGiven;
+  for (const std::string& password : knownPasswords()) {
+    if (passes(job, password)) {
+      job.password = password;
+      job.tentative = true;
       return true;
     }
-  // Ask the caller, as often as the repeat count allows; the caller may lower or raise it
-  // (at most 15) with each answer.
+    why = NoPassword::wrong;
+  }
+  drain();
+  const auto answer = askPassword(job, why);
+  if (answer) job.password = *answer;
+  return answer.has_value();
+}
+
+// Asks as often as the repeat count allows; the caller may lower or raise it (at most 15) with
+// each answer.
+std::optional<std::string> UnzipRun::askPassword(Job& job, NoPassword& why) {
   int remaining = passwordAsks_;
-  int asked = 0;
-  while (mayAskPassword_ && remaining > 0 && asked < 15) {
-    drain();
+  for (int asked = 0; mayAskPassword_ && remaining > 0 && asked < 15; ++asked) {
     sendNewFile(job);
     channel_.send(zcaPassword, KV_PASSWORD_REQUEST_EXTRACT, remaining, job.name);
     checkCancel();
-    ++asked;
     const CallbackRecord& reply = channel_.reply();
     if (reply.ActionCode == 0) mayAskPassword_ = false;
-    if (reply.ErrorCode != 1) break;
-    const std::string answer = channel_.replyText();
-    if (!answer.empty() && fits(answer)) {
-      goodPasswords_.push_back(answer);
-      job.password = answer;
-      return true;
+    const std::string answer = reply.ErrorCode == 1 ? channel_.replyText() : std::string();
+    if (answer.empty()) {
+      why = NoPassword::declined;
+      return std::nullopt;
     }
+    if (passes(job, answer)) {
+      std::erase(givenPasswords_, answer);
+      givenPasswords_.push_back(answer);
+      return answer;
+    }
+    why = NoPassword::wrong;
     remaining = static_cast<int>(std::clamp<int64_t>(reply.FileSize, 0, 15)) - 1;
   }
-  return false;
+  if (!mayAskPassword_ && why == NoPassword::notGiven) why = NoPassword::declined; // cancelled all before
+  return std::nullopt;
 }
 
-bool UnzipRun::opensWhole(const Job& job, const std::string& password) {
-  Job trial;
-  trial.entry = job.entry;
-  trial.name = job.name;
-  trial.dataOffset = job.dataOffset;
-  trial.password = password;
-  trial.test = true;
-  std::exception_ptr failure;
-  // On a worker, so that the caller hears ticks while a large member is read through.
-  pool_->submit([&, fd = archiveFd_] {
-    try {
-      extractMember(trial, fd, abort_);
-    } catch (const ExtractFailure&) {
-      trial.ok = false;
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    pool_->finish(trial.done);
-  });
-  while (!pool_->waitFor(trial.done, kTickInterval)) {
-    channel_.send(zcaTick, 0, 0, "");
-    if (channel_.cancelled()) abort_.store(true); // the trial ends soon; it reads our stack
+// The member failed with a password taken on its check byte alone. Another password of the run
+// that opens it whole is its own. One that opened another member is not this one's on the check
+// byte alone, so the caller is asked; one that never opened a member is this member's as given.
+// Without a better one, the damage found is reported as it is.
+void UnzipRun::retryPassword(Job& job) {
+  auto adopt = [&](Job& attempt) {
+    if (!job.tempName.empty()) unlinkat(job.dirFd, job.tempName.c_str(), 0);
+    job.password = attempt.password;
+    job.ok = attempt.ok;
+    job.crcBad = attempt.crcBad;
+    job.foundCrc = attempt.foundCrc;
+    job.errorCode = attempt.errorCode;
+    job.error = attempt.error;
+    job.skipType = attempt.skipType;
+    job.tempName = std::exchange(attempt.tempName, std::string());
+  };
+  for (const std::string& password : knownPasswords()) {
+    if (password == job.password || !passes(job, password)) continue;
+    const auto attempt = attemptWith(job, password);
+    if (attempt->ok && !attempt->crcBad) return adopt(*attempt);
+    if (!attempt->tempName.empty()) unlinkat(attempt->dirFd, attempt->tempName.c_str(), 0);
   }
+  if (!provenPasswords_.count(job.password)) return;
+  NoPassword why;
+  if (const auto answer = askPassword(job, why)) adopt(*attemptWith(job, *answer));
+}
+
+// The member extracted once more with another password, on a worker so that the caller hears
+// ticks meanwhile, into a temporary file of its own.
+std::unique_ptr<Job> UnzipRun::attemptWith(const Job& job, const std::string& password) {
+  auto attempt = std::make_unique<Job>();
+  attempt->entry = job.entry;
+  attempt->index = job.index;
+  attempt->name = job.name;
+  attempt->leaf = job.leaf;
+  attempt->dirFd = job.dirFd;
+  attempt->dataOffset = job.dataOffset;
+  attempt->test = job.test;
+  attempt->mode = job.mode;
+  attempt->mtime = job.mtime;
+  std::memcpy(attempt->cryptHeader, job.cryptHeader, sizeof attempt->cryptHeader);
+  attempt->password = password;
+  Job* raw = attempt.get();
+  WorkerPool* pool = pool_.get();
+  pool_->submit([this, raw, pool, fd = archiveFd_] {
+    runMember(*raw, fd, abort_);
+    pool->finish(raw->done);
+  });
+  // It runs to its end even when the caller stops the run: it writes into the job we hold.
+  while (!pool_->waitFor(raw->done, kTickInterval)) {
+    channel_.send(zcaTick, 0, 0, "");
+    if (channel_.cancelled()) abort_.store(true);
+  }
+  if (channel_.cancelled() && !raw->tempName.empty()) unlinkat(raw->dirFd, raw->tempName.c_str(), 0);
   checkCancel();
-  if (failure) std::rethrow_exception(failure);
-  return trial.ok && !trial.crcBad;
+  return attempt;
 }
 
 void UnzipRun::process(const CentralEntry& e, size_t index) {
@@ -620,21 +697,22 @@ void UnzipRun::process(const CentralEntry& e, size_t index) {
   }
 
   if (e.flags & kFlagEncrypted) {
-    uint8_t header[kEncryptionHeaderSize];
     if (e.compressedSize < kEncryptionHeaderSize ||
-        !preadAll(archiveFd_, header, sizeof header, job->dataOffset)) {
+        !preadAll(archiveFd_, job->cryptHeader, sizeof job->cryptHeader, job->dataOffset)) {
       drain();
       sendNewFile(*job);
       skip(job.get(), job->name, zstGeneralExtractError, zeBadData,
            "The data of " + job->name + " is damaged");
       return;
     }
-    if (!findPassword(*job, header)) {
+    NoPassword why;
+    if (!findPassword(*job, why)) {
       drain();
       sendNewFile(*job);
-      const bool anyGiven = !cmdPassword_.empty() || !goodPasswords_.empty() || passwordAsks_ > 0;
-      skip(job.get(), job->name, anyGiven ? zstBadPassword : zstNoPassword, zePassword,
-           (anyGiven ? "Wrong password for " : "No password for ") + job->name + ": not extracted");
+      const char* const texts[] = {"No password given for ", "Password request cancelled for ",
+                                   "Wrong password for "};
+      skip(job.get(), job->name, why == NoPassword::wrong ? zstBadPassword : zstNoPassword, zePassword,
+           texts[static_cast<int>(why)] + job->name + ": not extracted");
       return;
     }
   }
@@ -668,23 +746,7 @@ void UnzipRun::dispatch(std::unique_ptr<Job> job) {
   const int fd = archiveFd_;
   WorkerPool* pool = pool_.get(); // the pool outlives its jobs, the pointer to it may not
   pool_->submit([this, raw, fd, pool] {
-    try {
-      extractMember(*raw, fd, abort_);
-    } catch (const ExtractFailure& failure) {
-      raw->errorCode = failure.code;
-      raw->error = failure.what();
-      raw->skipType = failure.code == zeBadData ? zstCrcError : zstGeneralExtractError;
-    } catch (const std::bad_alloc&) {
-      raw->errorCode = zeNoMemory;
-      raw->error = "Not enough memory for " + raw->name;
-    } catch (...) {
-      raw->errorCode = zeInternal;
-      raw->error = "Unexpected failure while extracting " + raw->name;
-    }
-    if (!raw->ok && !raw->tempName.empty()) {
-      unlinkat(raw->dirFd, raw->tempName.c_str(), 0);
-      raw->tempName.clear();
-    }
+    runMember(*raw, fd, abort_);
     pool->finish(raw->done);
   });
   handleFinished();
@@ -719,6 +781,8 @@ void UnzipRun::handle(Job& job) {
   sendNewFile(job);
   channel_.send(zcaProgress, 0, static_cast<int64_t>(job.entry->uncompressedSize), "");
   checkCancel();
+  if (job.tentative && (job.crcBad || job.errorCode == zeBadData)) retryPassword(job);
+  if (job.ok && !job.crcBad && !job.password.empty()) provenPasswords_.insert(job.password);
   auto dropTemp = [&] {
     if (!job.tempName.empty()) unlinkat(job.dirFd, job.tempName.c_str(), 0);
     job.tempName.clear();

@@ -2,8 +2,10 @@
 
 #include "EngineArchive.h"
 #include "EngineFiles.h"
+#include "Platform/Folders/SpecialFolders.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -80,8 +82,14 @@ Package readPackage(const std::string& path) {
 
 std::string nativeDirectory(const std::string& stored) {
   std::string dir = stored;
+  const bool drive = dir.size() >= 2 && dir[1] == ':' && std::isalpha(static_cast<unsigned char>(dir[0]));
+  if (drive) dir.erase(0, 2);
+  const bool fromRoot = drive || (!dir.empty() && dir[0] == '\\');
   std::replace(dir.begin(), dir.end(), '\\', '/');
-  return dir;
+  if (!fromRoot) return dir;
+  const size_t start = dir.find_first_not_of('/');
+  const std::string home = kv::platform::homeFolder();
+  return start == std::string::npos ? home : kv::engine::joinPath(home, dir.substr(start));
 }
 
 } // namespace sfxstub

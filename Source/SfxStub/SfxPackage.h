@@ -40,7 +40,9 @@ struct Package {
 // header is missing or damaged.
 Package readPackage(const std::string& path);
 
-// The default directory as a folder of this system: '\' of the Windows-era settings is '/'.
+// The default directory as a folder of this system: '\' of the Windows-era settings is '/', and
+// a folder from the root of a drive ("C:\Program Files\Korvalis", "\Apps") lies below the home
+// folder, as the user's own place; the drive is dropped.
 std::string nativeDirectory(const std::string& stored);
 
 } // namespace sfxstub

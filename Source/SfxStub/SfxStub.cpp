@@ -9,7 +9,8 @@
 //
 // it extracts the archive appended to itself with the unzip engine's code linked into it. It
 // needs nothing but the C library; its window part, carried inside it, is loaded only where a
-// display is there, and without GTK the program runs without a window.
+// display is there, and without GTK the program runs without a window. Without a window, a
+// password (which has no safe answer) is still asked on the terminal when standard input is one.
 //
 // Exit codes: 0 every file came out (existing files kept as the settings or the user said
 // count as done) and the command line, when one ran, ended well; 1 damaged, truncated or
@@ -81,6 +82,18 @@ std::optional<uint64_t> freeSpace(const std::string& folder) {
   }
 }
 
+// Without a window nothing is asked but a password, which has no safe answer: on a terminal it
+// is typed there, unseen.
+class TerminalPasswordDialogs : public pf::NonInteractiveDialogs {
+public:
+  pf::PasswordReply password(const pf::PasswordRequest& request) override {
+    return console_.password(request);
+  }
+
+private:
+  pf::ConsoleDialogs console_;
+};
+
 std::string countText(int n, const char* what) {
   return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
 }
@@ -142,7 +155,10 @@ private:
       }
       std::fprintf(stderr, "No window (%s); going on without one.\n", why.c_str());
     }
-    dialogs_ = std::make_unique<pf::NonInteractiveDialogs>(stderr);
+    if (pf::terminalPresent())
+      dialogs_ = std::make_unique<TerminalPasswordDialogs>();
+    else
+      dialogs_ = std::make_unique<pf::NonInteractiveDialogs>(stderr);
   }
 
   int box(const std::string& text, uint32_t flags) {

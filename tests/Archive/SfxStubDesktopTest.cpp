@@ -19,22 +19,34 @@ constexpr int kFirstRowX = 60, kFirstRowY = 105;
 
 class SfxStubDesktop : public DesktopFixture {
 protected:
-  // A self-extractor of two files whose default folder is `target`, with the member list.
-  fs::path makeExe(const fs::path& target) {
+  // A self-extractor of two files whose default folder is `target`, with the member list: added
+  // by the component, or converted from what `zip -r` wrote of them and an empty folder.
+  fs::path makeExe(const fs::path& target, bool fromZipR = false) {
     kvtest::writeFile(dir_ / "src" / "readme.txt", "Korvalis demo\n");
     kvtest::writeFile(dir_ / "src" / "data" / "values.db", std::string(4000, 'v'));
     TZavOzeriz zip(nullptr);
     zip.SetUnattended(true);
+    zip.SetHowToDelete(DeleteOpts::htdFinal);
     zip.SetDLLDirectory(KV_REAL_ENGINE_DIR);
     zip.SetSFXPath("ZavSFX.bin");
     zip.SetSFXCaption(kCaption);
     zip.SetSFXDefaultDir(target.string());
     zip.SetSFXOptions({SFXOptsEnum::SFXAskFiles});
-    zip.SetZipFileName((dir_ / "setup.exe").string());
-    zip.SetAddOptions({AddOptsEnum::AddDirNames, AddOptsEnum::AddRecurseDirs});
-    zip.SetRootDir((dir_ / "src").string());
-    zip.GetFSpecArgs().Add("*.*");
-    EXPECT_EQ(zip.Add(), 0) << zip.LastMessage();
+    if (fromZipR) {
+      fs::create_directories(dir_ / "src" / "logs");
+      EXPECT_EQ(
+          kvtest::run("cd " + kvtest::shellQuote((dir_ / "src").string()) + " && zip -q -r ../setup.zip .")
+              .exitCode,
+          0);
+      zip.SetZipFileName((dir_ / "setup.zip").string());
+      EXPECT_EQ(zip.GetSFXSlave()->ConvertToSFX(&zip), 0) << zip.LastMessage();
+    } else {
+      zip.SetZipFileName((dir_ / "setup.exe").string());
+      zip.SetAddOptions({AddOptsEnum::AddDirNames, AddOptsEnum::AddRecurseDirs});
+      zip.SetRootDir((dir_ / "src").string());
+      zip.GetFSpecArgs().Add("*.*");
+      EXPECT_EQ(zip.Add(), 0) << zip.LastMessage();
+    }
     return dir_ / "setup.exe";
   }
   std::vector<std::string> windowsNamed(const std::string& title) {
@@ -90,6 +102,26 @@ TEST_F(SfxStubDesktop, TheWindowShowsTheStoredCaptionAndFolderAndExtractsOnItsBu
   ASSERT_TRUE(waitUntil([&] { return windowsNamed(kCaption).size() == 2; }, 15s)) << output();
   EXPECT_EQ(kvtest::readFile(target / "readme.txt"), "Korvalis demo\n");
   EXPECT_FALSE(fs::exists(target / "data"));
+  x("xdotool windowfocus --sync " + windowsNamed(kCaption).back());
+  x("xdotool key Return");
+  const auto code = program_.wait(15s);
+  ASSERT_TRUE(code.has_value()) << "the program did not end:\n" << output();
+  EXPECT_EQ(*code, 0) << output();
+}
+
+// A `zip -r` archive holds folder entries, an empty folder among them: with every member left
+// chosen the whole archive comes out, the empty folder too, and the run counts as complete.
+TEST_F(SfxStubDesktop, EveryMemberChosenExtractsEmptyFoldersToo) {
+  if (!kvtest::haveTool("zip")) GTEST_SKIP() << "zip missing";
+  const fs::path target = dir_ / "all here";
+  startProgram({makeExe(target, true).string()}, dir_ / "config");
+  const std::string window = findWindow(kCaption);
+  ASSERT_FALSE(window.empty()) << "no window:\n" << output();
+  x("xdotool windowfocus --sync " + window);
+  x("xdotool key Return");
+  ASSERT_TRUE(waitUntil([&] { return windowsNamed(kCaption).size() == 2; }, 15s)) << output();
+  EXPECT_TRUE(fs::is_directory(target / "logs"));
+  EXPECT_EQ(kvtest::readFile(target / "data" / "values.db"), std::string(4000, 'v'));
   x("xdotool windowfocus --sync " + windowsNamed(kCaption).back());
   x("xdotool key Return");
   const auto code = program_.wait(15s);

@@ -181,6 +181,8 @@ TEST(SfxStub, TheHeadersOptionsBehaveAsStored) {
       {"ask, and nobody is there", "", "old", "-d out", 0, "old", "", "a.txt already exists.", ""},
       {"the default folder", "SFXDefaultDir = 'out'\n", nullptr, "", 0, "new", "",
        "2 files extracted to out.", ""},
+      {"a default folder from a drive's root is below the home folder", "SFXDefaultDir = '\\out'\n", nullptr,
+       "", 0, "new", "", "", ""},
       {"a start question with no one to answer",
        "SFXDefaultDir = 'out'\nSFXMessage = #2'Install the demo?'\n", nullptr, "", 3, nullptr, "",
        "Install the demo?", "extracted"},
@@ -203,7 +205,7 @@ TEST(SfxStub, TheHeadersOptionsBehaveAsStored) {
     auto host = storedZip(c.lines);
     ASSERT_EQ(addTree(*host->Zip, src, dir / "setup.exe"), "");
     if (c.existing) kvtest::writeFile(dir / "out" / "a.txt", c.existing);
-    const auto r = runStub(dir / "setup.exe", c.args, dir);
+    const auto r = runStub(dir / "setup.exe", c.args, dir, "HOME=" + kvtest::shellQuote(dir.string()));
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     if (c.aTxt) {
       EXPECT_EQ(kvtest::readFile(dir / "out" / "a.txt"), c.aTxt);
@@ -304,25 +306,79 @@ TEST(SfxStub, HostileDamagedOrCutShortExecutablesWriteNothingOutsideTheTarget) {
   }
 }
 
-TEST(SfxStub, EncryptedMembersWantAPasswordThatNobodyGivesWithoutADisplay) {
+// Drives a program on a pseudo-terminal as a person does: waits for the password prompt and
+// for the terminal to stop echoing, types the password, and reads to the end. Prints what the
+// terminal showed, then "EXIT" and the exit code.
+const char* const kTypePassword = R"(import os, pty, select, sys, termios, time
+exe, cwd, home, password = sys.argv[1:5]
+pid, fd = pty.fork()
+if pid == 0:
+    os.chdir(cwd)
+    os.execve(exe, [exe], {'PATH': '/usr/bin:/bin', 'HOME': home})
+shown, typed = b'', False
+deadline = time.monotonic() + 60
+while time.monotonic() < deadline:
+    if not select.select([fd], [], [], deadline - time.monotonic())[0]:
+        break
+    try:
+        chunk = os.read(fd, 4096)
+    except OSError:
+        break
+    if not chunk:
+        break
+    shown += chunk
+    if not typed and b'Enter the password' in shown:
+        while termios.tcgetattr(fd)[3] & termios.ECHO and time.monotonic() < deadline:
+            time.sleep(0.01)
+        os.write(fd, password.encode() + b'\n')
+        typed = True
+status = os.waitpid(pid, 0)[1]
+sys.stdout.write(shown.decode('utf-8', 'replace'))
+print('\nEXIT', os.waitstatus_to_exitcode(status))
+)";
+
+// A `zip -r -P` archive (folder entries, an empty folder among them) made a self-extractor whose
+// default folder is stored in the Windows form.
+TEST(SfxStub, APasswordIsTypedOnATerminalWithoutADisplay) {
   if (!kvtest::haveTool("zip")) GTEST_SKIP() << "zip missing";
   kvtest::TempDir tmp;
-  kvtest::writeFile(tmp / "src" / "secret.txt", "classified\n");
-  ASSERT_EQ(kvtest::run("cd " + kvtest::shellQuote((tmp / "src").string()) +
-                        " && zip -q -P Sesame ../s.zip secret.txt")
-                .exitCode,
-            0);
+  kvtest::writeFile(tmp / "src" / "docs" / "secret.txt", "classified\n");
+  kvtest::writeFile(tmp / "src" / "plain.txt", "plain\n");
+  fs::create_directories(tmp / "src" / "empty");
+  ASSERT_EQ(
+      kvtest::run("cd " + kvtest::shellQuote((tmp / "src").string()) + " && zip -q -r -P Sesame ../s.zip .")
+          .exitCode,
+      0);
   TZavOzeriz zip(nullptr);
   zip.SetUnattended(true);
   zip.SetHowToDelete(DeleteOpts::htdFinal);
   zip.SetSFXPath(stub().string());
+  zip.SetSFXDefaultDir("C:\\Program Files\\Korvalis");
   zip.SetZipFileName((tmp / "s.zip").string());
   ASSERT_EQ(zip.GetSFXSlave()->ConvertToSFX(&zip), 0) << zip.LastMessage();
-  const auto r = runStub(tmp / "s.exe", "-d out", tmp.path());
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.err.find("Enter the password for secret.txt"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("password for secret.txt: not extracted"), std::string::npos) << r.err;
-  EXPECT_FALSE(fs::exists(tmp / "out" / "secret.txt"));
+  fs::create_directories(tmp / "home");
+  fs::create_directories(tmp / "run");
+
+  // Nobody at a terminal: nobody is asked, and the member is not extracted.
+  fs::create_directories(tmp / "alone");
+  const auto alone = runStub(tmp / "s.exe", "-d out", tmp / "alone");
+  EXPECT_EQ(alone.exitCode, 1);
+  EXPECT_NE(alone.err.find("Enter the password for docs/secret.txt"), std::string::npos) << alone.err;
+  EXPECT_NE(alone.err.find("cancelled for docs/secret.txt: not extracted"), std::string::npos) << alone.err;
+  EXPECT_FALSE(fs::exists(tmp / "alone" / "out" / "docs" / "secret.txt"));
+
+  const auto typed = kvtest::run(kvtest::systemPython() + " -c " + kvtest::shellQuote(kTypePassword) + " " +
+                                 kvtest::shellQuote((tmp / "s.exe").string()) + " " +
+                                 kvtest::shellQuote((tmp / "run").string()) + " " +
+                                 kvtest::shellQuote((tmp / "home").string()) + " Sesame");
+  EXPECT_NE(typed.out.find("Enter the password for"), std::string::npos) << typed.out << typed.err;
+  EXPECT_EQ(typed.out.find("Sesame"), std::string::npos) << "the password was echoed:\n" << typed.out;
+  const fs::path target = tmp / "home" / "Program Files" / "Korvalis";
+  EXPECT_NE(typed.out.find("2 files extracted to " + target.string() + "."), std::string::npos) << typed.out;
+  EXPECT_NE(typed.out.find("\nEXIT 0\n"), std::string::npos) << typed.out;
+  EXPECT_EQ(diffR(tmp / "src", target), "");
+  EXPECT_TRUE(fs::is_directory(target / "empty"));
+  EXPECT_TRUE(fs::is_empty(tmp / "run"));
 }
 
 TEST(SfxStub, WithoutAWindowToShowItGoesOnWithout) {

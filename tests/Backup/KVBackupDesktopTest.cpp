@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 
 namespace {
@@ -242,6 +243,50 @@ TEST_F(KVBackupDesktop, TheInstanceDialogIsAWindowThatWaitsForTheOperator) {
   const auto code = program_.wait(15s);
   ASSERT_TRUE(code.has_value()) << output();
   EXPECT_EQ(*code, 0);
+}
+
+// The day the restore exists for: one table cut short, one empty. The Restore page offers the
+// name the nightly job was given; the set written under it restores the database.
+TEST_F(KVBackupDesktop, ADamagedDatabaseIsRestoredFromTheBackupUnderItsRememberedName) {
+  const auto made =
+      kvtest::run("env -u DISPLAY -u WAYLAND_DISPLAY KV_CONFIG_DIR=" + kvtest::shellQuote(config().string()) +
+                  " " + kvtest::shellQuote((kvtest::buildDir() / "bin" / "KVBackup").string()) + " -BACKUP " +
+                  kvtest::shellQuote(backupName()));
+  ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
+  ASSERT_EQ(filesIn(out()), std::vector<std::string>{"KorvBak001.zip"});
+  kvreg("set '\\Software\\Dolvane\\Korvalis30\\BR' RestoreFile " + kvtest::shellQuote(backupName()));
+  std::map<std::string, std::string> good;
+  for (const auto& n : filesIn(db()))
+    good[n] = kvtest::readFile(db() / n);
+  kvtest::writeFile(db() / "LANG.DB", good["LANG.DB"].substr(0, good["LANG.DB"].size() / 2));
+  kvtest::writeFile(db() / "LDEF.DB", "");
+
+  at = startForm();
+  ASSERT_TRUE(at.valid) << "the window did not appear:\n" << output();
+  Screenshot shot = screenUntil([&](const Screenshot& s) { return countIn(s, kEditText, dark) > 100; });
+  const auto backupButton = pixelsOf(shot, kStartButton);
+  click(kRestoreTab);
+  screenUntil([&](const Screenshot& s) { return pixelsOf(s, kStartButton) != backupButton; });
+  click(kStartButton);
+  const std::string confirm = findWindow("Confirm");
+  ASSERT_FALSE(confirm.empty()) << "no question:\n" << output();
+  x("xdotool windowfocus --sync " + confirm);
+  x("xdotool key Return"); // Yes
+  const auto restored = [&] {
+    for (const auto& [n, bytes] : good)
+      if (kvtest::readFile(db() / n) != bytes) return false;
+    return true;
+  };
+  EXPECT_TRUE(waitUntil(restored, 30s)) << output();
+  screenUntil([&](const Screenshot& s) { return countIn(s, kMemo, dark) > 300; });
+  screenshot("after-restore");
+  EXPECT_FALSE(windowExists("Error"));
+
+  x("xdotool windowclose " + window);
+  const auto code = program_.wait(15s);
+  ASSERT_TRUE(code.has_value()) << output();
+  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(registryValue("RestoreFile"), backupName());
 }
 
 namespace pf = kv::platform;

@@ -101,6 +101,31 @@ TEST_F(KVBackupRun, ATableHeldByAnotherProgramStopsTheBackupBeforeAnythingIsWrit
   EXPECT_EQ(remembered("BackupFile"), "");
 }
 
+// A backup of a table that cannot be read would fail the day it is restored: the run stops and
+// says which table and what is wrong with it.
+TEST_F(KVBackupRun, TablesThatCannotBeReadStopTheBackupAndAreNamed) {
+  kvtest::writeFile(db() / "kvbak", "old marker\r\n");
+  const std::string lang = kvtest::readFile(db() / "LANG.DB");
+  kvtest::writeFile(db() / "LANG.DB", lang.substr(0, lang.size() / 2));
+  kvtest::writeFile(db() / "LDEF.DB", "");
+  // A table under a password other than the product's.
+  ASSERT_EQ(kvtest::run(kvtest::shellQuote((kvtest::buildDir() / "bin" / "kvmkdemo").string()) + " " +
+                        kvtest::shellQuote((t / "other").string()) + " --password another")
+                .exitCode,
+            0);
+  fs::copy_file(t / "other" / "CONFIG.DB", db() / "OTHER.DB");
+
+  const auto r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()));
+  EXPECT_EQ(r.exitCode, 1);
+  for (const char* said : {"LANG.DB is damaged", "LDEF.DB is an empty file", "OTHER.DB is encrypted"})
+    EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
+  EXPECT_EQ(r.err.find("Probably there is an instance"), std::string::npos) << r.err;
+  EXPECT_EQ(lines(r.out), (std::vector<std::string>{"Try to exclusivly access the database...", "Error."}));
+  EXPECT_EQ(kvtest::readFile(db() / "kvbak"), "old marker\r\n");
+  EXPECT_TRUE(filesIn(out()).empty());
+  EXPECT_EQ(remembered("BackupFile"), "");
+}
+
 TEST_F(KVBackupRun, AnExistingPartFileIsNotOverwrittenWhenNobodyCanBeAsked) {
   kvtest::writeFile(out() / "KorvBak001.zip", "an earlier backup");
   const auto r = backup("-backup " + kvtest::shellQuote((out() / "KorvBak.zip").string()));

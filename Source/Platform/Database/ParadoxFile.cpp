@@ -394,6 +394,8 @@ TableReader::TableReader(TableLock lock, fs::path file, std::string tableName)
   std::string head(static_cast<size_t>(std::min<off_t>(st.st_size, 0x10000)), '\0');
   if (!readFully(fd, head.data(), head.size(), 0))
     throw EDBEngineError("Cannot read table " + tableName_ + ": " + std::strerror(errno));
+  // What a crash or a full disk leaves behind is said as such, not as some other file.
+  if (st.st_size == 0) throw EDBEngineError("Table " + tableName_ + " is an empty file");
   auto header = TableHeader::parse(head);
   if (!header) throw EDBEngineError("Table " + tableName_ + " is not a Paradox table");
   header_ = std::move(*header);

@@ -24,13 +24,15 @@ bool displayPresent() {
   return (x && *x) || (w && *w);
 }
 
+bool terminalPresent() { return ::isatty(STDIN_FILENO) != 0; }
+
 void registerWindowDialogs(DialogFactory factory) { choice().windowFactory = std::move(factory); }
 
 DialogService& dialogs() {
   Choice& c = choice();
   if (!c.service) {
     if (c.windowFactory && displayPresent()) c.service = c.windowFactory();
-    if (!c.service && ::isatty(STDIN_FILENO)) c.service = std::make_unique<ConsoleDialogs>();
+    if (!c.service && terminalPresent()) c.service = std::make_unique<ConsoleDialogs>();
     if (!c.service) c.service = std::make_unique<NonInteractiveDialogs>();
   }
   return *c.service;

@@ -118,6 +118,8 @@ using DialogFactory = std::function<std::unique_ptr<DialogService>()>;
 void registerWindowDialogs(DialogFactory factory);
 // Whether $DISPLAY or $WAYLAND_DISPLAY names a display.
 bool displayPresent();
+// Whether standard input is a terminal someone can answer on.
+bool terminalPresent();
 
 // The answers a dialog gets when nobody can be asked: Cancel, No or Abort where the
 // dialog has one (never Yes), else its only button.

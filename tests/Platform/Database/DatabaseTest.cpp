@@ -220,7 +220,7 @@ TEST_F(DatabaseTest, FailuresNameTheTable) {
       {"Nowhere", "GOOD.DB", "Unknown database Nowhere"},
       {"Korv3", "MISSING.DB", "does not exist"},
       {"Korv3", "GARBAGE.DB", "not a Paradox table"},
-      {"Korv3", "EMPTY.DB", "not a Paradox table"},
+      {"Korv3", "EMPTY.DB", "is an empty file"},
       {"Korv3", "CUT.DB", "damaged"},
       {"Korv3", "TINY.DB", "not a Paradox table"},
       {"Korv3", "NARROW.DB", "not a Paradox table"},
