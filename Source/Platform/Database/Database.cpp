@@ -424,10 +424,13 @@ TDataSet::Contents TQuery::load() {
   const auto row = [&](size_t i) { return std::string_view(bytes).substr(i * size, size); };
   if (!plan.orderBy.empty() && rows.size() > 1) {
     std::vector<size_t> order;
+    bool byStoredBytes = true;
     size_t keyBytes = 0;
-    for (int column : plan.orderBy)
-      keyBytes += table.storedOrder(column) ? table.fieldBytes(row(0), column).size() : 9;
-    if (keyBytes <= 8) {
+    for (int column : plan.orderBy) {
+      byStoredBytes = byStoredBytes && table.storedOrder(column);
+      keyBytes += table.fieldBytes(row(0), column).size();
+    }
+    if (byStoredBytes && keyBytes <= sizeof(std::uint64_t)) {
       // Stored bytes that sort as their values, few enough to make one number a row.
       std::vector<std::pair<std::uint64_t, size_t>> keys(rows.size());
       for (size_t i = 0; i < rows.size(); ++i) {
