@@ -263,6 +263,18 @@ protected:
            kvtest::shellQuote((db / "LANG.MB").string());
   }
 
+  // Loading language 1 raises the engine's exception, its message naming each of `parts`.
+  void expectLoadFails(TLangCache& cache, std::initializer_list<const char*> parts) {
+    try {
+      cache.SetLanguage(1);
+      ADD_FAILURE() << "no exception";
+    } catch (const EDBEngineError& e) {
+      const std::string message = e.what();
+      for (const char* part : parts)
+        EXPECT_NE(message.find(part), std::string::npos) << message;
+    }
+  }
+
   // Module 5, language 1, the first row of each number, as the rows say it must read.
   void expectEveryText(TLangCache& cache) {
     std::map<int, std::string> expected;
@@ -357,14 +369,7 @@ TEST_F(LangTableTest, AnEncryptedTablesMemoFileIsDecipheredWithItsKey) {
 
   // Without the password the load ends naming the table and what it lacks.
   TLangCache cache(5, "Korv3");
-  try {
-    cache.SetLanguage(1);
-    ADD_FAILURE() << "no exception";
-  } catch (const EDBEngineError& e) {
-    const std::string message = e.what();
-    for (const char* part : {"LANG.DB", "encrypted", "password"})
-      EXPECT_NE(message.find(part), std::string::npos) << message;
-  }
+  expectLoadFails(cache, {"LANG.DB", "encrypted", "password"});
   EXPECT_EQ(cache.Tree->Count, 0);
 
   Session().AddPassword("58k31");
@@ -385,14 +390,7 @@ TEST_F(LangTableTest, OnlyTheMemosOfTheRowsReadCanFail) {
   // A damaged memo of a row loaded fails the load, naming table, record and field; no part of it
   // is shown as the text.
   patchMemoFile(memoAt(rows[4].llongtext.value()) - 9, '\x04');
-  try {
-    cache.SetLanguage(1);
-    ADD_FAILURE() << "no exception";
-  } catch (const EDBEngineError& e) {
-    const std::string message = e.what();
-    for (const char* part : {"LANG.DB", "record 5", "llongtext"})
-      EXPECT_NE(message.find(part), std::string::npos) << message;
-  }
+  expectLoadFails(cache, {"LANG.DB", "record 5", "llongtext"});
   EXPECT_EQ(cache.GetText(5), "## 5 ##");
   EXPECT_EQ(cache.GetText(4), shown(600, 'a')); // read before the failure
 }
