@@ -485,8 +485,10 @@ void TableReader::forEachRecord(const std::function<void(int, std::string_view)>
   int recno = 0;
   for (int i = 0; recno < d.readable;) {
     int run = 1;
+    // A damaged chain may name blocks the file lacks after the last record read: none is read along.
     while (run < maxRun && i + run < d.px->px_indexdatalen &&
-           index[i + run].blocknumber == index[i].blocknumber + run)
+           index[i + run].blocknumber == index[i].blocknumber + run &&
+           index[i + run].blocknumber <= header_.fileBlocks)
       ++run;
     records.resize(static_cast<size_t>(run) * blockSize);
     const std::uint64_t at =
