@@ -10,6 +10,9 @@
 #include "Platform/Ui/Menus.h"
 #include "Platform/Ui/StdCtrls.h"
 
+#include <algorithm>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 namespace uKVModuleLangCache {
@@ -40,42 +43,26 @@ bool carriesText(TControl* C) {
 }
 
 // The stored form of a text: a backslash and the two characters after it stand for the byte they
-// spell in hexadecimal, a byte of the table's code page; a backslash too near the end is dropped.
-// The engine hands the text over in UTF-8, so characters are counted as such and each escaped
-// byte comes out as its character in UTF-8. That character takes at most the three bytes of its
-// escape, so the text is decoded where it stands.
-std::string DecodeLangText(std::string S, const SingleByteCodePage& CodePage) {
-  size_t out = S.find('\\');
-  if (out == std::string::npos) return S;
-  size_t i = out;
+// spell in hexadecimal; a backslash too near the end is dropped. The text comes as the table stores
+// it, in its code page, so a character is a byte; everything is converted to UTF-8 on the way, in one
+// pass, and the result is the only text made.
+std::string DecodeLangText(std::string_view S, const SingleByteCodePage& CodePage) {
+  std::string out;
+  out.reserve(S.size()); // an escape never grows, only bytes above 127 do
+  size_t i = 0;
   while (i < S.size()) {
-    if (S[i] != '\\') {
-      S[out++] = S[i++];
-      continue;
+    const size_t backslash = std::min(S.find('\\', i), S.size());
+    CodePage.appendUtf8(out, S.substr(i, backslash - i));
+    if (backslash + 2 < S.size()) {
+      const auto byte = static_cast<char>(16 * digitValue(static_cast<std::uint8_t>(S[backslash + 1])) +
+                                          digitValue(static_cast<std::uint8_t>(S[backslash + 2])));
+      CodePage.appendUtf8(out, std::string_view(&byte, 1));
+      i = backslash + 3;
+    } else {
+      i = backslash + 1; // fewer than two characters after the backslash
     }
-    size_t pos = i + 1;
-    std::uint8_t digits[2];
-    int found = 0;
-    for (; found < 2 && pos < S.size(); ++found) {
-      const size_t at = pos;
-      char32_t c = 0;
-      // The engine's text is always UTF-8 in characters of the code page; a stray byte counts as itself.
-      digits[found] =
-          nextUtf8(S, pos, c) ? CodePage.fromUnicode(c).value_or('?') : static_cast<std::uint8_t>(S[at]);
-    }
-    if (found < 2) { // fewer than two characters after the backslash
-      ++i;
-      continue;
-    }
-    std::string character;
-    appendUtf8(character, CodePage.toUnicode(
-                              static_cast<std::uint8_t>(16 * digitValue(digits[0]) + digitValue(digits[1]))));
-    std::copy(character.begin(), character.end(), S.begin() + out);
-    out += character.size();
-    i = pos;
   }
-  S.resize(out);
-  return S;
+  return out;
 }
 
 } // namespace
@@ -111,11 +98,15 @@ void TLangCache::SetLanguage(int32_t Lang) {
   const auto field = [&](TField*& f, const char* name) -> TField& {
     return f ? *f : *(f = &query->FieldByName(name));
   };
+  std::optional<int32_t> previous;
   for (; !query->Eof(); query->Next()) {
+    const int32_t id = field(lid, "lid").AsInteger();
+    // The rows come by number, so a row of the number before is one the tree refuses anyway.
+    if (id == previous) continue;
+    previous = id;
     const bool isLong = field(lislong, "lislong").AsInteger() == 1;
-    std::string stored = field(texts[isLong], isLong ? "llongtext" : "ltext").AsString();
-    auto entry = std::make_unique<TBegriff>(field(lid, "lid").AsInteger(),
-                                            DecodeLangText(std::move(stored), codePage), 0);
+    const std::string_view stored = field(texts[isLong], isLong ? "llongtext" : "ltext").storedText();
+    auto entry = std::make_unique<TBegriff>(id, DecodeLangText(stored, codePage), 0);
     // The first row of a number wins; the tree refuses the later ones and they stay ours.
     if (Tree->Add(entry.get(), true)) entry.release();
   }

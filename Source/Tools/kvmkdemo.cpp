@@ -3,9 +3,9 @@
 //
 //   kvmkdemo DIR [--password PASSWORD]
 //
-// DIR is created when missing. With --password, CONFIG.DB is written encrypted with it (the
-// backup program's table password opens it). Exit codes: 0 written, 2 wrong arguments,
-// 3 a file could not be written.
+// DIR is created when missing. With --password, CONFIG.DB and LANG.DB are written encrypted with it
+// (the backup program's table password opens them), LANG.MB enciphered with LANG.DB's key. Exit codes: 0
+// written, 2 wrong arguments, 3 a file could not be written.
 #include "Platform/Database/Database.h"
 
 #include <cstdint>
@@ -87,7 +87,8 @@ void makeDatabase(const fs::path& dir, const std::string& password) {
         text(repeated("New Year, Epiphany, Good Friday, Easter Monday, Labour Day, Ascension, Whit "
                       "Monday, Corpus Christi, Assumption, German Unity, All Saints, Christmas. ",
                       500)),
-        num(1)}});
+        num(1)}},
+      password);
 
   CreateTable(dir / "LDEF.DB", {{"llang", TFieldType::ftInteger, 0}, {"lname", TFieldType::ftString, 40}},
               {{num(1), text("English")}, {num(2), text("Deutsch")}});

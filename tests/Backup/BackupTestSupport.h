@@ -19,7 +19,7 @@ namespace backuptest {
 
 namespace fs = std::filesystem;
 
-// The sample database of the demo, written by kvmkdemo (CONFIG.DB protected with the
+// The sample database of the demo, written by kvmkdemo (CONFIG.DB and LANG.DB protected with the
 // table password).
 inline void makeSampleDatabase(const fs::path& dir) {
   const auto r = kvtest::run(kvtest::shellQuote((kvtest::buildDir() / "bin" / "kvmkdemo").string()) + " " +

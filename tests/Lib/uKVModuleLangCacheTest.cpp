@@ -240,16 +240,51 @@ class LangTableTest : public LangCacheTest {
 protected:
   void SetUp() override {
     LangCacheTest::SetUp();
+    writeTable("");
+  }
+  void TearDown() override { Session().RemoveAllPasswords(); }
+
+  // pxlib writes the rows, with a password encrypted.
+  void writeTable(const std::string& password) {
     std::filesystem::remove(db / "LANG.DB");
+    std::filesystem::remove(db / "LANG.MB");
     std::string lines;
     for (const auto& r : rows)
       lines += std::to_string(r.lid) + " " + std::to_string(r.module) + " " + std::to_string(r.lang) + " " +
                std::to_string(r.islong) + " " + hexOf(r.ltext) + " " + hexOf(r.llongtext) + "\n";
     kvtest::writeFile(config / "rows.txt", lines);
-    const auto wrote = kvtest::run(pxlibPeer() + " write " + kvtest::shellQuote((db / "LANG.DB").string()) +
-                                   " " + kvtest::shellQuote((db / "LANG.MB").string()) + " " +
-                                   kvtest::shellQuote((config / "rows.txt").string()));
+    const auto wrote = kvtest::run(pxlibPeer() + " write " + tableFiles() + " " +
+                                   kvtest::shellQuote((config / "rows.txt").string()) +
+                                   (password.empty() ? "" : " " + kvtest::shellQuote(password)));
     ASSERT_EQ(wrote.exitCode, 0) << wrote.err;
+  }
+  std::string tableFiles() const {
+    return kvtest::shellQuote((db / "LANG.DB").string()) + " " +
+           kvtest::shellQuote((db / "LANG.MB").string());
+  }
+
+  // Loading language 1 raises the engine's exception, its message naming each of `parts`.
+  void expectLoadFails(TLangCache& cache, std::initializer_list<const char*> parts) {
+    try {
+      cache.SetLanguage(1);
+      ADD_FAILURE() << "no exception";
+    } catch (const EDBEngineError& e) {
+      const std::string message = e.what();
+      for (const char* part : parts)
+        EXPECT_NE(message.find(part), std::string::npos) << message;
+    }
+  }
+
+  // Module 5, language 1, the first row of each number, as the rows say it must read.
+  void expectEveryText(TLangCache& cache) {
+    std::map<int, std::string> expected;
+    for (const auto& r : rows)
+      if (r.module == 5 && r.lang == 1) expected.emplace(r.lid, r.text);
+    EXPECT_EQ(cache.Tree->Count, static_cast<int>(expected.size()));
+    for (const auto& [lid, text] : expected) {
+      SCOPED_TRACE(lid);
+      EXPECT_EQ(cache.GetText(lid), text);
+    }
   }
 
   // Where pxlib put a long text: the offset of its first bytes in the memo file.
@@ -294,8 +329,7 @@ protected:
 
 TEST_F(LangTableTest, LongTextsComeFromTheMemoFileConvertedFromItsCodePage) {
   // pxlib reads back what it wrote, from its own unpadded file; ours reads the same texts.
-  const auto read = kvtest::run(pxlibPeer() + " read " + kvtest::shellQuote((db / "LANG.DB").string()) + " " +
-                                kvtest::shellQuote((db / "LANG.MB").string()));
+  const auto read = kvtest::run(pxlibPeer() + " read " + tableFiles());
   ASSERT_EQ(read.exitCode, 0) << read.err;
   std::istringstream lines(read.out);
   TQuery q;
@@ -322,15 +356,26 @@ TEST_F(LangTableTest, LongTextsComeFromTheMemoFileConvertedFromItsCodePage) {
   EXPECT_EQ(std::filesystem::file_size(db / "LANG.MB") % 4096, 0u);
   TLangCache cache(5, "Korv3");
   cache.SetLanguage(1);
-  // The reference: module 5, language 1, the first row of each number.
-  std::map<int, std::string> expected;
-  for (const auto& r : rows)
-    if (r.module == 5 && r.lang == 1) expected.emplace(r.lid, r.text);
-  EXPECT_EQ(cache.Tree->Count, static_cast<int>(expected.size()));
-  for (const auto& [lid, text] : expected) {
-    SCOPED_TRACE(lid);
-    EXPECT_EQ(cache.GetText(lid), text);
-  }
+  expectEveryText(cache);
+}
+
+// A password-protected table as the desktop engine leaves it: records encrypted by pxlib, the memo
+// file enciphered by libpx's own cipher with the table's key.
+TEST_F(LangTableTest, AnEncryptedTablesMemoFileIsDecipheredWithItsKey) {
+  writeTable("58k31");
+  const auto enciphered = kvtest::run(pxlibPeer() + " encipher " + tableFiles());
+  ASSERT_EQ(enciphered.exitCode, 0) << enciphered.err;
+  const auto memo = kvtest::readFile(db / "LANG.MB");
+  ASSERT_EQ(memo.find(std::string(100, 'b')), std::string::npos);
+
+  // Without the password the load ends naming the table and what it lacks.
+  TLangCache cache(5, "Korv3");
+  expectLoadFails(cache, {"LANG.DB", "encrypted", "password"});
+  EXPECT_EQ(cache.Tree->Count, 0);
+
+  Session().AddPassword("58k31");
+  cache.SetLanguage(1);
+  expectEveryText(cache);
 }
 
 TEST_F(LangTableTest, OnlyTheMemosOfTheRowsReadCanFail) {
@@ -346,30 +391,37 @@ TEST_F(LangTableTest, OnlyTheMemosOfTheRowsReadCanFail) {
   // A damaged memo of a row loaded fails the load, naming table, record and field; no part of it
   // is shown as the text.
   patchMemoFile(memoAt(rows[4].llongtext.value()) - 9, '\x04');
-  try {
-    cache.SetLanguage(1);
-    ADD_FAILURE() << "no exception";
-  } catch (const EDBEngineError& e) {
-    const std::string message = e.what();
-    for (const char* part : {"LANG.DB", "record 5", "llongtext"})
-      EXPECT_NE(message.find(part), std::string::npos) << message;
-  }
+  expectLoadFails(cache, {"LANG.DB", "record 5", "llongtext"});
   EXPECT_EQ(cache.GetText(5), "## 5 ##");
   EXPECT_EQ(cache.GetText(4), shown(600, 'a')); // read before the failure
 }
 
-// The demo's sample database keeps its long texts in LANG.MB, whole blocks, and the cache reads them.
-TEST_F(LangCacheTest, TheDemoDatabaseCarriesLongTexts) {
+// The demo's sample database keeps its long texts in LANG.MB, whole blocks enciphered with the table's
+// key as libpx deciphers them, and the cache reads them with the table password.
+TEST_F(LangTableTest, TheDemoDatabaseCarriesLongTexts) {
   std::filesystem::remove(db / "LANG.DB");
+  std::filesystem::remove(db / "LANG.MB");
   const auto made = kvtest::run(kvtest::shellQuote((kvtest::buildDir() / "bin" / "kvmkdemo").string()) + " " +
-                                kvtest::shellQuote(db.str()));
+                                kvtest::shellQuote(db.str()) + " --password 58k31");
   ASSERT_EQ(made.exitCode, 0) << made.err;
   const auto memoSize = std::filesystem::file_size(db / "LANG.MB");
   EXPECT_EQ(memoSize % 4096, 0u);
   EXPECT_GT(memoSize, 4096u);
+  const std::string paragraph =
+      "Jeder Punkt ist die mittlere Dichte eines Tages; ein Tag ohne Messung l\\E4sst";
+  const auto enciphered = kvtest::readFile(db / "LANG.MB");
+  EXPECT_EQ(enciphered.find(paragraph), std::string::npos);
+  const auto deciphered = kvtest::run(pxlibPeer() + " decipher " + tableFiles());
+  ASSERT_EQ(deciphered.exitCode, 0) << deciphered.err;
+  const auto plain = kvtest::readFile(db / "LANG.MB");
+  EXPECT_EQ(plain.substr(0, 3), std::string("\0\1\0", 3)); // the header block
+  EXPECT_NE(plain.find(paragraph), std::string::npos);
+  kvtest::writeFile(db / "LANG.MB", enciphered);
+
   std::string help;
   for (int k = 0; k < 8; ++k)
     help += "Jeder Punkt ist die mittlere Dichte eines Tages; ein Tag ohne Messung lässt eine Lücke. ";
+  Session().AddPassword("58k31");
   TLangCache cache(2, "Korv3");
   cache.SetLanguage(2);
   EXPECT_EQ(cache.GetText(2), "Zeigt die gemessenen Dichten der gewählten Tage.");
@@ -393,6 +445,35 @@ TEST_F(LangCacheTest, FoundTextsAreReturnedWithoutFurtherAllocation) {
     const std::string text = cache.GetText(c.id);
     EXPECT_EQ(gAllocations - before, c.allocations) << c.id;
   }
+}
+
+// A load allocates for each row its entry, the entry's place in the tree and its text, nothing more:
+// the rows are picked and read from the stored bytes, whatever the table holds beside them.
+TEST_F(LangCacheTest, LoadingAllocatesOnlyWhatItKeeps) {
+  const auto allocationsToLoad = [&](int rows) {
+    std::vector<std::vector<FieldValue>> records;
+    for (int n = 0; n < rows; ++n) {
+      // Another module's row and a second row of the number beside each one kept.
+      const std::string text = "Eintrag Nummer " + std::to_string(n) + " \\E4";
+      const bool isLong = n % 10 == 0;
+      records.push_back(
+          {i(n), i(2), i(1), s(text), isLong ? s(std::string(500, 'x') + text) : null, i(isLong)});
+      records.push_back({i(n), i(2), i(1), s("zweite " + text), null, i(0)});
+      records.push_back({i(n), i(3), i(1), s("fremd " + text), null, i(0)});
+    }
+    CreateTable(db / "LANG.DB", kLangFields, records);
+    TLangCache cache(2, "Korv3");
+    const long before = gAllocations;
+    cache.SetLanguage(1);
+    const long allocations = gAllocations - before;
+    EXPECT_EQ(cache.Tree->Count, rows);
+    EXPECT_EQ(cache.GetText(10), std::string(500, 'x') + "Eintrag Nummer 10 ä");
+    return allocations;
+  };
+  const long small = allocationsToLoad(200);
+  const long large = allocationsToLoad(400);
+  // 200 rows more, 3 allocations each; a few for the lists of rows, which grow by doubling.
+  EXPECT_LE(large - small, 3 * 200 + 8);
 }
 
 // ---- translating forms

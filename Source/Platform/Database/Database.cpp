@@ -161,6 +161,8 @@ double TField::AsFloat() const {
   return 0;
 }
 
+std::string_view TField::storedText() const { return owner_->storedTextAt(index_); }
+
 bool TField::AsBoolean() const {
   const FieldValue& v = Value();
   if (const auto* s = std::get_if<std::string>(&v)) {
@@ -281,26 +283,36 @@ TField& TDataSet::FieldByName(const std::string& name) {
   throw EDatabaseError("Field '" + name + "' not found in " + describe());
 }
 
+std::string_view TDataSet::currentRecord(int& recno) const {
+  recno = current_;
+  if (current_ < 0 || current_ >= rowCount()) return {};
+  if (contents_.rows) {
+    const size_t size = contents_.table->recordSize();
+    recno = (*contents_.rows)[current_];
+    const size_t place = contents_.places.empty() ? current_ : contents_.places[current_];
+    return std::string_view(contents_.rowBytes).substr(place * size, size);
+  }
+  if (!recordRead_) contents_.table->readRecord(current_, recordBytes_);
+  recordRead_ = true;
+  return recordBytes_;
+}
+
 const FieldValue& TDataSet::valueAt(int index) const {
   static const FieldValue null;
-  if (current_ < 0 || current_ >= rowCount()) return null;
   if (!decoded_[index]) {
-    paradox::TableReader& table = *contents_.table;
-    const size_t size = table.recordSize();
-    int record = current_;
-    std::string_view bytes;
-    if (contents_.rows) {
-      record = (*contents_.rows)[current_];
-      bytes = std::string_view(contents_.rowBytes).substr(current_ * size, size);
-    } else {
-      if (!recordRead_) table.readRecord(current_, recordBytes_);
-      recordRead_ = true;
-      bytes = recordBytes_;
-    }
-    values_[index] = table.value(bytes, index, record);
+    int recno = 0;
+    const std::string_view bytes = currentRecord(recno);
+    if (bytes.empty()) return null;
+    values_[index] = contents_.table->value(bytes, index, recno);
     decoded_[index] = 1;
   }
   return values_[index];
+}
+
+std::string_view TDataSet::storedTextAt(int index) const {
+  int recno = 0;
+  const std::string_view bytes = currentRecord(recno);
+  return bytes.empty() ? std::string_view() : contents_.table->storedText(bytes, index, recno, storedMemo_);
 }
 
 std::unique_ptr<paradox::TableReader> TDataSet::openTable(const std::string& databaseName,
@@ -385,34 +397,70 @@ TDataSet::Contents TQuery::load() {
     values.push_back(p.Value());
   const sql::Plan plan = sql::plan(select, table.fields(), values, select.table);
 
-  // One pass over the records reads only the columns the conditions name; the rows kept are
-  // read further when a program asks for their values.
+  // One pass over the records: tests that the stored bytes decide are made on them, before anything
+  // is decoded; the others read only the columns they name. The rows kept are read further when a
+  // program asks for their values.
+  std::vector<std::pair<int, std::string>> byBytes;
+  sql::Plan byValue;
+  for (const auto& test : plan.where) {
+    if (auto stored = table.storedEqual(test.column, test.value))
+      byBytes.emplace_back(test.column, std::move(*stored));
+    else
+      byValue.where.push_back(test);
+  }
   std::vector<int> rows;
   std::string bytes;
   bytes.reserve(static_cast<size_t>(table.recordCount()) * table.recordSize()); // only touched pages cost
   table.forEachRecord([&](int recno, std::string_view raw) {
-    if (!sql::matches(plan, [&](int column) { return table.value(raw, column, recno); })) return;
+    for (const auto& [column, stored] : byBytes)
+      if (table.fieldBytes(raw, column) != stored) return;
+    if (!byValue.where.empty() &&
+        !sql::matches(byValue, [&](int column) { return table.value(raw, column, recno); }))
+      return;
     rows.push_back(recno);
     bytes.append(raw);
   });
   const size_t size = table.recordSize();
+  const auto row = [&](size_t i) { return std::string_view(bytes).substr(i * size, size); };
   if (!plan.orderBy.empty() && rows.size() > 1) {
-    std::vector<FieldValue> keys;
-    keys.reserve(rows.size() * plan.orderBy.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-      for (int column : plan.orderBy)
-        keys.push_back(table.value(std::string_view(bytes).substr(i * size, size), column, rows[i]));
-    const std::vector<size_t> order = sql::order(keys, plan.orderBy.size());
+    std::vector<size_t> order;
+    bool byStoredBytes = true;
+    size_t keyBytes = 0;
+    for (int column : plan.orderBy) {
+      byStoredBytes = byStoredBytes && table.storedOrder(column);
+      keyBytes += table.fieldBytes(row(0), column).size();
+    }
+    if (byStoredBytes && keyBytes <= sizeof(std::uint64_t)) {
+      // Stored bytes that sort as their values, few enough to make one number a row.
+      std::vector<std::pair<std::uint64_t, size_t>> keys(rows.size());
+      for (size_t i = 0; i < rows.size(); ++i) {
+        std::uint64_t key = 0;
+        for (int column : plan.orderBy)
+          for (const char c : table.fieldBytes(row(i), column))
+            key = key << 8 | static_cast<unsigned char>(c);
+        keys[i] = {key, i};
+      }
+      std::stable_sort(keys.begin(), keys.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+      for (const auto& key : keys)
+        order.push_back(key.second);
+    } else {
+      std::vector<FieldValue> keys;
+      keys.reserve(rows.size() * plan.orderBy.size());
+      for (size_t i = 0; i < rows.size(); ++i)
+        for (int column : plan.orderBy)
+          keys.push_back(table.value(row(i), column, rows[i]));
+      order = sql::order(keys, plan.orderBy.size());
+    }
     if (!std::is_sorted(order.begin(), order.end())) { // else in table order already
       std::vector<int> sortedRows;
-      std::string sortedBytes;
-      sortedBytes.reserve(bytes.size());
+      sortedRows.reserve(rows.size());
+      contents.places.reserve(rows.size());
       for (size_t i : order) {
         sortedRows.push_back(rows[i]);
-        sortedBytes.append(bytes, i * size, size);
+        contents.places.push_back(static_cast<std::uint32_t>(i));
       }
       rows = std::move(sortedRows);
-      bytes = std::move(sortedBytes);
     }
   }
   contents.rows = std::move(rows);

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv::platform {
@@ -74,6 +75,10 @@ public:
   std::string AsString() const;
   double AsFloat() const;
   bool AsBoolean() const;
+  // The stored bytes of a text or memo field in the table's code page (TDataSet::codePage()), before
+  // any conversion, for a reader that converts them on its own way; empty for null and for fields of
+  // other types. Valid until the data set moves or another stored text is asked for.
+  std::string_view storedText() const;
 
 private:
   TDataSet* owner_;
@@ -118,7 +123,8 @@ public:
 
 protected:
   // What an open data set shows: the table it reads, which holds the table's lock, and for a
-  // query the records it returns, in order, with their stored bytes one after another.
+  // query the records it returns, in order, with their stored bytes one after another in the order
+  // they were read, and where each row's lie among them.
   struct Contents {
     Contents();
     Contents(Contents&&) noexcept;
@@ -127,6 +133,7 @@ protected:
     std::unique_ptr<paradox::TableReader> table;
     std::optional<std::vector<int>> rows; // nullopt: every record of the table in table order
     std::string rowBytes;
+    std::vector<std::uint32_t> places; // each row's place in rowBytes, in records; empty: in row order
   };
   virtual Contents load() = 0;
   virtual std::string describe() const = 0;
@@ -139,6 +146,9 @@ protected:
 private:
   friend class TField;
   const FieldValue& valueAt(int index) const;
+  std::string_view storedTextAt(int index) const;
+  // The current record's stored bytes and its number in the table; empty when there is none.
+  std::string_view currentRecord(int& recno) const;
   int rowCount() const;
   void moveTo(int row);
 
@@ -154,6 +164,7 @@ private:
   mutable bool recordRead_ = false;
   mutable std::vector<FieldValue> values_;
   mutable std::vector<char> decoded_;
+  mutable std::string storedMemo_; // the memo storedText() read last
 };
 
 class TTable : public TDataSet {

@@ -8,9 +8,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// libpx exports the cipher of memo files without declaring it.
+extern "C" {
+void px_encrypt_mb_block(unsigned char* src, unsigned char* dest, long encryption, long size);
+void px_decrypt_mb_block(unsigned char* src, unsigned char* dest, long encryption, long size);
+}
+
 namespace kv::platform::paradox {
 
 namespace {
+
+// The cipher works on 256-byte chunks, each on its own, so any whole chunks of the file can be
+// deciphered without the rest.
+constexpr std::uint64_t kChunk = 256;
+
+void decipher(std::string& chunks, std::uint32_t key) {
+  auto* bytes = reinterpret_cast<unsigned char*>(chunks.data());
+  px_decrypt_mb_block(bytes, bytes, static_cast<long>(key), static_cast<long>(chunks.size()));
+}
 
 enum BlockType : unsigned char { kHeaderBlock = 0, kSingleBlock = 2, kSubAllocatedBlock = 3 };
 
@@ -41,24 +56,47 @@ void BlobRef::store(char* tenBytes) const {
   putLe16(tenBytes + 8, modification);
 }
 
-MemoReader::MemoReader(int fd) : fd_(fd), size_(0) {
+MemoReader::MemoReader(int fd, std::uint32_t key) : fd_(fd), size_(0), key_(key) {
+  try {
+    checkHeader();
+  } catch (const MemoDamaged&) {
+    ::close(fd_);
+    throw;
+  }
+}
+
+void MemoReader::checkHeader() {
   struct stat st {};
-  if (fstat(fd_, &st) != 0) {
-    ::close(fd_);
+  if (fstat(fd_, &st) != 0)
     throw MemoDamaged(std::string("cannot read the memo file: ") + std::strerror(errno));
-  }
   size_ = static_cast<std::uint64_t>(st.st_size);
-  char head[3] = {1, 0, 0};
-  if (size_ >= sizeof head) readAt(0, head, sizeof head);
-  if (size_ < sizeof head || head[0] != kHeaderBlock || getLe16(head + 1) == 0) {
-    ::close(fd_);
-    throw MemoDamaged("the memo file has no header block");
+  // Whether the header block is enciphered says nothing about the others: only its type is checked.
+  std::string head(std::min<std::uint64_t>(size_, kChunk), '\0');
+  readPlain(0, head.data(), head.size());
+  const auto isHeader = [&] { return head.size() >= 3 && head[0] == kHeaderBlock && getLe16(&head[1]) != 0; };
+  bool found = isHeader();
+  if (!found && key_ != 0 && head.size() == kChunk) {
+    decipher(head, key_);
+    found = isHeader();
   }
+  if (!found) throw MemoDamaged("the memo file has no header block");
 }
 
 MemoReader::~MemoReader() { ::close(fd_); }
 
 void MemoReader::readAt(std::uint64_t offset, char* out, size_t size) const {
+  if (key_ == 0) return readPlain(offset, out, size);
+  // The whole chunks around the bytes wanted; the file's blocks are whole chunks.
+  const std::uint64_t first = offset / kChunk * kChunk;
+  const std::uint64_t end = (offset + size + kChunk - 1) / kChunk * kChunk;
+  if (end > size_) throw MemoDamaged("the memo file ends early");
+  chunks_.resize(end - first);
+  readPlain(first, chunks_.data(), chunks_.size());
+  decipher(chunks_, key_);
+  std::memcpy(out, chunks_.data() + (offset - first), size);
+}
+
+void MemoReader::readPlain(std::uint64_t offset, char* out, size_t size) const {
   while (size > 0) {
     const ssize_t n = pread(fd_, out, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
@@ -71,7 +109,7 @@ void MemoReader::readAt(std::uint64_t offset, char* out, size_t size) const {
   }
 }
 
-std::string MemoReader::read(const BlobRef& ref) const {
+void MemoReader::read(const BlobRef& ref, std::string& memo) const {
   const std::uint32_t block = ref.offset & ~0xFFu;
   const unsigned index = ref.offset & 0xFFu;
   if (block == 0 || block % kMemoBlockSize != 0)
@@ -115,9 +153,8 @@ std::string MemoReader::read(const BlobRef& ref) const {
   }
   if (!fits(start, ref.length))
     throw MemoDamaged("the memo in " + where(block) + " is cut off by the end of the file");
-  std::string memo(ref.length, '\0');
+  memo.resize(ref.length);
   readAt(start, memo.data(), memo.size());
-  return memo;
 }
 
 MemoWriter::MemoWriter() : file_(kMemoBlockSize, '\0') {
@@ -160,6 +197,15 @@ BlobRef MemoWriter::add(std::string_view memo) {
   putLe16(head + 7, 1);
   std::copy(memo.begin(), memo.end(), file_.begin() + block + kSingleHeader);
   return {block | kOwnBlock, length, 1};
+}
+
+std::string MemoWriter::bytes(std::uint32_t key) const {
+  std::string file = file_;
+  if (key != 0) {
+    auto* data = reinterpret_cast<unsigned char*>(file.data());
+    px_encrypt_mb_block(data, data, static_cast<long>(key), static_cast<long>(file.size()));
+  }
+  return file;
 }
 
 } // namespace kv::platform::paradox

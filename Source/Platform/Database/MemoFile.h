@@ -1,7 +1,8 @@
 // The memo file (.MB) beside a Paradox table: blocks of 4 kB after a header block. A memo that
 // does not fit the leader bytes kept in its record lies in the memo file, either in a block of its
 // own (one or more 4 kB chunks) or, when short, in a sub-allocated block that holds up to 64 memos
-// behind an index. The last ten bytes of a memo field say where (see BlobRef).
+// behind an index. The last ten bytes of a memo field say where (see BlobRef). The memo file of an
+// encrypted table is enciphered with the table's key, every 256 bytes alike, the header block too.
 #pragma once
 
 #include <cstdint>
@@ -38,20 +39,27 @@ public:
 // neither loop nor lead a read outside itself.
 class MemoReader {
 public:
-  // Takes over the descriptor. Raises MemoDamaged when the file does not start with a header block.
-  explicit MemoReader(int fd);
+  // Takes over the descriptor; `key` is the encrypted table's password checksum, 0 for a plain one.
+  // Raises MemoDamaged when the file does not start with a header block (for an encrypted table,
+  // one deciphered with the key or, as some writers leave it, a plain one).
+  explicit MemoReader(int fd, std::uint32_t key = 0);
   ~MemoReader();
   MemoReader(const MemoReader&) = delete;
   MemoReader& operator=(const MemoReader&) = delete;
 
   // The whole memo a reference names, or MemoDamaged saying why not (wrong block type, a reference
   // or length past the end of its block or of the file, an index out of range).
-  std::string read(const BlobRef& ref) const;
+  // The memo goes into `memo`, whose room is used again.
+  void read(const BlobRef& ref, std::string& memo) const;
 
 private:
+  void checkHeader();
   void readAt(std::uint64_t offset, char* out, size_t size) const;
+  void readPlain(std::uint64_t offset, char* out, size_t size) const;
   int fd_;
   std::uint64_t size_;
+  std::uint32_t key_;
+  mutable std::string chunks_; // enciphered bytes read, deciphered in place
 };
 
 // Lays memos out in a new memo file, whole blocks only.
@@ -62,8 +70,9 @@ public:
   // stores nothing, for a memo longer than kMaxMemoLength or one that would take the file past
   // the offsets a reference can name.
   BlobRef add(std::string_view memo);
-  // The file: the header block and every block after it.
-  const std::string& bytes() const { return file_; }
+  // The file: the header block and every block after it; enciphered with `key` unless it is 0 (the
+  // password checksum of an encrypted table).
+  std::string bytes(std::uint32_t key = 0) const;
 
 private:
   std::string file_;

@@ -194,26 +194,41 @@ void plainFree(pxdoc_t*, void* mem) { std::free(mem); }
 // cannot be checked before; a chain that runs in a circle would keep it going for ever. Every
 // block it visits costs it a few seeks, so while a table opens the stream allows no more of them
 // than a table of that size needs, and pxlib gives up at the first one refused.
+//
+// Opening also reads every block through, and each seek empties the C library's buffer of a stream:
+// that buffer is kept small, and refilled from a larger window of the file that seeks leave in place.
 class TableStream {
 public:
   TableStream(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
   FILE* open() {
     FILE* fp = fopencookie(this, "rb", {read, nullptr, seek, nullptr});
-    // pxlib reads block headers of a few bytes; a small buffer keeps it from reading whole blocks.
-    if (fp) std::setvbuf(fp, nullptr, _IOFBF, 512);
+    if (fp) std::setvbuf(fp, buffer_, _IOFBF, sizeof buffer_);
     return fp;
   }
   void limitSeeks(std::uint64_t count) { seeksLeft_ = count; }
 
 private:
+  static constexpr size_t kWindow = 256 * 1024, kBack = 32 * 1024;
+
   static ssize_t read(void* cookie, char* buf, size_t size) {
     auto* s = static_cast<TableStream*>(cookie);
-    ssize_t n;
-    do
-      n = pread(s->fd_, buf, size, static_cast<off_t>(s->pos_));
-    while (n < 0 && errno == EINTR);
-    if (n > 0) s->pos_ += static_cast<std::uint64_t>(n);
-    return n;
+    if (s->pos_ < s->windowAt_ || s->pos_ >= s->windowAt_ + s->window_.size()) {
+      // pxlib reads on through a block and then goes back to its start: a window starts a block's
+      // largest size before where it is read.
+      s->windowAt_ = s->pos_ - std::min<std::uint64_t>(s->pos_, kBack);
+      s->window_.resize(kWindow);
+      ssize_t n;
+      do
+        n = pread(s->fd_, s->window_.data(), kWindow, static_cast<off_t>(s->windowAt_));
+      while (n < 0 && errno == EINTR);
+      s->window_.resize(n > 0 ? static_cast<size_t>(n) : 0);
+      if (s->pos_ >= s->windowAt_ + s->window_.size()) return n < 0 ? n : 0;
+    }
+    const size_t offset = static_cast<size_t>(s->pos_ - s->windowAt_);
+    const size_t n = std::min(size, s->window_.size() - offset);
+    std::memcpy(buf, s->window_.data() + offset, n);
+    s->pos_ += n;
+    return static_cast<ssize_t>(n);
   }
   static int seek(void* cookie, off64_t* offset, int whence) {
     auto* s = static_cast<TableStream*>(cookie);
@@ -234,6 +249,9 @@ private:
   std::uint64_t size_;
   std::uint64_t pos_ = 0;
   std::uint64_t seeksLeft_ = std::numeric_limits<std::uint64_t>::max();
+  char buffer_[512];
+  std::string window_; // the bytes of the file from windowAt_ on
+  std::uint64_t windowAt_ = 0;
 };
 
 // How many records, from the first on, pxlib can be let read. Its index lists the blocks in the
@@ -294,6 +312,7 @@ struct TableWriter::Doc {
   std::vector<int> offsets; // of each field in the record
   int records = 0;
   bool finished = false;
+  std::uint32_t key = 0; // the password's checksum, which enciphers the memo file too
   Doc() : px(file.open()) {}
 };
 
@@ -457,23 +476,35 @@ void TableReader::forEachRecord(const std::function<void(int, std::string_view)>
     }
     return;
   }
-  // pxlib finds each block; its records are read in one piece.
+  // pxlib's index lists the blocks in the order of their chain with the records each holds; blocks
+  // that follow each other in the file as well are read in one piece of up to a megabyte.
   Doc& d = doc();
-  std::string first(size, '\0');
-  for (int recno = 0; recno < count;) {
-    int deleted = 0;
-    pxdatablockinfo_t info{};
-    if (recno >= d.readable || !PX_get_record2(d.px, recno, first.data(), &deleted, &info) ||
-        info.recno < 0 || info.numrecords <= info.recno || info.recordpos < 0)
-      damaged("record " + std::to_string(recno + 1) + " cannot be read");
-    const int inBlock = std::min(info.numrecords - info.recno, d.readable - recno);
-    records.resize(inBlock * size);
-    if (!readFully(lock_.fd(), records.data(), records.size(), static_cast<std::uint64_t>(info.recordpos)))
+  const auto* index = static_cast<const pxpindex_t*>(d.px->px_indexdata);
+  const int blockSize = header_.blockSize;
+  const int maxRun = std::max(1, (1 << 20) / blockSize);
+  int recno = 0;
+  for (int i = 0; recno < d.readable;) {
+    int run = 1;
+    // A damaged chain may name blocks the file lacks after the last record read: none is read along.
+    while (run < maxRun && i + run < d.px->px_indexdatalen &&
+           index[i + run].blocknumber == index[i].blocknumber + run &&
+           index[i + run].blocknumber <= header_.fileBlocks)
+      ++run;
+    records.resize(static_cast<size_t>(run) * blockSize);
+    const std::uint64_t at =
+        header_.headerSize + static_cast<std::uint64_t>(index[i].blocknumber - 1) * blockSize;
+    if (!readFully(lock_.fd(), records.data(), records.size(), at))
       damaged("record " + std::to_string(recno + 1) + " lies past its end");
-    for (int k = 0; k < inBlock; ++k)
-      visit(recno + k, std::string_view(records).substr(k * size, size));
-    recno += inBlock;
+    for (int b = 0; b < run && recno < d.readable; ++b) {
+      const int inBlock = std::min(index[i + b].numrecords, d.readable - recno);
+      const char* first = records.data() + static_cast<size_t>(b) * blockSize + kBlockHeader;
+      for (int k = 0; k < inBlock; ++k)
+        visit(recno + k, std::string_view(first + k * size, size));
+      recno += inBlock;
+    }
+    i += run;
   }
+  if (recno < count) damaged("record " + std::to_string(recno + 1) + " cannot be read");
 }
 
 const MemoReader& TableReader::memos() {
@@ -492,34 +523,75 @@ const MemoReader& TableReader::memos() {
   }
   const int fd = ::open(wanted.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw MemoDamaged("cannot open the memo file " + wanted.string() + ": " + std::strerror(errno));
-  memos_ = std::make_unique<MemoReader>(fd);
+  memos_ = std::make_unique<MemoReader>(fd, header_.encryption);
   return *memos_;
+}
+
+std::string_view TableReader::fieldBytes(std::string_view raw, int field) const {
+  const TableHeader::Field& f = header_.fields.at(field);
+  if (raw.size() != static_cast<size_t>(header_.recordSize)) damaged("a record is cut off");
+  return raw.substr(f.offset, f.length);
+}
+
+std::string_view TableReader::storedText(std::string_view raw, int field, int recno, std::string& memo) {
+  const TableHeader::Field& f = header_.fields.at(field);
+  const std::string_view bytes = fieldBytes(raw, field);
+  if (f.type == pxfAlpha) return bytes.substr(0, strnlen(bytes.data(), bytes.size()));
+  if (f.type != pxfMemoBLOb && f.type != pxfFmtMemoBLOb) return {};
+  // The first bytes of the text stay in the record (its leader); the last ten say where the whole is.
+  const size_t leader = bytes.size() - BlobRef::kSize;
+  const BlobRef ref = BlobRef::parse(bytes.substr(leader));
+  if (ref.length <= leader) return bytes.substr(0, ref.length);
+  try {
+    memos().read(ref, memo);
+  } catch (const MemoDamaged& e) {
+    throw EDBEngineError("Cannot read memo field " + fields_[field].Name + " of record " +
+                         std::to_string(recno + 1) + " of table " + tableName_ + ": " + e.what());
+  }
+  return memo;
+}
+
+std::optional<std::string> TableReader::storedEqual(int field, const FieldValue& value) {
+  const TableHeader::Field& f = header_.fields.at(field);
+  const auto* number = std::get_if<std::int64_t>(&value);
+  if (!number || (f.type != pxfShort && f.type != pxfLong && f.type != pxfAutoInc)) return std::nullopt;
+  // pxlib writes the value as a table would hold it and reads it back: a value the field cannot hold
+  // (out of range, or the one whose bytes mean null) is held by no record. The stored form of an
+  // integer is one-to-one, so equal bytes mean equal values.
+  pxdoc_t* px = doc().px;
+  std::string stored(f.length, '\0');
+  bool held = false;
+  if (f.type == pxfShort) {
+    short back = 0;
+    held = *number >= std::numeric_limits<short>::min() && *number <= std::numeric_limits<short>::max();
+    if (held) PX_put_data_short(px, stored.data(), f.length, static_cast<short>(*number));
+    held = held && PX_get_data_short(px, stored.data(), f.length, &back) > 0 && back == *number;
+  } else {
+    long back = 0;
+    held = *number >= std::numeric_limits<std::int32_t>::min() &&
+           *number <= std::numeric_limits<std::int32_t>::max();
+    if (held) PX_put_data_long(px, stored.data(), f.length, static_cast<int>(*number));
+    held = held && PX_get_data_long(px, stored.data(), f.length, &back) > 0 && back == *number;
+  }
+  return held ? stored : std::string();
+}
+
+bool TableReader::storedOrder(int field) const {
+  // Integers are stored high byte first with the sign bit turned over, and null as zero bytes.
+  const int type = header_.fields.at(field).type;
+  return type == pxfShort || type == pxfLong || type == pxfAutoInc;
 }
 
 FieldValue TableReader::value(std::string_view raw, int field, int recno) {
   const TableHeader::Field& f = header_.fields.at(field);
-  if (raw.size() != static_cast<size_t>(header_.recordSize)) damaged("a record is cut off");
-  char* p = const_cast<char*>(raw.data()) + f.offset; // pxlib's decoders only read
-  const SingleByteCodePage& cp = *codePage_;
+  char* p = const_cast<char*>(fieldBytes(raw, field).data()); // pxlib's decoders only read
   switch (f.type) {
-  case pxfAlpha: {
-    const size_t length = strnlen(p, f.length);
-    if (length == 0) return {};
-    return cp.toUtf8(std::string_view(p, length));
-  }
+  case pxfAlpha:
   case pxfMemoBLOb:
   case pxfFmtMemoBLOb: {
-    // The first bytes of the text stay in the record (its leader); the last ten say where the whole is.
-    const int leader = f.length - static_cast<int>(BlobRef::kSize);
-    const BlobRef ref = BlobRef::parse(std::string_view(p + leader, BlobRef::kSize));
-    if (ref.length == 0) return {};
-    if (ref.length <= static_cast<std::uint32_t>(leader)) return cp.toUtf8(std::string_view(p, ref.length));
-    try {
-      return cp.toUtf8(memos().read(ref));
-    } catch (const MemoDamaged& e) {
-      throw EDBEngineError("Cannot read memo field " + fields_[field].Name + " of record " +
-                           std::to_string(recno + 1) + " of table " + tableName_ + ": " + e.what());
-    }
+    const std::string_view text = storedText(raw, field, recno, memoText_);
+    if (text.empty()) return {};
+    return codePage_->toUtf8(text);
   }
   case pxfShort: {
     short v = 0;
@@ -585,6 +657,7 @@ TableWriter::TableWriter(std::vector<TFieldDef> fields, const std::string& passw
   PX_set_parameter(px, "tablename", tableName_.c_str());
   if (!password.empty() && PX_set_parameter(px, "password", password.c_str()) < 0)
     throw EDBEngineError("Cannot encrypt table " + tableName_ + ": " + doc_->px.sink.error);
+  doc_->key = static_cast<std::uint32_t>(px->px_head->px_encryption);
 }
 
 TableWriter::~TableWriter() = default;
@@ -710,7 +783,7 @@ void TableWriter::finish() {
                          (doc_->px.sink.error.empty() ? std::strerror(errno) : doc_->px.sink.error));
   const bool hasMemos = std::any_of(fields_.begin(), fields_.end(),
                                     [](const TFieldDef& def) { return def.DataType == TFieldType::ftMemo; });
-  if (hasMemos) memoBytes_ = doc_->memos.bytes();
+  if (hasMemos) memoBytes_ = doc_->memos.bytes(doc_->key);
 }
 
 const std::string& TableWriter::tableBytes() const { return doc_->file.bytes; }

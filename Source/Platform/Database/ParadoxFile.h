@@ -79,6 +79,19 @@ public:
   // from the memo file; one that cannot be read raises EDBEngineError naming the table, the
   // record (1-based) and the field.
   FieldValue value(std::string_view raw, int field, int recno);
+  // The stored bytes of a text or memo field in the table's code page, before any conversion; empty
+  // for null and for fields of other types. A memo longer than its leader is read into `memo`, whose
+  // room is used again, and the view shows it. Raises EDBEngineError as value() does.
+  std::string_view storedText(std::string_view raw, int field, int recno, std::string& memo);
+  // One field's bytes of a record.
+  std::string_view fieldBytes(std::string_view raw, int field) const;
+  // The bytes a field holds exactly when its value equals `value`, so that records are tested on their
+  // stored bytes: for integer fields compared with an integer; an empty string when no record can hold
+  // that value. nullopt for the others, whose bytes do not tell (a text's bytes and its characters, 0
+  // and -0 of a number).
+  std::optional<std::string> storedEqual(int field, const FieldValue& value);
+  // Whether a field's stored bytes, compared as unsigned bytes, sort as its values do (null first).
+  bool storedOrder(int field) const;
 
 private:
   struct Doc;
@@ -96,6 +109,7 @@ private:
   std::unique_ptr<Doc> doc_;
   std::optional<std::string> unreadable_; // why the blocks could not be read
   std::unique_ptr<MemoReader> memos_;
+  std::string memoText_; // the memo value() read last, its room used again
 };
 
 // Builds a new table in memory; with a password the table is encrypted.

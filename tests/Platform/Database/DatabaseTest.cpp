@@ -295,6 +295,22 @@ TEST_F(DatabaseTest, EncryptedTablesOpenOnlyWithTheirPassword) {
       "58k31");
   // The plain text must not be readable in the file.
   EXPECT_FALSE(contains(kvtest::readBytes(db / "LDEF.DB"), "geheim"));
+  // Nor in the memo file, which libpx's cipher deciphers with the table's key into the layout worked
+  // out by hand: the header block, then the 5,000 bytes in a block of its own (9 header bytes and
+  // the text take two chunks; length 0x1388, modification 1).
+  const auto enciphered = kvtest::readFile(db / "LDEF.MB");
+  EXPECT_EQ(enciphered.find(std::string(64, 'n')), std::string::npos);
+  const auto files =
+      kvtest::shellQuote((db / "LDEF.DB").string()) + " " + kvtest::shellQuote((db / "LDEF.MB").string());
+  const auto peer = kvtest::shellQuote((kvtest::buildDir() / "bin" / "pxlib_peer").string());
+  ASSERT_EQ(kvtest::run(peer + " decipher " + files).exitCode, 0);
+  const auto plain = kvtest::readFile(db / "LDEF.MB");
+  ASSERT_EQ(plain.size(), 3u * 4096);
+  EXPECT_EQ(plain.substr(0, 3), std::string("\0\1\0", 3));
+  EXPECT_EQ(plain.substr(4096, 9), std::string("\2\2\0\x88\x13\0\0\1\0", 9));
+  EXPECT_EQ(plain.substr(4105, 5000), std::string(5000, 'n'));
+  // Some writers leave the header block plain; it reads either way. The rest must be enciphered.
+  kvtest::writeFile(db / "LDEF.MB", plain.substr(0, 4096) + enciphered.substr(4096));
 
   TTable t;
   t.DatabaseName = "Korv3";
@@ -310,6 +326,10 @@ TEST_F(DatabaseTest, EncryptedTablesOpenOnlyWithTheirPassword) {
   Session().AddPassword("58k31");
   t.Open();
   EXPECT_EQ(t.FieldByName("lname").AsString(), "Deutsch geheim");
+  EXPECT_EQ(t.FieldByName("lnote").AsString(), std::string(5000, 'n'));
+  t.Close();
+  kvtest::writeFile(db / "LDEF.MB", enciphered);
+  t.Open();
   EXPECT_EQ(t.FieldByName("lnote").AsString(), std::string(5000, 'n'));
   t.Close();
   // A query deciphers the records it selects as well.

@@ -93,6 +93,12 @@ TEST_F(LangQueryTest, LiteralsAndTextComparisons) {
       {"select * from lang.db where lid=-4", {"-4:negativ"}},
       {"select * from \"lang.db\" where llang=1 and lfkmodid=2 order by lislong, lid",
        {"-4:negativ", "1:Datei\\3A", "9:Neun", "5:lang und \\4a", "1:zweite Eins"}},
+      // Texts order by their bytes, capitals first.
+      {"select * from lang.db where llang=1 and lfkmodid=2 order by ltext",
+       {"1:Datei\\3A", "9:Neun", "5:lang und \\4a", "-4:negativ", "1:zweite Eins"}},
+      // Values no field holds: 2^32 + 1 is not 1, and the smallest of 16 bits is what null is stored as.
+      {"select * from lang.db where lid=4294967297", {}},
+      {"select * from lang.db where lislong=-32768", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sql);
