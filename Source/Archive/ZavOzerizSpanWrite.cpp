@@ -47,13 +47,6 @@ std::string nameBeside(const std::string& Name) {
   return {};
 }
 
-// Puts a finished part under its name, replacing an older file of that name in one step.
-bool takeName(const std::string& From, const std::string& To) {
-  std::error_code ec;
-  fs::rename(From, To, ec);
-  return !ec;
-}
-
 int numberOr(const std::string& Text, int Fallback) {
   if (Text.empty()) return Fallback;
   for (char c : Text)
@@ -97,7 +90,7 @@ void TZavOzeriz::closeSpanPart() {
     finishedParts_.push_back(std::move(part));
     return;
   }
-  if (!takeName(part.temp, part.final)) {
+  if (!pf::replaceFile(part.temp, part.final)) {
     pf::deleteFile(part.temp);
     throw EZavOzeriz::CreateResDisp(DS_CreationOutputFileFailed, true);
   }
@@ -114,7 +107,7 @@ void TZavOzeriz::finishSpanParts(const std::string& lastName) {
   }
   while (!finishedParts_.empty()) {
     const SpanPart part = finishedParts_.front();
-    if (!takeName(part.temp, part.final)) {
+    if (!pf::replaceFile(part.temp, part.final)) {
       const bool last = finishedParts_.size() == 1;
       throw pf::Exception(last ? "Could not rename last file in set" : "Could not rename file " + part.final);
     }
