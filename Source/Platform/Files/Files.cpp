@@ -68,8 +68,12 @@ FileHandle fileCreate(const std::string& name) {
     fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return InvalidFile;
-  // Truncate only once we hold the file, so a reader that has it open keeps its bytes.
-  if (!takeShareLock(fd, fmShareExclusive) || ftruncate(fd, 0) != 0) {
+  // Truncate only once we hold the file, so a reader that has it open keeps its bytes; and only
+  // a file that has bytes: ext4 takes a truncation to nothing for a file about to be rewritten
+  // and writes all of it out when it is closed.
+  struct stat st {};
+  if (!takeShareLock(fd, fmShareExclusive) || fstat(fd, &st) != 0 ||
+      (st.st_size > 0 && ftruncate(fd, 0) != 0)) {
     ::close(fd);
     return InvalidFile;
   }

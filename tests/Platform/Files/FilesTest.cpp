@@ -27,6 +27,10 @@ TEST(Files, SharingModesKeepOthersOut) {
   EXPECT_EQ(fileLength(reader), 10);
   fileClose(reader);
   EXPECT_EQ(kvtest::readFile(f), "0123456789"); // the refused create truncated nothing
+  const FileHandle writer = fileCreate(f);      // once nobody holds it, creating empties it
+  ASSERT_NE(writer, InvalidFile);
+  EXPECT_EQ(fileLength(writer), 0);
+  fileClose(writer);
   EXPECT_EQ(fileOpen((dir / "none").string(), fmOpenRead), InvalidFile);
   EXPECT_EQ(fileOpen(dir.str(), fmOpenRead), InvalidFile); // a directory is no file
 }
