@@ -432,9 +432,10 @@ TEST(SpanWrite, SticksMountedAtFoldersOfTheirOwnCarryASetAndBringItBack) {
     const fs::path media = mock.media();
     // Where nobody mounts what is put in, the operator opens the stick first.
     auto open = [&](const std::string& label) {
-      if (mounting == Mounting::ByLabelOnRequest)
+      if (mounting == Mounting::ByLabelOnRequest) {
         EXPECT_EQ(pf::RealVolumes().volumeInDrive((media / "elsewhere").string() + "/"),
                   (media / label).string() + "/");
+      }
     };
     open("STICK A");
     // The operator puts in the stick of the number asked for; the first time disk 2 is asked
@@ -445,10 +446,11 @@ TEST(SpanWrite, SticksMountedAtFoldersOfTheirOwnCarryASetAndBringItBack) {
       zip.OnGetNextDisk.Bind([&, stick](pf::TObject*, int seq, int total, const std::string&, bool& abort) {
         asked.push_back(std::to_string(seq) + "/" + std::to_string(total));
         const std::string name = stick(seq);
-        if (name == "cancel")
+        if (name == "cancel") {
           abort = true;
-        else
+        } else {
           EXPECT_TRUE(mock.insert(name));
+        }
       });
     };
     {
