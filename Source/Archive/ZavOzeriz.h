@@ -15,6 +15,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -676,9 +677,12 @@ private:
   void closeSpanPart();
   void discardOpenPart();
   void finishSpanParts(const std::string& lastName);
+  void removeOlderPartsBeyond();
   void discardSpanParts();
   void askForSpace(const std::string& partName);
   void writePart(const uint8_t* p, int64_t n);
+  bool makeRoomOfOlderParts(uint64_t freeBytes, int64_t n);
+  void followDrive(const std::string& Root);
   void reportVolumeRefusal();
   int spanLabelNumber() const;
   int lastSpanDisk() const;
@@ -697,7 +701,13 @@ private:
   TZipDiskAction FDiskAction = TZipDiskAction::zdaOk;
   SpanPart openPart_;                   // the part being written
   std::vector<SpanPart> finishedParts_; // written, not yet under their names
+  // The date stamp of the older set of this name that the new one replaces, once its
+  // first part is known to be replaced: every part of one set carries the same stamp.
+  std::optional<int32_t> olderSetStamp_;
   std::vector<uint8_t> FCopyBuffer;
+  // When pending window messages last ran during a copy (performance counter, µs).
+  int64_t messagesRanAt_ = 0;
+  void letMessagesRun();
   int64_t joinedSize_ = 0;
   // ==== End of spanned sets
 

@@ -86,6 +86,12 @@ bool TZavOzeriz::CheckDrive() {
   // that is not an absolute path is no drive, and one that no volume holds is not defined.
   if (FSpanDrive.empty() || FSpanDrive[0] != pf::PathDelim)
     throw EZavOzeriz::CreateResFmtStr(DS_NotAValidDrive, FSpanDrive);
+  if (!FSpanOnFixedDrive) {
+    // The disk put in may be mounted elsewhere than the last one; an empty drive is not ready.
+    const auto now = pf::volumes().volumeInDrive(FSpanDrive);
+    if (!now) return false;
+    followDrive(*now);
+  }
   const pf::DriveType type = pf::volumes().driveType(FSpanDrive);
   if (type == pf::DriveType::NoRootDir) throw EZavOzeriz::CreateResFmtStr(DS_DriveNotDefined, FSpanDrive);
   const bool network = type == pf::DriveType::Remote;
@@ -96,6 +102,14 @@ bool TZavOzeriz::CheckDrive() {
   }
   ReadDiskFree(3);
   return network || FVolumeSize != UnknownSize;
+}
+
+// Names on the volume that was in the drive now name the same places on the one that is.
+void TZavOzeriz::followDrive(const std::string& Root) {
+  if (Root == FSpanDrive) return;
+  for (std::string* name : {&FSpanInName, &FSpanOutName})
+    if (name->starts_with(FSpanDrive)) *name = Root + name->substr(FSpanDrive.size());
+  FSpanDrive = Root;
 }
 
 void TZavOzeriz::WriteChecked(const void* Buffer, int64_t Count, int MessageId) {

@@ -10,6 +10,7 @@
 #include "Platform/Dialogs/MessageBoxes.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Paths/Paths.h"
+#include "Platform/PerfCounter/PerfCounter.h"
 #include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Volumes/Volumes.h"
 
@@ -18,6 +19,7 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <new>
 #include <random>
 #include <system_error>
@@ -43,13 +45,6 @@ std::string nameBeside(const std::string& Name) {
     if (!fs::exists(fs::symlink_status(candidate, ec))) return candidate;
   }
   return {};
-}
-
-// Puts a finished part under its name, replacing an older file of that name in one step.
-bool takeName(const std::string& From, const std::string& To) {
-  std::error_code ec;
-  fs::rename(From, To, ec);
-  return !ec;
 }
 
 int numberOr(const std::string& Text, int Fallback) {
@@ -95,7 +90,7 @@ void TZavOzeriz::closeSpanPart() {
     finishedParts_.push_back(std::move(part));
     return;
   }
-  if (!takeName(part.temp, part.final)) {
+  if (!pf::replaceFile(part.temp, part.final)) {
     pf::deleteFile(part.temp);
     throw EZavOzeriz::CreateResDisp(DS_CreationOutputFileFailed, true);
   }
@@ -112,11 +107,34 @@ void TZavOzeriz::finishSpanParts(const std::string& lastName) {
   }
   while (!finishedParts_.empty()) {
     const SpanPart part = finishedParts_.front();
-    if (!takeName(part.temp, part.final)) {
+    if (!pf::replaceFile(part.temp, part.final)) {
       const bool last = finishedParts_.size() == 1;
       throw pf::Exception(last ? "Could not rename last file in set" : "Could not rename file " + part.final);
     }
     finishedParts_.erase(finishedParts_.begin());
+  }
+}
+
+// Parts of the older set numbered beyond the new set's last part would pass for parts of
+// the new one: they go once the new set has its names. Only parts that carry the older
+// set's date stamp are taken; the numbering stops at the first gap.
+void TZavOzeriz::removeOlderPartsBeyond() {
+  if (!olderSetStamp_) return;
+  const bool compat = FSpanOptions.Contains(SpanOptsEnum::spCompatName);
+  const int last = FCurrentDisk, lastBefore = FLastDisk;
+  const pf::ScopeExit restore([&] {
+    FCurrentDisk = last;
+    FLastDisk = lastBefore;
+  });
+  // With .zNN names the new last part took the target's name, so its .zNN name is an
+  // older part's.
+  FLastDisk = -1;
+  for (int disk = compat ? last : last + 1; disk <= lastSpanDisk(); ++disk) {
+    FCurrentDisk = disk;
+    std::string name = FSpanOutName;
+    SpanPartName(name, false);
+    if (!pf::fileExists(name) || pf::fileAge(name) != *olderSetStamp_) break;
+    pf::deleteFile(name);
   }
 }
 
@@ -151,6 +169,9 @@ void TZavOzeriz::askForSpace(const std::string& partName) {
 // overwritten, false when another disk is to be put in; cancelling raises.
 bool TZavOzeriz::mayOverwritePart(const std::string& partName, bool numbered) {
   const int n = numbered ? FCurrentDisk + 1 : spanLabelNumber();
+  // A nightly run writes into the name it used the night before: the older set goes, as
+  // its parts only take their names once the new set is complete.
+  if (FUnattended && FSpanOnFixedDrive) return true;
   if (FUnattended) throw spanError(DS_UnattendedSpan);
   FDiskStatus = {};
   std::string text;
@@ -221,7 +242,8 @@ void TZavOzeriz::openSpanPart() {
         FNewDiskWanted = true;
         continue;
       }
-      if (!FSpanOnFixedDrive) replaces = partName;
+      replaces = partName;
+      if (FCurrentDisk == 0 && numbered) olderSetStamp_ = pf::fileAge(partName);
     }
 
     // The older file of this name stays untouched until the new part is complete.
@@ -261,24 +283,54 @@ void TZavOzeriz::reportVolumeRefusal() {
 }
 
 // A disk that runs out of room while the older part this one replaces is still on it gets
-// that part's room: the operator agreed to overwrite it, and it has to go now for the new
-// one to fit. Any other failed write fails the part.
+// that part's room: the operator (or the unattended run) agreed to overwrite it, and it has
+// to go now for the new one to fit. On a fixed drive the older set is of no use once one of
+// its parts is gone, so the older parts already replaced go too, and none goes unless the
+// rest of the new set fits then: a backup too large for the disk leaves the older one whole.
+// Any other failed write fails the part.
 void TZavOzeriz::writePart(const uint8_t* p, int64_t n) {
   if (pf::fileWrite(SpanOutHandle, p, n) == n) return;
   const auto space = pf::volumes().space(FSpanDrive);
   if (!openPart_.replaces.empty() && space && space->freeBytes < static_cast<uint64_t>(n) &&
-      pf::deleteFile(openPart_.replaces)) {
-    openPart_.replaces.clear();
-    if (pf::fileSeek(SpanOutHandle, FPartBytesWritten, 0) == FPartBytesWritten &&
-        pf::fileWrite(SpanOutHandle, p, n) == n)
-      return;
-  }
+      makeRoomOfOlderParts(space->freeBytes, n) &&
+      pf::fileSeek(SpanOutHandle, FPartBytesWritten, 0) == FPartBytesWritten &&
+      pf::fileWrite(SpanOutHandle, p, n) == n)
+    return;
   throw spanError(DS_WriteOutputFile);
+}
+
+bool TZavOzeriz::makeRoomOfOlderParts(uint64_t freeBytes, int64_t n) {
+  std::vector<std::string*> older{&openPart_.replaces};
+  if (FSpanOnFixedDrive) {
+    for (auto& part : finishedParts_)
+      if (!part.replaces.empty()) older.push_back(&part.replaces);
+    uint64_t room = freeBytes;
+    for (const std::string* name : older)
+      room += static_cast<uint64_t>(std::max<int64_t>(pf::fileSizeByName(*name), 0));
+    // What is still to come: the input not yet read, and this block.
+    const int64_t read = pf::fileSeek(FSpanInHandle, 0, 1);
+    const int64_t rest = static_cast<int64_t>(FSpanInputSize) - std::max<int64_t>(read, 0) + n;
+    if (static_cast<uint64_t>(std::max<int64_t>(rest, 0)) > room) return false;
+  }
+  bool freed = false;
+  for (std::string* name : older)
+    if (pf::deleteFile(*name)) {
+      name->clear();
+      freed = true;
+    }
+  return freed;
+}
+
+void TZavOzeriz::letMessagesRun() {
+  const int64_t at = pf::perfCounters().counter();
+  if (at - messagesRanAt_ < SpanMessagePace) return;
+  messagesRanAt_ = at;
+  pf::processMessages();
 }
 
 void TZavOzeriz::WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguous) {
   const auto* p = static_cast<const uint8_t*>(Buffer);
-  pf::processMessages();
+  letMessagesRun();
   for (;;) {
     // A run the owner cancelled stops at its next write.
     if (FCancel) throw spanError(DS_Canceled, false);
@@ -571,6 +623,8 @@ int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutF
   FDiskAction = TZipDiskAction::zdaOk;
   finishedParts_.clear();
   openPart_ = {};
+  olderSetStamp_.reset();
+  messagesRanAt_ = std::numeric_limits<int64_t>::min() / 2; // the first piece lets them run
   FSpanDrive = pf::volumes().volumeRoot(pf::expandFileName(OutFileName));
   FSpanOnFixedDrive = DriveIsFixed(FSpanDrive);
 
@@ -607,6 +661,7 @@ int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutF
     const bool numbered = FSpanOnFixedDrive || FSpanOptions.Contains(SpanOptsEnum::spNoVolumeName);
     finishSpanParts(numbered && FSpanOptions.Contains(SpanOptsEnum::spCompatName) ? OutFileName
                                                                                   : openPart_.final);
+    if (numbered) removeOlderPartsBeyond();
   } catch (const std::exception&) {
     return reportCopyFailure(std::current_exception());
   }

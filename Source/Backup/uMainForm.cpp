@@ -142,6 +142,8 @@ void TMainForm::AutoTimerTimer(TObject*) {
     return;
   }
   BackupFileEdit->SetText(ParamStr(2));
+  // Nobody answers a nightly job: the older set of the name goes without a question.
+  Zip->SetUnattended(true);
   BackupDatabase(BackupFileEdit->Text());
 }
 

@@ -1,6 +1,7 @@
 // Packs a generated directory of mixed files at level 9 with our zip engine and with Debian's
 // `zip -9 -r`, then extracts the archive with our unzip engine and with `unzip`, and prints the
 // times, sizes and ratios. Usage: EngineBench [total megabytes, default 200] [work directory].
+#include "../BenchData.h"
 #include "Engines/ZipEngineRecords.h"
 
 #include <chrono>
@@ -17,6 +18,7 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using namespace benchdata;
 
 namespace {
 
@@ -32,26 +34,7 @@ double seconds(const std::function<void()>& work) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void writeBytes(const fs::path& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
-
-// Text like logs and tables; structured binary records; incompressible noise.
-std::string textData(size_t size, std::mt19937& rng) {
-  static const char* words[] = {"Korvalis", "density", "backup", "table",  "value", "module",
-                                "language", "error",   "chart",  "series", "week",  "day",
-                                "print",    "record",  "serial", "holiday"};
-  std::string s;
-  s.reserve(size + 64);
-  while (s.size() < size) {
-    s += words[rng() % 16];
-    s += (rng() % 9 == 0) ? "\n" : " ";
-    if (rng() % 5 == 0) s += std::to_string(rng() % 100000) + " ";
-  }
-  s.resize(size);
-  return s;
-}
-
+// Structured binary records.
 std::string binaryData(size_t size, std::mt19937& rng) {
   std::string s(size, '\0');
   uint32_t counter = rng();
@@ -63,14 +46,6 @@ std::string binaryData(size_t size, std::mt19937& rng) {
   return s;
 }
 
-std::string randomData(size_t size, std::mt19937& rng) {
-  std::string s(size, '\0');
-  for (size_t i = 0; i + 4 <= size; i += 4) {
-    const uint32_t v = rng();
-    std::memcpy(&s[i], &v, 4);
-  }
-  return s;
-}
 
 uint64_t generate(const fs::path& root, uint64_t totalBytes) {
   std::mt19937 rng(20240601);

@@ -6,6 +6,7 @@
 
 #include "Archive/ZavOzerizSpan.h"
 #include "Platform/Files/Files.h"
+#include "Platform/PerfCounter/PerfCounter.h"
 #include "ZipFormat/ZipRecords.h"
 
 #include <csignal>
@@ -263,11 +264,13 @@ TEST(SpanWrite, AFailedOrCancelledWriteLeavesThePreviousBackup) {
     TZavOzeriz zip(nullptr);
     zip.SetSpanOptions({SpanOptsEnum::spCompatName});
     zip.SetMaxVolumeSize(100000);
-    zip.SetUnattended(true);
     kvtest::writeFile(dir / "KorvBak.z03", "in the way");
     before["KorvBak.z03"] = "in the way";
+    ops->expect("There is already a file " + (dir / "KorvBak.z03").string() +
+                    "\nDo you want to overwrite this file",
+                id::CANCEL);
     EXPECT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), target), -7);
-    EXPECT_EQ(zip.ErrCode(), 11025); // an existing part, nobody to ask
+    EXPECT_EQ(zip.ErrCode(), 11007);
     unchanged();
   }
 }
@@ -453,6 +456,130 @@ TEST(SpanWrite, OnTheDiskServicesDisksEachPartIsLabelledOrTheRefusalSaysWhy) {
     ASSERT_EQ(zip.ReadSpan(target, out), 0) << zip.LastMessage();
     EXPECT_EQ(kvtest::readFile(out), kvtest::readFile(fixture("zip_plain.zip")));
     EXPECT_EQ(asked, (std::vector<std::string>{"0/0", "1/3", "2/3", "3/3"}));
+  }
+}
+
+// Sticks as a desktop mounts them: each at a folder named after its label, so that no two
+// disks of a labelled set share a root. The set goes on whatever stick is put in after the
+// prompt, wherever it is mounted (or mounted through the disk service when nobody did); an
+// empty drive at a prompt is not ready and the prompt comes again; the restore finds the
+// disks the same way. A stick pulled during a write and a set with a disk missing end with
+// the operator told, and the stick keeps its older part.
+TEST(SpanWrite, SticksMountedAtFoldersOfTheirOwnCarryASetAndBringItBack) {
+  using Mounting = kvtest::UDisksMock::Mounting;
+  for (const Mounting mounting : {Mounting::ByLabel, Mounting::ByLabelOnRequest}) {
+    SCOPED_TRACE(mounting == Mounting::ByLabel ? "mounted by the desktop" : "mounted on request");
+    kvtest::TempDir dir;
+    kvtest::UDisksMock mock(dir.path(), {{"s1", "STICK A"}, {"s2", ""}, {"s3", "OLD"}, {"blank", "BLANK"}},
+                            {}, mounting);
+    ASSERT_TRUE(mock.ready()) << mock.log();
+    ASSERT_TRUE(mock.insert("s1"));
+    const fs::path media = mock.media();
+    // Where nobody mounts what is put in, the operator opens the stick first.
+    auto open = [&](const std::string& label) {
+      if (mounting == Mounting::ByLabelOnRequest) {
+        EXPECT_EQ(pf::RealVolumes().volumeInDrive((media / "elsewhere").string() + "/"),
+                  (media / label).string() + "/");
+      }
+    };
+    open("STICK A");
+    // The operator puts in the stick of the number asked for; the first time disk 2 is asked
+    // for, the drive is left empty.
+    std::vector<std::string> asked;
+    bool leftEmpty = false;
+    auto operatorAt = [&](TZavOzeriz& zip, std::function<std::string(int)> stick) {
+      zip.OnGetNextDisk.Bind([&, stick](pf::TObject*, int seq, int total, const std::string&, bool& abort) {
+        asked.push_back(std::to_string(seq) + "/" + std::to_string(total));
+        const std::string name = stick(seq);
+        if (name == "cancel") {
+          abort = true;
+        } else {
+          EXPECT_TRUE(mock.insert(name));
+        }
+      });
+    };
+    {
+      TZavOzeriz zip(nullptr);
+      zip.SetMaxVolumeSize(80000);
+      zip.SetMinFreeVolumeSize(1000);
+      operatorAt(zip, [&](int seq) {
+        if (seq == 2 && !leftEmpty) {
+          leftEmpty = true;
+          return std::string();
+        }
+        return "s" + std::to_string(seq);
+      });
+      OperatorScope ops;
+      ASSERT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), (media / "STICK A" / "KorvBak.zip").string()), 0)
+          << zip.LastMessage();
+      // An empty drive has no size to estimate the number of disks from.
+      EXPECT_EQ(asked, (std::vector<std::string>{"1/3", "2/3", "2/2", "3/3"}));
+    }
+    // Each stick labelled, and mounted by that label next time, with its part under the name.
+    const auto sizes = Fixtures::get().layout("zip_plain.zip", 80000).sizes;
+    ASSERT_EQ(sizes.size(), 3u);
+    for (int i = 1; i <= 3; ++i) {
+      ASSERT_TRUE(mock.insert("s" + std::to_string(i)));
+      const fs::path folder = media / ("PKBACK# 00" + std::to_string(i));
+      EXPECT_EQ(fs::exists(folder), mounting == Mounting::ByLabel);
+      open(folder.filename().string());
+      EXPECT_EQ(filesIn(media), std::vector<std::string>{folder.filename().string()});
+      EXPECT_EQ(filesIn(folder), std::vector<std::string>{"KorvBak.zip"});
+      EXPECT_EQ(pf::fileSizeByName((folder / "KorvBak.zip").string()), sizes[i - 1]);
+    }
+    // The restore: the last stick is in; the others are asked for and found by their labels.
+    const std::string last = (media / "PKBACK# 003" / "KorvBak.zip").string();
+    std::string out = (dir / "joined.zip").string();
+    {
+      TZavOzeriz zip(nullptr);
+      asked.clear();
+      operatorAt(zip, [](int seq) { return "s" + std::to_string(seq); });
+      OperatorScope ops;
+      ASSERT_EQ(zip.ReadSpan(last, out), 0) << zip.LastMessage();
+      EXPECT_EQ(kvtest::readFile(out), kvtest::readFile(fixture("zip_plain.zip")));
+    }
+    // A set with a disk missing: a stick without the part is no answer, and the operator
+    // gives up at the prompt that comes again.
+    {
+      TZavOzeriz zip(nullptr);
+      ASSERT_TRUE(mock.insert("s3"));
+      open("PKBACK# 003");
+      int askedForTwo = 0;
+      operatorAt(zip, [&](int seq) {
+        if (seq == 2) return std::string(++askedForTwo < 3 ? "blank" : "cancel");
+        return "s" + std::to_string(seq);
+      });
+      OperatorScope ops;
+      EXPECT_EQ(zip.ReadSpan(last, out), -7);
+      EXPECT_EQ(zip.ErrCode(), 11007);
+      EXPECT_EQ(askedForTwo, 3);
+      EXPECT_EQ(out, "");
+    }
+    if (mounting == Mounting::ByLabelOnRequest) continue;
+    // A stick pulled while its part is written: the part cannot take its name there, and
+    // the stick still holds its older part.
+    {
+      ASSERT_TRUE(mock.insert("s1"));
+      const std::string older2 = kvtest::readFile(mock.store("s2") / "KorvBak.zip");
+      TZavOzeriz zip(nullptr);
+      zip.SetMaxVolumeSize(80000);
+      zip.SetMinFreeVolumeSize(1000);
+      operatorAt(zip, [](int seq) { return "s" + std::to_string(seq); });
+      zip.OnStatusDisk.Bind([](pf::TObject*, int, const std::string&, TZipDiskStatus, TZipDiskAction& a) {
+        a = TZipDiskAction::zdaOk;
+      });
+      bool pulled = false;
+      zip.OnProgress.Bind([&](pf::TObject*, ProgressType, const std::string&, uint32_t) {
+        if (!pulled && zip.CurrentDisk() == 1 && zip.PartBytesWritten() > 20000) pulled = mock.insert("");
+      });
+      OperatorScope ops;
+      ops->expect("Creation of output file failed", id::OK);
+      EXPECT_EQ(zip.WriteSpan(fixture("zip_plain.zip"), (media / "PKBACK# 001" / "KorvBak.zip").string()),
+                -7);
+      EXPECT_TRUE(pulled);
+      EXPECT_EQ(zip.ErrCode(), 11009);
+      EXPECT_TRUE(kvtest::readFile(mock.store("s2") / "KorvBak.zip") == older2);
+    }
   }
 }
 
@@ -830,15 +957,44 @@ TEST(SpanWrite, ErasingStaysOnTheRootOfARemovableVolume) {
   EXPECT_EQ(zip.ShellFormatDrive(0, d.root + "sub/"), -3);
 }
 
-TEST(SpanWrite, FixedDriveUnattendedStopsAtAnExistingPart) {
+// A nightly run into the name of the night before: on a fixed drive the older set goes
+// without a question, its parts beyond the new set's last with it, but only those that carry
+// the older set's date stamp.
+TEST(SpanWrite, FixedDriveUnattendedReplacesTheOlderSetOfItsName) {
   kvtest::TempDir dir;
-  kvtest::writeFile(dir / "KorvBak001.zip", "older");
+  const std::string target = (dir / "KorvBak.zip").string();
+  for (const bool strayThird : {false, true}) {
+    SCOPED_TRACE(strayThird ? "a third part of another set" : "three parts of one set");
+    {
+      OperatorScope ops;
+      TZavOzeriz older(nullptr);
+      older.SetMaxVolumeSize(100000);
+      older.SetUnattended(true);
+      ASSERT_EQ(older.WriteSpan(fixture("zip_plain.zip"), target), 0) << older.LastMessage();
+    }
+    ASSERT_EQ(filesIn(dir.path()),
+              (std::vector<std::string>{"KorvBak001.zip", "KorvBak002.zip", "KorvBak003.zip"}));
+    const fs::path third = dir / "KorvBak003.zip";
+    if (strayThird) fs::last_write_time(third, fs::last_write_time(third) - std::chrono::hours(30));
+    const std::string thirdBytes = kvtest::readFile(third);
+    OperatorScope ops;
+    TZavOzeriz zip(nullptr);
+    zip.SetUnattended(true);
+    ASSERT_EQ(zip.WriteSpan(fixture("py_plain.zip"), target), 0) << zip.LastMessage();
+    if (strayThird) {
+      EXPECT_EQ(filesIn(dir.path()), (std::vector<std::string>{"KorvBak001.zip", "KorvBak003.zip"}));
+      EXPECT_TRUE(kvtest::readFile(third) == thirdBytes);
+      fs::remove(third);
+    } else {
+      EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"KorvBak001.zip"});
+    }
+    kvtest::TempDir elsewhere;
+    EXPECT_TRUE(joined(zip, (dir / "KorvBak001.zip").string(), elsewhere.path()) ==
+                kvtest::readFile(fixture("py_plain.zip")));
+  }
   OperatorScope ops;
   TZavOzeriz zip(nullptr);
   zip.SetUnattended(true);
-  EXPECT_EQ(zip.WriteSpan(fixture("py_plain.zip"), (dir / "KorvBak.zip").string()), -7);
-  EXPECT_EQ(zip.ErrCode(), 11025);
-  EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"KorvBak001.zip"});
   // No input, and no file part in the target: reported before anything is written.
   EXPECT_EQ(zip.WriteSpan((dir / "missing.zip").string(), (dir / "X.zip").string()), -7);
   EXPECT_EQ(zip.ErrCode(), 11001);
@@ -846,8 +1002,24 @@ TEST(SpanWrite, FixedDriveUnattendedStopsAtAnExistingPart) {
   EXPECT_EQ(zip.ErrCode(), 11009);
 }
 
-// The owner's windows stay alive: pending messages run at every piece written to a part, at
-// every piece joined, at the disk prompts and for every folder erased.
+// A performance counter that moves on by the same step at every reading.
+class SteppingClock : public pf::PerfCounterSource {
+public:
+  explicit SteppingClock(int64_t step) : step_(step) {}
+  int64_t timeStamp() override { return now_; }
+  std::optional<int64_t> frequency() override { return 1000000; }
+  int64_t counter() override { return now_ += step_; }
+  std::optional<int> threadPriority() override { return 0; }
+  void setThreadPriority(int) override {}
+  int timeCriticalPriority() const override { return 0; }
+
+private:
+  int64_t now_ = 1000000, step_;
+};
+
+// The owner's windows stay alive: pending messages run while pieces are written to parts and
+// joined (at the first piece, then whenever the pace has passed, never at every piece when
+// the copy is quicker than that), at the disk prompts and for every folder erased.
 TEST(SpanWrite, PendingMessagesRunWhileSetsAreWrittenJoinedAndErased) {
   int runs = 0;
   const auto old = pf::setProcessMessagesHook([&] { ++runs; });
@@ -859,6 +1031,8 @@ TEST(SpanWrite, PendingMessagesRunWhileSetsAreWrittenJoinedAndErased) {
     const char* what;
     std::function<void(TZavOzeriz&)> run;
     int atLeast; // the 204,409 bytes of zip_plain.zip in pieces of 10,240: 20 and more
+    int64_t clockStep = SpanMessagePace; // µs between two readings of the clock
+    int atMost = 1000000;
   };
   const Case cases[] = {
       {"writing parts",
@@ -867,12 +1041,24 @@ TEST(SpanWrite, PendingMessagesRunWhileSetsAreWrittenJoinedAndErased) {
          ASSERT_EQ(z.WriteSpan(fixture("zip_plain.zip"), set), 0);
        },
        20},
+      {"writing parts quicker than the pace",
+       [&](TZavOzeriz& z) {
+         z.SetMaxVolumeSize(100000);
+         ASSERT_EQ(z.WriteSpan(fixture("zip_plain.zip"), (dir / "Q.zip").string()), 0);
+       },
+       1, 0, 1},
       {"joining them",
        [&](TZavOzeriz& z) {
          std::string out = (dir / "joined.zip").string();
          ASSERT_EQ(z.ReadSpan(last, out), 0);
        },
        20},
+      {"joining them quicker than the pace",
+       [&](TZavOzeriz& z) {
+         std::string out = (dir / "joined.zip").string();
+         ASSERT_EQ(z.ReadSpan(last, out), 0);
+       },
+       1, SpanMessagePace / 20, 3},
       {"asking for the last disk",
        [&](TZavOzeriz& z) {
          // The drive holds a disk without a set: the prompt comes before anything is copied.
@@ -899,9 +1085,12 @@ TEST(SpanWrite, PendingMessagesRunWhileSetsAreWrittenJoinedAndErased) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     runs = 0;
+    pf::setPerfCounters(std::make_unique<SteppingClock>(c.clockStep));
     TZavOzeriz zip(nullptr);
     c.run(zip);
+    pf::setPerfCounters(nullptr);
     EXPECT_GE(runs, c.atLeast);
+    EXPECT_LE(runs, c.atMost);
   }
   pf::setProcessMessagesHook(old);
 }

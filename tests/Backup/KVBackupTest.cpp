@@ -1,11 +1,14 @@
 // The program as a nightly job runs it: KVBackup -BACKUP FILE without a display, on a sample
 // database, checked with Python's zipfile, unzip, kvreg and flock.
+#include "Archive/ZavOzeriz.h"
 #include "BackupTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <random>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -126,14 +129,111 @@ TEST_F(KVBackupRun, TablesThatCannotBeReadStopTheBackupAndAreNamed) {
   EXPECT_EQ(remembered("BackupFile"), "");
 }
 
-TEST_F(KVBackupRun, AnExistingPartFileIsNotOverwrittenWhenNobodyCanBeAsked) {
-  kvtest::writeFile(out() / "KorvBak001.zip", "an earlier backup");
-  const auto r = backup("-backup " + kvtest::shellQuote((out() / "KorvBak.zip").string()));
-  EXPECT_NE(r.exitCode, 0) << r.out << r.err;
-  EXPECT_NE(r.err.find("KorvBak001.zip"), std::string::npos) << r.err;
-  EXPECT_EQ(kvtest::readFile(out() / "KorvBak001.zip"), "an earlier backup");
-  EXPECT_EQ(lines(r.out).back(), "Error.");
-  EXPECT_EQ(remembered("BackupFile"), "");
+// Every night into the same name: the older set of that name goes without a question, but
+// only once the new one is complete; parts of a longer older set go with it; a run that fails
+// leaves the older set as it was; a disk that holds one backup and a little takes the next.
+TEST_F(KVBackupRun, NightlyRunsReplaceTheOlderSetOfTheirName) {
+  const std::string target = (out() / "KorvBak.zip").string();
+  auto night = [&](const std::string& extraEnv = {}) {
+    return backup("-BACKUP " + kvtest::shellQuote(target), extraEnv);
+  };
+  // What the set holds, as Python reads it, is the folder as it is now.
+  auto holdsTheFolder = [&](const fs::path& part) {
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : peerMembers(part)) {
+      names.push_back(name);
+      EXPECT_EQ(bytes, kvtest::readFile(db() / name)) << name;
+    }
+    EXPECT_EQ(names, filesIn(db()));
+  };
+
+  // An older backup of three parts (written with a volume cap), and a file of another kind.
+  std::string photo(120000, '\0'); // does not compress: the sets have a size to split
+  std::mt19937 noise(29);
+  for (char& c : photo)
+    c = static_cast<char>(noise());
+  kvtest::writeFile(db() / "photo.bin", photo);
+  kvtest::writeFile(out() / "notes.txt", "not a part");
+  {
+    kvtest::TempDir tmp("kvolder");
+    std::vector<std::pair<std::string, std::string>> members;
+    for (const auto& name : filesIn(db()))
+      members.emplace_back(name, kvtest::readFile(db() / name));
+    peerWriteArchive(tmp / "older.zip", members);
+    ZavOzeriz::TZavOzeriz zip(nullptr);
+    zip.SetMinFreeVolumeSize(1000);
+    zip.SetMaxVolumeSize(static_cast<int>(fs::file_size(tmp / "older.zip") / 3 + 100));
+    ASSERT_EQ(zip.WriteSpan((tmp / "older.zip").string(), target), 0) << zip.LastMessage();
+  }
+  ASSERT_EQ(filesIn(out()),
+            (std::vector<std::string>{"KorvBak001.zip", "KorvBak002.zip", "KorvBak003.zip", "notes.txt"}));
+
+  // Two nights, the database changing in between: each ends well and leaves exactly its set.
+  for (const std::string& change : {"first night", "second night"}) {
+    SCOPED_TRACE(change);
+    kvtest::writeFile(db() / "notes of the day.txt", change);
+    const auto r = night();
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(lines(r.out).back(), "Ok");
+    EXPECT_EQ(filesIn(out()), (std::vector<std::string>{"KorvBak001.zip", "notes.txt"}));
+    EXPECT_EQ(kvtest::run("unzip -tq " + kvtest::shellQuote((out() / "KorvBak001.zip").string())).exitCode,
+              0);
+    holdsTheFolder(out() / "KorvBak001.zip");
+    EXPECT_EQ(remembered("BackupFile"), target + "\n");
+  }
+  EXPECT_EQ(kvtest::readFile(out() / "notes.txt"), "not a part");
+
+  // A disk that holds one backup and a little: a file system of that size, mounted in a mount
+  // namespace of the runs' own. The next night takes the room of the older set; a backup
+  // that could not fit even then fails and leaves the older set whole.
+  if (geteuid() != 0) {
+    std::cout << "[ SKIPPED  ] a small disk: mounting a file system needs root\n";
+    return;
+  }
+  const fs::path disk = t / "disk";
+  fs::create_directories(disk);
+  const uint64_t room = (fs::file_size(out() / "KorvBak001.zip") + 24 * 1024) / 4096 * 4096;
+  const std::string program = kvtest::shellQuote((kvtest::buildDir() / "bin" / "KVBackup").string());
+  const std::string onDisk = kvtest::shellQuote((disk / "KorvBak.zip").string());
+  const std::string part = kvtest::shellQuote((disk / "KorvBak001.zip").string());
+  const std::string grow = kvtest::shellQuote((db() / "photo2.bin").string());
+  const std::string script = "mount -t tmpfs -o size=" + std::to_string(room) + " none " +
+                             kvtest::shellQuote(disk.string()) +
+                             " || exit 9\n"
+                             "export KV_CONFIG_DIR=" +
+                             kvtest::shellQuote(config().string()) +
+                             "\n"
+                             "env -u DISPLAY -u WAYLAND_DISPLAY " +
+                             program + " -BACKUP " + onDisk +
+                             " >/dev/null 2>&1; echo first $?\n"
+                             "env -u DISPLAY -u WAYLAND_DISPLAY " +
+                             program + " -BACKUP " + onDisk +
+                             " >/dev/null 2>&1; echo next $?\n"
+                             "unzip -tq " +
+                             part +
+                             " >/dev/null; echo peer $?\n"
+                             "sum1=$(md5sum < " +
+                             part +
+                             ")\n"
+                             "head -c 60000 /dev/urandom > " +
+                             grow +
+                             "\n"
+                             "env -u DISPLAY -u WAYLAND_DISPLAY " +
+                             program + " -BACKUP " + onDisk +
+                             " >/dev/null 2>&1; echo bigger $?\n"
+                             "rm -f " +
+                             grow +
+                             "\n"
+                             "[ \"$(md5sum < " +
+                             part +
+                             ")\" = \"$sum1\" ]; echo kept $?\n"
+                             "echo files $(ls -A " +
+                             kvtest::shellQuote(disk.string()) + ")\n";
+  const auto r = kvtest::run("unshare -m --propagation private sh -c " + kvtest::shellQuote(script));
+  EXPECT_EQ(lines(r.out), (std::vector<std::string>{"first 0", "next 0", "peer 0", "bigger 1", "kept 0",
+                                                    "files KorvBak001.zip"}))
+      << r.out << r.err;
 }
 
 TEST_F(KVBackupRun, BackupWithoutAFileNameIsRefusedAndTheRememberedNameStays) {
@@ -188,12 +288,17 @@ namespace {
 // A display that nobody serves is no display: the nightly job still runs, nothing waits.
 TEST_F(KVBackupRun, ADisplayThatCannotBeReachedKeepsTheProgramNonInteractive) {
   const std::string unreachable = "DISPLAY=:65000 GDK_BACKEND=x11";
-  kvtest::writeFile(out() / "KorvBak001.zip", "an earlier backup");
-  // The overwrite question gets its safe answer instead of a window.
-  auto r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()), unreachable);
-  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
-  EXPECT_EQ(kvtest::readFile(out() / "KorvBak001.zip"), "an earlier backup");
-  fs::remove(out() / "KorvBak001.zip");
+  kvtest::CommandResult r;
+  {
+    // The instance message goes to standard error instead of a window that nobody closes.
+    ASSERT_TRUE(kvtest::haveTool("flock"));
+    SharedLockHolder holder(db() / "CONFIG.DB");
+    ASSERT_TRUE(holder.holding());
+    r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()), unreachable);
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("Probably there is an instance of Korvalis running."), std::string::npos) << r.err;
+    EXPECT_TRUE(filesIn(out()).empty());
+  }
   r = backup("-BACKUP " + kvtest::shellQuote((out() / "KorvBak.zip").string()), unreachable);
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(filesIn(out()), (std::vector<std::string>{"KorvBak001.zip"}));

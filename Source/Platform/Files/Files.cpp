@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -67,8 +68,12 @@ FileHandle fileCreate(const std::string& name) {
     fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return InvalidFile;
-  // Truncate only once we hold the file, so a reader that has it open keeps its bytes.
-  if (!takeShareLock(fd, fmShareExclusive) || ftruncate(fd, 0) != 0) {
+  // Truncate only once we hold the file, so a reader that has it open keeps its bytes; and only
+  // a file that has bytes: ext4 takes a truncation to nothing for a file about to be rewritten
+  // and writes all of it out when it is closed.
+  struct stat st {};
+  if (!takeShareLock(fd, fmShareExclusive) || fstat(fd, &st) != 0 ||
+      (st.st_size > 0 && ftruncate(fd, 0) != 0)) {
     ::close(fd);
     return InvalidFile;
   }
@@ -248,6 +253,20 @@ bool renameFile(const std::string& oldName, const std::string& newName) {
   struct stat st {};
   if (::lstat(newName.c_str(), &st) == 0) return false;
   return ::rename(oldName.c_str(), newName.c_str()) == 0;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  // Renaming over a file makes ext4 write the new file's data out before the rename returns
+  // (its safeguard for programs that do not sync), which takes as long as writing the file
+  // took. Swapping the two names is as atomic and leaves the writing to the system's pace;
+  // the older file, now under the other name, goes afterwards.
+  struct stat st {};
+  if (::lstat(to.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) == 0) {
+    ::unlink(from.c_str());
+    return true;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool removeDir(const std::string& name) { return !name.empty() && ::rmdir(name.c_str()) == 0; }

@@ -62,6 +62,8 @@ int fileGetAttr(const std::string& name);
 
 bool deleteFile(const std::string& name);
 bool renameFile(const std::string& oldName, const std::string& newName);
+// Puts the file from under the name to in one step, replacing a file of that name.
+bool replaceFile(const std::string& from, const std::string& to);
 bool removeDir(const std::string& name);
 std::string getCurrentDir();
 

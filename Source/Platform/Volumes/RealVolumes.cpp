@@ -173,6 +173,15 @@ std::optional<std::string> RealVolumes::label(const std::string& root) {
   return found;
 }
 
+std::optional<std::string> RealVolumes::volumeInDrive(const std::string& root) {
+  failure_.clear();
+  // Something mounted at the root: the disk came back where the last one was.
+  if (mountAt(root) || serviceVolumeAt(root)) return root;
+  const auto point = udisks::removableVolume(excludeTrailingPathDelimiter(expandFileName(root)), failure_);
+  if (!point) return std::nullopt;
+  return includeTrailingPathDelimiter(*point);
+}
+
 bool RealVolumes::setLabel(const std::string& root, const std::string& label) {
   failure_.clear();
   return udisks::setLabel(excludeTrailingPathDelimiter(expandFileName(root)), label, failure_);

@@ -125,8 +125,14 @@ std::optional<Objects> readObjects(GDBusConnection* c, std::string& why) {
     Variant own(ifaces);
     const GVariantType* props = G_VARIANT_TYPE("a{sv}");
     if (Variant drive{g_variant_lookup_value(ifaces, DriveIface, props)}) {
-      Variant removable(g_variant_lookup_value(drive.get(), "MediaRemovable", G_VARIANT_TYPE_BOOLEAN));
-      out.mediaRemovable[path] = removable && g_variant_get_boolean(removable.get());
+      // A USB stick is a removable drive with media that stay in it; a card reader's media
+      // come out of the drive. Either is what the operator takes out and puts in.
+      bool removable = false;
+      for (const char* flag : {"Removable", "MediaRemovable"}) {
+        Variant v(g_variant_lookup_value(drive.get(), flag, G_VARIANT_TYPE_BOOLEAN));
+        removable = removable || (v && g_variant_get_boolean(v.get()));
+      }
+      out.mediaRemovable[path] = removable;
     }
     Variant fs(g_variant_lookup_value(ifaces, FsIface, props));
     Variant block(g_variant_lookup_value(ifaces, BlockIface, props));
@@ -175,6 +181,36 @@ std::vector<MountedVolume> mountedVolumes() {
       out.push_back({p, f.label, removable});
   }
   return out;
+}
+
+std::optional<std::string> removableVolume(const std::string& preferred, std::string& why) {
+  Connection c = connectBus(why);
+  if (!c) return std::nullopt;
+  const auto objects = readObjects(c.get(), why);
+  if (!objects) return std::nullopt;
+  std::vector<const Filesystem*> removable;
+  for (const auto& f : objects->filesystems) {
+    const auto drive = objects->mediaRemovable.find(f.drive);
+    if (drive != objects->mediaRemovable.end() && drive->second) removable.push_back(&f);
+  }
+  for (const Filesystem* f : removable)
+    for (const auto& p : f->mountPoints)
+      if (p == preferred) return p;
+  for (const Filesystem* f : removable)
+    if (!f->mountPoints.empty()) return f->mountPoints.front();
+  // A desktop that does not mount what is put in: the service mounts it where it mounts disks.
+  for (const Filesystem* f : removable) {
+    Error error;
+    Variant mounted = call(c.get(), f->object, FsIface, "Mount", noOptions(), "(s)", true, error);
+    if (!mounted) {
+      why = "The disk service did not mount " + f->label + ": " + error.text();
+      continue;
+    }
+    Variant path(g_variant_get_child_value(mounted.get(), 0));
+    return std::string(g_variant_get_string(path.get(), nullptr));
+  }
+  why = "No removable disk is in";
+  return std::nullopt;
 }
 
 bool setLabel(const std::string& mountPoint, const std::string& label, std::string& why) {

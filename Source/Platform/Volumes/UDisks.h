@@ -6,6 +6,7 @@
 
 #include "Platform/Volumes/Volumes.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,17 @@ namespace kv::platform::udisks {
 struct MountedVolume {
   std::string mountPoint; // as the service reports it, without a trailing '/'
   std::string label;
-  bool removable = false; // the kernel's removable flag of its disk, as the service reports it
+  bool removable = false; // its drive is removable, or its media are, as the service reports it
 };
 
 // One entry per mount point of every filesystem the service has mounted; empty when there
 // is no service.
 std::vector<MountedVolume> mountedVolumes();
+
+// The mount point of the removable volume that is in now: preferred when one is mounted
+// there, else one the service has mounted wherever it is, else one that it mounts now;
+// nothing (and why) when no removable volume is in.
+std::optional<std::string> removableVolume(const std::string& preferred, std::string& why);
 
 // Both act on the filesystem the service has mounted at mountPoint; what went wrong, in the
 // service's words, goes to why.

@@ -49,6 +49,10 @@ public:
   virtual FormatResult formatVolume(const std::string& root) {
     return format(root) ? FormatResult::Done : FormatResult::Refused;
   }
+  // The root of the volume that is in the drive of root now, for a removable drive whose
+  // disk was just changed; nothing when the drive is empty (not ready). Where every disk
+  // comes back at the same root (a drive folder, a fixed mount point) that is root.
+  virtual std::optional<std::string> volumeInDrive(const std::string& root) { return root; }
   // Why the last label or format request was refused, in the words of whoever refused it;
   // "" when it was not refused or nobody said why.
   const std::string& lastFailure() const { return failure_; }
@@ -67,8 +71,12 @@ std::unique_ptr<VolumeProvider> setVolumes(std::unique_ptr<VolumeProvider> provi
 // (UDisks2, on the system bus or the one DBUS_SYSTEM_BUS_ADDRESS names), labels of volumes
 // it does not know from /dev/disk/by-label. A volume the disk service reports mounted
 // counts as mounted where it says, with the removable flag it reports for its disk.
+// A desktop mounts each stick at a folder of its own (named after its label or id): the
+// volume in the drive after a change of disks is the removable volume the disk service has,
+// wherever it is mounted, mounted through the service when nobody did.
 class RealVolumes : public VolumeProvider {
 public:
+  std::optional<std::string> volumeInDrive(const std::string& root) override;
   std::string volumeRoot(const std::string& path) override;
   DriveType driveType(const std::string& root) override;
   std::optional<VolumeSpace> space(const std::string& root) override;

@@ -27,8 +27,30 @@ TEST(Files, SharingModesKeepOthersOut) {
   EXPECT_EQ(fileLength(reader), 10);
   fileClose(reader);
   EXPECT_EQ(kvtest::readFile(f), "0123456789"); // the refused create truncated nothing
+  const FileHandle writer = fileCreate(f);      // once nobody holds it, creating empties it
+  ASSERT_NE(writer, InvalidFile);
+  EXPECT_EQ(fileLength(writer), 0);
+  fileClose(writer);
   EXPECT_EQ(fileOpen((dir / "none").string(), fmOpenRead), InvalidFile);
   EXPECT_EQ(fileOpen(dir.str(), fmOpenRead), InvalidFile); // a directory is no file
+}
+
+// A finished file takes its name in one step, over an older file or not.
+TEST(Files, ReplacingPutsTheNewFileUnderTheNameAndLeavesNothingElse) {
+  for (const bool older : {true, false}) {
+    SCOPED_TRACE(older ? "over an older file" : "under a free name");
+    kvtest::TempDir dir;
+    const std::string from = (dir / ".part.tmp").string(), to = (dir / "part.zip").string();
+    kvtest::writeFile(from, "new");
+    if (older) kvtest::writeFile(to, "older and longer");
+    ASSERT_TRUE(replaceFile(from, to));
+    EXPECT_EQ(kvtest::readFile(to), "new");
+    EXPECT_FALSE(fileExists(from));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+  }
+  kvtest::TempDir dir;
+  EXPECT_FALSE(replaceFile((dir / "none").string(), (dir / "part.zip").string()));
+  EXPECT_FALSE(fileExists((dir / "part.zip").string()));
 }
 
 TEST(Files, DosDatesRoundTripToTheTwoSeconds) {

@@ -20,9 +20,15 @@ public:
     bool removable = true;
   };
 
+  // How the disk put in is mounted: at the drive folder (a fixed mount point), or as a
+  // desktop mounts sticks: at a folder under media() named after its label (its name when it
+  // has none), by the desktop itself or, unmounted, left to whoever wants it.
+  enum class Mounting { AtTheDrive, ByLabel, ByLabelOnRequest };
+
   // Disks are kept in dir/disks/NAME; the drive is dir/drive. With a refusal every change
   // (label, format) is refused with that reason.
-  UDisksMock(const fs::path& dir, const std::vector<Disk>& disks, const std::string& refusal = {})
+  UDisksMock(const fs::path& dir, const std::vector<Disk>& disks, const std::string& refusal = {},
+             Mounting mounting = Mounting::AtTheDrive)
       : dir_(dir) {
     fs::create_directories(dir);
     address_ =
@@ -34,8 +40,11 @@ public:
       list += std::string(list.empty() ? "" : ", ") + "{\"name\": " + json(d.name) +
               ", \"store\": " + json(store(d.name).string()) + ", \"label\": " + json(d.label) +
               ", \"removable\": " + (d.removable ? "true" : "false") + "}";
-    const std::string parameters = "{\"drive\": " + json((dir / "drive").string()) + ", \"disks\": [" + list +
-                                   "], \"refuse\": " + json(refusal) + "}";
+    const std::string parameters =
+        "{\"drive\": " + json((dir / "drive").string()) + ", \"disks\": [" + list +
+        "], \"refuse\": " + json(refusal) +
+        ", \"media\": " + json(mounting == Mounting::AtTheDrive ? std::string() : media().string()) +
+        ", \"automount\": " + (mounting == Mounting::ByLabel ? "true" : "false") + "}";
     const std::string tmpl = (sourceDir() / "tests/Platform/Volumes/udisks2_template.py").string();
     mock_.start({systemPython(), "-m", "dbusmock", "--system", "--template", tmpl, "-p", parameters},
                 {{"DBUS_SYSTEM_BUS_ADDRESS", address_}}, dir / "mock.log");
@@ -54,6 +63,8 @@ public:
   // The drive's root, with a trailing '/'.
   std::string drive() const { return (dir_ / "drive").string() + "/"; }
   fs::path store(const std::string& disk) const { return dir_ / "disks" / disk; }
+  // Where sticks are mounted, each at a folder of its own.
+  fs::path media() const { return dir_ / "media"; }
   // Takes the disk in the drive out and puts the named one in ("" leaves the drive empty).
   bool insert(const std::string& disk) {
     return run("gdbus call --address " + shellQuote(address_) +
