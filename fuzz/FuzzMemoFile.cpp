@@ -47,10 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     refs.push_back(BlobRef::parse(std::string_view(input).substr(1 + i * BlobRef::kSize, BlobRef::kSize)));
   const std::string file = input.substr(1 + count * BlobRef::kSize);
 
+  std::string memo;
   if (auto reader = readerOf(file)) {
     for (const auto& ref : refs) {
       try {
-        if (reader->read(ref).size() != ref.length) std::abort();
+        reader->read(ref, memo);
+        if (memo.size() != ref.length) std::abort();
       } catch (const MemoDamaged&) {
       }
     }
@@ -69,7 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (writer.bytes().size() % kv::platform::paradox::kMemoBlockSize != 0) std::abort();
   auto reader = readerOf(writer.bytes());
   if (!reader) std::abort();
-  for (const auto& [ref, memo] : written)
-    if (reader->read(ref) != memo) std::abort();
+  for (const auto& [ref, expected] : written) {
+    reader->read(ref, memo);
+    if (memo != expected) std::abort();
+  }
   return 0;
 }
