@@ -168,6 +168,10 @@ using TStatusDiskEvent = TEvent<TObject*, int, const std::string&, TZipDiskStatu
 // Fills the placeholders of a message text (%s, %d, %.1d) in order with the values.
 std::string FormatZipText(const std::string& format, const std::vector<std::string>& values);
 
+// The name of part Disk (0 for the first) of a set written on a fixed drive beside Name:
+// KorvBak.zip gives KorvBak001.zip, KorvBak002.zip, ...
+std::string NumberedPartName(const std::string& Name, int Disk);
+
 // ==== Engine link: types ==================================================================
 
 // One command record for one engine call, with every text and array it points to. The

@@ -135,10 +135,17 @@ void TZavOzeriz::SpanPartName(std::string& Name, bool Replace) const {
                                        : ".z" + std::to_string(FCurrentDisk + 101).substr(1, 2));
     return;
   }
+  if (Replace) {
+    const std::string ext = pf::extractFileExt(Name);
+    const std::string base = Name.substr(0, Name.size() - ext.size());
+    Name = (base.size() >= 3 ? base.substr(0, base.size() - 3) : std::string()) + ext;
+  }
+  Name = NumberedPartName(Name, FCurrentDisk);
+}
+
+std::string NumberedPartName(const std::string& Name, int Disk) {
   const std::string ext = pf::extractFileExt(Name);
-  std::string base = Name.substr(0, Name.size() - ext.size());
-  if (Replace) base = base.size() >= 3 ? base.substr(0, base.size() - 3) : std::string();
-  Name = base + volumeDigits(FCurrentDisk) + ext;
+  return Name.substr(0, Name.size() - ext.size()) + volumeDigits(Disk) + ext;
 }
 
 bool TZavOzeriz::CheckVolumeLabel() {

@@ -79,11 +79,9 @@ std::string unreadableText(const std::vector<std::string>& tables) {
 // no file has that name, the last part of the set written under it holds the set's directory.
 std::string backupSetOf(const std::string& name) {
   if (name.empty() || fileExists(name)) return name;
-  const std::string ext = extractFileExt(name);
-  const std::string base = name.substr(0, name.size() - ext.size());
   std::string last = name;
-  for (int part = 1; part <= 999; ++part) {
-    const std::string candidate = base + std::to_string(1000 + part).substr(1) + ext;
+  for (int disk = 0; disk < 999; ++disk) {
+    const std::string candidate = ZavOzeriz::NumberedPartName(name, disk);
     if (!fileExists(candidate)) break;
     last = candidate;
   }
