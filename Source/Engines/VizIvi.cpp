@@ -20,6 +20,7 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <functional>
 #include <libdeflate.h>
 #include <map>
 #include <memory>
@@ -131,19 +132,58 @@ int libdeflateLevel(int zipLevel) { return std::min(zipLevel, 7); }
 // Packed media, archives and ciphertext cost the deflater as much time as text does, only to be
 // stored in the end. Stretches taken evenly across a large member tell them apart: when not one
 // of them packs at the quickest level, the member is stored without deflating the rest.
-bool looksIncompressible(const std::vector<uint8_t>& input) {
-  constexpr size_t kProbeFrom = 1 << 20, kStretch = 4096, kStretches = 32;
-  if (input.size() < kProbeFrom) return false;
+// `stretchAt` gives the kProbeStretch bytes at an offset, or nothing when they cannot be read.
+constexpr size_t kProbeStretch = 4096;
+bool looksIncompressible(uint64_t size, const std::function<const uint8_t*(uint64_t)>& stretchAt) {
+  constexpr uint64_t kProbeFrom = 1 << 20;
+  constexpr uint64_t kStretches = 32;
+  if (size < kProbeFrom) return false;
   thread_local Compressor quickest;
   libdeflate_compressor* c = quickest.at(1);
   if (!c) throw std::bad_alloc();
   // A stretch that does not fit in 63/64 of its size did not pack: libdeflate returns 0.
-  uint8_t packed[kStretch - kStretch / 64];
-  for (size_t i = 0; i < kStretches; ++i) {
-    const size_t at = (input.size() - kStretch) / (kStretches - 1) * i;
-    if (libdeflate_deflate_compress(c, input.data() + at, kStretch, packed, sizeof packed) > 0) return false;
+  uint8_t packed[kProbeStretch - kProbeStretch / 64];
+  for (uint64_t i = 0; i < kStretches; ++i) {
+    const uint8_t* stretch = stretchAt((size - kProbeStretch) / (kStretches - 1) * i);
+    if (!stretch || libdeflate_deflate_compress(c, stretch, kProbeStretch, packed, sizeof packed) > 0) return false;
   }
   return true;
+}
+
+// One piece of a member too large to hold in memory, deflated on a worker. It carries the bytes
+// that precede it, so that matches reach back across the cut, and ends on a byte boundary (a sync
+// flush), so that the pieces written one after the other are one deflate stream.
+struct DeflatePiece {
+  std::vector<uint8_t> history;
+  std::vector<uint8_t> input;
+  std::vector<uint8_t> output;
+  std::atomic<bool> done{false};
+  bool ok = false;
+};
+
+// What ends a stream of sync-flushed pieces: an empty final block of fixed codes.
+constexpr uint8_t kFinalEmptyBlock[] = {0x03, 0x00};
+
+void deflatePiece(DeflatePiece& p, int level) {
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return;
+  const kv::platform::ScopeExit end([&] { deflateEnd(&z); });
+  if (!p.history.empty() &&
+      deflateSetDictionary(&z, p.history.data(), static_cast<uInt>(p.history.size())) != Z_OK)
+    return;
+  p.output.resize(deflateBound(&z, p.input.size()) + 64);
+  z.next_in = p.input.data();
+  z.avail_in = static_cast<uInt>(p.input.size());
+  for (;;) {
+    z.next_out = p.output.data() + z.total_out;
+    z.avail_out = static_cast<uInt>(p.output.size() - z.total_out);
+    const int result = deflate(&z, Z_SYNC_FLUSH);
+    if (result != Z_OK && result != Z_BUF_ERROR) return;
+    if (z.avail_out > 0) break; // all input taken and the flush complete
+    p.output.resize(p.output.size() * 2);
+  }
+  p.output.resize(z.total_out);
+  p.ok = true;
 }
 
 // The encryption header: eleven random bytes and the check byte, ready to be encrypted.
@@ -178,7 +218,8 @@ void prepareInMemory(NewMember& m, int level, const std::atomic<bool>& abort) {
   m.size = m.input.size();
   m.crc = crc32Of(0, m.input.data(), m.input.size());
   m.method = kMethodStored;
-  if (!m.store && level > 0 && !m.input.empty() && !looksIncompressible(m.input)) {
+  const auto inMemory = [&m](uint64_t at) { return m.input.data() + at; };
+  if (!m.store && level > 0 && !m.input.empty() && !looksIncompressible(m.input.size(), inMemory)) {
     thread_local Compressor compressor;
     libdeflate_compressor* c = compressor.at(libdeflateLevel(level));
     if (!c) throw std::bad_alloc();
@@ -276,6 +317,9 @@ private:
   void finishMember(NewMember& m, uint64_t localOffset, uint64_t dataSize);
   void dispatchMore();
   void waitFor(NewMember& m);
+  void waitForJob(const std::atomic<bool>& done);
+  void deflateInPieces(const std::function<size_t(std::vector<uint8_t>&)>& readPiece,
+                       const std::function<void(uint8_t*, size_t)>& emit);
   void checkCancel() {
     if (channel_.cancelled()) throw AddFailure(zeAbort, "User abort");
   }
@@ -736,11 +780,15 @@ void ZipRun::dispatchMore() {
   }
 }
 
-void ZipRun::waitFor(NewMember& m) {
-  while (!pool_->waitFor(m.done, kTickInterval)) {
+void ZipRun::waitForJob(const std::atomic<bool>& done) {
+  while (!pool_->waitFor(done, kTickInterval)) {
     channel_.send(zcaTick, 0, 0, "");
     checkCancel();
   }
+}
+
+void ZipRun::waitFor(NewMember& m) {
+  waitForJob(m.done);
   inFlightCost_ -= m.cost;
   --inFlight_;
 }
@@ -859,6 +907,11 @@ void ZipRun::streamMember(NewMember& m) {
       return;
     }
     const kv::platform::ScopeExit closer([fd] { close(fd); });
+    std::vector<uint8_t> stretch(kProbeStretch);
+    const auto onDisk = [&](uint64_t at) {
+      return preadAll(fd, stretch.data(), stretch.size(), at) ? stretch.data() : nullptr;
+    };
+    if (!store && looksIncompressible(static_cast<uint64_t>(m.st.st_size), onDisk)) store = true;
     m.method = store ? kMethodStored : kMethodDeflated;
     m.flags |= kFlagDataDescriptor | (m.encrypt ? kFlagEncrypted : 0);
     LocalHeader h;
@@ -881,14 +934,6 @@ void ZipRun::streamMember(NewMember& m) {
       out_->write(header, sizeof header);
       written += sizeof header;
     }
-    z_stream z{};
-    if (!store && deflateInit2(&z, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-      throw std::bad_alloc();
-    const bool deflating = !store;
-    const kv::platform::ScopeExit zend([&] {
-      if (deflating) deflateEnd(&z);
-    });
-    std::vector<uint8_t> in(kStreamChunk), packed(kStreamChunk + 1024);
     uint32_t crc = 0;
     uint64_t size = 0;
     auto emit = [&](uint8_t* data, size_t n) {
@@ -896,32 +941,31 @@ void ZipRun::streamMember(NewMember& m) {
       out_->write(data, n);
       written += n;
     };
-    for (;;) {
-      const ssize_t got = read(fd, in.data(), in.size());
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        throw AddFailure(zeFileRead, "Cannot read " + m.path + ": " + systemErrorText(errno));
+    // Fills the buffer from the file as far as it goes; 0 at the end.
+    auto readPiece = [&](std::vector<uint8_t>& buffer) {
+      size_t got = 0;
+      while (got < buffer.size()) {
+        const ssize_t n = read(fd, buffer.data() + got, buffer.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw AddFailure(zeFileRead, "Cannot read " + m.path + ": " + systemErrorText(errno));
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
       }
-      const bool last = got == 0;
-      crc = crc32Of(crc, in.data(), static_cast<size_t>(got));
-      size += static_cast<uint64_t>(got);
+      crc = crc32Of(crc, buffer.data(), got);
+      size += got;
       if (size >= kMax32)
         throw AddFailure(zeUnsupported, m.path + " is too large for a zip archive without 64-bit extensions");
-      if (store) {
-        emit(in.data(), static_cast<size_t>(got));
-      } else {
-        z.next_in = in.data();
-        z.avail_in = static_cast<uInt>(got);
-        do {
-          z.next_out = packed.data();
-          z.avail_out = static_cast<uInt>(packed.size());
-          deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-          emit(packed.data(), packed.size() - z.avail_out);
-        } while (z.avail_out == 0);
+      return got;
+    };
+    if (store) {
+      std::vector<uint8_t> in(kStreamChunk);
+      while (const size_t got = readPiece(in)) {
+        emit(in.data(), got);
+        channel_.send(zcaProgress, 0, static_cast<int64_t>(got), "");
+        checkCancel();
       }
-      if (last) break;
-      channel_.send(zcaProgress, 0, got, "");
-      checkCancel();
+    } else {
+      deflateInPieces(readPiece, emit);
     }
     const uint64_t dataSize = written;
     const uint64_t plainData = dataSize - (m.encrypt ? kEncryptionHeaderSize : 0);
@@ -940,6 +984,53 @@ void ZipRun::streamMember(NewMember& m) {
     if (move_) movedFiles_.push_back(m.path);
     return;
   }
+}
+
+// The pieces are deflated on the workers, a few ahead of the one being written, in the order of
+// the file; the progress events come as each piece is written.
+void ZipRun::deflateInPieces(const std::function<size_t(std::vector<uint8_t>&)>& readPiece,
+                             const std::function<void(uint8_t*, size_t)>& emit) {
+  constexpr size_t kHistory = 32 << 10; // the deflate window
+  const size_t ahead = pool_->size() * 2;
+  std::deque<std::shared_ptr<DeflatePiece>> pieces; // shared with the jobs, which may outlive a failure here
+  std::vector<uint8_t> history;
+  bool ended = false;
+  for (;;) {
+    while (!ended && pieces.size() < ahead) {
+      auto piece = std::make_shared<DeflatePiece>();
+      piece->input.resize(kStreamChunk);
+      piece->input.resize(readPiece(piece->input));
+      if (piece->input.empty()) {
+        ended = true;
+        break;
+      }
+      piece->history = history;
+      history.insert(history.end(), piece->input.end() - std::min(piece->input.size(), kHistory),
+                     piece->input.end());
+      if (history.size() > kHistory) history.erase(history.begin(), history.end() - kHistory);
+      WorkerPool* pool = pool_.get();
+      pool_->submit([piece, pool, level = level_, &abort = abort_] {
+        try {
+          if (!abort.load()) deflatePiece(*piece, level);
+        } catch (...) {
+          piece->ok = false;
+        }
+        pool->finish(piece->done);
+      });
+      pieces.push_back(std::move(piece));
+    }
+    if (pieces.empty()) break;
+    DeflatePiece& piece = *pieces.front();
+    waitForJob(piece.done);
+    if (!piece.ok) throw std::bad_alloc();
+    emit(piece.output.data(), piece.output.size());
+    channel_.send(zcaProgress, 0, static_cast<int64_t>(piece.input.size()), "");
+    checkCancel();
+    pieces.pop_front();
+  }
+  uint8_t last[sizeof kFinalEmptyBlock];
+  std::memcpy(last, kFinalEmptyBlock, sizeof last); // emitting encrypts in place
+  emit(last, sizeof last);
 }
 
 void ZipRun::writeArchive() {

@@ -162,10 +162,32 @@ TEST(VizIvi, LargeMembersAreStreamedAndStillReadable) {
   o.password = "streamed";
   ASSERT_EQ(runZip(archive.string(), o, rec), 2);
   EXPECT_EQ(run("unzip -tq -P streamed " + shellQuote(archive.string())).exitCode, 0);
+  EXPECT_EQ(run("7z t -pstreamed " + shellQuote(archive.string())).exitCode, 0);
   EXPECT_EQ(python("import zipfile\nz=zipfile.ZipFile(" + shellQuote(archive.string()) +
                    ")\nprint(z.getinfo('big.bin').compress_type, z.getinfo('big.txt').compress_type)"),
             "0 8\n");
+  // Deflated in pieces on the workers, the text packs as one stream of Python's zlib does.
+  const auto packed = python("import zipfile,zlib\n"
+                             "c=zlib.compressobj(1,zlib.DEFLATED,-15)\n"
+                             "d=open(" + shellQuote((dir / "in" / "big.txt").string()) + ",'rb').read()\n"
+                             "print(zipfile.ZipFile(" + shellQuote(archive.string()) +
+                             ").getinfo('big.txt').compress_size - 12, len(c.compress(d)+c.flush()))");
+  const auto space = packed.find(' ');
+  EXPECT_LE(std::stod(packed.substr(0, space)), std::stod(packed.substr(space + 1)) * 1.01) << packed;
   EXPECT_LT(fs::file_size(archive), (50u << 20) + (49u << 20));
+
+  // Cancelled while pieces of the text are still being deflated: the archive stays as it was.
+  const std::string before = kvtest::readFile(archive);
+  Recorder cancelling;
+  bool inText = false;
+  int pieces = 0;
+  cancelling.reply = [&](CallbackRecord& r) {
+    if (r.ActionCode == zcaNewFile) inText = std::string(r.Text) == "big.txt";
+    return (inText && r.ActionCode == zcaProgress && ++pieces == 3) ? -1 : 0;
+  };
+  EXPECT_EQ(runZip(archive.string(), o, cancelling), 0);
+  EXPECT_EQ(cancelling.errorCodes().back(), zeAbort);
+  EXPECT_EQ(kvtest::readFile(archive), before);
 }
 
 TEST(VizIvi, FilesTooLargeWithout64BitExtensionsAreRefused) {
