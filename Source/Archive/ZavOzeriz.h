@@ -3,6 +3,7 @@
 // runs one operation at a time.
 #pragma once
 
+#include "Archive/MessagePace.h"
 #include "Engines/ZipEngineRecords.h"
 #include "Platform/DynLib/DynLib.h"
 #include "Platform/Files/Files.h"
@@ -709,9 +710,7 @@ private:
   // first part is known to be replaced: every part of one set carries the same stamp.
   std::optional<int32_t> olderSetStamp_;
   std::vector<uint8_t> FCopyBuffer;
-  // When pending window messages last ran during a copy (performance counter, µs).
-  int64_t messagesRanAt_ = 0;
-  void letMessagesRun();
+  MessagePacer messages_; // of the copy between volumes
   int64_t joinedSize_ = 0;
   // ==== End of spanned sets
 

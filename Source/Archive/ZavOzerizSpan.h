@@ -20,11 +20,6 @@ namespace ZavOzeriz {
 // Bytes moved per read and write while copying between volumes.
 inline constexpr int64_t SpanCopyBufferSize = 10240;
 
-// Pending window messages run during a copy at most this often (µs): a message loop per
-// 10,240-byte piece costs more than copying the piece, while the eye sees nothing faster
-// than a few tens of milliseconds.
-inline constexpr int64_t SpanMessagePace = 25000;
-
 // A failure of a copy between volumes: a message of the table, shown unless told otherwise.
 inline EZavOzeriz spanError(int Ident, bool Display = true) {
   return EZavOzeriz::CreateResDisp(Ident, Display);

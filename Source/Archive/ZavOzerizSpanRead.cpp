@@ -16,7 +16,6 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
-#include <limits>
 #include <new>
 #include <system_error>
 
@@ -88,7 +87,7 @@ void TZavOzeriz::CopyAcrossDisks(int64_t Len, int ErrorId) {
   FCopyBuffer.resize(SpanCopyBufferSize);
   while (Len > 0) {
     // A long copy keeps the owner's windows alive.
-    letMessagesRun();
+    messages_.letMessagesRun();
     const int64_t n = std::min<int64_t>(Len, SpanCopyBufferSize);
     readAcross(FCopyBuffer.data(), n, ErrorId);
     writeJoined(FCopyBuffer.data(), n, ErrorId);
@@ -282,7 +281,7 @@ int TZavOzeriz::ReadSpan(const std::string& InFileName, std::string& OutFileName
   closeInput();
   FSpanInName = InFileName;
   joinedSize_ = 0;
-  messagesRanAt_ = std::numeric_limits<int64_t>::min() / 2; // the first piece lets them run
+  messages_.restart();
   StartWaitCursor();
 
   std::string outName;

@@ -10,7 +10,6 @@
 #include "Platform/Dialogs/MessageBoxes.h"
 #include "Platform/Files/Files.h"
 #include "Platform/Paths/Paths.h"
-#include "Platform/PerfCounter/PerfCounter.h"
 #include "Platform/Rtl/ScopeExit.h"
 #include "Platform/Volumes/Volumes.h"
 
@@ -19,7 +18,6 @@
 #include <exception>
 #include <filesystem>
 #include <functional>
-#include <limits>
 #include <new>
 #include <random>
 #include <system_error>
@@ -321,16 +319,9 @@ bool TZavOzeriz::makeRoomOfOlderParts(uint64_t freeBytes, int64_t n) {
   return freed;
 }
 
-void TZavOzeriz::letMessagesRun() {
-  const int64_t at = pf::perfCounters().counter();
-  if (at - messagesRanAt_ < SpanMessagePace) return;
-  messagesRanAt_ = at;
-  pf::processMessages();
-}
-
 void TZavOzeriz::WriteSplit(const void* Buffer, int64_t Len, int64_t MinContiguous) {
   const auto* p = static_cast<const uint8_t*>(Buffer);
-  letMessagesRun();
+  messages_.letMessagesRun();
   for (;;) {
     // A run the owner cancelled stops at its next write.
     if (FCancel) throw spanError(DS_Canceled, false);
@@ -624,7 +615,7 @@ int TZavOzeriz::WriteSpan(const std::string& InFileName, const std::string& OutF
   finishedParts_.clear();
   openPart_ = {};
   olderSetStamp_.reset();
-  messagesRanAt_ = std::numeric_limits<int64_t>::min() / 2; // the first piece lets them run
+  messages_.restart();
   FSpanDrive = pf::volumes().volumeRoot(pf::expandFileName(OutFileName));
   FSpanOnFixedDrive = DriveIsFixed(FSpanDrive);
 

@@ -1,8 +1,8 @@
 #include "Archive/ZavSFXFormat.h"
 
+#include "Archive/MessagePace.h"
 #include "Archive/ZavOzeriz.h"
 #include "Archive/ZipMessages.h"
-#include "Platform/AppInfo/AppInfo.h"
 #include "Platform/PeFiles/PeFile.h"
 #include "Platform/Rtl/ScopeExit.h"
 
@@ -174,11 +174,12 @@ std::optional<EndRecordAt> FindEndRecord(FileHandle In, int64_t Size) {
 int CopyFileData(FileHandle Source, FileHandle Dest, int64_t Count) {
   try {
     std::vector<uint8_t> buf(kPiece);
+    ZavOzeriz::MessagePacer messages;
     while (Count != 0) {
       const int64_t want = Count < 0 ? kPiece : std::min(Count, kPiece);
       const int64_t got = pf::fileRead(Source, buf.data(), want);
       if (got > 0 && !writeAll(Dest, buf.data(), got)) return ResWrite;
-      pf::processMessages();
+      messages.letMessagesRun();
       if (Count > 0) Count -= std::max<int64_t>(got, 0);
       if (got < want) break;
     }

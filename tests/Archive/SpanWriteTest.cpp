@@ -1031,7 +1031,7 @@ TEST(SpanWrite, PendingMessagesRunWhileSetsAreWrittenJoinedAndErased) {
     const char* what;
     std::function<void(TZavOzeriz&)> run;
     int atLeast; // the 204,409 bytes of zip_plain.zip in pieces of 10,240: 20 and more
-    int64_t clockStep = SpanMessagePace; // µs between two readings of the clock
+    int64_t clockStep = MessagePace; // µs between two readings of the clock
     int atMost = 1000000;
   };
   const Case cases[] = {
@@ -1058,7 +1058,7 @@ TEST(SpanWrite, PendingMessagesRunWhileSetsAreWrittenJoinedAndErased) {
          std::string out = (dir / "joined.zip").string();
          ASSERT_EQ(z.ReadSpan(last, out), 0);
        },
-       1, SpanMessagePace / 20, 3},
+       1, MessagePace / 20, 3},
       {"asking for the last disk",
        [&](TZavOzeriz& z) {
          // The drive holds a disk without a set: the prompt comes before anything is copied.
