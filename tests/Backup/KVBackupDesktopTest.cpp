@@ -186,17 +186,24 @@ TEST_F(KVBackupDesktop, BrowseChoosesTheFileWithTheDesktopsFileChooser) {
   // Backup: a name typed in the save chooser gets the default extension "zip".
   click(kBrowseButton);
   answerChooser("Save As", {"xdotool key ctrl+a", "xdotool type --delay 20 Nightly", "xdotool key Return"});
-  screenUntil([&](const Screenshot& s) { return pixelsOf(s, kEditText) != pixelsOf(shot, kEditText); });
+  const auto nightly = pixelsOf(
+      screenUntil([&](const Screenshot& s) { return pixelsOf(s, kEditText) != pixelsOf(shot, kEditText); }),
+      kEditText);
   click(kStartButton);
   const fs::path archive = out() / "Nightly001.zip";
   ASSERT_TRUE(waitUntil([&] { return fs::exists(archive); }, 30s)) << output();
   EXPECT_TRUE(waitUntil([&] { return registryValue("BackupFile") == (out() / "Nightly.zip").string(); }, 15s))
       << registryValue("BackupFile");
+  // The backup has ended when its page takes input again: the name black, not grey.
+  screenUntil([&](const Screenshot& s) { return pixelsOf(s, kEditText) == nightly; });
 
   // Restore: the open chooser lists the zip files of the remembered name's folder; the first
   // of them is the archive just written (without the filter it would be the notes).
   click(kRestoreTab);
-  screenUntil([&](const Screenshot& s) { return countIn(s, kEditText, dark) > 50; });
+  shot = screenUntil([&](const Screenshot& s) {
+    return pixelsOf(s, kEditText) != nightly && countIn(s, kEditText, dark) > 50;
+  });
+  ASSERT_NE(pixelsOf(shot, kEditText), nightly) << "the Restore page did not come";
   click(kBrowseButton);
   answerChooser("Open", {"xdotool key Home", "xdotool key Return"});
   click(kStartButton);
