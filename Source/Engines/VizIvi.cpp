@@ -145,7 +145,8 @@ bool looksIncompressible(uint64_t size, const std::function<const uint8_t*(uint6
   uint8_t packed[kProbeStretch - kProbeStretch / 64];
   for (uint64_t i = 0; i < kStretches; ++i) {
     const uint8_t* stretch = stretchAt((size - kProbeStretch) / (kStretches - 1) * i);
-    if (!stretch || libdeflate_deflate_compress(c, stretch, kProbeStretch, packed, sizeof packed) > 0) return false;
+    if (!stretch || libdeflate_deflate_compress(c, stretch, kProbeStretch, packed, sizeof packed) > 0)
+      return false;
   }
   return true;
 }

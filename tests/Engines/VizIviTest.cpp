@@ -85,8 +85,9 @@ TEST(VizIvi, PeersAcceptWhatItWrites) {
     EXPECT_EQ(run("unzip -tq " + shellQuote(archive.string())).exitCode, 0);
     ASSERT_TRUE(haveTool("7z")) << "7z missing";
     EXPECT_EQ(run("7z t " + shellQuote(archive.string())).exitCode, 0);
-    EXPECT_EQ(pythonVerify(archive, dir / "in"),
-              "empty.dat memos.MB noext picture.gif random.bin readme.txt sub/deeper/notes.txt sub/table.DB\n");
+    EXPECT_EQ(
+        pythonVerify(archive, dir / "in"),
+        "empty.dat memos.MB noext picture.gif random.bin readme.txt sub/deeper/notes.txt sub/table.DB\n");
     const std::string methods = python("import zipfile\nz=zipfile.ZipFile(" + shellQuote(archive.string()) +
                                        ")\nprint(' '.join(str(z.getinfo(n).compress_type) for n in "
                                        "['readme.txt','picture.gif','random.bin','memos.MB']))");
@@ -105,9 +106,9 @@ TEST(VizIvi, PeersAcceptWhatItWrites) {
                     .exitCode,
                 0);
       auto packedTexts = [&](const fs::path& zip) {
-        return std::stod(
-            python("import zipfile\nz=zipfile.ZipFile(" + shellQuote(zip.string()) +
-                   ")\nprint(sum(z.getinfo(n).compress_size for n in ['readme.txt','sub/table.DB','memos.MB']))"));
+        return std::stod(python(
+            "import zipfile\nz=zipfile.ZipFile(" + shellQuote(zip.string()) +
+            ")\nprint(sum(z.getinfo(n).compress_size for n in ['readme.txt','sub/table.DB','memos.MB']))"));
       };
       EXPECT_LE(packedTexts(archive), packedTexts(peer) * 1.01);
     }
@@ -169,8 +170,11 @@ TEST(VizIvi, LargeMembersAreStreamedAndStillReadable) {
   // Deflated in pieces on the workers, the text packs as one stream of Python's zlib does.
   const auto packed = python("import zipfile,zlib\n"
                              "c=zlib.compressobj(1,zlib.DEFLATED,-15)\n"
-                             "d=open(" + shellQuote((dir / "in" / "big.txt").string()) + ",'rb').read()\n"
-                             "print(zipfile.ZipFile(" + shellQuote(archive.string()) +
+                             "d=open(" +
+                             shellQuote((dir / "in" / "big.txt").string()) +
+                             ",'rb').read()\n"
+                             "print(zipfile.ZipFile(" +
+                             shellQuote(archive.string()) +
                              ").getinfo('big.txt').compress_size - 12, len(c.compress(d)+c.flush()))");
   const auto space = packed.find(' ');
   EXPECT_LE(std::stod(packed.substr(0, space)), std::stod(packed.substr(space + 1)) * 1.01) << packed;
