@@ -217,7 +217,7 @@ TEST_F(KVBackupDesktop, BrowseChoosesTheFileWithTheDesktopsFileChooser) {
   x("xdotool windowclose " + window);
   const auto code = program_.wait(15s);
   ASSERT_TRUE(code.has_value()) << output();
-  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(*code, 0) << output();
 }
 
 // With a display the program's dialogs are windows on it that wait for the operator.
@@ -248,7 +248,7 @@ TEST_F(KVBackupDesktop, TheInstanceDialogIsAWindowThatWaitsForTheOperator) {
   x("xdotool windowclose " + window);
   const auto code = program_.wait(15s);
   ASSERT_TRUE(code.has_value()) << output();
-  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(*code, 0) << output();
 }
 
 // The day the restore exists for: one table cut short, one empty. The Restore page offers the
@@ -291,7 +291,7 @@ TEST_F(KVBackupDesktop, ADamagedDatabaseIsRestoredFromTheBackupUnderItsRemembere
   x("xdotool windowclose " + window);
   const auto code = program_.wait(15s);
   ASSERT_TRUE(code.has_value()) << output();
-  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(*code, 0) << output();
   EXPECT_EQ(registryValue("RestoreFile"), backupName());
 }
 

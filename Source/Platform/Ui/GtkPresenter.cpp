@@ -34,7 +34,18 @@ bool startGtk() {
   static const bool started = [] {
     // The process keeps the locale it has: numbers and dates are formatted by our own rules.
     gtk_disable_setlocale();
-    return gtk_init_check(nullptr, nullptr) != FALSE;
+    if (gtk_init_check(nullptr, nullptr) == FALSE) return false;
+#ifdef GDK_WINDOWING_X11
+    // Another client may destroy one of our windows (a desktop's kill, xdotool windowclose).
+    // Until that news reaches us, drawing on the window fails with BadDrawable or BadWindow,
+    // and GDK ends the program on any X error it did not trap. The destruction itself comes
+    // next and closes the form, so the program traps them all for its whole life: an X error
+    // costs at most a picture, never the work in hand. Traps of their own within it still get
+    // their errors.
+    if (GdkDisplay* display = gdk_display_get_default(); GDK_IS_X11_DISPLAY(display))
+      gdk_x11_display_error_trap_push(display);
+#endif
+    return true;
   }();
   return started;
 }

@@ -5,6 +5,7 @@
 //
 //   kvdesktopdemo [FOLDER]            custom-painted blocks and a type box (F2, F3: file choosers)
 //   kvdesktopdemo --controls          a page control with edits and buttons
+//   kvdesktopdemo --busy              the blocks, repainted and the cursor changed without pause
 #include "Platform/Ui/ComCtrls.h"
 #include "Platform/Ui/ExtCtrls.h"
 #include "Platform/Ui/Forms.h"
@@ -180,7 +181,8 @@ void buildControlsForm(TForm* form) {
 int main(int argc, char** argv) {
   SetCommandLine(argc, argv);
   const bool controls = argc > 1 && std::string(argv[1]) == "--controls";
-  if (argc > 1 && !controls) folder = argv[1];
+  const bool busy = argc > 1 && std::string(argv[1]) == "--busy";
+  if (argc > 1 && !controls && !busy) folder = argv[1];
   const bool desktop = UseDesktopIfAvailable();
   say(desktop ? "desktop" : "headless");
   Application().Initialize();
@@ -225,6 +227,17 @@ int main(int argc, char** argv) {
   box->SetParent(form);
 
   form->OnShow.Bind([](TObject*) { say("shown"); });
+  if (busy) {
+    // As a program at work keeps the window system busy: whenever the desktop takes the window
+    // away, requests about it are on their way.
+    auto* work = new TTimer(form);
+    work->SetInterval(1);
+    work->OnTimer.Bind([swatch](TObject*) {
+      swatch->SetColor(swatch->Color() == clRed ? clBlue : clRed);
+      swatch->Repaint();
+      Screen().SetCursor(Screen().Cursor() == crHourGlass ? crDefault : crHourGlass);
+    });
+  }
   Application().Run();
   say("exit");
   return 0;

@@ -165,6 +165,24 @@ TEST_F(DesktopTest, TheFormShowsOnTheDisplayAndRealInputReachesItsControls) {
   EXPECT_NE(x("xdotool search --name '^Korvalis desktop$'").exitCode, 0) << "the window stayed";
 }
 
+// Another client may destroy the window (a desktop's kill, xdotool windowclose) while the
+// program is drawing on it and changing its cursor: for the program that is a close request,
+// never a reason to die on the window system's errors.
+TEST_F(DesktopTest, AWindowDestroyedWhileItIsDrawnOnClosesTheForm) {
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_TRUE(demo_.start({KV_DESKTOP_DEMO, "--busy"},
+                            kvtest::desktop::gtkProgramEnvironment(display_->name()), dir_ / "demo.out"));
+    const auto found = x("xdotool search --sync --name '^Korvalis desktop$'");
+    ASSERT_EQ(found.exitCode, 0) << "the window did not appear:\n" << output();
+    expectLine("shown");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50 * round));
+    x("xdotool windowclose " + found.out.substr(0, found.out.find('\n')));
+    EXPECT_EQ(demo_.wait(15s), 0) << output();
+    EXPECT_TRUE(haveLine(output(), "closed")) << output();
+  }
+}
+
 // The desktop's file chooser stands in for the open and save dialogs: a typed path is chosen,
 // the save dialog adds the default extension, Escape cancels.
 TEST_F(DesktopTest, TheDesktopsFileChooserAnswersTheFileDialogs) {
