@@ -141,6 +141,22 @@ std::string unhex(const std::string& digits) {
 
 std::string systemPython() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
 
+bool checkBytesRefuse(const fs::path& archive, const std::string& password) {
+  const auto r =
+      run(systemPython() + " -c " +
+          shellQuote("import struct, sys, zipfile\n"
+                     "raw = open(sys.argv[1], 'rb').read()\n"
+                     "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+                     "  if not i.flag_bits & 1: continue\n"
+                     "  n, e = struct.unpack('<HH', raw[i.header_offset + 26:i.header_offset + 30])\n"
+                     "  at = i.header_offset + 30 + n + e\n"
+                     "  last = zipfile._ZipDecrypter(sys.argv[2].encode())(raw[at:at + 12])[11]\n"
+                     "  if last == i.CRC >> 24 or (i.flag_bits & 8 and last == i._raw_time >> 8):\n"
+                     "    print('passes', i.filename)\n") +
+          " " + shellQuote(archive.string()) + " " + shellQuote(password));
+  return r.exitCode == 0 && r.out.empty();
+}
+
 namespace {
 // Gives the whole test program a private settings folder before the first test.
 class PrivateSettingsFolder : public ::testing::Environment {

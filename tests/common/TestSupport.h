@@ -72,4 +72,10 @@ fs::path sourceDir();
 // Debian's own Python, which has the distribution's modules (pefile, dateutil).
 std::string systemPython();
 
+// Whether every encrypted member of the zip archive refuses the password on its check byte (the
+// high byte of its CRC or, with a data descriptor, of its time), by Python's cipher. Headers are
+// random: one wrong password in 256 gets past a member's check byte, and is then taken as the
+// password and the member reported as damaged. Tests about wrong answers pick theirs with this.
+bool checkBytesRefuse(const fs::path& archive, const std::string& password);
+
 }  // namespace kvtest
